@@ -1,0 +1,3 @@
+#include "core/geodesy.h"
+
+namespace zeph {} // namespace zeph

@@ -1,0 +1,3 @@
+#include "core/half_hours.h"
+
+namespace zeph {} // namespace zeph

@@ -1,0 +1,19 @@
+#pragma once
+#include <bitset>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zeph {
+
+// Bit n is the n-th half hour of a UTC day.
+using HalfHourSet = std::bitset<48>;
+
+// Reads "n", "a:b" or a comma list "n,m,...". Every problem is logged; a bad range gives the empty set,
+// a bad list entry is skipped.
+HalfHourSet gf_hours2bitset(std::string_view text);
+
+// "n" or "a:b" for a run of slots, the comma list of its slots for a set with gaps, no value when empty.
+std::optional<std::string> gf_bitset2hours(const HalfHourSet& slots);
+
+} // namespace zeph

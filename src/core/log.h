@@ -1,0 +1,39 @@
+#pragma once
+#include <fstream>
+#include <mutex>
+#include <string_view>
+
+namespace zeph {
+
+// Log.txt in the current folder, open from gf_openLog to process end. Code that writes a block of lines
+// holds logMutex for the whole block (through LogBlock) and never calls a writer meanwhile.
+extern std::ofstream logStream;
+extern std::mutex logMutex;
+
+class LogBlock {
+public:
+    LogBlock();
+    LogBlock(const LogBlock&) = delete;
+    LogBlock& operator=(const LogBlock&) = delete;
+
+    bool isOpen() const;
+    std::ostream& stream();
+
+private:
+    std::lock_guard<std::mutex> lock_;
+};
+
+// Moves the older logs one generation down, opens Log.txt truncated and writes the banner.
+// Throws std::runtime_error("Failed to write file Log.txt") when it cannot be opened.
+void gf_openLog();
+
+// Each writer holds logMutex for its whole line and writes nothing while the log is not open.
+void gf_logLine(std::string_view text);         // "==> " + text, flushed
+void gf_logText(std::string_view text);         // text, not flushed
+void lf_logContinuation(std::string_view text); // ten blanks + text, not flushed
+void lf_logAndFlush(std::string_view text);     // text, flushed
+
+// Closes the stream so that a test can open a fresh log in another folder.
+void closeLogForTests();
+
+} // namespace zeph

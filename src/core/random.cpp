@@ -1,0 +1,3 @@
+#include "core/random.h"
+
+namespace zeph {} // namespace zeph

@@ -1,0 +1,10 @@
+#pragma once
+#include <atomic>
+
+namespace zeph {
+
+// Set by the shell's exit logic only; everything else reads them.
+inline std::atomic<bool> runStopping{false}; // any end of a run
+inline std::atomic<bool> userStopped{false}; // the user closed the window or the simulator
+
+} // namespace zeph

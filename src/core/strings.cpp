@@ -1,0 +1,3 @@
+#include "core/strings.h"
+
+namespace zeph {} // namespace zeph
