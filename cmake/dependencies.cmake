@@ -4,6 +4,7 @@ find_package(Threads REQUIRED)
 find_package(fmt REQUIRED)
 find_package(Microsoft.GSL REQUIRED)
 find_package(nlohmann_json REQUIRED)
+find_package(pugixml REQUIRED)
 
 if(NOT CORVANE_FUZZ)
     find_package(GTest REQUIRED)
