@@ -12,7 +12,12 @@ namespace zeph {
 namespace {
 
 // The mark that names the next older generation, inserted before the last dot of the name.
-constexpr std::string_view generationMark = "0";
+constexpr char generationMark = '0';
+
+// name.ext with the mark inserted `depth` times before the dot at `dot`: name0.ext, name00.ext, ...
+std::string generationName(const std::string& name, std::size_t dot, std::size_t depth) {
+    return name.substr(0, dot) + std::string(depth, generationMark) + name.substr(dot);
+}
 
 } // namespace
 
@@ -41,17 +46,10 @@ bool gf_saveUpto3GenerationsOf(const std::filesystem::path& file) {
         gf_logLine(fmt::format("gf_saveUpto3GenerationsOf: no dot in filename: {}", name));
         return false;
     }
-    std::string first = name, second, third;
-    first.insert(dot, generationMark);
-    second = first;
-    second.insert(dot, generationMark);
-    third = second;
-    third.insert(dot, generationMark);
-
     bool ok = true;
-    lf_copyGeneration(ok, second, third);
-    lf_copyGeneration(ok, first, second);
-    lf_copyGeneration(ok, file, first);
+    lf_copyGeneration(ok, generationName(name, dot, 2), generationName(name, dot, 3));
+    lf_copyGeneration(ok, generationName(name, dot, 1), generationName(name, dot, 2));
+    lf_copyGeneration(ok, file, generationName(name, dot, 1));
     return ok;
 }
 
@@ -62,10 +60,8 @@ bool gf_save1GenerationOf(const std::filesystem::path& file) {
         gf_logLine(fmt::format("gf_save1GenerationOf: no dot in filename: {}", name));
         return false;
     }
-    std::string first = name;
-    first.insert(dot, generationMark);
     bool ok = true;
-    lf_copyGeneration(ok, file, first);
+    lf_copyGeneration(ok, file, generationName(name, dot, 1));
     return ok;
 }
 

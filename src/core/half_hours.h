@@ -9,8 +9,8 @@ namespace zeph {
 // Bit n is the n-th half hour of a UTC day.
 using HalfHourSet = std::bitset<48>;
 
-// Reads "n", "a:b" or a comma list "n,m,...". Every problem is logged; a bad range gives the empty set,
-// a bad list entry is skipped.
+// Reads "n", "a:b" or a comma list "n,m,...". Every problem is logged (the first ten bad hours of a text
+// line by line, the rest as one count); a bad range gives the empty set, a bad list entry is skipped.
 HalfHourSet gf_hours2bitset(std::string_view text);
 
 // "n" or "a:b" for a run of slots, the comma list of its slots for a set with gaps, no value when empty.

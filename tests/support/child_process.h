@@ -1,0 +1,18 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zeph::test {
+
+struct ChildResult {
+    int exitCode = -1; // the exit status, or 128 + signal number
+    std::string out;
+    std::string err;
+};
+
+// Runs a program to its end in the given folder and collects what it printed. Its standard input is empty.
+ChildResult runChild(const std::filesystem::path& program, const std::vector<std::string>& args,
+                     const std::filesystem::path& workingDir);
+
+} // namespace zeph::test
