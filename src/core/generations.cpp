@@ -39,30 +39,33 @@ void lf_copyGeneration(bool& ok, const std::filesystem::path& from, const std::f
     }
 }
 
-bool gf_saveUpto3GenerationsOf(const std::filesystem::path& file) {
-    std::string name = file.string();
-    auto dot = name.rfind('.');
+namespace {
+
+// Copies the generations `depth` - 1 .. 0 of file one step down, oldest first; `caller` names the
+// function in the line about a name without a dot.
+bool saveGenerations(const std::filesystem::path& file, std::size_t depth, std::string_view caller) {
+    const std::string name = file.string();
+    const auto dot = name.rfind('.');
     if (dot == std::string::npos) {
-        gf_logLine(fmt::format("gf_saveUpto3GenerationsOf: no dot in filename: {}", name));
+        gf_logLine(fmt::format("{}: no dot in filename: {}", caller, name));
         return false;
     }
     bool ok = true;
-    lf_copyGeneration(ok, generationName(name, dot, 2), generationName(name, dot, 3));
-    lf_copyGeneration(ok, generationName(name, dot, 1), generationName(name, dot, 2));
+    for (std::size_t older = depth; older > 1; --older) {
+        lf_copyGeneration(ok, generationName(name, dot, older - 1), generationName(name, dot, older));
+    }
     lf_copyGeneration(ok, file, generationName(name, dot, 1));
     return ok;
 }
 
+} // namespace
+
+bool gf_saveUpto3GenerationsOf(const std::filesystem::path& file) {
+    return saveGenerations(file, 3, "gf_saveUpto3GenerationsOf");
+}
+
 bool gf_save1GenerationOf(const std::filesystem::path& file) {
-    std::string name = file.string();
-    auto dot = name.rfind('.');
-    if (dot == std::string::npos) {
-        gf_logLine(fmt::format("gf_save1GenerationOf: no dot in filename: {}", name));
-        return false;
-    }
-    bool ok = true;
-    lf_copyGeneration(ok, file, generationName(name, dot, 1));
-    return ok;
+    return saveGenerations(file, 1, "gf_save1GenerationOf");
 }
 
 } // namespace zeph
