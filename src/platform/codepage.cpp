@@ -54,25 +54,6 @@ void appendUtf16(WideString& out, char32_t value) {
     }
 }
 
-void appendUtf8(std::string& out, char32_t value) {
-    auto put = [&](unsigned v) { out.push_back(static_cast<char>(v)); };
-    if (value < 0x80) {
-        put(value);
-    } else if (value < 0x800) {
-        put(0xC0 | (value >> 6));
-        put(0x80 | (value & 0x3F));
-    } else if (value < 0x10000) {
-        put(0xE0 | (value >> 12));
-        put(0x80 | ((value >> 6) & 0x3F));
-        put(0x80 | (value & 0x3F));
-    } else {
-        put(0xF0 | (value >> 18));
-        put(0x80 | ((value >> 12) & 0x3F));
-        put(0x80 | ((value >> 6) & 0x3F));
-        put(0x80 | (value & 0x3F));
-    }
-}
-
 // Windows-1252 bytes 0x80..0x9F; the undefined ones keep their own number.
 constexpr std::array<char16_t, 32> cp1252High = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
@@ -121,6 +102,25 @@ std::optional<std::string> utf16ToUtf8(WideStringView text) {
         appendUtf8(out, unit);
     }
     return out;
+}
+
+void appendUtf8(std::string& out, char32_t value) {
+    auto put = [&](unsigned v) { out.push_back(static_cast<char>(v)); };
+    if (value < 0x80) {
+        put(value);
+    } else if (value < 0x800) {
+        put(0xC0 | (value >> 6));
+        put(0x80 | (value & 0x3F));
+    } else if (value < 0x10000) {
+        put(0xE0 | (value >> 12));
+        put(0x80 | ((value >> 6) & 0x3F));
+        put(0x80 | (value & 0x3F));
+    } else {
+        put(0xF0 | (value >> 18));
+        put(0x80 | ((value >> 12) & 0x3F));
+        put(0x80 | ((value >> 6) & 0x3F));
+        put(0x80 | (value & 0x3F));
+    }
 }
 
 WideString cp1252ToUtf16(std::string_view text) {
