@@ -4,16 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/slow_factor.h"
 #include "support/temp_dir.h"
 
 namespace zeph::test {
-
-// Liveness bounds in tests are scaled by this: sanitizer builds run slower.
-#ifdef CORVANE_SLOW_BUILD
-inline constexpr double kSlowFactor = 2.5;
-#else
-inline constexpr double kSlowFactor = 1.0;
-#endif
 
 // A test in its own program folder with Log.txt open; readLog() gives its lines.
 class LogFixture : public ::testing::Test {

@@ -1,0 +1,15 @@
+#pragma once
+#include <filesystem>
+#include <functional>
+#include <ostream>
+
+namespace zeph {
+
+// Writes a file whole or not at all. write fills a binary stream that goes to "<target>.tmp-<pid>-<n>" in
+// the target's folder; after it returns true the temp file is flushed to disk, closed, checked and renamed
+// over the target. On any failure (write returns false, a write error such as a full disk, a failed rename)
+// the temp file is removed, the old target keeps every byte, and the result is false. A replaced target
+// keeps its permission bits. An exception from write is passed on after the temp file is removed.
+bool writeFileAtomically(const std::filesystem::path& target, const std::function<bool(std::ostream&)>& write);
+
+} // namespace zeph
