@@ -8,6 +8,7 @@
 #include "core/clock.h"
 #include "core/generations.h"
 #include "core/program.h"
+#include "core/run_flags.h"
 #include "core/time_text.h"
 #include "core/version.h"
 
@@ -63,6 +64,13 @@ void gf_logText(std::string_view text) { writeLine({}, text, false); }
 void lf_logContinuation(std::string_view text) { writeLine(continuationPrefix, text, false); }
 
 void lf_logAndFlush(std::string_view text) { writeLine({}, text, true); }
+
+void gf_logUnlessStopping(std::string_view text) {
+    if (runStopping.load() || userStopped.load()) {
+        return;
+    }
+    gf_logText(text);
+}
 
 void closeLogForTests() {
     std::lock_guard lock(logMutex);

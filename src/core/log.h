@@ -33,6 +33,9 @@ void gf_logText(std::string_view text);         // text, not flushed
 void lf_logContinuation(std::string_view text); // ten blanks + text, not flushed
 void lf_logAndFlush(std::string_view text);     // text, flushed
 
+// gf_logText, except while a run is ending or the user has asked to stop (runStopping, userStopped).
+void gf_logUnlessStopping(std::string_view text);
+
 // Closes the stream so that a test can open a fresh log in another folder.
 void closeLogForTests();
 

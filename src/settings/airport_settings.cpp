@@ -1,0 +1,50 @@
+#include "settings/airport_settings.h"
+
+#include "settings/control_sink.h"
+#include "settings/parameter_table.h"
+#include "settings/range.h"
+
+namespace zeph {
+
+ParkAirportSettings userSettingsSnapshot;
+
+namespace {
+
+void setAndCheck(CheckBoxParameter& box, bool value) {
+    box.set(value);
+    controlSink().setCheck(box);
+}
+
+} // namespace
+
+ParkAirportSettings currentParkAirportSettings() {
+    return {MAX_LIVE_SEL.get(), MAX_FIT.get(),           RANGE.get(),     parking_percentage.get(),
+            AUTO_RANGE.get(),   INITIAL_LOAD_ONLY.get(), PARK_SOFT.get(), WEEK.get()};
+}
+
+void gf_applySettingsToParameters() {
+    const ParkAirportSettings settings = userSettingsSnapshot;
+    ControlSink& sink = controlSink();
+
+    MAX_LIVE_SEL.set(MAX_LIVE_SEL.clamp(settings.liveSelection));
+
+    MAX_FIT.set(MAX_FIT.clamp(settings.maxFit));
+    sink.selectMaxFitCombo();
+
+    RANGE.set(RANGE.clamp(settings.rangeNm));
+    // The range copies take the airport's value as given (within their own bounds).
+    gf_setRange(settings.rangeNm);
+
+    parking_percentage.set(parking_percentage.clamp(settings.parkingPercentage));
+    sink.selectComboEntry(parking_percentage, parking_percentage.get());
+
+    setAndCheck(AUTO_RANGE, settings.autoRange);
+    sink.enable(RANGE, !settings.autoRange);
+    sink.enable(AR_ABOVE_HEIGHT, settings.autoRange);
+
+    setAndCheck(INITIAL_LOAD_ONLY, settings.initialLoadOnly);
+    setAndCheck(PARK_SOFT, settings.parkSoft);
+    setAndCheck(WEEK, settings.week);
+}
+
+} // namespace zeph

@@ -1,0 +1,21 @@
+#include "settings/range.h"
+
+#include <algorithm>
+
+#include "settings/control_sink.h"
+#include "settings/parameter_table.h"
+
+namespace zeph {
+
+std::uint32_t gf_setRange(std::int32_t nm) {
+    const std::int32_t clamped = RANGE.clamp(nm);
+    RANGE.setValue(clamped);
+    controlSink().selectComboEntry(RANGE, clamped);
+    const std::int32_t bounded = std::clamp(nm, RANGE.min, maxLateralRangeNm);
+    const std::uint32_t meters = static_cast<std::uint32_t>(bounded) * metersPerNm;
+    lateralRangeNm.store(static_cast<double>(bounded), std::memory_order_relaxed);
+    lateralRangeMeters.store(meters, std::memory_order_relaxed);
+    return meters;
+}
+
+} // namespace zeph

@@ -1,0 +1,21 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+namespace zeph {
+
+inline constexpr std::uint32_t metersPerNm = 1852;
+// Half the earth's circumference: no traffic lies farther away than this.
+inline constexpr std::int32_t maxLateralRangeNm = 10800;
+
+// The lateral range that the traffic intake uses, in nautical miles and in metres. Both start from RANGE's
+// default (40 nm, 74080 m); afterwards only gf_setRange changes them.
+extern std::atomic<double> lateralRangeNm;
+extern std::atomic<std::uint32_t> lateralRangeMeters;
+
+// RANGE becomes nm clamped to its choices' bounds (not saved) and its combo selects that entry. The range
+// copies take nm as given, so an airport file may ask for more than the combo offers, but bounded to
+// RANGE's minimum .. maxLateralRangeNm so that the metres cannot wrap. Returns the metres.
+std::uint32_t gf_setRange(std::int32_t nm);
+
+} // namespace zeph

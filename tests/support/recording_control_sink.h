@@ -1,0 +1,42 @@
+#pragma once
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/control_sink.h"
+
+namespace zeph::test {
+
+// Takes the window's place while it lives and records every call, from any thread, in order, as text:
+//   "setCheck KEY true", "showComboValue KEY 40", "selectComboEntry KEY 100", "showEditValue KEY text",
+//   "enable KEY false", "selectMaxFitCombo".
+// Values are those at the time of the call. Only one may live at a time; at the end no sink is installed.
+class RecordingControlSink : public ControlSink {
+public:
+    RecordingControlSink();
+    ~RecordingControlSink() override;
+    RecordingControlSink(const RecordingControlSink&) = delete;
+    RecordingControlSink& operator=(const RecordingControlSink&) = delete;
+
+    void setCheck(const CheckBoxParameter& parameter) override;
+    void showComboValue(const ComboParameter<std::int32_t>& parameter) override;
+    void selectComboEntry(const ComboParameter<std::int32_t>& parameter, std::int32_t value) override;
+    void showEditValue(const EditParameter& parameter) override;
+    void enable(const ParameterControl& control, bool enabled) override;
+    void selectMaxFitCombo() override;
+
+    std::vector<std::string> calls() const;
+    // The number of calls of one kind ("setCheck", "enable", ...).
+    std::size_t count(std::string_view kind) const;
+    void clear();
+
+private:
+    void record(std::string call);
+
+    mutable std::mutex mutex_;
+    std::vector<std::string> calls_;
+};
+
+} // namespace zeph::test
