@@ -13,3 +13,13 @@ if(NOT CORVANE_FUZZ)
         find_package(benchmark REQUIRED)
     endif()
 endif()
+
+# FLTK 1.3: find_package(FLTK) needs the fluid package and gives no target, so the header and the library
+# are found directly. The window layer also calls Xlib itself (always on top).
+find_package(X11 REQUIRED)
+find_path(FLTK_INCLUDE_DIR FL/Fl.H REQUIRED)
+find_library(FLTK_LIBRARY fltk REQUIRED)
+add_library(corvane_fltk INTERFACE)
+target_include_directories(corvane_fltk SYSTEM INTERFACE ${FLTK_INCLUDE_DIR})
+target_link_libraries(corvane_fltk INTERFACE ${FLTK_LIBRARY} X11::X11)
+add_library(corvane::fltk ALIAS corvane_fltk)
