@@ -33,7 +33,12 @@ echo "Simulator stand-in on 127.0.0.1:$port"
 
 cd "$stage"
 status=0
-./corvane "$@" || status=$?
+# Without a display the program still gets a real window, on a virtual X server.
+if [[ -z "${DISPLAY:-}" ]]; then
+    xvfb-run -a ./corvane "$@" || status=$?
+else
+    ./corvane "$@" || status=$?
+fi
 echo "Log: $(pwd)/Log.txt"
 [[ -f Log.txt ]] && head -n 1 Log.txt
 exit "$status"

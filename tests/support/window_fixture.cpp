@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "app/window/main_window_state.h"
 #include "support/slow_factor.h"
 
 namespace zeph::test {
@@ -10,6 +11,7 @@ HeadlessWindowLoop::HeadlessWindowLoop() : backendChoice_("CORVANE_UI", "headles
     uiInit();
     headless_ = &headlessUi();
     headless_->reset();
+    resetMainWindowStateForTests();
 }
 
 HeadlessWindowLoop::~HeadlessWindowLoop() {
@@ -17,6 +19,8 @@ HeadlessWindowLoop::~HeadlessWindowLoop() {
         stop();
     }
     headless_->reset();
+    // The window is gone with the reset; no handle of it may reach the next test.
+    resetMainWindowStateForTests();
 }
 
 void HeadlessWindowLoop::start() {

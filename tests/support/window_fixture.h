@@ -13,7 +13,8 @@ namespace zeph::test {
 
 // The headless window layer for an in-process test. CORVANE_UI is set to headless before uiInit(), so every
 // test gets the headless backend whatever DISPLAY says, and the backend starts fresh. The message loop can
-// run on a thread the object owns; it is ended and joined at the end at the latest.
+// run on a thread the object owns; it is ended and joined at the end at the latest. mainWindowState and the
+// display flags start at their start values and are reset again at the end.
 class HeadlessWindowLoop {
 public:
     HeadlessWindowLoop();

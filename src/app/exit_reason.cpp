@@ -1,0 +1,7 @@
+#include "app/exit_reason.h"
+
+namespace zeph {
+
+std::atomic<ExitReason> exitReason{ExitReason::NOT_YET_SET};
+
+} // namespace zeph

@@ -1,0 +1,18 @@
+#pragma once
+#include <cstdint>
+
+#include "app/window/ui.h"
+
+// The hooks of the main window's three edit fields. Each sees every key before its field does; param is the
+// field's parameter object.
+
+namespace zeph {
+
+std::intptr_t lf_installPathEditProc(WindowHandle edit, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam,
+                                     void* param);
+std::intptr_t lf_blockCallsignEditProc(WindowHandle edit, unsigned msg, std::uintptr_t wParam,
+                                       std::intptr_t lParam, void* param);
+std::intptr_t lf_destinationEditProc(WindowHandle edit, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam,
+                                     void* param);
+
+} // namespace zeph

@@ -1,0 +1,68 @@
+#pragma once
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+#include "support/temp_dir.h"
+
+namespace zeph::test {
+
+// The places a started program sees: its program folder (the current folder) and every location of the
+// desktop, each a temp folder of its own, so that parallel tests never share a lock or a settings file.
+class ProgramPlaces {
+public:
+    ProgramPlaces();
+
+    const std::filesystem::path& programDir() const { return programDir_.path(); }
+    const std::filesystem::path& runtimeDir() const { return runtime_.path(); }
+    // Where the program keeps parameters.xml.
+    std::filesystem::path parametersFile() const { return appData_ / "Corvane_P3D" / "parameters.xml"; }
+
+    // The environment the program runs with: CORVANE_UI=headless, HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and
+    // CORVANE_APPDATA_DIR pointing at the temp folders, everything else inherited.
+    std::map<std::string, std::string> environment() const;
+    // Another runtime folder, so that a second program does not meet the first one's lock.
+    void useRuntimeDir(const std::filesystem::path& dir) { runtimeOverride_ = dir; }
+
+private:
+    TempDir programDir_;
+    TempDir home_;
+    TempDir runtime_;
+    TempDir appData_;
+    std::optional<std::filesystem::path> runtimeOverride_;
+};
+
+// The built program started with posix_spawn; ended by a signal to its pid only. Its standard output and
+// error go to files. A program still running at the end is killed and reaped.
+class ProgramProcess {
+public:
+    ProgramProcess(const std::filesystem::path& program, const ProgramPlaces& places,
+                   const std::vector<std::string>& arguments = {});
+    ~ProgramProcess();
+    ProgramProcess(const ProgramProcess&) = delete;
+    ProgramProcess& operator=(const ProgramProcess&) = delete;
+
+    pid_t pid() const { return pid_; }
+    void signal(int signalNumber) const;
+    // The exit status (128 + the signal when a signal ended it), or nothing while it still runs after timeout.
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+    std::string errorOutput() const;
+
+private:
+    TempDir outputDir_;
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+};
+
+// True when the line has the shape of a clock text: "Sun Dec 06 07:25:18 2026".
+bool isTimeText(const std::string& line);
+
+// Waits until the file exists; false after the liveness bound.
+bool waitForFile(const std::filesystem::path& file);
+
+} // namespace zeph::test

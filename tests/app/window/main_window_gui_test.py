@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""The program's main window on the FLTK backend under its own Xvfb.
+
+Usage: main_window_gui_test.py CORVANE X_CLOSE_WINDOW
+Checks the window's name, class and size, a few pixels of each painted area, and that the window manager's
+close and SIGTERM both end the program with 0 and store the window position.
+"""
+
+import os
+import pathlib
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "support"))
+import xvfb  # noqa: E402
+import xwd_pixels  # noqa: E402
+
+TIMEOUT = 10.0
+EXIT_BOUND = 5.0
+NAME = "Corvane_P3D"
+
+RED = (255, 0, 0)
+BLACK = (0, 0, 0)
+LIGHT_BLUE = (153, 204, 255)
+LIME_GREEN = (50, 205, 50)
+# (point, colour, what is there)
+PIXELS = [
+    ((410, 100), RED, "simulator block, not connected"),
+    ((440, 100), BLACK, "RealTraffic block, not started"),
+    ((860, 60), BLACK, "top panel"),
+    ((860, 380), LIGHT_BLUE, "settings area"),
+    ((860, 420), BLACK, "counters area"),
+    ((860, 470), LIME_GREEN, "status line"),
+]
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+class Program:
+    """corvane in a program folder of its own, with every desktop location in temp folders."""
+
+    def __init__(self, binary, display, root):
+        self.root = pathlib.Path(root)
+        for name in ("program", "home", "runtime", "appdata"):
+            (self.root / name).mkdir()
+        os.chmod(self.root / "runtime", 0o700)
+        env = dict(os.environ, DISPLAY=display, CORVANE_UI="fltk", HOME=str(self.root / "home"),
+                   XDG_CONFIG_HOME=str(self.root / "home"), XDG_RUNTIME_DIR=str(self.root / "runtime"),
+                   CORVANE_APPDATA_DIR=str(self.root / "appdata"))
+        self.process = subprocess.Popen([binary], cwd=self.root / "program", env=env, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+
+    @property
+    def parameters(self):
+        return self.root / "appdata" / NAME / "parameters.xml"
+
+    def wait_for_exit(self, what):
+        try:
+            code = self.process.wait(timeout=EXIT_BOUND)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"{what}: the program still runs after {EXIT_BOUND} s")
+        check(code == 0, f"{what}: exit code {code}; stderr: {self.process.stderr.read()}")
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+def check_window(display, window):
+    info = xvfb.window_info(display, window)
+    check(info.get("Width") == "880" and info.get("Height") == "476",
+          f"the client area is {info.get('Width')}x{info.get('Height')}, not 880x476")
+    props = xvfb.run_tool(display, "xprop", "-id", str(window), "WM_NAME", "WM_CLASS")
+    check(f'WM_NAME(STRING) = "{NAME}"' in props or f'WM_NAME(UTF8_STRING) = "{NAME}"' in props,
+          f"WM_NAME: {props}")
+    check(f'WM_CLASS(STRING) = "{NAME}", "{NAME}"' in props, f"WM_CLASS: {props}")
+
+
+def wait_for_paint(display, window, folder):
+    """The window's pixels once the status line is painted."""
+    path = pathlib.Path(folder) / "window.xwd"
+    deadline = time.monotonic() + TIMEOUT
+    while True:
+        xvfb.screenshot(display, window, path)
+        image = xwd_pixels.read_xwd(path)
+        if image.pixel(860, 470) == LIME_GREEN or time.monotonic() > deadline:
+            return image
+        time.sleep(0.1)
+
+
+def check_pixels(image):
+    for point, colour, what in PIXELS:
+        actual = image.pixel(*point)
+        check(actual == colour, f"{what} at {point}: {actual}, expected {colour}")
+
+
+def stored_x(parameters):
+    text = parameters.read_text()
+    found = re.search(r'name="MAIN_WINDOW_X" value="(-?\d+)"', text)
+    check(found is not None, f"no MAIN_WINDOW_X in {parameters}")
+    return int(found.group(1))
+
+
+def run_case(binary, close_tool, display, how):
+    with tempfile.TemporaryDirectory() as root:
+        program = Program(binary, display, root)
+        try:
+            window = xvfb.find_window(display, f"^{NAME}$", TIMEOUT)
+            check_window(display, window)
+            check_pixels(wait_for_paint(display, window, root))
+            if how == "WM_DELETE_WINDOW":
+                subprocess.run([close_tool, str(window)], env=dict(os.environ, DISPLAY=display), check=True,
+                               timeout=30)
+            else:
+                program.process.send_signal(signal.SIGTERM)
+            program.wait_for_exit(how)
+            check(stored_x(program.parameters) == 400, f"{how}: MAIN_WINDOW_X is {stored_x(program.parameters)}")
+        finally:
+            program.stop()
+
+
+def main(argv):
+    if len(argv) != 3:
+        sys.exit(__doc__)
+    binary, close_tool = argv[1], argv[2]
+    xvfb.require_tools("Xvfb", "xdotool", "xwd", "xwininfo", "xprop")
+    with xvfb.xvfb() as display:
+        for how in ("WM_DELETE_WINDOW", "SIGTERM"):
+            run_case(binary, close_tool, display, how)
+    print("main_window_gui: all checks passed")
+
+
+if __name__ == "__main__":
+    main(sys.argv)
