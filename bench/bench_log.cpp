@@ -6,6 +6,7 @@
 #include <string>
 
 #include <benchmark/benchmark.h>
+#include "bench/rate_reporter.h"
 #include <fmt/format.h>
 
 #include "core/log.h"
@@ -42,28 +43,6 @@ BENCHMARK(BM_logLine)->Iterations(100000)->UseRealTime()->Threads(1);
 BENCHMARK(BM_logLine)->Iterations(12500)->UseRealTime()->Threads(8);
 
 // Keeps each run's lines per second by benchmark name while printing as usual.
-class RateReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs) {
-            auto found = run.counters.find("items_per_second");
-            if (found != run.counters.end()) {
-                rates[run.benchmark_name()] = found->second.value;
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> rates;
-};
-
-double rateOf(const RateReporter& reporter, const std::string& prefix) {
-    for (const auto& [name, rate] : reporter.rates) {
-        if (name.rfind(prefix, 0) == 0) {
-            return rate;
-        }
-    }
-    return 0.0;
-}
 
 } // namespace
 
@@ -74,17 +53,17 @@ int main(int argc, char** argv) {
     zeph::gf_openLog();
 
     benchmark::Initialize(&argc, argv);
-    RateReporter reporter;
+    zeph::bench::RateReporter reporter("items_per_second");
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     zeph::closeLogForTests();
     std::filesystem::current_path(std::filesystem::temp_directory_path());
     std::filesystem::remove_all(folder);
 
-    double bare = rateOf(reporter, "BM_bareStreamWrite");
-    double text = rateOf(reporter, "BM_logText");
-    double single = rateOf(reporter, "BM_logLine/iterations:100000/real_time/threads:1");
-    double eight = rateOf(reporter, "BM_logLine/iterations:12500/real_time/threads:8");
+    double bare = reporter.rateOf("BM_bareStreamWrite");
+    double text = reporter.rateOf("BM_logText");
+    double single = reporter.rateOf("BM_logLine/iterations:100000/real_time/threads:1");
+    double eight = reporter.rateOf("BM_logLine/iterations:12500/real_time/threads:8");
     fmt::print("gf_logText vs bare ofstream write: {:.2f}x (target >= 0.5x)\n", bare > 0 ? text / bare : 0.0);
     fmt::print("gf_logLine, 8 threads vs 1 thread (lines per second): {:.2f}x (target >= 0.5x)\n",
                single > 0 ? eight / single : 0.0);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
+#include "bench/rate_reporter.h"
 #include <fmt/format.h>
 
 #include "sim/simconnect/reassemble.h"
@@ -108,39 +109,17 @@ void BM_reassemble(benchmark::State& state) {
 BENCHMARK(BM_memcpyChunks)->UseRealTime();
 BENCHMARK(BM_reassemble)->UseRealTime();
 
-class RateReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs) {
-            auto found = run.counters.find("bytes_per_second");
-            if (found != run.counters.end()) {
-                rates[run.benchmark_name()] = found->second.value;
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> rates;
-};
-
-double rateOf(const RateReporter& reporter, const std::string& prefix) {
-    for (const auto& [name, rate] : reporter.rates) {
-        if (name.rfind(prefix, 0) == 0) {
-            return rate;
-        }
-    }
-    return 0.0;
-}
 
 } // namespace
 
 int main(int argc, char** argv) {
     stream();
     benchmark::Initialize(&argc, argv);
-    RateReporter reporter;
+    zeph::bench::RateReporter reporter("bytes_per_second");
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    double copy = rateOf(reporter, "BM_memcpyChunks");
-    double cut = rateOf(reporter, "BM_reassemble");
+    double copy = reporter.rateOf("BM_memcpyChunks");
+    double cut = reporter.rateOf("BM_reassemble");
     if (copy > 0 && cut > 0) {
         fmt::print("reassembly {:.0f} MiB/s ({} messages per 8 MiB), memcpy {:.0f} MiB/s\n", cut / (1 << 20),
                    stream().messages, copy / (1 << 20));

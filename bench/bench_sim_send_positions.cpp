@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
+#include "bench/rate_reporter.h"
 #include <fmt/format.h>
 
 #include "platform/local_pipe.h"
@@ -142,28 +143,6 @@ void BM_rawSend(benchmark::State& state) {
 BENCHMARK(BM_rawSend)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_clientSetData)->UseRealTime()->MinTime(1.0);
 
-class RateReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs) {
-            auto found = run.counters.find("items_per_second");
-            if (found != run.counters.end()) {
-                rates[run.benchmark_name()] = found->second.value;
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> rates;
-};
-
-double rateOf(const RateReporter& reporter, const std::string& prefix) {
-    for (const auto& [name, rate] : reporter.rates) {
-        if (name.rfind(prefix, 0) == 0) {
-            return rate;
-        }
-    }
-    return 0.0;
-}
 
 } // namespace
 
@@ -176,12 +155,12 @@ int main(int argc, char** argv) {
     sink();
 
     benchmark::Initialize(&argc, argv);
-    RateReporter reporter;
+    zeph::bench::RateReporter reporter("items_per_second");
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    double raw = rateOf(reporter, "BM_rawSend");
-    double client = rateOf(reporter, "BM_clientSetData");
+    double raw = reporter.rateOf("BM_rawSend");
+    double client = reporter.rateOf("BM_clientSetData");
     if (raw > 0 && client > 0) {
         double ratio = client / raw;
         fmt::print("client SetDataOnSimObject: {:.0f} packets/s, raw send(): {:.0f} packets/s\n", client, raw);
