@@ -137,7 +137,7 @@ Arguments parseArguments(int argc, char** argv) {
 }
 
 // Waits for the time or the stop; false when stopped.
-bool pause(std::stop_token stop, std::chrono::milliseconds time) {
+bool pause(const std::stop_token& stop, std::chrono::milliseconds time) {
     std::mutex mutex;
     std::condition_variable_any wake;
     std::unique_lock lock(mutex);
@@ -146,7 +146,7 @@ bool pause(std::stop_token stop, std::chrono::milliseconds time) {
 }
 
 // Keeps a connection to the program, connecting again after each end.
-void serveTcp(std::stop_token stop, RtFeed& feed) {
+void serveTcp(const std::stop_token& stop, RtFeed& feed) {
     bool wasConnected = false;
     while (!stop.stop_requested()) {
         const bool connected = feed.connected() || feed.connect(500ms);
@@ -158,7 +158,7 @@ void serveTcp(std::stop_token stop, RtFeed& feed) {
     }
 }
 
-void playScenario(std::stop_token stop, RtFeed& feed, const zeph::rtfeed::Scenario& scenario, bool loop) {
+void playScenario(const std::stop_token& stop, RtFeed& feed, const zeph::rtfeed::Scenario& scenario, bool loop) {
     do {
         if (!feed.playScenario(scenario, stop)) {
             return;
@@ -166,7 +166,7 @@ void playScenario(std::stop_token stop, RtFeed& feed, const zeph::rtfeed::Scenar
     } while (loop && pause(stop, 10ms));
 }
 
-void sendQnh(std::stop_token stop, RtFeed& feed, const std::string& hpa) {
+void sendQnh(const std::stop_token& stop, RtFeed& feed, const std::string& hpa) {
     do {
         feed.sendQnh(fmt::format("{{\"QNH\":{}}}", hpa));
     } while (pause(stop, kQnhInterval));

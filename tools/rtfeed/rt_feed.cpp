@@ -294,7 +294,7 @@ void RtFeed::autoTrafficLoop(std::stop_token stop, int count, std::chrono::milli
     }
 }
 
-bool RtFeed::playScenario(const Scenario& scenario, std::stop_token stop) {
+bool RtFeed::playScenario(const Scenario& scenario, const std::stop_token& stop) {
     std::mutex waitMutex;
     std::condition_variable_any wake;
     const auto start = Clock::now();

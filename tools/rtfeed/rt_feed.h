@@ -99,7 +99,7 @@ public:
     std::optional<PositionReport> latestPosition() const;
 
     // Sends the scenario's datagrams at their times; false when stop was requested before the end.
-    bool playScenario(const Scenario& scenario, std::stop_token stop = {});
+    bool playScenario(const Scenario& scenario, const std::stop_token& stop = {});
 
     static std::optional<PositionReport> decodePositionLine(std::string_view text) {
         return rtfeed::decodePositionLine(text);
