@@ -14,6 +14,7 @@
 #include <pugixml.hpp>
 
 #include "app/exit_reason.h"
+#include "app/main_loop.h"
 #include "app/startup_thread.h"
 #include "app/status_line.h"
 #include "app/window/close_signals.h"
@@ -76,18 +77,16 @@ public:
     HookScope& operator=(const HookScope&) = delete;
 };
 
-// A run that still goes when the loop has ended (the window was destroyed by something else) is asked to
-// end; then it is joined, so nothing outlives the program.
+// After the loop: a run that still goes (the window was destroyed by something else, or a signal ended the
+// loop) is asked to end, which changes nothing once the run has ended; then the run and every thread it
+// started are joined, so nothing outlives the program.
 void endRun() {
-    if (!startThread.joinable()) {
-        return;
+    gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
+    if (startThread.joinable()) {
+        startThread.join();
     }
-    if (!runStopping.load()) {
-        userStopped.exchange(true);
-        runStopping.exchange(true);
-    }
-    startThread.request_stop();
-    startThread.join();
+    stopSimClientThread();
+    stopReaderThreads();
 }
 
 // What the message loop leaves behind, ended however the loop ends.
@@ -180,16 +179,13 @@ void answerColours(std::uintptr_t wParam) {
 // stays the reason.
 void closeRequested() {
     gf_setStatus(fmt::format("Close window button clicked, closing {} ...", programId), false);
-    userStopped.exchange(true);
-    runStopping.exchange(true);
-    ExitReason expected = ExitReason::NOT_YET_SET;
-    exitReason.compare_exchange_strong(expected, ExitReason::USER_CLOSED_SIM, std::memory_order_relaxed);
+    gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
 }
 
-// The previous run posted this message as its last act, so joining it is quick.
+// The previous run posted this message as its last act and then only flushes the log, so joining it is
+// quick. The new run is kept, never detached.
 void startRun() {
     if (startThread.joinable()) {
-        startThread.request_stop();
         startThread.join();
     }
     startThread = std::jthread(lf_startThread);
@@ -251,9 +247,12 @@ int lf_runApplication(int argc, const char* const* argv) {
         productionMode.store(true);
     }
     const WindowHandle window = mainWindowState.mainWindow.load();
-    const LoopScope loop(window);
-    ui().postMessage(window, startRunMessage, 0, 0);
-    return ui().runMessageLoop();
+    {
+        const LoopScope loop(window);
+        ui().postMessage(window, startRunMessage, 0, 0);
+        ui().runMessageLoop();
+    }
+    return exitCode.load();
 }
 
 bool initInstance(std::string_view title) {

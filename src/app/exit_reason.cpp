@@ -1,7 +1,80 @@
 #include "app/exit_reason.h"
 
+#include <string>
+
+#include <fmt/format.h>
+
+#include "app/entry_point.h"
+#include "app/status_line.h"
+#include "core/run_flags.h"
+
 namespace zeph {
 
 std::atomic<ExitReason> exitReason{ExitReason::NOT_YET_SET};
+std::mutex exitReasonMutex;
+std::int32_t restartDelay = 0;
+std::atomic<bool> restartPending{false};
+
+std::string_view exitReasonText(ExitReason reason) {
+    for (const auto& [code, text] : exitReasonTexts) {
+        if (code == reason) {
+            return text;
+        }
+    }
+    return {};
+}
+
+std::int32_t currentRestartDelay() {
+    const std::lock_guard lock(exitReasonMutex);
+    return restartDelay;
+}
+
+bool gf_setExitReason(ExitReason reason, std::int32_t delaySeconds) {
+    const std::lock_guard lock(exitReasonMutex);
+    if (reason == ExitReason::USER_CLOSED_SIM) {
+        userStopped.exchange(true);
+        runStopping.exchange(true);
+        ExitReason expected = ExitReason::NOT_YET_SET;
+        return exitReason.compare_exchange_strong(expected, ExitReason::USER_CLOSED_SIM);
+    }
+    if (runStopping.exchange(true)) {
+        return false;
+    }
+    exitReason.store(reason);
+    restartDelay = delaySeconds;
+    return true;
+}
+
+void gf_reportThreadStopped(std::string_view threadName, std::string_view errorText) {
+    gf_setStatus(fmt::format("The {} has stopped with error: {}", threadName, errorText), true);
+    gf_setExitReason(ExitReason::READER_ERROR, 15);
+}
+
+void lf_stopIfProduction() {
+    if (productionMode.load()) {
+        exitCode.store(0);
+        gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
+    }
+}
+
+void recordSystemError() {
+    const std::lock_guard lock(exitReasonMutex);
+    exitReason.store(ExitReason::SYSTEM_ERROR);
+}
+
+void recordFirstSystemError() {
+    const std::lock_guard lock(exitReasonMutex);
+    if (!runStopping.exchange(true)) {
+        exitReason.store(ExitReason::SYSTEM_ERROR);
+        restartDelay = 0;
+    }
+}
+
+void resetExitReasonForRestart() {
+    const std::lock_guard lock(exitReasonMutex);
+    userStopped.exchange(false);
+    runStopping.exchange(false);
+    exitReason.store(ExitReason::NOT_YET_SET);
+}
 
 } // namespace zeph

@@ -1,13 +1,43 @@
 #pragma once
+#include <atomic>
+#include <filesystem>
 #include <stop_token>
+#include <string>
+#include <string_view>
 
-// The procedure of the thread that each run starts on (Msg::App + 1). One call is one run.
+// The procedure of the thread that each run starts on (Msg::App + 1). One call is one run: the start-up
+// checks and data loading, the scans, the park airports, the main loop, and always the closing down, also
+// after an exception.
 
 namespace zeph {
 
-// Reads the settings and fills the controls from them, then waits until the run is asked to end (the stop
-// flags, or stop), and posts Msg::App + 2 to the main window, which saves the window position and ends the
-// program. An error of the reading goes to the status line as an error text; the run still waits.
+// Set the first time the aircraft database is read, whether or not the read succeeded; later runs of the
+// process do not read it again.
+extern std::atomic<bool> dataFilesRead;
+// RealTraffic's program file lies on this PC; set by every run.
+extern std::atomic<bool> realTrafficOnThisPc;
+// SIM_INSTALL_PATH / "Scenery", for the add-on airport scan; empty when the install path is not known.
+// Written by the start-up thread only, before the scans, and emptied by the reset before a restart.
+extern std::filesystem::path stockAirportsPath;
+
+// The run. Ends with the closing down, which posts Msg::App + 1 (restart) or Msg::App + 2 (quit).
 void lf_startThread(std::stop_token stop);
+
+// The start-up sequence: parameters, controls, housekeeping, the version check, the data files, the install
+// path and RealTraffic's detection. Throws on fatal conditions.
+void lf_startUp();
+
+// Fills the install path from the registry when none is set; throws UserErrorException 151 or 153 when the
+// user must type it.
+void lf_detectP3D();
+
+// Sets stockAirportsPath and says so when it does not exist.
+void lf_checkStockAirportsPath();
+
+// Creates the eleven working folders and removes the two stale AIG-regcodes files.
+void lf_dataFolderHousekeeping();
+
+// The format with both placeholders filled with the program's name.
+std::string lf_formatWithProgramName(std::string_view format);
 
 } // namespace zeph

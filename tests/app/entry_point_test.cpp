@@ -23,6 +23,7 @@
 #include "settings/xml_parameters.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
+#include "support/reg_file_builder.h"
 #include "support/scoped_env.h"
 #include "support/slow_factor.h"
 #include "support/temp_dir.h"
@@ -58,8 +59,17 @@ std::string statusText() {
 // layer, and the settings, the shell's flags and the window state at their start values.
 class Shell : public test::LogFixture {
 public:
+    // The program folder and a registry with Prepar3D v5, so that a run gets as far as the wait for the
+    // simulator.
     void SetUp() override {
         LogFixture::SetUp();
+        fs::create_directories(dir() / "docs");
+        fs::create_directories(simulator_ / "Scenery");
+        test::RegFileBuilder()
+            .header()
+            .key("HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5")
+            .stringValue("SetupPath", simulator_.path().string())
+            .writeUtf16(registryFile_);
         freshStart();
     }
 
@@ -115,6 +125,9 @@ public:
     test::ScopedEnv configEnv_{"XDG_CONFIG_HOME", home_.path().string()};
     test::ScopedEnv runtimeEnv_{"XDG_RUNTIME_DIR", runtime_.path().string()};
     test::ScopedEnv appDataEnv_{"CORVANE_APPDATA_DIR", appDataRoot_.path().string()};
+    test::TempDir simulator_;
+    fs::path registryFile_ = home_ / "registry.reg";
+    test::ScopedEnv registryEnv_{"CORVANE_REGISTRY_FILE", registryFile_.string()};
     test::HeadlessWindowLoop loop_;
 };
 

@@ -9,13 +9,22 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include "support/reg_file_builder.h"
 #include "support/slow_factor.h"
 
 extern char** environ;
 
 namespace zeph::test {
 
-ProgramPlaces::ProgramPlaces() = default;
+ProgramPlaces::ProgramPlaces() {
+    std::filesystem::create_directories(programDir() / "docs");
+    std::filesystem::create_directories(simulatorDir() / "Scenery");
+    RegFileBuilder()
+        .header()
+        .key("HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5")
+        .stringValue("SetupPath", simulatorDir().string())
+        .writeUtf16(registryFile());
+}
 
 std::map<std::string, std::string> ProgramPlaces::environment() const {
     std::map<std::string, std::string> variables;
@@ -31,6 +40,7 @@ std::map<std::string, std::string> ProgramPlaces::environment() const {
     variables["XDG_CONFIG_HOME"] = home_.path().string();
     variables["XDG_RUNTIME_DIR"] = runtimeOverride_.value_or(runtime_.path()).string();
     variables["CORVANE_APPDATA_DIR"] = appData_.path().string();
+    variables["CORVANE_REGISTRY_FILE"] = registryFile().string();
     return variables;
 }
 

@@ -14,6 +14,9 @@ namespace zeph::test {
 
 // The places a started program sees: its program folder (the current folder) and every location of the
 // desktop, each a temp folder of its own, so that parallel tests never share a lock or a settings file.
+// The program folder holds "docs", and the registry file (CORVANE_REGISTRY_FILE) holds Prepar3D v5 with
+// its SetupPath at a temp folder that has an empty "Scenery", so a run gets as far as the wait for the
+// simulator.
 class ProgramPlaces {
 public:
     ProgramPlaces();
@@ -23,8 +26,11 @@ public:
     // Where the program keeps parameters.xml.
     std::filesystem::path parametersFile() const { return appData_ / "Corvane_P3D" / "parameters.xml"; }
 
-    // The environment the program runs with: CORVANE_UI=headless, HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and
-    // CORVANE_APPDATA_DIR pointing at the temp folders, everything else inherited.
+    std::filesystem::path registryFile() const { return home_ / "registry.reg"; }
+    const std::filesystem::path& simulatorDir() const { return simulator_.path(); }
+
+    // The environment the program runs with: CORVANE_UI=headless, HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR,
+    // CORVANE_APPDATA_DIR and CORVANE_REGISTRY_FILE pointing at the temp folders, everything else inherited.
     std::map<std::string, std::string> environment() const;
     // Another runtime folder, so that a second program does not meet the first one's lock.
     void useRuntimeDir(const std::filesystem::path& dir) { runtimeOverride_ = dir; }
@@ -34,6 +40,7 @@ private:
     TempDir home_;
     TempDir runtime_;
     TempDir appData_;
+    TempDir simulator_;
     std::optional<std::filesystem::path> runtimeOverride_;
 };
 

@@ -12,4 +12,12 @@ namespace zeph {
 // control the window drew over shows again.
 bool lf_HandleWMCOMMAND(WindowHandle window, std::uintptr_t wParam);
 
+// Chooses the range from where the user aircraft is and applies it. Minimal stand-in until the control
+// handlers land.
+void lf_autoRange();
+
+// Asks for a static-parking renewal at the next fifteen-second step: the static-parking group disabled, the
+// wait shown in the status line, staticRenewNow set. Any thread.
+void lf_renewStaticParkingSoon();
+
 } // namespace zeph

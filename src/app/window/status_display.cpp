@@ -9,6 +9,7 @@
 
 #include "airports/offline_package.h"
 #include "airports/park_airport_file.h"
+#include "app/seam_trace.h"
 #include "app/window/main_window_state.h"
 #include "core/log.h"
 #include "core/program.h"
@@ -420,7 +421,9 @@ void lf_paintCounters() {
     paintParkedLine(y0 + 28);
 }
 
-// The live, parked and static counts come from the traffic tables, which the traffic engine brings.
-void lf_refreshCounters() {}
+// Minimal stand-in until the traffic engine lands: the live, parked and static counts come from its tables.
+void lf_refreshCounters() {
+    noteSeamCall("lf_refreshCounters");
+}
 
 } // namespace zeph

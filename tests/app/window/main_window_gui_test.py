@@ -48,12 +48,17 @@ class Program:
 
     def __init__(self, binary, display, root):
         self.root = pathlib.Path(root)
-        for name in ("program", "home", "runtime", "appdata"):
+        for name in ("program", "program/docs", "home", "runtime", "appdata", "p3d", "p3d/Scenery"):
             (self.root / name).mkdir()
         os.chmod(self.root / "runtime", 0o700)
+        # Prepar3D v5 in the registry, so that the run gets as far as the wait for the simulator.
+        registry = self.root / "home" / "registry.reg"
+        registry.write_text("Windows Registry Editor Version 5.00\r\n\r\n"
+                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\r\n"
+                            f'"SetupPath"="{self.root / "p3d"}"\r\n', encoding="utf-8")
         env = dict(os.environ, DISPLAY=display, CORVANE_UI="fltk", HOME=str(self.root / "home"),
                    XDG_CONFIG_HOME=str(self.root / "home"), XDG_RUNTIME_DIR=str(self.root / "runtime"),
-                   CORVANE_APPDATA_DIR=str(self.root / "appdata"))
+                   CORVANE_APPDATA_DIR=str(self.root / "appdata"), CORVANE_REGISTRY_FILE=str(registry))
         self.process = subprocess.Popen([binary], cwd=self.root / "program", env=env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
 

@@ -1,0 +1,7 @@
+#include "airports/stands.h"
+
+namespace zeph {
+
+std::vector<ParkPos> standList;
+
+} // namespace zeph

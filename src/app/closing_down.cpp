@@ -1,0 +1,254 @@
+#include "app/closing_down.h"
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include <fmt/format.h>
+
+#include "aircraft/no_match_list.h"
+#include "app/entry_point.h"
+#include "app/exit_reason.h"
+#include "app/main_loop.h"
+#include "app/seconds_schedule.h"
+#include "app/startup_thread.h"
+#include "app/status_line.h"
+#include "app/window/main_window_state.h"
+#include "core/log.h"
+#include "core/program.h"
+#include "core/run_flags.h"
+#include "core/strings.h"
+#include "realtraffic/qnh.h"
+#include "realtraffic/rt_server.h"
+#include "realtraffic/traffic_reader.h"
+#include "realtraffic/udp_readers.h"
+#include "settings/parameter_table.h"
+#include "sim/flight_plans.h"
+#include "sim/livery_memory.h"
+#include "sim/sim_link.h"
+#include "traffic/making_way.h"
+#include "traffic/park_airport_status.h"
+#include "traffic/traffic_tables.h"
+
+namespace zeph {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+void flushLog() {
+    LogBlock block;
+    if (block.isOpen()) {
+        block.stream().flush();
+    }
+}
+
+void postToMainWindow(unsigned message) {
+    const WindowHandle window = mainWindowState.mainWindow.load();
+    if (window != nullptr) {
+        ui().postMessage(window, message, 0, 0);
+    }
+}
+
+bool restartsAfter(ExitReason reason) {
+    return reason == ExitReason::NEW_SETTINGS || reason == ExitReason::SIMCONNECT_ERROR ||
+           reason == ExitReason::READER_ERROR;
+}
+
+// After a SYSTEM ERROR the run waits until the user closes the window, or until another reason replaces it
+// (the install path typed after error 151 or 153 records NEW SETTINGS).
+void waitAfterSystemError() {
+    while (!userStopped.load() && exitReason.load() == ExitReason::SYSTEM_ERROR) {
+        std::this_thread::sleep_until(std::chrono::steady_clock::now() + 500ms);
+    }
+    if (userStopped.load()) {
+        gf_setStatus(fmt::format("User closed {}", programId), true);
+    }
+}
+
+// A failure here never stops the closing down.
+void removeFlightPlanFolder() {
+    if (flightPlanFolder.empty()) {
+        return;
+    }
+    std::error_code error;
+    std::filesystem::remove(flightPlanFolder, error);
+    if (error == std::errc::directory_not_empty) {
+        error.clear();
+        std::filesystem::remove_all(flightPlanFolder, error);
+    }
+    if (error) {
+        gf_logText(fmt::format("gf_removeFlightPlanFolder: {}", error.message()));
+    }
+}
+
+void clearErrorText() {
+    const std::lock_guard lock(mainWindowState.statusMutex);
+    mainWindowState.errorText.clear();
+    mainWindowState.invalidateArea(statusLineArea);
+}
+
+// The decision for a restarting reason. False when the user closed the window during the countdown: the
+// program then ends instead.
+bool prepareRestart(ExitReason reason) {
+    restartPending.store(true);
+    clearErrorText();
+    gf_clearStatus();
+    gf_setStatus("Prepare for a restart ...", true);
+    if (reason != ExitReason::NEW_SETTINGS) {
+        SCAN_LIVERIES.set(false);
+        SCAN_AIRPORTS.set(false);
+    }
+    lf_restartCountdown();
+    if (userStopped.load()) {
+        restartPending.store(false);
+        return false;
+    }
+    lf_resetForRestart();
+    return true;
+}
+
+void decideRestart() {
+    const ExitReason reason = exitReason.load();
+    if (restartsAfter(reason)) {
+        prepareRestart(reason);
+        return;
+    }
+    restartPending.store(false);
+    if (reason == ExitReason::NEW_FLIGHT) {
+        gf_setStatus(
+            fmt::format("New flight detected, {} will close, please restart manually ...", programId), true);
+        std::this_thread::sleep_until(std::chrono::steady_clock::now() + 10s);
+    }
+}
+
+void closeDown() {
+    gf_logText(fmt::format("Exiting: {}", exitReasonText(exitReason.load())));
+    setTrafficAccepting(false);
+    stopSimClientThread();
+    trafficReader.stopFlag.store(true);
+    qnhReader.stopFlag.store(true);
+    std::this_thread::sleep_for(500ms);
+    stopReaderThreads();
+    if (rtClientConnected.load()) {
+        sendDataPacket("exit\r\n");
+    }
+    gf_closeRealTrafficSockets();
+    if (exitReason.load() == ExitReason::SYSTEM_ERROR) {
+        waitAfterSystemError();
+    }
+    if (!parkAirportRecord.code.empty()) {
+        lf_resetParkAirport();
+    }
+    rememberedLiveries.clear();
+    removeFlightPlanFolder();
+    DESTINATION.set("");
+    BLOCK_CALLSIGN.set("");
+    ghostCallsigns.clear();
+    gf_writeMatchingSummary();
+    gf_printNoMatchList();
+    decideRestart();
+    postToMainWindow(restartPending.load() ? startRunMessage : saveAndQuitMessage);
+    flushLog();
+}
+
+// What the window shows, back to its start.
+void resetDisplayState() {
+    MainWindowState& state = mainWindowState;
+    {
+        const std::lock_guard lock(state.statusMutex);
+        state.statusText.clear();
+        state.errorText.clear();
+        state.statusClock = 0;
+        state.statusSetAt = 0;
+    }
+    state.setQualityFactorText("");
+    state.setUserStandText("");
+    state.setParkAirportName("");
+    state.setParkAirportPublisher("");
+    state.setSimText("");
+    state.setRealTrafficVersionText("");
+    state.setUserAcTitle("");
+    state.realTrafficNotStarted.store(true);
+    for (std::atomic<bool>* flag :
+         {&state.realTrafficConnected, &state.parkFileFound, &state.simConnected, &state.flightRunning,
+          &state.handmadeFile, &state.softMode, &state.weekMode}) {
+        flag->store(false);
+    }
+    state.userModelKnown.store(true);
+    for (std::atomic<std::int32_t>* number : {&state.qnh, &state.maxPark, &state.learnedUpdates}) {
+        number->store(0);
+    }
+    for (std::atomic<std::uint64_t>* count :
+         {&state.liveCount, &state.parkedLiveCount, &state.staticCount, &state.standCount}) {
+        count->store(0);
+    }
+    state.staticAverageFit.store(-1.0F);
+    state.liveAverageFit.store(-1.0F);
+    state.trafficReaderState.store(3);
+    state.qnhReaderState.store(3);
+    state.invalidateArea(Rect{0, 0, 880, 476});
+}
+
+// The shell's own flags, back to their start.
+void resetShellState() {
+    resetExitReasonForRestart();
+    lastMessageWindow.store(nullptr);
+    oneSecondPending.store(false);
+    flightNotRunning = false;
+    rtProfessional.store(false);
+    staticRenewNow.store(false);
+    secondsCounter.store(0);
+    staticRenewalStarted = false;
+    blockingChanged.store(false);
+    realTrafficAwaited.store(true);
+    stockAirportsPath.clear();
+    resetUserCollisionPosition();
+}
+
+} // namespace
+
+void lf_closingDown() {
+    try {
+        closeDown();
+    } catch (const std::exception& error) {
+        const std::string text = fmt::format("{} exception {}", "lf_closingDown", error.what());
+        gf_setStatus(text, false);
+        gf_logText(text);
+        restartPending.store(false);
+        postToMainWindow(saveAndQuitMessage);
+        flushLog();
+    }
+}
+
+void lf_restartCountdown() {
+    const std::int32_t delay = currentRestartDelay();
+    if (delay < 1) {
+        return;
+    }
+    gf_logText(fmt::format("Restarting after {} seconds", delay));
+    gf_logText(std::string(48, '-'));
+    for (std::int32_t n = delay; n >= 1 && !userStopped.load(); --n) {
+        gf_setStatus(fmt::format("Restarting after {} second{}", n, gf_plural(n)), false);
+        std::this_thread::sleep_until(std::chrono::steady_clock::now() + 1s);
+    }
+    LogBlock block;
+    if (block.isOpen()) {
+        block.stream() << "Restart countdown finished\n";
+    }
+}
+
+void lf_resetForRestart() {
+    gf_resetReaders();
+    trafficReader.datagramCounter.store(0);
+    trafficReader.counterSnapshot.store(0);
+    currentQnh.store(1013);
+    gf_resetSimLink();
+    lf_clearTrafficTables();
+    resetDisplayState();
+    resetShellState();
+}
+
+} // namespace zeph

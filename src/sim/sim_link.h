@@ -1,0 +1,71 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <stop_token>
+#include <vector>
+
+#include "sim/ai_objects.h"
+#include "traffic/sim_records.h"
+
+// The simulator link's state, shared with the rest of the program, and its client thread. A minimal
+// stand-in until the simulator link lands: the client thread waits and never connects.
+
+namespace zeph {
+
+// A simulation runs (the connection is up and the flight runs).
+extern std::atomic<bool> simConnected;
+// A SimConnect call has failed in this run; cleared by gf_initSimLink and the reset.
+extern std::atomic<bool> simConnectError;
+// Guards the work lists, the send half of positionBuffers and the swap of the halves, and the copy out of
+// simUserData.
+extern std::mutex simConnectMutex;
+
+// Two lists of positions: the traffic thread fills the write half, the frame handler sends the send half.
+class PositionBuffers {
+public:
+    std::vector<AiPositionData>& writeHalf() { return halves_[writeIndex_]; }
+    std::vector<AiPositionData>& sendHalf() { return halves_[1 - writeIndex_]; }
+    void swap() { writeIndex_ = 1 - writeIndex_; }
+    void reserve(std::size_t count);
+    // Both halves emptied; the write half is the first list again.
+    void reset();
+    std::array<std::vector<AiPositionData>, 2>& halves() { return halves_; }
+
+private:
+    std::array<std::vector<AiPositionData>, 2> halves_;
+    std::size_t writeIndex_ = 0;
+};
+extern PositionBuffers positionBuffers;
+
+// The work lists, sent at the next frame; under simConnectMutex.
+extern std::vector<AiCreateRequest> creationWork;
+extern std::vector<QueuedClientEvent> clientEventWork;
+extern std::vector<std::uint32_t> removalWork;
+// Touched only on the client thread.
+extern std::vector<PendingCreation> pendingCreations;
+extern std::vector<std::uint32_t> newObjectIds;
+
+extern std::atomic<float> simFrameRate;
+// The simulator's major version of this run (P3D_VERSION).
+extern std::atomic<std::uint32_t> simMajorVersion;
+
+// Start of every run, before the client thread: stores the major version, reserves the work lists and clears
+// simConnectError.
+void gf_initSimLink(std::uint32_t majorVersion);
+
+// The client thread: shows "Waiting for Prepar3Dv{} ..." once, then waits in 100 ms steps until stop is
+// requested or the run stops.
+void lf_simClientThread(std::stop_token stop);
+
+// The common failure path of every SimConnect request: status, simConnectError and SIMCONNECT ERROR (9 s).
+void lf_simRequestError();
+// The simulator has gone: ends the run as SIM WAS CLOSED, unless it is already stopping.
+void lf_simulatorLost();
+
+// The simulator link's state back to its start before a restarted run.
+void gf_resetSimLink();
+
+} // namespace zeph

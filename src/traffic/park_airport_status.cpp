@@ -1,0 +1,41 @@
+#include "traffic/park_airport_status.h"
+
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "airports/park_airport_list.h"
+#include "app/seam_trace.h"
+
+namespace zeph {
+
+ParkAirportRecord parkAirportRecord;
+std::mutex parkAirportRecordMutex;
+std::string reservedStand;
+
+void setParkAirportRecord(ParkAirportRecord record) {
+    const std::lock_guard lock(parkAirportRecordMutex);
+    parkAirportRecord = std::move(record);
+}
+
+std::string reservedStandCopy() {
+    const std::lock_guard lock(parkAirportListMutex);
+    return reservedStand;
+}
+
+// Minimal stand-ins until the park airport status lands.
+void lf_checkParkAirport(std::uint8_t start) { noteSeamCall(fmt::format("lf_checkParkAirport {}", start)); }
+
+bool lf_checkReservedStand(std::uint8_t check, std::string& text) {
+    noteSeamCall(fmt::format("lf_checkReservedStand {}", check));
+    text = seamScript().checkReservedStandText;
+    return seamScript().checkReservedStand;
+}
+
+void lf_logCalculatingStatic(std::uint8_t showStatus) {
+    noteSeamCall(fmt::format("lf_logCalculatingStatic {}", showStatus));
+}
+
+void lf_resetParkAirport() { noteSeamCall("lf_resetParkAirport"); }
+
+} // namespace zeph

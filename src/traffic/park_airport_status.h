@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+// The park airport the user aircraft is at, and the stand reserved for the user there. A minimal stand-in
+// until the park airport status lands.
+
+namespace zeph {
+
+struct ParkAirportRecord {
+    std::string code; // ICAO; empty: no park airport
+};
+
+// parkAirportRecordMutex is its only guard. The traffic thread writes it only through setParkAirportRecord
+// and reads it without the lock.
+extern ParkAirportRecord parkAirportRecord;
+extern std::mutex parkAirportRecordMutex;
+void setParkAirportRecord(ParkAirportRecord record);
+
+// The id of the stand reserved for the user at the park airport; empty when none. Guarded by
+// parkAirportListMutex (park_airport_list.h).
+extern std::string reservedStand;
+// reservedStand, read under its mutex.
+std::string reservedStandCopy();
+
+// Looks for the park airport near the user aircraft (start: the main loop's first check).
+void lf_checkParkAirport(std::uint8_t start);
+// Checks the reserved stand; true when text holds a status to show.
+bool lf_checkReservedStand(std::uint8_t check, std::string& text);
+// The first phase of a static-parking calculation.
+void lf_logCalculatingStatic(std::uint8_t showStatus);
+// Leaves the park airport, removing its AI objects.
+void lf_resetParkAirport();
+
+} // namespace zeph

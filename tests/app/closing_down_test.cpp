@@ -1,0 +1,333 @@
+#include "app/closing_down.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "aircraft/no_match_list.h"
+#include "airports/park_airport_list.h"
+#include "airports/stands.h"
+#include "app/entry_point.h"
+#include "app/exit_reason.h"
+#include "app/main_loop.h"
+#include "app/seam_trace.h"
+#include "app/startup_thread.h"
+#include "app/window/main_window_state.h"
+#include "core/run_flags.h"
+#include "realtraffic/qnh.h"
+#include "realtraffic/rt_server.h"
+#include "realtraffic/traffic_reader.h"
+#include "realtraffic/udp_readers.h"
+#include "run_fixture.h"
+#include "settings/parameter_table.h"
+#include "sim/flight_plans.h"
+#include "sim/livery_memory.h"
+#include "sim/sim_link.h"
+#include "sim/user_aircraft.h"
+#include "support/slow_factor.h"
+#include "traffic/making_way.h"
+#include "traffic/park_airport_status.h"
+#include "traffic/traffic_tables.h"
+
+namespace zeph {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RunFixture;
+
+// The closing down called on the test thread, with the run's threads running as the main loop left them.
+class ClosingDownThreads : public RunFixture {
+protected:
+    void startRunThreads() {
+        simClientThread = std::jthread(lf_simClientThread);
+        qnhReaderThread = std::jthread(lf_qnhReaderThread, std::uint16_t{49004});
+        trafficReaderThread = std::jthread(lf_trafficReaderThread, std::uint16_t{49005});
+    }
+
+    fs::path flightPlanWithOneFile() {
+        gf_createFlightPlanFolder();
+        test::writeFileBytes(flightPlanFolder / "4711.pln", "plan");
+        return flightPlanFolder;
+    }
+
+    std::vector<std::string> newLogLines(std::size_t from) const {
+        const auto lines = readLog();
+        return {lines.begin() + static_cast<std::ptrdiff_t>(std::min(from, lines.size())), lines.end()};
+    }
+
+    // The closing down's last message, seen by a message loop that it ends.
+    std::size_t quitsAfter(const std::function<void()>& closingDown) {
+        loop().start();
+        closingDown();
+        EXPECT_EQ(loop().waitForEnd(test::kLivenessBound * 5), 0) << "the loop ended with the quit message";
+        return headless().dispatchedCount(saveAndQuitMessage);
+    }
+};
+
+TEST_F(ClosingDownThreads, TakesTheRunApartInItsOrder) {
+    struct Case {
+        const char* name;
+        bool clientConnected;
+        const char* parkAirport;
+        std::vector<std::string> trace;
+    };
+    const Case cases[] = {
+        {"RealTraffic connected, a park airport",
+         true,
+         "EDDF",
+         {"sendDataPacket exit", "gf_closeRealTrafficSockets", "lf_resetParkAirport",
+          "gf_writeMatchingSummary", "gf_printNoMatchList"}},
+        {"nothing connected, no park airport",
+         false,
+         "",
+         {"gf_closeRealTrafficSockets", "gf_writeMatchingSummary", "gf_printNoMatchList"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetExitReasonForRestart();
+        gf_resetReaders();
+        startRunThreads();
+        gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
+        setTrafficAccepting(true);
+        rtClientConnected.store(c.clientConnected);
+        setParkAirportRecord(ParkAirportRecord{c.parkAirport});
+        rememberedLiveries[12345] = "remembered";
+        const fs::path plans = flightPlanWithOneFile();
+        DESTINATION.set("EDDF");
+        BLOCK_CALLSIGN.set("ABC123");
+        ghostCallsigns = {"DLH1_"};
+        bool stoppedBeforeTheSockets = false;
+        seamScript().onCall = [&](std::string_view name) {
+            if (name == "gf_closeRealTrafficSockets") {
+                stoppedBeforeTheSockets = !isTrafficAccepting() && !simClientThread.joinable() &&
+                                          !qnhReaderThread.joinable() && !trafficReaderThread.joinable() &&
+                                          trafficReader.stopFlag.load() && qnhReader.stopFlag.load();
+            }
+        };
+        const std::size_t logBefore = readLog().size();
+        const std::size_t quitsBefore = headless().dispatchedCount(saveAndQuitMessage);
+        calls();
+
+        EXPECT_EQ(quitsAfter(lf_closingDown), quitsBefore + 1);
+
+        EXPECT_EQ(calls(), c.trace);
+        EXPECT_TRUE(stoppedBeforeTheSockets) << "intake off, client joined, readers stopped and joined";
+        const auto lines = newLogLines(logBefore);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.front(), "Exiting: USER CLOSED SIM");
+        EXPECT_TRUE(rememberedLiveries.empty());
+        EXPECT_FALSE(fs::exists(plans));
+        EXPECT_EQ(storedParameter("DESTINATION"), "");
+        EXPECT_EQ(storedParameter("BLOCK_CALLSIGN"), "");
+        EXPECT_TRUE(ghostCallsigns.empty());
+        EXPECT_FALSE(restartPending.load());
+        seamScript().onCall = nullptr;
+    }
+}
+
+TEST_F(ClosingDownThreads, AFlightPlanFolderThatCannotBeRemovedIsOnlyLogged) {
+    test::writeFileBytes(temp() / "plain", "x");
+    flightPlanFolder = temp() / "plain" / "orig_dest";
+    gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
+    calls();
+    EXPECT_EQ(quitsAfter(lf_closingDown), 1U);
+    EXPECT_TRUE(logHas("gf_removeFlightPlanFolder: Not a directory"));
+    const auto made = calls();
+    EXPECT_NE(std::find(made.begin(), made.end(), "gf_printNoMatchList"), made.end());
+}
+
+// Every run value set away from its start, then the reset; what holds for the process stays.
+TEST_F(ClosingDownThreads, TheResetPutsEveryRunValueBack) {
+    struct Field {
+        const char* name;
+        std::function<void()> change;
+        std::function<bool()> isAtStart;
+    };
+    MainWindowState& state = mainWindowState;
+    const std::vector<Field> fields = {
+        // the readers
+        {"last report time", [] { trafficReader.setLastReportTime(99.0); },
+         [] { return trafficReader.lastReportTime() == 0.0; }},
+        {"seen callsigns",
+         [] {
+             trafficReader.startCallsignCollection();
+             trafficReader.collectCallsign("DLH123");
+         },
+         [] { return trafficReader.seenCallsigns().empty(); }},
+        {"reader stop flags",
+         [] {
+             trafficReader.stopFlag.store(true);
+             qnhReader.stopFlag.store(true);
+         },
+         [] { return !trafficReader.stopFlag.load() && !qnhReader.stopFlag.load(); }},
+        {"readers live",
+         [] {
+             trafficReaderLive.store(false);
+             qnhReaderLive.store(false);
+         },
+         [] { return trafficReaderLive.load() && qnhReaderLive.load(); }},
+        {"QNH",
+         [] {
+             currentQnh.store(990);
+             qnhReader.lastQnh.store(990);
+         },
+         [] { return currentQnh.load() == 1013 && qnhReader.lastQnh.load() == 1013; }},
+        {"reader counters",
+         [] {
+             for (UdpReader* reader :
+                  {static_cast<UdpReader*>(&trafficReader), static_cast<UdpReader*>(&qnhReader)}) {
+                 reader->datagramCounter.store(7);
+                 reader->counterSnapshot.store(6);
+             }
+         },
+         [] {
+             return trafficReader.datagramCounter.load() == 0 && trafficReader.counterSnapshot.load() == 0 &&
+                    qnhReader.datagramCounter.load() == 0 && qnhReader.counterSnapshot.load() == 0;
+         }},
+        // the simulator link
+        {"sim flags",
+         [] {
+             simConnected.store(true);
+             simConnectError.store(true);
+         },
+         [] { return !simConnected.load() && !simConnectError.load(); }},
+        {"work lists",
+         [] {
+             creationWork.push_back({});
+             removalWork.push_back(7);
+             clientEventWork.push_back({});
+             pendingCreations.push_back({});
+             newObjectIds.push_back(8);
+             positionBuffers.writeHalf().push_back({});
+             positionBuffers.swap();
+             positionBuffers.writeHalf().push_back({});
+         },
+         [] {
+             return creationWork.empty() && removalWork.empty() && clientEventWork.empty() &&
+                    pendingCreations.empty() && newObjectIds.empty() && positionBuffers.halves()[0].empty() &&
+                    positionBuffers.halves()[1].empty() &&
+                    &positionBuffers.writeHalf() == &positionBuffers.halves()[0];
+         }},
+        {"user aircraft",
+         [] {
+             simUserData.latitude = 50.0;
+             const std::lock_guard lock(userDataMutex);
+             userAcPosition.latitude = 50.0;
+             userOnGround = 1;
+             userOnGroundKnown = 1;
+             userAcTitle = "Title";
+             userHalfWingSpan = 0.01;
+             userAcObjectId.store(77);
+         },
+         [] {
+             const std::lock_guard lock(userDataMutex);
+             return simUserData.latitude == 0.0 && userAcPosition.latitude == 0.0 && userOnGround == 0 &&
+                    userOnGroundKnown == 0 && userAcTitle.empty() && !userHalfWingSpan &&
+                    userAcObjectId.load() == 2;
+         }},
+        // the traffic tables
+        {"traffic tables",
+         [] {
+             liveAcTable.push_back({});
+             staticAcTable.push_back({});
+             coupleCheckList.push_back(1);
+             ghostCallsigns.push_back("X_");
+             standList.push_back({});
+             noMatchList.insert("DLH A320 D-AIMA");
+             rememberedLiveries[1] = "x";
+             setParkAirportRecord({"EDDF"});
+         },
+         [] {
+             return liveAcTable.empty() && staticAcTable.empty() && coupleCheckList.empty() &&
+                    ghostCallsigns.empty() && standList.empty() && noMatchList.empty() &&
+                    rememberedLiveries.empty() && parkAirportRecord.code.empty();
+         }},
+        // the display
+        {"display texts",
+         [&] {
+             state.setUserAcTitle("t");
+             state.setSimText("s");
+             state.setParkAirportName("n");
+             const std::lock_guard lock(state.statusMutex);
+             state.statusText = "a";
+             state.errorText = "b";
+             state.statusClock = 5;
+             state.statusSetAt = 3;
+         },
+         [&] {
+             const DisplayTexts texts = state.displayTexts();
+             const std::lock_guard lock(state.statusMutex);
+             return texts.userAcTitle.empty() && texts.simText.empty() && texts.parkAirportName.empty() &&
+                    state.statusText.empty() && state.errorText.empty() && state.statusClock == 0 &&
+                    state.statusSetAt == 0;
+         }},
+        {"display marks",
+         [&] {
+             state.realTrafficNotStarted.store(false);
+             state.simConnected.store(true);
+             state.realTrafficConnected.store(true);
+             state.userModelKnown.store(false);
+             state.qnh.store(1000);
+             state.liveCount.store(4);
+             state.staticAverageFit.store(2.0F);
+             state.trafficReaderState.store(1);
+         },
+         [&] {
+             return state.realTrafficNotStarted.load() && !state.simConnected.load() &&
+                    !state.realTrafficConnected.load() && state.userModelKnown.load() &&
+                    state.qnh.load() == 0 && state.liveCount.load() == 0 &&
+                    state.staticAverageFit.load() == -1.0F && state.trafficReaderState.load() == 3;
+         }},
+        // the shell
+        {"exit reason and flags", [] { gf_setExitReason(ExitReason::READER_ERROR, 15); },
+         [] {
+             return exitReason.load() == ExitReason::NOT_YET_SET && !runStopping.load() &&
+                    !userStopped.load() && currentRestartDelay() == 15;
+         }},
+        {"shell flags",
+         [] {
+             oneSecondPending.store(true);
+             flightNotRunning = true;
+             rtProfessional.store(true);
+             staticRenewNow.store(true);
+             secondsCounter.store(77);
+             staticRenewalStarted = true;
+             blockingChanged.store(true);
+             realTrafficAwaited.store(false);
+             stockAirportsPath = "/p3d/Scenery";
+         },
+         [] {
+             return !oneSecondPending.load() && !flightNotRunning && !rtProfessional.load() &&
+                    !staticRenewNow.load() && secondsCounter.load() == 0 && !staticRenewalStarted &&
+                    !blockingChanged.load() && realTrafficAwaited.load() && stockAirportsPath.empty();
+         }},
+    };
+    for (const Field& field : fields) {
+        field.change();
+        EXPECT_FALSE(field.isAtStart()) << field.name << " was not changed";
+    }
+    dataFilesRead.store(true);
+    productionMode.store(true);
+    restartPending.store(true);
+    RANGE.setValue(20);
+
+    lf_resetForRestart();
+
+    for (const Field& field : fields) {
+        EXPECT_TRUE(field.isAtStart()) << field.name;
+    }
+    EXPECT_TRUE(dataFilesRead.load());
+    EXPECT_TRUE(productionMode.load());
+    EXPECT_TRUE(restartPending.load());
+    EXPECT_EQ(RANGE.get(), 20);
+    EXPECT_EQ(lastMessageWindow.load(), nullptr);
+}
+
+} // namespace
+} // namespace zeph

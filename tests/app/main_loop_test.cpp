@@ -1,0 +1,254 @@
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/exit_reason.h"
+#include "app/main_loop.h"
+#include "app/seam_trace.h"
+#include "app/window/main_window_state.h"
+#include "core/geodesy.h"
+#include "core/run_flags.h"
+#include "run_fixture.h"
+#include "settings/parameter_table.h"
+#include "sim/sim_link.h"
+#include "sim/user_aircraft.h"
+#include "support/fake_sim_link.h"
+#include "traffic/traffic_tables.h"
+
+namespace zeph {
+namespace {
+
+using test::FakeSimLink;
+using test::RunFixture;
+
+constexpr GeoPoint userPosition{50.0, 8.5};
+constexpr double radius = 0.01;
+
+bool contains(const std::vector<std::string>& calls, const std::string& call) {
+    return std::find(calls.begin(), calls.end(), call) != calls.end();
+}
+
+int countOf(const std::vector<std::string>& lines, const std::string& text) {
+    return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(text) != std::string::npos;
+    }));
+}
+
+// A point distanceNm due north of the user aircraft.
+GeoPoint northOfUser(double distanceNm) {
+    return GeoPoint{userPosition.lat + distanceNm / 60.0, userPosition.lon};
+}
+
+LiveAc liveAircraft(std::uint32_t hexid, GeoPoint at, bool onGround = true) {
+    LiveAc aircraft;
+    aircraft.hexid = hexid;
+    aircraft.radius = radius;
+    aircraft.state = AcState::active;
+    aircraft.onGround = onGround ? 1 : 0;
+    aircraft.position.latitude = at.lat;
+    aircraft.position.longitude = at.lon;
+    return aircraft;
+}
+
+StaticAc staticAircraft(std::uint32_t hexid, GeoPoint at) {
+    StaticAc aircraft;
+    aircraft.hexid = hexid;
+    aircraft.radius = radius;
+    aircraft.state = AcState::active;
+    aircraft.standLatitude = at.lat;
+    aircraft.standLongitude = at.lon;
+    return aircraft;
+}
+
+class MainLoopTickTest : public RunFixture {
+protected:
+    void SetUp() override {
+        RunFixture::SetUp();
+        fake_.connect(userPosition, true, radius);
+        calls();
+    }
+
+    std::vector<std::string> second() {
+        oneSecondPending.store(true);
+        EXPECT_TRUE(lf_mainLoopTick());
+        return calls();
+    }
+
+    FakeSimLink fake_;
+};
+
+TEST_F(MainLoopTickTest, TheUserAircraftOnTheGroundPushesOthersAway) {
+    struct Case {
+        const char* name;
+        std::vector<double> liveAt; // nm from the user, all on the ground and active
+        std::vector<double> staticAt;
+        bool userMoved;
+        std::vector<AcState> liveAfter;
+        std::vector<AcState> staticAfter;
+    };
+    const AcState removed = AcState::removingfromsim;
+    const AcState active = AcState::active;
+    const Case cases[] = {
+        {"live at 0.022 removed", {0.022}, {}, true, {removed}, {}},
+        {"live at 0.024 kept", {0.024}, {}, true, {active}, {}},
+        {"two live at 0.020: only the first", {0.020, 0.020}, {}, true, {removed, active}, {}},
+        {"static at 0.021 removed", {}, {0.021}, true, {}, {removed}},
+        {"static at 0.021 kept while a live one went", {0.020}, {0.021}, true, {removed}, {active}},
+        {"static at 0.023 kept", {}, {0.023}, true, {}, {active}},
+        {"static at 0.021 kept when the user has not moved", {}, {0.021}, false, {}, {active}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        liveAcTable.clear();
+        staticAcTable.clear();
+        std::uint32_t hexid = 20000;
+        for (double d : c.liveAt) {
+            liveAcTable.push_back(liveAircraft(++hexid, northOfUser(d)));
+        }
+        for (double d : c.staticAt) {
+            staticAcTable.push_back(staticAircraft(++hexid - 10000, northOfUser(d)));
+        }
+        {
+            // The user moves a little before every case but the one that stays put.
+            const std::lock_guard lock(userDataMutex);
+            if (c.userMoved) {
+                userAcPosition.latitude += 1e-7;
+            }
+        }
+        second();
+        for (std::size_t k = 0; k < c.liveAfter.size(); ++k) {
+            EXPECT_EQ(liveAcTable[k].state, c.liveAfter[k]) << "live " << k;
+        }
+        for (std::size_t k = 0; k < c.staticAfter.size(); ++k) {
+            EXPECT_EQ(staticAcTable[k].state, c.staticAfter[k]) << "static " << k;
+        }
+    }
+}
+
+TEST_F(MainLoopTickTest, TheFlyingUserAircraftAsksTrafficToAvoidIt) {
+    struct Case {
+        const char* name;
+        bool onGround;
+        bool collisionAir;
+        bool avoids;
+    };
+    const Case cases[] = {
+        {"airborne, COLLISION_USER_AIR on", false, true, true},
+        {"airborne, COLLISION_USER_AIR off", false, false, false},
+        {"on the ground", true, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            const std::lock_guard lock(userDataMutex);
+            userOnGround = c.onGround ? 1 : 0;
+        }
+        COLLISION_USER_AIR.setValue(c.collisionAir);
+        EXPECT_EQ(contains(second(), "lf_avoidUserAircraft"), c.avoids);
+    }
+}
+
+TEST_F(MainLoopTickTest, OneCoupleCheckASecond) {
+    liveAcTable.push_back(liveAircraft(222222, northOfUser(5.0)));
+    coupleCheckList = {111111, 222222};
+    const auto first = second();
+    EXPECT_EQ(coupleCheckList, (std::list<std::uint32_t>{222222}));
+    EXPECT_FALSE(contains(first, "lf_searchForCoupledCsAroundThisTime 222222"));
+    const auto next = second();
+    EXPECT_TRUE(coupleCheckList.empty());
+    EXPECT_EQ(std::count(next.begin(), next.end(), "lf_searchForCoupledCsAroundThisTime 222222"), 1);
+    EXPECT_EQ(std::count(next.begin(), next.end(), "lf_sameRegcodeOrCoupled 222222 1"), 1);
+    EXPECT_EQ(liveAcTable[0].coupledSearchDone, 1U);
+}
+
+TEST_F(MainLoopTickTest, FlushingStaticAircraftTurnsInitialLoadOnlyOnWithoutSavingIt) {
+    INITIAL_LOAD_ONLY.set(false);
+    flushStaticRequest.store(true);
+    EXPECT_TRUE(contains(second(), "lf_removeAllStatic"));
+    EXPECT_FALSE(flushStaticRequest.load());
+    EXPECT_TRUE(INITIAL_LOAD_ONLY.get());
+    headless().pump();
+    EXPECT_TRUE(headless().control(INITIAL_LOAD_ONLY.controlId)->checked);
+    EXPECT_EQ(storedParameter("INITIAL_LOAD_ONLY"), "false");
+}
+
+TEST_F(MainLoopTickTest, ABlockedCallsignRemovesItsFirstActiveAircraft) {
+    LiveAc first = liveAircraft(30001, northOfUser(5.0));
+    first.callsign = "ABC123";
+    LiveAc twin = liveAircraft(30002, northOfUser(6.0));
+    twin.callsign = "ABC123";
+    liveAcTable = {first, twin};
+    BLOCK_CALLSIGN.setValue("ABC123");
+    blockingChanged.store(true);
+    second();
+    EXPECT_EQ(liveAcTable[0].state, AcState::removingfromsim);
+    EXPECT_EQ(liveAcTable[1].state, AcState::active);
+    EXPECT_FALSE(blockingChanged.load());
+}
+
+TEST_F(MainLoopTickTest, WithoutARunningFlightThePassesTickSlowly) {
+    setTrafficAccepting(true);
+    {
+        const std::lock_guard lock(simConnectMutex);
+        positionBuffers.writeHalf().push_back(AiPositionData{101});
+        positionBuffers.sendHalf().push_back(AiPositionData{102});
+    }
+    fake_.flightStops();
+    rereadRequest.store(true);
+    for (int pass = 1; pass <= 99; ++pass) {
+        EXPECT_TRUE(lf_mainLoopTick());
+    }
+    EXPECT_FALSE(isTrafficAccepting());
+    EXPECT_TRUE(positionBuffers.halves()[0].empty());
+    EXPECT_TRUE(positionBuffers.halves()[1].empty());
+    EXPECT_FALSE(contains(calls(), "lf_checkReservedStand 1")) << "pass 99";
+    EXPECT_TRUE(lf_mainLoopTick());
+    EXPECT_TRUE(contains(calls(), "lf_checkReservedStand 1")) << "pass 100";
+    EXPECT_FALSE(rereadRequest.load());
+    EXPECT_EQ(countOf(readLog(), " Flight not running"), 1);
+
+    fake_.flightRuns();
+    second();
+    EXPECT_EQ(countOf(readLog(), " Flight resumed"), 1);
+    EXPECT_TRUE(isTrafficAccepting());
+}
+
+TEST_F(MainLoopTickTest, AFailedLinkTakesTheNotRunningPath) {
+    fake_.fail();
+    ASSERT_TRUE(simConnected.load());
+    lf_mainLoopTick();
+    EXPECT_EQ(countOf(readLog(), " Flight not running"), 1);
+    EXPECT_EQ(tickCounter, 0);
+}
+
+TEST_F(MainLoopTickTest, TheStopFlagsEndTheLoopAtTheNextPass) {
+    struct Case {
+        const char* name;
+        bool flightRuns;
+        bool event;
+    };
+    const Case cases[] = {
+        {"no flight", false, false},
+        {"a frozen flight, no event", true, false},
+        {"a running flight, an event", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetExitReasonForRestart();
+        c.flightRuns ? fake_.flightRuns() : fake_.flightStops();
+        oneSecondPending.store(false);
+        EXPECT_TRUE(lf_mainLoopTick());
+        const std::int64_t passes = tickCounter;
+        gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
+        oneSecondPending.store(c.event);
+        EXPECT_FALSE(lf_mainLoopTick());
+        EXPECT_EQ(tickCounter, passes + (c.flightRuns ? 1 : 0)) << "the traffic pass ran first";
+    }
+}
+
+} // namespace
+} // namespace zeph

@@ -1,0 +1,94 @@
+#include "run_threads.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "app/closing_down.h"
+#include "app/entry_point.h"
+#include "app/exit_reason.h"
+#include "app/main_loop.h"
+#include "app/seam_trace.h"
+#include "app/window/main_window_state.h"
+
+namespace zeph::test {
+
+void RunThreadsFixture::SetUp() {
+    RunFixture::SetUp();
+    std::filesystem::create_directories(simulatorDir() / "Scenery");
+    writeRegistry(true, simulatorDir().string(), false, "");
+}
+
+void RunThreadsFixture::TearDown() {
+    if (loop().started()) {
+        close();
+        if (!loop().waitForEnd(kLivenessBound * 5)) {
+            loop().stop();
+        }
+    }
+    if (startThread.joinable()) {
+        startThread.join();
+    }
+    stopSimClientThread();
+    stopReaderThreads();
+    RunFixture::TearDown();
+}
+
+void RunThreadsFixture::startRun() {
+    loop().start();
+    ui().postMessage(mainWindowState.mainWindow.load(), startRunMessage, 0, 0);
+}
+
+void RunThreadsFixture::close() { headless().requestClose(); }
+
+std::optional<int> RunThreadsFixture::waitForEnd(std::chrono::milliseconds timeout) {
+    const auto code = loop().waitForEnd(timeout);
+    if (code && startThread.joinable()) {
+        startThread.join();
+    }
+    return code;
+}
+
+void RunThreadsFixture::closeAndForget() {
+    close();
+    EXPECT_EQ(waitForEnd(), 0);
+    stopSimClientThread();
+    stopReaderThreads();
+    lf_resetForRestart();
+    restartPending.store(false);
+}
+
+const std::vector<std::string>& RunThreadsFixture::trace() {
+    for (std::string& call : calls()) {
+        trace_.push_back(std::move(call));
+    }
+    return trace_;
+}
+
+bool RunThreadsFixture::traced(const std::string& call) {
+    const auto& all = trace();
+    return std::find(all.begin(), all.end(), call) != all.end();
+}
+
+int RunThreadsFixture::logCount(const std::string& line) const {
+    const auto lines = readLog();
+    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+std::string RunThreadsFixture::statusText() const {
+    const std::lock_guard lock(mainWindowState.statusMutex);
+    return mainWindowState.statusText;
+}
+
+std::string RunThreadsFixture::errorText() const {
+    const std::lock_guard lock(mainWindowState.statusMutex);
+    return mainWindowState.errorText;
+}
+
+std::size_t RunThreadsFixture::runsStarted() { return headless().dispatchedCount(startRunMessage); }
+
+bool RunThreadsFixture::waitForNextSimulatorWait() {
+    ++simulatorWaits_;
+    return eventually([&] { return logCount("Waiting for Prepar3Dv5 ...") >= simulatorWaits_; });
+}
+
+} // namespace zeph::test

@@ -1,0 +1,257 @@
+#include <algorithm>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "airports/park_airport_file.h"
+#include "airports/park_airport_list.h"
+#include "airports/stands.h"
+#include "app/main_loop.h"
+#include "app/seam_trace.h"
+#include "app/status_line.h"
+#include "app/window/main_window_state.h"
+#include "core/run_flags.h"
+#include "realtraffic/rt_server.h"
+#include "realtraffic/traffic_reader.h"
+#include "run_fixture.h"
+#include "settings/parameter_table.h"
+#include "sim/livery_memory.h"
+#include "sim/sim_link.h"
+#include "sim/user_aircraft.h"
+#include "traffic/park_airport_status.h"
+#include "traffic/traffic_tables.h"
+
+namespace zeph {
+namespace {
+
+using test::RunFixture;
+
+bool contains(const std::vector<std::string>& calls, const std::string& call) {
+    return std::find(calls.begin(), calls.end(), call) != calls.end();
+}
+
+// The main loop's passes driven by hand: a running flight, and a one-second event before each pass.
+class SecondsScheduleTest : public RunFixture {
+protected:
+    void SetUp() override {
+        RunFixture::SetUp();
+        simConnected.store(true);
+    }
+
+    // One pass with a pending event; the seam calls it made.
+    std::vector<std::string> second() {
+        oneSecondPending.store(true);
+        EXPECT_TRUE(lf_mainLoopTick());
+        return calls();
+    }
+
+    // Runs seconds until secondsCounter reaches last; the seconds at which call was noted.
+    std::set<int> secondsWith(const std::string& call, int last) {
+        std::set<int> seconds;
+        while (secondsCounter.load() < last) {
+            if (contains(second(), call)) {
+                seconds.insert(secondsCounter.load());
+            }
+        }
+        return seconds;
+    }
+};
+
+std::set<int> multiplesNotOfFive(int of, int last) {
+    std::set<int> seconds;
+    for (int s = of; s <= last; s += of) {
+        if (s % 5 != 0) {
+            seconds.insert(s);
+        }
+    }
+    return seconds;
+}
+
+TEST_F(SecondsScheduleTest, TheFirstEventGivesSecondOne) {
+    second();
+    EXPECT_EQ(secondsCounter.load(), 1);
+}
+
+TEST_F(SecondsScheduleTest, TheOffBeatChecksRunOnlyOnSecondsThatAreNotMultiplesOfFive) {
+    struct Case {
+        const char* call;
+        int every;
+    };
+    const Case cases[] = {
+        {"lf_checkParkAirport 0", 16},
+        {"lf_checkReaderActivity", 59},
+        {"lf_removeStaticTwinOfLive", 61},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        secondsCounter.store(0);
+        calls();
+        const std::set<int> expected = multiplesNotOfFive(c.every, 400);
+        EXPECT_EQ(secondsWith(c.call, 400), expected);
+    }
+    // The spot checks of the schedule.
+    const std::set<int> park = multiplesNotOfFive(16, 400);
+    for (int s : {80, 160, 240, 320, 400}) {
+        EXPECT_EQ(park.count(s), 0U) << s;
+    }
+    EXPECT_EQ(multiplesNotOfFive(59, 400), (std::set<int>{59, 118, 177, 236, 354}));
+    EXPECT_EQ(multiplesNotOfFive(61, 400), (std::set<int>{61, 122, 183, 244, 366}));
+}
+
+TEST_F(SecondsScheduleTest, NoParkAirportCheckWhileARenewalIsHalfDone) {
+    staticRenewalStarted = true;
+    secondsCounter.store(15);
+    EXPECT_EQ(secondsWith("lf_checkParkAirport 0", 40), std::set<int>{});
+}
+
+TEST_F(SecondsScheduleTest, TheFiveSecondBeat) {
+    struct Case {
+        const char* name;
+        bool reserved;
+        bool professional;
+        int second;
+        bool beat;
+    };
+    const Case cases[] = {
+        {"s 5, nothing set", false, false, 5, true},
+        {"s 10, reserved stand", true, false, 10, true},
+        {"s 15, professional", false, true, 15, true},
+        {"s 21, reserved and professional, off beat", true, true, 21, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            const std::lock_guard lock(parkAirportListMutex);
+            reservedStand = c.reserved ? "A12" : "";
+        }
+        rtProfessional.store(c.professional);
+        simUtcSeconds.store(1704070800);
+        trafficReader.setUserPosition(GeoPoint{});
+        {
+            const std::lock_guard lock(userDataMutex);
+            userAcPosition.latitude = 50.0 + c.second;
+            userAcPosition.longitude = 8.5;
+        }
+        secondsCounter.store(c.second - 1);
+        const auto made = second();
+        const GeoPoint reader = trafficReader.userPosition();
+        EXPECT_EQ(reader.lat, c.beat ? 50.0 + c.second : 0.0);
+        EXPECT_EQ(reader.lon, c.beat ? 8.5 : 0.0);
+        EXPECT_EQ(contains(made, "lf_clearReservedStand"), c.beat && c.reserved);
+        EXPECT_EQ(contains(made, "lf_sendSimTime 1704070800"), c.beat && c.professional);
+    }
+}
+
+TEST_F(SecondsScheduleTest, TheDayEndsWithTheListsAndStartsAgain) {
+    rememberedLiveries[4711] = "A livery";
+    secondsCounter.store(86399);
+    const auto made = second();
+    const auto print = std::find(made.begin(), made.end(), "gf_printNoMatchList");
+    const auto summary = std::find(made.begin(), made.end(), "gf_writeMatchingSummary");
+    ASSERT_NE(print, made.end());
+    ASSERT_NE(summary, made.end());
+    EXPECT_LT(print, summary);
+    EXPECT_TRUE(rememberedLiveries.empty());
+    EXPECT_EQ(secondsCounter.load(), 0);
+    second();
+    EXPECT_EQ(secondsCounter.load(), 1);
+}
+
+TEST_F(SecondsScheduleTest, AStatusTextStays25SecondsAnErrorUntilARenewal) {
+    {
+        const std::lock_guard lock(mainWindowState.statusMutex);
+        mainWindowState.statusClock = 10;
+    }
+    gf_setStatus("hello", false);
+    const auto statusText = [] {
+        const std::lock_guard lock(mainWindowState.statusMutex);
+        return std::make_pair(mainWindowState.statusClock, mainWindowState.statusText);
+    };
+    for (int k = 0; k < 24; ++k) {
+        second();
+    }
+    EXPECT_EQ(statusText(), std::make_pair(34, std::string("hello")));
+    second();
+    EXPECT_EQ(statusText(), std::make_pair(35, std::string()));
+
+    gf_setErrorStatus("bad");
+    secondsCounter.store(1000); // keeps clear of a renewal's seconds
+    for (int k = 0; k < 100; ++k) {
+        second();
+    }
+    const auto errorText = [] {
+        const std::lock_guard lock(mainWindowState.statusMutex);
+        return mainWindowState.errorText;
+    };
+    EXPECT_EQ(errorText(), "bad");
+    staticRenewNow.store(true);
+    staticRenewalStarted = true;
+    secondsCounter.store(1034);
+    second();
+    EXPECT_EQ(errorText(), "");
+}
+
+TEST_F(SecondsScheduleTest, ARequestedRenewalRunsInTwoPhases) {
+    staticRenewNow.store(true);
+    secondsCounter.store(14);
+    second();
+    EXPECT_TRUE(staticRenewalStarted);
+    EXPECT_TRUE(staticRenewalBusy.load());
+    EXPECT_TRUE(trafficReader.collectingCallsigns());
+    EXPECT_TRUE(trafficReader.seenCallsigns().empty());
+    EXPECT_FALSE(contains(second(), "lf_checkParkAirport 0")) << "s 16";
+    while (secondsCounter.load() < 29) {
+        second();
+    }
+    EXPECT_TRUE(staticRenewalStarted);
+    second();
+    EXPECT_FALSE(staticRenewalStarted);
+    EXPECT_FALSE(staticRenewNow.load());
+}
+
+TEST_F(SecondsScheduleTest, ParkingAdjustmentsNeedAParkAirportWithStands) {
+    struct Case {
+        const char* name;
+        const char* code;
+        bool stands;
+        bool adjusted;
+    };
+    const Case cases[] = {
+        {"code and stands", "EDDF", true, true},
+        {"code, no stands", "EDDF", false, false},
+        {"stands, no code", "", true, false},
+        {"neither", "", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setParkAirportRecord(ParkAirportRecord{c.code});
+        standList.clear();
+        if (c.stands) {
+            standList.push_back(ParkPos{"A1", 1});
+        }
+        staticRenewNow.store(true);
+        staticRenewalStarted = true;
+        secondsCounter.store(29);
+        EXPECT_EQ(contains(second(), "lf_parkingAdjustments"), c.adjusted);
+        EXPECT_FALSE(staticRenewNow.load());
+    }
+}
+
+TEST_F(SecondsScheduleTest, TheTwentyMinuteCountdownAsksForARenewal) {
+    renewalCountdown.store(1);
+    parkAirportLoaded.store(true);
+    INITIAL_LOAD_ONLY.setValue(false);
+    secondsCounter.store(59);
+    second();
+    EXPECT_EQ(renewalCountdown.load(), 20);
+    EXPECT_TRUE(staticRenewNow.load());
+    EXPECT_TRUE(staticRenewalBusy.load());
+    const std::lock_guard lock(mainWindowState.statusMutex);
+    EXPECT_EQ(mainWindowState.statusText, "Corvane_P3D will update static parking in 15 seconds ...");
+}
+
+} // namespace
+} // namespace zeph

@@ -1,0 +1,332 @@
+#include "app/startup_thread.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "airports/airport_database.h"
+#include "app/entry_point.h"
+#include "app/exit_reason.h"
+#include "app/seam_trace.h"
+#include "app/window/main_window_state.h"
+#include "core/errors.h"
+#include "core/run_flags.h"
+#include "run_threads.h"
+#include "settings/parameter_table.h"
+#include "support/parameters_files.h"
+
+namespace zeph {
+namespace {
+
+namespace fs = std::filesystem;
+using StartUpThreads = test::RunThreadsFixture;
+
+// The end of the log, for a failure message.
+std::string lastLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t k = lines.size() > 8 ? lines.size() - 8 : 0; k < lines.size(); ++k) {
+        text += lines[k] + "\n";
+    }
+    return text;
+}
+
+const std::string noInstallPath =
+    "151: No P3D install path detected. Type the full Install Path above, then press Enter";
+
+TEST_F(StartUpThreads, OutsideTheProgramFolderTheRunShowsError41AndWaitsForTheClose) {
+    fs::remove(dir() / "docs");
+    startRun();
+    const std::string text = "41: Corvane_P3D must be run from the Corvane_P3D folder!";
+    ASSERT_TRUE(eventually([&] { return logCount("Exiting: SYSTEM ERROR") == 1; }));
+    EXPECT_EQ(errorText(), text);
+    EXPECT_EQ(readLog(), (std::vector<std::string>{"Error " + text, "Exiting: SYSTEM ERROR"}));
+    EXPECT_EQ(exitReason.load(), ExitReason::SYSTEM_ERROR);
+    EXPECT_FALSE(runStopping.load());
+    for (const std::string& call : trace()) {
+        EXPECT_TRUE(call == "gf_closeRealTrafficSockets") << "no start-up step ran: " << call;
+    }
+    EXPECT_FALSE(fs::exists(parametersXml())) << "nothing was read";
+    EXPECT_FALSE(waitForEnd(std::chrono::milliseconds(600))) << "the run waits for the close";
+    close();
+    EXPECT_EQ(waitForEnd(), 0);
+    EXPECT_EQ(headless().dispatchedCount(saveAndQuitMessage), 1U);
+    for (const std::string& line : readLog()) {
+        EXPECT_EQ(line.find("User closed"), std::string::npos) << line;
+    }
+}
+
+// The Prepar3D installed flags are read once per process, so every registry is a test of its own.
+TEST_F(StartUpThreads, OnlyPrepar3Dv6GivesTheInstallPath) {
+    const fs::path v6 = temp() / "p3d6";
+    fs::create_directories(v6 / "Scenery");
+    writeRegistry(false, "", true, v6.string());
+    startRun();
+    ASSERT_TRUE(waitForNextSimulatorWait());
+    EXPECT_TRUE(logHas("P3Dv6 detected"));
+    EXPECT_EQ(ALL_INSTALL_PATH.get(), v6.string());
+    EXPECT_EQ(SIM_INSTALL_PATH.get(), v6.string());
+    EXPECT_EQ(storedParameter("SIM_INSTALL_PATH"), v6.string());
+}
+
+TEST_F(StartUpThreads, BothVersionsAskForTheInstallPath) {
+    writeRegistry(true, simulatorDir().string(), true, simulatorDir().string());
+    startRun();
+    ASSERT_TRUE(eventually([&] { return logCount("Exiting: SYSTEM ERROR") == 1; }));
+    EXPECT_EQ(errorText(),
+              "153: More than one P3D version detected. Type the full Install Path to the wanted "
+              "version above, then press Enter");
+}
+
+TEST_F(StartUpThreads, NoSimulatorButALiveryFolderGoesOn) {
+    writeRegistry(false, "", false, "");
+    test::ParametersFileBuilder()
+        .storedDefaults("11.10.5")
+        .without("lfolder3")
+        .parameter("lfolder3", "/liveries")
+        .write(parametersXml());
+    startRun();
+    ASSERT_TRUE(eventually([&] { return traced("gf_createFlightPlanFolder"); })) << lastLines(readLog());
+    EXPECT_TRUE(logHas("P3D not detected?"));
+    EXPECT_TRUE(errorText().empty());
+}
+
+TEST_F(StartUpThreads, NoSimulatorAndNoFoldersAskForTheInstallPath) {
+    writeRegistry(false, "", false, "");
+    startRun();
+    ASSERT_TRUE(eventually([&] { return logCount("Exiting: SYSTEM ERROR") == 1; }));
+    EXPECT_TRUE(logHas("P3D not detected?"));
+    EXPECT_EQ(errorText(), noInstallPath);
+    EXPECT_TRUE(eventually([&] { return headless().control(ALL_INSTALL_PATH.controlId)->text.empty(); }));
+    EXPECT_FALSE(traced("gf_createFlightPlanFolder"));
+}
+
+TEST_F(StartUpThreads, Prepar3Dv5WithoutSetupPathAsksForTheInstallPath) {
+    writeRegistry(true, "", false, "");
+    startRun();
+    ASSERT_TRUE(eventually([&] { return logCount("Exiting: SYSTEM ERROR") == 1; }));
+    EXPECT_TRUE(logHas("P3Dv5 detected"));
+    EXPECT_EQ(errorText(), noInstallPath);
+}
+
+TEST_F(StartUpThreads, HousekeepingMakesTheFoldersAndRemovesTheStaleFiles) {
+    fs::create_directories(dir() / "input");
+    test::writeFileBytes(dir() / "input" / "AIG-regcodes0.xml", "old");
+    test::writeFileBytes(dir() / "input" / "AIG-regcodes00.xml", "older");
+    startRun();
+    ASSERT_TRUE(waitForNextSimulatorWait());
+    for (const char* folder :
+         {"output", "output/info", "output/errors", "airports", "airports/learned", "airports/learned/stock",
+          "airports/learned/simaddon", "airports/learned/thirdparty", "airports/my_ORBX",
+          "airports/my_thirdparty", "input/my_regcodes"}) {
+        EXPECT_TRUE(fs::is_directory(dir() / folder)) << folder;
+    }
+    EXPECT_FALSE(fs::exists(dir() / "input" / "AIG-regcodes0.xml"));
+    EXPECT_FALSE(fs::exists(dir() / "input" / "AIG-regcodes00.xml"));
+}
+
+TEST_F(StartUpThreads, AStaleFileThatIsAFullFolderEndsTheRun) {
+    fs::create_directories(dir() / "input" / "AIG-regcodes0.xml" / "inside");
+    startRun();
+    ASSERT_TRUE(eventually([&] { return logCount("Exiting: SYSTEM ERROR") == 1; }));
+    EXPECT_NE(errorText().find("AIG-regcodes0.xml"), std::string::npos) << errorText();
+    EXPECT_NE(errorText().find("Directory not empty"), std::string::npos) << errorText();
+    EXPECT_EQ(exitReason.load(), ExitReason::SYSTEM_ERROR);
+    EXPECT_FALSE(traced("gf_checkVersions")) << "no later step ran";
+}
+
+TEST_F(StartUpThreads, RealTrafficAndTheStockAirportsAreLookedFor) {
+    struct Case {
+        const char* name;
+        bool jar;
+        bool scenery;
+        const char* realTraffic;
+    };
+    const Case cases[] = {
+        {"RealTraffic here, no Scenery", true, false, "RealTraffic detected at this PC"},
+        {"no RealTraffic, Scenery", false, true, "RealTraffic not detected at this PC"},
+    };
+    const fs::path jar = appDataRoot() / "InsideSystems" / "RealTraffic.jar";
+    const std::string missing =
+        fmt::format("Stock airports path does not exist: {}/Scenery", simulatorDir().string());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(jar.parent_path());
+        if (c.jar) {
+            fs::create_directories(jar.parent_path());
+            test::writeFileBytes(jar, "jar");
+        }
+        fs::remove_all(simulatorDir() / "Scenery");
+        if (c.scenery) {
+            fs::create_directories(simulatorDir() / "Scenery");
+        }
+        const int missingBefore = logCount(missing);
+        startRun();
+        ASSERT_TRUE(waitForNextSimulatorWait());
+        EXPECT_EQ(logCount(c.realTraffic), 1);
+        EXPECT_EQ(realTrafficOnThisPc.load(), c.jar);
+        EXPECT_EQ(logCount(missing) - missingBefore, c.scenery ? 0 : 1);
+        closeAndForget();
+    }
+}
+
+TEST_F(StartUpThreads, APreparedProgramUpdateEndsTheRunAfterTheLiveryTables) {
+    seamScript().checkVersions = false;
+    startRun();
+    EXPECT_EQ(waitForEnd(), 0);
+    EXPECT_TRUE(traced("gf_checkVersions"));
+    EXPECT_TRUE(traced("gf_scanLiveries")) << "a new parameters.xml ticks SCAN_LIVERIES";
+    EXPECT_TRUE(traced("gf_processScannedLiveries"));
+    EXPECT_FALSE(traced("gf_readDbase"));
+    EXPECT_FALSE(traced("gf_scanAddonAirports"));
+    EXPECT_FALSE(traced("lf_reserveTrafficTables"));
+    EXPECT_TRUE(logHas("Exiting: NEW VERSION"));
+    EXPECT_EQ(runsStarted(), 1U);
+}
+
+TEST_F(StartUpThreads, ARestartSkipsTheVersionCheckAndTheDataFiles) {
+    startRun();
+    ASSERT_TRUE(waitForNextSimulatorWait());
+    EXPECT_TRUE(traced("gf_checkVersions"));
+    EXPECT_TRUE(traced("gf_readDbase"));
+    const std::size_t firstRun = trace().size();
+    gf_setExitReason(ExitReason::NEW_SETTINGS, 0);
+    ASSERT_TRUE(waitForNextSimulatorWait());
+    EXPECT_EQ(runsStarted(), 2U);
+    const std::vector<std::string> secondRun(trace().begin() + static_cast<std::ptrdiff_t>(firstRun),
+                                             trace().end());
+    EXPECT_EQ(std::count(secondRun.begin(), secondRun.end(), "gf_checkVersions"), 0);
+    EXPECT_EQ(std::count(secondRun.begin(), secondRun.end(), "gf_readDbase"), 0);
+    EXPECT_EQ(std::count(secondRun.begin(), secondRun.end(), "gf_readAirports"), 1);
+}
+
+TEST_F(StartUpThreads, DestinationTopmostAndTheUsersAirportFiles) {
+    airportTable = {AirportRecord{"EDDF", "FRA", 50.03, 8.57, 364.0, 200}};
+    fs::create_directories(dir() / "airports" / "my_ORBX");
+    fs::create_directories(dir() / "airports" / "my_thirdparty");
+    for (const char* file : {"my_ORBX/a.xml", "my_ORBX/b.xml", "my_thirdparty/c.xml", "my_thirdparty/d.xml",
+                             "my_thirdparty/e.txt"}) {
+        test::writeFileBytes(dir() / "airports" / file, "x");
+    }
+    struct Case {
+        const char* destination;
+        bool alwaysOnTop;
+        bool destinationSet;
+    };
+    for (const Case& c : {Case{"EDDF", true, true}, Case{"ZZZZ", false, false}}) {
+        SCOPED_TRACE(c.destination);
+        DESTINATION.set(c.destination);
+        ALWAYS_ON_TOP.set(c.alwaysOnTop);
+        headless().setTopmost(mainWindowState.mainWindow.load(), !c.alwaysOnTop);
+        headless().pump();
+        calls();
+        startRun();
+        ASSERT_TRUE(waitForNextSimulatorWait());
+        const auto made = calls();
+        EXPECT_EQ(std::count(made.begin(), made.end(), std::string("lf_setDestination ") + c.destination),
+                  c.destinationSet ? 1 : 0);
+        EXPECT_TRUE(eventually([&] { return headless().topmost() == c.alwaysOnTop; }));
+        EXPECT_EQ(mainWindowState.simAddonCount.load(), 2U);
+        EXPECT_EQ(mainWindowState.thirdPartyCount.load(), 3U);
+        closeAndForget();
+    }
+}
+
+TEST_F(StartUpThreads, TheCatchClausesEndTheRunAsSystemError) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::string screen;
+        std::vector<std::string> logged;
+        bool stopping;
+    };
+    const std::vector<Case> cases = {
+        {"airports not read",
+         [] { seamScript().readAirports = false; },
+         "reading airports failed!",
+         {"Error reading airports failed!"},
+         true},
+        {"format error",
+         [] {
+             seamScript().onCall = [](std::string_view name) {
+                 if (name == "gf_readAirports") {
+                     throw fmt::format_error("x");
+                 }
+             };
+         },
+         "x",
+         {"Error std::format error: x", "Error x"},
+         true},
+        {"not an exception",
+         [] {
+             seamScript().onCall = [](std::string_view name) {
+                 if (name == "gf_readAirports") {
+                     throw 42;
+                 }
+             };
+         },
+         "Unknown exception",
+         {"Error Unknown exception"},
+         false},
+        {"user error after NEW VERSION",
+         [] {
+             seamScript().checkVersions = false;
+             seamScript().onCall = [](std::string_view name) {
+                 if (name == "gf_scanLiveries") {
+                     throw UserErrorException(48, "no livery folder");
+                 }
+             };
+         },
+         "48: no livery folder",
+         {},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetSeamTrace();
+        fs::remove(parametersXml()); // a new file ticks SCAN_LIVERIES
+        c.arrange();
+        const std::size_t logBefore = readLog().size();
+        const int endsBefore = logCount("Exiting: SYSTEM ERROR");
+        startRun();
+        ASSERT_TRUE(eventually([&] { return logCount("Exiting: SYSTEM ERROR") == endsBefore + 1; }));
+        EXPECT_EQ(errorText(), c.screen);
+        EXPECT_EQ(exitReason.load(), ExitReason::SYSTEM_ERROR);
+        EXPECT_EQ(runStopping.load(), c.stopping);
+        if (c.stopping) {
+            EXPECT_EQ(currentRestartDelay(), 0);
+        }
+        const auto lines = readLog();
+        std::vector<std::string> errors;
+        for (std::size_t k = logBefore; k < lines.size(); ++k) {
+            if (lines[k].starts_with("Error ")) {
+                errors.push_back(lines[k]);
+            }
+        }
+        EXPECT_EQ(errors, c.logged);
+        closeAndForget();
+    }
+}
+
+TEST_F(StartUpThreads, ProductionModeEndsTheRunAfterTheStart) {
+    productionMode.store(true);
+    startRun();
+    EXPECT_EQ(waitForEnd(), 0);
+    for (const char* call : {"gf_readDbase", "gf_readAirports", "gf_scanLiveries"}) {
+        EXPECT_TRUE(traced(call)) << call;
+    }
+    EXPECT_FALSE(traced("gf_scanAddonAirports"));
+    EXPECT_FALSE(traced("lf_reserveTrafficTables"));
+    EXPECT_TRUE(logHas("Exiting: USER CLOSED SIM"));
+    EXPECT_EQ(exitCode.load(), 0);
+    EXPECT_EQ(runsStarted(), 1U);
+}
+
+} // namespace
+} // namespace zeph
