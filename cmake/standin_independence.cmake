@@ -1,8 +1,8 @@
-# Configure-time check that the RealTraffic stand-in stays independent of the program: no include path into
-# src/, no export of tools/rtfeed itself as an include root, and no corvane_* library, directly or through
+# Configure-time check that a stand-in in tools/ stays independent of the program: no include path into
+# src/, no export of its own folder as an include root, and no corvane_* library, directly or through
 # the libraries it links.
 
-function(_rtfeed_collect_links target out_var)
+function(_standin_collect_links target out_var)
     set(seen "")
     set(queue ${target})
     while(queue)
@@ -32,12 +32,12 @@ function(_rtfeed_collect_links target out_var)
     set(${out_var} ${seen} PARENT_SCOPE)
 endfunction()
 
-function(rtfeed_check_independence)
+# corvane_check_standin_independence(<what it is> <its folder> <targets...>)
+function(corvane_check_standin_independence what own_dir)
     set(src_dir "${CMAKE_SOURCE_DIR}/src")
-    set(own_dir "${CMAKE_SOURCE_DIR}/tools/rtfeed")
     set(problems "")
     foreach(target IN LISTS ARGN)
-        _rtfeed_collect_links(${target} reached)
+        _standin_collect_links(${target} reached)
         foreach(item IN LISTS reached)
             if(item MATCHES "^corvane_")
                 list(APPEND problems "${target} links ${item}")
@@ -70,6 +70,6 @@ function(rtfeed_check_independence)
     endforeach()
     if(problems)
         list(JOIN problems "\n  " text)
-        message(FATAL_ERROR "The RealTraffic stand-in must stay independent of the program:\n  ${text}")
+        message(FATAL_ERROR "The ${what} must stay independent of the program:\n  ${text}")
     endif()
 endfunction()
