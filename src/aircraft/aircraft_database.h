@@ -1,10 +1,37 @@
 #pragma once
+#include <array>
+#include <map>
+#include <set>
+#include <string>
 
-// The aircraft database, read once per process. A minimal stand-in until the aircraft data lands.
+// The aircraft database, read once per process by the start-up thread and only read afterwards, without
+// locks. The reader is still a minimal stand-in; the tables and their look-ups are real.
 
 namespace zeph {
 
+// Known aircraft types and the category sets.
+extern std::set<std::string> aircraftTypes;
+extern std::set<std::string> largeTypes;
+extern std::set<std::string> heavyTypes;
+extern std::set<std::string> buzjetTypes;
+extern std::set<std::string> rotorcraftTypes;
+extern std::set<std::string> highPerfTypes;
+
+// Half the wingspan in nautical miles, by type, and the mean of each AcKind for types without one.
+extern std::map<std::string, double> halfSpanByType;
+extern std::array<double, 6> categoryHalfSpan;
+
 // Decrypts and reads the aircraft database; true on success.
 bool gf_readDbase();
+
+// The AcKind value of a type: the first category set that holds it, in the order large (2), heavy (3),
+// buzjet (1), rotorcraft (5), high performance (4); 0 (Light) for a type in none of them.
+int gf_categoryOfType(const std::string& type);
+
+// False for the empty string, else whether the type is a known aircraft type.
+bool gf_isKnownAircraftType(const std::string& type);
+
+// Half the wingspan in nautical miles; for a type without a wingspan, the mean of its category.
+double gf_wingspanOfType(const std::string& type);
 
 } // namespace zeph
