@@ -194,7 +194,7 @@ TEST_F(MainLoopTickTest, WithoutARunningFlightThePassesTickSlowly) {
     setTrafficAccepting(true);
     {
         const std::lock_guard lock(simConnectMutex);
-        positionBuffers.writeHalf().push_back(AiPositionData{101});
+        positionBuffers.writeHalf().push_back(AiPositionData{.objectId = 101});
         positionBuffers.sendHalf().push_back(AiPositionData{102});
     }
     fake_.flightStops();
