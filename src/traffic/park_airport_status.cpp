@@ -38,4 +38,6 @@ void lf_logCalculatingStatic(std::uint8_t showStatus) {
 
 void lf_resetParkAirport() { noteSeamCall("lf_resetParkAirport"); }
 
+std::int64_t lf_countStaticAc(std::uint8_t /*withFit*/) { return 0; }
+
 } // namespace zeph

@@ -32,5 +32,8 @@ bool lf_checkReservedStand(std::uint8_t check, std::string& text);
 void lf_logCalculatingStatic(std::uint8_t showStatus);
 // Leaves the park airport, removing its AI objects.
 void lf_resetParkAirport();
+// The number of static aircraft for the display; with withFit also their mean parked time in
+// staticAverageFit. Minimal stand-in until the park airport status lands: 0, the mean left as it is.
+std::int64_t lf_countStaticAc(std::uint8_t withFit);
 
 } // namespace zeph

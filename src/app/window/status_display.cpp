@@ -1,6 +1,7 @@
 #include "app/window/status_display.h"
 
 #include <array>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <string>
@@ -9,7 +10,6 @@
 
 #include "airports/offline_package.h"
 #include "airports/park_airport_file.h"
-#include "app/seam_trace.h"
 #include "app/window/main_window_state.h"
 #include "core/log.h"
 #include "core/program.h"
@@ -17,6 +17,9 @@
 #include "core/text_convert.h"
 #include "core/version.h"
 #include "settings/parameter_table.h"
+#include "traffic/live_table_services.h"
+#include "traffic/park_airport_status.h"
+#include "traffic/traffic_tables.h"
 
 namespace zeph {
 
@@ -421,9 +424,27 @@ void lf_paintCounters() {
     paintParkedLine(y0 + 28);
 }
 
-// Minimal stand-in until the traffic engine lands: the live, parked and static counts come from its tables.
+// Traffic thread: it reads the live table. The live count shows in the top panel, the parked and static
+// counts in the counters area; an area is repainted only when one of its counts changed.
 void lf_refreshCounters() {
-    noteSeamCall("lf_refreshCounters");
+    std::uint64_t live = 0;
+    for (const LiveAc& aircraft : liveAcTable) {
+        if (aircraft.state == AcState::active && aircraft.phase != AcPhase::parked) {
+            ++live;
+        }
+    }
+    if (live != mainWindowState.liveCount.load(relaxed)) {
+        mainWindowState.liveCount.store(live, relaxed);
+        mainWindowState.invalidateArea(topPanelArea);
+    }
+    const auto parked = static_cast<std::uint64_t>(lf_countLiveForDisplay(true));
+    const auto statics = static_cast<std::uint64_t>(lf_countStaticAc(1));
+    if (parked != mainWindowState.parkedLiveCount.load(relaxed) ||
+        statics != mainWindowState.staticCount.load(relaxed)) {
+        mainWindowState.parkedLiveCount.store(parked, relaxed);
+        mainWindowState.staticCount.store(statics, relaxed);
+        mainWindowState.invalidateArea(countersArea);
+    }
 }
 
 } // namespace zeph
