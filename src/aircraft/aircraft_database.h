@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 
 // The aircraft database, read once per process by the start-up thread and only read afterwards, without
 // locks. The reader is still a minimal stand-in; the tables and their look-ups are real.
@@ -20,6 +21,17 @@ extern std::set<std::string> highPerfTypes;
 // Half the wingspan in nautical miles, by type, and the mean of each AcKind for types without one.
 extern std::map<std::string, double> halfSpanByType;
 extern std::array<double, 6> categoryHalfSpan;
+
+// What the aircraft database knows of one registration.
+struct RegcodeRecord {
+    std::string airl; // airline code
+    std::string type; // aircraft type
+    std::string opr;  // operator code
+    bool cargo = false;
+};
+
+// Registration in its written form (with its dash where it has one) -> its record.
+extern std::unordered_map<std::string, RegcodeRecord> regcodeTable;
 
 // Decrypts and reads the aircraft database; true on success.
 bool gf_readDbase();

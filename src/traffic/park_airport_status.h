@@ -9,7 +9,12 @@
 namespace zeph {
 
 struct ParkAirportRecord {
-    std::string code; // ICAO; empty: no park airport
+    std::string code;   // ICAO; empty: no park airport
+    std::string iata{}; // explicit empty defaults let callers build the record from its code alone
+    std::string name{};
+    double latitude = 0.0;  // degrees
+    double longitude = 0.0; // degrees
+    double altitude = 0.0;  // feet
 };
 
 // parkAirportRecordMutex is its only guard. The traffic thread writes it only through setParkAirportRecord
