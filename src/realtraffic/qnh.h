@@ -10,6 +10,7 @@ namespace zeph {
 
 class QnhReader final : public UdpReader {
 public:
+    void onDatagram(std::string_view /*datagram*/) override {}
     std::atomic<std::int32_t> lastQnh{0}; // hPa; 1013 after the reader reset
 };
 

@@ -13,6 +13,7 @@ namespace zeph {
 
 class TrafficReader final : public UdpReader {
 public:
+    void onDatagram(std::string_view /*datagram*/) override {}
     // The user aircraft's position, handed over as one unit.
     void setUserPosition(GeoPoint position);
     GeoPoint userPosition() const;

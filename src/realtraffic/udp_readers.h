@@ -1,6 +1,8 @@
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 // The two UDP readers of RealTraffic's datagrams, the Traffic Reader (port 49005) and the QNH Reader (port
 // 49004), and the watchdog that shows whether they still receive. Minimal stand-ins until the RealTraffic
@@ -15,6 +17,11 @@ public:
     UdpReader() = default;
     UdpReader(const UdpReader&) = delete;
     UdpReader& operator=(const UdpReader&) = delete;
+
+    // One datagram received (the reader's thread); the bytes are followed by a NUL.
+    virtual void onDatagram(std::string_view datagram) = 0;
+    // The receive loop ended without an error.
+    virtual void onStopped() {}
 
     std::atomic<bool> stopFlag{false};             // ends the receive loop
     std::atomic<std::uint32_t> datagramCounter{0}; // datagrams received

@@ -27,6 +27,8 @@ std::vector<QueuedClientEvent> clientEventWork;
 std::vector<std::uint32_t> removalWork;
 std::vector<PendingCreation> pendingCreations;
 std::vector<std::uint32_t> newObjectIds;
+std::deque<SimResult> simResultQueue;
+std::mutex simResultMutex;
 std::atomic<float> simFrameRate{0.0F};
 std::atomic<std::uint32_t> simMajorVersion{5};
 
@@ -43,9 +45,25 @@ void flushLog() {
     }
 }
 
+// Without a client every request fails.
+class NoClientPort final : public SimCallPort {
+public:
+    std::int32_t requestDataOnSimObjectType(std::uint32_t /*requestId*/, std::uint32_t /*defineId*/,
+                                            std::uint32_t /*radiusMeters*/, std::uint32_t /*objectType*/) override {
+        return static_cast<std::int32_t>(0x80004005U);
+    }
+};
+
+NoClientPort noClientPort;
+std::atomic<SimCallPort*> installedPort{&noClientPort};
+
 std::uint32_t configuredMajorVersion() { return static_cast<std::uint32_t>(P3D_VERSION.get()); }
 
 } // namespace
+
+SimCallPort& gf_simCalls() { return *installedPort.load(); }
+
+void gf_installSimCalls(SimCallPort* port) { installedPort.store(port != nullptr ? port : &noClientPort); }
 
 void PositionBuffers::reserve(std::size_t count) {
     halves_[0].reserve(count);

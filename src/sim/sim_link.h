@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <stop_token>
 #include <vector>
@@ -47,6 +48,37 @@ extern std::vector<std::uint32_t> removalWork;
 // Touched only on the client thread.
 extern std::vector<PendingCreation> pendingCreations;
 extern std::vector<std::uint32_t> newObjectIds;
+
+// What the simulator reports about an AI object, for the traffic engine. kind: 0 created live aircraft,
+// 1 created static aircraft, 2 removed, 3 existing traffic in range, 6 creation refused. hexid is the
+// aircraft's hexid or a flag; counter is the engine's own use.
+struct SimResult {
+    std::uint32_t objectId = 0;
+    std::uint32_t hexid = 0;
+    std::int32_t counter = 0;
+    std::uint32_t kind = 0;
+    double value1 = 0.0;
+    double value2 = 0.0;
+};
+static_assert(sizeof(SimResult) == 32);
+
+// Results from the client thread to the traffic pass; guarded by simResultMutex, never held together with
+// simConnectMutex.
+extern std::deque<SimResult> simResultQueue;
+extern std::mutex simResultMutex;
+
+// The SimConnect requests the traffic engine makes itself. The caller always holds simConnectMutex; the
+// methods never lock. Results are HRESULTs: negative is a failure.
+class SimCallPort {
+public:
+    virtual ~SimCallPort() = default;
+    virtual std::int32_t requestDataOnSimObjectType(std::uint32_t requestId, std::uint32_t defineId,
+                                                    std::uint32_t radiusMeters, std::uint32_t objectType) = 0;
+};
+// The installed port; by default one that answers 0x80004005 (there is no client).
+SimCallPort& gf_simCalls();
+// Installs a port (tests, the client); nullptr restores the default.
+void gf_installSimCalls(SimCallPort* port);
 
 extern std::atomic<float> simFrameRate;
 // The simulator's major version of this run (P3D_VERSION).

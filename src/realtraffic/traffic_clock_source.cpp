@@ -1,0 +1,1 @@
+#include "realtraffic/traffic_clock_source.h"

@@ -1,0 +1,1 @@
+#include "traffic/live_update.h"

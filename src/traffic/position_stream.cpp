@@ -1,0 +1,1 @@
+#include "traffic/position_stream.h"

@@ -1,0 +1,1 @@
+#include "traffic/respawn.h"

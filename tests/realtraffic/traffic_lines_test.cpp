@@ -1,0 +1,1 @@
+// Filled by its change.

@@ -1,0 +1,1 @@
+#include "support/aircraft_fixture.h"

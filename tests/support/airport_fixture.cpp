@@ -1,0 +1,1 @@
+#include "support/airport_fixture.h"

@@ -1,0 +1,1 @@
+#include "support/free_port.h"

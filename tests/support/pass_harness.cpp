@@ -1,0 +1,1 @@
+#include "support/pass_harness.h"

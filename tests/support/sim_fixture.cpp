@@ -1,0 +1,1 @@
+#include "support/sim_fixture.h"

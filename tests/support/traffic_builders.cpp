@@ -1,0 +1,1 @@
+#include "support/traffic_builders.h"
