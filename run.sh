@@ -5,7 +5,7 @@ cd "$(dirname "$0")"
 
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target corvane simstandin
+cmake --build build -j "$(nproc)" --target corvane simstandin rtfeed
 
 stage=build/stage
 scripts/stage.sh build "$stage"
@@ -15,11 +15,14 @@ scripts/stage.sh build "$stage"
 coproc STANDIN { exec build/tools/simstandin/simstandin --tcp4 127.0.0.1:0 \
     --world tools/simstandin/worlds/default.json --control "$stage/simstandin.ctl"; }
 standin_pid=$STANDIN_PID
-stop_standin() {
-    kill -TERM "$standin_pid" 2>/dev/null || true
-    wait "$standin_pid" 2>/dev/null || true
+rtfeed_pid=""
+stop_standins() {
+    for pid in "$standin_pid" $rtfeed_pid; do
+        kill -TERM "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
 }
-trap stop_standin EXIT
+trap stop_standins EXIT
 trap 'exit 130' INT TERM
 ports=""
 read -r -t 10 ports <&"${STANDIN[0]}" || true
@@ -31,12 +34,26 @@ fi
 printf '[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=%s\n' "$port" >"$stage/SimConnect.cfg"
 echo "Simulator stand-in on 127.0.0.1:$port"
 
+# RealTraffic counts as on this PC when its program file lies under AppData; an empty marker is enough. The
+# RealTraffic stand-in then connects to the program's server on PORT_NUMBER (as the last run saved it, else
+# its default), asks for traffic around the user aircraft and sends it with a QNH of 1008 hPa to the UDP
+# ports 49005 and 49004. It keeps reconnecting, so restarts of the run find it again.
+mkdir -p "$stage/appdata/InsideSystems"
+: >"$stage/appdata/InsideSystems/RealTraffic.jar"
+rt_port=$(sed -n 's/.*name="PORT_NUMBER"[^>]*value="\([0-9][0-9]*\)".*/\1/p' \
+    "$stage/appdata/Corvane_P3D/parameters.xml" 2>/dev/null | head -n 1 || true)
+rt_port=${rt_port:-10747}
+build/tools/rtfeed/rtfeed --tcp-port "$rt_port" --auto 12 --edition prof --qnh 1008 \
+    >"$stage/rtfeed.log" 2>&1 &
+rtfeed_pid=$!
+echo "RealTraffic stand-in for 127.0.0.1:$rt_port (its lines in $stage/rtfeed.log)"
+
 cd "$stage"
 stage_dir=$(pwd)
 
 # Prepar3D as the program finds it through the registry: for this stand-in run only, a registry file that
 # names an install folder with an empty Scenery folder, and an AppData folder inside the stage.
-mkdir -p p3d/Scenery appdata
+mkdir -p p3d/Scenery appdata/InsideSystems
 setup_path=$(sed 's/[\\"]/\\&/g' <<<"$stage_dir/p3d")
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\r\n"SetupPath"="%s"\r\n' \
     "$setup_path" >registry.reg

@@ -12,6 +12,7 @@ std::set<std::string> rotorcraftTypes;
 std::set<std::string> highPerfTypes;
 std::map<std::string, double> halfSpanByType;
 std::array<double, 6> categoryHalfSpan{};
+double maxHalfSpan = 0.0;
 std::unordered_map<std::string, RegcodeRecord> regcodeTable;
 
 // Minimal stand-in until the aircraft data lands: the script decides.

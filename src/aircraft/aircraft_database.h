@@ -21,6 +21,9 @@ extern std::set<std::string> highPerfTypes;
 // Half the wingspan in nautical miles, by type, and the mean of each AcKind for types without one.
 extern std::map<std::string, double> halfSpanByType;
 extern std::array<double, 6> categoryHalfSpan;
+// The largest half wingspan of the database, nautical miles: taken for a user aircraft whose type has no
+// wingspan. The reader is still a stand-in (temporary): tests set it.
+extern double maxHalfSpan;
 
 // What the aircraft database knows of one registration.
 struct RegcodeRecord {

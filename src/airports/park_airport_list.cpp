@@ -1,16 +1,110 @@
 #include "airports/park_airport_list.h"
 
+#include <algorithm>
+#include <cassert>
+#include <exception>
+#include <fstream>
+#include <ostream>
+
+#include <fmt/format.h>
+
 #include "app/seam_trace.h"
+#include "core/atomic_file.h"
+#include "core/log.h"
+#include "core/strings.h"
+#include "core/text_files.h"
+#include "settings/data_tree.h"
 
 namespace zeph {
 
 std::list<ParkAirport> parkAirportList;
-std::mutex parkAirportListMutex;
+OwnedMutex parkAirportListMutex;
 
-// Minimal stand-in until the park-airport list lands.
+namespace {
+
+constexpr const char* kFileName = "my_park_airports.txt";
+
+std::string lineOf(const ParkAirport& entry) {
+    return entry.reservedStand.empty() ? entry.code : entry.code + "," + entry.reservedStand;
+}
+
+// The file's lines; a file that cannot be opened gives only the new line. A folder in the file's place is
+// left to the write, which then fails.
+std::vector<std::string> readOrStartLines(const std::string& newLine) {
+    std::vector<std::string> lines;
+    std::ifstream in;
+    if (!std::filesystem::is_directory(myParkAirportsFile)) {
+        in.open(myParkAirportsFile, std::ios::binary);
+    }
+    if (!in) {
+        lines.push_back(newLine);
+        gf_logText(fmt::format("{} created with {}", kFileName, newLine));
+        return lines;
+    }
+    gf_readStreamLines(in, lines);
+    return lines;
+}
+
+bool writeLines(const std::vector<std::string>& lines) {
+    return writeFileAtomically(myParkAirportsFile, [&](std::ostream& out) {
+        for (const std::string& line : lines) {
+            out << line << '\n';
+        }
+        return static_cast<bool>(out);
+    });
+}
+
+void logWriteFailure(const std::string& why) {
+    gf_logLine(fmt::format("{} could not be written{}", myParkAirportsFile.string(), why));
+}
+
+} // namespace
+
+// Minimal stand-in until the park-airport list's reading lands (temporary).
 bool lf_readMyParkAirports() {
     noteSeamCall("lf_readMyParkAirports");
     return seamScript().readMyParkAirports;
+}
+
+std::vector<std::string>::iterator lf_updateReservedStand(std::vector<std::string>::iterator first,
+                                                          std::vector<std::string>::iterator last,
+                                                          const ParkAirport& entry, const std::string& newLine) {
+    const auto found = std::find_if(first, last, [&](const std::string& line) {
+        const auto fields = gf_split(line, ',');
+        return !fields.empty() && fields.front() == entry.code;
+    });
+    if (found != last) {
+        *found = newLine;
+        gf_logText(fmt::format("{}:{} updated stand", kFileName, newLine));
+    }
+    return found;
+}
+
+bool gf_writeMyParkAirports() {
+    assert(parkAirportListMutex.heldByThisThread());
+    if (parkAirportList.empty()) {
+        logWriteFailure(": no park airport");
+        return false;
+    }
+    try {
+        const ParkAirport& entry = parkAirportList.front();
+        const std::string newLine = lineOf(entry);
+        std::vector<std::string> lines = readOrStartLines(newLine);
+        if (lf_updateReservedStand(lines.begin(), lines.end(), entry, newLine) == lines.end()) {
+            lines.insert(lines.begin(), newLine);
+            gf_logText(fmt::format("{}:{} new entry", kFileName, newLine));
+        }
+        std::sort(lines.begin(), lines.end());
+        lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+        if (!writeLines(lines)) {
+            logWriteFailure("");
+            return false;
+        }
+        return true;
+    } catch (const std::exception& e) {
+        logWriteFailure(fmt::format(": {}", e.what()));
+        return false;
+    }
 }
 
 } // namespace zeph

@@ -1,10 +1,12 @@
 #pragma once
 #include <list>
-#include <mutex>
 #include <string>
+#include <vector>
 
-// The park airports the user wants filled with parked aircraft, read from my_park_airports.txt. A minimal
-// stand-in until the park-airport list lands.
+#include "core/owned_mutex.h"
+
+// The park airports the user wants filled with parked aircraft, kept in my_park_airports.txt. The reading
+// is still a minimal stand-in (temporary); the writing is real.
 
 namespace zeph {
 
@@ -16,12 +18,26 @@ struct ParkAirport {
     double distance = 0.0; // nautical miles from the user aircraft
 };
 
-// Guarded by parkAirportListMutex, which also guards reservedStand (park_airport_status.h). Taken before
+// The traffic thread keeps the current park airport first. Guarded by parkAirportListMutex, which also
+// guards reservedStand (park_airport_status.h) and every write of my_park_airports.txt: the simulator
+// link's client thread sets the first entry's reserved stand and writes the file too. Taken before
 // parkAirportRecordMutex when both are needed.
 extern std::list<ParkAirport> parkAirportList;
-extern std::mutex parkAirportListMutex;
+extern OwnedMutex parkAirportListMutex;
 
 // Reads my_park_airports.txt into the list; false when it cannot.
 bool lf_readMyParkAirports();
+
+// Writes the first entry of parkAirportList into my_park_airports.txt: its line replaces the line of the
+// same code or comes in first, and the file is written sorted without duplicate lines, whole or not at
+// all. False (logged) when the list is empty or the file could not be written; the old file then stays
+// as it was. The caller holds parkAirportListMutex.
+bool gf_writeMyParkAirports();
+
+// The first line among [first, last) whose first field is entry's code becomes newLine (logged); returns
+// its position, or last when there is none.
+std::vector<std::string>::iterator lf_updateReservedStand(std::vector<std::string>::iterator first,
+                                                          std::vector<std::string>::iterator last,
+                                                          const ParkAirport& entry, const std::string& newLine);
 
 } // namespace zeph

@@ -1,7 +1,69 @@
 #include "airports/stands.h"
 
+#include <cmath>
+#include <utility>
+
+#include "sim/user_aircraft.h"
+
 namespace zeph {
 
 std::vector<ParkPos> standList;
+std::mutex standListMutex;
+ClosestStandCache closestStandCache;
+
+namespace {
+constexpr double kNmPerMetre = 0.0005399568034557236;
+constexpr std::size_t kAdjacentRoom = 8;
+// 55 m: a stand farther away is not where the aircraft stands.
+constexpr double kStandReachNm = 0.029697624190064796;
+constexpr double kFarAwayNm = 900.0;
+// Positions closer than this in both coordinates count as the same, degrees.
+constexpr double kSamePositionDeg = 1e-8;
+
+bool userIsOnGround() {
+    const std::lock_guard lock(userDataMutex);
+    return userOnGround != 0;
+}
+
+bool samePosition(const GeoPoint& a, const GeoPoint& b) {
+    return std::fabs(a.lat - b.lat) < kSamePositionDeg && std::fabs(a.lon - b.lon) < kSamePositionDeg;
+}
+} // namespace
+
+ParkPos::ParkPos(std::string&& standId, const double position[3], double radiusMetres, bool isCargo,
+                 bool isRamp, bool isHeli)
+    : id(std::move(standId)), latitude(position[0]), longitude(position[1]), heading(position[2]),
+      radius(radiusMetres * kNmPerMetre), cargo(isCargo), ramp(isRamp), heli(isHeli) {
+    adjacentStands.reserve(kAdjacentRoom);
+}
+
+void lf_clearParkPositions() {
+    const std::lock_guard lock(standListMutex);
+    standList.clear();
+}
+
+std::string gf_closestStandId(GeoPoint position) {
+    if (!userIsOnGround()) {
+        return {};
+    }
+    const std::lock_guard lock(standListMutex);
+    if (standList.empty()) {
+        return {};
+    }
+    if (closestStandCache.valid && samePosition(closestStandCache.position, position)) {
+        return closestStandCache.id;
+    }
+    std::string closest;
+    double best = kFarAwayNm;
+    for (const ParkPos& stand : standList) {
+        const double distance = gf_greatCircleDistance(position, GeoPoint{stand.latitude, stand.longitude});
+        if (distance <= kStandReachNm && distance < best) {
+            closest = stand.id;
+            best = distance;
+        }
+    }
+    closestStandCache = ClosestStandCache{position, true, closest};
+    return closest;
+}
 
 } // namespace zeph

@@ -1,18 +1,63 @@
 #pragma once
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
-// The stands of the active park airport. A minimal stand-in until the stands land.
+#include "core/geodesy.h"
+
+// The stands of the active park airport.
 
 namespace zeph {
 
+// One stand. Its learned uses join it with the stand learning.
 struct ParkPos {
-    std::string id;           // the stand's name
-    std::uint32_t number = 0; // the stand id of plans and aircraft records; 0 is never a stand
+    std::string id;                            // unique within its airport
+    std::vector<std::uint32_t> adjacentStands; // numbers of the stands that overlap this one
+    double latitude = 0.0;                     // degrees
+    double longitude = 0.0;                    // degrees; directly after latitude, the pair is a position
+    double heading = 0.0;                      // radians
+    double radius = 0.0;                       // nautical miles
+    std::uint32_t number = 0;                  // running number 1..n in the stand list; 0 until numbered
+    bool manual = false;                       // entered by hand
+    bool radiusChanged = false;                // the radius was changed by learning
+    bool cargoChanged = false;                 // the cargo attribute was changed by learning
+    bool planned = false;                      // taken by the static-parking plan
+    bool occupied = false;                     // an aircraft stands on it
+    bool reserved = false;                     // reserved for the user aircraft
+    bool nextToPlanned = false;                // overlaps a planned stand
+    bool cargo = false;
+    bool ramp = false;
+    bool heli = false; // helipad: only rotorcraft park here, and rotorcraft park only here
+
+    ParkPos() = default;
+    // position: latitude and longitude in degrees, heading in radians. The radius is given in metres.
+    ParkPos(std::string&& id, const double position[3], double radiusMetres, bool cargo, bool ramp,
+            bool heli);
 };
 
-// The stands of the park airport; the traffic thread's.
+// The stands of the park airport in the order of its file; the traffic thread's. The traffic thread reads it
+// and changes marks and radii without a lock; every change of the list's structure (fill, clear, erase)
+// takes standListMutex, because the simulator link's client thread looks up the user's stand in it.
 extern std::vector<ParkPos> standList;
+// Guards the structure of standList and closestStandCache.
+extern std::mutex standListMutex;
+
+// The last position asked of gf_closestStandId and its answer. It lives for the whole process and is not
+// cleared when the list changes: only a new position refreshes it. Under standListMutex.
+struct ClosestStandCache {
+    GeoPoint position;
+    bool valid = false;
+    std::string id;
+};
+extern ClosestStandCache closestStandCache;
+
+// Empties the stand list before a park airport file is read; the room stays.
+void lf_clearParkPositions();
+
+// The id of the nearest stand within 55 m of position, the first of equally near ones; empty while the user
+// aircraft is not on the ground, when the list is empty, or when no stand is that near. Any thread; takes
+// userDataMutex, then standListMutex, never both at once.
+std::string gf_closestStandId(GeoPoint position);
 
 } // namespace zeph

@@ -22,12 +22,14 @@
 #include "app/window/controls.h"
 #include "app/window/main_window_state.h"
 #include "app/window/status_display.h"
+#include "core/clock.h"
 #include "core/generations.h"
 #include "core/log.h"
 #include "core/program.h"
 #include "core/run_flags.h"
 #include "core/status_sink.h"
 #include "core/time_text.h"
+#include "realtraffic/traffic_clock_source.h"
 #include "settings/control_sink.h"
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
@@ -68,8 +70,10 @@ public:
     HookScope() {
         setStatusSink(&statusLineSink());
         setControlSink(&windowControlSink());
+        setTrafficClockSource(&realTrafficClockSource());
     }
     ~HookScope() {
+        setTrafficClockSource(nullptr);
         setControlSink(nullptr);
         setStatusSink(nullptr);
     }

@@ -1,10 +1,31 @@
 #include "realtraffic/rt_server.h"
 
-#include <string>
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <mutex>
+#include <span>
+#include <stdexcept>
+#include <vector>
 
 #include <fmt/format.h>
+#include <nlohmann/json.hpp>
 
-#include "app/seam_trace.h"
+#include "app/exit_reason.h"
+#include "app/startup_thread.h"
+#include "app/status_line.h"
+#include "app/window/main_window_state.h"
+#include "core/log.h"
+#include "core/program.h"
+#include "core/run_flags.h"
+#include "core/time_text.h"
+#include "platform/sockets.h"
+#include "platform/tcp_connect.h"
+#include "realtraffic/input_log_limit.h"
+#include "realtraffic/udp_readers.h"
+#include "realtraffic/winsock_errors.h"
+#include "sim/ai_objects.h"
+#include "traffic/traffic_tables.h"
 
 namespace zeph {
 
@@ -14,34 +35,294 @@ std::atomic<bool> realTrafficAwaited{true};
 
 namespace {
 
-// The text without its line end, for the trace.
-std::string_view withoutLineEnd(std::string_view text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.remove_suffix(1);
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr double radiansPerDegree = 0.017453292519943295;
+// A reply this long is not a version reply.
+constexpr std::size_t replyLimit = 16384;
+constexpr auto acceptSlice = 250ms;
+constexpr auto replyQuiet = 500ms;
+constexpr auto replyLimitTime = 5s;
+
+TcpListener rtListener;
+TcpStream rtClient;
+
+bool stopAsked() { return runStopping.load() || userStopped.load(); }
+
+void flushLog() {
+    LogBlock block;
+    if (block.isOpen()) {
+        block.stream().flush();
     }
-    return text;
+}
+
+void invalidateTopPanel() { mainWindowState.invalidateArea(topPanelArea); }
+
+[[noreturn]] void failSetUp(const std::string& text) {
+    rtListener.close();
+    socketLayerCleanup();
+    throw std::runtime_error(text);
+}
+
+std::string setUpFailureText(const TcpListener::OpenResult& result, std::string_view portText) {
+    const std::string error = gf_winsockErrorText(result.error);
+    switch (result.failedStep) {
+    case TcpListener::Step::Resolve:
+        return fmt::format("getaddrinfo failed with error {}", result.error);
+    case TcpListener::Step::Socket:
+        return "socket failed with error " + error;
+    case TcpListener::Step::ReuseAddress:
+        return "setsockopt(SO_REUSEADDR) failed";
+    case TcpListener::Step::Bind:
+        return fmt::format("Bind failed at port {} with error {}", portText, error);
+    case TcpListener::Step::Listen:
+    case TcpListener::Step::None:
+        break;
+    }
+    return "listen failed with error " + error;
+}
+
+// The edition level of a reply object: 1 when missing. A level of another type than a number throws, so
+// the reply counts as unreadable.
+bool professionalLevel(const nlohmann::json& reply) {
+    const auto level = reply.find("level");
+    if (level == reply.end()) {
+        return false;
+    }
+    if (level->is_number_float()) {
+        return level->get<double>() == 2.0;
+    }
+    if (level->is_boolean()) {
+        throw std::runtime_error("level is a boolean");
+    }
+    return level->get<std::int64_t>() == 2;
+}
+
+void setEdition(bool professional, std::string text) {
+    rtProfessional.store(professional);
+    mainWindowState.setRealTrafficVersionText(std::move(text));
+}
+
+// RealTraffic has gone, so its traffic leaves the simulator: created aircraft are removed, queued ones lose
+// their request and their record, ones whose request is already with the simulator go when it is created.
+void takeLiveTrafficOut() {
+    for (LiveAc& aircraft : liveAcTable) {
+        if (aircraft.state == AcState::active) {
+            removeAircraftFromSim(aircraft);
+        } else if (aircraft.state == AcState::adding2sim && aircraft.gone == 0) {
+            if (gf_removeFromQueue(liveAddQueue, aircraft.callsign)) {
+                aircraft.withdrawn = 1;
+            } else {
+                aircraft.gone = 1;
+            }
+        }
+    }
+    std::erase_if(liveAcTable, [](const LiveAc& aircraft) { return aircraft.withdrawn != 0; });
+}
+
+UserAcPosition userPositionCopy() {
+    const std::lock_guard lock(userDataMutex);
+    return userAcPosition;
+}
+
+void reconnected() {
+    if (exitReason.load() != ExitReason::NOT_YET_SET || !waitForClient()) {
+        return;
+    }
+    mainWindowState.realTrafficConnected.store(true);
+    invalidateTopPanel();
+    gf_setStatus(fmt::format("{} RealTraffic re-connected", gf_utcClockText()), true);
+    gf_clearStatus();
+}
+
+void gone() {
+    mainWindowState.realTrafficConnected.store(false);
+    invalidateTopPanel();
+    if (!userStopped.load()) {
+        takeLiveTrafficOut();
+    }
+    gf_resetReaders();
+    gf_setStatus(
+        fmt::format("{} RealTraffic gone? Wait for RealTraffic to re-connect ...", gf_utcClockText()), true);
 }
 
 } // namespace
 
 void gf_startRTServer(std::string_view portText) {
-    noteSeamCall(fmt::format("gf_startRTServer {}", portText));
+    if (const int started = socketLayerStartup(); started != 0) {
+        throw std::runtime_error(fmt::format("WSAStartup failed with error {}", started));
+    }
+    // Loopback only: RealTraffic runs on this PC, and no other host may take the one client slot and with
+    // it the user's position.
+    const TcpListener::OpenResult opened = rtListener.open(portText, true);
+    if (!opened.ok()) {
+        failSetUp(setUpFailureText(opened, portText));
+    }
 }
 
-void lf_waitForRealTraffic() { noteSeamCall("lf_waitForRealTraffic"); }
+std::uint16_t rtServerPort() { return rtListener.boundPort(); }
 
-void lf_sendSimTime(std::int64_t simSeconds) { noteSeamCall(fmt::format("lf_sendSimTime {}", simSeconds)); }
+std::string rtServerAddress() { return rtListener.boundAddress(); }
 
-void lf_sendUserPosition() { noteSeamCall("lf_sendUserPosition"); }
-
-bool sendDataPacket(std::string_view text) {
-    noteSeamCall(fmt::format("sendDataPacket {}", withoutLineEnd(text)));
+bool waitForClient() {
+    if (rtClientConnected.load()) {
+        return false;
+    }
+    std::optional<TcpStream> accepted;
+    // Slices, so that closing the window or the simulator never leaves the run waiting for RealTraffic.
+    while (!accepted) {
+        if (stopAsked() || !rtListener.isOpen()) {
+            return false;
+        }
+        accepted = rtListener.acceptFor(acceptSlice);
+    }
+    rtClient = std::move(*accepted);
+    if (!rtClient.setNoDelay()) {
+        gf_logUnlessStopping(fmt::format("waitForClient interrupted: {} setsockopt failed with error {}",
+                                         gf_utcClockText(), gf_winsockErrorText(lastSocketError())));
+        return false;
+    }
+    rtClientConnected.exchange(true);
     return true;
 }
 
+std::string gf_receiveFromRT() {
+    std::vector<char> buffer(replyLimit);
+    std::size_t count = 0;
+    const Clock::time_point start = Clock::now();
+    Clock::time_point lastByte = start;
+    while (!stopAsked()) {
+        const Clock::time_point now = Clock::now();
+        if (now - start >= replyLimitTime) {
+            return {};
+        }
+        if (count > 0 && now - lastByte >= replyQuiet) {
+            break;
+        }
+        const auto slice = std::min<Clock::duration>({acceptSlice, start + replyLimitTime - now,
+                                                      count > 0 ? lastByte + replyQuiet - now : acceptSlice});
+        const auto limit = std::max(1ms, std::chrono::ceil<std::chrono::milliseconds>(slice));
+        const TcpStream::Received got =
+            rtClient.receiveFor(std::span<char>(buffer).subspan(count, replyLimit - count), limit);
+        if (got.status == TcpStream::Status::Closed) {
+            break;
+        }
+        if (got.status == TcpStream::Status::Failed) {
+            gf_logUnlessStopping(fmt::format("receive: {}", gf_winsockErrorText(lastSocketError())));
+            return {};
+        }
+        if (got.status != TcpStream::Status::Data) {
+            continue;
+        }
+        count += got.count;
+        lastByte = Clock::now();
+        if (count >= replyLimit) {
+            gf_logUnlessStopping(fmt::format("receive: buffer overrun: {}", count));
+            return {};
+        }
+        // Anything the client sends after one whole reply stays unread.
+        if (nlohmann::json::accept(buffer.data(), buffer.data() + count)) {
+            break;
+        }
+    }
+    if (stopAsked()) {
+        return {};
+    }
+    return std::string(buffer.data(), count);
+}
+
+bool sendDataPacket(std::string_view text) {
+    if (rtClient.send(text)) {
+        return true;
+    }
+    gf_logUnlessStopping(
+        fmt::format("sendDataPacket to RealTraffic failed: {}", gf_winsockErrorText(lastSocketError())));
+    rtClientConnected.exchange(false);
+    rtClient.close();
+    gf_logUnlessStopping("RealTraffic client socket closed");
+    return false;
+}
+
+void lf_waitForRealTraffic() {
+    if (!realTrafficOnThisPc.load()) {
+        return;
+    }
+    gf_setStatus(fmt::format("Waiting for RealTraffic to connect to {} ...", programId), true);
+    flushLog();
+    gf_resetReaders();
+    if (waitForClient()) {
+        sendDataPacket("Qs999=version\r\n");
+        lf_processRTVersion(gf_receiveFromRT());
+        mainWindowState.realTrafficConnected.store(true);
+        invalidateTopPanel();
+        realTrafficAwaited.exchange(false);
+        gf_logText("RealTraffic connected");
+    }
+    gf_clearStatus();
+}
+
+void lf_processRTVersion(std::string_view reply) {
+    if (reply.empty()) {
+        gf_setStatus("No RealTraffic version received?", true);
+        rtProfessional.store(false);
+        return;
+    }
+    try {
+        const nlohmann::json parsed = nlohmann::json::parse(reply);
+        if (!parsed.is_object()) {
+            setEdition(false, "");
+            return;
+        }
+        const bool professional = professionalLevel(parsed);
+        const std::string version = parsed.value("version", std::string{});
+        setEdition(professional, fmt::format("RT {} edition: {}", professional ? "prof" : "stnd", version));
+    } catch (const std::exception& error) {
+        setEdition(false, "");
+        // The parser quotes the reply's bytes in its message.
+        gf_logText(fmt::format("{}: JSON parse failed: {}", "lf_processRTVersion",
+                               escapeOutsideBytes(error.what())));
+    }
+}
+
+void lf_sendSimTime(std::int64_t simSeconds) {
+    // Beyond this the milliseconds do not fit 64 bits; no simulator reports such a time.
+    constexpr std::int64_t largest = std::numeric_limits<std::int64_t>::max() / 1000;
+    if (rtClientConnected.load() && simSeconds >= 1 && simSeconds <= largest) {
+        sendDataPacket(fmt::format("Qs123={}\r\n", simSeconds * 1000));
+    }
+}
+
+std::string lf_positionLine(const UserAcPosition& position) {
+    // "{:.0f}" rounds to a whole number without a decimal point; "{}" is the shortest text that reads back.
+    return fmt::format("Qs121={:.0f};{:.0f};{:.6f};{:.0f};{};{:.6f};{:.6f}\r\n", position.pitch * 100000.0,
+                       position.bank * 100000.0, position.heading, position.altitude * 1000.0,
+                       position.groundVelocity * 1000.0, position.latitude * radiansPerDegree,
+                       position.longitude * radiansPerDegree);
+}
+
+void lf_sendUserPosition() {
+    if (!realTrafficOnThisPc.load()) {
+        return;
+    }
+    const UserAcPosition position = userPositionCopy();
+    if (!isKnownPosition(position)) {
+        return;
+    }
+    if (!rtClientConnected.load()) {
+        reconnected();
+        return;
+    }
+    if (!sendDataPacket(lf_positionLine(position))) {
+        gone();
+    }
+}
+
 void gf_closeRealTrafficSockets() {
-    noteSeamCall("gf_closeRealTrafficSockets");
-    rtClientConnected.store(false);
+    rtClient.close();
+    rtListener.close();
+    rtClientConnected.exchange(false);
+    socketLayerCleanup();
 }
 
 } // namespace zeph

@@ -1,28 +1,52 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
-// The TCP server RealTraffic connects to when it runs on this PC. Minimal stand-ins until the RealTraffic
-// link lands: nothing listens and nothing is sent.
+#include "sim/user_aircraft.h"
+
+// The TCP server RealTraffic connects to when it runs on this PC, and the lines the program sends it: the
+// version question, the simulator's time, the user aircraft's position and "exit". One client at a time.
+// Everything here runs on the traffic thread (the start-up thread of a run), one line at a time; the
+// listener and the client stream belong to it.
 
 namespace zeph {
 
-extern std::atomic<bool> rtClientConnected;  // RealTraffic's client socket is connected
-extern std::atomic<bool> rtProfessional;     // RealTraffic reported its professional edition
-extern std::atomic<bool> realTrafficAwaited; // the run still waits for RealTraffic's connection
+extern std::atomic<bool> rtClientConnected;  // RealTraffic's client stream is connected
+extern std::atomic<bool> rtProfessional;     // RealTraffic reported its professional edition (level 2)
+extern std::atomic<bool> realTrafficAwaited; // RealTraffic has not connected yet in this run
 
-// Opens the server on PORT_NUMBER's text.
+// Opens the server on 127.0.0.1 and PORT_NUMBER's text. Throws std::runtime_error with the text of the
+// failing step: "getaddrinfo failed with error 10109" for a port text that is not 1..65535 in digits,
+// "Bind failed at port {} with error {}" for a port in use, ...
 void gf_startRTServer(std::string_view portText);
-// Waits for RealTraffic's connection and asks its version.
-void lf_waitForRealTraffic();
-// "Qs123=" with the simulator's time in milliseconds.
-void lf_sendSimTime(std::int64_t simSeconds);
-// "Qs121=" with the user aircraft's position.
-void lf_sendUserPosition();
-// Sends text to the connected client; true when it went.
+// The listener's port and address as the socket reports them; 0 and empty while none is open.
+std::uint16_t rtServerPort();
+std::string rtServerAddress();
+
+// Accepts one client. Waits in slices of at most 250 ms and gives up as soon as a stop of the run is asked
+// (runStopping, userStopped) or no listener is open. True when a new connection was made.
+bool waitForClient();
+// RealTraffic's reply to the version question, gathered until it forms one JSON value, the peer closes, it
+// has been quiet for 500 ms after its first byte, or 5 s have passed in all. Empty on any problem: a socket
+// error, 16384 bytes or more, no byte within the 5 s, a stop of the run.
+std::string gf_receiveFromRT();
+// Sends text to the client; on failure logs it, closes the client and clears rtClientConnected.
 bool sendDataPacket(std::string_view text);
-// Closes the client and the listening socket and clears rtClientConnected; sends nothing.
+
+// The first connection of a run and its version question (only when RealTraffic runs on this PC).
+void lf_waitForRealTraffic();
+// Reads the version reply: rtProfessional and the version text of the top panel.
+void lf_processRTVersion(std::string_view reply);
+// "Qs123=" with the simulator's time in milliseconds; only while connected and from 1 s on.
+void lf_sendSimTime(std::int64_t simSeconds);
+// "Qs121=" with the user aircraft's position; when RealTraffic has gone, the wait for it to come back.
+void lf_sendUserPosition();
+// The position line of a user record, with its CR LF.
+std::string lf_positionLine(const UserAcPosition& position);
+
+// Closes the client and the listener and clears rtClientConnected; sends nothing.
 void gf_closeRealTrafficSockets();
 
 } // namespace zeph

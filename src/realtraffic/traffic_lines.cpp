@@ -1,1 +1,339 @@
 #include "realtraffic/traffic_lines.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <stdexcept>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "realtraffic/traffic_reader.h"
+#include "settings/parameter_table.h"
+#include "settings/range.h"
+#include "traffic/park_airport_status.h"
+#include "traffic/traffic_tables.h"
+
+namespace zeph {
+
+namespace {
+
+// The fields read; every other field is ignored.
+enum Field : std::size_t {
+    kHexid = 1,
+    kLatitude = 2,
+    kLongitude = 3,
+    kAltitude = 4,
+    kVerticalRate = 5,
+    kTrack = 7,
+    kGroundSpeed = 8,
+    kCallsign = 9,
+    kType = 10,
+    kRegistration = 11,
+    kFrom = 12,
+    kTo = 13,
+    kTime = 14,
+    kSource = 17,
+    kTrueAirspeed = 20,
+    kRoll = 23,
+    kTrueHeading = 25,
+    kCategory = 28,
+};
+
+constexpr double kDegToRad = 0.017453292519943295;
+constexpr double kRadToDeg = 57.29577951308232;
+constexpr double kTwoPi = 6.283185307179586;
+// Hexids up to this one belong to static parked aircraft.
+constexpr std::uint32_t kLastStaticHexid = 10000;
+// Aircraft on the ground are taken only this near the park airport, nautical miles.
+constexpr double kGroundRangeNm = 5.0;
+constexpr std::size_t kLongestRegistration = 12;
+
+constexpr std::array<std::string_view, 9> kSpecialTypes = {"BALL", "EMER", "GLID", "GRND", "GND",
+                                                           "PARA", "SERV", "SHIP", "VENT"};
+constexpr std::array<std::string_view, 5> kDroppedCategories = {"B1", "B2", "B4", "C1", "C2"};
+constexpr std::array<std::string_view, 3> kDroppedCallsigns = {"ERARMTR1", "AIRPORT1", "00000000"};
+
+template <std::size_t N> bool isOneOf(std::string_view text, const std::array<std::string_view, N>& set) {
+    return std::find(set.begin(), set.end(), text) != set.end();
+}
+
+// An error of one line. It keeps its text whole: what() would end at the first NUL byte of outside input.
+class LineError : public std::runtime_error {
+public:
+    explicit LineError(std::string text) : std::runtime_error(text), text_(std::move(text)) {}
+    const std::string& text() const { return text_; }
+
+private:
+    std::string text_;
+};
+
+[[noreturn]] void fail(std::string text) { throw LineError(std::move(text)); }
+
+// A number field whose error text is "{name}:{field}".
+double namedNumber(std::string_view field, std::string_view name) {
+    if (const auto value = readNumberField(field)) {
+        return *value;
+    }
+    fail(fmt::format("{}:{}", name, field));
+}
+
+bool positionOutOfRange(const GeoPoint& p) {
+    const bool nearNullIsland = std::abs(p.lat) <= 0.0001 && std::abs(p.lon) <= 0.0001;
+    return p.lat < -90.0 || p.lat > 90.0 || p.lon < -180.0 || p.lon > 180.0 || nearNullIsland;
+}
+
+// Field 10; "null", "0" and "ZZZZ" say the type is not known.
+void takeType(std::string_view field, FlightIdentity& identity) {
+    if (field == "null" || field == "0" || field == "ZZZZ") {
+        identity.type.clear();
+    } else {
+        identity.type.assign(field);
+    }
+}
+
+// Field 28 and the type: false for the categories and types the engine does not fly.
+bool categoryAllowed(std::string_view category, std::string_view type) {
+    if (category.empty() || category == "null") {
+        return true;
+    }
+    return !isOneOf(category, kDroppedCategories) && !lf_isSpecialType(type);
+}
+
+// Field 25, read only from ADS-B sources; a reported 0 is north, kept apart from "not given".
+void takeTrueHeading(const std::vector<std::string_view>& fields, StreamPos& position) {
+    if (fields[kSource] != "adsb_icao") {
+        return;
+    }
+    const double heading = namedNumber(fields[kTrueHeading], "trueheading");
+    if (heading > 360.0) {
+        fail(fmt::format("trueheading: {:.2f}", heading));
+    }
+    if (heading < 0.0) {
+        return;
+    }
+    position.trueHeading = heading == 0.0 ? kTwoPi : heading * kDegToRad;
+    position.trueHeadingKnown = 1;
+}
+
+std::uint32_t takeHexid(std::string_view field) {
+    if (const auto hexid = readHexidField(field)) {
+        return *hexid;
+    }
+    fail(fmt::format("hexid incorrect{}", field));
+}
+
+// Aircraft on the ground matter only at the park airport.
+bool nearParkAirport(const GeoPoint& here) {
+    const ParkAirportSnapshot park = parkAirportSnapshot();
+    return !park.code.empty() && gf_greatCircleDistance(park.position, here) <= kGroundRangeNm;
+}
+
+void takeTrack(const std::vector<std::string_view>& fields, StreamPos& position) {
+    const std::string_view field = fields[kTrack];
+    position.track = 0.0;
+    if (!field.empty()) {
+        const auto track = readNumberField(field);
+        if (!track) {
+            fail(fmt::format("track incorrect {}", field));
+        }
+        position.track = *track;
+    }
+    if (position.track == 0.0 && position.trueHeading) {
+        position.track = *position.trueHeading * kRadToDeg;
+    }
+}
+
+// Field 23, for airborne aircraft; -1 and 0 say it is not given. The sign turns to the simulator's bank.
+void takeRoll(const std::vector<std::string_view>& fields, StreamPos& position) {
+    position.roll.reset();
+    if (position.airborne == 0) {
+        return;
+    }
+    const double roll = namedNumber(fields[kRoll], "roll");
+    if (roll != -1.0 && roll != 0.0) {
+        position.roll = -roll * kDegToRad;
+    }
+}
+
+// A true airspeed for lines that give none: a typical one for the altitude.
+double defaultTrueAirspeed(double altitude) {
+    constexpr std::array<std::pair<double, double>, 4> kSpeedByAltitude = {
+        {{2000.0, 180.0}, {5000.0, 220.0}, {10000.0, 250.0}, {20000.0, 350.0}}};
+    for (const auto& [bound, speed] : kSpeedByAltitude) {
+        if (altitude <= bound) {
+            return speed;
+        }
+    }
+    return 430.0;
+}
+
+void takeTrueAirspeed(const std::vector<std::string_view>& fields, StreamPos& position) {
+    const auto speed = readNumberField(fields[kTrueAirspeed]);
+    if (!speed) {
+        fail(fmt::format("TAS incorrect{}", fields[kTrueAirspeed]));
+    }
+    position.trueAirspeed = *speed == -1.0 ? defaultTrueAirspeed(position.altitude) : *speed;
+}
+
+// Reads the line into report; false when a filter rule drops it. Throws on a field error.
+bool readLine(TrafficReader& reader, TrafficReport& report) {
+    const auto& fields = reader.fields();
+    StreamPos& position = report.position;
+    FlightIdentity& identity = report.identity;
+
+    report.reportTime = namedNumber(fields[kTime], "timestamp");
+    // Also for lines dropped later: the main loop waits on it for the first traffic.
+    reader.setLastReportTime(report.reportTime);
+
+    position.latitude = namedNumber(fields[kLatitude], "lat");
+    position.longitude = namedNumber(fields[kLongitude], "lon");
+    const GeoPoint here{position.latitude, position.longitude};
+    if (positionOutOfRange(here)) {
+        fail(fmt::format("invalid lalo: {}", lf_latLonText(here)));
+    }
+    if (gf_greatCircleDistance(reader.userPosition(), here) > lateralRangeNm.load()) {
+        return false;
+    }
+    if (!lf_parseRegistration(reader, identity)) {
+        return false;
+    }
+    const std::string_view callsign = fields[kCallsign];
+    if (!callsign.empty() && callsign != "null" && callsign.find('@') == std::string_view::npos) {
+        reader.collectCallsign(callsign);
+    }
+    takeType(fields[kType], identity);
+    if (identity.type.empty() || !categoryAllowed(fields[kCategory], identity.type)) {
+        return false;
+    }
+    takeTrueHeading(fields, position);
+    report.hexid = takeHexid(fields[kHexid]);
+    if (report.hexid <= kLastStaticHexid) {
+        return false;
+    }
+    position.groundSpeed = namedNumber(fields[kGroundSpeed], "gs");
+    if (!lf_parseAltitude(reader, position)) {
+        return false;
+    }
+    position.airborne = position.altitude > 0.0 ? 1 : 0;
+    if (!lf_parseCallsign(reader, identity)) {
+        return false;
+    }
+    if (identity.callsign.empty() && identity.registration.empty()) {
+        return false;
+    }
+    if (position.airborne == 0 && !nearParkAirport(here)) {
+        return false;
+    }
+    takeTrack(fields, position);
+    position.verticalRate = namedNumber(fields[kVerticalRate], "vs");
+    lf_nullableField(identity.from, fields[kFrom]);
+    lf_nullableField(identity.to, fields[kTo]);
+    takeRoll(fields, position);
+    takeTrueAirspeed(fields, position);
+    position.stationary = 0;
+    return true;
+}
+
+} // namespace
+
+void processLineSub(TrafficReader& reader) {
+    if (reader.fields().size() < kTrafficLineFields) {
+        return;
+    }
+    try {
+        TrafficReport report;
+        if (readLine(reader, report)) {
+            gf_pushTrafficReport(std::move(report));
+        }
+    } catch (const LineError& error) {
+        reader.logLineError(error.text());
+    } catch (const std::exception& error) {
+        reader.logLineError(error.what());
+    }
+}
+
+bool lf_parseRegistration(const TrafficReader& reader, FlightIdentity& identity) {
+    const std::string_view field = reader.fields()[kRegistration];
+    if (field.size() > kLongestRegistration) {
+        return false;
+    }
+    lf_nullableField(identity.registration, field);
+    return true;
+}
+
+bool lf_parseAltitude(const TrafficReader& reader, StreamPos& position) {
+    const std::string_view field = reader.fields()[kAltitude];
+    const auto reported = readNumberField(field);
+    if (!reported) {
+        fail(fmt::format("altitude {} incorrect, from: {}", field, reader.datagram()));
+    }
+    double altitude = *reported;
+    const double speed = position.groundSpeed;
+    if (altitude <= 0.0) {
+        altitude = 0.0;
+    } else {
+        if (altitude < 14000.0) {
+            // Low and slow near the airport's elevation means rolling on the ground; without an airport
+            // the reference lies so low that only the speed rule below can decide.
+            const double height = altitude - reader.referenceElevation().value_or(-1000.0);
+            if (height <= 0.0 || (height <= 42.0 && speed <= 120.0) || (height <= 84.0 && speed <= 80.0) ||
+                (height <= 108.0 && speed <= 43.0)) {
+                altitude = 0.0;
+            }
+        }
+        if (speed <= 35.0) {
+            altitude = 0.0;
+        }
+    }
+    position.altitude = altitude;
+    if (!AIRBORNE_ONLY.get()) {
+        return true;
+    }
+    const ParkAirportSnapshot park = parkAirportSnapshot();
+    const double airportAltitude = park.code.empty() ? 0.0 : park.altitude;
+    return std::abs(altitude - airportAltitude) > 300.0;
+}
+
+bool lf_parseCallsign(const TrafficReader& reader, FlightIdentity& identity) {
+    lf_nullableField(identity.callsign, reader.fields()[kCallsign]);
+    if (identity.callsign.find('@') != std::string::npos) {
+        identity.callsign.clear();
+        return true;
+    }
+    return !isOneOf(std::string_view(identity.callsign), kDroppedCallsigns);
+}
+
+void lf_nullableField(std::string& out, std::string_view field) {
+    if (field == "null") {
+        out.clear();
+    } else {
+        out.assign(field);
+    }
+}
+
+bool lf_isSpecialType(std::string_view type) { return type.size() > 4 || isOneOf(type, kSpecialTypes); }
+
+std::string lf_latLonText(const GeoPoint& position) {
+    return fmt::format("{:.6f},{:.6f}", position.lat, position.lon);
+}
+
+std::optional<double> readNumberField(std::string_view field) {
+    double value = 0.0;
+    const auto result = std::from_chars(field.data(), field.data() + field.size(), value);
+    if (result.ec != std::errc() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::uint32_t> readHexidField(std::string_view field) {
+    std::uint32_t value = 0;
+    if (std::from_chars(field.data(), field.data() + field.size(), value).ec != std::errc()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace zeph

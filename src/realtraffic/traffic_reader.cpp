@@ -2,37 +2,90 @@
 
 #include <utility>
 
+#include "app/window/main_window_state.h"
+#include "core/log.h"
+#include "realtraffic/traffic_lines.h"
+
 namespace zeph {
 
+namespace {
+// Room for the fields of an ordinary line, so the first lines do not grow the vector step by step.
+constexpr std::size_t kFieldRoom = 64;
+} // namespace
+
+TrafficReader::TrafficReader(InputLogLimit::Clock logClock) {
+    errorLines() = InputLogLimit("Traffic Reader", std::move(logClock));
+    fields_.reserve(kFieldRoom);
+}
+
+void TrafficReader::onStopped() {
+    mainWindowState.trafficReaderState.store(3);
+    mainWindowState.invalidateArea(topPanelArea);
+    gf_logText("Traffic Reader has stopped");
+}
+
+void TrafficReader::lf_onTrafficDatagram(std::string_view datagram) {
+    // Ground vehicles are of no use to the traffic engine.
+    if (datagram.find(" VEH") != std::string_view::npos) {
+        return;
+    }
+    datagram_ = datagram;
+    fields_.clear();
+    // A plain byte loop: fields are a few bytes long, too short for memchr's set-up to pay off.
+    std::size_t start = 0;
+    for (std::size_t at = 0; at < datagram.size(); ++at) {
+        if (datagram[at] == ',') {
+            fields_.push_back(datagram.substr(start, at - start));
+            start = at + 1;
+        }
+    }
+    fields_.push_back(datagram.substr(start));
+    processLineSub(*this);
+    // The views point into the receive buffer, which the next datagram overwrites.
+    datagram_ = {};
+    fields_.clear();
+}
+
 void TrafficReader::setUserPosition(GeoPoint position) {
-    const std::lock_guard lock(positionMutex_);
+    const std::lock_guard lock(placeMutex_);
     userPosition_ = position;
 }
 
 GeoPoint TrafficReader::userPosition() const {
-    const std::lock_guard lock(positionMutex_);
+    const std::lock_guard lock(placeMutex_);
     return userPosition_;
 }
 
+void TrafficReader::setReferenceElevation(std::optional<double> feet) {
+    const std::lock_guard lock(placeMutex_);
+    referenceElevation_ = feet;
+}
+
+std::optional<double> TrafficReader::referenceElevation() const {
+    const std::lock_guard lock(placeMutex_);
+    return referenceElevation_;
+}
+
 void TrafficReader::startCallsignCollection() {
-    {
-        const std::lock_guard lock(seenMutex_);
-        seen_.clear();
-    }
+    const std::lock_guard lock(seenMutex_);
+    seen_.clear();
     collect_.store(true);
 }
 
-void TrafficReader::collectCallsign(const std::string& callsign) {
+void TrafficReader::collectCallsign(std::string_view callsign) {
     if (!collect_.load()) {
         return;
     }
     const std::lock_guard lock(seenMutex_);
-    seen_.insert(callsign);
+    // The collection may have been switched off since the quick test above.
+    if (collect_.load()) {
+        seen_.emplace(callsign);
+    }
 }
 
 std::unordered_set<std::string> TrafficReader::takeSeenCallsigns() {
-    collect_.store(false);
     const std::lock_guard lock(seenMutex_);
+    collect_.store(false);
     return std::exchange(seen_, {});
 }
 
@@ -44,6 +97,16 @@ std::unordered_set<std::string> TrafficReader::seenCallsigns() const {
 void TrafficReader::clearSeenCallsigns() {
     const std::lock_guard lock(seenMutex_);
     seen_.clear();
+}
+
+void TrafficReader::logLineError(std::string_view text) {
+    const auto admission = errorLines().admit();
+    if (admission.heldBack) {
+        gf_logText(*admission.heldBack);
+    }
+    if (admission.write) {
+        gf_logText("exception in processLineSub: " + escapeOutsideBytes(text));
+    }
 }
 
 } // namespace zeph

@@ -1,13 +1,228 @@
 #include "sim/ai_objects.h"
 
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "airports/stands.h"
+#include "app/status_line.h"
+#include "core/log.h"
+#include "core/time_text.h"
+#include "sim/sim_ids.h"
+#include "sim/sim_link.h"
+#include "sim/simconnect/calls.h"
+#include "sim/user_aircraft.h"
+#include "traffic/flight_texts.h"
+#include "traffic/traffic_tables.h"
+
 namespace zeph {
+
+namespace {
+
+// The simulator's tail-number field holds this many characters.
+constexpr std::size_t kLongestTailNumber = 11;
+// The bytes of a position record that definition 402 describes: its eight doubles.
+constexpr std::uint32_t kPositionBytes = 64;
+
+// Creations refused for their title in this frame, pushed as results once simConnectMutex is free: the two
+// locks are never held together. Client thread only.
+std::vector<SimResult> refusedCreations;
+
+void emptyWorkLists() {
+    positionBuffers.sendHalf().clear();
+    clientEventWork.clear();
+    creationWork.clear();
+    removalWork.clear();
+}
+
+void sendPositions(SimConnectClient* handle) {
+    std::vector<AiPositionData>& sendHalf = positionBuffers.sendHalf();
+    // Never the user's own aircraft, nor an object that is not one of the program's.
+    const std::uint32_t userObject = userAcObjectId.load();
+    for (const AiPositionData& position : sendHalf) {
+        if (position.objectId > userObject) {
+            SimConnect_SetDataOnSimObject(handle, simid::kDefinePosition, position.objectId, 0, 0, kPositionBytes,
+                                          &position);
+        }
+    }
+    sendHalf.clear();
+}
+
+// The simulator's AI holds the flaps of an object it controls: it lets go for the change and again after.
+void sendClientEvents(SimConnectClient* handle) {
+    for (const QueuedClientEvent& event : clientEventWork) {
+        const bool flaps = event.clientEvent == simid::kEventFlaps;
+        if (flaps) {
+            SimConnect_AIReleaseControl(handle, event.objectId, simid::kRequestReleaseControl);
+        }
+        if (SimConnect_TransmitClientEvent(handle, event.objectId, event.clientEvent, event.value, simid::kGroup,
+                                           0) < 0) {
+            gf_setStatus(fmt::format("SimConnect TransmitClientEvent: {} fails", event.clientEvent), true);
+            continue;
+        }
+        if (flaps) {
+            SimConnect_AIReleaseControl(handle, event.objectId, simid::kRequestReleaseControl);
+        }
+    }
+    clientEventWork.clear();
+}
+
+void pushRefusedCreations() {
+    if (refusedCreations.empty()) {
+        return;
+    }
+    {
+        const std::lock_guard lock(simResultMutex);
+        simResultQueue.insert(simResultQueue.end(), refusedCreations.begin(), refusedCreations.end());
+    }
+    refusedCreations.clear();
+}
+
+} // namespace
+
+void lf_onFrame() {
+    if (simConnectError.load()) {
+        const std::lock_guard lock(simConnectMutex);
+        emptyWorkLists();
+        return;
+    }
+    {
+        // Only tried: a producer holding the lock must never hold up the simulator's frames. Everything
+        // waits for the next frame then.
+        const std::unique_lock lock(simConnectMutex, std::try_to_lock);
+        if (!lock.owns_lock()) {
+            return;
+        }
+        SimConnectClient* handle = simClientHandle;
+        sendPositions(handle);
+        sendClientEvents(handle);
+        // A failed call does not stop either loop: the rest of the list still goes out in this frame.
+        for (const AiCreateRequest& request : creationWork) {
+            lf_createAcInSim(request);
+        }
+        creationWork.clear();
+        for (const std::uint32_t objectId : removalWork) {
+            lf_removeAcFromSim(objectId);
+        }
+        removalWork.clear();
+    }
+    pushRefusedCreations();
+}
+
+void lf_createAcInSim(const AiCreateRequest& request) {
+    const std::string title(request.livery);
+    // Callsigns come from the network without a length limit; one the tail-number field cannot hold would
+    // fail the call and end the run, and the aircraft would come back after the restart. The cut callsign is
+    // also the one kept for matching, since the simulator reports it back as the ATC ID.
+    std::string callsign = request.callsign;
+    if (callsign.size() > kLongestTailNumber) {
+        callsign.resize(kLongestTailNumber);
+        gf_logText(fmt::format("! callsign {} cut to {} for the simulator", request.callsign, callsign));
+    }
+    const std::int32_t result = SimConnect_AICreateNonATCAircraft(simClientHandle, title.c_str(), callsign.c_str(),
+                                                                  &request.position, simid::kRequestCreateAircraft);
+    if (result < 0) {
+        gf_logLine(fmt::format("! Simcon call to create ac in sim failed, hexid:{}, liv: '{}', callsign: {})",
+                               request.hexid, title, callsign));
+        // A title too long for the simulator can never be created: the livery is refused like one the
+        // simulator rejects, and the run goes on.
+        if (result == E_INSUFFICIENT_BUFFER) {
+            if (request.hexid != 0) {
+                refusedCreations.push_back({0, request.hexid, 0, 6, 0.0, 0.0});
+            }
+            return;
+        }
+        lf_simRequestError();
+        return;
+    }
+    std::uint32_t sendId = 0;
+    if (SimConnect_GetLastSentPacketID(simClientHandle, &sendId) != 0) {
+        gf_logLine("GetLastSentPacketID");
+        sendId = 0;
+    }
+    pendingCreations.push_back({sendId, request.hexid, std::move(callsign)});
+}
+
+void lf_removeAcFromSim(std::uint32_t objectId) {
+    if (objectId <= userAcObjectId.load()) {
+        gf_logLine(fmt::format("SimConnect call to remove ac with objectid {}", objectId));
+        return;
+    }
+    if (SimConnect_AIRemoveObject(simClientHandle, objectId, simid::kRequestRemoveObject) < 0) {
+        gf_logLine(fmt::format("{} !SimConnect call to remove AI ac from sim failed, id {}?", gf_utcClockText(),
+                               objectId));
+        lf_simRequestError();
+    }
+}
+
+void gf_queueAiCreation(const AiCreateRequest& request) {
+    const std::lock_guard lock(simConnectMutex);
+    creationWork.push_back(request);
+}
+
+namespace {
+
+constexpr std::uint32_t kLastStaticHexid = 10000;
+
+// The request has left the add queues: it is withdrawn, or the record waits for its creation to be
+// reported and leaves then.
+void withdrawRequest(StaticAc& aircraft) {
+    if (gf_removeFromQueue(liveAddQueue, aircraft.callsign) ||
+        gf_removeFromQueue(staticAddQueue, aircraft.callsign)) {
+        aircraft.withdrawn = 1;
+    } else {
+        aircraft.gone = 1;
+    }
+}
+
+void freeStandOf(const StaticAc& aircraft) {
+    if (aircraft.hexid <= kLastStaticHexid || aircraft.standNumber == 0) {
+        return;
+    }
+    const auto stand = std::find_if(standList.begin(), standList.end(),
+                                    [&](const ParkPos& p) { return p.number == aircraft.standNumber; });
+    if (stand != standList.end()) {
+        stand->occupied = false;
+    }
+}
+
+} // namespace
 
 void removeAircraftFromSim(StaticAc& aircraft) {
     if (aircraft.state == AcState::buffer) {
         aircraft.remove = 1;
         return;
     }
+    if (aircraft.gone != 0) {
+        return;
+    }
+    if (aircraft.state == AcState::adding2sim) {
+        withdrawRequest(aircraft);
+        return;
+    }
+    freeStandOf(aircraft);
     aircraft.state = AcState::removingfromsim;
+    if (aircraft.objectId != 0) {
+        removalQueue.push_back(aircraft.objectId);
+        return;
+    }
+    gf_logLine(fmt::format("{} removing act {}, with objectid=0 ?", "removeAircraftFromSim",
+                           gf_acLogPrefix(aircraft)));
+    // No removal will ever be reported for an object that was never created: the next pass erases the
+    // record, or its hexid would block the aircraft for good.
+    aircraft.remove = 1;
+}
+
+bool gf_removeFromQueue(std::deque<AiCreateRequest>& queue, const std::string& callsign) {
+    if (callsign.empty()) {
+        return false;
+    }
+    const auto removed =
+        std::erase_if(queue, [&](const AiCreateRequest& r) { return r.callsign == callsign; });
+    return removed != 0;
 }
 
 } // namespace zeph

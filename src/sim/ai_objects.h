@@ -1,11 +1,13 @@
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "traffic/records.h"
+#include "traffic/sim_records.h"
 
-// The AI objects the program creates, moves and removes in the simulator. Placeholders for now: the
-// simulator link completes the records, the traffic engine the removal.
+// The AI objects the program creates, moves and removes in the simulator: the frame handler that sends the
+// work lists, the records of creations on their way, and the removal of aircraft from the simulator.
 
 namespace zeph {
 
@@ -15,16 +17,41 @@ struct QueuedClientEvent {
     std::uint32_t clientEvent = 0;
     std::uint32_t value = 0;
 };
+static_assert(sizeof(QueuedClientEvent) == 12);
 
-// A creation sent and not yet matched with its new object.
+// A creation sent and not yet matched with its new object: the send id of its packet (an exception for the
+// creation names it), the aircraft's hexid, and the callsign sent as tail number, which the simulator
+// reports back as the new object's ATC ID.
 struct PendingCreation {
-    std::string callsign;
+    std::uint32_t sendId = 0;
     std::uint32_t hexid = 0;
+    std::string callsign;
 };
 
-// Takes an aircraft out of the simulator, or out of the tables when it never got there. Minimal stand-in
-// until the simulator link lands: a buffered record is flagged for removal, any other goes to
-// removingfromsim.
+// The frame handler, called by the dispatch procedure on every simulator frame (client thread). Sends the
+// work of all lists in one go: positions, client events, creations, removals. A frame that finds
+// simConnectMutex busy sends nothing and leaves the work for the next; in error state the work is dropped.
+void lf_onFrame();
+
+// Sends one creation and keeps it as a PendingCreation until the simulator reports or refuses the new
+// object. A callsign too long for the tail-number field is sent, and kept, cut to its first 11 characters.
+// Called by the frame handler with simConnectMutex held.
+void lf_createAcInSim(const AiCreateRequest& request);
+
+// Asks the simulator to remove one AI object; the user's own aircraft and lower ids are never sent. Called
+// by the frame handler with simConnectMutex held.
+void lf_removeAcFromSim(std::uint32_t objectId);
+
+// Hands a copy of a creation request to the frame handler's creation work list, under simConnectMutex
+// (traffic thread).
+void gf_queueAiCreation(const AiCreateRequest& request);
+
+// Takes a live or static aircraft out of the simulator by its state, or out of the tables when it never got
+// there (traffic thread).
 void removeAircraftFromSim(StaticAc& aircraft);
+
+// Takes every request with this callsign out of an add queue, the others kept in order. False for an empty
+// callsign or when none matched.
+bool gf_removeFromQueue(std::deque<AiCreateRequest>& queue, const std::string& callsign);
 
 } // namespace zeph

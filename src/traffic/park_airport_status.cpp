@@ -18,6 +18,12 @@ void setParkAirportRecord(ParkAirportRecord record) {
     parkAirportRecord = std::move(record);
 }
 
+ParkAirportSnapshot parkAirportSnapshot() {
+    const std::lock_guard lock(parkAirportRecordMutex);
+    return {parkAirportRecord.code, GeoPoint{parkAirportRecord.latitude, parkAirportRecord.longitude},
+            parkAirportRecord.altitude};
+}
+
 std::string reservedStandCopy() {
     const std::lock_guard lock(parkAirportListMutex);
     return reservedStand;

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <string>
 
+#include "core/geodesy.h"
+
 // The park airport the user aircraft is at, and the stand reserved for the user there. A minimal stand-in
 // until the park airport status lands.
 
@@ -22,6 +24,15 @@ struct ParkAirportRecord {
 extern ParkAirportRecord parkAirportRecord;
 extern std::mutex parkAirportRecordMutex;
 void setParkAirportRecord(ParkAirportRecord record);
+
+// What the traffic lines need of the park airport, copied under parkAirportRecordMutex so a reader on
+// another thread sees one consistent airport.
+struct ParkAirportSnapshot {
+    std::string code;      // empty: no park airport
+    GeoPoint position;     // degrees
+    double altitude = 0.0; // feet
+};
+ParkAirportSnapshot parkAirportSnapshot();
 
 // The id of the stand reserved for the user at the park airport; empty when none. Guarded by
 // parkAirportListMutex (park_airport_list.h).

@@ -1,12 +1,18 @@
 #include "traffic/sim_results.h"
 
+#include <mutex>
+
 #include "app/seam_trace.h"
+#include "sim/sim_link.h"
 
 namespace zeph {
 
-// Minimal stand-ins until the simulator results land. The results are taken every pass, so they note
-// nothing.
-void lf_handleSimResults() {}
+// Minimal body, completed by the simulator-results rules: the results are taken and dropped. Every pass
+// runs it, so it notes nothing.
+void lf_handleSimResults() {
+    const std::lock_guard lock(simResultMutex);
+    simResultQueue.clear();
+}
 
 void lf_avoidUserAircraft() { noteSeamCall("lf_avoidUserAircraft"); }
 

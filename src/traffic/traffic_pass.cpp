@@ -1,9 +1,186 @@
 #include "traffic/traffic_pass.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <mutex>
+
+#include <fmt/format.h>
+
+#include "core/log.h"
+#include "realtraffic/rt_server.h"
+#include "settings/parameter_table.h"
+#include "sim/ai_objects.h"
+#include "sim/sim_link.h"
+#include "sim/user_aircraft.h"
+#include "traffic/flight_texts.h"
+#include "traffic/live_update.h"
+#include "traffic/report_intake.h"
+#include "traffic/sim_results.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {
 
-void lf_handleAddingStack() { ++tickCounter; }
+namespace {
+
+constexpr std::size_t kReportsPerPass = 2;
+constexpr std::int64_t kRemovalEvery = 10;
+constexpr std::int64_t kCreationEvery = 50;
+constexpr std::int64_t kRangeEvery = 100;
+constexpr std::int64_t kRangeEveryInFlare = 20;
+constexpr float kWaitAboveFrameRate = 50.0F;
+constexpr double kDegreesPerRadian = 57.29577951308232;
+constexpr double kMetresPerNm = 1852.0;
+
+// SimConnect ids of the aircraft-in-range request.
+constexpr std::uint32_t kRequestAcInRange = 101;
+constexpr std::uint32_t kDefinitionAcInRange = 404;
+constexpr std::uint32_t kObjectTypeAircraft = 2;
+
+// Swaps the halves when the frame handler lets go at once. A busy lock at a low frame rate drops this pass's
+// positions rather than hold up the pass; above 50 frames per second the next frame comes soon enough to
+// wait for.
+void swapPositionBuffers() {
+    std::unique_lock lock(simConnectMutex, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        if (simFrameRate.load() <= kWaitAboveFrameRate) {
+            positionBuffers.writeHalf().clear();
+            return;
+        }
+        lock.lock();
+    }
+    positionBuffers.swap();
+    positionBuffers.writeHalf().clear();
+}
+
+void takeReports() {
+    const std::lock_guard lock(addingStackMutex);
+    for (std::size_t i = 0; i < kReportsPerPass && !addingStack.empty(); ++i) {
+        TrafficReport report = std::move(addingStack.front());
+        addingStack.pop_front();
+        lf_processRtRecord(report);
+    }
+}
+
+AiCreateRequest creationRequestOf(const LiveAc& aircraft) {
+    const PositionBlock& p = aircraft.position;
+    AiCreateRequest request;
+    request.position.latitude = p.latitude;
+    request.position.longitude = p.longitude;
+    request.position.altitude = p.altitude;
+    request.position.pitch = p.pitch * kDegreesPerRadian;
+    request.position.bank = p.bank * kDegreesPerRadian;
+    request.position.heading = p.heading * kDegreesPerRadian;
+    request.position.onGround = (aircraft.stream.empty() || aircraft.stream.front().airborne != 0) ? 0U : 1U;
+    request.position.airspeed = 0;
+    request.callsign = aircraft.callsign;
+    request.livery = aircraft.livery;
+    request.hexid = aircraft.hexid;
+    return request;
+}
+
+// The last hexid waiting on acIdsToAdd becomes a creation request on liveAddQueue.
+void buildCreationRequest() {
+    if (acIdsToAdd.empty()) {
+        return;
+    }
+    const std::uint32_t hexid = acIdsToAdd.back();
+    acIdsToAdd.pop_back();
+    const auto found = std::find_if(liveAcTable.begin(), liveAcTable.end(),
+                                    [hexid](const LiveAc& a) { return a.hexid == hexid; });
+    if (found == liveAcTable.end()) {
+        return;
+    }
+    if (found->callsign.empty()) {
+        gf_logLine(fmt::format("{} {} objectid = 0?", gf_acLogPrefix(*found), "lf_handleAddingStack"));
+        // The simulator never gets an aircraft without a callsign: erased by the next pass rather than left
+        // waiting for good.
+        found->remove = 1;
+        return;
+    }
+    liveAddQueue.push_back(creationRequestOf(*found));
+}
+
+void refreshUserPosition() {
+    const UserAcPosition position = gf_getUserAcPosition();
+    const std::lock_guard lock(userDataMutex);
+    userAcPosition = position;
+}
+
+} // namespace
+
+void lf_updateAllLiveAc() {
+    bool anyErased = false;
+    for (LiveAc& aircraft : liveAcTable) {
+        anyErased = updateLiveAc(aircraft) || anyErased;
+    }
+    if (anyErased) {
+        std::erase_if(liveAcTable, [](const LiveAc& a) { return a.remove != 0 || a.withdrawn != 0; });
+    }
+    swapPositionBuffers();
+}
+
+void lf_scheduleSimObjects() {
+    const std::int64_t pass = tickCounter.load();
+    if (pass % kRemovalEvery != 0) {
+        return;
+    }
+    if (!removalQueue.empty()) {
+        {
+            const std::lock_guard lock(simConnectMutex);
+            removalWork.push_back(removalQueue.front());
+        }
+        removalQueue.pop_front();
+    }
+    if (pass % kCreationEvery != 0) {
+        return;
+    }
+    if (!liveAddQueue.empty()) {
+        gf_queueAiCreation(liveAddQueue.front());
+        liveAddQueue.pop_front();
+        return;
+    }
+    if (!staticAddQueue.empty()) {
+        gf_queueAiCreation(staticAddQueue.front());
+        staticAddQueue.pop_front();
+    }
+    if (!staticPlan.empty()) {
+        lf_detcs();
+    }
+}
+
+void lf_requestAcInRange() {
+    const std::int64_t pass = tickCounter.load();
+    const std::int64_t every = landingFlare ? kRangeEveryInFlare : kRangeEvery;
+    if (pass % every == 0) {
+        bool failed = false;
+        {
+            const std::lock_guard lock(simConnectMutex);
+            if (!simConnectError.load()) {
+                const auto radius = static_cast<std::uint32_t>(std::max(0, RANGE.get()) * kMetresPerNm);
+                failed = gf_simCalls().requestDataOnSimObjectType(kRequestAcInRange, kDefinitionAcInRange,
+                                                                  radius, kObjectTypeAircraft) < 0;
+            }
+        }
+        // The failure path takes the status and log locks: never under simConnectMutex.
+        if (failed) {
+            gf_logLine("SimConnect request ac within range fails");
+            lf_simRequestError();
+        }
+    }
+    if (pass % kRangeEvery == 0) {
+        lf_sendUserPosition();
+        refreshUserPosition();
+    }
+}
+
+void lf_handleAddingStack() {
+    lf_handleSimResults();
+    lf_updateAllLiveAc();
+    lf_scheduleSimObjects();
+    takeReports();
+    buildCreationRequest();
+    lf_requestAcInRange();
+    tickCounter.store(tickCounter.load() + 1);
+}
 
 } // namespace zeph

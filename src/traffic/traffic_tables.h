@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <list>
@@ -49,9 +50,15 @@ void lf_reserveTrafficTables();
 // tickCounter is kept.
 void lf_clearTrafficTables();
 
-// Puts a report on the adding stack, due 3000 passes (30 s) from now, when traffic is taken; otherwise the
-// report is dropped. Returns whether it was taken. Any thread.
+// The most reports the adding stack holds: 30 s of what the traffic pass takes (2 a pass). A flood from the
+// network must not eat the memory; reports beyond it are discarded and counted.
+inline constexpr std::size_t kAddingStackLimit = 6000;
+
+// Puts a report on the adding stack, due 3000 passes (30 s) from now, when traffic is taken and the stack
+// has room; otherwise the report is dropped. Returns whether it was taken. Any thread.
 bool gf_pushTrafficReport(TrafficReport&& report);
+// Reports discarded because the adding stack was full, since the process started.
+std::uint64_t discardedReports();
 
 // trafficAccepting under its mutex.
 void setTrafficAccepting(bool accepting);

@@ -1,9 +1,11 @@
 #include "app/closing_down.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +22,8 @@
 #include "app/startup_thread.h"
 #include "app/window/main_window_state.h"
 #include "core/run_flags.h"
+#include "platform/sockets.h"
+#include "platform/tcp_connect.h"
 #include "realtraffic/qnh.h"
 #include "realtraffic/rt_server.h"
 #include "realtraffic/traffic_reader.h"
@@ -30,6 +34,7 @@
 #include "sim/livery_memory.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
+#include "support/free_port.h"
 #include "support/slow_factor.h"
 #include "traffic/making_way.h"
 #include "traffic/park_airport_status.h"
@@ -46,8 +51,9 @@ class ClosingDownThreads : public RunFixture {
 protected:
     void startRunThreads() {
         simClientThread = std::jthread(lf_simClientThread);
-        qnhReaderThread = std::jthread(lf_qnhReaderThread, std::uint16_t{49004});
-        trafficReaderThread = std::jthread(lf_trafficReaderThread, std::uint16_t{49005});
+        // Free ports: other tests may hold RealTraffic's own.
+        qnhReaderThread = std::jthread(lf_qnhReaderThread, std::uint16_t{0});
+        trafficReaderThread = std::jthread(lf_trafficReaderThread, std::uint16_t{0});
     }
 
     fs::path flightPlanWithOneFile() {
@@ -70,44 +76,67 @@ protected:
     }
 };
 
+// Everything a client reads until the program closes the connection; nothing when it stays open. A client
+// that never connected reads "".
+std::optional<std::string> readToEnd(TcpStream& client) {
+    std::string received;
+    std::array<char, 64> buffer{};
+    while (client.isOpen()) {
+        const TcpStream::Received got = client.receiveFor(buffer, test::kLivenessBound);
+        if (got.status != TcpStream::Status::Data) {
+            return got.status == TcpStream::Status::Closed ? std::optional(received) : std::nullopt;
+        }
+        received.append(buffer.data(), got.count);
+    }
+    return received;
+}
+
 TEST_F(ClosingDownThreads, TakesTheRunApartInItsOrder) {
     struct Case {
         const char* name;
         bool clientConnected;
         const char* parkAirport;
         std::vector<std::string> trace;
+        std::string clientGets; // everything RealTraffic's client reads until the end of its connection
     };
     const Case cases[] = {
         {"RealTraffic connected, a park airport",
          true,
          "EDDF",
-         {"sendDataPacket exit", "gf_closeRealTrafficSockets", "lf_resetParkAirport",
-          "gf_writeMatchingSummary", "gf_printNoMatchList"}},
-        {"nothing connected, no park airport",
-         false,
-         "",
-         {"gf_closeRealTrafficSockets", "gf_writeMatchingSummary", "gf_printNoMatchList"}},
+         {"lf_resetParkAirport", "gf_writeMatchingSummary", "gf_printNoMatchList"},
+         "exit\r\n"},
+        {"nothing connected, no park airport", false, "", {"gf_writeMatchingSummary", "gf_printNoMatchList"}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         resetExitReasonForRestart();
         gf_resetReaders();
+        const std::uint16_t port = test::freeLoopbackPort();
+        gf_startRTServer(std::to_string(port));
+        TcpStream client;
+        if (c.clientConnected) {
+            SocketResult connected = connectTcp(TcpFamily::IPv4, "127.0.0.1", std::to_string(port),
+                                                test::kLivenessBound);
+            ASSERT_TRUE(connected.ok());
+            client = TcpStream(std::move(connected.fd));
+            ASSERT_TRUE(waitForClient());
+        }
         startRunThreads();
         gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
         setTrafficAccepting(true);
-        rtClientConnected.store(c.clientConnected);
         setParkAirportRecord(ParkAirportRecord{c.parkAirport});
         rememberedLiveries[12345] = "remembered";
         const fs::path plans = flightPlanWithOneFile();
         DESTINATION.set("EDDF");
         BLOCK_CALLSIGN.set("ABC123");
         ghostCallsigns = {"DLH1_"};
-        bool stoppedBeforeTheSockets = false;
+        bool stoppedAndClosed = false;
         seamScript().onCall = [&](std::string_view name) {
-            if (name == "gf_closeRealTrafficSockets") {
-                stoppedBeforeTheSockets = !isTrafficAccepting() && !simClientThread.joinable() &&
-                                          !qnhReaderThread.joinable() && !trafficReaderThread.joinable() &&
-                                          trafficReader.stopFlag.load() && qnhReader.stopFlag.load();
+            if (name == "gf_writeMatchingSummary") {
+                stoppedAndClosed = !isTrafficAccepting() && !simClientThread.joinable() &&
+                                   !qnhReaderThread.joinable() && !trafficReaderThread.joinable() &&
+                                   trafficReader.stopFlag.load() && qnhReader.stopFlag.load() &&
+                                   !rtClientConnected.load() && rtServerPort() == 0;
             }
         };
         const std::size_t logBefore = readLog().size();
@@ -117,7 +146,8 @@ TEST_F(ClosingDownThreads, TakesTheRunApartInItsOrder) {
         EXPECT_EQ(quitsAfter(lf_closingDown), quitsBefore + 1);
 
         EXPECT_EQ(calls(), c.trace);
-        EXPECT_TRUE(stoppedBeforeTheSockets) << "intake off, client joined, readers stopped and joined";
+        EXPECT_TRUE(stoppedAndClosed) << "intake off, client joined, readers stopped and joined, sockets closed";
+        EXPECT_EQ(readToEnd(client), c.clientGets) << "then the program closes the connection";
         const auto lines = newLogLines(logBefore);
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.front(), "Exiting: USER CLOSED SIM");

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -9,12 +10,18 @@
 #include "app/exit_reason.h"
 #include "app/main_loop.h"
 #include "app/startup_thread.h"
+#include "app/window/controls.h"
+#include "app/window/main_window_state.h"
+#include "platform/sockets.h"
+#include "platform/tcp_connect.h"
 #include "realtraffic/rt_server.h"
 #include "realtraffic/traffic_reader.h"
 #include "realtraffic/udp_readers.h"
 #include "run_fixture.h"
 #include "settings/parameter_table.h"
+#include "sim/sim_link.h"
 #include "support/fake_sim_link.h"
+#include "support/free_port.h"
 #include "support/slow_factor.h"
 #include "traffic/traffic_tables.h"
 
@@ -45,8 +52,26 @@ struct LoopEnd {
     ~LoopEnd() { gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0); }
 };
 
-bool contains(const std::vector<std::string>& calls, const std::string& call) {
-    return std::find(calls.begin(), calls.end(), call) != calls.end();
+
+// RealTraffic's side of the TCP link: connects as soon as the run listens and answers the version question
+// before it is asked, so the run reads the answer right after asking.
+TcpStream connectedRealTraffic(std::uint16_t port) {
+    TcpStream client;
+    eventually([&] {
+        SocketResult connected = connectTcp(TcpFamily::IPv4, "127.0.0.1", std::to_string(port), 200ms);
+        if (connected.ok()) {
+            client = TcpStream(std::move(connected.fd));
+        }
+        return client.isOpen();
+    });
+    client.send(R"({"level":2,"version":"9.0.1"})");
+    return client;
+}
+
+std::string receivedText(TcpStream& client) {
+    std::array<char, 256> buffer{};
+    const TcpStream::Received got = client.receiveFor(buffer, test::kLivenessBound);
+    return std::string(buffer.data(), got.status == TcpStream::Status::Data ? got.count : 0);
 }
 
 TEST_F(MainLoopThreads, TheLoopBringsTheLinksUpInOrderAndRunsTheSeconds) {
@@ -54,50 +79,56 @@ TEST_F(MainLoopThreads, TheLoopBringsTheLinksUpInOrderAndRunsTheSeconds) {
         const char* name;
         bool aerowinx;
         bool realTrafficHere;
-        std::vector<std::string> present;
-        std::vector<std::string> absent;
+        bool serverExpected;
     };
     const Case cases[] = {
-        {"AEROWINX on", true, true, {}, {"lf_waitForRealTraffic", "gf_startRTServer 10747"}},
-        {"RealTraffic here, AEROWINX off",
-         false,
-         true,
-         {"gf_startRTServer 10747", "lf_waitForRealTraffic"},
-         {}},
+        {"AEROWINX on", true, true, false},
+        {"RealTraffic here, AEROWINX off", false, true, true},
     };
     const GeoPoint user{50.0333, 8.5706};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         resetExitReasonForRestart();
         gf_resetReaders();
+        gf_closeRealTrafficSockets();
         trafficReader.setLastReportTime(1704070800.0);
         AEROWINX.setValue(c.aerowinx);
         realTrafficOnThisPc.store(c.realTrafficHere);
+        realTrafficUdpPorts = {0, 0}; // free ports: other tests may hold RealTraffic's own
+        realTrafficAwaited.store(true);
+        const std::uint16_t port = test::freeLoopbackPort();
+        PORT_NUMBER.setValue(std::to_string(port));
         rtProfessional.store(true);
         secondsCounter.store(0);
         FakeSimLink fake;
         fake.connect(user, true, 0.01);
         fake.startSeconds(20ms);
         calls();
+        simMajorVersion.store(0);
         std::jthread loop([] { lf_mainLoop(); });
         // However the case ends, the loop is asked to end before it is joined.
         const LoopEnd end;
+        TcpStream realTraffic = c.serverExpected ? connectedRealTraffic(port) : TcpStream();
+        if (c.serverExpected) {
+            // The wait for RealTraffic resets the readers; the first traffic comes after it.
+            ASSERT_TRUE(eventually([] { return !realTrafficAwaited.load(); }));
+            trafficReader.setLastReportTime(1704070800.0);
+        }
         ASSERT_TRUE(eventually([] { return secondsCounter.load() >= 3; })) << "the seconds run";
 
         const auto made = calls();
-        ASSERT_GE(made.size(), 4U);
-        EXPECT_EQ(std::vector<std::string>(made.begin(), made.begin() + 4),
-                  (std::vector<std::string>{"lf_reserveTrafficTables", "gf_reserveMatchingTables",
-                                            "gf_initSimLink 5", "lf_autoRange"}));
-        for (const std::string& call : c.present) {
-            EXPECT_TRUE(contains(made, call)) << call;
+        ASSERT_GE(made.size(), 3U);
+        EXPECT_EQ(std::vector<std::string>(made.begin(), made.begin() + 3),
+                  (std::vector<std::string>{"lf_reserveTrafficTables", "gf_reserveMatchingTables", "lf_autoRange"}));
+        EXPECT_EQ(simMajorVersion.load(), 5U) << "the simulator link was set up for this run";
+        EXPECT_EQ(rtServerPort(), c.serverExpected ? port : 0);
+        EXPECT_EQ(realTrafficAwaited.load(), !c.serverExpected) << "the handshake ran";
+        if (c.serverExpected) {
+            EXPECT_TRUE(receivedText(realTraffic).starts_with("Qs999=version\r\n"));
+            EXPECT_EQ(mainWindowState.displayTexts().realTrafficVersionText, "RT prof edition: 9.0.1");
         }
-        for (const std::string& call : c.absent) {
-            EXPECT_FALSE(contains(made, call)) << call;
-        }
-        if (c.aerowinx) {
-            EXPECT_FALSE(rtProfessional.load());
-        }
+        EXPECT_EQ(rtProfessional.load(), c.serverExpected);
+        EXPECT_TRUE(mainWindowState.realTrafficConnected.load());
         EXPECT_EQ(trafficReader.userPosition().lat, user.lat);
         EXPECT_EQ(trafficReader.userPosition().lon, user.lon);
         EXPECT_TRUE(isTrafficAccepting());
@@ -106,6 +137,7 @@ TEST_F(MainLoopThreads, TheLoopBringsTheLinksUpInOrderAndRunsTheSeconds) {
         EXPECT_TRUE(simClientThread.joinable());
         EXPECT_TRUE(trafficReaderThread.joinable());
     }
+    gf_closeRealTrafficSockets();
 }
 
 } // namespace

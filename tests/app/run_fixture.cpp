@@ -31,6 +31,13 @@ void RunFixture::SetUp() {
     runtime_ = std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", (temp_ / "run").string());
     home_ = std::make_unique<ScopedEnv>("HOME", (temp_ / "home").string());
     config_ = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (temp_ / "config").string());
+    previousTimings_ = simConnectTimings();
+    SimConnectTimings timings = previousTimings_;
+    timings.closeBefore = std::chrono::milliseconds(10);
+    timings.closeAfter = std::chrono::milliseconds(25);
+    timings.transportPoll = std::chrono::milliseconds(10);
+    timings.transportPolls = 5;
+    setSimConnectTimingsForTest(timings);
     programDir_ = std::make_unique<ProgramDir>();
     fs::create_directories(dir() / "docs");
     gf_openLog();
@@ -55,6 +62,7 @@ void RunFixture::TearDown() {
     setStatusSink(nullptr);
     closeLogForTests();
     programDir_.reset();
+    setSimConnectTimingsForTest(previousTimings_);
 }
 
 fs::path RunFixture::parametersXml() const { return appDataRoot() / "Corvane_P3D" / "parameters.xml"; }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/simconnect/client.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "support/window_fixture.h"
@@ -15,7 +16,8 @@ namespace zeph::test {
 // A run's surroundings: a program folder (the current folder) with "docs" and Log.txt open, the AppData
 // folders, the registry file and the runtime folder in temp folders, the parameters at their defaults, the
 // status and control hooks installed, the headless window layer with the program's main window (made on
-// the test thread; start() moves the message loop to a thread of its own), and an empty seam trace.
+// the test thread; start() moves the message loop to a thread of its own), an empty seam trace, and short
+// SimConnect close waits, so the simulator link's failed attempts to connect end quickly.
 class RunFixture : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -51,6 +53,7 @@ private:
     std::unique_ptr<ScopedEnv> config_;
     std::unique_ptr<HeadlessWindowLoop> window_;
     std::unique_ptr<ProgramDir> programDir_;
+    SimConnectTimings previousTimings_;
 };
 
 } // namespace zeph::test

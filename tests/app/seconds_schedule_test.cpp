@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <mutex>
 #include <set>
 #include <string>
@@ -14,6 +15,8 @@
 #include "app/status_line.h"
 #include "app/window/main_window_state.h"
 #include "core/run_flags.h"
+#include "platform/sockets.h"
+#include "platform/tcp_connect.h"
 #include "realtraffic/rt_server.h"
 #include "realtraffic/traffic_reader.h"
 #include "run_fixture.h"
@@ -21,6 +24,9 @@
 #include "sim/livery_memory.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
+#include "support/fake_simulator.h"
+#include "support/free_port.h"
+#include "support/slow_factor.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/traffic_tables.h"
 
@@ -58,6 +64,8 @@ protected:
         }
         return seconds;
     }
+
+    test::FakeSimulator simulator_; // answers the traffic engine's own requests
 };
 
 std::set<int> multiplesNotOfFive(int of, int last) {
@@ -121,6 +129,13 @@ TEST_F(SecondsScheduleTest, TheFiveSecondBeat) {
         {"s 15, professional", false, true, 15, true},
         {"s 21, reserved and professional, off beat", true, true, 21, false},
     };
+    // RealTraffic's side of the TCP link, to see what the beat sends.
+    const std::uint16_t port = test::freeLoopbackPort();
+    gf_startRTServer(std::to_string(port));
+    SocketResult connected = connectTcp(TcpFamily::IPv4, "127.0.0.1", std::to_string(port), test::kLivenessBound);
+    ASSERT_TRUE(connected.ok());
+    TcpStream realTraffic(std::move(connected.fd));
+    ASSERT_TRUE(waitForClient());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         {
@@ -130,10 +145,14 @@ TEST_F(SecondsScheduleTest, TheFiveSecondBeat) {
         rtProfessional.store(c.professional);
         simUtcSeconds.store(1704070800);
         trafficReader.setUserPosition(GeoPoint{});
+        UserAcPosition user;
+        user.latitude = 50.0 + c.second;
+        user.longitude = 8.5;
+        // The traffic pass refreshes the program's copy from the simulator's record.
+        simulator_.setUserData(user);
         {
             const std::lock_guard lock(userDataMutex);
-            userAcPosition.latitude = 50.0 + c.second;
-            userAcPosition.longitude = 8.5;
+            userAcPosition = user;
         }
         secondsCounter.store(c.second - 1);
         const auto made = second();
@@ -141,8 +160,18 @@ TEST_F(SecondsScheduleTest, TheFiveSecondBeat) {
         EXPECT_EQ(reader.lat, c.beat ? 50.0 + c.second : 0.0);
         EXPECT_EQ(reader.lon, c.beat ? 8.5 : 0.0);
         EXPECT_EQ(contains(made, "lf_clearReservedStand"), c.beat && c.reserved);
-        EXPECT_EQ(contains(made, "lf_sendSimTime 1704070800"), c.beat && c.professional);
+        // A marker line after the beat: what came before it is what the beat sent.
+        ASSERT_TRUE(sendDataPacket("end\r\n"));
+        std::string sent;
+        std::array<char, 256> buffer{};
+        while (!sent.ends_with("end\r\n")) {
+            const TcpStream::Received got = realTraffic.receiveFor(buffer, test::kLivenessBound);
+            ASSERT_EQ(got.status, TcpStream::Status::Data);
+            sent.append(buffer.data(), got.count);
+        }
+        EXPECT_EQ(sent, c.beat && c.professional ? "Qs123=1704070800000\r\nend\r\n" : "end\r\n");
     }
+    gf_closeRealTrafficSockets();
 }
 
 TEST_F(SecondsScheduleTest, TheDayEndsWithTheListsAndStartsAgain) {
@@ -230,7 +259,8 @@ TEST_F(SecondsScheduleTest, ParkingAdjustmentsNeedAParkAirportWithStands) {
         setParkAirportRecord(ParkAirportRecord{c.code});
         standList.clear();
         if (c.stands) {
-            standList.push_back(ParkPos{"A1", 1});
+            const double place[3]{50.0, 8.5, 0.0};
+            standList.emplace_back("A1", place, 20.0, false, false, false);
         }
         staticRenewNow.store(true);
         staticRenewalStarted = true;

@@ -1,1 +1,77 @@
 #include "support/aircraft_fixture.h"
+
+#include <array>
+
+#include "aircraft/aircraft_database.h"
+#include "traffic/records.h"
+
+namespace zeph::test {
+namespace {
+
+struct FleetType {
+    const char* type;
+    AcKind kind;
+    double wingspanMetres;
+};
+
+constexpr std::array<FleetType, 7> kFleet{{
+    {"B738", AcKind::Large, 35.8},
+    {"A320", AcKind::Large, 35.8},
+    {"B77W", AcKind::Heavy, 64.8},
+    {"C172", AcKind::Light, 11.0},
+    {"EC35", AcKind::Rotorcraft, 10.2},
+    {"LJ45", AcKind::Buzjets, 14.6},
+    {"F16", AcKind::HighPerf, 9.96},
+}};
+
+void addToCategorySet(const std::string& type, AcKind kind) {
+    switch (kind) {
+    case AcKind::Large:
+        largeTypes.insert(type);
+        break;
+    case AcKind::Heavy:
+        heavyTypes.insert(type);
+        break;
+    case AcKind::Buzjets:
+        buzjetTypes.insert(type);
+        break;
+    case AcKind::Rotorcraft:
+        rotorcraftTypes.insert(type);
+        break;
+    case AcKind::HighPerf:
+        highPerfTypes.insert(type);
+        break;
+    case AcKind::Light:
+        break; // Light is the kind of a type in no set
+    }
+}
+
+} // namespace
+
+double halfSpanNm(double wingspanMetres) { return wingspanMetres / 2.0 / 1852.0; }
+
+void clearTestAircraft() {
+    aircraftTypes.clear();
+    largeTypes.clear();
+    heavyTypes.clear();
+    buzjetTypes.clear();
+    rotorcraftTypes.clear();
+    highPerfTypes.clear();
+    halfSpanByType.clear();
+    categoryHalfSpan.fill(0.0);
+    regcodeTable.clear();
+}
+
+void installTestAircraft() {
+    clearTestAircraft();
+    for (const FleetType& entry : kFleet) {
+        const std::string type = entry.type;
+        aircraftTypes.insert(type);
+        addToCategorySet(type, entry.kind);
+        halfSpanByType[type] = halfSpanNm(entry.wingspanMetres);
+        categoryHalfSpan.at(static_cast<std::size_t>(entry.kind)) = halfSpanNm(entry.wingspanMetres);
+    }
+    regcodeTable["D-AIMA"] = RegcodeRecord{.airl = "DLH", .type = "A320", .opr = "DLH", .cargo = false};
+}
+
+} // namespace zeph::test

@@ -1,1 +1,28 @@
 #pragma once
+#include <string>
+
+// A small fleet in the aircraft database's tables, so engine tests get real kinds and half spans:
+//   B738, A320  Large       35.8 m      B77W  Heavy      64.8 m      C172  Light  11.0 m
+//   EC35        Rotorcraft  10.2 m      LJ45  Buzjets    14.6 m      F16   HighPerf 9.96 m
+// and the registration "D-AIMA" -> airline DLH, type A320. Any other type is unknown.
+
+namespace zeph::test {
+
+// Half of a wingspan in metres, in nautical miles: the profile's radius.
+double halfSpanNm(double wingspanMetres);
+
+// Replaces the aircraft tables and the registration table with the fleet above.
+void installTestAircraft();
+// Empties the aircraft tables and the registration table.
+void clearTestAircraft();
+
+// Installs the fleet for the lifetime of the object and empties the tables afterwards.
+class TestAircraft {
+public:
+    TestAircraft() { installTestAircraft(); }
+    ~TestAircraft() { clearTestAircraft(); }
+    TestAircraft(const TestAircraft&) = delete;
+    TestAircraft& operator=(const TestAircraft&) = delete;
+};
+
+} // namespace zeph::test

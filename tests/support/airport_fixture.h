@@ -1,1 +1,26 @@
 #pragma once
+#include "core/geodesy.h"
+
+// A park airport for engine tests: "ZZPA" / "ZPA" at 4950 ft with four stands numbered 1 to 4
+// (ids "1" to "4"), in a row east of the airport's point, 25 m in radius, heading north.
+
+namespace zeph::test {
+
+inline constexpr double kParkAirportAltitude = 4950.0; // feet
+inline constexpr GeoPoint kParkAirportPosition{47.25, 8.75};
+
+// Sets the park airport record and fills the stand list.
+void installTestParkAirport();
+// No park airport and no stands.
+void clearTestParkAirport();
+
+// Installs the park airport for the lifetime of the object, then leaves it.
+class TestParkAirport {
+public:
+    TestParkAirport() { installTestParkAirport(); }
+    ~TestParkAirport() { clearTestParkAirport(); }
+    TestParkAirport(const TestParkAirport&) = delete;
+    TestParkAirport& operator=(const TestParkAirport&) = delete;
+};
+
+} // namespace zeph::test

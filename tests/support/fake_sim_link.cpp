@@ -9,7 +9,34 @@
 
 namespace zeph::test {
 
-FakeSimLink::~FakeSimLink() { freeze(); }
+namespace {
+// A connected link's client: every request the traffic pass makes succeeds.
+class AnsweringPort final : public SimCallPort {
+public:
+    std::int32_t requestDataOnSimObjectType(std::uint32_t, std::uint32_t, std::uint32_t,
+                                            std::uint32_t) override {
+        return 0;
+    }
+    std::int32_t requestDataOnSimObject(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) override {
+        return 0;
+    }
+    std::int32_t setAiFlightPlan(std::uint32_t, const std::string&, std::uint32_t) override { return 0; }
+    std::int32_t transmitClientEvent(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                                     std::uint32_t) override {
+        return 0;
+    }
+    std::int32_t setDataOnSimObject(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                                    const void*) override {
+        return 0;
+    }
+};
+AnsweringPort answeringPort;
+} // namespace
+
+FakeSimLink::~FakeSimLink() {
+    freeze();
+    gf_installSimCalls(nullptr);
+}
 
 void FakeSimLink::connect(GeoPoint position, bool onGround, double halfWingSpanNm) {
     UserAcPosition record;
@@ -27,6 +54,7 @@ void FakeSimLink::connect(GeoPoint position, bool onGround, double halfWingSpanN
         userHalfWingSpan = halfWingSpanNm;
     }
     mainWindowState.simConnected.store(true);
+    gf_installSimCalls(&answeringPort);
     simConnected.store(true);
 }
 

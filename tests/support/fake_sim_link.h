@@ -18,7 +18,8 @@ public:
     FakeSimLink& operator=(const FakeSimLink&) = delete;
 
     // Fills the simulator's user record and the program's copy (before the main loop starts), marks the
-    // on-ground state known, sets the half wing span, the window's connection mark and simConnected.
+    // on-ground state known, sets the half wing span, the window's connection mark and simConnected, and
+    // installs a call port that answers every request (until the destructor).
     void connect(GeoPoint position, bool onGround, double halfWingSpanNm);
 
     // Raises oneSecondPending every period from the pulse thread.

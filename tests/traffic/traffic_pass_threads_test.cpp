@@ -1,1 +1,181 @@
-// Filled by its change.
+#include "traffic/traffic_pass.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <future>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sim/sim_link.h"
+#include "support/aircraft_fixture.h"
+#include "support/fake_simulator.h"
+#include "support/slow_factor.h"
+#include "support/traffic_builders.h"
+#include "traffic/traffic_tables.h"
+
+namespace zeph {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Holds simConnectMutex on a thread of its own until released (a std::mutex is unlocked by its owner).
+class LockHolder {
+public:
+    LockHolder()
+        : thread_([this] {
+              const std::lock_guard lock(simConnectMutex);
+              held_.set_value();
+              release_.get_future().wait();
+          }) {
+        held_.get_future().wait();
+    }
+    ~LockHolder() { release(); }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+    void release() {
+        if (!released_) {
+            released_ = true;
+            release_.set_value();
+            thread_.join();
+        }
+    }
+
+private:
+    std::promise<void> held_;
+    std::promise<void> release_;
+    bool released_ = false;
+    std::thread thread_;
+};
+
+void freshTables() {
+    lf_clearTrafficTables();
+    const std::lock_guard lock(simConnectMutex);
+    positionBuffers.reset();
+}
+
+TEST(TrafficPassThreads, ThePositionSwapWaitsForABusyLockOnlyAbove50FramesASecond) {
+    struct Case {
+        const char* name;
+        bool lockHeld;
+        float frameRate;
+        bool passWaits;
+    };
+    const std::vector<Case> cases{
+        {"lock free", false, 30.0F, false},
+        {"busy at 30 frames", true, 30.0F, false},
+        {"busy at 50 frames", true, 50.0F, false},
+        {"busy at 60 frames", true, 60.0F, true},
+    };
+    const AiPositionData earlier{1.0, 2.0, 0.0, 0.0, 0.0, 100.0, 0.0, 0.0, 999};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        freshTables();
+        tickCounter.store(1001); // nothing else in this pass takes the lock
+        simFrameRate.store(c.frameRate);
+        LiveAc aircraft;
+        aircraft.state = AcState::active;
+        aircraft.objectId = 101;
+        aircraft.position.latitude = 47.5;
+        liveAcTable.push_back(aircraft);
+        positionBuffers.sendHalf().push_back(earlier);
+
+        std::optional<LockHolder> holder;
+        if (c.lockHeld) {
+            holder.emplace();
+        }
+        std::future<void> pass = std::async(std::launch::async, [] { lf_handleAddingStack(); });
+        if (c.passWaits) {
+            EXPECT_EQ(pass.wait_for(50ms), std::future_status::timeout) << "the pass waits for the frame";
+        } else {
+            ASSERT_EQ(pass.wait_for(test::kLivenessBound), std::future_status::ready)
+                << "the pass returns while the lock is held";
+        }
+        const bool heldDuringPass = holder.has_value() && !c.passWaits;
+        holder.reset();
+        ASSERT_EQ(pass.wait_for(test::kLivenessBound), std::future_status::ready) << "deadlock guard";
+        pass.get();
+
+        EXPECT_TRUE(positionBuffers.writeHalf().empty());
+        const std::vector<AiPositionData>& sent = positionBuffers.sendHalf();
+        ASSERT_EQ(sent.size(), 1U);
+        EXPECT_EQ(sent[0].objectId, heldDuringPass ? 999U : 101U);
+        EXPECT_EQ(sent[0].latitude, heldDuringPass ? 1.0 : 47.5);
+    }
+}
+
+// 100 aircraft, each with 100 reports 10 s apart that pass the intake's filters.
+TrafficReport reportOf(std::uint32_t aircraft, std::uint32_t k) {
+    test::ReportSpec spec{.hexid = 40001 + aircraft, .callsign = "THR" + std::to_string(aircraft)};
+    spec.bearingDeg = 3.6 * aircraft;
+    spec.altitude = 3000.0 + k;
+    spec.reportTime = 1000.0 + 10.0 * k;
+    return test::makeReport(spec);
+}
+
+TEST(TrafficPassThreads, ReaderClientAndTrafficThreadsShareTheTables) {
+    constexpr std::uint32_t kAircraft = 100;
+    constexpr std::uint32_t kReports = 100;
+    test::TestAircraft fleet;
+    freshTables();
+    tickCounter.store(1000);
+    std::vector<TrafficReport> reports;
+    for (std::uint32_t k = 0; k < kReports; ++k) {
+        for (std::uint32_t a = 0; a < kAircraft; ++a) {
+            reports.push_back(reportOf(a, k));
+        }
+    }
+    test::FakeSimulator fake;
+    setTrafficAccepting(true);
+
+    std::atomic<bool> readerDone{false};
+    std::atomic<bool> trafficDone{false};
+    const auto stackSize = [] {
+        const std::lock_guard lock(addingStackMutex);
+        return addingStack.size();
+    };
+    // The reader keeps below the stack's limit, as RealTraffic's pace does: every report is to arrive.
+    std::jthread reader([&] {
+        for (TrafficReport& report : reports) {
+            while (stackSize() >= kAddingStackLimit / 2) {
+                std::this_thread::sleep_for(100us);
+            }
+            gf_pushTrafficReport(std::move(report));
+        }
+        readerDone.store(true);
+    });
+    std::jthread client([&] {
+        while (!trafficDone.load()) {
+            fake.frame();
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    const auto stackEmpty = [&] { return stackSize() == 0; };
+    const auto deadline = std::chrono::steady_clock::now() + 30 * test::kLivenessBound;
+    while ((!readerDone.load() || !stackEmpty()) && std::chrono::steady_clock::now() < deadline) {
+        lf_handleAddingStack();
+    }
+    trafficDone.store(true);
+    reader.join();
+    client.join();
+
+    ASSERT_TRUE(stackEmpty());
+    ASSERT_EQ(liveAcTable.size(), kAircraft);
+    for (const LiveAc& a : liveAcTable) {
+        SCOPED_TRACE(testing::Message() << "hexid " << a.hexid);
+        ASSERT_EQ(a.stream.size(), kReports);
+        for (std::uint32_t k = 0; k < kReports; ++k) {
+            EXPECT_EQ(a.stream[k].altitude, 3000.0 + k) << "report " << k;
+        }
+    }
+    lf_clearTrafficTables();
+}
+
+} // namespace
+} // namespace zeph
