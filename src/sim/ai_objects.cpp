@@ -27,9 +27,18 @@ constexpr std::size_t kLongestTailNumber = 11;
 // The bytes of a position record that definition 402 describes: its eight doubles.
 constexpr std::uint32_t kPositionBytes = 64;
 
-// Creations refused for their title in this frame, pushed as results once simConnectMutex is free: the two
-// locks are never held together. Client thread only.
-std::vector<SimResult> refusedCreations;
+// What a frame has to report, kept while simConnectMutex is held and reported in order once it is free:
+// the log, the status line, the exit reason and the result queue take locks of their own, and the producers
+// waiting for simConnectMutex must not wait for those too. Client thread only.
+struct FrameReport {
+    enum class Kind { plainLine, eventLine, status, requestError, refusedCreation };
+    Kind kind;
+    std::string text;
+    std::uint32_t hexid = 0;
+};
+std::vector<FrameReport> frameReports;
+
+void report(FrameReport::Kind kind, std::string text = {}) { frameReports.push_back({kind, std::move(text)}); }
 
 void emptyWorkLists() {
     positionBuffers.sendHalf().clear();
@@ -60,7 +69,8 @@ void sendClientEvents(SimConnectClient* handle) {
         }
         if (SimConnect_TransmitClientEvent(handle, event.objectId, event.clientEvent, event.value, simid::kGroup,
                                            0) < 0) {
-            gf_setStatus(fmt::format("SimConnect TransmitClientEvent: {} fails", event.clientEvent), true);
+            report(FrameReport::Kind::status,
+                   fmt::format("SimConnect TransmitClientEvent: {} fails", event.clientEvent));
             continue;
         }
         if (flaps) {
@@ -70,15 +80,29 @@ void sendClientEvents(SimConnectClient* handle) {
     clientEventWork.clear();
 }
 
-void pushRefusedCreations() {
-    if (refusedCreations.empty()) {
-        return;
+void reportFrame() {
+    for (const FrameReport& r : frameReports) {
+        switch (r.kind) {
+        case FrameReport::Kind::plainLine:
+            gf_logText(r.text);
+            break;
+        case FrameReport::Kind::eventLine:
+            gf_logLine(r.text);
+            break;
+        case FrameReport::Kind::status:
+            gf_setStatus(r.text, true);
+            break;
+        case FrameReport::Kind::requestError:
+            lf_simRequestError();
+            break;
+        case FrameReport::Kind::refusedCreation: {
+            const std::lock_guard lock(simResultMutex);
+            simResultQueue.push_back({0, r.hexid, 0, 6, 0.0, 0.0});
+            break;
+        }
+        }
     }
-    {
-        const std::lock_guard lock(simResultMutex);
-        simResultQueue.insert(simResultQueue.end(), refusedCreations.begin(), refusedCreations.end());
-    }
-    refusedCreations.clear();
+    frameReports.clear();
 }
 
 } // namespace
@@ -109,7 +133,7 @@ void lf_onFrame() {
         }
         removalWork.clear();
     }
-    pushRefusedCreations();
+    reportFrame();
 }
 
 void lf_createAcInSim(const AiCreateRequest& request) {
@@ -120,27 +144,29 @@ void lf_createAcInSim(const AiCreateRequest& request) {
     std::string callsign = request.callsign;
     if (callsign.size() > kLongestTailNumber) {
         callsign.resize(kLongestTailNumber);
-        gf_logText(fmt::format("! callsign {} cut to {} for the simulator", request.callsign, callsign));
+        report(FrameReport::Kind::plainLine,
+               fmt::format("! callsign {} cut to {} for the simulator", request.callsign, callsign));
     }
     const std::int32_t result = SimConnect_AICreateNonATCAircraft(simClientHandle, title.c_str(), callsign.c_str(),
                                                                   &request.position, simid::kRequestCreateAircraft);
     if (result < 0) {
-        gf_logLine(fmt::format("! Simcon call to create ac in sim failed, hexid:{}, liv: '{}', callsign: {})",
-                               request.hexid, title, callsign));
+        report(FrameReport::Kind::eventLine,
+               fmt::format("! Simcon call to create ac in sim failed, hexid:{}, liv: '{}', callsign: {})",
+                           request.hexid, title, callsign));
         // A title too long for the simulator can never be created: the livery is refused like one the
         // simulator rejects, and the run goes on.
         if (result == E_INSUFFICIENT_BUFFER) {
             if (request.hexid != 0) {
-                refusedCreations.push_back({0, request.hexid, 0, 6, 0.0, 0.0});
+                frameReports.push_back({FrameReport::Kind::refusedCreation, {}, request.hexid});
             }
             return;
         }
-        lf_simRequestError();
+        report(FrameReport::Kind::requestError);
         return;
     }
     std::uint32_t sendId = 0;
     if (SimConnect_GetLastSentPacketID(simClientHandle, &sendId) != 0) {
-        gf_logLine("GetLastSentPacketID");
+        report(FrameReport::Kind::eventLine, "GetLastSentPacketID");
         sendId = 0;
     }
     pendingCreations.push_back({sendId, request.hexid, std::move(callsign)});
@@ -148,13 +174,13 @@ void lf_createAcInSim(const AiCreateRequest& request) {
 
 void lf_removeAcFromSim(std::uint32_t objectId) {
     if (objectId <= userAcObjectId.load()) {
-        gf_logLine(fmt::format("SimConnect call to remove ac with objectid {}", objectId));
+        report(FrameReport::Kind::eventLine, fmt::format("SimConnect call to remove ac with objectid {}", objectId));
         return;
     }
     if (SimConnect_AIRemoveObject(simClientHandle, objectId, simid::kRequestRemoveObject) < 0) {
-        gf_logLine(fmt::format("{} !SimConnect call to remove AI ac from sim failed, id {}?", gf_utcClockText(),
-                               objectId));
-        lf_simRequestError();
+        report(FrameReport::Kind::eventLine, fmt::format("{} !SimConnect call to remove AI ac from sim failed, id {}?",
+                                                         gf_utcClockText(), objectId));
+        report(FrameReport::Kind::requestError);
     }
 }
 

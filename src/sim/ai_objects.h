@@ -35,11 +35,12 @@ void lf_onFrame();
 
 // Sends one creation and keeps it as a PendingCreation until the simulator reports or refuses the new
 // object. A callsign too long for the tail-number field is sent, and kept, cut to its first 11 characters.
-// Called by the frame handler with simConnectMutex held.
+// Called by the frame handler with simConnectMutex held; its log lines and failures are reported by the
+// frame handler once the lock is free.
 void lf_createAcInSim(const AiCreateRequest& request);
 
 // Asks the simulator to remove one AI object; the user's own aircraft and lower ids are never sent. Called
-// by the frame handler with simConnectMutex held.
+// by the frame handler with simConnectMutex held, which reports its log lines and failures afterwards.
 void lf_removeAcFromSim(std::uint32_t objectId);
 
 // Hands a copy of a creation request to the frame handler's creation work list, under simConnectMutex

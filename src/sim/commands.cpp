@@ -41,7 +41,9 @@ void gf_engineStart(std::uint32_t objectId) { queueEvent(objectId, kEventEngineS
 
 void gf_engineShutdown(std::uint32_t objectId) { queueEvent(objectId, kEventEngineShutdown, 0); }
 
-void gf_setNavLights(std::uint32_t objectId, std::uint32_t value) { queueEvent(objectId, kEventNavLights, value); }
+void gf_setNavLights(std::uint32_t objectId, std::uint32_t value) {
+    queueEvent(objectId, kEventNavLights, value);
+}
 
 void gf_setCabinLights(std::uint32_t objectId, std::uint32_t value) {
     queueEvent(objectId, kEventCabinLights, value);
@@ -53,8 +55,9 @@ void gf_setLights(std::uint32_t objectId, const LightSet& lights) {
         LightSlot slot;
     };
     static constexpr Light order[] = {
-        {kEventNavLights, navLight},     {kEventBeaconLights, beaconLight}, {kEventLandingLights, landingLight},
-        {kEventTaxiLights, taxiLight},   {kEventStrobes, strobeLight},      {kEventLogoLights, logoLight},
+        {kEventNavLights, navLight},         {kEventBeaconLights, beaconLight},
+        {kEventLandingLights, landingLight}, {kEventTaxiLights, taxiLight},
+        {kEventStrobes, strobeLight},        {kEventLogoLights, logoLight},
         {kEventCabinLights, cabinLight},
     };
     // One lock for all seven, so they leave in the same frame and in this order.

@@ -16,7 +16,15 @@ inline constexpr std::array<std::uint32_t, 5> flapsValues{0, 3072, 10240, 16383,
 inline constexpr std::array<std::uint32_t, 5> throttleValues{0, 4914, 8191, 11468, 16383};
 
 // The lights of one aircraft, each 0 or 1, in this order.
-enum LightSlot : std::size_t { navLight, beaconLight, landingLight, taxiLight, strobeLight, logoLight, cabinLight };
+enum LightSlot : std::size_t {
+    navLight,
+    beaconLight,
+    landingLight,
+    taxiLight,
+    strobeLight,
+    logoLight,
+    cabinLight
+};
 using LightSet = std::array<std::uint32_t, 7>;
 
 void gf_engineStart(std::uint32_t objectId);

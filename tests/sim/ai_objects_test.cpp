@@ -45,7 +45,8 @@ std::string text(const std::vector<SimResult>& results) {
     std::string out;
     for (const SimResult& r : results) {
         if (r.kind != 3) {
-            out += fmt::format("{{{},{},{},{},{},{}}} ", r.objectId, r.hexid, r.counter, r.kind, r.value1, r.value2);
+            out += fmt::format("{{{},{},{},{},{},{}}} ", r.objectId, r.hexid, r.counter, r.kind, r.value1,
+                               r.value2);
         }
     }
     return out;
@@ -96,13 +97,14 @@ std::vector<std::string> describe(const std::vector<sw::PacketRecord>& packets) 
 }
 
 AiPositionData positionFor(std::uint32_t objectId, double seed) {
-    return {50.0 + seed, 8.5 + seed, -0.01 * seed, 0.02 * seed, 1.5 + seed, 1200.0 + seed, -5.0 * seed, 140.0 + seed,
-            objectId};
+    return {50.0 + seed,   8.5 + seed,  -0.01 * seed, 0.02 * seed, 1.5 + seed,
+            1200.0 + seed, -5.0 * seed, 140.0 + seed, objectId};
 }
 
 std::size_t workCount() {
     const std::lock_guard lock(simConnectMutex);
-    return positionBuffers.sendHalf().size() + clientEventWork.size() + creationWork.size() + removalWork.size();
+    return positionBuffers.sendHalf().size() + clientEventWork.size() + creationWork.size() +
+           removalWork.size();
 }
 
 class AiObjectsTest : public test::SimFixture {
@@ -150,7 +152,8 @@ protected:
                 packets.push_back(std::move(p));
             }
         }
-        std::stable_sort(packets.begin(), packets.end(), [](const auto& a, const auto& b) { return a.sendId < b.sendId; });
+        std::stable_sort(packets.begin(), packets.end(),
+                         [](const auto& a, const auto& b) { return a.sendId < b.sendId; });
         return packets;
     }
 
@@ -172,15 +175,16 @@ protected:
 
     const sw::SimObject* objectOf(std::uint32_t id) {
         objects_ = standin().objects();
-        const auto it = std::find_if(objects_.begin(), objects_.end(), [&](const auto& o) { return o.id == id; });
+        const auto it =
+            std::find_if(objects_.begin(), objects_.end(), [&](const auto& o) { return o.id == id; });
         return it == objects_.end() ? nullptr : &*it;
     }
 
     // New log lines since the count of lines given.
     std::vector<std::string> logSince(std::size_t count) const {
         const auto lines = readLog();
-        std::vector<std::string> added(lines.begin() + static_cast<std::ptrdiff_t>(std::min(count, lines.size())),
-                                       lines.end());
+        std::vector<std::string> added(
+            lines.begin() + static_cast<std::ptrdiff_t>(std::min(count, lines.size())), lines.end());
         std::erase(added, "! Unknown Dispatch dwID 10");
         return added;
     }
@@ -205,7 +209,8 @@ TEST_F(AiObjectsTest, ACreationIsSentMatchedReleasedAndFrozen) {
         gf_queueAiCreation(request);
         frame();
         const auto packets = packetsAfter(before);
-        ASSERT_EQ(describe(packets), std::vector<std::string>{fmt::format("AICreateNonATCAircraft {} 104", c.callsign)});
+        ASSERT_EQ(describe(packets),
+                  std::vector<std::string>{fmt::format("AICreateNonATCAircraft {} 104", c.callsign)});
         const auto& sent = std::get<sw::CreateAircraftPacket>(packets[0].fields);
         EXPECT_EQ(sent.title, kTitle);
         EXPECT_EQ(bytesOf(sent.init), bytesOf(request.position));
@@ -215,7 +220,8 @@ TEST_F(AiObjectsTest, ACreationIsSentMatchedReleasedAndFrozen) {
 
         requestInRange();
         const auto results = takeResults();
-        const auto made = std::find_if(results.begin(), results.end(), [&](const SimResult& r) { return r.kind != 3; });
+        const auto made =
+            std::find_if(results.begin(), results.end(), [&](const SimResult& r) { return r.kind != 3; });
         ASSERT_NE(made, results.end());
         const std::uint32_t oid = made->objectId;
         const double agl = c.kind == 0 ? c.agl : 0.0;
@@ -234,8 +240,9 @@ TEST_F(AiObjectsTest, ACreationIsSentMatchedReleasedAndFrozen) {
         for (const auto& e : standin().clientEvents(oid)) {
             events.push_back(fmt::format("{} {} {}", e.eventName, e.data, e.groupId));
         }
-        EXPECT_EQ(events, (std::vector<std::string>{"FREEZE_LATITUDE_LONGITUDE_SET 1 301", "FREEZE_ALTITUDE_SET 1 301",
-                                                     "FREEZE_ATTITUDE_SET 1 301"}));
+        EXPECT_EQ(events,
+                  (std::vector<std::string>{"FREEZE_LATITUDE_LONGITUDE_SET 1 301",
+                                            "FREEZE_ALTITUDE_SET 1 301", "FREEZE_ATTITUDE_SET 1 301"}));
 
         {
             const std::lock_guard lock(simConnectMutex);
@@ -274,8 +281,9 @@ TEST_F(AiObjectsFrameThreads, AFrameSendsAllWorkInOrderOrWaitsOrDropsIt) {
         {"next frame",
          false,
          false,
-         {fmt::format("SetDataOnSimObject 402 {} 0 1 64 size 100", oid), fmt::format("TransmitClientEvent {} 207 1 301 0", oid),
-          "AICreateNonATCAircraft BAW12 104", fmt::format("AIRemoveObject {} 105", oid)},
+         {fmt::format("SetDataOnSimObject 402 {} 0 1 64 size 100", oid),
+          fmt::format("TransmitClientEvent {} 207 1 301 0", oid), "AICreateNonATCAircraft BAW12 104",
+          fmt::format("AIRemoveObject {} 105", oid)},
          0},
         {"error state", false, true, {}, 0},
     };
@@ -322,7 +330,8 @@ TEST_F(AiObjectsTest, PositionsGoOutAsTheirOwn64Bytes) {
     ASSERT_EQ(packets.size(), records.size());
     for (std::size_t k = 0; k < records.size(); ++k) {
         SCOPED_TRACE(k);
-        EXPECT_EQ(describe(packets[k]), fmt::format("SetDataOnSimObject 402 {} 0 1 64 size 100", records[k].objectId));
+        EXPECT_EQ(describe(packets[k]),
+                  fmt::format("SetDataOnSimObject 402 {} 0 1 64 size 100", records[k].objectId));
         const auto& data = std::get<sw::SetDataPacket>(packets[k].fields).data;
         ASSERT_EQ(data.size(), 64U);
         EXPECT_EQ(std::memcmp(data.data(), &records[k], 64), 0);
@@ -337,8 +346,10 @@ TEST_F(AiObjectsTest, FlapsAreSetBetweenTwoReleasesOfControl) {
         std::vector<std::string> sent;
     };
     const Case cases[] = {
-        {218, 10240,
-         {fmt::format("AIReleaseControl {} 103", oid), fmt::format("TransmitClientEvent {} 218 10240 301 0", oid),
+        {218,
+         10240,
+         {fmt::format("AIReleaseControl {} 103", oid),
+          fmt::format("TransmitClientEvent {} 218 10240 301 0", oid),
           fmt::format("AIReleaseControl {} 103", oid)}},
         {220, 1, {fmt::format("TransmitClientEvent {} 220 1 301 0", oid)}},
     };
@@ -369,12 +380,14 @@ TEST_F(AiObjectsTest, FailedCallsAfterALostConnectionEndTheRunOnce) {
     gf_queueAiCreation({initPosition(0.0), "BAW12", "Title B", 4000001});
     const std::size_t before = readLog().size();
     lf_onFrame();
-    EXPECT_EQ(logSince(before),
-              (std::vector<std::string>{
-                  "SimConnect TransmitClientEvent: 218 fails",
-                  "==> ! Simcon call to create ac in sim failed, hexid:4221004, liv: 'Title A', callsign: DLH4AB)",
-                  "SimConnect request error",
-                  "==> ! Simcon call to create ac in sim failed, hexid:4000001, liv: 'Title B', callsign: BAW12)"}));
+    EXPECT_EQ(
+        logSince(before),
+        (std::vector<std::string>{
+            "SimConnect TransmitClientEvent: 218 fails",
+            "==> ! Simcon call to create ac in sim failed, hexid:4221004, liv: 'Title A', callsign: DLH4AB)",
+            "SimConnect request error",
+            "==> ! Simcon call to create ac in sim failed, hexid:4000001, liv: 'Title B', callsign: "
+            "BAW12)"}));
     EXPECT_EQ(exitReason.load(), ExitReason::SIMCONNECT_ERROR);
     EXPECT_EQ(currentRestartDelay(), 9);
     EXPECT_TRUE(simConnectError.load());
@@ -393,12 +406,20 @@ TEST_F(AiObjectsTest, OverlongCallsignIsCutAndOverlongTitleRefusedWithoutEndingT
         std::uint32_t kind;
     };
     const Case cases[] = {
-        {"callsign of 14", "ABCDEFGHIJKLMN", kTitle,
-         {"! callsign ABCDEFGHIJKLMN cut to ABCDEFGHIJK for the simulator"}, "ABCDEFGHIJK", 0},
-        {"title of 300", "DLH4AB", longTitle,
-         {fmt::format("==> ! Simcon call to create ac in sim failed, hexid:4221004, liv: '{}', callsign: DLH4AB)",
-                      longTitle)},
-         "", 6},
+        {"callsign of 14",
+         "ABCDEFGHIJKLMN",
+         kTitle,
+         {"! callsign ABCDEFGHIJKLMN cut to ABCDEFGHIJK for the simulator"},
+         "ABCDEFGHIJK",
+         0},
+        {"title of 300",
+         "DLH4AB",
+         longTitle,
+         {fmt::format(
+             "==> ! Simcon call to create ac in sim failed, hexid:4221004, liv: '{}', callsign: DLH4AB)",
+             longTitle)},
+         "",
+         6},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -413,9 +434,11 @@ TEST_F(AiObjectsTest, OverlongCallsignIsCutAndOverlongTitleRefusedWithoutEndingT
         const auto created = std::find_if(sent.begin(), sent.end(), [](const auto& p) {
             return std::holds_alternative<sw::CreateAircraftPacket>(p.fields);
         });
-        EXPECT_EQ(created == sent.end() ? "" : std::get<sw::CreateAircraftPacket>(created->fields).tailNumber, c.tail);
+        EXPECT_EQ(created == sent.end() ? "" : std::get<sw::CreateAircraftPacket>(created->fields).tailNumber,
+                  c.tail);
         const auto results = takeResults();
-        const auto made = std::find_if(results.begin(), results.end(), [](const SimResult& r) { return r.kind != 3; });
+        const auto made =
+            std::find_if(results.begin(), results.end(), [](const SimResult& r) { return r.kind != 3; });
         ASSERT_NE(made, results.end());
         EXPECT_EQ(made->hexid, 4221004U);
         EXPECT_EQ(made->kind, c.kind);

@@ -340,11 +340,14 @@ TEST_F(UserAircraftThreads, WaitEndsWhenTheUserIsKnownOrTheRunStops) {
     struct Case {
         const char* name;
         bool simRunning;
-        bool tick; // else the run is stopped
+        GeoPoint user;
+        bool tick;  // a one-second reply comes
+        bool known; // the wait ends with true; else the run is stopped
     };
-    const Case cases[] = {{"known after a tick", true, true},
-                          {"stopped before the tick", true, false},
-                          {"stopped while no flight runs", false, false}};
+    const Case cases[] = {{"known after a tick", true, kA12, true, true},
+                          {"a tick without a position", true, {0.0, 0.0}, true, false},
+                          {"stopped before the tick", true, kA12, false, false},
+                          {"stopped while no flight runs", false, kA12, false, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         stopClientThread();
@@ -355,11 +358,11 @@ TEST_F(UserAircraftThreads, WaitEndsWhenTheUserIsKnownOrTheRunStops) {
         options.userObjectId = 7;
         options.simRunningOnSubscribe = c.simRunning;
         auto& sim = startStandin(options);
-        sim.setUser(userAt(kA12.lat, kA12.lon, 300.0, 0.0));
+        sim.setUser(userAt(c.user.lat, c.user.lon, 300.0, 0.0));
         startClientThread();
         auto waited = std::async(std::launch::async, [] { return lf_waitForUserAircraft(); });
         if (c.simRunning) {
-            // Two polls answered: the position is known, only the on-ground state is missing.
+            // Polls answered, but no on-ground state yet: the wait goes on.
             ASSERT_TRUE(sim.waitFor([&] { return requestsOf(sim, simid::kRequestUserPosition) >= 3; },
                                     test::kLivenessBound));
             EXPECT_EQ(waited.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
@@ -369,13 +372,15 @@ TEST_F(UserAircraftThreads, WaitEndsWhenTheUserIsKnownOrTheRunStops) {
         }
         if (c.tick) {
             sim.advanceClock(1000);
-        } else {
+            EXPECT_TRUE(sim.waitFor([] { return oneSecondPending.load(); }, test::kLivenessBound));
+        }
+        if (!c.known) {
+            EXPECT_EQ(waited.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
             gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
         }
         ASSERT_EQ(waited.wait_for(test::kLivenessBound), std::future_status::ready);
-        EXPECT_EQ(waited.get(), c.tick);
-        EXPECT_EQ(oneSecondPending.load(), c.tick);
-        if (c.tick) {
+        EXPECT_EQ(waited.get(), c.known);
+        if (c.known) {
             EXPECT_EQ(userAcObjectId.load(), 7U);
             EXPECT_TRUE(sim.waitFor([&] { return requestsOf(sim, simid::kRequestUserModel) == 1; },
                                     test::kLivenessBound));
