@@ -15,7 +15,7 @@
 #include <unistd.h>
 #include <time.h>
 
-#include "platform/local_pipe.h"
+#include "bench/bench_sim_folders.h"
 #include "sim/sim_link.h"
 #include "sim/simconnect/transport.h"
 #include "simstandin/standin.h"
@@ -56,22 +56,13 @@ bool frameHandled(std::int32_t before) {
 
 int main(int argc, char** argv) {
     const int idleSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    namespace fs = std::filesystem;
-    const fs::path temp = fs::temp_directory_path() / ("corvane-bench-" + std::to_string(::getpid()));
-    fs::create_directories(temp / "documents");
-    ::setenv("CORVANE_PIPE_DIR", (temp / "pipes").c_str(), 1);
-    ::setenv("CORVANE_DOCUMENTS_DIR", (temp / "documents").c_str(), 1);
-    ::setenv("CORVANE_PUBLIC_DOCUMENTS_DIR", (temp / "documents").c_str(), 1);
-    ::setenv("CORVANE_REGISTRY_FILE", (temp / "registry.reg").c_str(), 1);
-    const auto pipe = zeph::LocalPipe::socketPath(zeph::pipeFullName(".", ""));
-    if (!pipe) {
-        std::fprintf(stderr, "no pipe path\n");
+    const auto folders = prepareSimBenchFolders("corvane-bench");
+    if (!folders) {
         return 1;
     }
-    fs::create_directories(pipe->parent_path());
 
     zeph::standin::StandinOptions options;
-    options.unixPath = pipe->string();
+    options.unixPath = folders->pipe.string();
     zeph::standin::SimStandin standin(options);
     standin.start();
     zeph::gf_initSimLink(5);
@@ -106,7 +97,7 @@ int main(int argc, char** argv) {
     client.request_stop();
     client.join();
     standin.stop();
-    fs::remove_all(temp);
+    std::filesystem::remove_all(folders->temp);
 
     const double median = percentile(latencies, 0.5);
     const double p99 = percentile(latencies, 0.99);

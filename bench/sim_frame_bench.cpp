@@ -22,7 +22,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "platform/local_pipe.h"
+#include "bench/bench_sim_folders.h"
 #include "sim/ai_objects.h"
 #include "sim/sim_link.h"
 #include "sim/simconnect/calls.h"
@@ -177,22 +177,13 @@ FrameCounts countByFrame(zeph::standin::SimStandin& standin, const std::vector<s
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    namespace fs = std::filesystem;
-    const fs::path temp = fs::temp_directory_path() / ("corvane-frame-bench-" + std::to_string(::getpid()));
-    fs::create_directories(temp / "documents");
-    ::setenv("CORVANE_PIPE_DIR", (temp / "pipes").c_str(), 1);
-    ::setenv("CORVANE_DOCUMENTS_DIR", (temp / "documents").c_str(), 1);
-    ::setenv("CORVANE_PUBLIC_DOCUMENTS_DIR", (temp / "documents").c_str(), 1);
-    ::setenv("CORVANE_REGISTRY_FILE", (temp / "registry.reg").c_str(), 1);
-    const auto pipe = zeph::LocalPipe::socketPath(zeph::pipeFullName(".", ""));
-    if (!pipe) {
-        std::fprintf(stderr, "no pipe path\n");
+    const auto folders = prepareSimBenchFolders("corvane-frame-bench");
+    if (!folders) {
         return 1;
     }
-    fs::create_directories(pipe->parent_path());
 
     zeph::standin::StandinOptions options;
-    options.unixPath = pipe->string();
+    options.unixPath = folders->pipe.string();
     options.manualFrames = false;
     options.frameRate = 60.0;
     options.packetLogLimit = 1000;
@@ -238,7 +229,7 @@ int main(int argc, char** argv) {
     client.request_stop();
     client.join();
     standin.stop();
-    fs::remove_all(temp);
+    std::filesystem::remove_all(folders->temp);
 
     const double frames = static_cast<double>(std::max<std::size_t>(counts.frames, 1));
     const double perFrameMs = cpuUsed / frames * 1e3;

@@ -14,7 +14,7 @@
 // userOnGroundKnown, userAcTitle, userAcStand and userHalfWingSpan. The client thread's reply handlers write
 // under it; the client thread reads its own writes (simUserData, the previous position) without it. It nests
 // only inside simConnectMutex (gf_getUserAcPosition), never the other way round. Only the traffic thread
-// writes userAcPosition after the wait (FakeSimLink and tests only before the main loop starts), always under
+// writes userAcPosition after the wait (tests only before the main loop starts), always under
 // the lock; it reads its own copy without it, every other thread under it. userAcObjectId and userAcKind are
 // atomics.
 

@@ -9,7 +9,9 @@
 #include "core/log.h"
 #include "realtraffic/rt_server.h"
 #include "settings/parameter_table.h"
+#include "settings/range.h"
 #include "sim/ai_objects.h"
+#include "sim/sim_ids.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
 #include "traffic/flight_texts.h"
@@ -29,12 +31,6 @@ constexpr std::int64_t kRangeEvery = 100;
 constexpr std::int64_t kRangeEveryInFlare = 20;
 constexpr float kWaitAboveFrameRate = 50.0F;
 constexpr double kDegreesPerRadian = 57.29577951308232;
-constexpr double kMetresPerNm = 1852.0;
-
-// SimConnect ids of the aircraft-in-range request.
-constexpr std::uint32_t kRequestAcInRange = 101;
-constexpr std::uint32_t kDefinitionAcInRange = 404;
-constexpr std::uint32_t kObjectTypeAircraft = 2;
 
 // Swaps the halves when the frame handler lets go at once. A busy lock at a low frame rate drops this pass's
 // positions rather than hold up the pass; above 50 frames per second the next frame comes soon enough to
@@ -156,9 +152,9 @@ void lf_requestAcInRange() {
         {
             const std::lock_guard lock(simConnectMutex);
             if (!simConnectError.load()) {
-                const auto radius = static_cast<std::uint32_t>(std::max(0, RANGE.get()) * kMetresPerNm);
-                failed = gf_simCalls().requestDataOnSimObjectType(kRequestAcInRange, kDefinitionAcInRange,
-                                                                  radius, kObjectTypeAircraft) < 0;
+                const auto radius = static_cast<std::uint32_t>(std::max(0, RANGE.get()) * metersPerNm);
+                failed = gf_simCalls().requestDataOnSimObjectType(
+                    simid::kRequestAcInRange, simid::kDefineAcInRange, radius, simid::kObjectTypeAircraft) < 0;
             }
         }
         // The failure path takes the status and log locks: never under simConnectMutex.

@@ -16,13 +16,12 @@
 #include "settings/parameter_table.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
-#include "support/fake_sim_link.h"
+#include "support/fake_simulator.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {
 namespace {
 
-using test::FakeSimLink;
 using test::RunFixture;
 
 constexpr GeoPoint userPosition{50.0, 8.5};
@@ -68,8 +67,26 @@ class MainLoopTickTest : public RunFixture {
 protected:
     void SetUp() override {
         RunFixture::SetUp();
-        fake_.connect(userPosition, true, radius);
+        connectUser();
         calls();
+    }
+
+    // A connected flight with the user aircraft on the ground at userPosition; the engine's requests are
+    // answered by the fake port.
+    void connectUser() {
+        UserAcPosition record;
+        record.latitude = userPosition.lat;
+        record.longitude = userPosition.lon;
+        simulator_.setUserData(record);
+        {
+            const std::lock_guard lock(userDataMutex);
+            userAcPosition = record;
+            userOnGround = 1;
+            userOnGroundKnown = 1;
+            userHalfWingSpan = radius;
+        }
+        mainWindowState.simConnected.store(true);
+        simConnected.store(true);
     }
 
     std::vector<std::string> second() {
@@ -78,7 +95,7 @@ protected:
         return calls();
     }
 
-    FakeSimLink fake_;
+    test::FakeSimulator simulator_;
 };
 
 TEST_F(MainLoopTickTest, TheUserAircraftOnTheGroundPushesOthersAway) {
@@ -197,7 +214,7 @@ TEST_F(MainLoopTickTest, WithoutARunningFlightThePassesTickSlowly) {
         positionBuffers.writeHalf().push_back(AiPositionData{.objectId = 101});
         positionBuffers.sendHalf().push_back(AiPositionData{102});
     }
-    fake_.flightStops();
+    simConnected.store(false);
     rereadRequest.store(true);
     for (int pass = 1; pass <= 99; ++pass) {
         EXPECT_TRUE(lf_mainLoopTick());
@@ -211,14 +228,14 @@ TEST_F(MainLoopTickTest, WithoutARunningFlightThePassesTickSlowly) {
     EXPECT_FALSE(rereadRequest.load());
     EXPECT_EQ(countOf(readLog(), " Flight not running"), 1);
 
-    fake_.flightRuns();
+    simConnected.store(true);
     second();
     EXPECT_EQ(countOf(readLog(), " Flight resumed"), 1);
     EXPECT_TRUE(isTrafficAccepting());
 }
 
 TEST_F(MainLoopTickTest, AFailedLinkTakesTheNotRunningPath) {
-    fake_.fail();
+    lf_simRequestError();
     ASSERT_TRUE(simConnected.load());
     lf_mainLoopTick();
     EXPECT_EQ(countOf(readLog(), " Flight not running"), 1);
@@ -239,7 +256,7 @@ TEST_F(MainLoopTickTest, TheStopFlagsEndTheLoopAtTheNextPass) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         resetExitReasonForRestart();
-        c.flightRuns ? fake_.flightRuns() : fake_.flightStops();
+        simConnected.store(c.flightRuns);
         oneSecondPending.store(false);
         EXPECT_TRUE(lf_mainLoopTick());
         const std::int64_t passes = tickCounter;

@@ -20,8 +20,10 @@
 #include "run_fixture.h"
 #include "settings/parameter_table.h"
 #include "sim/sim_link.h"
-#include "support/fake_sim_link.h"
+#include "sim/user_aircraft.h"
+#include "support/aircraft_fixture.h"
 #include "support/free_port.h"
+#include "support/run_simulator.h"
 #include "support/slow_factor.h"
 #include "traffic/traffic_tables.h"
 
@@ -29,7 +31,6 @@ namespace zeph {
 namespace {
 
 using namespace std::chrono_literals;
-using test::FakeSimLink;
 using MainLoopThreads = test::RunFixture;
 
 template <class Condition> bool eventually(Condition condition) {
@@ -43,13 +44,21 @@ template <class Condition> bool eventually(Condition condition) {
     return true;
 }
 
-// Ends the main loop of a case and the threads it started; declared after the loop's thread, so it runs
-// before that thread is joined.
+// Ends the main loop of a case; declared after the loop's thread, so it runs before that thread is joined.
 struct LoopEnd {
     LoopEnd() = default;
     LoopEnd(const LoopEnd&) = delete;
     LoopEnd& operator=(const LoopEnd&) = delete;
     ~LoopEnd() { gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0); }
+};
+
+// Stops the client thread the loop started; declared between the simulator and the loop's thread, so the
+// client leaves before the simulator goes and never sees it closed.
+struct ClientEnd {
+    ClientEnd() = default;
+    ClientEnd(const ClientEnd&) = delete;
+    ClientEnd& operator=(const ClientEnd&) = delete;
+    ~ClientEnd() { stopSimClientThread(); }
 };
 
 
@@ -86,6 +95,7 @@ TEST_F(MainLoopThreads, TheLoopBringsTheLinksUpInOrderAndRunsTheSeconds) {
         {"RealTraffic here, AEROWINX off", false, true, true},
     };
     const GeoPoint user{50.0333, 8.5706};
+    const test::TestAircraft fleet;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         resetExitReasonForRestart();
@@ -100,9 +110,10 @@ TEST_F(MainLoopThreads, TheLoopBringsTheLinksUpInOrderAndRunsTheSeconds) {
         PORT_NUMBER.setValue(std::to_string(port));
         rtProfessional.store(true);
         secondsCounter.store(0);
-        FakeSimLink fake;
-        fake.connect(user, true, 0.01);
-        fake.startSeconds(20ms);
+        gf_resetSimLink();
+        test::RunSimulator simulator(user, true);
+        simulator.startSeconds(20ms);
+        const ClientEnd clientEnd;
         calls();
         simMajorVersion.store(0);
         std::jthread loop([] { lf_mainLoop(); });
@@ -129,6 +140,7 @@ TEST_F(MainLoopThreads, TheLoopBringsTheLinksUpInOrderAndRunsTheSeconds) {
         }
         EXPECT_EQ(rtProfessional.load(), c.serverExpected);
         EXPECT_TRUE(mainWindowState.realTrafficConnected.load());
+        EXPECT_EQ(userAcObjectId.load(), 1U) << "the user aircraft came from the simulator";
         EXPECT_EQ(trafficReader.userPosition().lat, user.lat);
         EXPECT_EQ(trafficReader.userPosition().lon, user.lon);
         EXPECT_TRUE(isTrafficAccepting());

@@ -12,6 +12,7 @@
 #include "app/window/controls.h"
 #include "app/window/main_window_state.h"
 #include "core/log.h"
+#include "support/log_fixture.h"
 #include "core/status_sink.h"
 #include "settings/control_sink.h"
 #include "settings/data_tree.h"
@@ -67,19 +68,7 @@ void RunFixture::TearDown() {
 
 fs::path RunFixture::parametersXml() const { return appDataRoot() / "Corvane_P3D" / "parameters.xml"; }
 
-std::vector<std::string> RunFixture::readLog() const {
-    {
-        LogBlock block;
-        if (block.isOpen()) {
-            block.stream().flush();
-        }
-    }
-    auto lines = readFileLines(dir() / "Log.txt");
-    if (!lines.empty()) {
-        lines.erase(lines.begin());
-    }
-    return lines;
-}
+std::vector<std::string> RunFixture::readLog() const { return readLogIn(dir()); }
 
 bool RunFixture::logHas(const std::string& line) const {
     const auto lines = readLog();

@@ -14,22 +14,22 @@ void LogFixture::TearDown() {
     programDir_.reset();
 }
 
-std::vector<std::string> LogFixture::readWholeLog() const {
+std::vector<std::string> readLogIn(const std::filesystem::path& folder, bool withBanner) {
     {
         LogBlock block;
         if (block.isOpen()) {
             block.stream().flush();
         }
     }
-    return readFileLines(dir() / "Log.txt");
-}
-
-std::vector<std::string> LogFixture::readLog() const {
-    auto lines = readWholeLog();
-    if (!lines.empty()) {
+    auto lines = readFileLines(folder / "Log.txt");
+    if (!withBanner && !lines.empty()) {
         lines.erase(lines.begin());
     }
     return lines;
 }
+
+std::vector<std::string> LogFixture::readWholeLog() const { return readLogIn(dir(), true); }
+
+std::vector<std::string> LogFixture::readLog() const { return readLogIn(dir()); }
 
 } // namespace zeph::test

@@ -9,6 +9,9 @@
 
 namespace zeph::test {
 
+// The lines of folder/Log.txt after flushing the open log; the banner line is left out unless withBanner.
+std::vector<std::string> readLogIn(const std::filesystem::path& folder, bool withBanner = false);
+
 // A test in its own program folder with Log.txt open; readLog() gives its lines.
 class LogFixture : public ::testing::Test {
 protected:

@@ -10,6 +10,7 @@
 #include "app/status_line.h"
 #include "app/window/controls.h"
 #include "core/log.h"
+#include "support/log_fixture.h"
 #include "core/run_flags.h"
 #include "core/status_sink.h"
 #include "platform/local_pipe.h"
@@ -247,19 +248,7 @@ void SimFixture::pumpPastMarker() {
     EXPECT_TRUE(pumpUntil([&] { return logCount(marker) > before; })) << "the marker never came";
 }
 
-std::vector<std::string> SimFixture::readLog() const {
-    {
-        LogBlock block;
-        if (block.isOpen()) {
-            block.stream().flush();
-        }
-    }
-    auto lines = readFileLines(programDir() / "Log.txt");
-    if (!lines.empty()) {
-        lines.erase(lines.begin());
-    }
-    return lines;
-}
+std::vector<std::string> SimFixture::readLog() const { return readLogIn(programDir()); }
 
 std::size_t SimFixture::logCount(const std::string& line) const {
     const auto lines = readLog();

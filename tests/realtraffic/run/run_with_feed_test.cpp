@@ -24,6 +24,7 @@
 #include "app/window/main_window_state.h"
 #include "core/clock.h"
 #include "core/log.h"
+#include "support/log_fixture.h"
 #include "core/status_sink.h"
 #include "realtraffic/qnh.h"
 #include "realtraffic/traffic_clock_source.h"
@@ -34,10 +35,10 @@
 #include "settings/control_sink.h"
 #include "settings/parameter_table.h"
 #include "support/aircraft_fixture.h"
-#include "support/fake_sim_link.h"
 #include "support/free_port.h"
 #include "support/parameters_files.h"
 #include "support/reg_file_builder.h"
+#include "support/run_simulator.h"
 #include "support/scoped_env.h"
 #include "support/slow_factor.h"
 #include "support/temp_dir.h"
@@ -113,8 +114,8 @@ private:
 
 // A run's surroundings as the program finds them on a user's PC: the program folder with "docs" and the
 // log, AppData with RealTraffic's marker, Prepar3D v5 in the registry, PORT_NUMBER on a free port, the
-// headless window with the program's main window, and a simulator whose flight runs (a fake link: user
-// aircraft at 52.3, 4.76, one-second events every 200 ms).
+// headless window with the program's main window, and a simulator whose flight runs (the simulator
+// stand-in on the local pipe: the user aircraft in flight at 52.3, 4.76, a simulator second every 200 ms).
 class RunWithFeed : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -148,9 +149,8 @@ protected:
         const std::string title = ui().loadString(appTitleStringId);
         ASSERT_TRUE(ui().registerClass(title, lf_WndProc, appIconId));
         ASSERT_TRUE(initInstance(title));
-        fake_.setUtcSeconds(kSimSeconds);
-        fake_.connect(kUser, false, 0.01);
-        fake_.startSeconds(200ms);
+        simulator_ = std::make_unique<test::RunSimulator>(kUser, false, kSimSeconds * 1000);
+        simulator_->startSeconds(200ms);
     }
 
     void TearDown() override {
@@ -165,7 +165,7 @@ protected:
         }
         stopSimClientThread();
         stopReaderThreads();
-        fake_.freeze();
+        simulator_.reset();
         window_.reset();
         setTrafficClockSource(nullptr);
         setControlSink(nullptr);
@@ -179,15 +179,7 @@ protected:
         ui().postMessage(mainWindowState.mainWindow.load(), startRunMessage, 0, 0);
     }
 
-    std::vector<std::string> readLog() const {
-        {
-            LogBlock block;
-            if (block.isOpen()) {
-                block.stream().flush();
-            }
-        }
-        return test::readFileLines(programDir_->path() / "Log.txt");
-    }
+    std::vector<std::string> readLog() const { return test::readLogIn(programDir_->path(), true); }
 
     bool logHasLineEndingWith(const std::string& end) const {
         const auto lines = readLog();
@@ -210,9 +202,20 @@ protected:
     std::vector<std::unique_ptr<test::ScopedEnv>> env_;
     std::unique_ptr<test::ProgramDir> programDir_;
     std::unique_ptr<test::HeadlessWindowLoop> window_;
-    test::FakeSimLink fake_;
+    std::unique_ptr<test::RunSimulator> simulator_;
     std::uint16_t port_ = 0;
 };
+
+// The values of the simulator-time lines, in order.
+std::vector<std::string> simTimeLines(const rtfeed::RtFeed& feed) {
+    std::vector<std::string> values;
+    for (const auto& line : feed.lines()) {
+        if (line.text.starts_with("Qs123=")) {
+            values.push_back(line.text.substr(6));
+        }
+    }
+    return values;
+}
 
 // Position lines from line number from on that decode to the user aircraft's position.
 std::size_t userPositionLinesFrom(const rtfeed::RtFeed& feed, std::size_t from) {
@@ -242,14 +245,21 @@ TEST_F(RunWithFeed, ARunTalksWithRealTrafficFromStartToEnd) {
     ASSERT_TRUE(eventually([] { return trafficReader.lastReportTime() != 0.0; })) << "the first traffic";
     const std::size_t afterFirstTraffic = feed.lines().size();
     ASSERT_TRUE(eventually([&] { return userPositionLinesFrom(feed, afterFirstTraffic) >= 3; }));
-    std::size_t times = 0;
-    for (const auto& line : feed.lines()) {
-        if (line.text.starts_with("Qs123=")) {
-            EXPECT_EQ(line.text, "Qs123=1733560000000");
-            ++times;
-        }
+    ASSERT_TRUE(eventually([&] { return simTimeLines(feed).size() >= 2; })) << "one per five simulator seconds";
+    // The simulator's time as its user record last gave it, in milliseconds: its clock started at
+    // kSimSeconds and has been advanced a second at a time since.
+    const auto times = simTimeLines(feed);
+    const std::int64_t clockSeconds = simulator_->standin().clockMs() / 1000;
+    std::int64_t previous = 0;
+    for (const std::string& value : times) {
+        SCOPED_TRACE(value);
+        ASSERT_TRUE(value.size() > 3 && value.ends_with("000"));
+        const std::int64_t seconds = std::stoll(value) / 1000;
+        EXPECT_GE(seconds, kSimSeconds);
+        EXPECT_LE(seconds, clockSeconds);
+        EXPECT_GE(seconds, previous) << "the time never goes back";
+        previous = seconds;
     }
-    EXPECT_GE(times, 2U) << "one after the handshake and one per five one-second events";
     EXPECT_TRUE(eventually([] { return currentQnh.load() == 1008; }));
     EXPECT_TRUE(eventually([&] { return painted("qnh: 1008", 642, 63, kLimeGreen); }));
     EXPECT_TRUE(painted("RT prof edition: 9.0.1", 458, 35, kLimeGreen));
@@ -272,10 +282,14 @@ TEST_F(RunWithFeed, ARunTalksWithRealTrafficFromStartToEnd) {
     ASSERT_TRUE(feed.waitForLine("exit", kBound, afterReconnect));
     ASSERT_TRUE(feed.waitForEof(kBound));
     ASSERT_TRUE(eventually([&] { return window_->headless().dispatchedCount(startRunMessage) >= 2; }));
-    fake_.connect(kUser, false, 0.01); // the restart forgot the user aircraft
     const std::size_t beforeRestart = feed.lines().size();
     ASSERT_TRUE(feed.connect(kBound + 2s));
     ASSERT_TRUE(feed.waitForLine("Qs999=version", kBound, beforeRestart));
+    // The new run learned the user aircraft from the simulator again, over a connection of its own.
+    const auto connections = simulator_->standin().connections();
+    ASSERT_EQ(connections.size(), 2U);
+    EXPECT_FALSE(connections[0].open) << "the first run closed its connection";
+    EXPECT_TRUE(connections[1].open);
     ASSERT_TRUE(eventually([] { return trafficReader.lastReportTime() != 0.0; })) << "traffic in the new run";
     std::this_thread::sleep_for(3s); // the traffic pass takes the reports in
 
