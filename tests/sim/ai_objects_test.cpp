@@ -19,11 +19,13 @@
 #include "app/window/main_window_state.h"
 #include "sim/ai_objects.h"
 #include "sim/dispatch.h"
+#include "sim/flight_plans.h"
 #include "sim/sim_link.h"
 #include "sim/simconnect/calls.h"
 #include "sim/user_aircraft.h"
 #include "simstandin/wire.h"
 #include "support/sim_fixture.h"
+#include "support/temp_dir.h"
 
 namespace zeph {
 namespace {
@@ -476,6 +478,32 @@ TEST_F(AiObjectsTest, OnlyAiObjectsAreRemoved) {
         EXPECT_EQ(text(takeResults()), c.results);
     }
     EXPECT_EQ(objectOf(oid), nullptr);
+}
+
+// A plan whose codes needed escaping is still one the simulator can load, handed over through the port as the
+// engine hands it over.
+TEST_F(AiObjectsTest, AnEscapedFlightPlanIsAcceptedThroughThePort) {
+    const std::uint32_t oid = create(4221010, "DLH4AC");
+    test::TempDir temp;
+    flightPlanFolder = temp.path();
+    AcProfile aircraft;
+    aircraft.kind = AcKind::Heavy;
+    aircraft.from = "A&B<";
+    aircraft.to = "KJFK";
+    const auto file = gf_flightPlanPath(oid);
+    ASSERT_TRUE(gf_writeFlightPlan(file, aircraft));
+    {
+        const std::lock_guard lock(simConnectMutex);
+        ASSERT_EQ(gf_simCalls().setAiFlightPlan(oid, file.string(), 110), 0);
+    }
+    pumpPastMarker();
+    const auto plans = standin().flightPlans();
+    ASSERT_EQ(plans.size(), 1U);
+    EXPECT_TRUE(plans[0].accepted) << plans[0].error;
+    EXPECT_EQ(plans[0].objectId, oid);
+    EXPECT_EQ(plans[0].departure, "A&B<");
+    EXPECT_EQ(plans[0].destination, "KJFK");
+    flightPlanFolder.clear();
 }
 
 } // namespace

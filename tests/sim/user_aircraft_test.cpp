@@ -216,9 +216,6 @@ TEST_F(UserAircraftTest, PositionRecordsAreCheckedBeforeTheyCount) {
 
 TEST_F(UserAircraftTest, TitleAndModelSetSpanKindAndPanel) {
     const test::TestAircraft fleet;
-    aircraftTypes.insert("E190");
-    largeTypes.insert("E190");
-    halfSpanByType["E190"] = test::halfSpanNm(28.7);
     maxHalfSpan = test::halfSpanNm(79.8);
     connect();
     const std::string sixty(60, 'T');

@@ -14,9 +14,10 @@ struct FleetType {
     double wingspanMetres;
 };
 
-constexpr std::array<FleetType, 7> kFleet{{
+constexpr std::array<FleetType, 8> kFleet{{
     {"B738", AcKind::Large, 35.8},
     {"A320", AcKind::Large, 35.8},
+    {"E190", AcKind::Large, 28.7},
     {"B77W", AcKind::Heavy, 64.8},
     {"C172", AcKind::Light, 11.0},
     {"EC35", AcKind::Rotorcraft, 10.2},

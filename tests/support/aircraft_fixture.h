@@ -3,6 +3,7 @@
 
 // A small fleet in the aircraft database's tables, so engine tests get real kinds and half spans:
 //   B738, A320  Large       35.8 m      B77W  Heavy      64.8 m      C172  Light  11.0 m
+//   E190        Large       28.7 m
 //   EC35        Rotorcraft  10.2 m      LJ45  Buzjets    14.6 m      F16   HighPerf 9.96 m
 // and the registration "D-AIMA" -> airline DLH, type A320. Any other type is unknown.
 
