@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -46,14 +49,43 @@ namespace {
 namespace fs = std::filesystem;
 using test::RunFixture;
 
+// What the run's threads log as they start.
+constexpr std::array<std::string_view, 3> kStartLines{"Waiting for Prepar3Dv5 ...", "QNH Reader connected",
+                                                      "Traffic Reader connected"};
+
 // The closing down called on the test thread, with the run's threads running as the main loop left them.
 class ClosingDownThreads : public RunFixture {
 protected:
     void startRunThreads() {
+        std::map<std::string_view, std::size_t> before;
+        for (const std::string_view started : kStartLines) {
+            before[started] = linesEnding(started);
+        }
         simClientThread = std::jthread(lf_simClientThread);
         // Free ports: other tests may hold RealTraffic's own.
         qnhReaderThread = std::jthread(lf_qnhReaderThread, std::uint16_t{0});
         trafficReaderThread = std::jthread(lf_trafficReaderThread, std::uint16_t{0});
+        // The threads log their start on their own; the closing down's lines must come after those.
+        for (const std::string_view started : kStartLines) {
+            EXPECT_TRUE(waitForMoreLinesEnding(started, before[started])) << started;
+        }
+    }
+
+    std::size_t linesEnding(std::string_view end) const {
+        const auto lines = readLog();
+        return static_cast<std::size_t>(
+            std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.ends_with(end); }));
+    }
+
+    bool waitForMoreLinesEnding(std::string_view end, std::size_t before) const {
+        const auto deadline = std::chrono::steady_clock::now() + test::kLivenessBound;
+        while (linesEnding(end) <= before) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
     }
 
     fs::path flightPlanWithOneFile() {
