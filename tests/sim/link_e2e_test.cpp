@@ -24,6 +24,7 @@
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
 #include "support/aircraft_fixture.h"
+#include "support/airport_fixture.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
 #include "traffic/park_airport_status.h"
@@ -36,30 +37,14 @@ namespace {
 namespace fs = std::filesystem;
 namespace sw = standin;
 
-constexpr double kA12Lat = 50.0440;
-constexpr double kA12Lon = 8.5600;
+constexpr double kA12Lat = test::kEddfA12.lat;
+constexpr double kA12Lon = test::kEddfA12.lon;
 constexpr double kGround = 364.0;
 constexpr const char* kUserTitle = "Airbus A320 Lufthansa";
 constexpr const char* kRefused = "Bad Title";
 constexpr std::size_t kLive = 20;
 constexpr std::size_t kStatic = 2;
 constexpr int kFrames = 300;
-
-// EDDF with the stand A12 where the user stands, and two more.
-void installEddf() {
-    const std::lock_guard lock(standListMutex);
-    standList.clear();
-    const double a10[3]{kA12Lat, kA12Lon - 0.002, 0.0};
-    const double a12[3]{kA12Lat, kA12Lon, 0.0};
-    const double v3[3]{kA12Lat, kA12Lon + 0.002, 0.0};
-    standList.emplace_back("A10", a10, 40.0, false, false, false);
-    standList.emplace_back("A12", a12, 40.0, false, false, false);
-    standList.emplace_back("V3", v3, 40.0, true, false, false);
-    for (std::uint32_t k = 0; k < standList.size(); ++k) {
-        standList[k].number = k + 1;
-    }
-    closestStandCache = ClosestStandCache{};
-}
 
 std::vector<SimResult> drainResults() {
     const std::lock_guard lock(simResultMutex);
@@ -87,7 +72,7 @@ protected:
         SimFixture::SetUp();
         fs::create_directories(airportsDir);
         test::writeFileBytes(myParkAirportsFile, "EDDF\n");
-        installEddf();
+        test::installEddfStands();
         setParkAirportRecord(ParkAirportRecord{.code = "EDDF"});
         const std::lock_guard lock(parkAirportListMutex);
         ParkAirport eddf;

@@ -26,6 +26,7 @@
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
 #include "support/aircraft_fixture.h"
+#include "support/airport_fixture.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
 #include "traffic/park_airport_status.h"
@@ -36,27 +37,11 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-constexpr GeoPoint kA12{50.0440, 8.5600};
+constexpr GeoPoint kA12 = test::kEddfA12;
 // Metres north of a point, in degrees of latitude.
 GeoPoint north(GeoPoint from, double metres) { return {from.lat + metres / 1852.0 / 60.0, from.lon}; }
 
 std::string continuation(const std::string& text) { return std::string(10, ' ') + text; }
-
-// EDDF with three stands; the user stands on the ground there.
-void installEddf() {
-    const std::lock_guard lock(standListMutex);
-    standList.clear();
-    const double a10[3]{kA12.lat, kA12.lon - 0.002, 0.0};
-    const double a12[3]{kA12.lat, kA12.lon, 0.0};
-    const double v3[3]{kA12.lat, kA12.lon + 0.002, 0.0};
-    standList.emplace_back("A10", a10, 40.0, false, false, false);
-    standList.emplace_back("A12", a12, 40.0, false, false, false);
-    standList.emplace_back("V3", v3, 40.0, true, false, false);
-    for (std::uint32_t k = 0; k < standList.size(); ++k) {
-        standList[k].number = k + 1;
-    }
-    closestStandCache = ClosestStandCache{};
-}
 
 void placeAtRest(GeoPoint at, double knots) {
     UserAcPosition record;
@@ -293,7 +278,7 @@ TEST_F(UserAircraftTest, TitleAndModelSetSpanKindAndPanel) {
 
 TEST_F(UserAircraftTest, StandOfTheUserIsShownAndReservedAtRest) {
     connect();
-    installEddf();
+    test::installEddfStands();
     parkAt("EDDF");
     struct Case {
         const char* name;
@@ -387,7 +372,7 @@ TEST_F(UserAircraftThreads, WaitEndsWhenTheUserIsKnownOrTheRunStops) {
 
 TEST_F(UserAircraftThreads, ClosingSurvivesAnUnwritableParkAirportFile) {
     auto& sim = startStandin();
-    installEddf();
+    test::installEddfStands();
     parkAt("EDDF");
     placeAtRest(kA12, 0.0);
     fs::create_directories(myParkAirportsFile);

@@ -1,6 +1,7 @@
 #include "support/airport_fixture.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "airports/stands.h"
@@ -37,6 +38,21 @@ void installTestParkAirport() {
 void clearTestParkAirport() {
     setParkAirportRecord(ParkAirportRecord{});
     standList.clear();
+}
+
+void installEddfStands() {
+    const std::lock_guard lock(standListMutex);
+    standList.clear();
+    const double a10[3]{kEddfA12.lat, kEddfA12.lon - 0.002, 0.0};
+    const double a12[3]{kEddfA12.lat, kEddfA12.lon, 0.0};
+    const double v3[3]{kEddfA12.lat, kEddfA12.lon + 0.002, 0.0};
+    standList.emplace_back("A10", a10, 40.0, false, false, false);
+    standList.emplace_back("A12", a12, 40.0, false, false, false);
+    standList.emplace_back("V3", v3, 40.0, true, false, false);
+    for (std::uint32_t k = 0; k < standList.size(); ++k) {
+        standList[k].number = k + 1;
+    }
+    closestStandCache = ClosestStandCache{};
 }
 
 } // namespace zeph::test
