@@ -58,13 +58,19 @@ def run_tool(display, *args, check=True):
     return done.stdout
 
 
-def find_window(display, name_pattern, timeout=10.0):
-    """The id of the first window whose name matches the pattern, polling up to timeout seconds."""
+def find_window(display, name_pattern, timeout=10.0, gone=lambda: None):
+    """The id of the first window whose name matches the pattern, polling up to timeout seconds.
+
+    gone() is asked on every poll; a text from it (the program has ended, say) ends the wait at once.
+    """
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         found = run_tool(display, "xdotool", "search", "--name", name_pattern, check=False).split()
         if found:
             return int(found[0])
+        why = gone()
+        if why:
+            raise RuntimeError(f"no window named {name_pattern}: {why}")
         time.sleep(0.1)
     raise RuntimeError(f"no window named {name_pattern} within {timeout} s")
 

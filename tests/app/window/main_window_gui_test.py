@@ -9,6 +9,7 @@ close and SIGTERM both end the program with 0 and store the window position.
 import os
 import pathlib
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -20,6 +21,8 @@ import xvfb  # noqa: E402
 import xwd_pixels  # noqa: E402
 
 TIMEOUT = 10.0
+# The first window of a fresh program on a busy two-core machine may take longer than a repaint.
+WINDOW_TIMEOUT = 30.0
 EXIT_BOUND = 5.0
 NAME = "Corvane_P3D"
 
@@ -73,6 +76,25 @@ class Program:
             raise AssertionError(f"{what}: the program still runs after {EXIT_BOUND} s")
         check(code == 0, f"{what}: exit code {code}; stderr: {self.process.stderr.read()}")
 
+    def ended(self):
+        """None while the program runs; else its exit code and stderr."""
+        code = self.process.poll()
+        if code is None:
+            return None
+        return f"the program ended with {code}; stderr: {self.process.stderr.read()!r}"
+
+    def log_tail(self):
+        log = self.root / "program" / "Log.txt"
+        return log.read_text(errors="replace")[-2000:] if log.exists() else "(no Log.txt)"
+
+    def thread_dump(self):
+        """Every thread's stack of a program that still runs (gdb), to tell a hang from a slow start."""
+        if self.process.poll() is not None or shutil.which("gdb") is None:
+            return ""
+        done = subprocess.run(["gdb", "-p", str(self.process.pid), "-batch", "-ex", "thread apply all bt"],
+                              capture_output=True, text=True, timeout=60, check=False)
+        return done.stdout[-6000:]
+
     def stop(self):
         if self.process.poll() is None:
             self.process.kill()
@@ -118,7 +140,10 @@ def run_case(binary, close_tool, display, how):
     with tempfile.TemporaryDirectory() as root:
         program = Program(binary, display, root)
         try:
-            window = xvfb.find_window(display, f"^{NAME}$", TIMEOUT)
+            try:
+                window = xvfb.find_window(display, f"^{NAME}$", WINDOW_TIMEOUT, program.ended)
+            except RuntimeError as error:
+                raise AssertionError(f"{how}: {error}; log: {program.log_tail()!r}\n{program.thread_dump()}") from None
             check_window(display, window)
             check_pixels(wait_for_paint(display, window, root))
             if how == "WM_DELETE_WINDOW":
