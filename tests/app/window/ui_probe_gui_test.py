@@ -20,7 +20,8 @@ sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "support"))
 import xvfb  # noqa: E402
 import xwd_pixels  # noqa: E402
 
-TIMEOUT = 10.0
+# Liveness bounds only: a passing run takes well under a second per wait, a busy machine far longer.
+TIMEOUT = 30.0
 # Control places in the probe's client area (see ui_probe.cpp).
 PUSH = (60, 142)
 CHECK = (26, 176)
