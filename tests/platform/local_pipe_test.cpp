@@ -17,6 +17,7 @@
 #include "support/raw_peer.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
+#include "support/thread_count.h"
 
 namespace zeph {
 namespace {
@@ -55,14 +56,6 @@ std::pair<std::string, int> readToEnd(const SocketFd& fd) {
             return {bytes, errno};
         }
     }
-}
-
-std::size_t threadCount() {
-    std::size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
-        ++count;
-    }
-    return count;
 }
 
 TEST(LocalPipe, SocketPathMapsLocalPipesIntoThePipeFolder) {
@@ -384,11 +377,11 @@ TEST(RawPeerThreads, SeesTheClientCloseAndReadsAtItsRate) {
 TEST(RawPeerThreads, ThreadCountStaysWhileAClientConnects) {
     auto peer = RawPeer::listenTcp4();
     ASSERT_TRUE(peer);
-    std::size_t before = threadCount();
+    const int before = test::threadCount();
     SocketResult client = connectTcp(TcpFamily::IPv4, "127.0.0.1", peer->portText(), 21s);
     ASSERT_TRUE(client.ok());
     ASSERT_TRUE(peer->waitForClient());
-    EXPECT_EQ(threadCount(), before);
+    EXPECT_EQ(test::threadCount(), before);
 }
 
 TEST(RawPeerThreads, AListenerThatNeverAcceptsSeesNoClient) {

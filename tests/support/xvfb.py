@@ -23,7 +23,7 @@ def require_tools(*names):
 
 
 @contextlib.contextmanager
-def xvfb(timeout=10.0):
+def xvfb(timeout=30.0):
     """Starts Xvfb on a free display and yields its name (":N"); kills that server at the end."""
     require_tools("Xvfb")
     read_end, write_end = os.pipe()
@@ -58,7 +58,7 @@ def run_tool(display, *args, check=True):
     return done.stdout
 
 
-def find_window(display, name_pattern, timeout=10.0, gone=lambda: None):
+def find_window(display, name_pattern, timeout=30.0, gone=lambda: None):
     """The id of the first window whose name matches the pattern, polling up to timeout seconds.
 
     gone() is asked on every poll; a text from it (the program has ended, say) ends the wait at once.

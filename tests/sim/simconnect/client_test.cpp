@@ -1,5 +1,4 @@
 #include <chrono>
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -9,6 +8,7 @@
 
 #include "sim/simconnect/calls.h"
 #include "sim/simconnect/sc_test_env.h"
+#include "support/thread_count.h"
 
 namespace zeph::test {
 namespace {
@@ -30,14 +30,6 @@ void throwOnEvent(const std::uint8_t* message, std::uint32_t size, void* context
         throw std::runtime_error("event refused");
     }
     collectMessage(message, size, context);
-}
-
-int threadCount() {
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
-        ++count;
-    }
-    return count;
 }
 
 class SimConnectDispatch : public ::testing::Test {
@@ -134,7 +126,7 @@ TEST(SimConnectClose, WaitsThenLeavesNoThreadOrSocketBehind) {
     EXPECT_EQ(peer->readError(), 0);
     EXPECT_EQ(peer->messageCount(), 1u) << "what was queued before the close went out";
     peer.reset();
-    EXPECT_EQ(threadCount(), threadsBefore);
+    EXPECT_EQ(settledThreadCount(threadsBefore), threadsBefore);
     EXPECT_EQ(lf_clientCount(), clientsBefore);
     EXPECT_EQ(lf_liveTransportCount(), 0);
 }

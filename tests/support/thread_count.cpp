@@ -1,0 +1,29 @@
+#include "support/thread_count.h"
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "support/slow_factor.h"
+
+namespace zeph::test {
+
+int threadCount() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        ++count;
+    }
+    return count;
+}
+
+int settledThreadCount(int expected) {
+    const auto deadline = std::chrono::steady_clock::now() + kLivenessBound;
+    int count = threadCount();
+    while (count > expected && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        count = threadCount();
+    }
+    return count;
+}
+
+} // namespace zeph::test

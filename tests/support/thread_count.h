@@ -1,0 +1,13 @@
+#pragma once
+
+namespace zeph::test {
+
+// The process's threads as the kernel lists them.
+int threadCount();
+
+// The thread count once it has come down to `expected`, or what it is after the liveness bound. A thread
+// that was joined can stay listed for a moment after the join returns, so a count taken right after a join
+// is polled rather than read once.
+int settledThreadCount(int expected);
+
+} // namespace zeph::test
