@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
@@ -229,21 +230,36 @@ bool TcpStream::setNoDelay() {
     return true;
 }
 
-bool TcpStream::send(std::string_view text) {
+bool TcpStream::send(std::string_view text, std::chrono::milliseconds limit) {
     if (!fd_.valid()) {
         lastError = socketErrorNumber(EBADF);
         return false;
     }
+    const auto deadline = Clock::now() + limit;
     std::size_t done = 0;
     while (done < text.size()) {
-        const ssize_t n = ::send(fd_.get(), text.data() + done, text.size() - done, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+        const ssize_t n = ::send(fd_.get(), text.data() + done, text.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n >= 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EAGAIN) {
             return failWithErrno();
         }
-        done += static_cast<std::size_t>(n);
+        // A full send buffer: the peer has stopped reading. Waiting for it without end would hold the
+        // sending thread, and with it every stop request, for as long as the peer stays stuck.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const WaitResult ready = waitFor(fd_, POLLOUT, std::max(left, std::chrono::milliseconds(0)));
+        if (ready == WaitResult::TimedOut) {
+            lastError = socketErrorNumber(ETIMEDOUT);
+            return false;
+        }
+        if (ready == WaitResult::Failed) {
+            return false;
+        }
     }
     return true;
 }

@@ -62,8 +62,10 @@ public:
 
     // TCP_NODELAY with an int-sized option value; a one-byte value fails on Linux.
     bool setNoDelay();
-    // Sends all of text. A peer that has gone gives a failure (10054), never SIGPIPE.
-    bool send(std::string_view text);
+    // Sends all of text. A peer that has gone gives a failure (10054), never SIGPIPE; a peer that takes
+    // nothing for `limit` while the send buffer is full gives a failure (10060).
+    static constexpr std::chrono::milliseconds kSendLimit{5000};
+    bool send(std::string_view text, std::chrono::milliseconds limit = kSendLimit);
 
     enum class Status { Data, TimedOut, Closed, Failed };
     struct Received {

@@ -84,6 +84,22 @@ bool positionOutOfRange(const GeoPoint& p) {
     return p.lat < -90.0 || p.lat > 90.0 || p.lon < -180.0 || p.lon > 180.0 || nearNullIsland;
 }
 
+// The texts an aircraft keeps go into log lines, the simulator's callsigns and flight-plan XML; a control byte
+// there would forge log lines or break the XML, and RealTraffic never sends one, so such a line is corrupt.
+void refuseControlBytes(const std::vector<std::string_view>& fields) {
+    constexpr std::array<std::pair<int, std::string_view>, 5> kTextFields = {
+        {{kCallsign, "callsign"}, {kType, "type"}, {kRegistration, "reg"}, {kFrom, "from"}, {kTo, "to"}}};
+    for (const auto& [index, name] : kTextFields) {
+        const std::string_view field = fields[static_cast<std::size_t>(index)];
+        if (std::any_of(field.begin(), field.end(), [](char c) {
+                const auto byte = static_cast<unsigned char>(c);
+                return byte < 0x20 || byte == 0x7F;
+            })) {
+            fail(fmt::format("control character in {}:{}", name, field));
+        }
+    }
+}
+
 // Field 10; "null", "0" and "ZZZZ" say the type is not known.
 void takeType(std::string_view field, FlightIdentity& identity) {
     if (field == "null" || field == "0" || field == "ZZZZ") {
@@ -187,6 +203,7 @@ bool readLine(TrafficReader& reader, TrafficReport& report) {
     // Also for lines dropped later: the main loop waits on it for the first traffic.
     reader.setLastReportTime(report.reportTime);
 
+    refuseControlBytes(fields);
     position.latitude = namedNumber(fields[kLatitude], "lat");
     position.longitude = namedNumber(fields[kLongitude], "lon");
     const GeoPoint here{position.latitude, position.longitude};

@@ -307,7 +307,10 @@ void lf_onUserPosition(const ScObjectData& reply) {
         gf_setExitReason(ExitReason::NEW_FLIGHT, 30);
     }
     showStand(gf_closestStandId(position));
-    if (rtProfessional.load()) {
+    // A day or a time of day out of its range is no simulator time; it would also overflow the sum.
+    const bool zuluKnown = record.zuluDayOfYear >= 1 && record.zuluDayOfYear <= 366 && record.zuluTime >= 0 &&
+                           record.zuluTime <= kSecondsPerDay;
+    if (rtProfessional.load() && zuluKnown) {
         simUtcSeconds.store(daysSince1970(record.zuluYear, record.zuluDayOfYear) * kSecondsPerDay + record.zuluTime);
     }
     userAcObjectId.store(reply.objectId);

@@ -292,6 +292,19 @@ TEST(Sockets, StreamSendsAndReceives) {
     EXPECT_EQ(pair.server.receiveFor(in, kLivenessBound).status, TcpStream::Status::Closed);
 }
 
+TEST(Sockets, SendingToAPeerThatStopsReadingGivesUpWith10060) {
+    TcpPair pair;
+    connectPair(pair);
+    // The peer reads nothing: the send buffers fill, and the send may wait only its limit.
+    const std::string block(1 << 20, 'x');
+    bool failed = false;
+    for (int sent = 0; !failed && sent < 256; ++sent) {
+        failed = !pair.server.send(block, 50ms);
+    }
+    ASSERT_TRUE(failed) << "256 MB went into a peer that reads nothing";
+    EXPECT_EQ(lastSocketError(), 10060);
+}
+
 TEST(Sockets, SendingToAClosedPeerFailsWith10054WithoutSigpipe) {
     TcpPair pair;
     connectPair(pair);

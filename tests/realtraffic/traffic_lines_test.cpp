@@ -222,6 +222,10 @@ TEST_F(TrafficLines, NonFiniteAndShortLines) {
         {"leading plus", TrafficLine().set(5, "+5").toDatagram(), "exception in processLineSub: vs:+5", true},
         {"NUL byte", TrafficLine().set(5, std::string("\0", 1)).toDatagram(),
          "exception in processLineSub: vs:\\x00", true},
+        {"line break in from", TrafficLine().set(12, "AMS\n==> forged").toDatagram(),
+         "exception in processLineSub: control character in from:AMS\\x0a==> forged", true},
+        {"DEL in callsign", TrafficLine().set(9, "KLM\x7f").toDatagram(),
+         "exception in processLineSub: control character in callsign:KLM\\x7f", true},
         {"28 fields", full.substr(0, full.rfind(',')), "", false},
     };
     for (const Row& row : rows) {

@@ -1,6 +1,7 @@
 // The user aircraft: the wait for it, its records and texts, its stand and the park-airport file. Most tests
 // play the client thread on the test thread; the suites ending in Threads run the real client thread.
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -24,6 +25,7 @@
 #include "settings/data_tree.h"
 #include "sim/sim_ids.h"
 #include "sim/sim_link.h"
+#include "sim/simconnect/messages.h"
 #include "sim/user_aircraft.h"
 #include "support/aircraft_fixture.h"
 #include "support/airport_fixture.h"
@@ -156,6 +158,41 @@ TEST_F(UserAircraftTest, OnGroundRepliesTickTheSecondsAlsoBeforeThePositionIsKno
         ASSERT_TRUE(pumpUntil([] { return oneSecondPending.load(); }));
         EXPECT_EQ(userOnGroundKnown, c.knownAfter);
     }
+}
+
+// Day and time of day come from the simulator as 64-bit numbers; only a day of the year and a time of the
+// day in range make a simulator time, and nothing out of range may overflow into it.
+TEST_F(UserAircraftTest, ZuluFieldsOutOfRangeLeaveTheSimulatorTime) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    struct Case {
+        const char* name;
+        std::int64_t time;
+        std::int64_t day;
+        std::int64_t utc; // simUtcSeconds after the reply, 5 before it
+    };
+    const Case cases[] = {
+        {"first day of 2024, 01:00", 3600, 1, 1704070800},
+        {"huge day", 3600, kMax, 5},
+        {"day 0", 3600, 0, 5},
+        {"huge time", kMax, 1, 5},
+        {"negative time", -1, 1, 5},
+    };
+    rtProfessional.store(true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        simUtcSeconds.store(5);
+        UserAcPosition record;
+        record.latitude = 50.0;
+        record.longitude = 8.5;
+        record.zuluTime = c.time;
+        record.zuluDayOfYear = c.day;
+        record.zuluYear = 2024;
+        std::vector<std::uint8_t> bytes(sizeof record);
+        std::memcpy(bytes.data(), &record, sizeof record);
+        lf_onUserPosition(ScObjectData{simid::kRequestUserPosition, 7, bytes});
+        EXPECT_EQ(simUtcSeconds.load(), c.utc);
+    }
+    rtProfessional.store(false);
 }
 
 TEST_F(UserAircraftTest, PositionRecordsAreCheckedBeforeTheyCount) {

@@ -197,11 +197,15 @@ std::int32_t lf_dispatchMessages(SimConnectClient* client, SimConnectDispatchPro
         client->lastContext = context;
     }
     for (;;) {
+        // The reader queues what it received before it records a failure, so a failure seen before the
+        // queue is found empty means everything received has been handed on: the last messages of a
+        // connection (the simulator's quit, say) are never dropped for the failure that follows them.
+        const bool failed = client->transport.hasFailed();
         SimConnectMessage message;
         {
             std::lock_guard lock(client->mutex);
             if (client->received.empty()) {
-                break;
+                return failed ? client->transport.failureCode() : S_OK;
             }
             message = std::move(client->received.front());
             client->received.pop_front();
@@ -211,7 +215,6 @@ std::int32_t lf_dispatchMessages(SimConnectClient* client, SimConnectDispatchPro
             procedure(message.bytes.get(), message.size, context);
         }
     }
-    return client->transport.hasFailed() ? client->transport.failureCode() : S_OK;
 }
 
 int lf_closeClient(SimConnectClient* client) {
