@@ -5,6 +5,8 @@
 #include <exception>
 #include <fstream>
 #include <ostream>
+#include <stdexcept>
+#include <system_error>
 
 #include <fmt/format.h>
 
@@ -28,20 +30,26 @@ std::string lineOf(const ParkAirport& entry) {
     return entry.reservedStand.empty() ? entry.code : entry.code + "," + entry.reservedStand;
 }
 
-// The file's lines; a file that cannot be opened gives only the new line. A folder in the file's place is
-// left to the write, which then fails.
+// The file's lines; a file that is not there gives only the new line. A folder in the file's place is left
+// to the write, which then fails. A file that is there but cannot be read throws: writing the new line alone
+// over it would lose every other park airport.
 std::vector<std::string> readOrStartLines(const std::string& newLine) {
     std::vector<std::string> lines;
-    std::ifstream in;
-    if (!std::filesystem::is_directory(myParkAirportsFile)) {
-        in.open(myParkAirportsFile, std::ios::binary);
-    }
-    if (!in) {
+    std::error_code error;
+    const auto status = std::filesystem::status(myParkAirportsFile, error);
+    if (status.type() == std::filesystem::file_type::not_found || std::filesystem::is_directory(status)) {
         lines.push_back(newLine);
         gf_logText(fmt::format("{} created with {}", kFileName, newLine));
         return lines;
     }
+    std::ifstream in(myParkAirportsFile, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("the file there cannot be read");
+    }
     gf_readStreamLines(in, lines);
+    if (in.bad()) {
+        throw std::runtime_error("the file there cannot be read");
+    }
     return lines;
 }
 

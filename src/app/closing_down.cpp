@@ -107,6 +107,11 @@ bool prepareRestart(ExitReason reason) {
         return false;
     }
     lf_resetForRestart();
+    // A close that came while the run was reset was kept by the reset, and ends the program instead.
+    if (userStopped.load()) {
+        restartPending.store(false);
+        return false;
+    }
     return true;
 }
 
@@ -194,7 +199,7 @@ void resetDisplayState() {
 
 // The shell's own flags, back to their start.
 void resetShellState() {
-    resetExitReasonForRestart();
+    resetExitReasonUnlessClosed();
     lastMessageWindow.store(nullptr);
     oneSecondPending.store(false);
     flightNotRunning = false;

@@ -164,9 +164,14 @@ void readWindowPosition() {
     if (!fs::exists(file)) {
         return;
     }
+    // The user's only copy is removed only once it is kept aside.
+    if (!gf_save1GenerationOf(file)) {
+        gf_logLine(fmt::format("{} failed to load, syntax error?\n --> could not be saved as 0.xml, file kept\n",
+                               parametersFileUtf8()));
+        return;
+    }
     gf_logLine(fmt::format("{} failed to load, syntax error?\n --> saved as 0.xml,  file removed\n",
                            parametersFileUtf8()));
-    gf_save1GenerationOf(file);
     fs::remove(file);
 }
 

@@ -70,11 +70,28 @@ void recordFirstSystemError() {
     }
 }
 
-void resetExitReasonForRestart() {
-    const std::lock_guard lock(exitReasonMutex);
+namespace {
+
+void clearExitReasonLocked() {
     userStopped.exchange(false);
     runStopping.exchange(false);
     exitReason.store(ExitReason::NOT_YET_SET);
+}
+
+} // namespace
+
+void resetExitReasonForRestart() {
+    const std::lock_guard lock(exitReasonMutex);
+    clearExitReasonLocked();
+}
+
+bool resetExitReasonUnlessClosed() {
+    const std::lock_guard lock(exitReasonMutex);
+    if (userStopped.load()) {
+        return false;
+    }
+    clearExitReasonLocked();
+    return true;
 }
 
 } // namespace zeph

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,6 +63,11 @@ void reportErrno(int reportFd) {
     }
     if (grandchild == 0) {
         ::setsid();
+        // The program blocks its close signals in every thread and a blocked mask survives exec: the opener
+        // and the file manager it may become must stay stoppable by Ctrl-C and kill.
+        sigset_t none;
+        ::sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         // The opener must not read the program's own standard input.
         int devNull = ::open("/dev/null", O_RDONLY);
         if (devNull >= 0 && devNull != STDIN_FILENO) {

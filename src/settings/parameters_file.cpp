@@ -82,7 +82,8 @@ void appendRegistries(pugi::xml_node parameters, bool defaults) {
 
 // The whole file from the registries. extra, when given and in no registry, is appended with its current
 // value, so that a repair triggered by its own save does not drop it.
-void writeWholeFile(bool defaults, const KeySave* extra) {
+// With `save` false the values and the window are set as for a write, and the file is left as it is.
+void writeWholeFile(bool defaults, const KeySave* extra, bool save = true) {
     pugi::xml_document document;
     pugi::xml_node root = document.append_child("root");
     if (defaults) {
@@ -94,7 +95,9 @@ void writeWholeFile(bool defaults, const KeySave* extra) {
         if (extra != nullptr && !isRegistered(extra->parameter)) {
             extra->appendValue(parameters);
         }
-        saveDocument(document);
+        if (save) {
+            saveDocument(document);
+        }
     }
     logClosingStars();
 }
@@ -165,9 +168,14 @@ bool readParameters() {
     pugi::xml_node parameters =
         state == FileState::Loaded ? gf_rootChild(document, "parameters") : pugi::xml_node{};
     if (!parameters) {
-        // Whatever is there is kept aside before the defaults replace it.
-        if (state != FileState::Missing) {
-            gf_save1GenerationOf(parametersFile());
+        // Whatever is there is kept aside before the defaults replace it; what cannot be kept aside is the
+        // user's only copy, so it stays, and the defaults live in memory only.
+        if (state != FileState::Missing && !gf_save1GenerationOf(parametersFile())) {
+            gf_logLine(fmt::format("{} failed to load and could not be saved as 0.xml; it stays as it is, "
+                                   "default values are used",
+                                   parametersFileUtf8()));
+            writeWholeFile(true, nullptr, false);
+            return true;
         }
         gf_logUnlessStopping(parametersFileUtf8() + " not found,  create new with default values:");
         writeWholeFile(true, nullptr);
@@ -204,7 +212,11 @@ void saveParameterKeyLocked(const KeySave& save) {
     const FileState state = loadParametersFile(document);
     if (state != FileState::Loaded) {
         if (state == FileState::Unreadable) {
-            gf_save1GenerationOf(parametersFile());
+            if (!gf_save1GenerationOf(parametersFile())) {
+                gf_logLine(fmt::format("{} failed to load and could not be saved as 0.xml; it stays as it is",
+                                       parametersFileUtf8()));
+                return;
+            }
             gf_logLine(fmt::format("{} failed to load, saved as 0.xml, written again with the current values",
                                    parametersFileUtf8()));
         }

@@ -391,5 +391,15 @@ TEST_F(ClosingDownThreads, TheResetPutsEveryRunValueBack) {
     EXPECT_EQ(lastMessageWindow.load(), nullptr);
 }
 
+// A window close that lands while a restart resets the run must still end the program: the reset keeps it.
+TEST_F(ClosingDownThreads, TheResetKeepsACloseThatCameDuringIt) {
+    gf_setExitReason(ExitReason::SIMCONNECT_ERROR, 9);
+    gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
+    lf_resetForRestart();
+    EXPECT_TRUE(userStopped.load());
+    EXPECT_TRUE(runStopping.load());
+    resetExitReasonForRestart();
+}
+
 } // namespace
 } // namespace zeph

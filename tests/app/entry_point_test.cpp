@@ -247,6 +247,21 @@ TEST_F(InitInstance, DamagedParametersFileIsKeptAsGenerationZeroAndRemoved) {
     }
 }
 
+TEST_F(InitInstance, DamagedParametersFileThatCannotBeKeptAsideStays) {
+    freshStart();
+    test::writeNotWellFormedFile(parametersFile());
+    const std::string old = test::readFileBytes(parametersFile());
+    fs::create_directory(appDataDir() / "parameters0.xml");
+    const std::size_t before = logSize();
+    registerMainWindowClass();
+    ASSERT_TRUE(initInstance(title));
+    EXPECT_EQ(test::readFileBytes(parametersFile()), old) << "the user's only copy is never removed";
+    const auto lines = logSince(before);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), " --> could not be saved as 0.xml, file kept"), lines.end());
+    EXPECT_EQ(mainWindowRect(), Rect::fromSize(400, 20, 880, 476));
+    fs::remove(appDataDir() / "parameters0.xml");
+}
+
 TEST_F(InitInstance, StoredPositionAtAnEndOfItsRangeGivesWayToTheDefault) {
     struct Case {
         const char* storedX;

@@ -54,6 +54,7 @@ void RunThreadsFixture::closeAndForget() {
     stopSimClientThread();
     stopReaderThreads();
     lf_resetForRestart();
+    resetExitReasonForRestart(); // the restart's reset keeps the close; the next test starts without it
     restartPending.store(false);
 }
 

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include "support/log_fixture.h"
@@ -126,6 +128,30 @@ TEST(ShellOpen, DoesNotWaitForTheOpener) {
     EXPECT_TRUE(hasNoChildren());
     test::writeFileBytes(release, "");
     EXPECT_TRUE(waitForFile(finished).has_value());
+}
+
+// The program blocks SIGINT and SIGTERM in all its threads; the opener must start with nothing blocked, or
+// neither it nor a file manager it becomes could be stopped. bash keeps the mask it is started with.
+TEST(ShellOpen, TheOpenerStartsWithNoSignalBlocked) {
+    if (!fs::exists("/bin/bash")) {
+        GTEST_SKIP() << "no /bin/bash";
+    }
+    TempDir bin;
+    fs::path out = bin / "mask.txt";
+    writeScript(bin / "xdg-open",
+                "#!/bin/bash\nwhile read -r key value; do [ \"$key\" = SigBlk: ] && echo -n \"$value\" > '" +
+                    out.string() + "'; done < /proc/$$/status\n");
+    ScopedEnv env("PATH", bin.path().string());
+    sigset_t close;
+    sigemptyset(&close);
+    sigaddset(&close, SIGINT);
+    sigaddset(&close, SIGTERM);
+    sigset_t before;
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &close, &before), 0);
+    const bool started = shellOpen(bin.path());
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(waitForFile(out), "0000000000000000");
 }
 
 TEST(ShellOpen, ArgumentIsNeverTakenForAnOption) {

@@ -280,45 +280,60 @@ TEST_F(ParametersTest, DamagedFileIsKeptAsideAndNoValueIsLost) {
     struct Case {
         const char* name;
         std::function<void(const std::filesystem::path&)> damage;
-        bool copyable;
+        bool keptAside; // else the copy fails and the damaged file must stay as it is
+    };
+    const auto blockedGeneration = [this](const auto& f) {
+        test::writeNotWellFormedFile(f);
+        std::filesystem::create_directory(generationFile());
     };
     const std::vector<Case> cases = {
         {"not well-formed", test::writeNotWellFormedFile, true},
         {"empty", test::writeEmptyFile, true},
         {"binary", [](const auto& f) { test::writeFileBytes(f, std::string("\0\xff\xfe<", 4)); }, true},
         {"folder in its place", test::makeFolderInPlaceOf, false},
+        {"a folder in the place of 0.xml", blockedGeneration, false},
+    };
+    const auto prepare = [&](const Case& item) {
+        std::filesystem::remove_all(file());
+        std::filesystem::remove_all(generationFile());
+        item.damage(file());
+        return std::filesystem::is_regular_file(file()) ? test::readFileBytes(file()) : "";
+    };
+    const std::string notKeptAside = "==> " + parametersFileUtf8() + " failed to load and could not be saved as "
+                                     "0.xml; it stays as it is";
+    const auto expectKept = [&](const std::string& oldBytes, const std::string& line) {
+        EXPECT_EQ(std::filesystem::is_regular_file(file()) ? test::readFileBytes(file()) : "", oldBytes);
+        EXPECT_TRUE(test::contains(logSinceMark(), line));
     };
     for (const auto& item : cases) {
         SCOPED_TRACE(item.name);
         // A per-key save writes every value in memory, with its own key even when no registry holds it.
-        std::filesystem::remove_all(file());
-        std::filesystem::remove(generationFile());
-        item.damage(file());
-        const std::string oldBytes = item.copyable ? test::readFileBytes(file()) : "";
+        std::string oldBytes = prepare(item);
         RANGE.setValue(65);
         markLog();
         parking_percentage.set(45);
-        const ElementList elements = fileElements(file());
-        if (item.copyable) {
+        if (item.keptAside) {
+            const ElementList elements = fileElements(file());
             EXPECT_EQ(test::readFileBytes(generationFile()), oldBytes);
             EXPECT_EQ(elements.size(), 66U);
             EXPECT_EQ(valuesOf(elements, "RANGE"), std::vector<std::string>{"65"});
             EXPECT_EQ(valuesOf(elements, "parking_percentage"), std::vector<std::string>{"45"});
         } else {
-            EXPECT_TRUE(elements.empty());
-            EXPECT_TRUE(test::contains(logSinceMark(), "==> saving: " + parametersFileUtf8() + " failed"));
+            expectKept(oldBytes, notKeptAside);
         }
 
         // A read during a run replaces it with defaults, again after keeping a copy.
-        std::filesystem::remove_all(file());
-        std::filesystem::remove(generationFile());
-        item.damage(file());
+        oldBytes = prepare(item);
+        markLog();
         EXPECT_TRUE(gf_readParameters());
-        if (item.copyable) {
+        if (item.keptAside) {
             EXPECT_EQ(test::readFileBytes(generationFile()), oldBytes);
             EXPECT_EQ(fileElements(file()).size(), 65U);
+        } else {
+            expectKept(oldBytes, notKeptAside + ", default values are used");
         }
         std::filesystem::remove_all(file());
+        std::filesystem::remove_all(generationFile());
     }
 }
 

@@ -1,5 +1,9 @@
 // The user aircraft: the wait for it, its records and texts, its stand and the park-airport file. Most tests
 // play the client thread on the test thread; the suites ending in Threads run the real client thread.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -350,6 +354,54 @@ TEST_F(UserAircraftTest, StandOfTheUserIsShownAndReservedAtRest) {
         EXPECT_EQ(mainWindowState.displayTexts().userStandText, c.shownStand);
         EXPECT_EQ(test::readFileBytes(myParkAirportsFile), c.fileAfter);
         EXPECT_EQ(exitReason.load(), c.reason);
+    }
+}
+
+// A Unix socket's file: it stays after its socket is closed, and opening it fails for root too.
+void leaveSocketFileAt(const fs::path& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string text = path.string();
+    ASSERT_LT(text.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, text.data(), text.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+}
+
+// Only a file that is not there may be started afresh: writing the one line over a file that is there but
+// cannot be read would lose every other park airport.
+TEST_F(UserAircraftTest, AParkAirportFileThatCannotBeReadIsLeftAlone) {
+    parkAt("EHAM");
+    fs::create_directories(myParkAirportsFile.parent_path());
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        bool needsNonRoot;
+    };
+    const Case cases[] = {
+        {"a socket file, which no one can open", [] { leaveSocketFileAt(myParkAirportsFile); }, false},
+        {"no read permission",
+         [] {
+             test::writeFileBytes(myParkAirportsFile, "EDDF,A1\nKJFK,B7\n");
+             fs::permissions(myParkAirportsFile, fs::perms::owner_write);
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.needsNonRoot && ::geteuid() == 0) {
+            continue; // root reads every file
+        }
+        c.prepare();
+        const auto before = fs::symlink_status(myParkAirportsFile);
+        {
+            const std::lock_guard lock(parkAirportListMutex);
+            EXPECT_FALSE(gf_writeMyParkAirports());
+        }
+        EXPECT_EQ(fs::symlink_status(myParkAirportsFile).type(), before.type()) << "the file was replaced";
+        fs::remove(myParkAirportsFile);
     }
 }
 
