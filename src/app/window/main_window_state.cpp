@@ -46,6 +46,7 @@ void MainWindowState::setReservedStand(std::string text, bool found) {
     {
         const std::lock_guard lock(displayMutex);
         texts_.reservedStandText = std::move(text);
+        texts_.reservedStandFound = found;
         reservedStandFound.store(found, std::memory_order_relaxed);
     }
     invalidateArea(countersArea);

@@ -49,6 +49,7 @@ struct DisplayTexts {
     std::string realTrafficVersionText; // top panel
     std::string userStandText;        // top panel
     std::string reservedStandText;    // counters area; the park airport's reserved stand, set with reservedStandFound
+    bool reservedStandFound = false;  // the colour of reservedStandText, copied with it so a paint sees them agree
 };
 
 class MainWindowState {

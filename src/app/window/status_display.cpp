@@ -255,7 +255,7 @@ void paintParkAirportLine(const DisplayTexts& texts, int y0) {
     }
     lf_drawText(fmt::format("qf: {}", texts.qualityFactorText), 430, y0, limeGreen);
     if (!texts.reservedStandText.empty()) {
-        const Rgb colour = state.reservedStandFound.load(relaxed) ? limeGreen : red;
+        const Rgb colour = texts.reservedStandFound ? limeGreen : red;
         lf_drawText(fmt::format("reserved stand: {}", texts.reservedStandText), 571, y0, colour);
     }
     lf_drawText(fmt::format("# updates: {:4}", state.learnedUpdates.load(relaxed)), 748, y0, limeGreen);

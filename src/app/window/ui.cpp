@@ -1,6 +1,7 @@
 #include "app/window/ui.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -17,7 +18,7 @@ std::atomic<UiBackend*> currentBackend{nullptr};
 
 } // namespace
 
-UiKind pickUiKind(const char* corvaneUi, const char* display) {
+UiKind pickUiKind(const char* corvaneUi, const char* display, bool (*displayOpens)()) {
     const std::string_view choice = corvaneUi != nullptr ? corvaneUi : "";
     if (choice == "fltk") {
         return UiKind::Fltk;
@@ -25,7 +26,14 @@ UiKind pickUiKind(const char* corvaneUi, const char* display) {
     if (choice == "headless") {
         return UiKind::Headless;
     }
-    return (display != nullptr && *display != '\0') ? UiKind::Fltk : UiKind::Headless;
+    if (display == nullptr || *display == '\0') {
+        return UiKind::Headless;
+    }
+    if (!displayOpens()) {
+        std::fprintf(stderr, "DISPLAY %s does not answer, running without a window\n", display);
+        return UiKind::Headless;
+    }
+    return UiKind::Fltk;
 }
 
 UiBackend& uiInit() {
@@ -33,7 +41,7 @@ UiBackend& uiInit() {
     static std::unique_ptr<UiBackend> backend;
     static std::once_flag once;
     std::call_once(once, [] {
-        const UiKind kind = pickUiKind(std::getenv("CORVANE_UI"), std::getenv("DISPLAY"));
+        const UiKind kind = pickUiKind(std::getenv("CORVANE_UI"), std::getenv("DISPLAY"), canOpenDisplay);
         backend = kind == UiKind::Fltk ? makeFltkBackend() : makeHeadlessBackend();
         currentBackend = backend.get();
     });

@@ -186,8 +186,12 @@ public:
 
 enum class UiKind { Fltk, Headless };
 
-// CORVANE_UI=fltk or headless decides; otherwise FLTK when DISPLAY is not empty, else headless.
-UiKind pickUiKind(const char* corvaneUi, const char* display);
+// CORVANE_UI=fltk or headless decides; otherwise FLTK when DISPLAY is not empty and displayOpens() says the
+// X server answers, else headless (a stale DISPLAY would make the toolkit end the process).
+UiKind pickUiKind(const char* corvaneUi, const char* display, bool (*displayOpens)());
+
+// True when the X server of DISPLAY accepts a connection.
+bool canOpenDisplay();
 
 // Picks the backend from the environment once and returns it; later calls return the same one. Call it on
 // the thread that will run the message loop, before any other thread uses the layer.

@@ -745,6 +745,15 @@ FlControl* FltkUi::findControl(WindowHandle handle, ControlKind kind) const {
 
 } // namespace
 
+bool canOpenDisplay() {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return false;
+    }
+    XCloseDisplay(display);
+    return true;
+}
+
 std::unique_ptr<UiBackend> makeFltkBackend() {
     return std::make_unique<FltkUi>();
 }
