@@ -38,13 +38,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void flushLog() {
-    LogBlock block;
-    if (block.isOpen()) {
-        block.stream().flush();
-    }
-}
-
 void postToMainWindow(unsigned message) {
     const WindowHandle window = mainWindowState.mainWindow.load();
     if (window != nullptr) {
@@ -156,7 +149,7 @@ void closeDown() {
     gf_printNoMatchList();
     decideRestart();
     postToMainWindow(restartPending.load() ? startRunMessage : saveAndQuitMessage);
-    flushLog();
+    gf_flushLog();
 }
 
 // What the window shows, back to its start.
@@ -224,7 +217,7 @@ void lf_closingDown() {
         gf_logText(text);
         restartPending.store(false);
         postToMainWindow(saveAndQuitMessage);
-        flushLog();
+        gf_flushLog();
     }
 }
 

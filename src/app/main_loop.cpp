@@ -52,10 +52,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool runIsStopping() { return runStopping.load() || userStopped.load(); }
-
-void invalidateTopPanel() { mainWindowState.invalidateArea(topPanelArea); }
-
 // The thread held from the previous run, if any, is stopped and joined first.
 void startSimClientThread() {
     stopSimClientThread();

@@ -50,13 +50,6 @@ bool movedFrom(double latitude, double longitude, double fromLatitude, double fr
            std::fabs(longitude - fromLongitude) >= moveThresholdDegrees;
 }
 
-void flushLog() {
-    LogBlock block;
-    if (block.isOpen()) {
-        block.stream().flush();
-    }
-}
-
 // An entry whose aircraft is no longer live is dropped; it counts as this second's entry.
 void checkOneCoupledAircraft() {
     if (coupleCheckList.empty() || liveAcTable.empty()) {
@@ -178,7 +171,7 @@ void renewalPhase() {
     if (!parkAirportRecord.code.empty() && !standList.empty()) {
         lf_parkingAdjustments();
     }
-    flushLog();
+    gf_flushLog();
     staticRenewNow.store(false);
 }
 
@@ -286,7 +279,7 @@ void lf_every15Seconds(int /*seconds*/) {
     if (s % 60 == 0) {
         everyMinute(s);
     }
-    flushLog();
+    gf_flushLog();
 }
 
 } // namespace zeph

@@ -49,17 +49,6 @@ namespace {
 constexpr std::string_view noInstallPathText =
     "No P3D install path detected. Type the full Install Path above, then press Enter";
 
-bool runIsStopping() { return runStopping.load() || userStopped.load(); }
-
-void flushLog() {
-    LogBlock block;
-    if (block.isOpen()) {
-        block.stream().flush();
-    }
-}
-
-void invalidateTopPanel() { mainWindowState.invalidateArea(topPanelArea); }
-
 bool anyFolderSet() {
     const auto isSet = [](const StringParameter& folder) { return !folder.get().empty(); };
     return std::any_of(lfolder.begin(), lfolder.end(), isSet) ||
@@ -120,7 +109,7 @@ void prepareMainLoop() {
 void runUntilTheEnd() {
     requireProgramFolder();
     lf_startUp();
-    flushLog();
+    gf_flushLog();
     lf_checkStockAirportsPath();
     maxScanTasks.store(std::max(1, static_cast<int>(std::thread::hardware_concurrency())));
     runningScanTasks.exchange(0);
@@ -168,14 +157,14 @@ void lf_startThread(std::stop_token /*stop*/) {
         gf_setErrorStatus("Unknown exception");
         recordSystemError();
     }
-    flushLog();
+    gf_flushLog();
     lf_closingDown();
 }
 
 void lf_startUp() {
     gf_initParameters();
     invalidateTopPanel();
-    flushLog();
+    gf_flushLog();
     lf_initControlsFromParameters();
     lf_dataFolderHousekeeping();
     if (!restartPending.load() && !gf_checkVersions()) {

@@ -26,10 +26,6 @@ void requestRepaint(MainWindowState& state) {
     }
 }
 
-bool runIsStopping() {
-    return runStopping.load(std::memory_order_relaxed) || userStopped.load(std::memory_order_relaxed);
-}
-
 } // namespace
 
 // The log is written while statusMutex is held, so that the log's order of status texts is the order in which

@@ -11,9 +11,6 @@ namespace {
 constexpr double kEarthDiameterNm = 6875.493541569878;
 // Feet to radians of arc on the same sphere (a nautical mile of 6076.11549 feet).
 constexpr double kRadiansPerFoot = 4.787404208238998e-8;
-constexpr double kDegToRad = 0.017453292519943295;
-constexpr double kRadToDeg = 57.29577951308232;
-constexpr double kTwoPi = 6.283185307179586;
 
 double square(double x) { return x * x; }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 namespace zeph {
 
 // A position in degrees, north and east positive.
@@ -7,6 +9,15 @@ struct GeoPoint {
     double lat = 0.0;
     double lon = 0.0;
 };
+
+inline constexpr double kDegToRad = 0.017453292519943295;
+inline constexpr double kRadToDeg = 57.29577951308232;
+inline constexpr double kTwoPi = 6.283185307179586;
+
+// 0, 0 stands for "no position": a point within 0.0001 degrees of it in both latitude and longitude.
+inline bool isNearNullIsland(const GeoPoint& p) {
+    return std::fabs(p.lat) <= 0.0001 && std::fabs(p.lon) <= 0.0001;
+}
 
 // On a sphere where one minute of arc is one nautical mile. None of them allocates.
 double gf_greatCircleDistance(const GeoPoint& a, const GeoPoint& b);               // nautical miles

@@ -65,8 +65,15 @@ void lf_logContinuation(std::string_view text) { writeLine(continuationPrefix, t
 
 void lf_logAndFlush(std::string_view text) { writeLine({}, text, true); }
 
+void gf_flushLog() {
+    LogBlock block;
+    if (block.isOpen()) {
+        block.stream().flush();
+    }
+}
+
 void gf_logUnlessStopping(std::string_view text) {
-    if (runStopping.load() || userStopped.load()) {
+    if (runIsStopping()) {
         return;
     }
     gf_logText(text);

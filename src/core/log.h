@@ -32,6 +32,7 @@ void gf_logLine(std::string_view text);         // "==> " + text, flushed
 void gf_logText(std::string_view text);         // text, not flushed
 void lf_logContinuation(std::string_view text); // ten blanks + text, not flushed
 void lf_logAndFlush(std::string_view text);     // text, flushed
+void gf_flushLog();                             // what is written so far, to the file
 
 // gf_logText, except while a run is ending or the user has asked to stop (runStopping, userStopped).
 void gf_logUnlessStopping(std::string_view text);

@@ -48,17 +48,6 @@ constexpr auto replyLimitTime = 5s;
 TcpListener rtListener;
 TcpStream rtClient;
 
-bool stopAsked() { return runStopping.load() || userStopped.load(); }
-
-void flushLog() {
-    LogBlock block;
-    if (block.isOpen()) {
-        block.stream().flush();
-    }
-}
-
-void invalidateTopPanel() { mainWindowState.invalidateArea(topPanelArea); }
-
 [[noreturn]] void failSetUp(const std::string& text) {
     rtListener.close();
     socketLayerCleanup();
@@ -172,7 +161,7 @@ bool waitForClient() {
     std::optional<TcpStream> accepted;
     // Slices, so that closing the window or the simulator never leaves the run waiting for RealTraffic.
     while (!accepted) {
-        if (stopAsked() || !rtListener.isOpen()) {
+        if (runIsStopping() || !rtListener.isOpen()) {
             return false;
         }
         accepted = rtListener.acceptFor(acceptSlice);
@@ -192,7 +181,7 @@ std::string gf_receiveFromRT() {
     std::size_t count = 0;
     const Clock::time_point start = Clock::now();
     Clock::time_point lastByte = start;
-    while (!stopAsked()) {
+    while (!runIsStopping()) {
         const Clock::time_point now = Clock::now();
         if (now - start >= replyLimitTime) {
             return {};
@@ -226,7 +215,7 @@ std::string gf_receiveFromRT() {
             break;
         }
     }
-    if (stopAsked()) {
+    if (runIsStopping()) {
         return {};
     }
     return std::string(buffer.data(), count);
@@ -249,7 +238,7 @@ void lf_waitForRealTraffic() {
         return;
     }
     gf_setStatus(fmt::format("Waiting for RealTraffic to connect to {} ...", programId), true);
-    flushLog();
+    gf_flushLog();
     gf_resetReaders();
     if (waitForClient()) {
         sendDataPacket("Qs999=version\r\n");

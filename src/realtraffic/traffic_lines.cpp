@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "core/geodesy.h"
 #include "realtraffic/traffic_reader.h"
 #include "settings/parameter_table.h"
 #include "settings/range.h"
@@ -41,9 +42,6 @@ enum Field : std::size_t {
     kCategory = 28,
 };
 
-constexpr double kDegToRad = 0.017453292519943295;
-constexpr double kRadToDeg = 57.29577951308232;
-constexpr double kTwoPi = 6.283185307179586;
 // Hexids up to this one belong to static parked aircraft.
 constexpr std::uint32_t kLastStaticHexid = 10000;
 // Aircraft on the ground are taken only this near the park airport, nautical miles.
@@ -80,8 +78,7 @@ double namedNumber(std::string_view field, std::string_view name) {
 }
 
 bool positionOutOfRange(const GeoPoint& p) {
-    const bool nearNullIsland = std::abs(p.lat) <= 0.0001 && std::abs(p.lon) <= 0.0001;
-    return p.lat < -90.0 || p.lat > 90.0 || p.lon < -180.0 || p.lon > 180.0 || nearNullIsland;
+    return p.lat < -90.0 || p.lat > 90.0 || p.lon < -180.0 || p.lon > 180.0 || isNearNullIsland(p);
 }
 
 // The texts an aircraft keeps go into log lines, the simulator's callsigns and flight-plan XML; a control byte

@@ -29,10 +29,6 @@ namespace {
 // The wait for a datagram; it also bounds how long a reader takes to notice its stop flag.
 constexpr std::chrono::milliseconds kReceiveSlice{1000};
 
-bool runIsStopping() { return runStopping.load() || userStopped.load(); }
-
-void invalidateTopPanel() { mainWindowState.invalidateArea(topPanelArea); }
-
 std::string lastErrorText() { return gf_winsockErrorText(lastSocketError()); }
 
 void closeSocket(UdpReader& reader) {

@@ -31,18 +31,9 @@ bool mustStop(const std::stop_token& stop) {
     return stop.stop_requested() || runStopping.load() || userStopped.load();
 }
 
-void invalidateTopPanel() { mainWindowState.invalidateArea(topPanelArea); }
-
-void flushLog() {
-    LogBlock block;
-    if (block.isOpen()) {
-        block.stream().flush();
-    }
-}
-
 void showWaiting() {
     gf_setStatus(fmt::format("Waiting for Prepar3Dv{} ...", lf_simMajorVersion()), true);
-    flushLog();
+    gf_flushLog();
     invalidateTopPanel();
 }
 

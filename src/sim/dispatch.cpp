@@ -70,8 +70,6 @@ void pushSimResult(const SimResult& result) {
     simResultQueue.push_back(result);
 }
 
-void invalidateTopPanel() { mainWindowState.invalidateArea(topPanelArea); }
-
 // The run ends as NEW FLIGHT; the first recorded reason stays.
 void endRunAsNewFlight() { gf_setExitReason(ExitReason::NEW_FLIGHT, 30); }
 

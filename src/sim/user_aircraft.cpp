@@ -21,6 +21,7 @@
 #include "app/status_line.h"
 #include "app/window/main_window_state.h"
 #include "core/errors.h"
+#include "core/geodesy.h"
 #include "core/log.h"
 #include "core/run_flags.h"
 #include "realtraffic/rt_server.h"
@@ -65,16 +66,10 @@ constexpr std::int64_t kSecondsPerDay = 86400;
 
 static_assert(std::endian::native == std::endian::little, "the user record is copied as the wire has it");
 
-bool runIsStopping() { return runStopping.load() || userStopped.load(); }
-
 bool userAircraftKnown() {
     const std::lock_guard lock(userDataMutex);
     return userOnGroundKnown != 0 && isKnownPosition(userAcPosition);
 }
-
-bool knownPoint(const GeoPoint& point) { return std::fabs(point.lat) > 0.0001 || std::fabs(point.lon) > 0.0001; }
-
-void invalidateTopPanel() { mainWindowState.invalidateArea(topPanelArea); }
 
 // One request on the user object through the call port, under simConnectMutex; a failure is logged and
 // ends the run, outside the lock.
@@ -189,7 +184,7 @@ void handleModel(std::string model) {
 } // namespace
 
 bool isKnownPosition(const UserAcPosition& position) {
-    return std::fabs(position.latitude) > 0.0001 || std::fabs(position.longitude) > 0.0001;
+    return !isNearNullIsland(GeoPoint{position.latitude, position.longitude});
 }
 
 UserAircraftSnapshot userAircraftSnapshot() {
@@ -302,7 +297,7 @@ void lf_onUserPosition(const ScObjectData& reply) {
         simUserData = record;
         previous = std::exchange(previousUserPosition, position);
     }
-    if (knownPoint(previous) && knownPoint(position) && gf_greatCircleDistance(previous, position) > kTeleportNm) {
+    if (!isNearNullIsland(previous) && !isNearNullIsland(position) && gf_greatCircleDistance(previous, position) > kTeleportNm) {
         gf_logText("Teleport");
         gf_setExitReason(ExitReason::NEW_FLIGHT, 30);
     }

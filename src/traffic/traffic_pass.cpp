@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "core/geodesy.h"
 #include "core/log.h"
 #include "realtraffic/rt_server.h"
 #include "settings/parameter_table.h"
@@ -30,7 +31,6 @@ constexpr std::int64_t kCreationEvery = 50;
 constexpr std::int64_t kRangeEvery = 100;
 constexpr std::int64_t kRangeEveryInFlare = 20;
 constexpr float kWaitAboveFrameRate = 50.0F;
-constexpr double kDegreesPerRadian = 57.29577951308232;
 
 // Swaps the halves when the frame handler lets go at once. A busy lock at a low frame rate drops this pass's
 // positions rather than hold up the pass; above 50 frames per second the next frame comes soon enough to
@@ -63,9 +63,9 @@ AiCreateRequest creationRequestOf(const LiveAc& aircraft) {
     request.position.latitude = p.latitude;
     request.position.longitude = p.longitude;
     request.position.altitude = p.altitude;
-    request.position.pitch = p.pitch * kDegreesPerRadian;
-    request.position.bank = p.bank * kDegreesPerRadian;
-    request.position.heading = p.heading * kDegreesPerRadian;
+    request.position.pitch = p.pitch * kRadToDeg;
+    request.position.bank = p.bank * kRadToDeg;
+    request.position.heading = p.heading * kRadToDeg;
     request.position.onGround = (aircraft.stream.empty() || aircraft.stream.front().airborne != 0) ? 0U : 1U;
     request.position.airspeed = 0;
     request.callsign = aircraft.callsign;

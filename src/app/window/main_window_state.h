@@ -158,6 +158,9 @@ private:
 
 extern MainWindowState mainWindowState;
 
+// Repaints the top panel (simulator and RealTraffic blocks, user aircraft) after a state it shows changed.
+inline void invalidateTopPanel() { mainWindowState.invalidateArea(topPanelArea); }
+
 // True while static parking is being planned; read by the traffic engine and by the painting.
 inline std::atomic<bool> staticRenewalBusy{false};
 
