@@ -29,19 +29,6 @@ constexpr std::int64_t kHighestHpa = 1100;
 // hPa per hundredth of an inch of mercury: a value above the highest hPa is taken as inches x 100.
 constexpr double kHpaPerHundredthInch = 0.33865307;
 
-using LogWriter = void (*)(std::string_view);
-
-// Every line about a bad datagram goes through the reader's cap, so a flood cannot grow the log.
-void logInputError(QnhReader& reader, const std::string& line, LogWriter writer) {
-    const InputLogLimit::Admission admission = reader.errorLines().admit();
-    if (admission.heldBack) {
-        gf_logText(*admission.heldBack);
-    }
-    if (admission.write) {
-        writer(line);
-    }
-}
-
 std::int32_t fitInt(double value) {
     if (!(value >= -2147483648.0 && value < 2147483648.0)) {
         throw std::out_of_range(fmt::format("QNH {} does not fit an int", value));
@@ -92,15 +79,14 @@ std::optional<std::int64_t> readQnh(QnhReader& reader, const json& member, std::
         const auto& text = member.get_ref<const std::string&>();
         int value = 0;
         if (std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc{}) {
-            logInputError(reader,
-                          fmt::format("QNH string parse error: {} in {}", escapeOutsideBytes(text),
-                                      escapeOutsideBytes(datagram)),
-                          gf_logLine);
+            reader.logInputError(fmt::format("QNH string parse error: {} in {}", escapeOutsideBytes(text),
+                                             escapeOutsideBytes(datagram)),
+                                 gf_logLine);
             return std::nullopt;
         }
         return value;
     }
-    logInputError(reader, fmt::format("no QNH {}", escapeOutsideBytes(datagram)), gf_logText);
+    reader.logInputError(fmt::format("no QNH {}", escapeOutsideBytes(datagram)), gf_logText);
     return std::nullopt;
 }
 
@@ -114,7 +100,7 @@ void publish(QnhReader& reader, std::int32_t qnh) {
     mainWindowState.qnh.store(qnh);
     std::int32_t silent = 2;
     mainWindowState.qnhReaderState.compare_exchange_strong(silent, 1);
-    mainWindowState.invalidateArea(topPanelArea);
+    invalidateTopPanel();
 }
 
 } // namespace
@@ -129,15 +115,14 @@ void lf_onQnhDatagram(QnhReader& reader, std::string_view datagram) {
         // A null top level becomes an object here; any other non-object throws a type error.
         const json& member = value["QNH"];
         if (isEmptyValue(member)) {
-            logInputError(reader, fmt::format("no QNH {}", escapeOutsideBytes(datagram)), gf_logText);
+            reader.logInputError(fmt::format("no QNH {}", escapeOutsideBytes(datagram)), gf_logText);
             return;
         }
         if (const auto qnh = readQnh(reader, member, datagram)) {
             publish(reader, toHectopascals(*qnh));
         }
     } catch (const std::exception& e) {
-        logInputError(
-            reader,
+        reader.logInputError(
             fmt::format("Exception {}, in {}", escapeOutsideBytes(e.what()), escapeOutsideBytes(datagram)),
             gf_logText);
     }

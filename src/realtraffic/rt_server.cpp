@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
-#include <mutex>
 #include <span>
 #include <stdexcept>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "app/startup_thread.h"
 #include "app/status_line.h"
 #include "app/window/main_window_state.h"
+#include "core/geodesy.h"
 #include "core/log.h"
 #include "core/program.h"
 #include "core/run_flags.h"
@@ -38,7 +38,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr double radiansPerDegree = 0.017453292519943295;
 // A reply this long is not a version reply.
 constexpr std::size_t replyLimit = 16384;
 constexpr auto acceptSlice = 250ms;
@@ -108,11 +107,6 @@ void takeLiveTrafficOut() {
         }
     }
     std::erase_if(liveAcTable, [](const LiveAc& aircraft) { return aircraft.withdrawn != 0; });
-}
-
-UserAcPosition userPositionCopy() {
-    const std::lock_guard lock(userDataMutex);
-    return userAcPosition;
 }
 
 void reconnected() {
@@ -286,15 +280,15 @@ std::string lf_positionLine(const UserAcPosition& position) {
     // "{:.0f}" rounds to a whole number without a decimal point; "{}" is the shortest text that reads back.
     return fmt::format("Qs121={:.0f};{:.0f};{:.6f};{:.0f};{};{:.6f};{:.6f}\r\n", position.pitch * 100000.0,
                        position.bank * 100000.0, position.heading, position.altitude * 1000.0,
-                       position.groundVelocity * 1000.0, position.latitude * radiansPerDegree,
-                       position.longitude * radiansPerDegree);
+                       position.groundVelocity * 1000.0, position.latitude * kDegToRad,
+                       position.longitude * kDegToRad);
 }
 
 void lf_sendUserPosition() {
     if (!realTrafficOnThisPc.load()) {
         return;
     }
-    const UserAcPosition position = userPositionCopy();
+    const UserAcPosition position = userAircraftSnapshot().position;
     if (!isKnownPosition(position)) {
         return;
     }

@@ -42,8 +42,6 @@ enum Field : std::size_t {
     kCategory = 28,
 };
 
-// Hexids up to this one belong to static parked aircraft.
-constexpr std::uint32_t kLastStaticHexid = 10000;
 // Aircraft on the ground are taken only this near the park airport, nautical miles.
 constexpr double kGroundRangeNm = 5.0;
 constexpr std::size_t kLongestRegistration = 12;

@@ -20,7 +20,7 @@ TrafficReader::TrafficReader(InputLogLimit::Clock logClock) {
 
 void TrafficReader::onStopped() {
     mainWindowState.trafficReaderState.store(3);
-    mainWindowState.invalidateArea(topPanelArea);
+    invalidateTopPanel();
     gf_logText("Traffic Reader has stopped");
 }
 
@@ -100,13 +100,7 @@ void TrafficReader::clearSeenCallsigns() {
 }
 
 void TrafficReader::logLineError(std::string_view text) {
-    const auto admission = errorLines().admit();
-    if (admission.heldBack) {
-        gf_logText(*admission.heldBack);
-    }
-    if (admission.write) {
-        gf_logText("exception in processLineSub: " + escapeOutsideBytes(text));
-    }
+    logInputError("exception in processLineSub: " + escapeOutsideBytes(text), gf_logText);
 }
 
 } // namespace zeph

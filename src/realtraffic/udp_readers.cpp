@@ -43,13 +43,7 @@ void logOverrun(UdpReader& reader, std::int64_t length) {
     if (runIsStopping()) {
         return;
     }
-    const InputLogLimit::Admission admission = reader.errorLines().admit();
-    if (admission.heldBack) {
-        gf_logText(*admission.heldBack);
-    }
-    if (admission.write) {
-        gf_logText(fmt::format("buffer overrun: {} bytes", length));
-    }
+    reader.logInputError(fmt::format("buffer overrun: {} bytes", length), gf_logText);
 }
 
 // One datagram that fits the buffer: counted, then handed on unless it repeats the previous one while
@@ -110,6 +104,16 @@ void checkActivity(const ReaderWatch& watch) {
 }
 
 } // namespace
+
+void UdpReader::logInputError(std::string_view line, void (*writer)(std::string_view)) {
+    const InputLogLimit::Admission admission = errorLines_.admit();
+    if (admission.heldBack) {
+        gf_logText(*admission.heldBack);
+    }
+    if (admission.write) {
+        writer(line);
+    }
+}
 
 std::string UdpReader::boundAddress() const {
     const std::lock_guard lock(boundMutex_);

@@ -50,6 +50,9 @@ public:
     // The cap of this reader's error lines about outside input. Reader thread only; the thread renews it,
     // under the reader's name, each time it starts.
     InputLogLimit& errorLines() { return errorLines_; }
+    // Writes a line about bad outside input through that cap, after the count of lines it held back, with
+    // writer (gf_logText or gf_logLine). Reader thread only.
+    void logInputError(std::string_view line, void (*writer)(std::string_view));
 
     // --- the reader thread's own state ---
     UdpSocket socket;

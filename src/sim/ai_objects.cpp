@@ -191,8 +191,6 @@ void gf_queueAiCreation(const AiCreateRequest& request) {
 
 namespace {
 
-constexpr std::uint32_t kLastStaticHexid = 10000;
-
 // The request has left the add queues: it is withdrawn, or the record waits for its creation to be
 // reported and leaves then.
 void withdrawRequest(StaticAc& aircraft) {

@@ -36,8 +36,6 @@ using namespace simid;
 constexpr std::int32_t kFramesPerRateSample = 30;
 // Aircraft higher than this above the ground are not reported as traffic in range.
 constexpr double kMaxTrafficAgl = 2500.0;
-// A hexid of at most this belongs to a static aircraft.
-constexpr std::uint32_t kLastStaticHexid = 10000;
 
 // The block of an aircraft-in-range reply: AGL f64, ground altitude f64, on ground i64, ATC ID of 32.
 constexpr std::size_t kAcInRangeBlock = 56;

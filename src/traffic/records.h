@@ -12,6 +12,9 @@
 
 namespace zeph {
 
+// Hexids up to this one belong to static parked aircraft; live aircraft have higher ones.
+inline constexpr std::uint32_t kLastStaticHexid = 10000;
+
 // Where a record is in the simulator's life cycle.
 enum class AcState : std::uint32_t {
     buffer = 0,          // known, not in the simulator

@@ -435,7 +435,7 @@ void lf_refreshCounters() {
     }
     if (live != mainWindowState.liveCount.load(relaxed)) {
         mainWindowState.liveCount.store(live, relaxed);
-        mainWindowState.invalidateArea(topPanelArea);
+        invalidateTopPanel();
     }
     const auto parked = static_cast<std::uint64_t>(lf_countLiveForDisplay(true));
     const auto statics = static_cast<std::uint64_t>(lf_countStaticAc(1));
