@@ -28,7 +28,7 @@ constexpr std::int64_t kOpenRetryMs = 100;
 constexpr std::int64_t kDispatchPauseMs = 1;
 
 bool mustStop(const std::stop_token& stop) {
-    return stop.stop_requested() || runStopping.load() || userStopped.load();
+    return stop.stop_requested() || runIsStopping();
 }
 
 void showWaiting() {

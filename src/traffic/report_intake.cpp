@@ -43,15 +43,6 @@ bool refusedAtParkAirportAltitude(double altitude) {
     return altitude > 0.0 && altitude < 10000.0 && std::fabs(altitude - reference) <= 108.0;
 }
 
-LiveAc* findLiveAc(std::uint32_t hexid) {
-    for (LiveAc& aircraft : liveAcTable) {
-        if (aircraft.hexid == hexid) {
-            return &aircraft;
-        }
-    }
-    return nullptr;
-}
-
 bool knownUnderAnotherHexid(const FlightIdentity& identity) {
     for (const LiveAc& aircraft : liveAcTable) {
         if (aircraft.callsign == identity.callsign && aircraft.type == identity.type) {
@@ -142,7 +133,7 @@ void lf_processRtRecord(TrafficReport& report) {
         return;
     }
     // No reference into the live table outlives this call: the intake of a new aircraft appends to it.
-    if (LiveAc* known = findLiveAc(report.hexid)) {
+    if (LiveAc* known = gf_findLiveAc(report.hexid)) {
         applyToKnownAircraft(*known, report);
         return;
     }

@@ -81,9 +81,8 @@ void buildCreationRequest() {
     }
     const std::uint32_t hexid = acIdsToAdd.back();
     acIdsToAdd.pop_back();
-    const auto found = std::find_if(liveAcTable.begin(), liveAcTable.end(),
-                                    [hexid](const LiveAc& a) { return a.hexid == hexid; });
-    if (found == liveAcTable.end()) {
+    LiveAc* found = gf_findLiveAc(hexid);
+    if (found == nullptr) {
         return;
     }
     if (found->callsign.empty()) {

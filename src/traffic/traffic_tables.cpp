@@ -1,5 +1,7 @@
 #include "traffic/traffic_tables.h"
 
+#include <algorithm>
+
 #include "aircraft/no_match_list.h"
 #include "airports/park_airport_list.h"
 #include "airports/stands.h"
@@ -169,6 +171,12 @@ void lf_clearTrafficTables() {
     currentQnh.store(1013);
     currentWeekSlot.store(0);
     gf_clearNoMatchList();
+}
+
+LiveAc* gf_findLiveAc(std::uint32_t hexid) {
+    const auto found = std::find_if(liveAcTable.begin(), liveAcTable.end(),
+                                    [hexid](const LiveAc& aircraft) { return aircraft.hexid == hexid; });
+    return found != liveAcTable.end() ? &*found : nullptr;
 }
 
 } // namespace zeph

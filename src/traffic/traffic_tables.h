@@ -50,6 +50,9 @@ void lf_reserveTrafficTables();
 // tickCounter is kept.
 void lf_clearTrafficTables();
 
+// The live aircraft with this hexid, or null. Traffic thread only.
+LiveAc* gf_findLiveAc(std::uint32_t hexid);
+
 // The most reports the adding stack holds: 30 s of what the traffic pass takes (2 a pass). A flood from the
 // network must not eat the memory; reports beyond it are discarded and counted.
 inline constexpr std::size_t kAddingStackLimit = 6000;
