@@ -50,11 +50,6 @@ std::uint64_t loadU64(const std::uint8_t* at) {
 double loadF64(const std::uint8_t* at) { return std::bit_cast<double>(loadU64(at)); }
 std::int64_t loadI64(const std::uint8_t* at) { return std::bit_cast<std::int64_t>(loadU64(at)); }
 
-std::string fieldText(const std::uint8_t* at, std::size_t width) {
-    const std::uint8_t* end = std::find(at, at + width, std::uint8_t{0});
-    return std::string(reinterpret_cast<const char*>(at), static_cast<std::size_t>(end - at));
-}
-
 bool holds(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 void logTooShort(MessageBytes message) {

@@ -91,10 +91,7 @@ void logTooShort(const ScObjectData& reply) {
 
 // The text of a reply field: up to its first NUL, never beyond width or the reply's end.
 std::string textField(const ScObjectData& reply, std::size_t width) {
-    const std::size_t size = std::min(width, reply.data.size());
-    const auto* begin = reinterpret_cast<const char*>(reply.data.data());
-    const auto* end = static_cast<const char*>(std::memchr(begin, 0, size));
-    return std::string(begin, end != nullptr ? static_cast<std::size_t>(end - begin) : size);
+    return fieldText(reply.data.data(), std::min(width, reply.data.size()));
 }
 
 bool allFinite(const UserAcPosition& r) {

@@ -18,14 +18,12 @@ std::uint32_t fieldU32(MessageBytes message, std::size_t offset) {
     return loadU32(message.data() + offset);
 }
 
-// The text of a fixed-width field: up to its first NUL, or the whole width when it has none.
-std::string fieldText(MessageBytes message, std::size_t offset, std::size_t width) {
-    const auto* begin = message.data() + offset;
-    const auto* end = std::find(begin, begin + width, std::uint8_t{0});
-    return std::string(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(end - begin));
-}
-
 } // namespace
+
+std::string fieldText(const std::uint8_t* at, std::size_t width) {
+    const std::uint8_t* end = std::find(at, at + width, std::uint8_t{0});
+    return std::string(reinterpret_cast<const char*>(at), static_cast<std::size_t>(end - at));
+}
 
 std::optional<ScMessageHeader> readHeader(MessageBytes message) {
     if (!holds(message, scwire::kMessageHeaderSize)) {
@@ -47,7 +45,7 @@ std::optional<ScOpenReply> readOpen(MessageBytes message) {
     if (!holds(message, kBuildMinor + 4)) {
         return std::nullopt;
     }
-    return ScOpenReply{fieldText(message, kName, kNameWidth), fieldU32(message, kAppVersionMajor),
+    return ScOpenReply{fieldText(message.data() + kName, kNameWidth), fieldU32(message, kAppVersionMajor),
                        fieldU32(message, kAppVersionMinor), fieldU32(message, kBuildMajor),
                        fieldU32(message, kBuildMinor)};
 }

@@ -68,6 +68,9 @@ inline std::uint32_t loadU32(const std::uint8_t* at) {
            static_cast<std::uint32_t>(at[2]) << 16 | static_cast<std::uint32_t>(at[3]) << 24;
 }
 
+// The text of a fixed-width field: up to its first NUL, or the whole width when it has none.
+std::string fieldText(const std::uint8_t* at, std::size_t width);
+
 inline void storeU32(std::uint8_t* at, std::uint32_t value) {
     at[0] = static_cast<std::uint8_t>(value);
     at[1] = static_cast<std::uint8_t>(value >> 8);
