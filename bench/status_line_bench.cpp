@@ -12,11 +12,11 @@
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
 
-#include "app/status_line.h"
-#include "app/window/main_window_state.h"
 #include "app/window/status_display.h"
 #include "app/window/ui.h"
 #include "app/window/ui_headless.h"
+#include "state/main_window_state.h"
+#include "state/status_line.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "app/seam_trace.h"
+#include "state/seam_trace.h"
 #include "support/aircraft_fixture.h"
 #include "support/fake_simulator.h"
 #include "support/traffic_builders.h"

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "app/window/main_window_state.h"
 #include "realtraffic/qnh.h"
+#include "state/main_window_state.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/window/main_window_state.h"
 #include "realtraffic/rt_server.h"
+#include "state/main_window_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace zeph;

@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/exit_reason.h"
 #include "core/errors.h"
 #include "sim/dispatch.h"
 #include "sim/sim_link.h"
+#include "state/exit_reason.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     zeph::resetExitReasonForRestart();

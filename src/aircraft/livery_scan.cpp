@@ -1,15 +1,16 @@
 #include "aircraft/livery_scan.h"
 
-#include "app/seam_trace.h"
-#include "app/window/controls.h"
+#include "settings/control_sink.h"
 #include "settings/parameter_table.h"
+#include "state/seam_trace.h"
 
 namespace zeph {
 
 // Minimal stand-in until the livery scan lands.
 void gf_scanLiveries() {
     noteSeamCall("gf_scanLiveries");
-    gf_setCheckBox(SCAN_LIVERIES, false);
+    SCAN_LIVERIES.set(false);
+    controlSink().setCheck(SCAN_LIVERIES);
 }
 
 } // namespace zeph

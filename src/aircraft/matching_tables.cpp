@@ -1,6 +1,6 @@
 #include "aircraft/matching_tables.h"
 
-#include "app/seam_trace.h"
+#include "state/seam_trace.h"
 
 namespace zeph {
 

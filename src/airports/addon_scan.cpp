@@ -1,15 +1,16 @@
 #include "airports/addon_scan.h"
 
-#include "app/seam_trace.h"
-#include "app/window/controls.h"
+#include "settings/control_sink.h"
 #include "settings/parameter_table.h"
+#include "state/seam_trace.h"
 
 namespace zeph {
 
 // Minimal stand-in until the add-on airport scan lands.
 void gf_scanAddonAirports() {
     noteSeamCall("gf_scanAddonAirports");
-    gf_setCheckBox(SCAN_AIRPORTS, false);
+    SCAN_AIRPORTS.set(false);
+    controlSink().setCheck(SCAN_AIRPORTS);
 }
 
 } // namespace zeph

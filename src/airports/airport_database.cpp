@@ -1,6 +1,6 @@
 #include "airports/airport_database.h"
 
-#include "app/seam_trace.h"
+#include "state/seam_trace.h"
 
 namespace zeph {
 

@@ -10,12 +10,12 @@
 
 #include <fmt/format.h>
 
-#include "app/seam_trace.h"
 #include "core/atomic_file.h"
 #include "core/log.h"
 #include "core/strings.h"
 #include "core/text_files.h"
 #include "settings/data_tree.h"
+#include "state/seam_trace.h"
 
 namespace zeph {
 

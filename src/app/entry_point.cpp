@@ -13,14 +13,11 @@
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
-#include "app/exit_reason.h"
 #include "app/main_loop.h"
 #include "app/startup_thread.h"
-#include "app/status_line.h"
 #include "app/window/close_signals.h"
 #include "app/window/control_handlers.h"
 #include "app/window/controls.h"
-#include "app/window/main_window_state.h"
 #include "app/window/status_display.h"
 #include "core/clock.h"
 #include "core/generations.h"
@@ -34,6 +31,9 @@
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
 #include "settings/xml_parameters.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
+#include "state/status_line.h"
 
 namespace zeph {
 
@@ -70,15 +70,20 @@ public:
     HookScope() {
         setStatusSink(&statusLineSink());
         setControlSink(&windowControlSink());
+        previousPort_ = setWindowPort(&mainWindowPort());
         setTrafficClockSource(&realTrafficClockSource());
     }
     ~HookScope() {
         setTrafficClockSource(nullptr);
+        setWindowPort(previousPort_);
         setControlSink(nullptr);
         setStatusSink(nullptr);
     }
     HookScope(const HookScope&) = delete;
     HookScope& operator=(const HookScope&) = delete;
+
+private:
+    WindowPort* previousPort_ = nullptr;
 };
 
 // After the loop: a run that still goes (the window was destroyed by something else, or a signal ended the

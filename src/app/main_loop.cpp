@@ -11,7 +11,6 @@
 #include "app/startup_thread.h"
 #include "app/window/control_handlers.h"
 #include "app/window/controls.h"
-#include "app/window/main_window_state.h"
 #include "core/log.h"
 #include "core/run_flags.h"
 #include "core/time_text.h"
@@ -23,6 +22,7 @@
 #include "settings/parameter_table.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
+#include "state/main_window_state.h"
 #include "traffic/making_way.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/traffic_pass.h"
@@ -34,19 +34,9 @@ std::jthread simClientThread;
 std::jthread qnhReaderThread;
 std::jthread trafficReaderThread;
 
-std::atomic<bool> oneSecondPending{false};
-std::atomic<std::int32_t> secondsCounter{0};
-std::atomic<std::uint64_t> currentWeekSlot{0};
-std::atomic<std::int32_t> renewalCountdown{20};
 bool flightNotRunning = false;
 std::int32_t notRunningCountdown = 100;
 bool staticRenewalStarted = false;
-std::atomic<bool> rereadRequest{false};
-std::atomic<bool> flushStaticRequest{false};
-std::atomic<bool> callsignListRequest{false};
-std::atomic<bool> blockingChanged{false};
-std::atomic<bool> matchingDepthRaised{false};
-std::atomic<bool> staticRenewNow{false};
 
 namespace {
 
@@ -166,18 +156,6 @@ void fiveSecondBeat(std::int32_t s) {
 }
 
 } // namespace
-
-std::uint64_t packWeekSlot(std::pair<int, int> dayAndHalfHour) {
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(dayAndHalfHour.first)) << 32U) |
-           static_cast<std::uint32_t>(dayAndHalfHour.second);
-}
-
-std::pair<int, int> unpackWeekSlot(std::uint64_t slot) {
-    return {static_cast<int>(static_cast<std::uint32_t>(slot >> 32U)),
-            static_cast<int>(static_cast<std::uint32_t>(slot & 0xFFFFFFFFU))};
-}
-
-void lf_refreshWeekSlot() { currentWeekSlot.exchange(packWeekSlot(gf_trafficDayAndHalfHour())); }
 
 void stopSimClientThread() {
     if (simClientThread.joinable()) {

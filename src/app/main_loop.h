@@ -2,7 +2,8 @@
 #include <atomic>
 #include <cstdint>
 #include <thread>
-#include <utility>
+
+#include "state/run_state.h"
 
 // The heart of a run, on the start-up thread, which from here on is the traffic thread: it brings the
 // simulator link and the RealTraffic link up in a fixed order, waits for the first traffic, and then makes a
@@ -17,33 +18,10 @@ extern std::jthread simClientThread;
 extern std::jthread qnhReaderThread;
 extern std::jthread trafficReaderThread;
 
-// Set by the simulator link at each answer to its once-a-second request; taken by a pass.
-extern std::atomic<bool> oneSecondPending;
-// One-second events of a running flight since the loop started; back to 0 at each multiple of 86,400.
-extern std::atomic<std::int32_t> secondsCounter;
-// Weekday and half-hour slot of the traffic clock, packed by packWeekSlot.
-extern std::atomic<std::uint64_t> currentWeekSlot;
-// Minutes to the next automatic static-parking renewal; the park-airport check and "Now" set it to 20.
-extern std::atomic<std::int32_t> renewalCountdown;
-
 // The traffic thread's own state of the flight.
 extern bool flightNotRunning;            // from the first pass without a running flight to the next event
 extern std::int32_t notRunningCountdown; // passes counted down while no flight runs
 extern bool staticRenewalStarted;        // the first phase of a renewal is done
-
-// The window's requests, served by the seconds schedule (atomic exchanges).
-extern std::atomic<bool> rereadRequest;
-extern std::atomic<bool> flushStaticRequest;
-extern std::atomic<bool> callsignListRequest;
-extern std::atomic<bool> blockingChanged;
-extern std::atomic<bool> matchingDepthRaised;
-extern std::atomic<bool> staticRenewNow;
-
-// Weekday (1..7, Monday 1) in the high 32 bits, half-hour slot (0..47) in the low ones; -1 stays -1.
-std::uint64_t packWeekSlot(std::pair<int, int> dayAndHalfHour);
-std::pair<int, int> unpackWeekSlot(std::uint64_t slot);
-// currentWeekSlot from one reading of the traffic clock.
-void lf_refreshWeekSlot();
 
 // Runs the loop; returns when the run ends or cannot start. The result is not used.
 bool lf_mainLoop();

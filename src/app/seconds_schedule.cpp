@@ -7,13 +7,10 @@
 #include <fmt/format.h>
 
 #include "aircraft/no_match_list.h"
-#include "airports/park_airport_file.h"
 #include "airports/stands.h"
 #include "app/main_loop.h"
-#include "app/status_line.h"
 #include "app/window/control_handlers.h"
 #include "app/window/controls.h"
-#include "app/window/main_window_state.h"
 #include "app/window/status_display.h"
 #include "core/geodesy.h"
 #include "core/log.h"
@@ -27,6 +24,8 @@
 #include "sim/livery_memory.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
+#include "state/main_window_state.h"
+#include "state/status_line.h"
 #include "traffic/live_table_services.h"
 #include "traffic/making_way.h"
 #include "traffic/park_airport_status.h"

@@ -16,12 +16,9 @@
 #include "airports/park_airport_list.h"
 #include "app/closing_down.h"
 #include "app/entry_point.h"
-#include "app/exit_reason.h"
 #include "app/main_loop.h"
-#include "app/status_line.h"
 #include "app/window/controls.h"
 #include "app/window/edit_controls.h"
-#include "app/window/main_window_state.h"
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/log.h"
@@ -30,17 +27,19 @@
 #include "core/scan_throttle.h"
 #include "core/sim_install.h"
 #include "core/text_convert.h"
+#include "realtraffic/udp_readers.h"
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
 #include "settings/parameters_file.h"
 #include "sim/flight_plans.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
+#include "state/status_line.h"
 #include "update/version_check.h"
 
 namespace zeph {
 
 std::atomic<bool> dataFilesRead{false};
-std::atomic<bool> realTrafficOnThisPc{false};
-std::filesystem::path stockAirportsPath;
 
 namespace fs = std::filesystem;
 
@@ -247,6 +246,13 @@ void lf_dataFolderHousekeeping() {
         if (fs::exists(file)) {
             fs::remove(file);
         }
+    }
+}
+
+void lf_stopIfProduction() {
+    if (productionMode.load()) {
+        exitCode.store(0);
+        gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
     }
 }
 

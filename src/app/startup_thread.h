@@ -14,11 +14,6 @@ namespace zeph {
 // Set the first time the aircraft database is read, whether or not the read succeeded; later runs of the
 // process do not read it again.
 extern std::atomic<bool> dataFilesRead;
-// RealTraffic's program file lies on this PC; set by every run.
-extern std::atomic<bool> realTrafficOnThisPc;
-// SIM_INSTALL_PATH / "Scenery", for the add-on airport scan; empty when the install path is not known.
-// Written by the start-up thread only, before the scans, and emptied by the reset before a restart.
-extern std::filesystem::path stockAirportsPath;
 
 // The run. Ends with the closing down, which posts Msg::App + 1 (restart) or Msg::App + 2 (quit).
 void lf_startThread(std::stop_token stop);
@@ -33,6 +28,9 @@ void lf_detectP3D();
 
 // Sets stockAirportsPath and says so when it does not exist.
 void lf_checkStockAirportsPath();
+
+// In production mode the run ends after its start: exit code 0, USER CLOSED SIM.
+void lf_stopIfProduction();
 
 // Creates the eleven working folders and removes the two stale AIG-regcodes files.
 void lf_dataFolderHousekeeping();

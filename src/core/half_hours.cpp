@@ -172,4 +172,14 @@ std::optional<std::string> gf_bitset2hours(const HalfHourSet& slots) {
     return list;
 }
 
+std::uint64_t packWeekSlot(std::pair<int, int> dayAndHalfHour) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(dayAndHalfHour.first)) << 32U) |
+           static_cast<std::uint32_t>(dayAndHalfHour.second);
+}
+
+std::pair<int, int> unpackWeekSlot(std::uint64_t slot) {
+    return {static_cast<int>(static_cast<std::uint32_t>(slot >> 32U)),
+            static_cast<int>(static_cast<std::uint32_t>(slot & 0xFFFFFFFFU))};
+}
+
 } // namespace zeph

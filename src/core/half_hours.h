@@ -1,8 +1,10 @@
 #pragma once
 #include <bitset>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace zeph {
 
@@ -15,5 +17,9 @@ HalfHourSet gf_hours2bitset(std::string_view text);
 
 // "n" or "a:b" for a run of slots, the comma list of its slots for a set with gaps, no value when empty.
 std::optional<std::string> gf_bitset2hours(const HalfHourSet& slots);
+
+// Weekday (1..7, Monday 1) in the high 32 bits, half-hour slot (0..47) in the low ones; -1 stays -1.
+std::uint64_t packWeekSlot(std::pair<int, int> dayAndHalfHour);
+std::pair<int, int> unpackWeekSlot(std::uint64_t slot);
 
 } // namespace zeph

@@ -13,8 +13,8 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
-#include "app/window/main_window_state.h"
 #include "core/log.h"
+#include "state/main_window_state.h"
 
 namespace zeph {
 

@@ -10,10 +10,6 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
-#include "app/exit_reason.h"
-#include "app/startup_thread.h"
-#include "app/status_line.h"
-#include "app/window/main_window_state.h"
 #include "core/geodesy.h"
 #include "core/log.h"
 #include "core/program.h"
@@ -25,6 +21,9 @@
 #include "realtraffic/udp_readers.h"
 #include "realtraffic/winsock_errors.h"
 #include "sim/ai_objects.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
+#include "state/status_line.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {

@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "app/window/main_window_state.h"
 #include "core/log.h"
 #include "realtraffic/traffic_lines.h"
+#include "state/main_window_state.h"
 
 namespace zeph {
 

@@ -6,20 +6,20 @@
 
 #include <fmt/format.h>
 
-#include "app/exit_reason.h"
-#include "app/seam_trace.h"
-#include "app/startup_thread.h"
-#include "app/window/main_window_state.h"
 #include "core/log.h"
 #include "core/run_flags.h"
 #include "realtraffic/qnh.h"
 #include "realtraffic/traffic_reader.h"
 #include "realtraffic/winsock_errors.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
+#include "state/seam_trace.h"
 
 namespace zeph {
 
 TrafficReader trafficReader;
 QnhReader qnhReader;
+std::atomic<bool> realTrafficOnThisPc{false};
 std::atomic<bool> trafficReaderLive{true};
 std::atomic<bool> qnhReaderLive{true};
 RealTrafficUdpPorts realTrafficUdpPorts;

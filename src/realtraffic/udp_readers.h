@@ -75,6 +75,10 @@ class QnhReader;
 extern TrafficReader trafficReader;
 extern QnhReader qnhReader;
 
+// RealTraffic's program file lies on this PC: the readers then listen on 127.0.0.1 only, and the TCP server
+// waits for RealTraffic. Set by the start-up thread at every run.
+extern std::atomic<bool> realTrafficOnThisPc;
+
 // True while the watchdog shows the reader as receiving.
 extern std::atomic<bool> trafficReaderLive;
 extern std::atomic<bool> qnhReaderLive;

@@ -8,13 +8,13 @@
 #include <fmt/format.h>
 
 #include "airports/stands.h"
-#include "app/status_line.h"
 #include "core/log.h"
 #include "core/time_text.h"
 #include "sim/sim_ids.h"
 #include "sim/sim_link.h"
 #include "sim/simconnect/calls.h"
 #include "sim/user_aircraft.h"
+#include "state/status_line.h"
 #include "traffic/flight_texts.h"
 #include "traffic/traffic_tables.h"
 

@@ -4,8 +4,6 @@
 
 #include <fmt/format.h>
 
-#include "app/status_line.h"
-#include "app/window/main_window_state.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/program.h"
@@ -17,6 +15,8 @@
 #include "sim/sim_link.h"
 #include "sim/simconnect/calls.h"
 #include "sim/user_aircraft.h"
+#include "state/main_window_state.h"
+#include "state/status_line.h"
 
 // The "SimClient" thread: the whole conversation with the simulator runs here.
 

@@ -10,10 +10,6 @@
 
 #include <fmt/format.h>
 
-#include "app/exit_reason.h"
-#include "app/status_line.h"
-#include "app/window/controls.h"
-#include "app/window/main_window_state.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/program.h"
@@ -25,6 +21,10 @@
 #include "sim/simconnect/calls.h"
 #include "sim/simconnect/wire.h"
 #include "sim/user_aircraft.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
+#include "state/status_line.h"
+#include "state/window_port.h"
 
 namespace zeph {
 

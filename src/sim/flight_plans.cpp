@@ -7,9 +7,9 @@
 
 #include <fmt/format.h>
 
-#include "app/seam_trace.h"
 #include "core/log.h"
 #include "settings/data_tree.h"
+#include "state/seam_trace.h"
 #include "traffic/records.h"
 
 namespace zeph {

@@ -2,10 +2,10 @@
 
 #include <fmt/format.h>
 
-#include "app/status_line.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/run_flags.h"
+#include "state/status_line.h"
 #include "traffic/records.h"
 
 namespace zeph {

@@ -5,8 +5,6 @@
 
 #include <fmt/format.h>
 
-#include "app/exit_reason.h"
-#include "app/status_line.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/program.h"
@@ -15,6 +13,8 @@
 #include "settings/parameter_table.h"
 #include "sim/simconnect/calls.h"
 #include "sim/user_aircraft.h"
+#include "state/exit_reason.h"
+#include "state/status_line.h"
 
 namespace zeph {
 

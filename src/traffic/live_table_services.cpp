@@ -7,14 +7,14 @@
 #include <utility>
 #include <vector>
 
-#include "app/main_loop.h"
-#include "app/window/controls.h"
-#include "app/window/main_window_state.h"
-#include "app/window/ui.h"
 #include "core/geodesy.h"
+#include "core/half_hours.h"
 #include "settings/parameter_table.h"
 #include "sim/ai_objects.h"
 #include "sim/user_aircraft.h"
+#include "state/main_window_state.h"
+#include "state/run_state.h"
+#include "state/window_port.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {
@@ -25,22 +25,6 @@ namespace {
 constexpr double farthestMargin = 0.1;
 constexpr std::int64_t halfHoursPerDay = 48;
 constexpr std::int64_t halfHoursPerWeek = 7 * halfHoursPerDay;
-
-// The window layer offers only enabling to the engine; disabling goes the same way, by id in the main
-// window, so it is safe on any thread. Nothing happens before the window exists.
-void setControlEnabled(const ParameterControl& control, bool enabled) {
-    if (enabled) {
-        gf_enableControl(control);
-        return;
-    }
-    const WindowHandle window = mainWindowState.mainWindow.load();
-    if (window == nullptr) {
-        return;
-    }
-    if (const WindowHandle handle = ui().controlById(window, control.controlId)) {
-        ui().enable(handle, false);
-    }
-}
 
 bool isActiveParked(const LiveAc& aircraft) {
     return aircraft.state == AcState::active && aircraft.phase == AcPhase::parked;
@@ -117,8 +101,8 @@ void lf_resetCallsignList() {
         *callsignList = {std::string()};
     }
     gf_fillCallsignCombo();
-    setControlEnabled(CALLSIGN_2_OBJECTID, false);
-    setControlEnabled(blockButton, false);
+    windowPort().enableControl(CALLSIGN_2_OBJECTID, false);
+    windowPort().enableControl(blockButton, false);
 }
 
 int lf_refreshCallsignList() {
@@ -138,9 +122,9 @@ int lf_refreshCallsignList() {
         *callsignList = std::move(callsigns);
     }
     gf_fillCallsignCombo();
-    setControlEnabled(CALLSIGN_2_OBJECTID, filled);
-    setControlEnabled(blockButton, filled);
-    setControlEnabled(unblockButton, false);
+    windowPort().enableControl(CALLSIGN_2_OBJECTID, filled);
+    windowPort().enableControl(blockButton, filled);
+    windowPort().enableControl(unblockButton, false);
     return filled ? 1 : 0;
 }
 

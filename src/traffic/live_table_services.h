@@ -18,7 +18,7 @@ std::int64_t lf_countLiveForDisplay(bool withParkedHours);
 
 // The callsign list becomes one empty entry, the selected callsign empty; the combo is refilled and the
 // combo and "Block" are disabled. Any thread: the list is written under its mutex and the controls are
-// reached through the window layer.
+// reached through the window port.
 void lf_resetCallsignList();
 
 // The callsign list becomes the callsigns of the active live aircraft that are not parked, in byte order;

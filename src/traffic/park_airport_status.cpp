@@ -5,7 +5,7 @@
 #include <fmt/format.h>
 
 #include "airports/park_airport_list.h"
-#include "app/seam_trace.h"
+#include "state/seam_trace.h"
 
 namespace zeph {
 

@@ -2,8 +2,8 @@
 
 #include <mutex>
 
-#include "app/seam_trace.h"
 #include "sim/sim_link.h"
+#include "state/seam_trace.h"
 
 namespace zeph {
 

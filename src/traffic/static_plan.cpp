@@ -1,6 +1,6 @@
 #include "traffic/static_plan.h"
 
-#include "app/seam_trace.h"
+#include "state/seam_trace.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {

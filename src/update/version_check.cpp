@@ -1,7 +1,7 @@
 #include "update/version_check.h"
 
-#include "app/exit_reason.h"
-#include "app/seam_trace.h"
+#include "state/exit_reason.h"
+#include "state/seam_trace.h"
 
 namespace zeph {
 

@@ -13,14 +13,14 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
-#include "app/exit_reason.h"
-#include "app/window/main_window_state.h"
 #include "app/window/ui_headless.h"
 #include "core/program.h"
 #include "core/run_flags.h"
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
 #include "settings/xml_parameters.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
 #include "support/reg_file_builder.h"

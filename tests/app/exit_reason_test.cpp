@@ -1,4 +1,4 @@
-#include "app/exit_reason.h"
+#include "state/exit_reason.h"
 
 #include <string>
 #include <utility>
@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/status_line.h"
-#include "app/window/main_window_state.h"
 #include "core/run_flags.h"
+#include "state/main_window_state.h"
+#include "state/status_line.h"
 #include "support/log_fixture.h"
 
 namespace zeph {

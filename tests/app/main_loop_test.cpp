@@ -6,16 +6,16 @@
 
 #include <gtest/gtest.h>
 
-#include "app/exit_reason.h"
 #include "app/main_loop.h"
-#include "app/seam_trace.h"
-#include "app/window/main_window_state.h"
 #include "core/geodesy.h"
 #include "core/run_flags.h"
 #include "run_fixture.h"
 #include "settings/parameter_table.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
+#include "state/seam_trace.h"
 #include "support/fake_simulator.h"
 #include "traffic/traffic_tables.h"
 

@@ -7,11 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/exit_reason.h"
 #include "app/main_loop.h"
 #include "app/startup_thread.h"
 #include "app/window/controls.h"
-#include "app/window/main_window_state.h"
 #include "platform/sockets.h"
 #include "platform/tcp_connect.h"
 #include "realtraffic/rt_server.h"
@@ -21,6 +19,8 @@
 #include "settings/parameter_table.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
 #include "support/aircraft_fixture.h"
 #include "support/free_port.h"
 #include "support/run_simulator.h"

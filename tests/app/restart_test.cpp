@@ -9,12 +9,12 @@
 #include <gtest/gtest.h>
 
 #include "app/entry_point.h"
-#include "app/exit_reason.h"
 #include "app/main_loop.h"
-#include "app/seam_trace.h"
-#include "app/window/main_window_state.h"
 #include "run_threads.h"
 #include "settings/parameter_table.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
+#include "state/seam_trace.h"
 
 namespace zeph {
 namespace {

@@ -7,13 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "airports/park_airport_file.h"
 #include "airports/park_airport_list.h"
 #include "airports/stands.h"
 #include "app/main_loop.h"
-#include "app/seam_trace.h"
-#include "app/status_line.h"
-#include "app/window/main_window_state.h"
 #include "core/run_flags.h"
 #include "platform/sockets.h"
 #include "platform/tcp_connect.h"
@@ -24,6 +20,9 @@
 #include "sim/livery_memory.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
+#include "state/main_window_state.h"
+#include "state/seam_trace.h"
+#include "state/status_line.h"
 #include "support/fake_simulator.h"
 #include "support/free_port.h"
 #include "support/slow_factor.h"

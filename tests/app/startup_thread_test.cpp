@@ -1,4 +1,5 @@
 #include "app/startup_thread.h"
+#include "realtraffic/udp_readers.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -13,13 +14,13 @@
 
 #include "airports/airport_database.h"
 #include "app/entry_point.h"
-#include "app/exit_reason.h"
-#include "app/seam_trace.h"
-#include "app/window/main_window_state.h"
 #include "core/errors.h"
 #include "core/run_flags.h"
 #include "run_threads.h"
 #include "settings/parameter_table.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
+#include "state/seam_trace.h"
 #include "support/parameters_files.h"
 
 namespace zeph {

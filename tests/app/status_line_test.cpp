@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/status_line.h"
-#include "app/window/main_window_state.h"
 #include "app/window/status_display.h"
-#include "app/window/ui_headless.h"
 #include "app/window/ui.h"
+#include "app/window/ui_headless.h"
 #include "core/run_flags.h"
 #include "core/status_sink.h"
+#include "state/main_window_state.h"
+#include "state/status_line.h"
 #include "support/log_fixture.h"
 #include "support/window_fixture.h"
 

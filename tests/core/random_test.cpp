@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "settings/parameter_table.h"
+#include "settings/random_choice.h"
 
 namespace zeph {
 namespace {

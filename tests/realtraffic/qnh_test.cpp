@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 
 #include "app/startup_thread.h"
-#include "app/window/main_window_state.h"
 #include "app/window/ui.h"
 #include "app/window/ui_headless.h"
 #include "rtfeed/rt_feed.h"
+#include "state/main_window_state.h"
 #include "support/log_fixture.h"
 #include "support/slow_factor.h"
 #include "support/window_fixture.h"

@@ -12,13 +12,13 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include "app/exit_reason.h"
 #include "app/startup_thread.h"
-#include "app/window/main_window_state.h"
 #include "core/run_flags.h"
 #include "realtraffic/qnh.h"
 #include "realtraffic/traffic_reader.h"
 #include "rtfeed/rt_feed.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
 #include "support/log_fixture.h"
 #include "support/slow_factor.h"
 

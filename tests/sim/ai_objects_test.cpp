@@ -15,8 +15,6 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include "app/exit_reason.h"
-#include "app/window/main_window_state.h"
 #include "sim/ai_objects.h"
 #include "sim/dispatch.h"
 #include "sim/flight_plans.h"
@@ -24,6 +22,8 @@
 #include "sim/simconnect/calls.h"
 #include "sim/user_aircraft.h"
 #include "simstandin/wire.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
 

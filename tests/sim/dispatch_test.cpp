@@ -17,9 +17,6 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include "app/exit_reason.h"
-#include "app/status_line.h"
-#include "app/window/main_window_state.h"
 #include "app/window/ui.h"
 #include "core/errors.h"
 #include "core/run_flags.h"
@@ -30,6 +27,9 @@
 #include "sim/simconnect/wire.h"
 #include "sim/user_aircraft.h"
 #include "simstandin/wire.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
+#include "state/status_line.h"
 #include "support/sim_fixture.h"
 
 namespace zeph {

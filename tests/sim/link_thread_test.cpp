@@ -11,9 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/exit_reason.h"
 #include "app/main_loop.h"
-#include "app/window/main_window_state.h"
 #include "core/errors.h"
 #include "core/owned_mutex.h"
 #include "core/run_flags.h"
@@ -23,6 +21,8 @@
 #include "sim/simconnect/client.h"
 #include "sim/simconnect/wire.h"
 #include "sim/user_aircraft.h"
+#include "state/exit_reason.h"
+#include "state/main_window_state.h"
 #include "support/sim_fixture.h"
 
 namespace zeph {

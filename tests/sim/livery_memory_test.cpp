@@ -7,12 +7,12 @@
 
 #include <fmt/format.h>
 
-#include "app/window/main_window_state.h"
 #include "core/errors.h"
 #include "core/fnv1a.h"
 #include "core/run_flags.h"
 #include "sim/livery_memory.h"
 #include "sim/sim_link.h"
+#include "state/main_window_state.h"
 #include "support/log_fixture.h"
 #include "traffic/records.h"
 

@@ -1,22 +1,6 @@
 #include "support/recording_control_sink.h"
 
-#include <algorithm>
-
 namespace zeph::test {
-
-namespace {
-
-std::string boolText(bool value) { return value ? "true" : "false"; }
-
-// A control is named by its parameter's key, or by its id when it belongs to no parameter.
-std::string controlName(const ParameterControl& control) {
-    if (const auto* parameter = dynamic_cast<const Parameter*>(&control)) {
-        return parameter->key;
-    }
-    return "#" + std::to_string(control.controlId);
-}
-
-} // namespace
 
 RecordingControlSink::RecordingControlSink() { setControlSink(this); }
 
@@ -44,27 +28,5 @@ void RecordingControlSink::enable(const ParameterControl& control, bool enabled)
 }
 
 void RecordingControlSink::selectMaxFitCombo() { record("selectMaxFitCombo"); }
-
-std::vector<std::string> RecordingControlSink::calls() const {
-    std::lock_guard lock(mutex_);
-    return calls_;
-}
-
-std::size_t RecordingControlSink::count(std::string_view kind) const {
-    std::lock_guard lock(mutex_);
-    return static_cast<std::size_t>(std::count_if(calls_.begin(), calls_.end(), [&](const std::string& call) {
-        return call.substr(0, call.find(' ')) == kind;
-    }));
-}
-
-void RecordingControlSink::clear() {
-    std::lock_guard lock(mutex_);
-    calls_.clear();
-}
-
-void RecordingControlSink::record(std::string call) {
-    std::lock_guard lock(mutex_);
-    calls_.push_back(std::move(call));
-}
 
 } // namespace zeph::test

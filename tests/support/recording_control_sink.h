@@ -1,11 +1,11 @@
 #pragma once
 #include <cstddef>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "settings/control_sink.h"
+#include "support/call_log.h"
 
 namespace zeph::test {
 
@@ -27,16 +27,15 @@ public:
     void enable(const ParameterControl& control, bool enabled) override;
     void selectMaxFitCombo() override;
 
-    std::vector<std::string> calls() const;
+    std::vector<std::string> calls() const { return log_.calls(); }
     // The number of calls of one kind ("setCheck", "enable", ...).
-    std::size_t count(std::string_view kind) const;
-    void clear();
+    std::size_t count(std::string_view kind) const { return log_.count(kind); }
+    void clear() { log_.clear(); }
 
 private:
-    void record(std::string call);
+    void record(std::string call) { log_.record(std::move(call)); }
 
-    mutable std::mutex mutex_;
-    std::vector<std::string> calls_;
+    CallLog log_;
 };
 
 } // namespace zeph::test

@@ -6,11 +6,8 @@
 #include <mutex>
 
 #include "app/entry_point.h"
-#include "app/exit_reason.h"
-#include "app/status_line.h"
 #include "app/window/controls.h"
 #include "core/log.h"
-#include "support/log_fixture.h"
 #include "core/run_flags.h"
 #include "core/status_sink.h"
 #include "platform/local_pipe.h"
@@ -21,6 +18,9 @@
 #include "sim/simconnect/calls.h"
 #include "sim/simconnect/transport.h"
 #include "simstandin/wire.h"
+#include "state/exit_reason.h"
+#include "state/status_line.h"
+#include "support/log_fixture.h"
 #include "support/parameters_files.h"
 
 namespace zeph::test {

@@ -2,7 +2,8 @@
 
 #include <stdexcept>
 
-#include "app/window/main_window_state.h"
+#include "app/window/controls.h"
+#include "state/main_window_state.h"
 #include "support/slow_factor.h"
 
 namespace zeph::test {
@@ -12,12 +13,14 @@ HeadlessWindowLoop::HeadlessWindowLoop() : backendChoice_("CORVANE_UI", "headles
     headless_ = &headlessUi();
     headless_->reset();
     resetMainWindowStateForTests();
+    previousPort_ = setWindowPort(&mainWindowPort());
 }
 
 HeadlessWindowLoop::~HeadlessWindowLoop() {
     if (started()) {
         stop();
     }
+    setWindowPort(previousPort_);
     headless_->reset();
     // The window is gone with the reset; no handle of it may reach the next test.
     resetMainWindowStateForTests();

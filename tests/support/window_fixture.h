@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/window/ui_headless.h"
+#include "state/window_port.h"
 #include "support/scoped_env.h"
 
 namespace zeph::test {
@@ -38,6 +39,7 @@ private:
     HeadlessUi* headless_ = nullptr;
     std::future<int> result_;
     std::jthread thread_;
+    WindowPort* previousPort_ = nullptr;
 };
 
 // A test fixture with a HeadlessWindowLoop; the loop is not started until the test calls start().

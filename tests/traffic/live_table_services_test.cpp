@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "app/main_loop.h"
-#include "app/window/main_window_state.h"
 #include "sim/user_aircraft.h"
+#include "state/main_window_state.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {

@@ -5,12 +5,12 @@
 #include <fmt/format.h>
 
 #include "app/main_loop.h"
-#include "app/seam_trace.h"
-#include "app/status_line.h"
 #include "app/window/controls.h"
-#include "app/window/main_window_state.h"
 #include "core/program.h"
 #include "core/strings.h"
+#include "state/main_window_state.h"
+#include "state/seam_trace.h"
+#include "state/status_line.h"
 
 namespace zeph {
 

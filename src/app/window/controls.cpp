@@ -11,11 +11,12 @@
 
 #include "app/entry_point.h"
 #include "app/window/edit_controls.h"
-#include "app/window/main_window_state.h"
 #include "core/log.h"
 #include "core/program.h"
 #include "core/text_convert.h"
 #include "settings/parameter_table.h"
+#include "state/main_window_state.h"
+#include "state/window_port.h"
 #include "traffic/max_fit.h"
 
 namespace zeph {
@@ -95,8 +96,7 @@ const std::array<ControlRow, 39>& controlTable() {
 // The control of a parameter, looked up by id in the main window: the lookup is safe on any thread, where the
 // handle field belongs to the GUI thread. Null before the window exists.
 WindowHandle controlOf(const ParameterControl& control) {
-    const WindowHandle window = mainWindowState.mainWindow.load();
-    return window != nullptr ? ui().controlById(window, control.controlId) : nullptr;
+    return mainWindowPort().controlById(control.controlId);
 }
 
 void enableControl(const ParameterControl& control, bool enabled) {
@@ -295,22 +295,6 @@ void lf_initControlsFromParameters() {
     initParkingControls();
 }
 
-// --- the static-parking group ---
-
-void gf_disableControls() {
-    staticRenewalBusy.store(true);
-    enableStaticParkingGroup(false);
-    mainWindowState.invalidateArea(settingsArea);
-}
-
-void gf_enableControls() {
-    staticRenewalBusy.store(false);
-    mainWindowState.minutesToRenewal.store(19, std::memory_order_relaxed);
-    mainWindowState.invalidateArea(settingsArea);
-    enableStaticParkingGroup(true);
-    mainWindowState.invalidateArea(settingsArea);
-}
-
 // --- operations for every thread ---
 
 void gf_fillIntCombo(const ComboParameter<std::int32_t>& combo) {
@@ -323,23 +307,6 @@ void gf_fillIntCombo(const ComboParameter<std::int32_t>& combo) {
         ui().comboAdd(handle, std::to_string(choice));
     }
     selectEqualEntry(combo, combo.get());
-}
-
-void gf_fillCallsignCombo() {
-    const WindowHandle handle = controlOf(CALLSIGN_2_OBJECTID);
-    if (handle == nullptr) {
-        return;
-    }
-    std::vector<std::string> callsigns;
-    {
-        const std::lock_guard lock(callsignListMutex);
-        callsigns = *CALLSIGN_2_OBJECTID.callsigns;
-    }
-    ui().comboReset(handle);
-    for (std::string& callsign : callsigns) {
-        ui().comboAdd(handle, std::move(callsign));
-    }
-    ui().comboSelectPrefix(handle, CALLSIGN_2_OBJECTID.get());
 }
 
 void gf_setItemText(const ComboParameter<std::int32_t>& parameter) {
@@ -357,19 +324,60 @@ void gf_setCheckBox(CheckBoxParameter& box, bool value) {
     }
 }
 
-void gf_enableControl(const ParameterControl& control) {
-    enableControl(control, true);
+void lf_fixWindowPosition(std::int32_t x, std::int32_t y) {
+    fixCoordinate(MAIN_WINDOW_X, x);
+    fixCoordinate(MAIN_WINDOW_Y, y);
 }
 
-void gf_selectMaxFitCombo() {
+// --- the port of the code below the shell ---
+
+void MainWindowPort::enableControl(const ParameterControl& control, bool enabled) {
+    zeph::enableControl(control, enabled);
+}
+
+void MainWindowPort::enableStaticParkingGroup(bool enabled) { zeph::enableStaticParkingGroup(enabled); }
+
+void MainWindowPort::fillCallsignCombo() {
+    const WindowHandle handle = controlOf(CALLSIGN_2_OBJECTID);
+    if (handle == nullptr) {
+        return;
+    }
+    std::vector<std::string> callsigns;
+    {
+        const std::lock_guard lock(callsignListMutex);
+        callsigns = *CALLSIGN_2_OBJECTID.callsigns;
+    }
+    ui().comboReset(handle);
+    for (std::string& callsign : callsigns) {
+        ui().comboAdd(handle, std::move(callsign));
+    }
+    ui().comboSelectPrefix(handle, CALLSIGN_2_OBJECTID.get());
+}
+
+void MainWindowPort::selectMaxFitCombo() {
     const float hours = lf_maxFitHours(MAX_FIT.get());
     MAX_FIT_FL.setValue(hours);
     selectEqualEntry(MAX_FIT_FL, hours);
 }
 
-void lf_fixWindowPosition(std::int32_t x, std::int32_t y) {
-    fixCoordinate(MAIN_WINDOW_X, x);
-    fixCoordinate(MAIN_WINDOW_Y, y);
+WindowHandle MainWindowPort::controlById(ControlId id) {
+    const WindowHandle window = mainWindowState.mainWindow.load();
+    return window != nullptr ? ui().controlById(window, id) : nullptr;
+}
+
+void MainWindowPort::invalidate(const Rect& area) {
+    if (const WindowHandle window = mainWindowState.mainWindow.load()) {
+        ui().invalidate(window, &area);
+    }
+}
+
+void MainWindowPort::messageBox(std::string text, std::string caption) {
+    ui().messageBox(std::move(text), std::move(caption), Icon::Exclamation);
+}
+
+MainWindowPort& mainWindowPort() {
+    static MainWindowPort port;
+    return port;
 }
 
 // --- the settings' sink ---

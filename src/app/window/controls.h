@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "app/window/ui.h"
 #include "settings/control_sink.h"
 #include "settings/parameter.h"
+#include "state/window_port.h"
 
 // The main window's 39 controls, each bound to its parameter object: the factories, the table of where each
 // one sits, the filling from the parameters at the start of every run, and the small operations with which
@@ -27,18 +29,9 @@ void lf_createControls(WindowHandle window);
 // controls from the current values.
 void lf_initControlsFromParameters();
 
-// The static-parking group while a renewal is being planned: staticRenewalBusy set, the group disabled.
-void gf_disableControls();
-// After the renewal: staticRenewalBusy cleared, 19 minutes to the next one, the group enabled again.
-void gf_enableControls();
-
 // Empties the combo and adds every choice as decimal text; the entry equal to the current value is selected,
 // none when the value is not a choice. Nothing when the combo does not exist.
 void gf_fillIntCombo(const ComboParameter<std::int32_t>& combo);
-
-// The callsign combo gets a copy of the callsign list and selects the first entry that begins with its
-// current value, ignoring case.
-void gf_fillCallsignCombo();
 
 // Shows the current value in the parameter's control, found by its id in the window that received the
 // latest message, and repaints the settings area. An unknown id or a text that is not UTF-8 is logged and the
@@ -48,11 +41,6 @@ void gf_setItemText(const EditParameter& parameter);
 
 // Sets, saves and shows the box's value.
 void gf_setCheckBox(CheckBoxParameter& box, bool value);
-
-void gf_enableControl(const ParameterControl& control);
-
-// MAX_FIT_FL takes the hours of MAX_FIT and selects them; the selection stays when no entry equals them.
-void gf_selectMaxFitCombo();
 
 // A stored window position at an end of its range is not kept: each coordinate that stands at its minimum or
 // maximum becomes the given one (clamped) and is saved.
@@ -71,5 +59,21 @@ public:
 
 // The one program-wide sink, for setControlSink.
 WindowControlSink& windowControlSink();
+
+// The window calls of the code below the shell (gf_enableControl, gf_fillCallsignCombo, …), over the window
+// layer. Never blocks: every change is queued.
+class MainWindowPort final : public WindowPort {
+public:
+    void enableControl(const ParameterControl& control, bool enabled) override;
+    void enableStaticParkingGroup(bool enabled) override;
+    void fillCallsignCombo() override;
+    void selectMaxFitCombo() override;
+    WindowHandle controlById(ControlId id) override;
+    void invalidate(const Rect& area) override;
+    void messageBox(std::string text, std::string caption) override;
+};
+
+// The one program-wide port, for setWindowPort.
+MainWindowPort& mainWindowPort();
 
 } // namespace zeph

@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-#include "app/seam_trace.h"
+#include "state/seam_trace.h"
 
 namespace zeph {
 

@@ -8,15 +8,13 @@
 
 #include <fmt/format.h>
 
-#include "airports/offline_package.h"
-#include "airports/park_airport_file.h"
-#include "app/window/main_window_state.h"
 #include "core/log.h"
 #include "core/program.h"
 #include "core/strings.h"
 #include "core/text_convert.h"
 #include "core/version.h"
 #include "settings/parameter_table.h"
+#include "state/main_window_state.h"
 #include "traffic/live_table_services.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/traffic_tables.h"

@@ -12,7 +12,6 @@
 #include <pugixml.hpp>
 
 #include "app/entry_point.h"
-#include "app/window/main_window_state.h"
 #include "app/window/ui_headless.h"
 #include "core/program.h"
 #include "core/run_flags.h"
@@ -21,6 +20,7 @@
 #include "settings/parameter_table.h"
 #include "settings/range.h"
 #include "settings/xml_parameters.h"
+#include "state/main_window_state.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
 #include "support/temp_dir.h"

@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "app/main_loop.h"
-#include "app/window/main_window_state.h"
 #include "app/window/status_display.h"
 #include "app/window/test_window.h"
 #include "app/window/ui_headless.h"
 #include "settings/parameter_table.h"
+#include "state/main_window_state.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
 #include "support/temp_dir.h"

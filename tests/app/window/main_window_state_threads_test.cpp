@@ -7,11 +7,11 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include "app/status_line.h"
-#include "app/window/main_window_state.h"
 #include "app/window/status_display.h"
 #include "app/window/test_window.h"
 #include "app/window/ui_headless.h"
+#include "state/main_window_state.h"
+#include "state/status_line.h"
 #include "support/window_fixture.h"
 
 namespace zeph {

@@ -6,15 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include "airports/offline_package.h"
-#include "airports/park_airport_file.h"
-#include "app/status_line.h"
-#include "app/window/main_window_state.h"
 #include "app/window/status_display.h"
 #include "app/window/test_window.h"
 #include "app/window/ui_headless.h"
 #include "core/run_flags.h"
 #include "settings/parameter_table.h"
+#include "state/main_window_state.h"
+#include "state/status_line.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
 #include "support/temp_dir.h"

@@ -1,10 +1,9 @@
-#include "app/window/main_window_state.h"
+#include "state/main_window_state.h"
 
 #include <utility>
 
-#include "airports/offline_package.h"
-#include "airports/park_airport_file.h"
 #include "settings/parameter_table.h"
+#include "state/window_port.h"
 
 namespace zeph {
 
@@ -70,9 +69,8 @@ void MainWindowState::setText(std::string DisplayTexts::*field, std::string text
 // Without a window the layer may not even be chosen yet (a worker in a test, or before initInstance), and
 // there is nothing to repaint.
 void MainWindowState::invalidateArea(const Rect& area) const {
-    const WindowHandle window = mainWindow.load();
-    if (window != nullptr) {
-        ui().invalidate(window, &area);
+    if (mainWindow.load() != nullptr) {
+        windowPort().invalidate(area);
     }
 }
 

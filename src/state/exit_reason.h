@@ -66,9 +66,6 @@ bool gf_setExitReason(ExitReason reason, std::int32_t delaySeconds);
 // log, then READER ERROR with 15 s.
 void gf_reportThreadStopped(std::string_view threadName, std::string_view errorText);
 
-// In production mode the run ends after its start: exit code 0, USER CLOSED SIM.
-void lf_stopIfProduction();
-
 // The start-up thread's catch clauses. recordSystemError writes SYSTEM ERROR over any reason and leaves the
 // flags and the delay; recordFirstSystemError records it with delay 0 only when runStopping was clear, and
 // sets runStopping.

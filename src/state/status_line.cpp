@@ -1,13 +1,13 @@
-#include "app/status_line.h"
+#include "state/status_line.h"
 
 #include <algorithm>
 #include <mutex>
 
 #include <fmt/format.h>
 
-#include "app/window/main_window_state.h"
 #include "core/log.h"
 #include "core/run_flags.h"
+#include "state/main_window_state.h"
 
 namespace zeph {
 

@@ -5,8 +5,8 @@
 #include <mutex>
 #include <string>
 
-#include "app/window/ui.h"
 #include "settings/parameter.h"
+#include "state/window_types.h"
 
 // The program-wide state of the main window: its place, its colours, the status line's texts and every value
 // the window shows. Only the GUI thread paints; every other thread writes its own fields and invalidates the
@@ -97,7 +97,8 @@ public:
     // The main window; null until it is created. Any thread reads it.
     std::atomic<WindowHandle> mainWindow{nullptr};
 
-    // Any thread: asks for a repaint of area of the main window; nothing while there is no window yet.
+    // Any thread: asks for a repaint of area of the main window through the window port; nothing while there
+    // is no window yet.
     void invalidateArea(const Rect& area) const;
 
     // --- display strings (displayMutex); each setter invalidates its area ---
@@ -163,6 +164,14 @@ inline void invalidateTopPanel() { mainWindowState.invalidateArea(topPanelArea);
 
 // True while static parking is being planned; read by the traffic engine and by the painting.
 inline std::atomic<bool> staticRenewalBusy{false};
+
+// True while a park airport's file is loaded; the window shows the renewal note only then.
+inline std::atomic<bool> parkAirportLoaded{false};
+// The RT_traffic_week value of the loaded park airport's file.
+inline std::atomic<std::int32_t> rtTrafficWeek{0};
+// Airports to be learned offline that have been zipped into tblo.zip; the window asks for the mail while it is
+// not 0.
+inline std::atomic<std::int32_t> offlineLearningCount{0};
 
 // mainWindowState, staticRenewalBusy and the park-airport display atomics (parkAirportLoaded, rtTrafficWeek,
 // offlineLearningCount) back to their start values. For test fixtures, between cases, while no other thread

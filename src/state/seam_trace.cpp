@@ -1,4 +1,4 @@
-#include "app/seam_trace.h"
+#include "state/seam_trace.h"
 
 #include <mutex>
 #include <utility>

@@ -1,12 +1,11 @@
-#include "app/exit_reason.h"
+#include "state/exit_reason.h"
 
 #include <string>
 
 #include <fmt/format.h>
 
-#include "app/entry_point.h"
-#include "app/status_line.h"
 #include "core/run_flags.h"
+#include "state/status_line.h"
 
 namespace zeph {
 
@@ -48,13 +47,6 @@ bool gf_setExitReason(ExitReason reason, std::int32_t delaySeconds) {
 void gf_reportThreadStopped(std::string_view threadName, std::string_view errorText) {
     gf_setStatus(fmt::format("The {} has stopped with error: {}", threadName, errorText), true);
     gf_setExitReason(ExitReason::READER_ERROR, 15);
-}
-
-void lf_stopIfProduction() {
-    if (productionMode.load()) {
-        exitCode.store(0);
-        gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
-    }
 }
 
 void recordSystemError() {

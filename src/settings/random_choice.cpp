@@ -1,0 +1,25 @@
+#include "settings/random_choice.h"
+
+#include <algorithm>
+
+#include "core/random.h"
+#include "settings/parameter_table.h"
+
+namespace zeph {
+
+std::uint64_t gf_randomIndex(std::int64_t n) {
+    if (!RANDOM.get() || n < 2) {
+        return 0;
+    }
+    const std::uint64_t draw = randomEngine()();
+    return draw % static_cast<std::uint64_t>(n);
+}
+
+void gf_shuffleList(std::vector<std::string>& list) {
+    if (!RANDOM.get() || list.size() < 2) {
+        return;
+    }
+    std::shuffle(list.begin(), list.end(), randomEngine());
+}
+
+} // namespace zeph

@@ -1,0 +1,16 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The random choices that the RANDOM setting switches on and off; the engine itself is core/random's.
+
+namespace zeph {
+
+// 0 to n - 1 at random while RANDOM is on and n >= 2; otherwise 0 without a draw.
+std::uint64_t gf_randomIndex(std::int64_t n);
+
+// Shuffles in place while RANDOM is on and the list has two entries or more; otherwise draws nothing.
+void gf_shuffleList(std::vector<std::string>& list);
+
+} // namespace zeph

@@ -1,0 +1,37 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+
+#include "core/half_hours.h"
+
+// The run's flags that several threads share: the seconds schedule's clock and the window's requests, which
+// the traffic thread serves, and the folders a run found at its start.
+
+namespace zeph {
+
+// Set by the simulator link at each answer to its once-a-second request; taken by a pass.
+extern std::atomic<bool> oneSecondPending;
+// One-second events of a running flight since the loop started; back to 0 at each multiple of 86,400.
+extern std::atomic<std::int32_t> secondsCounter;
+// Weekday and half-hour slot of the traffic clock, packed by packWeekSlot.
+extern std::atomic<std::uint64_t> currentWeekSlot;
+// Minutes to the next automatic static-parking renewal; the park-airport check and "Now" set it to 20.
+extern std::atomic<std::int32_t> renewalCountdown;
+
+// The window's requests, served by the seconds schedule (atomic exchanges).
+extern std::atomic<bool> rereadRequest;
+extern std::atomic<bool> flushStaticRequest;
+extern std::atomic<bool> callsignListRequest;
+extern std::atomic<bool> blockingChanged;
+extern std::atomic<bool> matchingDepthRaised;
+extern std::atomic<bool> staticRenewNow;
+
+// currentWeekSlot from one reading of the traffic clock.
+void lf_refreshWeekSlot();
+
+// SIM_INSTALL_PATH / "Scenery", for the add-on airport scan; empty when the install path is not known.
+// Written by the start-up thread only, before the scans, and emptied by the reset before a restart.
+extern std::filesystem::path stockAirportsPath;
+
+} // namespace zeph
