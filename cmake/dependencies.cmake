@@ -5,6 +5,7 @@ find_package(fmt REQUIRED)
 find_package(Microsoft.GSL REQUIRED)
 find_package(nlohmann_json REQUIRED)
 find_package(pugixml REQUIRED)
+pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 
 if(NOT CORVANE_FUZZ)
     find_package(GTest REQUIRED)
