@@ -5,7 +5,7 @@ cd "$(dirname "$0")"
 
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target corvane simstandin rtfeed
+cmake --build build -j "$(nproc)" --target corvane simstandin rtfeed sealed_data
 
 stage=build/stage
 scripts/stage.sh build "$stage"

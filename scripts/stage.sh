@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # stage.sh <build folder> <stage folder>: the program folder as a user gets it, the binary plus the data tree.
+# The data files go in sealed, as the build's sealed_data target made them: no plain copy of a data file is
+# ever staged, and one left over from an earlier run is removed.
 set -euo pipefail
 build=$1
 stage=$2
-mkdir -p "$stage"
+mkdir -p "$stage/input"
 cp -f "$build/src/corvane" "$stage/corvane"
 if [[ -d data ]]; then
-    cp -rf data/. "$stage/"
+    tar -C data --exclude='./input/*.xml' -cf - . | tar -C "$stage" -xf -
 fi
+rm -f "$stage"/input/*.xml
+cp -f "$build"/sealed/input/*.enc "$stage/input/"

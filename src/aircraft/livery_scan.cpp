@@ -6,6 +6,8 @@
 
 namespace zeph {
 
+std::list<LiveryData> scannedLiveries;
+
 // Minimal stand-in until the livery scan lands.
 void gf_scanLiveries() {
     noteSeamCall("gf_scanLiveries");

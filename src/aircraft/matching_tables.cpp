@@ -4,6 +4,21 @@
 
 namespace zeph {
 
+std::unordered_map<std::string, TypeLiveryTitles, Fnv1aHash, std::equal_to<>> airlineLiveryTable;
+
+std::string_view lf_findInstalledTitle(const std::string& title) {
+    for (const auto& [airline, types] : airlineLiveryTable) {
+        for (const auto& [type, titles] : types) {
+            for (const LiveryTitle& installed : titles) {
+                if (installed.title == title) {
+                    return installed.title;
+                }
+            }
+        }
+    }
+    return {};
+}
+
 // Minimal stand-ins until the livery matching lands.
 void gf_processScannedLiveries() { noteSeamCall("gf_processScannedLiveries"); }
 

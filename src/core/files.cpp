@@ -37,17 +37,6 @@ bool isBeforeInNameOrder(const std::filesystem::path& a, const std::filesystem::
     return left < right;
 }
 
-// The entries of folder in name order; throws std::filesystem::filesystem_error when the walk fails.
-std::vector<std::filesystem::directory_entry> entriesInNameOrder(const std::filesystem::path& folder) {
-    std::vector<std::filesystem::directory_entry> entries;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        entries.push_back(entry);
-    }
-    std::sort(entries.begin(), entries.end(),
-              [](const auto& a, const auto& b) { return isBeforeInNameOrder(a.path(), b.path()); });
-    return entries;
-}
-
 bool hasXmlExtension(const std::filesystem::path& file) {
     return gf_equalsUpper(".XML", file.extension().string());
 }
@@ -76,6 +65,16 @@ void removeEntries(const std::filesystem::path& folder, std::string_view caller,
 }
 
 } // namespace
+
+std::vector<std::filesystem::directory_entry> entriesInNameOrder(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::directory_entry> entries;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        entries.push_back(entry);
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return isBeforeInNameOrder(a.path(), b.path()); });
+    return entries;
+}
 
 void gf_removeFilesFromDirectory(const std::filesystem::path& folder) {
     removeEntries(folder, "gf_removeFilesFromDirectory", [](const std::filesystem::path&) { return true; });

@@ -10,6 +10,10 @@ namespace zeph {
 // Folder entries are taken in name order (ASCII letters compared as upper case, as Windows lists them),
 // because Linux lists in no particular order and the walks below stop at their first failure.
 
+// The entries of folder in that order: upper-cased names, equal ones by their bytes. Throws
+// std::filesystem::filesystem_error when the walk fails.
+std::vector<std::filesystem::directory_entry> entriesInNameOrder(const std::filesystem::path& folder);
+
 // Removes every entry of folder, each with the single remove: a file, an empty sub-folder, a symbolic link
 // as a link. The first failure ends the walk with one log line "gf_removeFilesFromDirectory exception: ...";
 // the entries after it stay. Nothing happens when folder is missing or not a folder. Never throws.

@@ -22,7 +22,6 @@ std::vector<std::string> takeSeamCalls();
 // threads only read it.
 struct SeamScript {
     bool checkVersions = true;
-    bool readDbase = true;
     bool readAirports = true;
     bool readMyParkAirports = true;
     bool checkReservedStand = true;

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 
 #include "support/reg_file_builder.h"
+#include "support/sealed_files.h"
 #include "support/slow_factor.h"
 
 extern char** environ;
@@ -18,6 +19,7 @@ namespace zeph::test {
 
 ProgramPlaces::ProgramPlaces() {
     std::filesystem::create_directories(programDir() / "docs");
+    writeSampleDbase(programDir());
     std::filesystem::create_directories(simulatorDir() / "Scenery");
     RegFileBuilder()
         .header()

@@ -14,8 +14,8 @@ namespace zeph::test {
 
 // The places a started program sees: its program folder (the current folder) and every location of the
 // desktop, each a temp folder of its own, so that parallel tests never share a lock or a settings file.
-// The program folder holds "docs", and the registry file (CORVANE_REGISTRY_FILE) holds Prepar3D v5 with
-// its SetupPath at a temp folder that has an empty "Scenery", so a run gets as far as the wait for the
+// The program folder holds "docs" and the sample input/dbase.enc, and the registry file
+// (CORVANE_REGISTRY_FILE) holds Prepar3D v5 with its SetupPath at a temp folder that has an empty "Scenery", so a run gets as far as the wait for the
 // simulator.
 class ProgramPlaces {
 public:

@@ -18,6 +18,7 @@
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
 #include "support/reg_file_builder.h"
+#include "support/sealed_files.h"
 
 namespace zeph::test {
 
@@ -41,6 +42,7 @@ void RunFixture::SetUp() {
     setSimConnectTimingsForTest(timings);
     programDir_ = std::make_unique<ProgramDir>();
     fs::create_directories(dir() / "docs");
+    writeSampleDbase(dir());
     gf_openLog();
     resetParametersForTests(appDataRoot());
     resetSeamTrace();

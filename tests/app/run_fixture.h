@@ -13,9 +13,9 @@
 
 namespace zeph::test {
 
-// A run's surroundings: a program folder (the current folder) with "docs" and Log.txt open, the AppData
-// folders, the registry file and the runtime folder in temp folders, the parameters at their defaults, the
-// status and control hooks installed, the headless window layer with the program's main window (made on
+// A run's surroundings: a program folder (the current folder) with "docs", the sample input/dbase.enc and
+// Log.txt open, the AppData folders, the registry file and the runtime folder in temp folders, the
+// parameters at their defaults, the status and control hooks installed, the headless window layer with the program's main window (made on
 // the test thread; start() moves the message loop to a thread of its own), an empty seam trace, and short
 // SimConnect close waits, so the simulator link's failed attempts to connect end quickly.
 class RunFixture : public ::testing::Test {

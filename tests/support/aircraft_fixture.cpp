@@ -3,6 +3,7 @@
 #include <array>
 
 #include "aircraft/aircraft_database.h"
+#include "aircraft/regcodes.h"
 #include "traffic/records.h"
 
 namespace zeph::test {
@@ -58,9 +59,19 @@ void clearTestAircraft() {
     buzjetTypes.clear();
     rotorcraftTypes.clear();
     highPerfTypes.clear();
+    cargoTypes.clear();
+    similarTypeGroups.clear();
+    airlineCodes.clear();
+    cargoOperatorCodes.clear();
+    publisherNames.clear();
     halfSpanByType.clear();
     categoryHalfSpan.fill(0.0);
+    maxHalfSpan = 0.0;
+    typeFixes.clear();
+    simAddonAirports.clear();
+    thirdPartyAirports.clear();
     regcodeTable.clear();
+    lf_buildRegcodeIndex();
 }
 
 void installTestAircraft() {
@@ -73,6 +84,7 @@ void installTestAircraft() {
         categoryHalfSpan.at(static_cast<std::size_t>(entry.kind)) = halfSpanNm(entry.wingspanMetres);
     }
     regcodeTable["D-AIMA"] = RegcodeRecord{.airl = "DLH", .type = "A320", .opr = "DLH", .cargo = false};
+    lf_buildRegcodeIndex();
 }
 
 } // namespace zeph::test

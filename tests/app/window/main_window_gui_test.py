@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The program's main window on the FLTK backend under its own Xvfb.
 
-Usage: main_window_gui_test.py CORVANE X_CLOSE_WINDOW
+Usage: main_window_gui_test.py CORVANE X_CLOSE_WINDOW DBASE_ENC
 Checks the window's name, class and size, a few pixels of each painted area, and that the window manager's
 close and SIGTERM both end the program with 0 and store the window position.
 """
@@ -48,10 +48,12 @@ def check(condition, message):
 class Program:
     """corvane in a program folder of its own, with every desktop location in temp folders."""
 
-    def __init__(self, binary, display, root):
+    def __init__(self, binary, display, root, dbase):
         self.root = pathlib.Path(root)
-        for name in ("program", "program/docs", "home", "runtime", "appdata", "p3d", "p3d/Scenery"):
+        for name in ("program", "program/docs", "program/input", "home", "runtime", "appdata", "p3d",
+                     "p3d/Scenery"):
             (self.root / name).mkdir()
+        shutil.copyfile(dbase, self.root / "program" / "input" / "dbase.enc")
         os.chmod(self.root / "runtime", 0o700)
         # Prepar3D v5 in the registry, so that the run gets as far as the wait for the simulator.
         registry = self.root / "home" / "registry.reg"
@@ -135,9 +137,9 @@ def stored_x(parameters):
     return int(found.group(1))
 
 
-def run_case(binary, close_tool, display, how):
+def run_case(binary, close_tool, dbase, display, how):
     with tempfile.TemporaryDirectory() as root:
-        program = Program(binary, display, root)
+        program = Program(binary, display, root, dbase)
         try:
             try:
                 window = xvfb.find_window(display, f"^{NAME}$", TIMEOUT, program.ended)
@@ -157,13 +159,13 @@ def run_case(binary, close_tool, display, how):
 
 
 def main(argv):
-    if len(argv) != 3:
+    if len(argv) != 4:
         sys.exit(__doc__)
-    binary, close_tool = argv[1], argv[2]
+    binary, close_tool, dbase = argv[1], argv[2], argv[3]
     xvfb.require_tools("Xvfb", "xdotool", "xwd", "xwininfo", "xprop")
     with xvfb.xvfb() as display:
         for how in ("WM_DELETE_WINDOW", "SIGTERM"):
-            run_case(binary, close_tool, display, how)
+            run_case(binary, close_tool, dbase, display, how)
     print("main_window_gui: all checks passed")
 
 

@@ -39,6 +39,7 @@
 #include "support/parameters_files.h"
 #include "support/reg_file_builder.h"
 #include "support/run_simulator.h"
+#include "support/sealed_files.h"
 #include "support/scoped_env.h"
 #include "support/slow_factor.h"
 #include "support/temp_dir.h"
@@ -112,8 +113,8 @@ private:
     std::jthread thread_;
 };
 
-// A run's surroundings as the program finds them on a user's PC: the program folder with "docs" and the
-// log, AppData with RealTraffic's marker, Prepar3D v5 in the registry, PORT_NUMBER on a free port, the
+// A run's surroundings as the program finds them on a user's PC: the program folder with "docs", the
+// sample input/dbase.enc and the log, AppData with RealTraffic's marker, Prepar3D v5 in the registry, PORT_NUMBER on a free port, the
 // headless window with the program's main window, and a simulator whose flight runs (the simulator
 // stand-in on the local pipe: the user aircraft in flight at 52.3, 4.76, a simulator second every 200 ms).
 class RunWithFeed : public ::testing::Test {
@@ -137,6 +138,7 @@ protected:
             .writeUtf16(temp_ / "registry.reg");
         programDir_ = std::make_unique<test::ProgramDir>();
         fs::create_directories(programDir_->path() / "docs");
+        test::writeSampleDbase(programDir_->path());
         gf_openLog();
         test::resetParametersForTests(temp_ / "appdata");
         port_ = test::freeLoopbackPort();

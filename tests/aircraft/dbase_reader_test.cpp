@@ -1,0 +1,134 @@
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "aircraft/aircraft_database.h"
+#include "settings/data_tree.h"
+#include "support/aircraft_fixture.h"
+#include "support/log_fixture.h"
+#include "support/sealed_files.h"
+
+namespace zeph {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DbaseReader : public test::LogFixture {
+protected:
+    void TearDown() override {
+        test::clearTestAircraft();
+        LogFixture::TearDown();
+    }
+    // Seals the named plain fixture as input/dbase.enc.
+    void sealFixture(const std::string& name, const sealdata::SealFaults& faults = {}) {
+        fs::create_directories(dir() / "input");
+        test::writeSealed(dir() / dbaseEncFile, test::readFileBytes(fs::path(AIRCRAFT_TEST_DATA) / name),
+                          gf_dataFileKey(), faults);
+    }
+    long logged(const std::string& line) const {
+        const auto lines = readLog();
+        return std::count(lines.begin(), lines.end(), line);
+    }
+};
+
+TEST_F(DbaseReader, TheSealedFixtureFillsEveryTable) {
+    sealFixture("dbase.xml");
+    ASSERT_TRUE(gf_readDbase());
+    EXPECT_FALSE(fs::exists(dir() / dbaseXmlFile));
+    const std::vector<std::pair<std::string, int>> categories = {
+        {"B763", 2}, {"B744", 3}, {"C25A", 1}, {"EC35", 5}, {"F16", 4}, {"C172", 0}, {"ZZ99", 0}};
+    for (const auto& [type, category] : categories) {
+        EXPECT_EQ(gf_categoryOfType(type), category) << type;
+    }
+    EXPECT_FALSE(gf_isKnownAircraftType(""));
+    EXPECT_TRUE(gf_isKnownAircraftType("DH8D"));
+    EXPECT_EQ(gf_wingspanOfType("E190"), 0.009719222462203024);
+    EXPECT_DOUBLE_EQ(halfSpanByType.at("B744"), 32.2 / 1852);
+    EXPECT_DOUBLE_EQ(maxHalfSpan, 35.0 / 1852);
+    // Buzjets, HighPerf and Rotorcraft have no wingspan: the mean of the four stored ones, never NaN.
+    const double mean = (17.9 + 18 + 32.2 + 5.5) / 4 / 1852;
+    EXPECT_TRUE(std::isfinite(gf_wingspanOfType("EC35")));
+    EXPECT_DOUBLE_EQ(gf_wingspanOfType("EC35"), mean);
+    for (const std::string line :
+         {"==> wingspan model NOPE is not valid, skipped", "==> wrong part of fix: 'B73H', already exists, skipped",
+          "==> wrong fix XXXX -> NOPE, the latter is not valid", "2 publishers read", "==> regcode PH-BXB already exists",
+          "8 dbase records read", "==> no wingspan for category Buzjets, average of all types used",
+          "==> no wingspan for category HighPerf, average of all types used",
+          "==> no wingspan for category Rotorcraft, average of all types used"}) {
+        EXPECT_EQ(logged(line), 1) << line;
+    }
+    EXPECT_EQ(typeFixes.at("B73H"), "B738");
+    const std::vector<std::vector<std::string>> groups = {{"A320", "B738", "E190"}, {"A388", "B744", "B77W"}, {"C172"}};
+    EXPECT_EQ(similarTypeGroups, groups);
+    ASSERT_EQ(thirdPartyAirports.size(), 1U);
+    EXPECT_EQ(thirdPartyAirports[0].publisher, "FlyTampa");
+    EXPECT_EQ(thirdPartyAirports[0].airports, (std::vector<std::string>{"EHAM1", "LOWW2"}));
+    EXPECT_EQ(gf_findPublisherInName("scenery_aerosoft gmbh_EHAM.bgl"), "Aerosoft");
+    EXPECT_EQ(gf_findPublisherInName("scenery_\xff.bgl"), std::nullopt) << "a name that is not UTF-8";
+
+    const auto regcodes = regcodeTable.size();
+    const auto publishers = publisherNames;
+    ASSERT_TRUE(gf_readDbase());
+    EXPECT_EQ(regcodeTable.size(), regcodes);
+    EXPECT_EQ(publisherNames, publishers);
+    EXPECT_EQ(similarTypeGroups, groups);
+    EXPECT_EQ(thirdPartyAirports.size(), 1U);
+}
+
+TEST_F(DbaseReader, FailuresThrowOrAnswerFalseAndLeaveNoPlainFile) {
+    struct Case {
+        const char* name;
+        const char* fixture; // nullptr: no dbase.enc
+        bool damaged;
+        std::optional<bool> result; // none: it throws
+        std::string text;           // what it threw, or the cargo operators read
+    };
+    const std::vector<Case> cases = {
+        {"no dbase.enc", nullptr, false, std::nullopt, "input/dbase.enc not available"},
+        {"undecryptable", "dbase.xml", true, std::nullopt, "input/dbase.enc stream decrypt failed"},
+        {"malformed", "dbase_malformed.xml", false, false, ""},
+        {"no cargo_operators", "dbase_no_cargo_operators.xml", false, std::nullopt,
+         "61: In XML file section [cargo_operators], element [ICAO], attribute [codes] is empty."},
+        {"only a comma", "dbase_comma_codes.xml", false, std::nullopt,
+         "61: In XML file section [cargo_operators], element [ICAO], attribute [codes] is empty."},
+        {"an empty piece", "dbase_empty_piece.xml", false, true, "A B"},
+        {"no root", "dbase_no_root.xml", false, true, "UPS"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir() / "input");
+        if (c.fixture != nullptr) {
+            sealFixture(c.fixture, {.flipByte = c.damaged ? std::optional<std::size_t>(40) : std::nullopt});
+        }
+        std::optional<bool> result;
+        std::string text;
+        try {
+            result = gf_readDbase();
+            for (const std::string& code : *result ? cargoOperatorCodes : std::set<std::string>{}) {
+                text += (text.empty() ? "" : " ") + code;
+            }
+        } catch (const std::exception& error) {
+            text = error.what();
+        }
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(text, c.text);
+        EXPECT_FALSE(fs::exists(dir() / dbaseXmlFile));
+        if (result == true) {
+            EXPECT_EQ(regcodeTable.size(), 8U);
+        }
+    }
+    const auto lines = readLog();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.starts_with("==> 'input/dbase.xml' not read because of ");
+                            }),
+              1);
+}
+
+} // namespace
+} // namespace zeph
