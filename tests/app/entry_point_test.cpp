@@ -25,6 +25,7 @@
 #include "support/parameters_files.h"
 #include "support/reg_file_builder.h"
 #include "support/scoped_env.h"
+#include "support/sealed_files.h"
 #include "support/slow_factor.h"
 #include "support/temp_dir.h"
 #include "support/window_fixture.h"
@@ -64,6 +65,7 @@ public:
     void SetUp() override {
         LogFixture::SetUp();
         fs::create_directories(dir() / "docs");
+        test::writeSampleDbase(dir());
         fs::create_directories(simulator_ / "Scenery");
         test::RegFileBuilder()
             .header()
