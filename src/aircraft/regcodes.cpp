@@ -28,12 +28,20 @@ struct ShortKeyIndex {
 };
 ShortKeyIndex shortKeys;
 
-// Calls visit with each candidate key of lf_regPrefixes in order until it answers true.
+// Calls visit with each candidate key of lf_regPrefixes in order until it answers true. The dashed forms are
+// built in one buffer, so a look-up makes no string of its own.
 template <typename Visit>
-void forEachCandidate(const std::string& registration, Visit visit) {
-    if (registration.size() >= 5 && registration.front() != 'N' && registration.find('-') == std::string::npos) {
-        if (visit(registration.substr(0, 2) + '-' + registration.substr(2)) ||
-            visit(registration.substr(0, 1) + '-' + registration.substr(1))) {
+void forEachCandidate(std::string_view registration, Visit visit) {
+    if (registration.size() >= 5 && registration.front() != 'N' && registration.find('-') == std::string_view::npos) {
+        std::string key;
+        key.reserve(registration.size() + 1);
+        key.append(registration.substr(0, 2)).append(1, '-').append(registration.substr(2));
+        if (visit(std::string_view(key))) {
+            return;
+        }
+        key[1] = '-';
+        key[2] = registration[1];
+        if (visit(std::string_view(key))) {
             return;
         }
     }
@@ -48,8 +56,8 @@ bool hasRegcodeLength(const std::string& code) { return code.size() >= 3 && code
 
 std::vector<std::string> lf_regPrefixes(const std::string& registration) {
     std::vector<std::string> candidates;
-    forEachCandidate(registration, [&](std::string key) {
-        candidates.push_back(std::move(key));
+    forEachCandidate(registration, [&](std::string_view key) {
+        candidates.emplace_back(key);
         return false;
     });
     return candidates;
@@ -60,7 +68,7 @@ std::optional<RegcodeInfo> gf_lookupRegcode(const std::string& registration) {
         return std::nullopt;
     }
     std::optional<RegcodeInfo> info;
-    forEachCandidate(registration, [&](const std::string& key) {
+    forEachCandidate(registration, [&](std::string_view key) {
         const auto found = regcodeTable.find(key);
         if (found != regcodeTable.end()) {
             const RegcodeRecord& record = found->second;
