@@ -27,6 +27,7 @@
 #include "sim/sim_link.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
+#include "state/run_state.h"
 #include "state/status_line.h"
 #include "traffic/making_way.h"
 #include "traffic/park_airport_status.h"
@@ -77,18 +78,11 @@ void removeFlightPlanFolder() {
     }
 }
 
-void clearErrorText() {
-    const std::lock_guard lock(mainWindowState.statusMutex);
-    mainWindowState.errorText.clear();
-    mainWindowState.invalidateArea(statusLineArea);
-}
-
 // The decision for a restarting reason. False when the user closed the window during the countdown: the
 // program then ends instead.
 bool prepareRestart(ExitReason reason) {
     restartPending.store(true);
-    clearErrorText();
-    gf_clearStatus();
+    gf_clearErrorStatus();
     gf_setStatus("Prepare for a restart ...", true);
     if (reason != ExitReason::NEW_SETTINGS) {
         SCAN_LIVERIES.set(false);
@@ -201,6 +195,9 @@ void resetShellState() {
     secondsCounter.store(0);
     staticRenewalStarted = false;
     blockingChanged.store(false);
+    maxLiveSelChanged.store(false);
+    navLightsChanged.store(false);
+    (void)takeDestinationRequest();
     realTrafficAwaited.store(true);
     stockAirportsPath.clear();
     resetUserCollisionPosition();

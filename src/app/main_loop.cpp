@@ -9,7 +9,7 @@
 #include "app/pass_pacer.h"
 #include "app/seconds_schedule.h"
 #include "app/startup_thread.h"
-#include "app/window/control_handlers.h"
+#include "app/window_requests.h"
 #include "app/window/controls.h"
 #include "core/log.h"
 #include "core/run_flags.h"
@@ -24,6 +24,7 @@
 #include "sim/user_aircraft.h"
 #include "state/main_window_state.h"
 #include "traffic/making_way.h"
+#include "traffic/auto_range.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/traffic_pass.h"
 #include "traffic/traffic_tables.h"
@@ -176,6 +177,7 @@ void stopReaderThreads() {
 }
 
 bool lf_mainLoopTick() {
+    lf_serveWindowRequests();
     if (simConnected.load() && !simConnectError.load()) {
         lf_handleAddingStack();
         if (!oneSecondPending.exchange(false)) {

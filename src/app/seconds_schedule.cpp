@@ -26,6 +26,7 @@
 #include "sim/user_aircraft.h"
 #include "state/main_window_state.h"
 #include "state/status_line.h"
+#include "traffic/auto_range.h"
 #include "traffic/live_table_services.h"
 #include "traffic/making_way.h"
 #include "traffic/park_airport_status.h"
@@ -147,12 +148,6 @@ void serveBlockedCallsign() {
     blockingChanged.store(false);
 }
 
-void clearErrorText() {
-    const std::lock_guard lock(mainWindowState.statusMutex);
-    mainWindowState.errorText.clear();
-    mainWindowState.invalidateArea(statusLineArea);
-}
-
 // Phase one prepares the calculation; phase two, 15 s later, runs it.
 void renewalPhase() {
     if (!staticRenewNow.load()) {
@@ -165,8 +160,7 @@ void renewalPhase() {
         return;
     }
     staticRenewalStarted = false;
-    clearErrorText();
-    gf_clearStatus();
+    gf_clearErrorStatus();
     if (!parkAirportRecord.code.empty() && !standList.empty()) {
         lf_parkingAdjustments();
     }

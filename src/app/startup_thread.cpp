@@ -17,6 +17,7 @@
 #include "app/closing_down.h"
 #include "app/entry_point.h"
 #include "app/main_loop.h"
+#include "app/window_requests.h"
 #include "app/window/controls.h"
 #include "app/window/edit_controls.h"
 #include "core/errors.h"
@@ -97,6 +98,8 @@ void prepareMainLoop() {
     if (!destination.empty()) {
         if (const AirportRecord* airport = gf_findAirport(destination)) {
             lf_setDestination(destination, GeoPoint{airport->latitude, airport->longitude});
+            // Served here, so the destination is first in the list before the main loop starts.
+            lf_serveWindowRequests();
         }
     }
     if (const WindowHandle window = mainWindowState.mainWindow.load()) {

@@ -16,6 +16,7 @@
 #include "settings/control_sink.h"
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
+#include "settings/range.h"
 #include "settings/xml_parameters.h"
 
 namespace zeph {
@@ -381,7 +382,9 @@ bool gf_removeParameter(std::string_view key) {
     return removeParameter(key);
 }
 
-void gf_initParameters() {
+namespace {
+
+void readOrConvertParameters() {
     if (gf_readParameters()) {
         // A first start scans the liveries and the add-on airports.
         for (CheckBoxParameter* box : {&SCAN_LIVERIES, &SCAN_AIRPORTS}) {
@@ -402,6 +405,14 @@ void gf_initParameters() {
         fs::remove(file);
     }
     writeWholeFile(true, nullptr);
+}
+
+} // namespace
+
+// The range in use follows the stored RANGE from the start, not only after the user picks one.
+void gf_initParameters() {
+    readOrConvertParameters();
+    gf_setRange(RANGE.get());
 }
 
 } // namespace zeph

@@ -7,7 +7,12 @@
 
 namespace zeph {
 
-std::uint32_t gf_setRange(std::int32_t nm) {
+std::atomic<std::int32_t> rememberedRange{40};
+
+std::uint32_t gf_setRange(std::int32_t nm, bool remember) {
+    if (remember) {
+        rememberedRange.store(nm);
+    }
     const std::int32_t clamped = RANGE.clamp(nm);
     RANGE.setValue(clamped);
     controlSink().selectComboEntry(RANGE, clamped);

@@ -5,8 +5,7 @@
 #include "traffic/records.h"
 
 // Commands to one AI aircraft: lights, flaps, gear, spoilers, throttle and engines. Each queues client events
-// for the next simulator frame (under simConnectMutex) and returns at once. Called on the traffic thread;
-// gf_setNavLights also on the window thread.
+// for the next simulator frame (under simConnectMutex) and returns at once. Called on the traffic thread.
 
 namespace zeph {
 

@@ -1,5 +1,8 @@
 #include "state/run_state.h"
 
+#include <mutex>
+#include <utility>
+
 #include "core/time_text.h"
 
 namespace zeph {
@@ -14,7 +17,25 @@ std::atomic<bool> callsignListRequest{false};
 std::atomic<bool> blockingChanged{false};
 std::atomic<bool> matchingDepthRaised{false};
 std::atomic<bool> staticRenewNow{false};
+std::atomic<bool> maxLiveSelChanged{false};
+std::atomic<bool> navLightsChanged{false};
 std::filesystem::path stockAirportsPath;
+
+namespace {
+// A leaf lock: nothing else is taken while it is held.
+std::mutex destinationRequestMutex;
+std::optional<DestinationRequest> pendingDestination;
+} // namespace
+
+void lf_requestDestination(const std::string& code, GeoPoint position) {
+    const std::lock_guard lock(destinationRequestMutex);
+    pendingDestination = DestinationRequest{code, position};
+}
+
+std::optional<DestinationRequest> takeDestinationRequest() {
+    const std::lock_guard lock(destinationRequestMutex);
+    return std::exchange(pendingDestination, std::nullopt);
+}
 
 void lf_refreshWeekSlot() { currentWeekSlot.exchange(packWeekSlot(gf_trafficDayAndHalfHour())); }
 

@@ -2,7 +2,10 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
 
+#include "core/geodesy.h"
 #include "core/half_hours.h"
 
 // The run's flags that several threads share: the seconds schedule's clock and the window's requests, which
@@ -26,6 +29,21 @@ extern std::atomic<bool> callsignListRequest;
 extern std::atomic<bool> blockingChanged;
 extern std::atomic<bool> matchingDepthRaised;
 extern std::atomic<bool> staticRenewNow;
+
+// The window's requests that touch the traffic tables, served on the traffic thread's next pass
+// (lf_serveWindowRequests): the live limit was lowered or raised, the parked nav-light setting flipped.
+extern std::atomic<bool> maxLiveSelChanged;
+extern std::atomic<bool> navLightsChanged;
+
+// A destination the user committed: its airport goes to the front of the park-airport list.
+struct DestinationRequest {
+    std::string code;
+    GeoPoint position;
+};
+// Any thread. A newer request replaces one not yet taken.
+void lf_requestDestination(const std::string& code, GeoPoint position);
+// The pending request, if any; none is pending afterwards.
+std::optional<DestinationRequest> takeDestinationRequest();
 
 // currentWeekSlot from one reading of the traffic clock.
 void lf_refreshWeekSlot();

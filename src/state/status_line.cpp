@@ -61,6 +61,15 @@ void gf_clearStatus() {
     gf_setStatus(std::string_view(), true);
 }
 
+void gf_clearErrorStatus() {
+    {
+        const std::lock_guard lock(mainWindowState.statusMutex);
+        mainWindowState.errorText.clear();
+        mainWindowState.invalidateArea(statusLineArea);
+    }
+    gf_clearStatus();
+}
+
 // The clock and the check are one step under the lock, so a text set meanwhile is never cut short. Clearing
 // here is what gf_clearStatus does: an empty text logs nothing.
 void lf_advanceStatusClock() {

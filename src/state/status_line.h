@@ -20,6 +20,10 @@ void gf_setErrorStatus(std::string_view text);
 // Empties the normal text; nothing while an error text stands.
 void gf_clearStatus();
 
+// Empties the sticky error text too, then the normal one: a restart, a renewal's second phase and a typed
+// install path begin with a clean line.
+void gf_clearErrorStatus();
+
 // The one-second step of a running flight: advances the status clock and clears a normal text that has been
 // shown for 25 seconds.
 void lf_advanceStatusClock();

@@ -1,5 +1,6 @@
 #include "traffic/park_airport_status.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <fmt/format.h>
@@ -27,6 +28,19 @@ ParkAirportSnapshot parkAirportSnapshot() {
 std::string reservedStandCopy() {
     const std::lock_guard lock(parkAirportListMutex);
     return reservedStand;
+}
+
+// The file is written under the same hold, so no other writer slips between the list and its file.
+void lf_updateParkAirportList(const std::string& code, GeoPoint position) {
+    const std::lock_guard lock(parkAirportListMutex);
+    const auto found = std::find_if(parkAirportList.begin(), parkAirportList.end(),
+                                    [&](const ParkAirport& entry) { return entry.code == code; });
+    if (found != parkAirportList.end()) {
+        parkAirportList.splice(parkAirportList.begin(), parkAirportList, found);
+        return;
+    }
+    parkAirportList.push_front(ParkAirport{code, "", position.lat, position.lon, 0.0});
+    gf_writeMyParkAirports();
 }
 
 // Minimal stand-ins until the park airport status lands.

@@ -40,6 +40,11 @@ extern std::string reservedStand;
 // reservedStand, read under its mutex.
 std::string reservedStandCopy();
 
+// The destination's airport becomes the first of the park-airport list: an entry with the code moves to the
+// front as it is; otherwise a new entry (no reserved stand, distance 0) goes in front and my_park_airports.txt
+// gets its line. Traffic thread.
+void lf_updateParkAirportList(const std::string& code, GeoPoint position);
+
 // Looks for the park airport near the user aircraft (start: the main loop's first check).
 void lf_checkParkAirport(std::uint8_t start);
 // Checks the reserved stand; true when text holds a status to show.

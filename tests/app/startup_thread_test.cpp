@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "airports/airport_database.h"
+#include "airports/park_airport_list.h"
 #include "app/entry_point.h"
 #include "core/errors.h"
 #include "core/run_flags.h"
@@ -234,8 +235,14 @@ TEST_F(StartUpThreads, DestinationTopmostAndTheUsersAirportFiles) {
         startRun();
         ASSERT_TRUE(waitForNextSimulatorWait());
         const auto made = calls();
-        EXPECT_EQ(std::count(made.begin(), made.end(), std::string("lf_setDestination ") + c.destination),
+        const auto log = readLog();
+        EXPECT_EQ(std::count(log.begin(), log.end(), std::string("New destination: ") + c.destination),
                   c.destinationSet ? 1 : 0);
+        if (c.destinationSet) {
+            const std::lock_guard lock(parkAirportListMutex);
+            ASSERT_FALSE(parkAirportList.empty());
+            EXPECT_EQ(parkAirportList.front().code, c.destination) << "first before the main loop starts";
+        }
         EXPECT_TRUE(eventually([&] { return headless().topmost() == c.alwaysOnTop; }));
         EXPECT_EQ(mainWindowState.simAddonCount.load(), 2U);
         EXPECT_EQ(mainWindowState.thirdPartyCount.load(), 3U);

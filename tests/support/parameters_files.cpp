@@ -156,6 +156,7 @@ void resetParametersForTests(const std::filesystem::path& appDataRoot) {
     }
     lateralRangeNm.store(40.0);
     lateralRangeMeters.store(74080);
+    rememberedRange.store(40);
     const std::filesystem::path folder = appDataRoot / "Corvane_P3D";
     std::filesystem::create_directories(folder);
     setAppDataDirForTests(folder);

@@ -22,6 +22,7 @@
 #include "settings/xml_parameters.h"
 #include "state/main_window_state.h"
 #include "support/log_fixture.h"
+#include "support/main_window_fixture.h"
 #include "support/parameters_files.h"
 #include "support/temp_dir.h"
 #include "support/window_fixture.h"
@@ -33,51 +34,7 @@ namespace fs = std::filesystem;
 
 constexpr Rgb lightBlue{153, 204, 255};
 
-// The main window as the program opens it, in a program folder with Log.txt open, the parameters at their
-// defaults and the settings' control hook pointing at the window.
-class MainWindowControls : public test::LogFixture {
-public:
-    void SetUp() override {
-        LogFixture::SetUp();
-        test::resetParametersForTests(appDataRoot_.path());
-        runStopping.store(false);
-        userStopped.store(false);
-        lastMessageWindow.store(nullptr);
-        simulatorKind.store(3);
-        setControlSink(&windowControlSink());
-    }
-
-    void TearDown() override {
-        setControlSink(nullptr);
-        test::resetParametersForTests(appDataRoot_.path());
-        LogFixture::TearDown();
-    }
-
-    void openWindow() {
-        ASSERT_TRUE(headless().registerClass(std::string(programId), lf_WndProc, appIconId));
-        ASSERT_TRUE(initInstance(programId));
-    }
-
-    HeadlessControl control(ControlId id) {
-        const auto found = headless().control(id);
-        EXPECT_TRUE(found.has_value()) << "no control " << id;
-        return found.value_or(HeadlessControl{});
-    }
-
-    static std::string selected(const HeadlessControl& combo) {
-        return combo.selection >= 0 ? combo.items.at(static_cast<std::size_t>(combo.selection)) : "<none>";
-    }
-
-    bool invalidatedSettings() {
-        const auto areas = headless().invalidations();
-        return std::find(areas.begin(), areas.end(), settingsArea) != areas.end();
-    }
-
-    HeadlessUi& headless() { return loop_.headless(); }
-
-    test::TempDir appDataRoot_;
-    test::HeadlessWindowLoop loop_;
-};
+using test::MainWindowControls;
 
 using ControlsAtStart = MainWindowControls;
 using ControlOperations = MainWindowControls;

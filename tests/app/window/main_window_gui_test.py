@@ -3,7 +3,8 @@
 
 Usage: main_window_gui_test.py CORVANE X_CLOSE_WINDOW DBASE_ENC
 Checks the window's name, class and size, a few pixels of each painted area, and that the window manager's
-close and SIGTERM both end the program with 0 and store the window position.
+close and SIGTERM both end the program with 0 and store the window position. A click on "Always on top" and
+Enter in the callsign field store their values.
 """
 
 import os
@@ -137,6 +138,43 @@ def stored_x(parameters):
     return int(found.group(1))
 
 
+def stored_value(parameters, name):
+    """The stored value of name, or None while the file or the element is not there."""
+    text = parameters.read_text() if parameters.exists() else ""
+    found = re.search(rf'name="{name}" value="([^"]*)"', text)
+    return found.group(1) if found else None
+
+
+def wait_for_value(parameters, name, wanted, bound):
+    """The values of name seen until it equals wanted or the bound passes, in order, repeats dropped."""
+    seen = []
+    deadline = time.monotonic() + bound
+    while time.monotonic() < deadline:
+        value = stored_value(parameters, name)
+        if not seen or seen[-1] != value:
+            seen.append(value)
+        if value == wanted:
+            time.sleep(0.5)  # a second flip would show now
+            seen.append(stored_value(parameters, name))
+            break
+        time.sleep(0.05)
+    return seen
+
+
+def use_controls(display, window, parameters):
+    """A click on "Always on top" flips its stored value exactly once; Enter in the callsign field blocks."""
+    before = wait_for_value(parameters, "ALWAYS_ON_TOP", "false", TIMEOUT)[-1]
+    check(before == "false", f"ALWAYS_ON_TOP is stored as {before}")
+    xvfb.run_tool(display, "xdotool", "mousemove", "--window", str(window), "754", "155", "click", "1")
+    seen = wait_for_value(parameters, "ALWAYS_ON_TOP", "true", EXIT_BOUND)
+    check(seen[-2:] == ["true", "true"], f"ALWAYS_ON_TOP went {seen}")
+    xvfb.run_tool(display, "xdotool", "mousemove", "--window", str(window), "150", "267", "click", "1")
+    xvfb.run_tool(display, "xdotool", "type", "abc123")
+    xvfb.run_tool(display, "xdotool", "key", "Return")
+    seen = wait_for_value(parameters, "BLOCK_CALLSIGN", "ABC123", EXIT_BOUND)
+    check(seen[-1] == "ABC123", f"BLOCK_CALLSIGN went {seen}")
+
+
 def run_case(binary, close_tool, dbase, display, how):
     with tempfile.TemporaryDirectory() as root:
         program = Program(binary, display, root, dbase)
@@ -147,6 +185,8 @@ def run_case(binary, close_tool, dbase, display, how):
                 raise AssertionError(f"{how}: {error}; log: {program.log_tail()!r}\n{program.thread_dump()}") from None
             check_window(display, window)
             check_pixels(wait_for_paint(display, window, root))
+            if how == "controls":
+                use_controls(display, window, program.parameters)
             if how == "WM_DELETE_WINDOW":
                 subprocess.run([close_tool, str(window)], env=dict(os.environ, DISPLAY=display), check=True,
                                timeout=30)
@@ -164,7 +204,7 @@ def main(argv):
     binary, close_tool, dbase = argv[1], argv[2], argv[3]
     xvfb.require_tools("Xvfb", "xdotool", "xwd", "xwininfo", "xprop")
     with xvfb.xvfb() as display:
-        for how in ("WM_DELETE_WINDOW", "SIGTERM"):
+        for how in ("WM_DELETE_WINDOW", "SIGTERM", "controls"):
             run_case(binary, close_tool, dbase, display, how)
     print("main_window_gui: all checks passed")
 
