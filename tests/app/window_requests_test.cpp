@@ -29,9 +29,7 @@ class WindowRequests : public test::MainWindowControls {
 public:
     void SetUp() override {
         MainWindowControls::SetUp();
-        openWindow();
-        lf_initControlsFromParameters();
-        headless().pump();
+        openWindowForRun();
         lf_clearTrafficTables();
         clearLists();
         test::placeUserAircraft(GeoPoint{50.0, 8.0});

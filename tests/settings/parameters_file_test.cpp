@@ -89,9 +89,10 @@ TEST_F(ParametersTest, FirstStartWritesDefaultsAndTurnsOnTheScans) {
     EXPECT_TRUE(SCAN_LIVERIES.get());
     EXPECT_TRUE(SCAN_AIRPORTS.get());
     const auto calls = sink().calls();
-    const std::vector<std::string> lastCalls(calls.end() - 2, calls.end());
-    EXPECT_EQ(lastCalls,
-              (std::vector<std::string>{"setCheck SCAN_LIVERIES true", "setCheck SCAN_AIRPORTS true"}));
+    const std::vector<std::string> lastCalls(calls.end() - 3, calls.end());
+    EXPECT_EQ(lastCalls, (std::vector<std::string>{"setCheck SCAN_LIVERIES true", "setCheck SCAN_AIRPORTS true",
+                                                   "selectComboEntry RANGE 40"}))
+        << "the scans are turned on, then the stored range is the range in use";
     EXPECT_FALSE(std::filesystem::exists(generationFile()));
 }
 

@@ -27,7 +27,6 @@ void MainWindowControls::SetUp() {
     simulatorKind.store(3);
     setControlSink(&windowControlSink());
     setWindowPort(&mainWindowPort());
-    ParametersFileBuilder().storedDefaults("11.10.5").write(parametersFile());
 }
 
 void MainWindowControls::TearDown() {
@@ -39,6 +38,13 @@ void MainWindowControls::TearDown() {
 void MainWindowControls::openWindow() {
     ASSERT_TRUE(headless().registerClass(std::string(programId), lf_WndProc, appIconId));
     ASSERT_TRUE(initInstance(programId));
+}
+
+void MainWindowControls::openWindowForRun() {
+    ParametersFileBuilder().storedDefaults("11.10.5").write(parametersFile());
+    openWindow();
+    lf_initControlsFromParameters();
+    headless().pump();
 }
 
 HeadlessControl MainWindowControls::control(ControlId id) {

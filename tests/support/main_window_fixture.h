@@ -20,6 +20,9 @@ public:
 
     // Registers the window class and opens the window headless, as the program's start does.
     void openWindow();
+    // parameters.xml with every stored default, the window opened and its controls set from the parameters,
+    // as at the start of a run.
+    void openWindowForRun();
     HeadlessControl control(ControlId id);
     static std::string selected(const HeadlessControl& combo);
     bool invalidatedSettings();

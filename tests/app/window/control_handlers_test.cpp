@@ -30,9 +30,7 @@ class ControlHandlers : public test::MainWindowControls {
 public:
     void SetUp() override {
         MainWindowControls::SetUp();
-        openWindow();
-        lf_initControlsFromParameters();
-        headless().pump();
+        openWindowForRun();
         resetExitReasonForRestart();
         resetSeamTrace();
         realTrafficAwaited.store(false);

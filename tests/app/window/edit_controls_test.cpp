@@ -32,8 +32,7 @@ class EditControls : public test::MainWindowControls {
 public:
     void SetUp() override {
         MainWindowControls::SetUp();
-        openWindow();
-        lf_initControlsFromParameters();
+        openWindowForRun();
         enableForUse({&DESTINATION, &ALL_INSTALL_PATH, &rereadButton});
         resetExitReasonForRestart();
     }
