@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -25,36 +26,30 @@
 namespace zeph {
 namespace {
 
-class WindowRequests : public test::MainWindowControls {
+class WindowRequests : public test::MainWindowForRun {
 public:
     void SetUp() override {
-        MainWindowControls::SetUp();
-        openWindowForRun();
-        lf_clearTrafficTables();
-        clearLists();
+        MainWindowForRun::SetUp();
+        clearTables();
         test::placeUserAircraft(GeoPoint{50.0, 8.0});
     }
     void TearDown() override {
-        lf_clearTrafficTables();
-        const std::lock_guard lock(simConnectMutex);
-        clientEventWork.clear();
-        clearLists();
-        MainWindowControls::TearDown();
+        clearTables();
+        MainWindowForRun::TearDown();
     }
-    static void clearLists() {
+    static void clearTables() {
+        lf_clearTrafficTables();
         airportTable.clear();
+        {
+            const std::lock_guard lock(simConnectMutex);
+            clientEventWork.clear();
+        }
         const std::lock_guard lock(parkAirportListMutex);
         parkAirportList.clear();
     }
-    void selectLiveLimit(std::int32_t limit) {
-        const auto at = std::find(maxSelChoices.begin(), maxSelChoices.end(), limit);
-        ASSERT_TRUE(headless().selectIndex(MAX_LIVE_SEL.controlId, static_cast<int>(at - maxSelChoices.begin())));
-    }
     static std::vector<AcState> liveStates() {
         std::vector<AcState> states;
-        for (const LiveAc& ac : liveAcTable) {
-            states.push_back(ac.state);
-        }
+        std::ranges::transform(liveAcTable, std::back_inserter(states), &LiveAc::state);
         return states;
     }
     static std::vector<std::uint32_t> navLightValues() {
@@ -80,13 +75,13 @@ TEST_F(WindowRequests, TheLiveLimitAndTheNavLightsReachTheTablesOnlyWhenServed) 
     staticAcTable.push_back(test::makeStaticAc({.hexid = 2, .standNumber = 2, .objectId = 202}));
     std::vector<AcState> expected = liveStates();
 
-    selectLiveLimit(10);
+    ASSERT_TRUE(selectEntry(MAX_LIVE_SEL.controlId, "10"));
     EXPECT_EQ(liveStates(), expected) << "the window changes no record";
     lf_serveWindowRequests();
     expected[10] = expected[11] = AcState::removingfromsim;
     EXPECT_EQ(liveStates(), expected) << "the 11 nm and 12 nm aircraft go";
     lf_serveWindowRequests();
-    selectLiveLimit(25);
+    selectEntry(MAX_LIVE_SEL.controlId, "25");
     lf_serveWindowRequests();
     EXPECT_EQ(liveStates(), expected) << "served once; a higher limit removes nothing";
 
@@ -115,11 +110,11 @@ TEST_F(WindowRequestsThreads, TheGuiThreadRequestsWhileTheTrafficThreadServes) {
             simulator.frame();
         }
     });
-    const auto edit = headless().controlById(mainWindowState.mainWindow.load(), DESTINATION.controlId);
+    const auto edit = handleOf(DESTINATION.controlId);
     std::int32_t lastLimit = 0;
     for (int i = 0; i < 200; ++i) {
         lastLimit = maxSelChoices[static_cast<std::size_t>(1 + i % 6)];
-        selectLiveLimit(lastLimit);
+        headless().selectIndex(MAX_LIVE_SEL.controlId, 1 + i % 6);
         headless().click(NAV_LIGHTS_WHILE_PARKED.controlId);
         headless().setText(edit, i % 2 == 0 ? "EDDF" : "EHAM");
         headless().pressEnter(DESTINATION.controlId);

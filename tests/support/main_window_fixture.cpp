@@ -9,10 +9,13 @@
 #include "app/window/controls.h"
 #include "core/program.h"
 #include "core/run_flags.h"
+#include "realtraffic/rt_server.h"
 #include "settings/control_sink.h"
 #include "settings/data_tree.h"
 #include "settings/xml_parameters.h"
+#include "state/exit_reason.h"
 #include "state/main_window_state.h"
+#include "state/seam_trace.h"
 #include "state/window_port.h"
 #include "support/parameters_files.h"
 
@@ -45,6 +48,9 @@ void MainWindowControls::openWindowForRun() {
     openWindow();
     lf_initControlsFromParameters();
     headless().pump();
+    resetExitReasonForRestart();
+    resetSeamTrace();
+    realTrafficAwaited.store(false);
 }
 
 HeadlessControl MainWindowControls::control(ControlId id) {
@@ -69,10 +75,7 @@ std::string MainWindowControls::status() {
 
 std::optional<std::string> MainWindowControls::stored(std::string_view key) {
     pugi::xml_document document;
-    if (!document.load_file(parametersFile().c_str())) {
-        return std::nullopt;
-    }
-    return gf_getStringParameter(document, key);
+    return document.load_file(parametersFile().c_str()) ? gf_getStringParameter(document, key) : std::nullopt;
 }
 
 void MainWindowControls::enableForUse(std::initializer_list<const ParameterControl*> controls) {
@@ -80,6 +83,17 @@ void MainWindowControls::enableForUse(std::initializer_list<const ParameterContr
         windowControlSink().enable(*control, true);
     }
     headless().pump();
+}
+
+WindowHandle MainWindowControls::handleOf(ControlId id) {
+    return headless().controlById(mainWindowState.mainWindow.load(), id);
+}
+
+bool MainWindowControls::selectEntry(ControlId id, const std::string& text) {
+    headless().pump();
+    const auto items = control(id).items;
+    const auto at = std::find(items.begin(), items.end(), text);
+    return at != items.end() && headless().selectIndex(id, static_cast<int>(at - items.begin()));
 }
 
 } // namespace zeph::test

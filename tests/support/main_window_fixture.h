@@ -21,7 +21,7 @@ public:
     // Registers the window class and opens the window headless, as the program's start does.
     void openWindow();
     // parameters.xml with every stored default, the window opened and its controls set from the parameters,
-    // as at the start of a run.
+    // as at the start of a run: no exit reason, seam trace or awaited RealTraffic left from before.
     void openWindowForRun();
     HeadlessControl control(ControlId id);
     static std::string selected(const HeadlessControl& combo);
@@ -32,10 +32,23 @@ public:
     static std::optional<std::string> stored(std::string_view key);
     // Enables controls the way a running flight leaves them, so the headless layer lets them be used.
     void enableForUse(std::initializer_list<const ParameterControl*> controls);
+    bool enabled(const ParameterControl& c) { return control(c.controlId).enabled; }
+    WindowHandle handleOf(ControlId id);
+    // Selects the drop-down's entry with this text, as the user does; false when it has none.
+    bool selectEntry(ControlId id, const std::string& text);
     HeadlessUi& headless() { return loop_.headless(); }
 
     TempDir appDataRoot_;
     HeadlessWindowLoop loop_;
+};
+
+// The window opened for a run before each test.
+class MainWindowForRun : public MainWindowControls {
+public:
+    void SetUp() override {
+        MainWindowControls::SetUp();
+        openWindowForRun();
+    }
 };
 
 } // namespace zeph::test

@@ -1,8 +1,6 @@
 #include "traffic/auto_range.h"
 
 #include <mutex>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -22,11 +20,9 @@ namespace {
 class AutoRange : public ::testing::Test {
 protected:
     void SetUp() override { test::resetParametersForTests(appData_.path()); }
-    void TearDown() override {
-        const std::lock_guard lock(parkAirportListMutex);
-        parkAirportList.clear();
-    }
-    static void placeUser(bool onGround, double altitude, double nmFromAirport, bool withAirport = true) {
+    void TearDown() override { placeUser(false, 0, -1); }
+    // The park-airport list holds one airport at nmFromAirport, east of the user; none for a negative distance.
+    static void placeUser(bool onGround, double altitude, double nmFromAirport) {
         test::placeUserAircraft(GeoPoint{50.0, 8.0}, altitude);
         {
             const std::lock_guard lock(userDataMutex);
@@ -35,7 +31,7 @@ protected:
         const GeoPoint airport = test::pointFromUser(nmFromAirport, 90.0);
         const std::lock_guard lock(parkAirportListMutex);
         parkAirportList.clear();
-        if (withAirport) {
+        if (nmFromAirport >= 0) {
             parkAirportList.push_back(ParkAirport{"EDDF", "", airport.lat, airport.lon, 0.0});
         }
     }
@@ -44,21 +40,17 @@ protected:
 
 TEST_F(AutoRange, TheRangeFollowsGroundHeightAndTheDistanceToTheParkAirport) {
     struct Row {
-        const char* name;
         bool onGround;
-        double altitude;
-        double distance;
-        bool withAirport;
+        double altitude, distance;
         std::int32_t range;
     };
-    for (const Row& r : {Row{"ground", true, 0, 20.4, true, 10}, Row{"48001 ft", false, 48001, 20.4, true, 100},
-                         Row{"18001 ft", false, 18001, 20.4, true, 40}, Row{"no list", false, 5000, 0, false, 40},
-                         Row{"20.4", false, 5000, 20.4, true, 20}, Row{"8.6", false, 5000, 8.6, true, 10},
-                         Row{"8.4", false, 5000, 8.4, true, 8}, Row{"7.0", false, 5000, 7.0, true, 10},
-                         Row{"37.0", false, 5000, 37.0, true, 40}, Row{"32.6", false, 5000, 32.6, true, 35},
-                         Row{"13.4", false, 5000, 13.4, true, 14}, Row{"12.4", false, 5000, 12.4, true, 12}}) {
-        SCOPED_TRACE(r.name);
-        placeUser(r.onGround, r.altitude, r.distance, r.withAirport);
+    for (const Row& r : {Row{true, 0, 20.4, 10}, Row{false, 48001, 20.4, 100}, Row{false, 18001, 20.4, 40},
+                         Row{false, 5000, -1, 40}, Row{false, 5000, 20.4, 20}, Row{false, 5000, 8.6, 10},
+                         Row{false, 5000, 8.4, 8}, Row{false, 5000, 7.0, 10}, Row{false, 5000, 37.0, 40},
+                         Row{false, 5000, 32.6, 35}, Row{false, 5000, 13.4, 14}, Row{false, 5000, 12.4, 12}}) {
+        SCOPED_TRACE(testing::Message() << (r.onGround ? "ground " : "") << r.altitude << " ft, " << r.distance
+                                        << " nm (-1: empty list)");
+        placeUser(r.onGround, r.altitude, r.distance);
         lf_autoRange();
         EXPECT_EQ(lateralRangeNm.load(), r.range);
         EXPECT_EQ(rememberedRange.load(), 40) << "the auto range is never the user's range";

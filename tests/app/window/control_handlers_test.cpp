@@ -1,12 +1,12 @@
 #include "app/window/control_handlers.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "app/window/controls.h"
-#include "core/run_flags.h"
 #include "realtraffic/rt_server.h"
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
@@ -25,42 +25,31 @@ namespace zeph {
 namespace {
 
 namespace fs = std::filesystem;
+using ControlHandlers = test::MainWindowForRun;
+using Lines = std::vector<std::string>;
 
-class ControlHandlers : public test::MainWindowControls {
-public:
-    void SetUp() override {
-        MainWindowControls::SetUp();
-        openWindowForRun();
-        resetExitReasonForRestart();
-        resetSeamTrace();
-        realTrafficAwaited.store(false);
-    }
-    bool enabled(const ParameterControl& c) { return control(c.controlId).enabled; }
-};
-
-// From the defaults, one click and then a second; "x" is the text shown before each click, kept when the box
-// neither notes nor clears.
+// From the defaults, two clicks with "x" shown before each: the status after each ("x": the box neither notes
+// nor clears), the value flipped and stored by each click, and what a box steers following its value.
 TEST_F(ControlHandlers, EachCheckBoxFlipsAndStoresOnceAndGivesItsNote) {
     struct Row {
         CheckBoxParameter* box;
-        std::string afterFirst;
-        std::string afterSecond;
+        std::string afterFirst, afterSecond;
+        std::function<bool()> follows{};
     };
-    const std::string skipped = "Liveries, for airl+model, in lower lfolders that are already available will be skipped";
     const std::vector<Row> rows{
-        {&LIG_PRIORITIZE, "", skipped},
+        {&LIG_PRIORITIZE, "", "Liveries, for airl+model, in lower lfolders that are already available will be skipped"},
         {&COLLISION_LIVE_PARKED_GND, "", "Be aware, live aircraft may collide with (run through) static parked on the ground"},
         {&COLLISION_USER_GND, "Be aware, user aircraft may collide with (run through) live aircraft and static parked on the ground", ""},
         {&COLLISION_USER_AIR, "Be aware, user aircraft may collide with (run through) live aircraft in the air", ""},
-        {&INITIAL_LOAD_ONLY, "Initial Load Only: static parked aircraft are generated once, no renewal every 20 minutes", ""},
-        {&ALWAYS_ON_TOP, "Corvane_P3D's window will remain visible", ""},
+        {&INITIAL_LOAD_ONLY, "Initial Load Only: static parked aircraft are generated once, no renewal every 20 minutes", "",
+         [&] { return !enabled(nowButton); }},
+        {&ALWAYS_ON_TOP, "Corvane_P3D's window will remain visible", "", [&] { return headless().topmost(); }},
         {&GUID_CHANGES, "Be aware, no more livery updates: you miss correct data for Learn, LittleNavMap, etc!", ""},
         {&AEROWINX, "AEROWINX mode is meant for users of the Aerowinx flight-deck simulator only, please restart Corvane_P3D", ""},
-        {&AUTO_RANGE, "", "x"}, // the user's range back clears; the automatic one says nothing
+        {&AUTO_RANGE, "", "x", [&] { return enabled(AR_ABOVE_HEIGHT) && !enabled(RANGE); }}, // the user's range clears
         {&SCAN_AIRPORTS, "", "Your airports will be scanned at the next start of Corvane_P3D"},
-        {&PARK_SOFT, "x", "x"}, {&WEEK, "x", "x"}, {&NAV_LIGHTS_WHILE_PARKED, "x", "x"},
-        {&STRAIGHT_PBS_ONLY, "x", "x"}, {&LIGHT_AIRCRAFT, "x", "x"}, {&HELICOPTERS, "x", "x"},
-        {&HIGH_PERF_AIRCRAFT, "x", "x"},
+        {&PARK_SOFT, "x", "x"}, {&WEEK, "x", "x"}, {&NAV_LIGHTS_WHILE_PARKED, "x", "x"}, {&STRAIGHT_PBS_ONLY, "x", "x"},
+        {&LIGHT_AIRCRAFT, "x", "x"}, {&HELICOPTERS, "x", "x"}, {&HIGH_PERF_AIRCRAFT, "x", "x"},
         {&AIRBORNE_ONLY, "Be aware, airborne live traffic only!  (greater than 300 ft above ground ...)", ""},
         {&SCAN_LIVERIES, "", "Your liveries will be scanned at the next start of Corvane_P3D"},
     };
@@ -68,82 +57,59 @@ TEST_F(ControlHandlers, EachCheckBoxFlipsAndStoresOnceAndGivesItsNote) {
         SCOPED_TRACE(r.box->key);
         const bool before = r.box->get();
         const auto storedBefore = stored(r.box->key);
-        for (const std::string& expected : {r.afterFirst, r.afterSecond}) {
+        for (const bool first : {true, false}) {
             gf_setStatus("x", false);
             ASSERT_TRUE(headless().click(r.box->controlId));
             headless().pump();
-            EXPECT_EQ(status(), expected);
-            if (&expected == &r.afterFirst) {
-                EXPECT_EQ(r.box->get(), !before);
-                EXPECT_EQ(control(r.box->controlId).checked, !before);
-                EXPECT_NE(stored(r.box->key), storedBefore) << "stored once";
-            }
+            EXPECT_EQ(status(), first ? r.afterFirst : r.afterSecond);
+            EXPECT_EQ(r.box->get(), before != first);
+            EXPECT_EQ(control(r.box->controlId).checked, before != first);
+            EXPECT_EQ(stored(r.box->key) != storedBefore, first);
+            EXPECT_TRUE(!r.follows || r.follows() == r.box->get()) << "what the box steers follows it";
         }
-        EXPECT_EQ(r.box->get(), before);
-        EXPECT_EQ(stored(r.box->key), storedBefore) << "a second click stores the value back";
     }
     EXPECT_EQ(exitReason.load(), ExitReason::NOT_YET_SET);
     EXPECT_TRUE(takeSeamCalls().empty()) << "no livery reset after RealTraffic connected";
 }
 
-TEST_F(ControlHandlers, BoxesThatSteerOtherControlsAndTheWindow) {
-    headless().click(INITIAL_LOAD_ONLY.controlId);
-    headless().click(ALWAYS_ON_TOP.controlId);
-    headless().click(AUTO_RANGE.controlId); // off
-    headless().pump();
-    EXPECT_FALSE(enabled(nowButton));
-    EXPECT_TRUE(headless().topmost());
-    EXPECT_FALSE(enabled(AR_ABOVE_HEIGHT));
-    headless().click(ALWAYS_ON_TOP.controlId);
-    headless().click(AUTO_RANGE.controlId);
-    headless().pump();
-    EXPECT_FALSE(headless().topmost());
-    EXPECT_TRUE(enabled(AR_ABOVE_HEIGHT));
-    EXPECT_FALSE(enabled(RANGE));
-}
-
 TEST_F(ControlHandlers, TickingAScanBeforeRealTrafficConnectedRestartsTheRun) {
     struct Row {
         CheckBoxParameter* box;
-        bool awaited;
-        bool readerErrorBefore;
+        bool awaited, readerErrorBefore;
         std::string status;
         ExitReason reason;
-        bool reset;
+        Lines trace;
     };
+    const std::string later = " at the next start of Corvane_P3D";
     const std::vector<Row> rows{
-        {&SCAN_LIVERIES, true, false, "Your liveries will be scanned", ExitReason::NEW_SETTINGS, true},
-        {&SCAN_LIVERIES, false, false, "Your liveries will be scanned at the next start of Corvane_P3D", ExitReason::NOT_YET_SET, false},
-        {&SCAN_AIRPORTS, true, false, "Your airports will be scanned", ExitReason::NEW_SETTINGS, false},
-        {&SCAN_AIRPORTS, false, false, "Your airports will be scanned at the next start of Corvane_P3D", ExitReason::NOT_YET_SET, false},
-        {&SCAN_LIVERIES, true, true, "Your liveries will be scanned", ExitReason::READER_ERROR, true},
+        {&SCAN_LIVERIES, true, false, "Your liveries will be scanned", ExitReason::NEW_SETTINGS, {"gf_resetLiveryTables"}},
+        {&SCAN_LIVERIES, false, false, "Your liveries will be scanned" + later, ExitReason::NOT_YET_SET, {}},
+        {&SCAN_AIRPORTS, true, false, "Your airports will be scanned", ExitReason::NEW_SETTINGS, {}},
+        {&SCAN_AIRPORTS, false, false, "Your airports will be scanned" + later, ExitReason::NOT_YET_SET, {}},
+        {&SCAN_LIVERIES, true, true, "Your liveries will be scanned", ExitReason::READER_ERROR, {"gf_resetLiveryTables"}},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(r.status);
+        SCOPED_TRACE(r.status + (r.readerErrorBefore ? " after a reader error" : ""));
         resetExitReasonForRestart();
         r.box->setValue(false);
-        headless().setCheck(headless().controlById(mainWindowState.mainWindow.load(), r.box->controlId), false);
+        headless().setCheck(handleOf(r.box->controlId), false);
         realTrafficAwaited.store(r.awaited);
         if (r.readerErrorBefore) {
             gf_setExitReason(ExitReason::READER_ERROR, 15);
         }
         ASSERT_TRUE(headless().click(r.box->controlId));
-        headless().pump();
         EXPECT_EQ(status(), r.status);
         EXPECT_EQ(exitReason.load(), r.reason);
         if (r.reason == ExitReason::NEW_SETTINGS) {
             EXPECT_EQ(currentRestartDelay(), 2);
         }
-        const auto calls = takeSeamCalls();
-        EXPECT_EQ(calls, r.reset ? std::vector<std::string>{"gf_resetLiveryTables"} : std::vector<std::string>{});
-        const auto log = readLog();
-        EXPECT_EQ(!log.empty() && log.back() == r.status, r.awaited && !r.readerErrorBefore) << "logged";
+        EXPECT_EQ(takeSeamCalls(), r.trace);
+        EXPECT_EQ(readLog().back() == r.status, r.awaited && !r.readerErrorBefore) << "logged";
     }
 }
 
 TEST_F(ControlHandlers, ButtonsActOrPostTheirRequest) {
-    enableForUse({&unblockButton, &csToOidButton, &rereadButton, &flushStaticButton, &nowButton, &tbloButton,
-                  &CALLSIGN_2_OBJECTID, &DESTINATION});
+    enableForUse({&unblockButton, &csToOidButton, &rereadButton, &flushStaticButton, &DESTINATION});
     const std::string fileBefore = test::readFileBytes(parametersFile());
     ASSERT_TRUE(headless().click(unblockButton.controlId));
     EXPECT_EQ(status(), "Nothing to block or unblock...");
@@ -155,41 +121,40 @@ TEST_F(ControlHandlers, ButtonsActOrPostTheirRequest) {
     headless().pump();
     EXPECT_EQ(readLog().back(), "no more blocking of live aircraft 'ABC1'");
     EXPECT_EQ(stored("BLOCK_CALLSIGN"), "");
+    EXPECT_TRUE(blockingChanged.exchange(false));
     EXPECT_FALSE(enabled(unblockButton));
     EXPECT_TRUE(enabled(blockButton)) << "a callsign is chosen";
-    EXPECT_TRUE(blockingChanged.exchange(false));
 
     headless().click(blockButton.controlId);
     headless().pump();
     EXPECT_EQ(stored("BLOCK_CALLSIGN"), "DLH4");
-    EXPECT_EQ(CALLSIGN_2_OBJECTID.get(), "");
+    EXPECT_EQ(CALLSIGN_2_OBJECTID.get(), "") << "the callsign list is reset";
     EXPECT_FALSE(enabled(blockButton));
 
     enableForUse({&blockButton});
-    headless().click(csToOidButton.controlId);
-    headless().click(rereadButton.controlId);
-    headless().click(flushStaticButton.controlId);
+    for (const Button* button : {&csToOidButton, &rereadButton, &flushStaticButton}) {
+        headless().click(button->controlId);
+    }
     headless().pump();
     EXPECT_TRUE(callsignListRequest.exchange(false));
     EXPECT_TRUE(rereadRequest.exchange(false));
     EXPECT_TRUE(flushStaticRequest.exchange(false));
     EXPECT_EQ(status(), "All static parked aircraft will be removed ...");
-    for (const ParameterControl* c : std::initializer_list<const ParameterControl*>{
-             &blockButton, &rereadButton, &DESTINATION, &flushStaticButton}) {
-        EXPECT_FALSE(enabled(*c)) << c->controlId;
+    for (const ControlId id : {blockButton.controlId, rereadButton.controlId, DESTINATION.controlId,
+                               flushStaticButton.controlId}) {
+        EXPECT_FALSE(control(id).enabled) << id;
     }
 }
 
 TEST_F(ControlHandlers, NowAsksForARenewalAtTheNextFifteenSecondStep) {
     struct Row {
-        bool loaded;
-        bool initialLoadOnly;
+        bool loaded, initialLoadOnly;
         std::int32_t seconds;
         std::string status;
     };
-    for (const Row& r : {Row{false, false, 44, "x"}, Row{true, false, 44, "Corvane_P3D will update static parking in 1 second ..."},
-                         Row{true, false, 45, "Corvane_P3D will update static parking in 15 seconds ..."},
-                         Row{true, true, 44, ""}}) {
+    for (const Row& r : {Row{false, false, 44, "x"}, Row{true, true, 44, ""},
+                         Row{true, false, 44, "Corvane_P3D will update static parking in 1 second ..."},
+                         Row{true, false, 45, "Corvane_P3D will update static parking in 15 seconds ..."}}) {
         SCOPED_TRACE(r.status);
         enableForUse({&nowButton});
         parkAirportLoaded.store(r.loaded);
@@ -203,22 +168,24 @@ TEST_F(ControlHandlers, NowAsksForARenewalAtTheNextFifteenSecondStep) {
         const bool renews = r.loaded && !r.initialLoadOnly;
         EXPECT_EQ(staticRenewNow.exchange(false), renews);
         EXPECT_EQ(renewalCountdown.load(), renews ? 20 : 3);
+        EXPECT_EQ(mainWindowState.minutesToRenewal.load() == 20, renews);
         EXPECT_EQ(enabled(nowButton), !renews);
+        mainWindowState.minutesToRenewal.store(0);
     }
     parkAirportLoaded.store(false);
 }
 
 TEST_F(ControlHandlers, TbloAndTheManualOpenTheirFolderOrSayWhyNot) {
-    enableForUse({&tbloButton});
     fs::create_directories("tblo");
     test::writeFileBytes("tblo/tblo.zip", "z");
+    const WindowHandle window = mainWindowState.mainWindow.load();
     {
         const test::RecordingShellOpen shell(true);
-        EXPECT_TRUE(lf_handleButtons(mainWindowState.mainWindow.load(), tbloButton.controlId));
+        EXPECT_TRUE(lf_handleButtons(window, tbloButton.controlId));
         EXPECT_EQ(shell.paths(), std::vector<fs::path>{fs::current_path() / "tblo"});
     }
     const test::RecordingShellOpen refusing(false);
-    EXPECT_FALSE(lf_handleButtons(mainWindowState.mainWindow.load(), tbloButton.controlId));
+    EXPECT_FALSE(lf_handleButtons(window, tbloButton.controlId));
     EXPECT_FALSE(gf_openManual());
     headless().pump();
     EXPECT_EQ(headless().messageBoxes(),
@@ -226,24 +193,20 @@ TEST_F(ControlHandlers, TbloAndTheManualOpenTheirFolderOrSayWhyNot) {
                                              {"Could not open local folder with Manual", "Corvane"}}));
 }
 
+// MAX_FIT_FL shows hours and stores MAX_FIT in half hours; an entry beyond RANGE's choices is logged.
 TEST_F(ControlHandlers, CombosStoreTheirChoice) {
     enableForUse({&MAX_FIT_FL, &RANGE});
     struct Row {
         const ParameterControl* combo;
-        std::string entry;
-        std::string key;
-        std::string storedAfter;
+        std::string entry, key, storedAfter;
         bool raisesDepth = false;
     };
     for (const Row& r : {Row{&MAX_FIT_FL, "8.0", "MAX_FIT", "15"}, Row{&MAX_FIT_FL, "0.5", "MAX_FIT", "0"},
                          Row{&MAX_FIT_FL, "24.0", "MAX_FIT", "47"}, Row{&RANGE, "50", "RANGE", "50"},
                          Row{&MATCHING_DEPTH, "2", "MATCHING_DEPTH", "2"},
                          Row{&MATCHING_DEPTH, "4", "MATCHING_DEPTH", "4", true}}) {
-        SCOPED_TRACE(r.entry);
-        const auto items = control(r.combo->controlId).items;
-        const auto at = std::find(items.begin(), items.end(), r.entry);
-        ASSERT_NE(at, items.end());
-        ASSERT_TRUE(headless().selectIndex(r.combo->controlId, static_cast<int>(at - items.begin())));
+        SCOPED_TRACE(r.key + " " + r.entry);
+        ASSERT_TRUE(selectEntry(r.combo->controlId, r.entry));
         EXPECT_EQ(stored(r.key), r.storedAfter);
         EXPECT_EQ(matchingDepthRaised.exchange(false), r.raisesDepth);
     }
@@ -251,10 +214,8 @@ TEST_F(ControlHandlers, CombosStoreTheirChoice) {
     EXPECT_EQ(lateralRangeNm.load(), 50.0);
     EXPECT_EQ(lateralRangeMeters.load(), 92600U);
 
-    const WindowHandle range = headless().controlById(mainWindowState.mainWindow.load(), RANGE.controlId);
-    headless().comboAdd(range, "999");
-    headless().pump();
-    EXPECT_TRUE(headless().selectIndex(RANGE.controlId, static_cast<int>(control(RANGE.controlId).items.size()) - 1));
+    headless().comboAdd(handleOf(RANGE.controlId), "999");
+    EXPECT_TRUE(selectEntry(RANGE.controlId, "999"));
     EXPECT_EQ(RANGE.get(), 50);
     EXPECT_TRUE(readLog().back().starts_with("==> lf_HandleWMCOMMAND exception ")) << readLog().back();
 }

@@ -27,43 +27,36 @@ namespace zeph {
 namespace {
 
 namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
 
-class EditControls : public test::MainWindowControls {
+class EditControls : public test::MainWindowForRun {
 public:
-    void SetUp() override {
-        MainWindowControls::SetUp();
-        openWindowForRun();
-        enableForUse({&DESTINATION, &ALL_INSTALL_PATH, &rereadButton});
-        resetExitReasonForRestart();
-    }
-    // The field's text is replaced, then Enter; the log lines it added, without the saves' own lines.
-    std::vector<std::string> enter(const EditParameter& field, const std::string& text) {
+    // The field enabled and its text replaced (typed, or set as it is), then Enter; the log lines it added,
+    // without the saves' "KEY=value" lines.
+    Lines enter(const EditParameter& field, const std::string& text, bool typed = true) {
         const std::size_t before = readLog().size();
-        headless().setText(headless().controlById(mainWindowState.mainWindow.load(), field.controlId), "");
-        headless().typeText(field.controlId, text);
+        enableForUse({&field});
+        headless().setText(handleOf(field.controlId), typed ? "" : text);
+        headless().typeText(field.controlId, typed ? text : "");
         headless().pressEnter(field.controlId);
         headless().pump();
-        const auto log = readLog();
-        std::vector<std::string> added;
+        const Lines log = readLog();
+        Lines added;
         std::copy_if(log.begin() + static_cast<std::ptrdiff_t>(before), log.end(), std::back_inserter(added),
-                     [](const std::string& line) {
-                         const auto key = line.substr(0, line.find('='));
-                         return key == line || key.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_:") !=
-                                                   std::string::npos;
-                     });
+                     [](const std::string& l) { return l.starts_with("==>") || l.find('=') == std::string::npos; });
         return added;
     }
     std::string shown(const EditParameter& field) { return control(field.controlId).text; }
 };
 
-using Lines = std::vector<std::string>;
-
-// One after the other; the blocked callsign and the field after each Enter.
+// One after the other; the blocked callsign and the field after each Enter. DLH4 is the callsign chosen in
+// CALLSIGN_2_OBJECTID, whose list is reset when it is blocked.
 TEST_F(EditControls, TheCallsignFieldBlocksCheckedUpperCasedCallsigns) {
     struct Row {
         std::string typed;
         Lines logged;
         std::string blocked;
+        bool typedAsKeys = true;
     };
     const std::vector<Row> rows{
         {"abc123", {}, "ABC123"},
@@ -73,27 +66,23 @@ TEST_F(EditControls, TheCallsignFieldBlocksCheckedUpperCasedCallsigns) {
         {"ab\xC3\xA9" "12", {}, "AB\xC3\xA9" "12"},
         {"", {"no more blocking of live aircraft 'AB\xC3\xA9" "12'"}, ""},
         {"abc123", {}, "ABC123"},
+        {"\xC0\x80", // taken as an emptied field
+         {"==> lf_getTextFromId: UTF-16 UTF-8 failed for id 32828: utf8_to_wide: invalid UTF-8",
+          "no more blocking of live aircraft 'ABC123'"}, "", false},
+        {"dlh4", {}, "DLH4"},
     };
+    CALLSIGN_2_OBJECTID.setValue("DLH4");
     for (const Row& r : rows) {
         SCOPED_TRACE(r.typed);
         blockingChanged.store(false);
-        EXPECT_EQ(enter(BLOCK_CALLSIGN, r.typed), r.logged);
+        *CALLSIGN_2_OBJECTID.callsigns = {"", "DLH4"};
+        EXPECT_EQ(enter(BLOCK_CALLSIGN, r.typed, r.typedAsKeys), r.logged);
         EXPECT_EQ(stored("BLOCK_CALLSIGN"), r.blocked);
         EXPECT_EQ(shown(BLOCK_CALLSIGN), r.blocked) << "the field shows what is stored, never the Enter";
-        EXPECT_EQ(control(unblockButton.controlId).enabled, !r.blocked.empty());
+        EXPECT_EQ(enabled(unblockButton), !r.blocked.empty());
         EXPECT_EQ(blockingChanged.load(), r.logged.empty() || r.blocked.empty());
+        EXPECT_EQ(CALLSIGN_2_OBJECTID.callsigns->size() == 1, r.blocked == "DLH4") << "the list reset";
     }
-    headless().setText(headless().controlById(mainWindowState.mainWindow.load(), BLOCK_CALLSIGN.controlId),
-                       "\xC0\x80");
-    headless().pressEnter(BLOCK_CALLSIGN.controlId);
-    EXPECT_EQ(readLog().end()[-3],
-              "==> lf_getTextFromId: UTF-16 UTF-8 failed for id 32828: utf8_to_wide: invalid UTF-8");
-    EXPECT_EQ(readLog().back(), "no more blocking of live aircraft 'ABC123'") << "taken as an emptied field";
-
-    CALLSIGN_2_OBJECTID.setValue("DLH4");
-    *CALLSIGN_2_OBJECTID.callsigns = {"", "DLH4"};
-    enter(BLOCK_CALLSIGN, "dlh4");
-    EXPECT_EQ(*CALLSIGN_2_OBJECTID.callsigns, Lines{""}) << "the chosen callsign's list is reset";
 }
 
 TEST_F(EditControls, ADestinationGoesToTheFrontOfTheListOnTheTrafficThreadsNextPass) {
@@ -102,15 +91,14 @@ TEST_F(EditControls, ADestinationGoesToTheFrontOfTheListOnTheTrafficThreadsNextP
     fs::create_directories(myParkAirportsFile.parent_path());
     test::writeFileBytes(myParkAirportsFile, "EHAM\n");
     const auto codes = [] {
-        std::vector<std::string> out;
-        for (const ParkAirport& entry : parkAirportList) {
-            out.push_back(entry.code);
-        }
+        Lines out;
+        std::ranges::transform(parkAirportList, std::back_inserter(out), &ParkAirport::code);
         return out;
     };
+    enableForUse({&rereadButton});
     EXPECT_EQ(enter(DESTINATION, "eddf"), Lines{"New destination: EDDF"});
     EXPECT_EQ(stored("DESTINATION"), "EDDF");
-    EXPECT_FALSE(control(rereadButton.controlId).enabled);
+    EXPECT_FALSE(enabled(rereadButton));
     EXPECT_EQ(codes(), Lines{"EHAM"}) << "the window leaves the list alone";
     lf_serveWindowRequests();
     EXPECT_EQ(codes(), (Lines{"EDDF", "EHAM"}));
@@ -121,46 +109,43 @@ TEST_F(EditControls, ADestinationGoesToTheFrontOfTheListOnTheTrafficThreadsNextP
     EXPECT_EQ(codes(), (Lines{"EHAM", "EDDF"}));
     EXPECT_EQ(test::readFileBytes(myParkAirportsFile), "EDDF\nEHAM\n");
 
-    struct Row {
-        std::string typed;
-        Lines logged;
-    };
-    for (const Row& r : {Row{"edd", {"destination 'edd' is not valid"}}, Row{"ZZZZ", {"destination 'ZZZZ' is unknown ..."}},
-                         Row{"EHAM", {"destination 'EHAM' was already set ..."}}}) {
-        EXPECT_EQ(enter(DESTINATION, r.typed), r.logged);
+    for (const auto& [typed, logged] : {std::pair{"edd", "destination 'edd' is not valid"},
+                                        std::pair{"ZZZZ", "destination 'ZZZZ' is unknown ..."},
+                                        std::pair{"EHAM", "destination 'EHAM' was already set ..."}}) {
+        SCOPED_TRACE(typed);
+        EXPECT_EQ(enter(DESTINATION, typed), Lines{logged});
         EXPECT_EQ(shown(DESTINATION), "EHAM");
     }
-    enableForUse({&DESTINATION});
     EXPECT_EQ(enter(DESTINATION, ""), Lines{"destination set to empty"});
     EXPECT_EQ(DESTINATION.get(), "");
     EXPECT_EQ(stored("DESTINATION"), "EHAM") << "an emptied destination is not saved";
-    EXPECT_TRUE(control(rereadButton.controlId).enabled);
+    EXPECT_TRUE(enabled(rereadButton));
 }
 
 TEST_F(EditControls, AnInstallPathThatExistsIsStoredAndRestartsTheRun) {
     const test::TempDir tmp;
-    fs::create_directories(tmp.path() / "locked");
-    test::writeFileBytes(tmp.path() / "p3d.exe", "x");
+    const std::string dir = tmp.path().string(), file = (tmp / "p3d.exe").string();
+    const std::string locked = (tmp / "locked" / "p3d").string();
+    fs::create_directories(tmp / "locked");
+    test::writeFileBytes(file, "x");
     const std::string restart = "Install path exists, Corvane_P3D will restart";
     struct Row {
         std::string path;
         bool systemErrorBefore;
-        std::string shown;
-        std::string storedAfter;
+        std::string shown, storedAfter;
         ExitReason reason;
     };
-    const std::string locked = (tmp.path() / "locked" / "p3d").string();
     const std::vector<Row> rows{
-        {tmp.path().string(), false, restart, tmp.path().string(), ExitReason::NEW_SETTINGS},
-        {(tmp.path() / "p3d.exe").string(), false, restart, (tmp.path() / "p3d.exe").string(), ExitReason::NEW_SETTINGS},
+        {dir, false, restart, dir, ExitReason::NEW_SETTINGS},
+        {file, false, restart, file, ExitReason::NEW_SETTINGS},
         {"/x/y", false, "This install path does not exist: /x/y", "old", ExitReason::NOT_YET_SET},
         {locked, false, "Cannot access install path '" + locked + "': Permission denied", "old", ExitReason::NOT_YET_SET},
         {"", false, "", "", ExitReason::NOT_YET_SET},
-        {tmp.path().string(), true, "Install path saved, please restart Corvane_P3D", tmp.path().string(), ExitReason::SYSTEM_ERROR},
+        {dir, true, "Install path saved, please restart Corvane_P3D", dir, ExitReason::SYSTEM_ERROR},
     };
-    fs::permissions(tmp.path() / "locked", fs::perms::none);
+    fs::permissions(tmp / "locked", fs::perms::none);
     for (const Row& r : rows) {
-        SCOPED_TRACE(r.path);
+        SCOPED_TRACE(r.path + (r.systemErrorBefore ? " after a system error" : ""));
         if (r.path == locked && ::geteuid() == 0) {
             continue; // root may enter any folder
         }
@@ -170,9 +155,8 @@ TEST_F(EditControls, AnInstallPathThatExistsIsStoredAndRestartsTheRun) {
         if (r.systemErrorBefore) {
             recordFirstSystemError();
         }
-        const Lines logged = enter(ALL_INSTALL_PATH, r.path);
+        EXPECT_EQ(enter(ALL_INSTALL_PATH, r.path), r.shown.empty() ? Lines{} : Lines{r.shown});
         EXPECT_EQ(status(), r.shown);
-        EXPECT_EQ(logged, r.shown.empty() ? Lines{} : Lines{r.shown});
         EXPECT_EQ(stored("SIM_INSTALL_PATH"), r.storedAfter);
         EXPECT_EQ(exitReason.load(), r.reason);
         if (r.reason == ExitReason::NEW_SETTINGS) {
@@ -181,7 +165,7 @@ TEST_F(EditControls, AnInstallPathThatExistsIsStoredAndRestartsTheRun) {
         const std::lock_guard lock(mainWindowState.statusMutex);
         EXPECT_EQ(mainWindowState.errorText, "");
     }
-    fs::permissions(tmp.path() / "locked", fs::perms::owner_all);
+    fs::permissions(tmp / "locked", fs::perms::owner_all);
 }
 
 } // namespace
