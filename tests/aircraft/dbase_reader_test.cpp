@@ -1,6 +1,6 @@
 #include <algorithm>
-#include <cmath>
 #include <optional>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,25 +24,24 @@ protected:
         test::clearTestAircraft();
         LogFixture::TearDown();
     }
-    // Seals the named plain fixture as input/dbase.enc.
-    void sealFixture(const std::string& name, const sealdata::SealFaults& faults = {}) {
+    // Seals the plain fixture as input/dbase.enc, each match of a non-empty pattern replaced.
+    void sealFixture(const std::string& pattern = "", const std::string& replacement = "",
+                     const sealdata::SealFaults& faults = {}) {
         fs::create_directories(dir() / "input");
-        test::writeSealed(dir() / dbaseEncFile, test::readFileBytes(fs::path(AIRCRAFT_TEST_DATA) / name),
+        const std::string xml = test::readFileBytes(fs::path(AIRCRAFT_TEST_DATA) / "dbase.xml");
+        test::writeSealed(dir() / dbaseEncFile,
+                          pattern.empty() ? xml : std::regex_replace(xml, std::regex(pattern), replacement),
                           gf_dataFileKey(), faults);
     }
-    long logged(const std::string& line) const {
-        const auto lines = readLog();
-        return std::count(lines.begin(), lines.end(), line);
-    }
+    long logged(const std::string& line) const { return std::ranges::count(readLog(), line); }
 };
 
 TEST_F(DbaseReader, TheSealedFixtureFillsEveryTable) {
-    sealFixture("dbase.xml");
+    sealFixture();
     ASSERT_TRUE(gf_readDbase());
     EXPECT_FALSE(fs::exists(dir() / dbaseXmlFile));
-    const std::vector<std::pair<std::string, int>> categories = {
-        {"B763", 2}, {"B744", 3}, {"C25A", 1}, {"EC35", 5}, {"F16", 4}, {"C172", 0}, {"ZZ99", 0}};
-    for (const auto& [type, category] : categories) {
+    for (const auto& [type, category] : std::vector<std::pair<std::string, int>>{
+             {"B763", 2}, {"B744", 3}, {"C25A", 1}, {"EC35", 5}, {"F16", 4}, {"C172", 0}, {"ZZ99", 0}}) {
         EXPECT_EQ(gf_categoryOfType(type), category) << type;
     }
     EXPECT_FALSE(gf_isKnownAircraftType(""));
@@ -51,9 +50,7 @@ TEST_F(DbaseReader, TheSealedFixtureFillsEveryTable) {
     EXPECT_DOUBLE_EQ(halfSpanByType.at("B744"), 32.2 / 1852);
     EXPECT_DOUBLE_EQ(maxHalfSpan, 35.0 / 1852);
     // Buzjets, HighPerf and Rotorcraft have no wingspan: the mean of the four stored ones, never NaN.
-    const double mean = (17.9 + 18 + 32.2 + 5.5) / 4 / 1852;
-    EXPECT_TRUE(std::isfinite(gf_wingspanOfType("EC35")));
-    EXPECT_DOUBLE_EQ(gf_wingspanOfType("EC35"), mean);
+    EXPECT_DOUBLE_EQ(gf_wingspanOfType("EC35"), (17.9 + 18 + 32.2 + 5.5) / 4 / 1852);
     for (const std::string line :
          {"==> wingspan model NOPE is not valid, skipped", "==> wrong part of fix: 'B73H', already exists, skipped",
           "==> wrong fix XXXX -> NOPE, the latter is not valid", "2 publishers read", "==> regcode PH-BXB already exists",
@@ -83,34 +80,33 @@ TEST_F(DbaseReader, TheSealedFixtureFillsEveryTable) {
 TEST_F(DbaseReader, FailuresThrowOrAnswerFalseAndLeaveNoPlainFile) {
     struct Case {
         const char* name;
-        const char* fixture; // nullptr: no dbase.enc
+        std::string pattern, replacement; // the fixture's variant; "-" for no dbase.enc
         bool damaged;
         std::optional<bool> result; // none: it throws
-        std::string text;           // what it threw, or the cargo operators read
+        std::string text;           // what it threw, or each cargo operator read and ";"
     };
+    const std::string empty61 = "61: In XML file section [cargo_operators], element [ICAO], attribute [codes] is empty.";
     const std::vector<Case> cases = {
-        {"no dbase.enc", nullptr, false, std::nullopt, "input/dbase.enc not available"},
-        {"undecryptable", "dbase.xml", true, std::nullopt, "input/dbase.enc stream decrypt failed"},
-        {"malformed", "dbase_malformed.xml", false, false, ""},
-        {"no cargo_operators", "dbase_no_cargo_operators.xml", false, std::nullopt,
-         "61: In XML file section [cargo_operators], element [ICAO], attribute [codes] is empty."},
-        {"only a comma", "dbase_comma_codes.xml", false, std::nullopt,
-         "61: In XML file section [cargo_operators], element [ICAO], attribute [codes] is empty."},
-        {"an empty piece", "dbase_empty_piece.xml", false, true, "A B"},
-        {"no root", "dbase_no_root.xml", false, true, "UPS"},
+        {"no dbase.enc", "-", "", false, std::nullopt, "input/dbase.enc not available"},
+        {"undecryptable", "", "", true, std::nullopt, "input/dbase.enc stream decrypt failed"},
+        {"malformed", "</dbase>", "</dbse>", false, false, ""},
+        {"no cargo_operators", "<cargo_operators>.*</cargo_operators>", "", false, std::nullopt, empty61},
+        {"only a comma", "codes=\"UPS\"", "codes=\",\"", false, std::nullopt, empty61},
+        {"an empty piece", "codes=\"UPS\"", "codes=\"A,,B\"", false, true, "A;B;"},
+        {"no root", "</?root>", "", false, true, "UPS;"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(dir() / "input");
-        if (c.fixture != nullptr) {
-            sealFixture(c.fixture, {.flipByte = c.damaged ? std::optional<std::size_t>(40) : std::nullopt});
+        if (c.pattern != "-") {
+            sealFixture(c.pattern, c.replacement, {.flipByte = c.damaged ? std::optional<std::size_t>(40) : std::nullopt});
         }
         std::optional<bool> result;
         std::string text;
         try {
             result = gf_readDbase();
             for (const std::string& code : *result ? cargoOperatorCodes : std::set<std::string>{}) {
-                text += (text.empty() ? "" : " ") + code;
+                text += code + ";";
             }
         } catch (const std::exception& error) {
             text = error.what();
@@ -122,12 +118,9 @@ TEST_F(DbaseReader, FailuresThrowOrAnswerFalseAndLeaveNoPlainFile) {
             EXPECT_EQ(regcodeTable.size(), 8U);
         }
     }
-    const auto lines = readLog();
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& line) {
-                                return line.starts_with("==> 'input/dbase.xml' not read because of ");
-                            }),
-              1);
+    EXPECT_EQ(std::ranges::count_if(readLog(), [](const std::string& line) {
+                  return line.starts_with("==> 'input/dbase.xml' not read because of ");
+              }), 1) << "the malformed file";
 }
 
 } // namespace

@@ -32,7 +32,7 @@ protected:
                            {"EZY", "A320", "A320 easyJet", "G-EZAB", 2, false}};
         fs::create_directories(dir() / "input");
         fs::copy(fs::path(AIRCRAFT_TEST_DATA) / "my_regcodes", dir() / myRegcodesDir);
-        test::writeSealed(dir() / aigRegcodesEncFile, aigXml());
+        test::writeSealed(dir() / aigRegcodesEncFile, aigXml_);
     }
     void TearDown() override {
         regcodeTitleTable.clear();
@@ -45,11 +45,8 @@ protected:
         airlineLiveryTable.clear();
         LogFixture::TearDown();
     }
-    static std::string aigXml() { return test::readFileBytes(fs::path(AIRCRAFT_TEST_DATA) / "AIG-regcodes.xml"); }
-    long logged(const std::string& line) const {
-        const auto lines = readLog();
-        return std::count(lines.begin(), lines.end(), line);
-    }
+    long logged(const std::string& line) const { return std::ranges::count(readLog(), line); }
+    const std::string aigXml_ = test::readFileBytes(fs::path(AIRCRAFT_TEST_DATA) / "AIG-regcodes.xml");
 };
 
 TEST_F(RegcodePasses, InlineThenOfflineSourcesWinInTheirOrder) {
@@ -82,16 +79,14 @@ TEST_F(RegcodePasses, InlineThenOfflineSourcesWinInTheirOrder) {
     EXPECT_FALSE(fs::exists(dir() / aigRegcodesXmlFile));
 }
 
-TEST_F(RegcodePasses, WithoutAClashTheInlineFileIsLeftAlone) {
+// Without "B738 KLM 2" no in-line clash: an older InlineRegcodes.txt stays as it is.
+TEST_F(RegcodePasses, NoClashLeavesTheInlineFileAndADamagedAigFileStillMergesTheUserFiles) {
     scannedLiveries.erase(std::next(scannedLiveries.begin()));
     fs::create_directories(dir() / errorsDir);
     test::writeFileBytes(dir() / inlineRegcodesFile(), "older\n");
     lf_checkInlineRegcodes();
     EXPECT_EQ(test::readFileBytes(dir() / inlineRegcodesFile()), "older\n");
-}
-
-TEST_F(RegcodePasses, ADamagedAigFileStillMergesTheUserFiles) {
-    test::writeSealed(dir() / aigRegcodesEncFile, aigXml(), gf_dataFileKey(), {.flipByte = 30});
+    test::writeSealed(dir() / aigRegcodesEncFile, aigXml_, gf_dataFileKey(), {.flipByte = 30});
     lf_processOfflineRegcodes();
     EXPECT_EQ(logged("! input/AIG-regcodes.enc could not be decrypted, AIG registration codes skipped"), 1);
     EXPECT_EQ(regcodeTitleTable.at("PH-BXH"), "B738 KLM 6");
@@ -100,7 +95,7 @@ TEST_F(RegcodePasses, ADamagedAigFileStillMergesTheUserFiles) {
 }
 
 TEST_F(RegcodePasses, DontUseTitlesComeFromRecordsWithoutRegistrations) {
-    fs::copy_file(fs::path(AIRCRAFT_TEST_DATA) / "AIG-regcodes.xml", dir() / aigRegcodesXmlFile);
+    test::writeFileBytes(dir() / aigRegcodesXmlFile, aigXml_);
     lf_readDontUseTitles();
     lf_readDontUseTitleFolder();
     EXPECT_EQ(dontUseTitles, (std::vector<std::string>{"Old title not to use", "Only a title"}));
