@@ -1,5 +1,6 @@
 #include "app/closing_down.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -51,10 +52,18 @@ bool restartsAfter(ExitReason reason) {
            reason == ExitReason::READER_ERROR;
 }
 
+// Ends early when the program ends, so that a wait for the user never holds up its end.
+void sleepUnlessProcessEnds(std::chrono::milliseconds time) {
+    const auto deadline = std::chrono::steady_clock::now() + time;
+    while (!processEnding.load() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_until(std::min(deadline, std::chrono::steady_clock::now() + 100ms));
+    }
+}
+
 // After a SYSTEM ERROR the run waits until the user closes the window, or until another reason replaces it
-// (the install path typed after error 151 or 153 records NEW SETTINGS).
+// (the install path typed after error 151 or 153 records NEW SETTINGS), or until the program ends.
 void waitAfterSystemError() {
-    while (!userStopped.load() && exitReason.load() == ExitReason::SYSTEM_ERROR) {
+    while (!userOrProcessStopped() && exitReason.load() == ExitReason::SYSTEM_ERROR) {
         std::this_thread::sleep_until(std::chrono::steady_clock::now() + 500ms);
     }
     if (userStopped.load()) {
@@ -89,13 +98,13 @@ bool prepareRestart(ExitReason reason) {
         SCAN_AIRPORTS.set(false);
     }
     lf_restartCountdown();
-    if (userStopped.load()) {
+    if (userOrProcessStopped()) {
         restartPending.store(false);
         return false;
     }
     lf_resetForRestart();
     // A close that came while the run was reset was kept by the reset, and ends the program instead.
-    if (userStopped.load()) {
+    if (userOrProcessStopped()) {
         restartPending.store(false);
         return false;
     }
@@ -112,7 +121,7 @@ void decideRestart() {
     if (reason == ExitReason::NEW_FLIGHT) {
         gf_setStatus(
             fmt::format("New flight detected, {} will close, please restart manually ...", programId), true);
-        std::this_thread::sleep_until(std::chrono::steady_clock::now() + 10s);
+        sleepUnlessProcessEnds(closingDownLongestWait);
     }
 }
 
@@ -225,7 +234,7 @@ void lf_restartCountdown() {
     }
     gf_logText(fmt::format("Restarting after {} seconds", delay));
     gf_logText(std::string(48, '-'));
-    for (std::int32_t n = delay; n >= 1 && !userStopped.load(); --n) {
+    for (std::int32_t n = delay; n >= 1 && !userOrProcessStopped(); --n) {
         gf_setStatus(fmt::format("Restarting after {} second{}", n, gf_plural(n)), false);
         std::this_thread::sleep_until(std::chrono::steady_clock::now() + 1s);
     }

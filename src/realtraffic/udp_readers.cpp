@@ -156,7 +156,8 @@ void lf_bindSocket(UdpReader& reader, std::uint16_t port) {
 
 void lf_receiveLoop(UdpReader& reader) {
     const bool onThisPc = realTrafficOnThisPc.load();
-    while (!reader.stopFlag.load()) {
+    // The end of the program ends the reader too, whoever forgot its flag.
+    while (!reader.stopFlag.load() && !processEnding.load()) {
         switch (reader.socket.waitReadable(kReceiveSlice)) {
         case WaitResult::Failed:
             throw std::runtime_error(fmt::format("receive error: {}", lastErrorText()));

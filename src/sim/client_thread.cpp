@@ -61,7 +61,7 @@ bool openConnection(const std::stop_token& stop) {
 // notice, because the main loop makes no requests while no flight runs.
 void dispatchMessages(const std::stop_token& stop) {
     const TimerPeriodScope timerPeriod;
-    while (!stop.stop_requested()) {
+    while (!stop.stop_requested() && !processEnding.load()) {
         if (SimConnect_CallDispatch(simClientHandle, lf_dispatchProc, nullptr) < 0) {
             simConnected.store(false);
             lf_simulatorLost();

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -399,6 +400,55 @@ TEST_F(ClosingDownThreads, TheResetKeepsACloseThatCameDuringIt) {
     EXPECT_TRUE(userStopped.load());
     EXPECT_TRUE(runStopping.load());
     resetExitReasonForRestart();
+}
+
+// The end of the program ends every wait of the run's threads, so that the joins at the end never wait for
+// good. A wait that ignores it is released by a close afterwards, so a failure never hangs the suite.
+TEST_F(ClosingDownThreads, EveryWaitEndsWhenTheProgramEnds) {
+    struct Case {
+        const char* name;
+        std::function<void()> before;
+        std::function<void()> wait;
+    };
+    const Case cases[] = {
+        {"after SYSTEM ERROR", recordSystemError, lf_closingDown},
+        {"NEW FLIGHT notice", [] { gf_setExitReason(ExitReason::NEW_FLIGHT, 0); }, lf_closingDown},
+        {"restart countdown", [] { gf_setExitReason(ExitReason::READER_ERROR, 60); }, lf_restartCountdown},
+        {"user aircraft", [] {}, [] { lf_waitForUserAircraft(); }},
+        {"RealTraffic",
+         [] {
+             realTrafficOnThisPc.store(true);
+             gf_startRTServer(std::to_string(test::freeLoopbackPort()));
+         },
+         [] {
+             lf_waitForRealTraffic();
+             gf_closeRealTrafficSockets();
+             realTrafficOnThisPc.store(false);
+         }},
+        {"simulator link", [] {}, [] { lf_simClientThread(std::stop_token{}); }},
+        {"QNH reader", [] {}, [] { lf_qnhReaderThread(0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetExitReasonForRestart();
+        gf_resetReaders();
+        c.before();
+        std::promise<void> ended;
+        std::future<void> waited = ended.get_future();
+        std::jthread waiter([&] {
+            c.wait();
+            ended.set_value();
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // inside the wait
+        processEnding.store(true);
+        EXPECT_EQ(waited.wait_for(test::kLivenessBound), std::future_status::ready);
+        gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
+        qnhReader.stopFlag.store(true);
+        waiter.join();
+        processEnding.store(false);
+    }
+    resetExitReasonForRestart();
+    gf_resetReaders();
 }
 
 } // namespace
