@@ -1,6 +1,8 @@
 #include "app/entry_point.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
+#include "app/closing_down.h"
 #include "app/main_loop.h"
 #include "app/startup_thread.h"
 #include "app/window/close_signals.h"
@@ -87,31 +90,70 @@ private:
 };
 
 // After the loop: a run that still goes (the window was destroyed by something else, or a signal ended the
-// loop) is asked to end, which changes nothing once the run has ended; then the run and every thread it
-// started are joined, so nothing outlives the program.
+// loop) is asked to end, which changes nothing once the run has ended; every wait is told that the program
+// ends; then the run and every thread it started are joined, so nothing outlives the program. The start-up
+// thread never joins itself (an exit called on it).
 void endRun() {
     gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
-    if (startThread.joinable()) {
+    processEnding.store(true);
+    if (startThread.joinable() && startThread.get_id() != std::this_thread::get_id()) {
         startThread.join();
     }
     stopSimClientThread();
     stopReaderThreads();
 }
 
-// What the message loop leaves behind, ended however the loop ends.
+// An exit from inside a library (a fatal toolkit error) ends the run in order before the static destructors
+// take its state away; after a normal end there is nothing left to join.
+void endRunAtExit() {
+    endRun();
+}
+
+// The watcher of the loop that runs; the lost display ends it too.
+std::unique_ptr<CloseSignalWatcher> signalWatcher;
+
+void endLoop() {
+    if (signalWatcher) {
+        signalWatcher->stop();
+    }
+    endRun();
+}
+
+// What the message loop leaves behind, ended however the loop ends. Once everything is joined, a later start
+// in the same process (tests) begins without the end flag.
 class LoopScope {
 public:
-    explicit LoopScope(WindowHandle window) : watcher_(closeOnSignals(window)) {}
+    explicit LoopScope(WindowHandle window) { signalWatcher = closeOnSignals(window); }
     ~LoopScope() {
-        watcher_->stop();
-        endRun();
+        endLoop();
+        signalWatcher.reset();
+        processEnding.store(false);
     }
     LoopScope(const LoopScope&) = delete;
     LoopScope& operator=(const LoopScope&) = delete;
-
-private:
-    std::unique_ptr<CloseSignalWatcher> watcher_;
 };
+
+// Beyond the closing down's own longest wait, for the joins and the log.
+constexpr std::chrono::seconds lostDisplayMargin{5};
+
+// A lost display closes the program as the close button would: the close goes the way of SIGTERM's, the loop
+// goes on without the display until the closing down posts its quit, everything is joined as after the loop,
+// and the process ends with the loop's code; the log ends as after a close. Static destructors are skipped:
+// the toolkit's would call the display that is gone. A closing down that does not end in time is logged, and
+// the process ends with 1.
+[[noreturn]] void closeAfterLostDisplay() {
+    ui().postMessage(mainWindowState.mainWindow.load(), Msg::Close, 0, 0);
+    const auto limit = std::chrono::duration_cast<std::chrono::seconds>(closingDownLongestWait + lostDisplayMargin);
+    const std::optional<int> code = ui().runMessageLoopWithoutDisplay(limit);
+    if (code) {
+        endLoop();
+    } else {
+        gf_logText(fmt::format("The closing down did not end within {} s, exiting", limit.count()));
+    }
+    gf_flushLog();
+    std::fflush(nullptr);
+    std::_Exit(code.value_or(1));
+}
 
 bool ensureAppDataFolder() {
     try {
@@ -243,6 +285,10 @@ ProductionSwitch lf_readProductionSwitch(int argc, const char* const* argv) {
 
 int lf_runApplication(int argc, const char* const* argv) {
     uiInit();
+    // After the window layer exists, so that it is still there when the handler runs.
+    static const bool endsAtExit = std::atexit(endRunAtExit) == 0;
+    static_cast<void>(endsAtExit);
+    setDisplayLostHandler(closeAfterLostDisplay);
     const ProductionSwitch production = lf_readProductionSwitch(argc, argv);
     const HookScope hooks;
     const std::string title = ui().loadString(appTitleStringId);

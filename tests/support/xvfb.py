@@ -23,14 +23,18 @@ def require_tools(*names):
 
 
 @contextlib.contextmanager
-def xvfb(timeout=30.0):
-    """Starts Xvfb on a free display and yields its name (":N"); kills that server at the end."""
+def xvfb(timeout=30.0, servers=None):
+    """Starts Xvfb on a free display and yields its name (":N"); kills that server at the end.
+
+    servers, a list, gets the Xvfb process appended, for a test that takes the display away itself."""
     require_tools("Xvfb")
     read_end, write_end = os.pipe()
     server = subprocess.Popen(
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN, "-nolisten", "tcp"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
+    if servers is not None:
+        servers.append(server)
     try:
         number = b""
         deadline = time.monotonic() + timeout

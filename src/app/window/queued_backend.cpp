@@ -1,5 +1,6 @@
 #include "app/window/queued_backend.h"
 
+#include <chrono>
 #include <utility>
 
 namespace zeph {
@@ -27,7 +28,7 @@ void QueuedUiBackend::pushPosted(Posted posted) {
 // One wake-up outstanding at most: a flood of posts or invalidations never fills the toolkit's wake pipe,
 // so a sender never blocks. The loop clears the flag before it looks at the queues.
 void QueuedUiBackend::wakeOnce() {
-    if (!wakePending_.exchange(true)) {
+    if (!displayLost() && !wakePending_.exchange(true)) {
         wake();
     }
 }
@@ -42,6 +43,20 @@ int QueuedUiBackend::runMessageLoop() {
             return *code;
         }
         waitForEvents();
+    }
+}
+
+// Without a display nothing wakes the loop, so it looks at the queues in short steps.
+std::optional<int> QueuedUiBackend::runMessageLoopWithoutDisplay(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (const auto code = drain(false)) {
+            return code;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 
@@ -127,6 +142,9 @@ bool QueuedUiBackend::isGuiThread() const {
 // On the GUI thread an operation takes effect at once, after everything queued before it, so a handler
 // reads back what it wrote. Inside a paint it is queued, which keeps widget changes out of drawing.
 void QueuedUiBackend::submit(std::function<void()> op) {
+    if (displayLost()) {
+        return;
+    }
     if (isGuiThread() && !painting_) {
         applyOps();
         op();
@@ -179,7 +197,7 @@ void QueuedUiBackend::messageBox(std::string text, std::string caption, Icon ico
 
 // No lock and no queue: a flag and at most one wake-up, whatever the number of callers.
 void QueuedUiBackend::invalidate(WindowHandle window, const Rect* area) {
-    if (window == nullptr) {
+    if (window == nullptr || displayLost()) {
         return;
     }
     noteInvalidation(window, area);

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -21,6 +22,7 @@ public:
     bool postMessage(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) final;
     void postQuit(int code) final;
     int runMessageLoop() final;
+    std::optional<int> runMessageLoopWithoutDisplay(std::chrono::milliseconds limit) final;
     bool isGuiThread() const final;
 
     void enable(WindowHandle control, bool enabled) final;
@@ -40,6 +42,10 @@ protected:
     // The calling thread becomes the GUI thread.
     void claimGuiThread();
     bool loopRunning() const { return loopRunning_.load(); }
+    // From now on control operations, message boxes, invalidations and wake-ups are dropped: nothing may
+    // reach a toolkit whose display is gone.
+    void loseDisplay() { displayLost_ = true; }
+    bool displayLost() const { return displayLost_.load(); }
 
     // Applies every queued control operation, in call order (GUI thread).
     void applyOps();
@@ -99,6 +105,7 @@ private:
     std::atomic<bool> wakePending_{false};
     std::atomic<std::thread::id> guiThread_{};
     std::atomic<bool> loopRunning_{false};
+    std::atomic<bool> displayLost_{false};
     bool painting_ = false; // GUI thread only
 };
 

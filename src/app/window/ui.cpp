@@ -15,6 +15,7 @@ namespace zeph {
 namespace {
 
 std::atomic<UiBackend*> currentBackend{nullptr};
+std::atomic<DisplayLostHandler> lostDisplayHandler{nullptr};
 
 } // namespace
 
@@ -34,6 +35,14 @@ UiKind pickUiKind(const char* corvaneUi, const char* display, bool (*displayOpen
         return UiKind::Headless;
     }
     return UiKind::Fltk;
+}
+
+void setDisplayLostHandler(DisplayLostHandler handler) {
+    lostDisplayHandler.store(handler);
+}
+
+DisplayLostHandler displayLostHandler() {
+    return lostDisplayHandler.load();
 }
 
 UiBackend& uiInit() {

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -98,6 +99,9 @@ public:
     virtual bool update(WindowHandle window) = 0;
     // Runs until postQuit; returns its code.
     virtual int runMessageLoop() = 0;
+    // GUI thread, once the display is lost: the loop goes on without the toolkit until a quit (its code is
+    // returned) or until limit has passed (nothing is returned).
+    virtual std::optional<int> runMessageLoopWithoutDisplay(std::chrono::milliseconds limit) = 0;
     // Any thread. Messages are dispatched in the order posted; false for a null window.
     virtual bool postMessage(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
     // Any thread. The loop ends once the messages posted before have been dispatched.
@@ -155,6 +159,14 @@ UiKind pickUiKind(const char* corvaneUi, const char* display, bool (*displayOpen
 
 // True when the X server of DISPLAY accepts a connection.
 bool canOpenDisplay();
+
+// What the program does when its display is lost. The FLTK backend calls it on the GUI thread from the
+// toolkit's I/O-error path, after the layer has gone without a display: from then on every paint,
+// invalidation, control operation and message box does nothing, as on the headless backend. It must not
+// return, because Xlib ends the process when its handler returns.
+using DisplayLostHandler = void (*)();
+void setDisplayLostHandler(DisplayLostHandler handler);
+DisplayLostHandler displayLostHandler();
 
 // Picks the backend from the environment once and returns it; later calls return the same one. Call it on
 // the thread that will run the message loop, before any other thread uses the layer.

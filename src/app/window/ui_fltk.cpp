@@ -2,6 +2,8 @@
 // thread touches FLTK: other threads reach it through the shared queues and one Fl::awake() at a time.
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -241,6 +243,7 @@ public:
 
     std::intptr_t dispatch(FlMainWindow& window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
     void paint(FlMainWindow& window);
+    using QueuedUiBackend::loseDisplay;
 
 private:
     void waitForEvents() override;
@@ -274,7 +277,24 @@ private:
     std::vector<std::unique_ptr<FlMessageBox>> messageBoxes_;
 };
 
-// --- Xlib: always on top through the window manager ---
+// --- Xlib: a lost display, and always on top through the window manager ---
+
+// The backend whose display the I/O-error handler watches; set once, before any other thread starts.
+FltkUi* displayOwner = nullptr;
+
+// A lost display (the X server stopped, an X forwarding dropped) closes the program as its close button
+// would, instead of letting the toolkit end the process under the run's threads. Never returns: Xlib ends
+// the process when its handler returns.
+int onDisplayLost(Display*) {
+    std::fputs("X I/O error: the display is gone, closing down\n", stderr);
+    if (displayOwner != nullptr) {
+        displayOwner->loseDisplay();
+    }
+    if (const DisplayLostHandler handler = displayLostHandler()) {
+        handler();
+    }
+    std::_Exit(1);
+}
 
 // Without a window manager nobody answers, and nothing happens.
 void sendAlwaysOnTop(Fl_Window& window, bool above) {
@@ -378,6 +398,10 @@ FltkUi::FltkUi() {
     // Once, on the GUI thread, before any other thread can post: Fl::awake needs it.
     Fl::lock();
     Fl::set_labeltype(plainLabel, drawPlainLabel, measurePlainLabel);
+    // After the toolkit has installed its own handler, which opening the display does.
+    fl_open_display();
+    displayOwner = this;
+    XSetIOErrorHandler(onDisplayLost);
 }
 
 bool FltkUi::registerClass(std::string_view name, WndProc proc, unsigned iconId) {
@@ -412,7 +436,7 @@ WindowHandle FltkUi::createMainWindow(std::string_view className, std::string_vi
 }
 
 void FltkUi::show(WindowHandle handle) {
-    if (FlMainWindow* window = findWindow(handle); window != nullptr && !window->destroyed) {
+    if (FlMainWindow* window = findWindow(handle); window != nullptr && !window->destroyed && !displayLost()) {
         window->show();
         if (window->topmost) {
             sendAlwaysOnTop(*window, true);
@@ -422,7 +446,7 @@ void FltkUi::show(WindowHandle handle) {
 
 bool FltkUi::update(WindowHandle handle) {
     FlMainWindow* window = findWindow(handle);
-    if (window == nullptr || window->destroyed) {
+    if (window == nullptr || window->destroyed || displayLost()) {
         return false;
     }
     Fl::flush();
@@ -434,7 +458,9 @@ std::intptr_t FltkUi::defWindowProc(WindowHandle handle, unsigned msg, std::uint
     if (msg == Msg::Close && window != nullptr && !window->destroyed) {
         dispatch(*window, Msg::Destroy, 0, 0);
         window->destroyed = true;
-        window->hide();
+        if (!displayLost()) {
+            window->hide();
+        }
     }
     return 0;
 }
@@ -685,6 +711,9 @@ void FltkUi::waitForEvents() {
 }
 
 void FltkUi::repaint() {
+    if (displayLost()) {
+        return;
+    }
     std::lock_guard lock(registryMutex_);
     for (const auto& window : windows_) {
         if (!window->destroyed) {

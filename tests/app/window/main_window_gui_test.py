@@ -49,7 +49,7 @@ def check(condition, message):
 class Program:
     """corvane in a program folder of its own, with every desktop location in temp folders."""
 
-    def __init__(self, binary, display, root, dbase):
+    def __init__(self, binary, display, root, dbase, prepare=None):
         self.root = pathlib.Path(root)
         for name in ("program", "program/docs", "program/input", "home", "runtime", "appdata", "p3d",
                      "p3d/Scenery"):
@@ -61,6 +61,8 @@ class Program:
         registry.write_text("Windows Registry Editor Version 5.00\r\n\r\n"
                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\r\n"
                             f'"SetupPath"="{self.root / "p3d"}"\r\n', encoding="utf-8")
+        if prepare is not None:
+            prepare(self.root, registry)  # more of the surroundings, before the program starts
         env = dict(os.environ, DISPLAY=display, CORVANE_UI="fltk", HOME=str(self.root / "home"),
                    XDG_CONFIG_HOME=str(self.root / "home"), XDG_RUNTIME_DIR=str(self.root / "runtime"),
                    CORVANE_APPDATA_DIR=str(self.root / "appdata"), CORVANE_REGISTRY_FILE=str(registry))
