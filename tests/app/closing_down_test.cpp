@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -402,51 +403,34 @@ TEST_F(ClosingDownThreads, TheResetKeepsACloseThatCameDuringIt) {
     resetExitReasonForRestart();
 }
 
-// The end of the program ends every wait of the run's threads, so that the joins at the end never wait for
-// good. A wait that ignores it is released by a close afterwards, so a failure never hangs the suite.
+// The end of the program ends every wait; a wait that ignores it is released afterwards, so it never hangs.
 TEST_F(ClosingDownThreads, EveryWaitEndsWhenTheProgramEnds) {
-    struct Case {
-        const char* name;
-        std::function<void()> before;
-        std::function<void()> wait;
+    const std::uint16_t rtPort = test::freeLoopbackPort();
+    const std::vector<std::pair<const char*, std::function<void()>>> waits{
+        {"after SYSTEM ERROR", [] { recordSystemError(); lf_closingDown(); }},
+        {"NEW FLIGHT notice", [] { gf_setExitReason(ExitReason::NEW_FLIGHT, 0); lf_closingDown(); }},
+        {"restart countdown", [] { gf_setExitReason(ExitReason::READER_ERROR, 60); lf_restartCountdown(); }},
+        {"user aircraft", [] { lf_waitForUserAircraft(); }},
+        {"RealTraffic", [&] { gf_startRTServer(std::to_string(rtPort)); lf_waitForRealTraffic(); }},
+        {"simulator link", [] { lf_simClientThread(std::stop_token{}); }},
+        {"QNH reader", [] { lf_qnhReaderThread(0); }},
     };
-    const Case cases[] = {
-        {"after SYSTEM ERROR", recordSystemError, lf_closingDown},
-        {"NEW FLIGHT notice", [] { gf_setExitReason(ExitReason::NEW_FLIGHT, 0); }, lf_closingDown},
-        {"restart countdown", [] { gf_setExitReason(ExitReason::READER_ERROR, 60); }, lf_restartCountdown},
-        {"user aircraft", [] {}, [] { lf_waitForUserAircraft(); }},
-        {"RealTraffic",
-         [] {
-             realTrafficOnThisPc.store(true);
-             gf_startRTServer(std::to_string(test::freeLoopbackPort()));
-         },
-         [] {
-             lf_waitForRealTraffic();
-             gf_closeRealTrafficSockets();
-             realTrafficOnThisPc.store(false);
-         }},
-        {"simulator link", [] {}, [] { lf_simClientThread(std::stop_token{}); }},
-        {"QNH reader", [] {}, [] { lf_qnhReaderThread(0); }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    realTrafficOnThisPc.store(true);
+    for (const auto& [name, wait] : waits) {
+        SCOPED_TRACE(name);
         resetExitReasonForRestart();
         gf_resetReaders();
-        c.before();
-        std::promise<void> ended;
-        std::future<void> waited = ended.get_future();
-        std::jthread waiter([&] {
-            c.wait();
-            ended.set_value();
-        });
+        auto ended = std::async(std::launch::async, wait);
         std::this_thread::sleep_for(std::chrono::milliseconds(300)); // inside the wait
         processEnding.store(true);
-        EXPECT_EQ(waited.wait_for(test::kLivenessBound), std::future_status::ready);
+        EXPECT_EQ(ended.wait_for(test::kLivenessBound), std::future_status::ready);
         gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
         qnhReader.stopFlag.store(true);
-        waiter.join();
+        ended.get();
+        gf_closeRealTrafficSockets();
         processEnding.store(false);
     }
+    realTrafficOnThisPc.store(false);
     resetExitReasonForRestart();
     gf_resetReaders();
 }

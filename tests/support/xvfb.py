@@ -24,9 +24,7 @@ def require_tools(*names):
 
 @contextlib.contextmanager
 def xvfb(timeout=30.0, servers=None):
-    """Starts Xvfb on a free display and yields its name (":N"); kills that server at the end.
-
-    servers, a list, gets the Xvfb process appended, for a test that takes the display away itself."""
+    """Starts Xvfb on a free display and yields its name (":N"); kills that server at the end (servers gets it)."""
     require_tools("Xvfb")
     read_end, write_end = os.pipe()
     server = subprocess.Popen(
