@@ -91,8 +91,9 @@ private:
 
 // After the loop: a run that still goes (the window was destroyed by something else, or a signal ended the
 // loop) is asked to end, which changes nothing once the run has ended; every wait is told that the program
-// ends; then the run and every thread it started are joined, so nothing outlives the program. The start-up
-// thread never joins itself (an exit called on it).
+// ends; then the run and every thread it started are joined, so nothing outlives the program. It also runs at
+// exit, so that an exit from inside a library (a fatal toolkit error) ends the run in order before the static
+// destructors take its state away; the start-up thread never joins itself then.
 void endRun() {
     gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
     processEnding.store(true);
@@ -101,12 +102,6 @@ void endRun() {
     }
     stopSimClientThread();
     stopReaderThreads();
-}
-
-// An exit from inside a library (a fatal toolkit error) ends the run in order before the static destructors
-// take its state away; after a normal end there is nothing left to join.
-void endRunAtExit() {
-    endRun();
 }
 
 // The watcher of the loop that runs; the lost display ends it too.
@@ -286,7 +281,7 @@ ProductionSwitch lf_readProductionSwitch(int argc, const char* const* argv) {
 int lf_runApplication(int argc, const char* const* argv) {
     uiInit();
     // After the window layer exists, so that it is still there when the handler runs.
-    static const bool endsAtExit = std::atexit(endRunAtExit) == 0;
+    static const bool endsAtExit = std::atexit(endRun) == 0;
     static_cast<void>(endsAtExit);
     setDisplayLostHandler(closeAfterLostDisplay);
     const ProductionSwitch production = lf_readProductionSwitch(argc, argv);

@@ -4,6 +4,7 @@
 import json
 import pathlib
 import re
+import socket
 import subprocess
 import sys
 import tempfile
@@ -23,13 +24,18 @@ CASES = [
 
 def run_case(argv, root, name, install_path, before, bound, closing):
     feed_log = pathlib.Path(root) / "rtfeed.log"
+    with socket.create_server(("127.0.0.1", 0)) as free:
+        rt_port = free.getsockname()[1]
     sim = subprocess.Popen([argv[2], "--tcp4", "127.0.0.1:0", "--world", argv[4]], stdout=subprocess.PIPE, text=True)
-    feed = subprocess.Popen([argv[3], "--auto", "12"], stdout=feed_log.open("w"), stderr=subprocess.STDOUT)
+    feed = subprocess.Popen([argv[3], "--auto", "12", "--tcp-port", str(rt_port)], stdout=feed_log.open("w"), stderr=subprocess.STDOUT)
     port = json.loads(sim.stdout.readline())["tcp4"]
 
     def prepare(root, registry):
         (root / "program/SimConnect.cfg").write_text(f"[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort={port}\n")
         (root / "appdata/InsideSystems").mkdir()
+        (root / "appdata/Corvane_P3D").mkdir()
+        (root / "appdata/Corvane_P3D/parameters.xml").write_text(
+            f'<root><parameters><parameter name="PORT_NUMBER" value="{rt_port}" /></parameters></root>')
         (root / "appdata/InsideSystems/RealTraffic.jar").write_text("")
         if not install_path:
             registry.write_text("Windows Registry Editor Version 5.00\r\n\r\n")
