@@ -24,7 +24,7 @@ def require_tools(*names):
 
 @contextlib.contextmanager
 def xvfb(timeout=30.0, servers=None):
-    """Starts Xvfb on a free display and yields its name (":N"); kills that server at the end (servers gets it)."""
+    """Starts Xvfb on a free display and yields its name (":N"); ends that server at the end (servers gets it)."""
     require_tools("Xvfb")
     read_end, write_end = os.pipe()
     server = subprocess.Popen(
@@ -47,8 +47,14 @@ def xvfb(timeout=30.0, servers=None):
         yield ":" + number.decode().strip()
     finally:
         os.close(read_end)
-        server.kill()
-        server.wait()
+        # SIGTERM lets the server remove its lock file: a stale one makes two servers that start together
+        # both take its display.
+        server.terminate()
+        try:
+            server.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            server.kill()
+            server.wait()
 
 
 def run_tool(display, *args, check=True):

@@ -48,7 +48,7 @@ def run_case(argv, root, name, install_path, before, bound, closing):
         while before not in read() and program.ended() is None and time.monotonic() < deadline:
             time.sleep(0.1)
         time.sleep(2)  # traffic, positions and the time go both ways meanwhile
-        servers[0].kill()
+        servers[0].terminate()  # the X server ends and drops every client, leaving no stale lock
         killed = time.monotonic()
         try:
             code = program.process.wait(timeout=bound)
