@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""lost_display_gui_test.py CORVANE SIMSTANDIN RTFEED WORLD: a killed Xvfb ends the program as a close does."""
+"""lost_display_gui_test.py CORVANE SIMSTANDIN RTFEED WORLD DBASE_ENC: a killed Xvfb ends the program as a close does."""
 
 import json
 import pathlib
@@ -42,7 +42,7 @@ def run_case(argv, root, name, install_path, before, bound, closing):
 
     servers = []
     with xvfb.xvfb(servers=servers) as display:
-        program = gui.Program(argv[1], display, root, prepare)
+        program = gui.Program(argv[1], display, root, argv[5], prepare)
         read = feed_log.read_text if install_path else program.log_tail
         deadline = time.monotonic() + gui.TIMEOUT
         while before not in read() and program.ended() is None and time.monotonic() < deadline:
