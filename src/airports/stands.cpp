@@ -1,9 +1,11 @@
 #include "airports/stands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
 #include "sim/user_aircraft.h"
+#include "traffic/records.h"
 
 namespace zeph {
 
@@ -19,6 +21,10 @@ constexpr double kStandReachNm = 0.029697624190064796;
 constexpr double kFarAwayNm = 900.0;
 // Positions closer than this in both coordinates count as the same, degrees.
 constexpr double kSamePositionDeg = 1e-8;
+// A stand fits an aircraft whose half span is at most this much larger than its radius (1.8 m).
+constexpr double kFitToleranceNm = 0.0009719222462203025;
+// A stand too small for the aircraft is still the one it stands on when it is this near (20 m).
+constexpr double kMisfitReachNm = 0.010799136069114472;
 
 bool userIsOnGround() {
     const std::lock_guard lock(userDataMutex);
@@ -64,6 +70,44 @@ std::string gf_closestStandId(GeoPoint position) {
     }
     closestStandCache = ClosestStandCache{position, true, closest};
     return closest;
+}
+
+std::vector<ParkPos>::iterator gf_findStand(const std::string& id) {
+    return std::find_if(standList.begin(), standList.end(), [&](const ParkPos& stand) { return stand.id == id; });
+}
+
+ParkPos* gf_standByNumber(std::uint32_t number) {
+    if (number == 0) {
+        return nullptr;
+    }
+    const auto found = std::find_if(standList.begin(), standList.end(),
+                                    [number](const ParkPos& stand) { return stand.number == number; });
+    return found != standList.end() ? &*found : nullptr;
+}
+
+std::vector<ParkPos>::iterator gf_findStandFor(GeoPoint position, const AcProfile& aircraft, double maxDistance,
+                                               bool /*useLearned*/) {
+    auto result = standList.end();
+    double best = kFarAwayNm;
+    for (auto stand = standList.begin(); stand != standList.end(); ++stand) {
+        if (stand->occupied) {
+            continue;
+        }
+        const double distance = gf_greatCircleDistance(position, GeoPoint{stand->latitude, stand->longitude});
+        if (distance > maxDistance || distance >= best) {
+            continue;
+        }
+        const bool fits = aircraft.radius - stand->radius <= kFitToleranceNm;
+        if (fits || distance <= kMisfitReachNm) {
+            result = stand;
+            best = distance;
+        }
+    }
+    if (result == standList.end()) {
+        return result;
+    }
+    const bool rotorcraft = aircraft.kind == AcKind::Rotorcraft;
+    return result->heli == rotorcraft ? result : standList.end();
 }
 
 } // namespace zeph

@@ -6,6 +6,10 @@
 
 #include "core/geodesy.h"
 
+namespace zeph {
+struct AcProfile;
+}
+
 // The stands of the active park airport.
 
 namespace zeph {
@@ -59,5 +63,19 @@ void lf_clearParkPositions();
 // aircraft is not on the ground, when the list is empty, or when no stand is that near. Any thread; takes
 // userDataMutex, then standListMutex, never both at once.
 std::string gf_closestStandId(GeoPoint position);
+
+// The first stand whose id is exactly this one, or standList.end(). Traffic thread.
+std::vector<ParkPos>::iterator gf_findStand(const std::string& id);
+
+// The first stand with this number; null for 0 or when none has it. The one look-up of a stand by number.
+// Traffic thread.
+ParkPos* gf_standByNumber(std::uint32_t number);
+
+// The stand an aircraft at this point takes, or standList.end(): the nearest free stand within maxDistance
+// (nm) that fits its half span within 1.8 m, or a misfit within 20 m; the first of equally near ones. A
+// helipad goes only to a rotorcraft, and a rotorcraft only to a helipad. The search through learned stand
+// uses (useLearned) comes with the stand learning. Traffic thread.
+std::vector<ParkPos>::iterator gf_findStandFor(GeoPoint position, const AcProfile& aircraft, double maxDistance,
+                                               bool useLearned);
 
 } // namespace zeph

@@ -1,6 +1,7 @@
 #include "core/clock.h"
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <utility>
 
@@ -29,6 +30,15 @@ void setClockForTests(std::function<std::time_t()> clock) {
     std::lock_guard lock(testClockMutex);
     testClock = std::move(clock);
     testClockSet.store(static_cast<bool>(testClock), std::memory_order_release);
+}
+
+std::int64_t nowSystemTicks() {
+    constexpr std::int64_t kTicksPerSecond = 10'000'000;
+    if (testClockSet.load(std::memory_order_acquire)) {
+        return static_cast<std::int64_t>(nowUtc()) * kTicksPerSecond;
+    }
+    using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, kTicksPerSecond>>;
+    return std::chrono::duration_cast<Ticks>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 void setTrafficClockSource(TrafficClockSource* source) { trafficSource.store(source); }

@@ -206,9 +206,7 @@ void freeStandOf(const StaticAc& aircraft) {
     if (aircraft.hexid <= kLastStaticHexid || aircraft.standNumber == 0) {
         return;
     }
-    const auto stand = std::find_if(standList.begin(), standList.end(),
-                                    [&](const ParkPos& p) { return p.number == aircraft.standNumber; });
-    if (stand != standList.end()) {
+    if (ParkPos* stand = gf_standByNumber(aircraft.standNumber)) {
         stand->occupied = false;
     }
 }

@@ -1,5 +1,6 @@
 #include "sim/commands.h"
 
+#include <array>
 #include <mutex>
 
 #include "core/log.h"
@@ -99,6 +100,15 @@ void gf_setThrottle(StaticAc& aircraft, std::uint32_t index) {
         queueEvent(aircraft.objectId, kEventThrottle, throttleValues[index]);
     }
     aircraft.throttleIndex = index;
+}
+
+void gf_setControlLevers(const StaticAc& aircraft, double spoilersPercent, double throttlePercent) {
+    if (aircraft.kind == AcKind::Light || simConnectError.load()) {
+        return;
+    }
+    const std::array<double, 3> levers{spoilersPercent, throttlePercent, throttlePercent};
+    const std::lock_guard lock(simConnectMutex);
+    gf_simCalls().setDataOnSimObject(kDefineControls, aircraft.objectId, 0, 0, sizeof(levers), levers.data());
 }
 
 void gf_resetAcControls(StaticAc& aircraft) {

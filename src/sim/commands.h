@@ -41,6 +41,9 @@ void gf_setGear(const StaticAc& aircraft, std::uint8_t down);
 void gf_setFlaps(StaticAc& aircraft, std::uint32_t index);
 // Sent only when the index changes; 5 and above are stored and send nothing.
 void gf_setThrottle(StaticAc& aircraft, std::uint32_t index);
+// Spoilers handle and both throttle levers at once, in percent (data definition 401); the one writer of
+// that definition. Nothing for a Light or while simConnectError is set. Takes simConnectMutex itself.
+void gf_setControlLevers(const StaticAc& aircraft, double spoilersPercent, double throttlePercent);
 // The aircraft at rest: throttle idle, flaps up, engines off, and the lights of a parked aircraft.
 void gf_resetAcControls(StaticAc& aircraft);
 

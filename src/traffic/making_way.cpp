@@ -23,4 +23,18 @@ void lf_clearReservedStand() { noteSeamCall("lf_clearReservedStand"); }
 
 void lf_removeStaticTwinOfLive() { noteSeamCall("lf_removeStaticTwinOfLive"); }
 
+void lf_makeWay(LiveAc& aircraft, const ParkPos& stand) {
+    noteSeamCall(fmt::format("lf_makeWay {} {}", aircraft.hexid, stand.number));
+}
+
+void lf_ghostCheck(const std::string& callsign) { noteSeamCall(fmt::format("lf_ghostCheck {}", callsign)); }
+
+std::string lf_standText(std::uint32_t standNumber) {
+    if (standNumber == 0) {
+        return "sid==0?";
+    }
+    const ParkPos* stand = gf_standByNumber(standNumber);
+    return stand != nullptr ? stand->id : "sid==?";
+}
+
 } // namespace zeph

@@ -1,6 +1,9 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "airports/stands.h"
 
 #include "traffic/records.h"
 
@@ -17,5 +20,12 @@ void lf_sameRegcodeOrCoupled(LiveAc& aircraft, bool onGround);
 void lf_removeAllStatic();
 void lf_clearReservedStand();
 void lf_removeStaticTwinOfLive();
+
+// The id of the stand with this number for log lines: "sid==0?" for 0, "sid==?" when no stand has it.
+std::string lf_standText(std::uint32_t standNumber);
+// Clears the stand a live aircraft is to be placed on of the aircraft in its way.
+void lf_makeWay(LiveAc& aircraft, const ParkPos& stand);
+// Removes the ghost of a callsign that is reported again.
+void lf_ghostCheck(const std::string& callsign);
 
 } // namespace zeph

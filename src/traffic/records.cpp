@@ -76,4 +76,11 @@ StaticAc::StaticAc(AcProfile&& profile, std::uint32_t stand, double latitude, do
 LiveAc::LiveAc(const StreamPos& first, AcProfile&& profile, double reportTime)
     : StaticAc(std::move(profile), 0, 0.0, 0.0, 0.0, false), stream{first}, lastReportTime(reportTime) {}
 
+void lf_setPhase(LiveAc& aircraft, AcPhase phase) {
+    if (aircraft.phase != phase) {
+        aircraft.previousPhase = aircraft.phase;
+        aircraft.phase = phase;
+    }
+}
+
 } // namespace zeph

@@ -246,6 +246,9 @@ struct LiveAc : StaticAc {
     LiveAc(const StreamPos& position, AcProfile&& profile, double reportTime);
 };
 
+// Sets the phase; a change keeps the old value in previousPhase. Every phase change goes through here.
+void lf_setPhase(LiveAc& aircraft, AcPhase phase);
+
 // One traffic line, handed over from the Traffic Reader thread.
 struct TrafficReport {
     FlightIdentity identity; // first and coupled callsign empty, flag 0

@@ -11,4 +11,10 @@ void lf_searchForCoupledCsAroundThisTime(std::uint64_t /*weekSlot*/, LiveAc& air
     noteSeamCall(fmt::format("lf_searchForCoupledCsAroundThisTime {}", aircraft.hexid));
 }
 
+std::vector<RecordedStandUse> recordedStandUses;
+
+void lf_addRealStandOption(std::uint32_t standNumber, LiveAc& aircraft, std::uint32_t mode) {
+    recordedStandUses.push_back({standNumber, aircraft.hexid, mode});
+}
+
 } // namespace zeph

@@ -22,6 +22,10 @@ struct StaticPlanEntry {
 // Builds the next static aircraft from the back of the plan (traffic pass, when the plan is not empty).
 void lf_detcs();
 
+// The number of static aircraft wanted at the park airport, from MAX_PARK_SEL and the parking percentage of
+// the stands; also shown as maxPark and maxParkPercent.
+std::int64_t lf_wantedStaticCount();
+
 // Adjusts the static parking to the stands' learned use (the second phase of a renewal).
 void lf_parkingAdjustments();
 

@@ -55,12 +55,14 @@ struct DiscardSpell {
     bool running = false;
 };
 DiscardSpell discardSpell;
+// Read under addingStackMutex, like the spell.
+std::function<std::chrono::steady_clock::time_point()> discardClock;
 
 // Counts one discard; the log line it calls for, if any, to be written after the lock is given up.
 std::optional<std::string> noteDiscard() {
     using namespace std::chrono_literals;
     discardedReportCount.fetch_add(1);
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = discardClock ? discardClock() : std::chrono::steady_clock::now();
     DiscardSpell& spell = discardSpell;
     std::optional<std::string> line;
     if (!spell.running || now - spell.lastDiscard >= 60s) {
@@ -77,6 +79,12 @@ std::optional<std::string> noteDiscard() {
     return line;
 }
 } // namespace
+
+void setDiscardClockForTests(std::function<std::chrono::steady_clock::time_point()> clock) {
+    const std::lock_guard lock(addingStackMutex);
+    discardClock = std::move(clock);
+    discardSpell = {};
+}
 
 std::uint64_t discardedReports() { return discardedReportCount.load(); }
 

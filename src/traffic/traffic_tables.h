@@ -1,8 +1,10 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <vector>
@@ -62,6 +64,9 @@ inline constexpr std::size_t kAddingStackLimit = 6000;
 bool gf_pushTrafficReport(TrafficReport&& report);
 // Reports discarded because the adding stack was full, since the process started.
 std::uint64_t discardedReports();
+
+// The clock of the discard lines; an empty function puts steady_clock::now back.
+void setDiscardClockForTests(std::function<std::chrono::steady_clock::time_point()> clock);
 
 // trafficAccepting under its mutex.
 void setTrafficAccepting(bool accepting);

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "aircraft/aircraft_database.h"
+#include "aircraft/matching_tables.h"
 #include "aircraft/regcodes.h"
 #include "traffic/records.h"
 
@@ -72,6 +73,7 @@ void clearTestAircraft() {
     thirdPartyAirports.clear();
     regcodeTable.clear();
     lf_buildRegcodeIndex();
+    airlineLiveryTable.clear();
 }
 
 void installTestAircraft() {
@@ -84,7 +86,11 @@ void installTestAircraft() {
         categoryHalfSpan.at(static_cast<std::size_t>(entry.kind)) = halfSpanNm(entry.wingspanMetres);
     }
     regcodeTable["D-AIMA"] = RegcodeRecord{.airl = "DLH", .type = "A320", .opr = "DLH", .cargo = false};
+    regcodeTable["D-AEWG"] = RegcodeRecord{.airl = "DLH", .type = "A320", .opr = "EWG", .cargo = true};
     lf_buildRegcodeIndex();
+    airlineLiveryTable["TST"]["B738"] = {{"Test Air B738", false}};
+    airlineLiveryTable["ZZZ"]["B738"] = {{"Generic B738", false}};
+    airlineLiveryTable["DLH"]["A320"] = {{"FSLTL_A320_DLH", false}};
 }
 
 } // namespace zeph::test

@@ -1,6 +1,8 @@
 #include "support/airport_fixture.h"
 
 #include <cstdint>
+#include <numbers>
+#include <vector>
 #include <mutex>
 #include <string>
 
@@ -8,12 +10,6 @@
 #include "traffic/park_airport_status.h"
 
 namespace zeph::test {
-namespace {
-
-// About 100 m of longitude at the airport's latitude.
-constexpr double kStandSpacingDegrees = 0.0013;
-
-} // namespace
 
 void installTestParkAirport() {
     setParkAirportRecord(ParkAirportRecord{.code = "ZZPA",
@@ -22,17 +18,28 @@ void installTestParkAirport() {
                                            .latitude = kParkAirportPosition.lat,
                                            .longitude = kParkAirportPosition.lon,
                                            .altitude = kParkAirportAltitude});
+    const auto at = [](double bearingDeg, double metres) {
+        return gf_destinationPoint(kParkAirportPosition, bearingDeg * std::numbers::pi / 180.0, metres / 0.3048);
+    };
+    const GeoPoint a2 = at(90.0, 50.0);
+    const GeoPoint c3 = at(90.0, 100.0);
+    const GeoPoint h4 = at(0.0, 300.0);
+    const double a1Place[3]{kParkAirportPosition.lat, kParkAirportPosition.lon, 0.0};
+    const double a2Place[3]{a2.lat, a2.lon, std::numbers::pi / 2.0};
+    const double c3Place[3]{c3.lat, c3.lon, 0.0};
+    const double h4Place[3]{h4.lat, h4.lon, 0.0};
+    const std::lock_guard lock(standListMutex);
     standList.clear();
-    for (std::uint32_t number = 1; number <= 4; ++number) {
-        // In a row eastward from the airport's point, 100 m apart, each 25 m in radius, heading north.
-        ParkPos stand;
-        stand.id = std::to_string(number);
-        stand.number = number;
-        stand.latitude = kParkAirportPosition.lat;
-        stand.longitude = kParkAirportPosition.lon + number * kStandSpacingDegrees;
-        stand.radius = 25.0 / 1852.0;
-        standList.push_back(stand);
+    standList.emplace_back("A1", a1Place, 20.0, false, false, false);
+    standList.emplace_back("A2", a2Place, 20.0, false, false, false);
+    standList.emplace_back("C3", c3Place, 20.0, true, false, false);
+    standList.emplace_back("H4", h4Place, 10.0, false, false, true);
+    const std::vector<std::vector<std::uint32_t>> adjacent{{2}, {1, 3}, {2}, {}};
+    for (std::uint32_t k = 0; k < standList.size(); ++k) {
+        standList[k].number = k + 1;
+        standList[k].adjacentStands = adjacent[k];
     }
+    closestStandCache = ClosestStandCache{};
 }
 
 void clearTestParkAirport() {

@@ -1,8 +1,11 @@
 #pragma once
 #include "core/geodesy.h"
 
-// A park airport for engine tests: "ZZPA" / "ZPA" at 4950 ft with four stands numbered 1 to 4
-// (ids "1" to "4"), in a row east of the airport's point, 25 m in radius, heading north.
+// A park airport for engine tests: "ZZPA" / "ZPA" at 4950 ft with four stands, radius 20 m unless said:
+//   "A1" (1) at the airport's point, heading 0 deg, adjacent [2]
+//   "A2" (2) 50 m east, heading 90 deg, adjacent [1, 3]
+//   "C3" (3) 100 m east, cargo, adjacent [2]
+//   "H4" (4) a helipad 300 m north, radius 10 m
 
 namespace zeph::test {
 

@@ -1,7 +1,10 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sim/sim_link.h"
@@ -49,16 +52,26 @@ public:
 
     // The n-th call (1 = the first) is answered 0x80004005; 0: every call succeeds.
     void failAtCall(std::size_t call) { failAtCall_ = call; }
+    // The n-th call (1 = the first) of the named port method answers result.
+    void answerCall(std::string_view method, std::size_t n, std::int32_t result);
+    // The static CG height (feet) and static pitch (radians) the simulator reports for objects of this title;
+    // others get 8.0 ft and 0.01 rad.
+    void setStaticCg(const std::string& title, double feet, double radians);
+    // Creations with these titles are refused: kind 6 at the frame that takes them.
+    void refuseTitles(std::set<std::string> titles) { refusedTitles_ = std::move(titles); }
+    // The ground elevation (feet) under every object, for the aircraft-in-range results; default 1400.
+    void setGround(double feet) { ground_ = feet; }
     // The height above ground reported with each created live aircraft.
     void setHeightAboveGround(double feet) { heightAboveGround_ = feet; }
     // The simulator's user record, under simConnectMutex.
     void setUserData(const UserAcPosition& position);
 
     // One simulator frame. With simConnectError set the work lists are emptied and nothing is sent; a busy
-    // simConnectMutex leaves everything for the next frame. Otherwise the positions, creations and removals
-    // are taken and recorded, the results owed from earlier frames and requests are pushed onto
+    // simConnectMutex leaves everything for the next frame. Otherwise the positions, client events, creations
+    // and removals are taken and recorded, the results owed from earlier frames and requests are pushed onto
     // simResultQueue: kind 2 for a removal one frame after it, kind 0 or 1 for a creation after the next
-    // aircraft-in-range request.
+    // aircraft-in-range request, with that request kind 3 for every object at most 2500 ft above the ground
+    // whose callsign does not end in '*', kind 4 after a static CG request, kind 6 for a refused title.
     void frame();
 
     std::int32_t requestDataOnSimObjectType(std::uint32_t requestId, std::uint32_t defineId,
@@ -71,6 +84,13 @@ public:
         std::string name;
         std::vector<std::uint32_t> values;
         std::string bytes;
+        std::string fileText{}; // setAiFlightPlan: the file's text at the time of the call
+    };
+    struct ClientEvent {
+        std::int64_t pass = 0;
+        std::uint32_t objectId = 0;
+        std::uint32_t event = 0;
+        std::uint32_t value = 0;
     };
     std::int32_t requestDataOnSimObject(std::uint32_t requestId, std::uint32_t defineId, std::uint32_t objectId,
                                         std::uint32_t period) override;
@@ -80,6 +100,8 @@ public:
     std::int32_t setDataOnSimObject(std::uint32_t defineId, std::uint32_t objectId, std::uint32_t flags,
                                     std::uint32_t arrayCount, std::uint32_t unitSize, const void* data) override;
     const std::vector<PortCall>& portCalls() const { return portCalls_; }
+    // The queued client events the frames took, in order.
+    const std::vector<ClientEvent>& clientEvents() const { return clientEvents_; }
 
     const std::vector<RangeCall>& rangeCalls() const { return rangeCalls_; }
     const std::vector<Creation>& creations() const { return creations_; }
@@ -97,8 +119,26 @@ private:
         std::uint32_t objectId = 0;
     };
 
-    void takeWork(std::int64_t pass, std::vector<SimResult>& results);
+    struct SimObject {
+        std::string callsign;
+        std::string title;
+        double altitude = 0.0; // last sent, feet
+    };
 
+    void takeWork(std::int64_t pass, std::vector<SimResult>& results);
+    // The answer of a port call: checks the lock and counts the call by method.
+    std::int32_t answer(const char* method);
+    std::pair<double, double> staticCgOf(std::uint32_t objectId) const;
+    void owePositionsInRange();
+
+    std::map<std::string, std::map<std::size_t, std::int32_t>, std::less<>> answers_;
+    std::map<std::string, std::size_t, std::less<>> methodCalls_;
+    std::map<std::string, std::pair<double, double>> staticCg_;
+    std::set<std::string> refusedTitles_;
+    double ground_ = 1400.0;
+    std::map<std::uint32_t, SimObject> objects_;
+    std::vector<SimResult> owed_; // kinds 3 and 4, pushed at the next frame
+    std::vector<ClientEvent> clientEvents_;
     std::size_t failAtCall_ = 0;
     std::size_t callCount_ = 0;
     double heightAboveGround_ = 0.0;

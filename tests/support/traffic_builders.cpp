@@ -36,6 +36,15 @@ void placeUserAircraft(GeoPoint at, double altitude) {
     userAcPosition = position;
 }
 
+void placeUserAircraft(const UserAcPosition& position, bool onGround) {
+    const std::lock_guard simLock(simConnectMutex);
+    simUserData = position;
+    const std::lock_guard userLock(userDataMutex);
+    userAcPosition = position;
+    userOnGround = onGround ? 1 : 0;
+    userOnGroundKnown = 1;
+}
+
 GeoPoint pointFromUser(double distanceNm, double bearingDeg) {
     const GeoPoint user{userAcPosition.latitude, userAcPosition.longitude};
     return gf_destinationPoint(user, bearingDeg * kRadiansPerDegree, distanceNm * kFeetPerNm);

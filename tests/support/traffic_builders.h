@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/geodesy.h"
+#include "sim/user_aircraft.h"
 #include "traffic/records.h"
 
 // One-line builders of traffic reports and records for engine tests. Each aircraft is placed at a distance
@@ -44,6 +45,8 @@ struct StaticSpec {
 // Sets the user aircraft's position (userAcPosition and the simulator's copy simUserData), so builders and
 // the pass's refresh agree.
 void placeUserAircraft(GeoPoint at, double altitude = 0.0);
+// The same with a whole user record and the on-ground state (userOnGround, userOnGroundKnown).
+void placeUserAircraft(const UserAcPosition& position, bool onGround);
 
 // The point at a distance (nautical miles) and true bearing (degrees) from the user aircraft.
 GeoPoint pointFromUser(double distanceNm, double bearingDeg);

@@ -463,6 +463,7 @@ TEST_F(TrafficPass, TheSameScriptGivesTheSameTablesTwice) {
 
 TEST_F(TrafficPass, AHandedOverCreationComesBackAfterTheNextRangeRequest) {
     fake_->setHeightAboveGround(1234.0);
+    fake_->setGround(0.0); // 3500 ft above the ground: not among the aircraft in range
     LiveAc aircraft = liveRecord(10042, "DLH42", AcState::adding2sim);
     aircraft.position = {50.1, 8.6, 0.0, 0.0, 0.0, 3500.0, 0.0, 0.0};
     constexpr std::string_view kTitle = "Boeing 737-800 Test";

@@ -1,0 +1,14 @@
+#include "traffic/stand_parking.h"
+
+#include <fmt/format.h>
+
+#include "state/seam_trace.h"
+
+namespace zeph {
+
+// Minimal stand-ins until the parking lands.
+void lf_parksAt(LiveAc& aircraft) { noteSeamCall(fmt::format("lf_parksAt {}", aircraft.hexid)); }
+
+void lf_clearCargoStand(LiveAc& aircraft) { noteSeamCall(fmt::format("lf_clearCargoStand {}", aircraft.hexid)); }
+
+} // namespace zeph

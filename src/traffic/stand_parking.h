@@ -1,0 +1,13 @@
+#pragma once
+#include "traffic/records.h"
+
+// Parking of live aircraft at the park airport's stands. A minimal stand-in until the parking lands.
+
+namespace zeph {
+
+// A new object whose head is on the ground: the check whether it parks at a stand.
+void lf_parksAt(LiveAc& aircraft);
+// Frees the cargo mark of the stand an aircraft takes.
+void lf_clearCargoStand(LiveAc& aircraft);
+
+} // namespace zeph
