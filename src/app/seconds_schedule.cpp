@@ -30,6 +30,7 @@
 #include "traffic/live_table_services.h"
 #include "traffic/making_way.h"
 #include "traffic/park_airport_status.h"
+#include "traffic/removal_rules.h"
 #include "traffic/sim_results.h"
 #include "traffic/stand_learning.h"
 #include "traffic/static_plan.h"

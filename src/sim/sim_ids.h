@@ -59,6 +59,10 @@ inline constexpr std::uint32_t kDefineUserTitle = 407;     // text of variable l
 inline constexpr std::uint32_t kDefineUserModel = 408;     // 32 bytes
 inline constexpr std::uint32_t kDefineUserOnGround = 409;  // 8 bytes
 
+// Periods of data requests: once, and every second.
+inline constexpr std::uint32_t kPeriodOnce = 1;
+inline constexpr std::uint32_t kPeriodSecond = 4;
+
 // The object type of aircraft in by-type requests and in object events.
 inline constexpr std::uint32_t kObjectTypeAircraft = 2;
 

@@ -52,8 +52,6 @@ using namespace simid;
 using namespace std::chrono_literals;
 
 constexpr std::uint32_t kUserObject = 0;
-constexpr std::uint32_t kPeriodOnce = 1;
-constexpr std::uint32_t kPeriodSecond = 4;
 constexpr std::size_t kTitleBytes = 48;
 constexpr std::size_t kModelWidth = 32;
 constexpr std::size_t kOnGroundBlock = 8;

@@ -1,13 +1,26 @@
 #pragma once
+#include <cstdint>
+#include <vector>
 
-// What the simulator reports about the AI objects, and the rules that follow. A minimal stand-in until the
-// simulator results land.
+#include "sim/sim_link.h"
+
+// What the simulator reports about the AI objects, and what follows: creations completed, removed objects
+// erased, touch-downs, static CG data and refused creations. Traffic thread.
 
 namespace zeph {
 
+// Results of created objects waiting for their completion, 200 passes after the simulator reported them;
+// the counter counts the passes, -1 marks an entry as done.
+extern std::vector<SimResult> createdList;
+
 // Takes the simulator's results; every pass, also while no flight runs.
 void lf_handleSimResults();
-// Keeps live aircraft out of the way of the flying user aircraft.
-void lf_avoidUserAircraft();
+// Completes the entries of createdList that are due.
+void lf_onAcCreated();
+// The object is gone from the simulator: its record is erased with its flight plan, or goes back to buffer
+// to be created again after a livery respawn.
+void gf_removeFlightPlan(std::uint32_t objectId);
+// Toggles all lights of an object; the caller holds simConnectMutex. Negative is a failure.
+std::int32_t gf_allLightsToggle(std::uint32_t objectId);
 
 } // namespace zeph

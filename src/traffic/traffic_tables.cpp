@@ -15,6 +15,7 @@
 #include "state/seam_trace.h"
 #include "traffic/making_way.h"
 #include "traffic/park_airport_status.h"
+#include "traffic/sim_results.h"
 
 #include <chrono>
 #include <optional>
@@ -131,6 +132,7 @@ void lf_reserveTrafficTables() {
     standList.reserve(512);
     ghostCallsigns.reserve(64);
     acIdsToAdd.reserve(64);
+    createdList.reserve(128);
     const std::lock_guard lock(simResultMutex);
     simResultQueue.reserve(256);
 }
@@ -155,6 +157,7 @@ void lf_clearTrafficTables() {
         const std::lock_guard lock(simResultMutex);
         simResultQueue.clear();
     }
+    createdList.clear();
     ghostCallsigns.clear();
     staticPlan.clear();
     rememberedLiveries.clear();

@@ -158,6 +158,7 @@ TEST_F(MainLoopTickTest, TheFlyingUserAircraftAsksTrafficToAvoidIt) {
         {"airborne, COLLISION_USER_AIR off", false, false, false},
         {"on the ground", true, true, false},
     };
+    constexpr double kFeetPerNm = 6076.11549;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         {
@@ -165,8 +166,15 @@ TEST_F(MainLoopTickTest, TheFlyingUserAircraftAsksTrafficToAvoidIt) {
             userOnGround = c.onGround ? 1 : 0;
         }
         COLLISION_USER_AIR.setValue(c.collisionAir);
-        EXPECT_EQ(contains(second(), "lf_avoidUserAircraft"), c.avoids);
+        // Flying 600 ft ahead of the user at the same altitude.
+        liveAcTable = {liveAircraft(333333, northOfUser(600.0 / kFeetPerNm), false)};
+        liveAcTable.front().objectId = 101;
+        second();
+        ASSERT_EQ(liveAcTable.size(), 1U);
+        EXPECT_EQ(liveAcTable.front().state == AcState::removingfromsim, c.avoids);
     }
+    liveAcTable.clear();
+    removalQueue.clear();
 }
 
 TEST_F(MainLoopTickTest, OneCoupleCheckASecond) {

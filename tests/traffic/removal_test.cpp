@@ -23,6 +23,9 @@ LiveAc record(std::uint32_t hexid, AcState state, std::uint32_t objectId = 0, st
     aircraft.state = state;
     aircraft.objectId = objectId;
     aircraft.standNumber = stand;
+    // Two positions not due for a long time: a buffered record waits in the buffer.
+    aircraft.stream.resize(2);
+    aircraft.stream[0].duePass = aircraft.stream[1].duePass = std::int64_t{1} << 40;
     return aircraft;
 }
 

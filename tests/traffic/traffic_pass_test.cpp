@@ -37,8 +37,8 @@ namespace {
 using test::FakeSimulator;
 using test::PassHarness;
 
-// A live record as the intake leaves it, with one reported position.
-LiveAc liveRecord(std::uint32_t hexid, std::string callsign, AcState state = AcState::buffer) {
+// A live record as spawning leaves it, waiting for its creation request, with one reported position.
+LiveAc liveRecord(std::uint32_t hexid, std::string callsign, AcState state = AcState::adding2sim) {
     LiveAc aircraft;
     aircraft.hexid = hexid;
     aircraft.callsign = std::move(callsign);
@@ -500,7 +500,7 @@ TEST_F(TrafficPass, AHandedOverCreationComesBackAfterTheNextRangeRequest) {
         EXPECT_EQ(simResultQueue.front().value2, 1234.0);
     }
     harness.runThrough(101);
-    EXPECT_TRUE(queuedKinds().empty()) << "drained by pass 1101";
+    EXPECT_EQ(queuedKinds(), std::vector<std::uint32_t>{4}) << "drained by pass 1101, the static CG answered";
     EXPECT_EQ(fake_->creations().size(), 1U);
 }
 

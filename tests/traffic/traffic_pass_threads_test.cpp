@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/parameter_table.h"
 #include "sim/sim_link.h"
 #include "support/aircraft_fixture.h"
 #include "support/fake_simulator.h"
@@ -133,6 +134,10 @@ TEST(TrafficPassThreads, ReaderClientAndTrafficThreadsShareTheTables) {
     }
     test::FakeSimulator fake;
     setTrafficAccepting(true);
+    // The records spawn as their positions come due: the user on the ground keeps out of their way, and the
+    // live limit lets every one in.
+    test::placeUserAircraft(UserAcPosition{}, true);
+    MAX_LIVE_SEL.setValue(500);
 
     std::atomic<bool> readerDone{false};
     std::atomic<bool> trafficDone{false};
@@ -167,8 +172,10 @@ TEST(TrafficPassThreads, ReaderClientAndTrafficThreadsShareTheTables) {
 
     ASSERT_TRUE(stackEmpty());
     ASSERT_EQ(liveAcTable.size(), kAircraft);
+    EXPECT_FALSE(fake.creations().empty());
     for (const LiveAc& a : liveAcTable) {
         SCOPED_TRACE(testing::Message() << "hexid " << a.hexid);
+        EXPECT_NE(a.state, AcState::buffer) << "spawned";
         ASSERT_EQ(a.stream.size(), kReports);
         for (std::uint32_t k = 0; k < kReports; ++k) {
             EXPECT_EQ(a.stream[k].altitude, 3000.0 + k) << "report " << k;
