@@ -220,6 +220,7 @@ void FakeSimulator::clearRecords() {
     creations_.clear();
     removals_.clear();
     clientEvents_.clear();
+    methodCalls_.clear();
     lastPositions_.clear();
     positionCount_ = 0;
 }

@@ -109,7 +109,8 @@ public:
     // The positions sent by the last frame that got the lock, and the count of all sent so far.
     const std::vector<AiPositionData>& lastPositions() const { return lastPositions_; }
     std::size_t positionCount() const { return positionCount_; }
-    // Forgets what was recorded (positions, calls, creations, removals); owed results stay owed.
+    // Forgets what was recorded (positions, calls and their counts, creations, removals); owed results stay
+    // owed.
     void clearRecords();
 
 private:
