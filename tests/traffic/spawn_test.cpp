@@ -47,6 +47,10 @@ class Spawning : public test::LogFixture {
 protected:
     void SetUp() override {
         LogFixture::SetUp();
+        fresh();
+    }
+    // Empty tables and the settings of a new case; the log stays.
+    void fresh() {
         lf_clearTrafficTables();
         recordedStandUses.clear();
         failedLiveries.clear();
@@ -118,7 +122,7 @@ TEST_F(Spawning, BufferRulesDecideWhenAndWhether) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SetUp();
+        fresh();
         c.before();
         tickCounter = c.tick;
         const LiveAc& a = step(c.aircraft);
@@ -161,7 +165,7 @@ TEST_F(Spawning, IdentityAndLivery) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.callsign + " " + c.spec.registration);
-        SetUp();
+        fresh();
         test::ReportSpec spec = c.spec;
         spec.hexid = 20001;
         const LiveAc& a = step(buffered(spec));
@@ -174,7 +178,7 @@ TEST_F(Spawning, IdentityAndLivery) {
         EXPECT_EQ(noMatchList.size(), c.noMatches);
         EXPECT_EQ(rememberedLiveries.contains(20001), !c.erased);
     }
-    SetUp();
+    fresh();
     rememberedLiveries[20001] = "Remembered B738";
     EXPECT_EQ(step(buffered({.hexid = 20001, .callsign = "TST123"})).livery, "Remembered B738");
 }
@@ -291,7 +295,7 @@ TEST_F(Spawning, StandOfAGroundAircraft) {
     test::TestClock clock(1'700'000'000);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SetUp();
+        fresh();
         test::installTestParkAirport();
         COLLISION_USER_GND.setValue(false);
         test::placeUserAircraft(UserAcPosition{.latitude = 47.25, .longitude = 8.75}, true);
