@@ -5,9 +5,11 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <tuple>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <thread>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -144,6 +146,64 @@ TEST_F(SimResults, ACreatedLiveAircraftIsActiveAfter200PassesWithItsLights) {
     EXPECT_TRUE(simConnectError.load());
     const auto log = readLog();
     EXPECT_NE(std::find(log.begin(), log.end(), "==> SimConnect gf_allLightsToggle fails"), log.end());
+}
+
+// A live creation result: the object id and height kept, the flight plan handed over when the route is known,
+// one request for the static CG; a refused plan or request is logged.
+TEST_F(SimResults, TheCreationResultHandsOverThePlanAndAsksForTheStaticCg) {
+    struct Case {
+        const char* name;
+        std::uint32_t objectId;
+        const char* to;
+        const char* failing; // the port method whose first call fails
+        std::vector<std::string> calls;
+        bool flightPlan;
+        const char* line; // the end of a new event line, or nothing new in the log
+    };
+    const std::vector<std::string> both{"setAiFlightPlan", "requestDataOnSimObject"};
+    const Case cases[] = {
+        {"object id 2", 2, "FRA", "", {}, false, ""},
+        {"a route", kObject, "FRA", "", both, true, ""},
+        {"no destination", kObject, "", "", {"requestDataOnSimObject"}, false, ""},
+        {"the plan refused", kObject, "FRA", "setAiFlightPlan", both, false, " creating a flight plan failed"},
+        {"the request refused", kObject, "FRA", "requestDataOnSimObject", both, true,
+         "SimConnect request StaticCG fails"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fresh();
+        resetExitReasonForRestart();
+        fake_.clearRecords();
+        const std::string_view failing = c.failing;
+        fake_.answerCall("setAiFlightPlan", 1, failing == "setAiFlightPlan" ? 1 : 0);
+        fake_.answerCall("requestDataOnSimObject", 1, failing == "requestDataOnSimObject" ? -1 : 0);
+        LiveAc& a = addLive({.hexid = 20001, .callsign = "TST123", .airline = "TST"}, AcState::adding2sim);
+        a.from = "ZRH";
+        a.to = c.to;
+        const std::size_t logged = readLog().size();
+        const double heightBefore = a.heightAboveGround;
+        push({{c.objectId, 20001, 0, 0, 0.0, 1234.0}});
+        lf_handleSimResults();
+        std::vector<std::string> calls;
+        for (const auto& call : fake_.portCalls()) {
+            calls.push_back(call.name);
+            if (call.name == "setAiFlightPlan") {
+                EXPECT_EQ(call.bytes, (dir() / "100.pln").string());
+                EXPECT_NE(call.fileText.find("FRA"), std::string::npos);
+            }
+        }
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_EQ(liveAcTable[0].objectId, c.objectId == 2 ? 0U : kObject);
+        EXPECT_EQ(liveAcTable[0].heightAboveGround, c.objectId == 2 ? heightBefore : 1234.0);
+        EXPECT_EQ(liveAcTable[0].hasFlightPlan != 0, c.flightPlan);
+        EXPECT_EQ(createdList.size(), c.objectId == 2 ? 0U : 1U);
+        const auto log = readLog();
+        const bool found = std::any_of(log.begin() + static_cast<std::ptrdiff_t>(logged), log.end(),
+                                       [&](const std::string& l) { return l.starts_with("==> ") && l.ends_with(c.line); });
+        EXPECT_EQ(log.size() > logged, *c.line != 0);
+        EXPECT_TRUE(*c.line == 0 || found);
+        EXPECT_EQ(exitReason.load() == ExitReason::SIMCONNECT_ERROR, failing == "requestDataOnSimObject");
+    }
 }
 
 TEST_F(SimResults, RemovalsAfterTheHandOverAndOrphansAreNotLost) {

@@ -1,9 +1,11 @@
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "support/log_fixture.h"
 #include "traffic/sim_records.h"
 #include "traffic/traffic_tables.h"
 
@@ -118,6 +120,43 @@ TEST_F(TrafficTablesTest, ClearEmptiesTheQueuesAndKeepsThePassClock) {
     EXPECT_EQ(tickCounter.load(), 777);
     const std::lock_guard lock(addingStackMutex);
     EXPECT_TRUE(addingStack.empty());
+}
+
+// A full stack drops reports; the log gets the first drop of a spell, then one count a minute, and a new spell
+// after a minute without a drop.
+class DiscardLines : public test::LogFixture {
+protected:
+    void TearDown() override {
+        setDiscardClockForTests({});
+        lf_clearTrafficTables();
+        setTrafficAccepting(false);
+        LogFixture::TearDown();
+    }
+};
+
+TEST_F(DiscardLines, FirstDropThenOneCountAMinute) {
+    using namespace std::chrono_literals;
+    auto now = std::chrono::steady_clock::time_point{};
+    setDiscardClockForTests([&now] { return now; });
+    lf_clearTrafficTables();
+    setTrafficAccepting(true);
+    for (std::uint32_t k = 0; k < kAddingStackLimit; ++k) {
+        ASSERT_TRUE(gf_pushTrafficReport(reportOf(10001 + k)));
+    }
+    const std::string first = "adding stack full, traffic reports discarded";
+    // (seconds after the start of the spell, the line that drop writes)
+    const std::vector<std::pair<std::chrono::seconds, std::string>> drops{
+        {0s, first}, {30s, ""}, {61s, "2 traffic reports discarded in the last minute"}, {130s, first}};
+    for (const auto& [at, line] : drops) {
+        const std::size_t before = readLog().size();
+        now = std::chrono::steady_clock::time_point{} + at;
+        EXPECT_FALSE(gf_pushTrafficReport(reportOf(20001)));
+        const auto log = readLog();
+        EXPECT_EQ(log.size(), before + (line.empty() ? 0 : 1)) << at.count() << " s";
+        if (!line.empty() && !log.empty()) {
+            EXPECT_EQ(log.back(), line) << at.count() << " s";
+        }
+    }
 }
 
 TEST(SimRecords, CreationRequestCopiesKeepTheirValues) {
