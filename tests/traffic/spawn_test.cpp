@@ -119,6 +119,7 @@ TEST_F(Spawning, BufferRulesDecideWhenAndWhether) {
         {"ghost of a live twin", buffered(ghost), kDue, liveTwin(AcState::active), AcState::buffer, true, 2},
         {"ghost of a twin being removed", buffered(ghost), kDue, liveTwin(AcState::removingfromsim),
          AcState::adding2sim, false, 2},
+        {"standing on the ground, no stand", buffered(ground, 3, true), kDue, none, AcState::buffer, false, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,6 +131,7 @@ TEST_F(Spawning, BufferRulesDecideWhenAndWhether) {
         EXPECT_EQ(a.remove != 0, c.erased);
         EXPECT_EQ(a.stream.size(), c.streamLeft);
         EXPECT_EQ(acIdsToAdd.size(), c.state == AcState::adding2sim ? 1U : 0U);
+        EXPECT_EQ(coupleCheckList.size(), c.state == AcState::adding2sim ? 1U : 0U);
     }
 }
 
