@@ -311,9 +311,17 @@ TEST_F(SimResults, TouchDownAndStaticCg) {
 TEST_F(SimResults, RefusedCreationsEraseTheRecordAndTwentyEndTheRun) {
     failedLiveries.clear();
     addLive({.hexid = 20001, .callsign = "TST123"}, AcState::adding2sim).livery = "Test Air B738";
-    push({{0, 20001, 0, 6, 0, 0}});
+    staticAcTable.push_back(test::makeStaticAc({.hexid = 12, .callsign = "ABC123*"}));
+    staticAcTable.back().livery = "Static B738";
+    push({{0, 20001, 0, 6, 0, 0}, {0, 12, 0, 6, 0, 0}});
     lf_handleSimResults();
     EXPECT_TRUE(liveAcTable.empty());
+    EXPECT_TRUE(staticAcTable.empty());
+    const auto log = readLog();
+    for (const char* line : {"TST123 'Test Air B738' could not be created by your Sim!",
+                             "ABC123* 'Static B738' could not be created by your Sim!"}) {
+        EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+    }
     std::vector<std::string> titles;
     for (int k = 0; k < 20; ++k) {
         titles.push_back("Title " + std::to_string(k));
