@@ -323,6 +323,7 @@ TEST_F(SimResults, RefusedCreationsEraseTheRecordAndTwentyEndTheRun) {
         EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
     }
     std::vector<std::string> titles;
+    titles.reserve(20); // the records' liveries are views of these texts
     for (int k = 0; k < 20; ++k) {
         titles.push_back("Title " + std::to_string(k));
         addLive({.hexid = 20100u + k}, AcState::adding2sim).livery = titles.back();

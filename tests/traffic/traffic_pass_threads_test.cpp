@@ -175,9 +175,9 @@ TEST(TrafficPassThreads, ReaderClientAndTrafficThreadsShareTheTables) {
     EXPECT_FALSE(fake.creations().empty());
     for (const LiveAc& a : liveAcTable) {
         SCOPED_TRACE(testing::Message() << "hexid " << a.hexid);
-        EXPECT_NE(a.state, AcState::buffer) << "spawned";
-        // A spawned record may have flown or dropped its first positions: the rest are the reports in order,
-        // none lost at the end.
+        // Creations go out one per 50 passes, so how many records have spawned when the stack is empty depends
+        // on the threads' pace. A record, spawned or waiting, may have flown or dropped its first positions:
+        // the rest are the reports in order, none lost at the end.
         ASSERT_FALSE(a.stream.empty());
         const std::size_t first = kReports - a.stream.size();
         for (std::size_t k = 0; k < a.stream.size(); ++k) {
