@@ -5,6 +5,7 @@
 #include "app/window/close_signals.h"
 #include "core/log.h"
 #include "platform/single_instance.h"
+#include "update/curl_handle.h"
 
 int main(int argc, char** argv) {
     // Before any thread starts, so that every thread inherits the mask and only the watcher takes them.
@@ -19,5 +20,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;
     }
+    // libcurl's global set-up is not thread-safe everywhere: it comes before any thread starts.
+    const zeph::CurlGlobal curl;
     return zeph::lf_runApplication(argc, argv);
 }

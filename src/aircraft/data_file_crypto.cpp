@@ -3,6 +3,7 @@
 #include <array>
 #include <fstream>
 #include <mutex>
+#include <span>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
@@ -57,16 +58,11 @@ bool pullChunk(crypto_secretstream_xchacha20poly1305_state& state, const std::ve
 
 } // namespace
 
-void lf_streamDecryptFile(const unsigned char key[32], const std::string& encrypted, const std::string& plain) {
+namespace {
+
+// The stream of in, opened chunk by chunk into sink; throws as the two forms below document.
+void decryptStream(const unsigned char key[32], std::ifstream& in, const PlainSink& sink) {
     initSodiumOnce();
-    std::ifstream in(encrypted, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("Could not open input file: " + encrypted);
-    }
-    std::ofstream out(plain, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        throw std::runtime_error("Could not open output file: " + plain);
-    }
     // A short header would leave init_pull reading bytes that were never in the file.
     std::vector<unsigned char> header(crypto_secretstream_xchacha20poly1305_HEADERBYTES);
     crypto_secretstream_xchacha20poly1305_state state;
@@ -85,15 +81,42 @@ void lf_streamDecryptFile(const unsigned char key[32], const std::string& encryp
             // The header carries no check of its own: a wrong key or a damaged header shows at the first chunk.
             throw std::runtime_error(firstChunk ? "Invalid header or key" : "Decryption failed");
         }
-        out.write(reinterpret_cast<const char*>(opened.data()), static_cast<std::streamsize>(openedBytes));
+        sink(std::span<const unsigned char>(opened.data(), static_cast<std::size_t>(openedBytes)));
         finalSeen = tag == crypto_secretstream_xchacha20poly1305_TAG_FINAL;
         firstChunk = false;
     }
+    sodium_memzero(opened.data(), opened.size());
     // Every writer ends its stream with a final chunk: a stream without one was cut short (an interrupted
     // download), and reading the part as the whole would lose data without a word.
     if (!finalSeen) {
         throw std::runtime_error("Decryption failed: stream ends before its final chunk");
     }
+}
+
+std::ifstream openEncrypted(const std::string& encrypted) {
+    std::ifstream in(encrypted, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("Could not open input file: " + encrypted);
+    }
+    return in;
+}
+
+} // namespace
+
+void lf_streamDecryptToSink(const unsigned char key[32], const std::string& encrypted, const PlainSink& sink) {
+    std::ifstream in = openEncrypted(encrypted);
+    decryptStream(key, in, sink);
+}
+
+void lf_streamDecryptFile(const unsigned char key[32], const std::string& encrypted, const std::string& plain) {
+    std::ifstream in = openEncrypted(encrypted);
+    std::ofstream out(plain, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        throw std::runtime_error("Could not open output file: " + plain);
+    }
+    decryptStream(key, in, [&](std::span<const unsigned char> bytes) {
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    });
     out.close();
     if (!out) {
         throw std::runtime_error("Could not write output file: " + plain);

@@ -1,5 +1,7 @@
 #pragma once
 #include <filesystem>
+#include <functional>
+#include <span>
 #include <string>
 
 // The sealed data files: a libsodium secret stream (XChaCha20-Poly1305) of a 24-byte header and chunks of
@@ -16,6 +18,13 @@ bool gf_streamDecrypt(const std::filesystem::path& encrypted, const std::filesys
 // not open output file: <path>", "Invalid header or key", "Decryption failed", "Decryption failed: stream
 // ends before its final chunk", "Could not write output file: <path>", "sodium_init failed".
 void lf_streamDecryptFile(const unsigned char key[32], const std::string& encrypted, const std::string& plain);
+
+// Receives the plain bytes of each verified chunk in order; it may throw to stop the opening.
+using PlainSink = std::function<void(std::span<const unsigned char>)>;
+
+// The same opening into sink, so that a caller can check a sealed file without writing a plain copy. Throws
+// as above, without the errors of the output file.
+void lf_streamDecryptToSink(const unsigned char key[32], const std::string& encrypted, const PlainSink& sink);
 
 // Removes file when it exists; a failed removal logs "Warning: could not remove <path>, errorcode: <reason>".
 void gf_removeFile(const std::filesystem::path& file);

@@ -5,7 +5,7 @@
 #include <vector>
 
 // A test aid for the minimal stand-ins of the program's parts that are not built yet (the simulator link,
-// the aircraft data, the airports, the updater, most of the traffic engine and of the RealTraffic link).
+// the aircraft data, the airports, most of the traffic engine and of the RealTraffic link).
 // Each stand-in notes its call here, and the few whose result steers a run read it from the script. It goes
 // away with the last stand-in.
 
@@ -21,7 +21,6 @@ std::vector<std::string> takeSeamCalls();
 // The results of the stand-ins that steer a run. Defaults: success. Set it before the run starts; the run's
 // threads only read it.
 struct SeamScript {
-    bool checkVersions = true;
     bool readAirports = true;
     bool readMyParkAirports = true;
     bool checkReservedStand = true;

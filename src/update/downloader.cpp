@@ -1,0 +1,169 @@
+#include "update/downloader.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <system_error>
+
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include "core/log.h"
+#include "core/version.h"
+#include "update/curl_handle.h"
+#include "update/download_config.h"
+
+namespace zeph {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::atomic<unsigned> tempCounter{0};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// The temp file being written and the first write error, shared with libcurl's write callback.
+struct Transfer {
+    std::FILE* file = nullptr;
+    std::optional<int> writeErrno;
+};
+
+std::size_t writeReceived(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* transfer = static_cast<Transfer*>(user);
+    const std::size_t bytes = size * count;
+    const std::size_t written = std::fwrite(data, 1, bytes, transfer->file);
+    if (written != bytes && !transfer->writeErrno) {
+        transfer->writeErrno = errno != 0 ? errno : EIO;
+    }
+    return written;
+}
+
+fs::path tempPathFor(const fs::path& file) {
+    return fs::path(fmt::format("{}.tmp-{}-{}", file.string(), ::getpid(), tempCounter.fetch_add(1)));
+}
+
+void logDownloadError(const std::string& reason, const std::string& url) {
+    gf_logText(fmt::format("Download error: '{}' for {}", reason, url));
+}
+
+void setOptions(CURL* handle, const std::string& url, Transfer& transfer, const DownloadConfig& config) {
+    const std::string protocols = allowedProtocols(url);
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, protocols.c_str());
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, protocols.c_str());
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, "Corvane");
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &writeReceived);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, config.connectTimeoutS);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, config.lowSpeedTimeS);
+    if (!config.caBundle.empty()) {
+        curl_easy_setopt(handle, CURLOPT_CAINFO, config.caBundle.c_str());
+    }
+}
+
+// The transfer into the open temp file, which this closes. The reason of a failure, or none.
+std::optional<std::string> transferInto(CURL* handle, const std::string& url, std::unique_ptr<std::FILE, FileCloser> file) {
+    Transfer transfer{file.get(), std::nullopt};
+    setOptions(handle, url, transfer, downloadConfig());
+    const CURLcode result = curl_easy_perform(handle);
+    if (transfer.writeErrno) {
+        return fmt::format("write failed: {}", std::strerror(*transfer.writeErrno));
+    }
+    if (result != CURLE_OK) {
+        return std::string(curl_easy_strerror(result));
+    }
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    if (status != 200) {
+        return fmt::format("HTTP status {}", status);
+    }
+    // A full disk may show only when the buffered bytes reach it.
+    if (std::fflush(file.get()) != 0 || ::fsync(::fileno(file.get())) != 0) {
+        return fmt::format("write failed: {}", std::strerror(errno));
+    }
+    if (std::fclose(file.release()) != 0) {
+        return fmt::format("write failed: {}", std::strerror(errno));
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string allowedProtocols(const std::string& url) {
+    std::string protocols = "https";
+    CURLU* parsed = curl_url();
+    if (parsed == nullptr) {
+        return protocols;
+    }
+    char* host = nullptr;
+    if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK && host != nullptr) {
+        const std::string_view name = host;
+        if (name == "127.0.0.1" || name == "[::1]" || name == "::1" || name == "localhost") {
+            protocols = "http,https";
+        }
+        curl_free(host);
+    }
+    curl_url_cleanup(parsed);
+    return protocols;
+}
+
+bool gf_downloadFile(CURL* handle, const std::string& url, const fs::path& file, bool /*binary*/,
+                     ContentCheck check) {
+    if (handle == nullptr) {
+        return false;
+    }
+    const fs::path temp = tempPathFor(file);
+    try {
+        std::unique_ptr<std::FILE, FileCloser> out(std::fopen(temp.c_str(), "wb"));
+        if (!out) {
+            gf_logText(fmt::format("Could not open output file: {}", file.string()));
+            return false;
+        }
+        std::optional<std::string> failure = transferInto(handle, url, std::move(out));
+        if (!failure && !contentChecksOut(check, temp)) {
+            failure = "content check failed";
+        }
+        std::error_code error;
+        if (!failure) {
+            fs::rename(temp, file, error);
+            if (error) {
+                failure = fmt::format("rename failed: {}", error.message());
+            }
+        }
+        if (failure) {
+            fs::remove(temp, error);
+            logDownloadError(*failure, url);
+            return false;
+        }
+        return true;
+    } catch (const std::exception& error) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        gf_logText(fmt::format("Downloader exception: '{}', {} => {}", error.what(), url, file.string()));
+        return false;
+    }
+}
+
+bool gf_downloadFromSite(const std::string& fileName, const fs::path& localPath) {
+    const std::string url = fmt::format("{}{}/{}", downloadConfig().baseUrl, programVersion.major, fileName);
+    const CurlHandle handle = lf_newCurlHandle();
+    const bool downloaded = gf_downloadFile(handle.get(), url, localPath, true, ContentCheck::SealedDataFile);
+    if (downloaded) {
+        gf_logText(fmt::format("Downloaded '{}' to '{}'", url, localPath.string()));
+    } else {
+        gf_logLine(fmt::format("Downloading '{}' failed !", url));
+    }
+    return downloaded;
+}
+
+} // namespace zeph

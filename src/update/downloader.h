@@ -1,0 +1,27 @@
+#pragma once
+#include <filesystem>
+#include <string>
+
+#include <curl/curl.h>
+
+#include "update/content_checks.h"
+
+// Downloads from the maker's site. A download replaces its file only when the server answered 200, every
+// byte was written and the content checks out; otherwise the old file stays as it was.
+
+namespace zeph {
+
+// One download of url into file (binary and text are the same on this system). The bytes go into a temp
+// file beside file, which is renamed over it at the end. Every failure is one log line "Download error:
+// '<reason>' for <url>" (or "Could not open output file: <file>") and false. Never throws.
+bool gf_downloadFile(CURL* handle, const std::string& url, const std::filesystem::path& file, bool binary,
+                     ContentCheck check = ContentCheck::None);
+
+// A sealed data file of this program version, from <base><major>/<fileName>, into localPath.
+bool gf_downloadFromSite(const std::string& fileName, const std::filesystem::path& localPath);
+
+// The protocols allowed for url: "https", or "http,https" when its host is this machine, so that a mistaken
+// base address never downloads in clear text from the network.
+std::string allowedProtocols(const std::string& url);
+
+} // namespace zeph

@@ -1,0 +1,25 @@
+#pragma once
+#include <filesystem>
+#include <string>
+
+#include "core/version.h"
+
+// A newer program version: its installer, release notes and a README in new_version, the file manager
+// opened there, and the run ended as NEW VERSION. The user runs the installer; the program never does.
+
+namespace zeph {
+
+// True when the preparation ran to its end and NEW VERSION is recorded (delay 0); false when the installer
+// could not be prepared, and the version check goes on. Throws the filesystem errors of making or reading
+// new_version.
+bool lf_runProgramUpdate(const Version& version);
+
+// True when new_version holds install_new_version.exe of the size unpacked from the downloaded archive.
+bool lf_downloadInstaller(const Version& version);
+bool lf_downloadReleaseNotes(const std::filesystem::path& localPath);
+// The text for README.txt: whether the installer must run as Administrator in programFolder.
+std::string lf_installerNeedsAdmin(const std::filesystem::path& programFolder);
+// Opens the file manager at new_version; on failure shows a message box and gives false.
+bool lf_openExplorerAtNewVersion();
+
+} // namespace zeph
