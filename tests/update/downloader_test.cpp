@@ -1,0 +1,180 @@
+#include "update/downloader.h"
+
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "download_fixture.h"
+#include "support/child_process.h"
+#include "support/free_port.h"
+#include "support/sealed_files.h"
+#include "update/curl_handle.h"
+#include "update/download_config.h"
+
+namespace zeph {
+namespace {
+
+namespace fs = std::filesystem;
+using DownloadFiles = test::DownloadFixture;
+
+TEST_F(DownloadFiles, AFileIsReplacedOnlyByAWholeVerifiedAnswer) {
+    struct Case {
+        const char* name;
+        std::function<void(test::LoopbackHttpServer&)> serve;
+        ContentCheck check;
+        std::string error; // the reason in "Download error: '<reason>' for <url>"; empty when it succeeds
+    };
+    const std::string sealed = sealedBytes();
+    const std::vector<Case> cases = {
+        {"ok", [&](auto& s) { s.ok("f", sealed); }, ContentCheck::SealedDataFile, ""},
+        {"404", [](auto& s) { s.status("f", 404); }, ContentCheck::None, "HTTP response code said error"},
+        {"500", [](auto& s) { s.status("f", 500); }, ContentCheck::None, "HTTP response code said error"},
+        {"truncated", [](auto& s) { s.truncated("f", 1000, 400); }, ContentCheck::None, "Transferred a partial file"},
+        {"chunked without end", [](auto& s) { s.chunkedNoEnd("f", "abc"); }, ContentCheck::None, "'"},
+        {"redirect", [](auto& s) { s.redirect("f", 302, "/downloads/g"); }, ContentCheck::None, "HTTP status 302"},
+        {"closed", [](auto& s) { s.closeWithoutResponse("f"); }, ContentCheck::None, "'"},
+        {"silent", [](auto& s) { s.stall("f", true, 3000); }, ContentCheck::None, "Timeout was reached"},
+        {"html as sealed", [](auto& s) { s.ok("f", "<html>login</html>", "text/html"); },
+         ContentCheck::SealedDataFile, "content check failed"},
+        {"sealed without final chunk",
+         [](auto& s) {
+             test::TempDir temp;
+             test::writeSealed(temp / "x.enc", std::string(9000, 'a'), gf_dataFileKey(), {.noFinal = true});
+             s.ok("f", test::readFileBytes(temp / "x.enc"));
+         },
+         ContentCheck::SealedDataFile, "content check failed"},
+    };
+    const fs::path target = dir() / "data.enc";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::writeFileBytes(target, "old bytes");
+        c.serve(server);
+        const auto start = std::chrono::steady_clock::now();
+        const bool done = download(server.urlOf("f"), target, c.check);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, test::kLivenessBound * 1.5);
+        EXPECT_EQ(done, c.error.empty());
+        EXPECT_EQ(test::readFileBytes(target), c.error.empty() ? sealed : "old bytes");
+        if (!c.error.empty()) {
+            const std::string line = readLog().empty() ? "" : readLog().back();
+            EXPECT_TRUE(line.starts_with("Download error: '")) << line;
+            EXPECT_NE(line.find(c.error), std::string::npos) << line;
+            EXPECT_TRUE(line.ends_with("' for " + server.urlOf("f"))) << line;
+        }
+        EXPECT_FALSE(tempFileLeft());
+    }
+    for (const auto& request : server.requests()) {
+        EXPECT_EQ(request.userAgent, "Corvane") << request.path;
+    }
+    EXPECT_EQ(server.requests().size(), cases.size());
+}
+
+TEST_F(DownloadFiles, NoServerNoFolderAndAFullDiskFail) {
+    const std::string nowhere = "http://127.0.0.1:" + std::to_string(test::freeLoopbackPort()) + "/downloads/f";
+    EXPECT_FALSE(download(nowhere, dir() / "f"));
+    EXPECT_EQ(readLog().back(), "Download error: 'Couldn't connect to server' for " + nowhere);
+
+    server.ok("f", std::string(4096, 'z'));
+    const fs::path inMissingFolder = dir() / "missing" / "f";
+    EXPECT_FALSE(download(server.urlOf("f"), inMissingFolder));
+    EXPECT_EQ(readLog().back(), "Could not open output file: " + inMissingFolder.string());
+
+    // A file may grow to 1 KiB only: the 4 KiB body cannot be written whole.
+    const fs::path target = dir() / "full";
+    test::writeFileBytes(target, "old");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const CurlHandle handle = lf_newCurlHandle();
+        ::_exit(gf_downloadFile(handle.get(), server.urlOf("f"), target, true) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a full disk counts as a failure";
+    EXPECT_EQ(test::readFileBytes(target), "old");
+    EXPECT_FALSE(tempFileLeft());
+}
+
+TEST_F(DownloadFiles, ClearTextGoesOnlyToThisMachine) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(download("http://192.0.2.1/downloads/x", dir() / "x"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, test::kLivenessBound);
+    EXPECT_EQ(readLog().back(), "Download error: 'Unsupported protocol' for http://192.0.2.1/downloads/x");
+    server.ok("x", "local");
+    const std::string localhost = "http://localhost:" + std::to_string(server.port()) + "/downloads/x";
+    EXPECT_TRUE(download(localhost, dir() / "x"));
+    EXPECT_EQ(allowedProtocols("https://downloads.corvane.example/downloads/"), "https");
+    EXPECT_EQ(allowedProtocols("http://[::1]:8/downloads/"), "http,https");
+}
+
+} // namespace
+} // namespace zeph
+
+namespace zeph {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A real TLS server: python3's http.server with a throwaway certificate for 127.0.0.1.
+class HttpsTestServer : public test::DownloadFixture {
+protected:
+    void SetUp() override {
+        DownloadFixture::SetUp();
+        fs::create_directories(temp_ / "site" / "downloads");
+        test::writeFileBytes(temp_ / "site" / "downloads" / "x", "secure bytes");
+        const test::ChildResult made = test::runChild(
+            "/usr/bin/openssl",
+            {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
+             "subjectAltName=IP:127.0.0.1", "-keyout", "key.pem", "-out", "cert.pem"},
+            temp_.path());
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        pid_ = ::fork();
+        ASSERT_GE(pid_, 0);
+        if (pid_ == 0) {
+            const std::string site = (temp_ / "site").string(), cert = (temp_ / "cert.pem").string(),
+                              key = (temp_ / "key.pem").string(), portFile = (temp_ / "port").string();
+            ::execlp("python3", "python3", CORVANE_HTTPS_SERVER_SCRIPT, site.c_str(), cert.c_str(), key.c_str(),
+                     portFile.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + test::kLivenessBound * 5;
+        while (!fs::exists(temp_ / "port") && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_TRUE(fs::exists(temp_ / "port")) << "the HTTPS server did not start";
+        url_ = "https://127.0.0.1:" + test::readFileBytes(temp_ / "port") + "/downloads/x";
+    }
+    void TearDown() override {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        DownloadFixture::TearDown();
+    }
+
+    test::TempDir temp_;
+    pid_t pid_ = -1;
+    std::string url_;
+};
+
+TEST_F(HttpsTestServer, OnlyATrustedCertificateDownloads) {
+    const fs::path target = dir() / "x";
+    test::writeFileBytes(target, "old");
+    EXPECT_FALSE(download(url_, target)) << "the test certificate is not trusted by the system";
+    EXPECT_EQ(test::readFileBytes(target), "old");
+    setDownloadConfigForTests(DownloadConfig{server.baseUrl(), temp_ / "cert.pem", 2, 1});
+    EXPECT_TRUE(download(url_, target));
+    EXPECT_EQ(test::readFileBytes(target), "secure bytes");
+}
+
+} // namespace
+} // namespace zeph

@@ -1,0 +1,191 @@
+#include "update/program_update.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "download_fixture.h"
+#include "platform/elevation.h"
+#include "platform/write_probe.h"
+#include "state/exit_reason.h"
+#include "support/parameters_files.h"
+#include "support/recording_shell_open.h"
+#include "support/recording_window_port.h"
+#include "support/scoped_env.h"
+#include "support/zip_builder.h"
+#include "update/version_check.h"
+
+namespace zeph {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string archivePath = "release/setup_Corvane_P3D_d_v11.10.6.zip";
+const std::string adminReadme = "A new version is available. Run the installer as Administrator\n";
+const std::string normalReadme =
+    "A new version is available.\nThe installer can be executed normally (no Administrator rights required).\n";
+
+// Bytes that do not repeat, so that the archive holds real compressed data.
+std::string installerBytes(std::size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) {
+        seed = seed * 1103515245U + 12345U;
+        byte = static_cast<char>(seed >> 16);
+    }
+    return bytes;
+}
+
+class ProgramUpdate : public test::DownloadFixture {
+protected:
+    void SetUp() override {
+        DownloadFixture::SetUp();
+        test::resetParametersForTests(appData_.path());
+        fs::create_directories(dir() / "input");
+        setElevationForTests(false);
+        setWriteProbeForTests([](const fs::path&, const std::string&) { return true; });
+        server.ok("versions.json",
+                  R"({"p3d": {"major": 11, "minor": 10, "patch": 6}, "airports": {"major": 1, "minor": 0, "patch": 0}})");
+        server.ok("docs/ReleaseNotes.pdf", "%PDF notes");
+    }
+    void TearDown() override {
+        setElevationForTests(std::nullopt);
+        setWriteProbeForTests({});
+        DownloadFixture::TearDown();
+    }
+    std::string zipOf(const std::vector<std::pair<std::string, std::string>>& entries) {
+        const fs::path file = archives_ / fmt::format("a{}.zip", archiveCount_++);
+        test::writeZip(file, entries);
+        return test::readFileBytes(file);
+    }
+    bool preparedInstaller() const { return fs::exists(dir() / "new_version" / "install_new_version.exe"); }
+
+    test::TempDir appData_;
+    test::TempDir archives_;
+    int archiveCount_ = 0;
+    test::RecordingWindowPort port_;
+};
+
+TEST_F(ProgramUpdate, ANewerProgramIsPreparedInNewVersionAndEndsTheRun) {
+    const std::string installer = installerBytes(3 * 1024 * 1024, 7);
+    server.ok(archivePath, zipOf({{"setup_Corvane_P3D_d_v11.10.6.exe", installer}}));
+    const test::RecordingShellOpen shell;
+    EXPECT_FALSE(gf_checkVersions());
+    EXPECT_EQ(test::readFileBytes(dir() / "new_version" / "install_new_version.exe"), installer);
+    EXPECT_EQ(test::readFileBytes(dir() / "new_version" / "ReleaseNotes.pdf"), "%PDF notes");
+    EXPECT_EQ(test::readFileBytes(dir() / "new_version" / "README.txt"), normalReadme);
+    EXPECT_FALSE(fs::exists(dir() / "setup_Corvane_P3D_d_v11.10.6.zip"));
+    EXPECT_FALSE(fs::exists(dir() / "install_new_version.exe"));
+    EXPECT_EQ(shell.paths(), std::vector<fs::path>{dir() / "new_version"});
+    EXPECT_EQ(exitReason.load(), ExitReason::NEW_VERSION);
+    EXPECT_EQ(currentRestartDelay(), 0);
+    EXPECT_EQ(server.paths(), (std::vector<std::string>{"/downloads/versions.json", "/downloads/" + archivePath,
+                                                        "/downloads/docs/ReleaseNotes.pdf"}));
+    EXPECT_FALSE(tempFileLeft());
+}
+
+TEST_F(ProgramUpdate, ReleaseNotesAndFileManagerFailuresStillEndTheRun) {
+    server.status("docs/ReleaseNotes.pdf", 404);
+    server.ok(archivePath, zipOf({{"a.exe", "first"}, {"b.exe", "second"}}));
+    const test::RecordingShellOpen shell(false);
+    EXPECT_FALSE(gf_checkVersions());
+    const auto lines = readLog();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "==> could not download ReleaseNotes.pdf to new_version"),
+              lines.end());
+    EXPECT_EQ(test::readFileBytes(dir() / "new_version" / "install_new_version.exe"), "second")
+        << "the last entry stays";
+    EXPECT_EQ(test::readFileBytes(dir() / "new_version" / "README.txt"), normalReadme);
+    EXPECT_EQ(shell.paths().size(), 1U);
+    EXPECT_EQ(port_.calls(), std::vector<std::string>{"messageBox Could not open File Explorer at new version|Corvane"});
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "Opening file explorer at the new version failed? Try manually via the Maravel website."),
+              lines.end());
+    EXPECT_EQ(exitReason.load(), ExitReason::NEW_VERSION);
+}
+
+TEST_F(ProgramUpdate, ABrokenOrMissingInstallerPreparesNothingAndTheCheckGoesOn) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::string line; // a line the failure logs
+    };
+    std::string flipped = zipOf({{"setup.exe", installerBytes(200000, 3)}});
+    flipped[30 + 9 + 5000] = static_cast<char>(~flipped[30 + 9 + 5000]); // in the entry's data
+    const std::string truncatedZip = zipOf({{"setup.exe", installerBytes(200000, 4)}}).substr(0, 1000);
+    const std::vector<Case> cases = {
+        {"404, stale file in new_version",
+         [&] {
+             server.status(archivePath, 404);
+             fs::create_directories(dir() / "new_version");
+             test::writeFileBytes(dir() / "new_version" / "stale.txt", "stale");
+         },
+         "Downloading program installer file version 11.10.6 failed"},
+        {"404, stale installer in the program folder",
+         [&] { test::writeFileBytes(dir() / "install_new_version.exe", "stale installer"); },
+         "==> install_new_version.exe does not exists?"},
+        {"flipped byte", [&] { server.ok(archivePath, flipped); }, "==> Unzipping error code: "},
+        {"truncated zip", [&] { server.ok(archivePath, truncatedZip); },
+         "Download error: 'content check failed' for " + server.urlOf(archivePath)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = readLog().size();
+        const std::size_t requestsBefore = server.paths().size();
+        c.arrange();
+        const test::RecordingShellOpen shell;
+        EXPECT_TRUE(gf_checkVersions());
+        const auto lines = readLog();
+        const std::vector<std::string> fresh(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end());
+        const auto has = [&](const std::string& text) {
+            return std::any_of(fresh.begin(), fresh.end(), [&](auto& l) { return l.starts_with(text); });
+        };
+        EXPECT_TRUE(has(c.line)) << c.line;
+        EXPECT_TRUE(has("==> install_new_version.exe does not exists?"));
+        EXPECT_TRUE(has("The downloading/unzipping of the new version failed? Try manually via the Maravel website."));
+        EXPECT_TRUE(fs::is_empty(dir() / "new_version"));
+        EXPECT_FALSE(fs::exists(dir() / "install_new_version.exe"));
+        EXPECT_TRUE(shell.paths().empty());
+        const auto paths = server.paths();
+        EXPECT_NE(std::find(paths.begin() + static_cast<std::ptrdiff_t>(requestsBefore), paths.end(),
+                            "/downloads/11/airports.enc"),
+                  paths.end())
+            << "the data sections still run";
+        EXPECT_EQ(exitReason.load(), ExitReason::NOT_YET_SET);
+    }
+}
+
+TEST_F(ProgramUpdate, TheReadmeSaysWhenTheInstallerNeedsAdministrator) {
+    struct Case {
+        const char* name;
+        std::string programFiles;
+        fs::path program;
+        bool writable;
+        bool elevated;
+        std::string readme;
+    };
+    const fs::path parent = dir().parent_path();
+    const std::vector<Case> cases = {
+        {"under, locked, not elevated", parent.string(), dir(), false, false, adminReadme},
+        {"under, locked, elevated", parent.string(), dir(), false, true, normalReadme},
+        {"under, writable", parent.string() + "/", dir(), true, false, normalReadme},
+        {"outside, locked", "/nowhere", dir(), false, false, normalReadme},
+        {"/optical is not under /opt", "/opt", "/optical/x", false, false, normalReadme},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const test::ScopedEnv programFiles("CORVANE_PROGRAM_FILES_DIR", c.programFiles);
+        const test::ScopedEnv programFilesX86("CORVANE_PROGRAM_FILES_X86_DIR", "/nowhere86");
+        setWriteProbeForTests([&](const fs::path& folder, const std::string& name) {
+            EXPECT_EQ(folder, c.program);
+            EXPECT_EQ(name, ".write_test.tmp");
+            return c.writable;
+        });
+        setElevationForTests(c.elevated);
+        EXPECT_EQ(lf_installerNeedsAdmin(c.program) + "\n", c.readme);
+    }
+}
+
+} // namespace
+} // namespace zeph
