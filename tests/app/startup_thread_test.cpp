@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,7 +23,11 @@
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
 #include "state/seam_trace.h"
+#include "support/loopback_http_server.h"
 #include "support/parameters_files.h"
+#include "support/recording_shell_open.h"
+#include "support/scoped_env.h"
+#include "support/zip_builder.h"
 
 namespace zeph {
 namespace {
@@ -43,6 +48,16 @@ std::string lastLines(const std::vector<std::string>& lines) {
         text += lines[k] + "\n";
     }
     return text;
+}
+
+const std::string siteFailed = "==> Downloading version info from my web site failed!";
+
+// The maker's site with program version 11.10.6 and a good installer archive.
+void serveProgramUpdate(test::LoopbackHttpServer& server) {
+    server.ok("versions.json", R"({"p3d": {"major": 11, "minor": 10, "patch": 6}})");
+    const test::TempDir scratch;
+    test::writeZip(scratch / "setup.zip", {{"setup.exe", "installer"}});
+    server.ok("release/setup_Corvane_P3D_d_v11.10.6.zip", test::readFileBytes(scratch / "setup.zip"));
 }
 
 const std::string noInstallPath =
@@ -144,7 +159,7 @@ TEST_F(StartUpThreads, AStaleFileThatIsAFullFolderEndsTheRun) {
     EXPECT_NE(errorText().find("AIG-regcodes0.xml"), std::string::npos) << errorText();
     EXPECT_NE(errorText().find("Directory not empty"), std::string::npos) << errorText();
     EXPECT_EQ(exitReason.load(), ExitReason::SYSTEM_ERROR);
-    EXPECT_FALSE(traced("gf_checkVersions")) << "no later step ran";
+    EXPECT_EQ(logCount(siteFailed), 0) << "no later step ran";
 }
 
 TEST_F(StartUpThreads, RealTrafficAndTheStockAirportsAreLookedFor) {
@@ -183,10 +198,14 @@ TEST_F(StartUpThreads, RealTrafficAndTheStockAirportsAreLookedFor) {
 }
 
 TEST_F(StartUpThreads, APreparedProgramUpdateEndsTheRunAfterTheLiveryTables) {
-    seamScript().checkVersions = false;
+    test::LoopbackHttpServer server;
+    serveProgramUpdate(server);
+    const test::ScopedEnv site("CORVANE_DOWNLOAD_BASE_URL", server.baseUrl());
+    const test::RecordingShellOpen shell;
     startRun();
     EXPECT_EQ(waitForEnd(), 0);
-    EXPECT_TRUE(traced("gf_checkVersions"));
+    EXPECT_EQ(server.paths().front(), "/downloads/versions.json");
+    EXPECT_EQ(shell.paths().size(), 1U);
     EXPECT_TRUE(traced("gf_scanLiveries")) << "a new parameters.xml ticks SCAN_LIVERIES";
     EXPECT_TRUE(traced("gf_processScannedLiveries"));
     EXPECT_EQ(dbaseReads(readLog()), 0);
@@ -199,7 +218,7 @@ TEST_F(StartUpThreads, APreparedProgramUpdateEndsTheRunAfterTheLiveryTables) {
 TEST_F(StartUpThreads, ARestartSkipsTheVersionCheckAndTheDataFiles) {
     startRun();
     ASSERT_TRUE(waitForNextSimulatorWait());
-    EXPECT_TRUE(traced("gf_checkVersions"));
+    EXPECT_EQ(logCount(siteFailed), 1) << "nothing is served: the run goes on past the check";
     EXPECT_EQ(dbaseReads(readLog()), 1);
     const std::size_t firstRun = trace().size();
     gf_setExitReason(ExitReason::NEW_SETTINGS, 0);
@@ -207,7 +226,7 @@ TEST_F(StartUpThreads, ARestartSkipsTheVersionCheckAndTheDataFiles) {
     EXPECT_EQ(runsStarted(), 2U);
     const std::vector<std::string> secondRun(trace().begin() + static_cast<std::ptrdiff_t>(firstRun),
                                              trace().end());
-    EXPECT_EQ(std::count(secondRun.begin(), secondRun.end(), "gf_checkVersions"), 0);
+    EXPECT_EQ(logCount(siteFailed), 1) << "the second run makes no request";
     EXPECT_EQ(dbaseReads(readLog()), 1) << "the second run reads no data files";
     EXPECT_EQ(std::count(secondRun.begin(), secondRun.end(), "gf_readAirports"), 1);
 }
@@ -251,6 +270,9 @@ TEST_F(StartUpThreads, DestinationTopmostAndTheUsersAirportFiles) {
 }
 
 TEST_F(StartUpThreads, TheCatchClausesEndTheRunAsSystemError) {
+    test::LoopbackHttpServer server;
+    const test::RecordingShellOpen shell;
+    std::optional<test::ScopedEnv> site;
     struct Case {
         const char* name;
         std::function<void()> arrange;
@@ -287,8 +309,9 @@ TEST_F(StartUpThreads, TheCatchClausesEndTheRunAsSystemError) {
          {"Error Unknown exception"},
          false},
         {"user error after NEW VERSION",
-         [] {
-             seamScript().checkVersions = false;
+         [&] {
+             serveProgramUpdate(server);
+             site.emplace("CORVANE_DOWNLOAD_BASE_URL", server.baseUrl());
              seamScript().onCall = [](std::string_view name) {
                  if (name == "gf_scanLiveries") {
                      throw UserErrorException(48, "no livery folder");
@@ -323,6 +346,7 @@ TEST_F(StartUpThreads, TheCatchClausesEndTheRunAsSystemError) {
         }
         EXPECT_EQ(errors, c.logged);
         closeAndForget();
+        site.reset();
     }
 }
 
