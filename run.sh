@@ -16,8 +16,9 @@ coproc STANDIN { exec build/tools/simstandin/simstandin --tcp4 127.0.0.1:0 \
     --world tools/simstandin/worlds/default.json --control "$stage/simstandin.ctl"; }
 standin_pid=$STANDIN_PID
 rtfeed_pid=""
+site_pid=""
 stop_standins() {
-    for pid in "$standin_pid" $rtfeed_pid; do
+    for pid in "$standin_pid" $rtfeed_pid $site_pid; do
         kill -TERM "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
@@ -47,6 +48,31 @@ build/tools/rtfeed/rtfeed --tcp-port "$rt_port" --auto 12 --edition prof --qnh 1
     >"$stage/rtfeed.log" 2>&1 &
 rtfeed_pid=$!
 echo "RealTraffic stand-in for 127.0.0.1:$rt_port (its lines in $stage/rtfeed.log)"
+
+# The maker's downloads folder on loopback: the site's own files, this version's sealed data files, and a
+# versions.json that publishes this program version and every data file and scan at 1.0.0.
+site=build/site
+rm -rf "$site"
+mkdir -p "$site/downloads/11"
+cp -R data/site/downloads/. "$site/downloads/"
+cp -f build/sealed/input/*.enc "$site/downloads/11/"
+one='{"major": 1, "minor": 0, "patch": 0}'
+printf '{"p3d": {"major": 11, "minor": 10, "patch": 5}, "airports": %s, "aig": %s, "liveries": %s, "addons": %s, "dbase": %s}\n' \
+    "$one" "$one" "$one" "$one" "$one" >"$site/downloads/versions.json"
+python3 -u -m http.server --bind 127.0.0.1 --directory "$site" 0 >"$site.log" 2>&1 &
+site_pid=$!
+site_port=""
+for _ in $(seq 100); do
+    site_port=$(sed -n '1s/.* port \([0-9][0-9]*\) .*/\1/p' "$site.log")
+    [[ -n "$site_port" ]] && break
+    sleep 0.1
+done
+if [[ -z "$site_port" ]]; then
+    echo "run.sh: the download site did not start" >&2
+    exit 1
+fi
+export CORVANE_DOWNLOAD_BASE_URL="http://127.0.0.1:$site_port/downloads/"
+echo "Download site on $CORVANE_DOWNLOAD_BASE_URL (its requests in $site.log)"
 
 cd "$stage"
 stage_dir=$(pwd)

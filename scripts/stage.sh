@@ -8,7 +8,8 @@ stage=$2
 mkdir -p "$stage/input"
 cp -f "$build/src/corvane" "$stage/corvane"
 if [[ -d data ]]; then
-    tar -C data --exclude='./input/*.xml' -cf - . | tar -C "$stage" -xf -
+    # data/site is the maker's web site that run.sh plays, not part of the program folder.
+    tar -C data --exclude='./input/*.xml' --exclude='./site' -cf - . | tar -C "$stage" -xf -
 fi
 rm -f "$stage"/input/*.xml
 cp -f "$build"/sealed/input/*.enc "$stage/input/"
