@@ -23,7 +23,9 @@
 #include "state/main_window_state.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
+#include "support/recording_shell_open.h"
 #include "support/reg_file_builder.h"
+#include "support/run_parameters.h"
 #include "support/scoped_env.h"
 #include "support/sealed_files.h"
 #include "support/slow_factor.h"
@@ -87,6 +89,7 @@ public:
         resetMainWindowStateForTests();
         fs::remove_all(appDataRoot_ / "Corvane_P3D");
         test::resetParametersForTests(appDataRoot_.path());
+        test::seedRunParameters(appDataRoot_.path(), appDataRoot_.path());
         resetFlags();
     }
 
@@ -123,6 +126,7 @@ public:
     test::TempDir home_;
     test::TempDir runtime_;
     test::TempDir appDataRoot_;
+    test::RecordingShellOpen shellOpen_; // the livery scan opens no real folders
     test::ScopedEnv homeEnv_{"HOME", home_.path().string()};
     test::ScopedEnv configEnv_{"XDG_CONFIG_HOME", home_.path().string()};
     test::ScopedEnv runtimeEnv_{"XDG_RUNTIME_DIR", runtime_.path().string()};

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 
 #include "support/reg_file_builder.h"
+#include "support/run_parameters.h"
 #include "support/sealed_files.h"
 #include "support/slow_factor.h"
 
@@ -20,6 +21,7 @@ namespace zeph::test {
 ProgramPlaces::ProgramPlaces() {
     std::filesystem::create_directories(programDir() / "docs");
     writeSampleDbase(programDir());
+    seedRunParameters(appData_.path(), home_.path());
     std::filesystem::create_directories(simulatorDir() / "Scenery");
     RegFileBuilder()
         .header()

@@ -10,6 +10,7 @@
 
 #include "app/entry_point.h"
 #include "app/main_loop.h"
+#include "support/parameters_files.h"
 #include "run_threads.h"
 #include "settings/parameter_table.h"
 #include "state/exit_reason.h"
@@ -105,6 +106,7 @@ TEST_F(RestartThreads, ANewFlightEndsTheProgramAfterTenSeconds) {
 
 TEST_F(RestartThreads, NewSettingsAfterError151RestartWithoutAClose) {
     writeRegistry(false, "", false, "");
+    test::ParametersFileBuilder().storedDefaults("11.10.5").write(parametersXml()); // no livery or scenery folder
     startRun();
     ASSERT_TRUE(eventually([&] { return logCount("Exiting: SYSTEM ERROR") == 1; }));
     gf_setExitReason(ExitReason::NEW_SETTINGS, 0);

@@ -18,6 +18,7 @@
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
 #include "support/reg_file_builder.h"
+#include "support/run_parameters.h"
 #include "support/sealed_files.h"
 
 namespace zeph::test {
@@ -45,6 +46,8 @@ void RunFixture::SetUp() {
     writeSampleDbase(dir());
     gf_openLog();
     resetParametersForTests(appDataRoot());
+    seedRunParameters(appDataRoot(), temp_.path());
+    shellOpen_ = std::make_unique<RecordingShellOpen>();
     resetSeamTrace();
     setStatusSink(&statusLineSink());
     setControlSink(&windowControlSink());
@@ -65,6 +68,7 @@ void RunFixture::TearDown() {
     setStatusSink(nullptr);
     closeLogForTests();
     programDir_.reset();
+    shellOpen_.reset();
     setSimConnectTimingsForTest(previousTimings_);
 }
 

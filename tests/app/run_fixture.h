@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/simconnect/client.h"
+#include "support/recording_shell_open.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "support/window_fixture.h"
@@ -53,6 +54,7 @@ private:
     std::unique_ptr<ScopedEnv> config_;
     std::unique_ptr<HeadlessWindowLoop> window_;
     std::unique_ptr<ProgramDir> programDir_;
+    std::unique_ptr<RecordingShellOpen> shellOpen_; // the scan opens no real folders
     SimConnectTimings previousTimings_;
 };
 

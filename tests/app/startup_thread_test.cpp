@@ -60,11 +60,15 @@ void serveProgramUpdate(test::LoopbackHttpServer& server) {
     server.ok("release/setup_Corvane_P3D_d_v11.10.6.zip", test::readFileBytes(scratch / "setup.zip"));
 }
 
+const std::string scanBanner =
+    "++++++++++++++++++++++++ liveries scan manual starts ++++++++++++++++++++++++++++++++";
+
 const std::string noInstallPath =
     "151: No P3D install path detected. Type the full Install Path above, then press Enter";
 
 TEST_F(StartUpThreads, OutsideTheProgramFolderTheRunShowsError41AndWaitsForTheClose) {
     fs::remove(dir() / "docs");
+    fs::remove(parametersXml());
     startRun();
     const std::string text = "41: Corvane_P3D must be run from the Corvane_P3D folder!";
     ASSERT_TRUE(eventually([&] { return logCount("Exiting: SYSTEM ERROR") == 1; }));
@@ -110,7 +114,7 @@ TEST_F(StartUpThreads, NoSimulatorButALiveryFolderGoesOn) {
     test::ParametersFileBuilder()
         .storedDefaults("11.10.5")
         .without("lfolder3")
-        .parameter("lfolder3", "/liveries")
+        .parameter("lfolder3", (appDataRoot().parent_path() / "liveries").string())
         .write(parametersXml());
     startRun();
     ASSERT_TRUE(eventually([&] { return traced("gf_createFlightPlanFolder"); })) << lastLines(readLog());
@@ -120,6 +124,7 @@ TEST_F(StartUpThreads, NoSimulatorButALiveryFolderGoesOn) {
 
 TEST_F(StartUpThreads, NoSimulatorAndNoFoldersAskForTheInstallPath) {
     writeRegistry(false, "", false, "");
+    test::ParametersFileBuilder().storedDefaults("11.10.5").write(parametersXml()); // no livery or scenery folder
     startRun();
     ASSERT_TRUE(eventually([&] { return logCount("Exiting: SYSTEM ERROR") == 1; }));
     EXPECT_TRUE(logHas("P3D not detected?"));
@@ -143,11 +148,12 @@ TEST_F(StartUpThreads, HousekeepingMakesTheFoldersAndRemovesTheStaleFiles) {
     startRun();
     ASSERT_TRUE(waitForNextSimulatorWait());
     for (const char* folder :
-         {"output", "output/info", "output/errors", "airports", "airports/learned", "airports/learned/stock",
+         {"output", "output/info", "airports", "airports/learned", "airports/learned/stock",
           "airports/learned/simaddon", "airports/learned/thirdparty", "airports/my_ORBX",
           "airports/my_thirdparty", "input/my_regcodes"}) {
         EXPECT_TRUE(fs::is_directory(dir() / folder)) << folder;
     }
+    EXPECT_FALSE(fs::exists(dir() / "output" / "errors")) << "made, then removed empty by the livery scan";
     EXPECT_FALSE(fs::exists(dir() / "input" / "AIG-regcodes0.xml"));
     EXPECT_FALSE(fs::exists(dir() / "input" / "AIG-regcodes00.xml"));
 }
@@ -206,7 +212,7 @@ TEST_F(StartUpThreads, APreparedProgramUpdateEndsTheRunAfterTheLiveryTables) {
     EXPECT_EQ(waitForEnd(), 0);
     EXPECT_EQ(server.paths().front(), "/downloads/versions.json");
     EXPECT_EQ(shell.paths().size(), 1U);
-    EXPECT_TRUE(traced("gf_scanLiveries")) << "a new parameters.xml ticks SCAN_LIVERIES";
+    EXPECT_TRUE(logHas(scanBanner)) << "a new parameters.xml ticks SCAN_LIVERIES";
     EXPECT_TRUE(traced("gf_processScannedLiveries"));
     EXPECT_EQ(dbaseReads(readLog()), 0);
     EXPECT_FALSE(traced("gf_scanAddonAirports"));
@@ -312,13 +318,8 @@ TEST_F(StartUpThreads, TheCatchClausesEndTheRunAsSystemError) {
          [&] {
              serveProgramUpdate(server);
              site.emplace("CORVANE_DOWNLOAD_BASE_URL", server.baseUrl());
-             seamScript().onCall = [](std::string_view name) {
-                 if (name == "gf_scanLiveries") {
-                     throw UserErrorException(48, "no livery folder");
-                 }
-             };
          },
-         "48: no livery folder",
+         "48: Exit Corvane_P3D first!   Then set one or more lfolder parameters to your liveries, see Manual 5.3",
          {},
          true},
     };
@@ -355,9 +356,8 @@ TEST_F(StartUpThreads, ProductionModeEndsTheRunAfterTheStart) {
     startRun();
     EXPECT_EQ(waitForEnd(), 0);
     EXPECT_EQ(dbaseReads(readLog()), 1);
-    for (const char* call : {"gf_readAirports", "gf_scanLiveries"}) {
-        EXPECT_TRUE(traced(call)) << call;
-    }
+    EXPECT_TRUE(traced("gf_readAirports"));
+    EXPECT_TRUE(logHas(scanBanner));
     EXPECT_FALSE(traced("gf_scanAddonAirports"));
     EXPECT_FALSE(traced("lf_reserveTrafficTables"));
     EXPECT_TRUE(logHas("Exiting: USER CLOSED SIM"));

@@ -46,6 +46,24 @@ def check(condition, message):
         raise AssertionError(message)
 
 
+
+SEED_SCRIPT = pathlib.Path(__file__).resolve().parents[3] / "scripts" / "seed_parameters.py"
+
+
+def seed_run_parameters(parameters, root):
+    """A user's parameters.xml ready to run: the livery scan on a one-livery tree, the scenery scan on an
+    empty folder."""
+    aircraft = root / "liveries" / "Generic_B738"
+    (aircraft / "model").mkdir(parents=True)
+    (aircraft / "texture.zzz").mkdir()
+    (aircraft / "b738.air").write_bytes(b"")
+    (aircraft / "aircraft.cfg").write_text("[General]\natc_model=B738\n\n[fltsim.0]\ntitle=B738 Generic ZZZ\n"
+                                           "sim=b738\nmodel=\ntexture=zzz\natc_parking_codes=ZZZ\n")
+    (root / "scenery").mkdir()
+    subprocess.run([sys.executable, str(SEED_SCRIPT), str(parameters), "SCAN_LIVERIES=true",
+                    f"lfolder0={root / 'liveries'}", "SCAN_AIRPORTS=true", f"afolder0={root / 'scenery'}"],
+                   check=True)
+
 class Program:
     """corvane in a program folder of its own, with every desktop location in temp folders."""
 
@@ -61,6 +79,7 @@ class Program:
         registry.write_text("Windows Registry Editor Version 5.00\r\n\r\n"
                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\r\n"
                             f'"SetupPath"="{self.root / "p3d"}"\r\n', encoding="utf-8")
+        seed_run_parameters(self.root / "appdata" / NAME / "parameters.xml", self.root)
         if prepare is not None:
             prepare(self.root, registry)  # more of the surroundings, before the program starts
         env = dict(os.environ, DISPLAY=display, CORVANE_UI="fltk", HOME=str(self.root / "home"),

@@ -36,6 +36,8 @@
 #include "support/aircraft_fixture.h"
 #include "support/free_port.h"
 #include "support/log_fixture.h"
+#include "support/recording_shell_open.h"
+#include "support/run_parameters.h"
 #include "support/parameters_files.h"
 #include "support/reg_file_builder.h"
 #include "support/run_simulator.h"
@@ -141,6 +143,7 @@ protected:
         test::writeSampleDbase(programDir_->path());
         gf_openLog();
         test::resetParametersForTests(temp_ / "appdata");
+        test::seedRunParameters(temp_ / "appdata", temp_.path());
         port_ = test::freeLoopbackPort();
         PORT_NUMBER.set(std::to_string(port_));
         resetSeamTrace();
@@ -201,6 +204,7 @@ protected:
 
     test::TestAircraft fleet_;
     test::TempDir temp_;
+    test::RecordingShellOpen shellOpen_; // the scan opens no real folders
     std::vector<std::unique_ptr<test::ScopedEnv>> env_;
     std::unique_ptr<test::ProgramDir> programDir_;
     std::unique_ptr<test::HeadlessWindowLoop> window_;
