@@ -89,7 +89,9 @@ public:
         resetMainWindowStateForTests();
         fs::remove_all(appDataRoot_ / "Corvane_P3D");
         test::resetParametersForTests(appDataRoot_.path());
-        test::seedRunParameters(appDataRoot_.path(), appDataRoot_.path());
+        if (seedsRun_) {
+            test::seedRunParameters(appDataRoot_.path(), appDataRoot_.path());
+        }
         resetFlags();
     }
 
@@ -135,12 +137,21 @@ public:
     fs::path registryFile_ = home_ / "registry.reg";
     test::ScopedEnv registryEnv_{"CORVANE_REGISTRY_FILE", registryFile_.string()};
     test::HeadlessWindowLoop loop_;
+
+protected:
+    // Set by fixtures whose runs get to the livery scan: each fresh start seeds parameters.xml for it.
+    bool seedsRun_ = false;
 };
 
 using InitInstance = Shell;
 using StartFailures = Shell;
 using CloseButton = Shell;
-using RunningProgramThreads = Shell;
+
+// Whole runs: parameters.xml seeded with a one-livery tree, so the livery scan succeeds and opens no folders.
+class RunningProgramThreads : public Shell {
+public:
+    RunningProgramThreads() { seedsRun_ = true; }
+};
 
 // lf_runApplication on a thread of its own, which becomes the GUI thread; the test thread drives it.
 class RunningProgram {

@@ -47,6 +47,7 @@ TEST(ProcessRunThreads, TheRunWaitsForOrConnectsToTheSimulatorUntilSigterm) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::ProgramPlaces places;
+        places.seedRun();
         std::optional<standin::SimStandin> simulator;
         if (c.simulator) {
             standin::StandinOptions options;

@@ -21,7 +21,6 @@ namespace zeph::test {
 ProgramPlaces::ProgramPlaces() {
     std::filesystem::create_directories(programDir() / "docs");
     writeSampleDbase(programDir());
-    seedRunParameters(appData_.path(), home_.path());
     std::filesystem::create_directories(simulatorDir() / "Scenery");
     RegFileBuilder()
         .header()
@@ -29,6 +28,8 @@ ProgramPlaces::ProgramPlaces() {
         .stringValue("SetupPath", simulatorDir().string())
         .writeUtf16(registryFile());
 }
+
+void ProgramPlaces::seedRun() const { seedRunParameters(appData_.path(), home_.path()); }
 
 std::map<std::string, std::string> ProgramPlaces::environment() const {
     std::map<std::string, std::string> variables;

@@ -35,8 +35,9 @@ TEST(ProgramProcess, ACloseSignalEndsTheRunSavesThePositionAndEndsWithZero) {
     for (const Case& c : {Case{"SIGTERM", SIGTERM}, Case{"SIGINT", SIGINT}}) {
         SCOPED_TRACE(c.name);
         ProgramPlaces places;
+        places.seedRun();
         ProgramProcess program(CORVANE_BIN, places);
-        ASSERT_TRUE(test::waitForFile(places.parametersFile())) << "the run did not start";
+        ASSERT_TRUE(test::waitForFile(places.liveriesScannedFile())) << "the run did not start";
         program.signal(c.signal);
         EXPECT_EQ(program.waitForExit(exitBound), 0) << program.errorOutput();
         const auto lines = test::readFileLines(places.programDir() / "Log.txt");
@@ -61,17 +62,20 @@ TEST(ProgramProcess, ASecondStartWithTheSameRuntimeFolderEndsWith255AndTouchesNo
                           Case{"other runtime folder", false, 0, true}}) {
         SCOPED_TRACE(c.name);
         ProgramPlaces firstPlaces;
+        firstPlaces.seedRun();
         ProgramProcess first(CORVANE_BIN, firstPlaces);
-        ASSERT_TRUE(test::waitForFile(firstPlaces.parametersFile()));
+        ASSERT_TRUE(test::waitForFile(firstPlaces.liveriesScannedFile()));
         const std::string firstLog = test::readFileBytes(firstPlaces.programDir() / "Log.txt");
 
         ProgramPlaces secondPlaces;
         if (c.sameRuntime) {
             secondPlaces.useRuntimeDir(firstPlaces.runtimeDir());
+        } else {
+            secondPlaces.seedRun(); // this one runs
         }
         ProgramProcess second(CORVANE_BIN, secondPlaces);
         if (!c.sameRuntime) {
-            ASSERT_TRUE(test::waitForFile(secondPlaces.parametersFile()));
+            ASSERT_TRUE(test::waitForFile(secondPlaces.liveriesScannedFile()));
             second.signal(SIGTERM);
         }
         EXPECT_EQ(second.waitForExit(exitBound), c.secondExit) << second.errorOutput();
