@@ -33,24 +33,33 @@ def run_case(argv, root, name, install_path, before, bound, closing):
     def prepare(root, registry):
         (root / "program/SimConnect.cfg").write_text(f"[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort={port}\n")
         (root / "appdata/InsideSystems").mkdir()
-        (root / "appdata/Corvane_P3D").mkdir()
-        (root / "appdata/Corvane_P3D/parameters.xml").write_text(
-            f'<root><parameters><parameter name="PORT_NUMBER" value="{rt_port}" /></parameters></root>')
+        parameters = root / "appdata/Corvane_P3D/parameters.xml"
+        if install_path:
+            # RealTraffic's port joins the seeded parameters.xml, whose livery scan ends without a user error.
+            subprocess.run([sys.executable, str(gui.SEED_SCRIPT), str(parameters), f"PORT_NUMBER={rt_port}"],
+                           check=True)
+        else:
+            # No livery or scenery folder either: with one the run goes on without an install path. Error 151
+            # comes before the scans.
+            parameters.write_text(
+                f'<root><parameters><parameter name="PORT_NUMBER" value="{rt_port}" /></parameters></root>')
         (root / "appdata/InsideSystems/RealTraffic.jar").write_text("")
         if not install_path:
             registry.write_text("Windows Registry Editor Version 5.00\r\n\r\n")
 
     servers = []
-    with xvfb.xvfb(servers=servers) as display:
-        program = gui.Program(argv[1], display, root, argv[5], prepare)
-        read = feed_log.read_text if install_path else program.log_tail
-        deadline = time.monotonic() + gui.TIMEOUT
-        while before not in read() and program.ended() is None and time.monotonic() < deadline:
-            time.sleep(0.1)
-        time.sleep(2)  # traffic, positions and the time go both ways meanwhile
-        servers[0].terminate()  # the X server ends and drops every client, leaving no stale lock
-        killed = time.monotonic()
-        try:
+    processes = [sim, feed]  # all ended however the case ends, so none holds the test's output open
+    try:
+        with xvfb.xvfb(servers=servers) as display:
+            program = gui.Program(argv[1], display, root, argv[5], prepare)
+            processes.insert(0, program.process)
+            read = feed_log.read_text if install_path else program.log_tail
+            deadline = time.monotonic() + gui.TIMEOUT
+            while before not in read() and program.ended() is None and time.monotonic() < deadline:
+                time.sleep(0.1)
+            time.sleep(2)  # traffic, positions and the time go both ways meanwhile
+            servers[0].terminate()  # the X server ends and drops every client, leaving no stale lock
+            killed = time.monotonic()
             code = program.process.wait(timeout=bound)
             print(f"{name}: exit code {code} {time.monotonic() - killed:.1f} s after the display went")
             lines = [line.strip() for line in program.log_tail().splitlines() if line.strip()]
@@ -58,10 +67,10 @@ def run_case(argv, root, name, install_path, before, bound, closing):
             gui.check(code == 0 and [line for line in lines if line in closing] == closing and saved_at and
                       gui.stored_x(program.parameters) == 400 and
                       (not install_path or " exit" in feed_log.read_text()), f"{name}: {program.log_tail()[-600:]}")
-        finally:
-            for process in (program.process, sim, feed):
-                process.kill()
-                process.wait()
+    finally:
+        for process in processes:
+            process.kill()
+            process.wait()
 
 
 def main(argv):
