@@ -16,6 +16,7 @@
 #include "settings/parameter_table.h"
 #include "support/aircraft_fixture.h"
 #include "support/log_fixture.h"
+#include "support/parameters_files.h"
 #include "support/recording_shell_open.h"
 
 namespace zeph {
@@ -60,6 +61,7 @@ class LiveryScan : public test::LogFixture {
 protected:
     void SetUp() override {
         LogFixture::SetUp();
+        test::resetParametersForTests(appDataRoot_.path()); // parameters.xml in a temp folder
         test::installTestAircraft();
         airlineCodes = {"KLM", "BAW", "ZZZ"};
         for (auto& folder : lfolder) {
@@ -92,6 +94,7 @@ protected:
         const auto lines = readLog();
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
+    test::TempDir appDataRoot_;
     test::RecordingShellOpen shell_;
 };
 
@@ -119,15 +122,25 @@ TEST_F(LiveryScan, TheUsersMistakesAreErrorsWithTheirCodes) {
     struct Case {
         std::string lfolder0;
         std::string message;
+        bool opensFolders; // the manual's and parameters.xml's, through the shell
     };
     fs::create_directories(dir() / "emptyFolder");
+    // Both exist, as in an installation: a folder opens only for a file that is there.
+    fs::create_directories(docsDir);
+    test::writeFileBytes(manualFile, "%PDF");
+    test::ParametersFileBuilder().write(parametersFile());
+    const std::vector<fs::path> bothFolders{fs::current_path() / docsDir, fs::absolute(appDataDir())};
     const std::vector<Case> cases{
-        {"", "48: Exit Corvane_P3D first!   Then set one or more lfolder parameters to your liveries, see Manual 5.3"},
-        {(dir() / "missing").string(), "243: the path pointed to by parameter 'lfolder0' does not exist, see Log.txt!"},
-        {(dir() / "emptyFolder").string(), "53: no liveries found"},
+        {"", "48: Exit Corvane_P3D first!   Then set one or more lfolder parameters to your liveries, see Manual 5.3",
+         true},
+        {(dir() / "missing").string(), "243: the path pointed to by parameter 'lfolder0' does not exist, see Log.txt!",
+         false},
+        {(dir() / "emptyFolder").string(), "53: no liveries found", false},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
         lfolder[0].setValue(c.lfolder0);
+        const std::size_t openedBefore = shell_.paths().size();
         try {
             gf_scanLiveries();
             ADD_FAILURE() << c.message;
@@ -135,6 +148,9 @@ TEST_F(LiveryScan, TheUsersMistakesAreErrorsWithTheirCodes) {
             EXPECT_EQ(e.what(), c.message);
         }
         EXPECT_TRUE(SCAN_LIVERIES.get());
+        const auto paths = shell_.paths();
+        EXPECT_EQ(std::vector<fs::path>(paths.begin() + static_cast<std::ptrdiff_t>(openedBefore), paths.end()),
+                  c.opensFolders ? bothFolders : std::vector<fs::path>{});
     }
 }
 
