@@ -74,6 +74,7 @@ fi
 export CORVANE_DOWNLOAD_BASE_URL="http://127.0.0.1:$site_port/downloads/"
 echo "Download site on $CORVANE_DOWNLOAD_BASE_URL (its requests in $site.log)"
 
+project=$(pwd)
 cd "$stage"
 stage_dir=$(pwd)
 
@@ -85,6 +86,15 @@ printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWAR
     "$setup_path" >registry.reg
 export CORVANE_REGISTRY_FILE="$stage_dir/registry.reg"
 export CORVANE_APPDATA_DIR="$stage_dir/appdata"
+
+# A livery folder with one sample livery and an empty scenery folder, named in parameters.xml as a user
+# names theirs before the first scan. Keys the program or the user has set since stay as they are.
+mkdir -p liveries/Generic_B738/model liveries/Generic_B738/texture.zzz sample_scenery
+: >liveries/Generic_B738/b738.air
+printf '[General]\natc_model=B738\n\n[fltsim.0]\ntitle=B738 Generic ZZZ\nsim=b738\nmodel=\ntexture=zzz\natc_parking_codes=ZZZ\n' \
+    >liveries/Generic_B738/aircraft.cfg
+python3 "$project/scripts/seed_parameters.py" appdata/Corvane_P3D/parameters.xml SCAN_LIVERIES=true \
+    "lfolder0=$stage_dir/liveries" SCAN_AIRPORTS=true "afolder0=$stage_dir/sample_scenery"
 
 # Without a display the program still gets a real window, on a virtual X server. The program writes its pid
 # first, so that Ctrl-C and SIGTERM reach the program itself, which then closes down as its window's close
