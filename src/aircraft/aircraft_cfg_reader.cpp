@@ -135,36 +135,20 @@ std::string lf_fixMissingAtcModel(const fs::path& file, const std::vector<std::s
     return {};
 }
 
+namespace {
+
+// A line that opens another section ends the one before it.
+bool opensOtherSection(const std::string& line) { return !line.empty() && line.find('[') < 6; }
+
+} // namespace
+
 std::list<ScanCandidate> lf_procesFltSimSections(int folderNumber, const std::vector<std::string>& lines,
                                                  const std::string& type, const fs::path& file,
                                                  const fs::path& aircraftFolder, const WinFolder& listing) {
     std::list<ScanCandidate> answer;
-    std::vector<std::string> section;
-    section.reserve(48);
-    bool inSection = false;
-    auto flush = [&] {
-        if (!section.empty()) {
-            answer.splice(answer.end(), lf_procesFltSimSection(folderNumber, section, type, file, aircraftFolder,
-                                                               listing));
-            section.clear();
-        }
-    };
-    for (const std::string& line : lines) {
-        if (!lf_parseFltSimHeader(line).empty()) {
-            flush();
-            inSection = true;
-            section.push_back(line);
-        } else if (!line.empty() && line.find('[') < 6) {
-            if (inSection) {
-                flush();
-            }
-            inSection = false;
-        } else if (inSection) {
-            section.push_back(line);
-        }
-    }
-    if (inSection) {
-        flush();
+    for (std::vector<std::string>& section : lf_splitFltSimSections(lines, opensOtherSection)) {
+        answer.splice(answer.end(),
+                      lf_procesFltSimSection(folderNumber, section, type, file, aircraftFolder, listing));
     }
     return answer;
 }

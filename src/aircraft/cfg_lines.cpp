@@ -185,4 +185,21 @@ std::optional<std::string_view> lf_matchIvaoTitle(std::string_view title, std::s
     return title.substr(pos, 3);
 }
 
+std::vector<std::vector<std::string>> lf_splitFltSimSections(const std::vector<std::string>& lines,
+                                                             bool (*endsSection)(const std::string& line)) {
+    std::vector<std::vector<std::string>> sections;
+    bool inSection = false;
+    for (const std::string& line : lines) {
+        if (!lf_parseFltSimHeader(line).empty()) {
+            sections.emplace_back().push_back(line);
+            inSection = true;
+        } else if (endsSection(line)) {
+            inSection = false;
+        } else if (inSection) {
+            sections.back().push_back(line);
+        }
+    }
+    return sections;
+}
+
 } // namespace zeph

@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The line readers of aircraft.cfg: "key = value" lines, [fltsim.N] headers and the IVAO name patterns.
 // Written by hand, not with std::regex: a regex engine that recurses per character overflows a worker's
@@ -35,6 +36,11 @@ bool lf_hasAtcParkingCodesKey(std::string_view line); // "atc_parking_codes"
 // invalid later), "10000" for another line holding "[fltsim." or "[FLTSIM.", empty for anything else and
 // for a "//" comment.
 std::string lf_parseFltSimHeader(std::string_view line);
+
+// The [fltsim.N] sections of a file's lines, each from its header on, in file order. A section ends at the
+// next header or at a line for which endsSection is true, which belongs to no section.
+std::vector<std::vector<std::string>> lf_splitFltSimSections(const std::vector<std::string>& lines,
+                                                             bool (*endsSection)(const std::string& line));
 
 // The type code of a path ending in <sep>IVAO_MTL<sep>IVAO_<word><sep>aircraft?cfg (case-insensitive,
 // sep '/' or '\', word [A-Za-z0-9_]+, at least one byte before), or nothing.

@@ -94,36 +94,20 @@ std::list<ScanCandidate> lf_searchLiveriesinIVAOFile(int folderNumber, const fs:
     }
 }
 
+namespace {
+
+// A line that opens another section ends the one before it.
+bool opensOtherIvaoSection(const std::string& line) { return line.find('[') != std::string::npos; }
+
+} // namespace
+
 std::list<ScanCandidate> lf_procesIVAOFltSimSections(int folderNumber, const std::vector<std::string>& lines,
                                                      const std::string& type, const fs::path& file,
                                                      const fs::path& aircraftFolder, const WinFolder& listing) {
     std::list<ScanCandidate> answer;
-    std::vector<std::string> section;
-    section.reserve(48);
-    bool inSection = false;
-    auto flush = [&] {
-        if (!section.empty()) {
-            answer.splice(answer.end(), lf_procesIVAOFltSimSection(folderNumber, section, type, file,
-                                                                   aircraftFolder, listing));
-            section.clear();
-        }
-    };
-    for (const std::string& line : lines) {
-        if (!lf_parseFltSimHeader(line).empty()) {
-            flush();
-            inSection = true;
-            section.push_back(line);
-        } else if (line.find('[') != std::string::npos) {
-            if (inSection) {
-                flush();
-            }
-            inSection = false;
-        } else if (inSection) {
-            section.push_back(line);
-        }
-    }
-    if (inSection) {
-        flush();
+    for (std::vector<std::string>& section : lf_splitFltSimSections(lines, opensOtherIvaoSection)) {
+        answer.splice(answer.end(),
+                      lf_procesIVAOFltSimSection(folderNumber, section, type, file, aircraftFolder, listing));
     }
     return answer;
 }
