@@ -9,12 +9,10 @@ pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 find_package(CURL REQUIRED)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 
-if(NOT CORVANE_FUZZ)
-    find_package(GTest REQUIRED)
-    include(GoogleTest)
-    if(CORVANE_BENCH)
-        find_package(benchmark REQUIRED)
-    endif()
+find_package(GTest REQUIRED)
+include(GoogleTest)
+if(CORVANE_BENCH)
+    find_package(benchmark REQUIRED)
 endif()
 
 # FLTK 1.3: find_package(FLTK) needs the fluid package and gives no target, so the header and the library

@@ -38,7 +38,7 @@ TEST(TextConvert, InvalidUtf8IsRefusedWithItsFixedText) {
         {"cut at the end", bytes({0x61, 0xE2, 0x82})},
     };
     for (const auto& [name, text] : cases) {
-        EXPECT_EQ(thrownText([&] { utf8_to_wide(text); }), "utf8_to_wide: invalid UTF-8") << name;
+        EXPECT_EQ(thrownText([&text = text] { utf8_to_wide(text); }), "utf8_to_wide: invalid UTF-8") << name;
     }
 }
 
@@ -50,7 +50,7 @@ TEST(TextConvert, UnpairedSurrogatesAreRefusedWithTheirFixedText) {
         {"low then high", WideString{0xDC00, 0xD800}},
     };
     for (const auto& [name, text] : cases) {
-        EXPECT_EQ(thrownText([&] { wide_to_utf8(text); }), "wide_to_utf8: invalid UTF-16") << name;
+        EXPECT_EQ(thrownText([&text = text] { wide_to_utf8(text); }), "wide_to_utf8: invalid UTF-16") << name;
     }
 }
 
