@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, configures, builds and runs every test through ctest.
 #   ./test.sh             the normal build in build/
-#   ./test.sh --sanitize  ASan+UBSan build in build-asan/ (GUI tests skipped)
+#   ./test.sh --sanitize  ASan+UBSan build with clang in build-asan/ (GUI tests skipped); the fuzz targets
+#                         live in the same folder (target corvane_fuzz_targets)
 #   ./test.sh --tsan      ThreadSanitizer build in build-tsan/, only the tests labelled tsan
+# CI (CI=true) builds with warnings as errors and in unity builds; CORVANE_UNITY=ON asks for the latter here.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -10,13 +12,23 @@ mode=${1:-normal}
 scripts/install-deps.sh
 
 werror=OFF
-[[ "${CI:-}" == "true" ]] && werror=ON
+unity=${CORVANE_UNITY:-OFF}
+if [[ "${CI:-}" == "true" ]]; then
+    werror=ON
+    unity=ON
+fi
 jobs=$(nproc)
 
 configure() {
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR="$werror" "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR="$werror" \
+        -DCORVANE_UNITY="$unity" "$@" >/dev/null
+}
+
+# The count of the pass just run, from the same selection as the run.
+print_count() {
+    echo "ctest count ($mode): $(ctest -N "$@" | sed -n 's/^Total Tests: //p')"
 }
 
 case "$mode" in
@@ -25,15 +37,23 @@ case "$mode" in
         cmake --build build -j "$jobs"
         cd build
         ctest --output-on-failure -j "$jobs" --timeout 300
+        print_count
         ;;
     --sanitize)
         export ASAN_OPTIONS=halt_on_error=1
         export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-        configure build-asan -DCORVANE_SANITIZE=address,undefined -DCORVANE_BENCH=OFF
-        cmake --build build-asan -j "$jobs"
+        # One clang build serves these tests and the fuzz targets; a folder made by g++ before is made anew.
+        if [[ -f build-asan/CMakeCache.txt ]] && ! grep -q '^CMAKE_CXX_COMPILER:.*clang' build-asan/CMakeCache.txt; then
+            rm -rf build-asan
+        fi
+        # Warnings are errors in the normal g++ build; clang's further warnings only show here.
+        CC=clang-14 CXX=clang++-14 configure build-asan -DCORVANE_SANITIZE=address,undefined -DCORVANE_FUZZ=ON \
+            -DCORVANE_BENCH=OFF -DCORVANE_WERROR=OFF
+        cmake --build build-asan -j "$jobs" --target corvane_all_tests
         cd build-asan
         # LeakSanitizer reports from libX11 and fontconfig at exit would turn the GUI checks red.
         ctest --output-on-failure -j "$jobs" --timeout 300 -LE gui
+        print_count -LE gui
         ;;
     --tsan)
         configure build-tsan -DCORVANE_TSAN=ON -DCORVANE_BENCH=OFF
@@ -41,6 +61,7 @@ case "$mode" in
         cd build-tsan
         # GCC 12's TSan fails on hosts with high mmap randomisation.
         setarch "$(uname -m)" -R ctest --output-on-failure -j "$jobs" --timeout 300 -L tsan
+        print_count -L tsan
         ;;
     *)
         echo "usage: $0 [--sanitize|--tsan]" >&2

@@ -22,6 +22,6 @@ status=$?
 set -e
 total=$((SECONDS - start))
 
-grep -E '^stage [a-z]+: [0-9]+ s$|tests passed, .* tests failed out of|^stage [a-z]+: ctest ' "$log" || true
+grep -E '^stage [a-z]+: [0-9]+ s$|tests failed out of|^ctest count|^fuzz: |^stages total' "$log" || true
 echo "total: $total s ($((total / 60)) min $((total % 60)) s), .ci/run exit $status"
 exit "$status"
