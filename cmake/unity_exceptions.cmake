@@ -35,18 +35,19 @@ function(corvane_unity_alone target)
     endforeach()
 endfunction()
 
-# X11's macros (Status, None, Bool) would rename the program's own names in the files after it.
+# X11's macros (Status, None, Bool) would rename the program's own names in the files compiled after it.
 corvane_unity_alone(corvane_lib ui_fltk.cpp)
-# Helpers of the same name as a neighbour's: failure, AddrInfoFree; Version; clearErrorText; holds.
+# File-local helpers named like a neighbour's: failure and AddrInfoFree, Version, clearErrorText, holds,
+# equalNoCase; in the tests boolText, apply (which also meets std::apply), namesOf, onPorts, sendingTo,
+# kGround, text and takeResults, eventually, contains, and the colours and control ids of the window tests.
 corvane_unity_alone(corvane_platform tcp_connect.cpp)
 corvane_unity_alone(corvane_core xml_meta.cpp)
 corvane_unity_alone(corvane_lib closing_down.cpp dispatch.cpp)
 corvane_unity_alone(simstandin_lib session_requests.cpp)
-corvane_unity_alone(corvane_test_support parameters_files.cpp)
+corvane_unity_alone(corvane_test_support parameters_files.cpp scoped_env.cpp)
 corvane_unity_alone(tests_settings parameters_conversion_test.cpp)
 corvane_unity_alone(tests_tools_rtfeed auto_traffic_test.cpp)
 corvane_unity_alone(tests_realtraffic qnh_test.cpp)
 corvane_unity_alone(tests_sim ai_objects_test.cpp)
-corvane_unity_alone(corvane_test_support scoped_env.cpp)
 corvane_unity_alone(tests_app main_loop_threads_test.cpp seconds_schedule_test.cpp)
 corvane_unity_alone(tests_app_window headless_window_test.cpp ui_queues_threads_test.cpp status_display_test.cpp)
