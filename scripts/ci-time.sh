@@ -3,7 +3,8 @@
 # pinned to two cores. Prints each stage's time, the ctest count of each pass and the total.
 #   scripts/ci-time.sh [REVISION]     the revision to clone (default HEAD)
 #   CORVANE_CI_CORES=6,7              the cores to pin to (default 0,1)
-#   CORVANE_CI_TIME_DIR=/path         where to clone (default a new folder under /tmp); the log goes beside it
+#   CORVANE_CI_TIME_DIR=/path         where to clone (default a new folder under /tmp); the log goes beside it.
+# The clone and its build folders stay for a look afterwards (several GB): remove them when done.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 revision=$(git -C "$repo" rev-parse "${1:-HEAD}")
