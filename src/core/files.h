@@ -1,11 +1,19 @@
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace zeph {
+
+// Closes a C stream that its owner has not released; callers that must see the close's result release and
+// close it themselves.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
 
 // Folder entries are taken in name order (ASCII letters compared as upper case, as Windows lists them),
 // because Linux lists in no particular order and the walks below stop at their first failure.

@@ -22,7 +22,6 @@ namespace zeph {
 
 namespace {
 
-constexpr double kFeetPerNm = 6076.11549;
 constexpr std::int64_t kTicksPerSecond = 10'000'000;
 constexpr std::size_t kParkedListRoom = 128;
 constexpr std::int64_t kHalfHoursPerDay = 48;
@@ -46,8 +45,6 @@ std::int64_t weekSlotOf(const StaticAc& aircraft) {
 std::string shortCallsign(const std::string& callsign) {
     return callsign.empty() ? callsign : callsign.substr(0, callsign.size() - 1);
 }
-
-bool endsWithUnderscore(const std::string& text) { return !text.empty() && text.back() == '_'; }
 
 bool onGroundRule(const LiveAc& aircraft, const UserAcPosition& user, double distanceNm, double bearing) {
     // The offset from the line is a distance: its sign must not let an aircraft far off the line pass.
@@ -179,12 +176,12 @@ bool lf_sameCallsignOrGhost(std::uint32_t standNumber, const std::string& callsi
         return false;
     }
     if (shortCallsign(existing.callsign) == callsign ||
-        (endsWithUnderscore(existing.callsign) && !endsWithUnderscore(callsign))) {
+        (existing.callsign.ends_with('_') && !callsign.ends_with('_'))) {
         gf_logText(fmt::format("{:8}: {:8} ghost, replace by {}", standText, existing.callsign, callsign));
         removeAircraftFromSim(existing);
         return true;
     }
-    if ((endsWithUnderscore(callsign) && !endsWithUnderscore(existing.callsign)) || existing.groundLogic != 0) {
+    if ((callsign.ends_with('_') && !existing.callsign.ends_with('_')) || existing.groundLogic != 0) {
         return false;
     }
     gf_logText(fmt::format("{:8}: {:8} removed because another live {} wants the stand ...", standText,

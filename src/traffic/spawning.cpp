@@ -32,8 +32,6 @@ namespace zeph {
 
 namespace {
 
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
-constexpr double kFeetPerNm = 6076.11549;
 constexpr double kMetresPerNm = 1852.0;
 
 constexpr std::int64_t kAirLeadPasses = 100;
@@ -62,8 +60,6 @@ constexpr double kMostDescentRate = -3000.0;           // ft/min
 constexpr double kSecondsPerMinute = 60.0;
 
 GeoPoint pointOf(const StreamPos& p) { return GeoPoint{p.latitude, p.longitude}; }
-
-bool endsWithUnderscore(const std::string& text) { return !text.empty() && text.back() == '_'; }
 
 void dropOldest(LiveAc& aircraft) { aircraft.stream.pop_front(); }
 
@@ -255,7 +251,7 @@ void lf_handleBufferedAc(LiveAc& aircraft) {
         return;
     }
     if (aircraft.stream.size() == 1 ||
-        (endsWithUnderscore(aircraft.callsign) &&
+        (aircraft.callsign.ends_with('_') &&
          std::find(ghostCallsigns.begin(), ghostCallsigns.end(), aircraft.callsign) != ghostCallsigns.end())) {
         aircraft.remove = 1;
         return;
@@ -293,7 +289,7 @@ void lf_handleBufferedAc(LiveAc& aircraft) {
     }
     fillInIdentity(aircraft);
     if (!gf_hasValidCallsign(aircraft) || noMatchList.contains(gf_airlineTypeRegKey(aircraft)) ||
-        (endsWithUnderscore(aircraft.callsign) && lf_hasLiveTwin(aircraft.callsign))) {
+        (aircraft.callsign.ends_with('_') && lf_hasLiveTwin(aircraft.callsign))) {
         aircraft.remove = 1;
         return;
     }
@@ -360,7 +356,7 @@ void spawnLiveAc(LiveAc& aircraft) {
     lf_initialAttitude(aircraft);
     aircraft.state = AcState::adding2sim;
     acIdsToAdd.push_back(aircraft.hexid);
-    if (!endsWithUnderscore(aircraft.callsign)) {
+    if (!aircraft.callsign.ends_with('_')) {
         lf_ghostCheck(aircraft.callsign);
     }
 }

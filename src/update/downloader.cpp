@@ -11,6 +11,7 @@
 #include <fmt/format.h>
 #include <unistd.h>
 
+#include "core/files.h"
 #include "core/log.h"
 #include "core/version.h"
 #include "update/curl_handle.h"
@@ -23,10 +24,6 @@ namespace fs = std::filesystem;
 namespace {
 
 std::atomic<unsigned> tempCounter{0};
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // The temp file being written and the first write error, shared with libcurl's write callback.
 struct Transfer {

@@ -35,10 +35,6 @@ constexpr std::string_view adminText = "A new version is available. Run the inst
 constexpr std::string_view normalText =
     "A new version is available.\nThe installer can be executed normally (no Administrator rights required).";
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // Removes file; a failure other than a missing file is logged with warning and the error text.
 void removeWithWarning(const fs::path& file, std::string_view warning) {
     std::error_code error;

@@ -26,7 +26,6 @@
 namespace zeph {
 namespace {
 
-constexpr double kDeg = std::numbers::pi / 180.0;
 constexpr std::int64_t kDue = 100000;
 
 // A buffered record of `count` positions due from kDue on, 10 s apart along its track.
@@ -198,10 +197,10 @@ TEST_F(Spawning, InitialAttitude) {
         {"climbing 3000 ft/min", 3000.0, true, none, -11.8, 50.0, 90.0, 0.0},
         {"descending 4000 ft/min", -4000.0, true, none, 2.5, -4000.0 / 60.0, 90.0, 0.0},
         {"on the ground, rolling 0.1", 0.0, false, [](LiveAc& a) { a.stream[0].roll = 0.1; }, 0.6, 0.0, 90.0, 0.1},
-        {"respawn heading", 0.0, true, [](LiveAc& a) { a.respawnFlag = 1; a.respawnHeading = 10 * kDeg; }, -3.0, 0.0,
+        {"respawn heading", 0.0, true, [](LiveAc& a) { a.respawnFlag = 1; a.respawnHeading = 10 * kDegToRad; }, -3.0, 0.0,
          10.0, 0.0},
         {"parked: the stand's heading", 0.0, false, [](LiveAc& a) { a.phase = AcPhase::parked; a.standHeading = 1.0; },
-         0.6, 0.0, 1.0 / kDeg, 0.0},
+         0.6, 0.0, 1.0 / kDegToRad, 0.0},
         {"stationary second: the track", 0.0, false, [](LiveAc& a) { a.stream[0].track = 270.0; a.stream[1].stationary = 1; },
          0.6, 0.0, 270.0, 0.0},
         {"bearing west", 0.0, true, [](LiveAc& a) { a.stream[1].longitude = a.stream[0].longitude - 0.01; }, -3.0, 0.0,
@@ -215,9 +214,9 @@ TEST_F(Spawning, InitialAttitude) {
         a.stream[0].verticalRate = c.verticalRate;
         c.change(a);
         lf_initialAttitude(a);
-        EXPECT_NEAR(a.position.pitch, c.pitchDeg * kDeg, 1e-12);
+        EXPECT_NEAR(a.position.pitch, c.pitchDeg * kDegToRad, 1e-12);
         EXPECT_DOUBLE_EQ(a.position.verticalSpeed, c.verticalSpeed);
-        EXPECT_NEAR(a.position.heading, c.headingDeg * kDeg, 1e-4);
+        EXPECT_NEAR(a.position.heading, c.headingDeg * kDegToRad, 1e-4);
         EXPECT_EQ(a.position.bank, c.bank);
         EXPECT_EQ(a.headingStep, c.airborne ? 0.0 : a.position.heading);
     }
@@ -254,7 +253,7 @@ TEST_F(Spawning, UserConflictWaits) {
         COLLISION_USER_GND.setValue(c.collisionGround);
         LiveAc a = buffered({.hexid = 20001, .distanceNm = c.distanceNm, .bearingDeg = c.bearingDeg,
                              .altitude = c.altitude, .airborne = c.airborne});
-        const GeoPoint next = gf_destinationPoint({a.stream[0].latitude, a.stream[0].longitude}, c.trackDeg * kDeg, 6000);
+        const GeoPoint next = gf_destinationPoint({a.stream[0].latitude, a.stream[0].longitude}, c.trackDeg * kDegToRad, 6000);
         a.stream[1].latitude = next.lat;
         a.stream[1].longitude = next.lon;
         a.userConflict = c.flag;
@@ -274,8 +273,8 @@ TEST_F(Spawning, StandOfAGroundAircraft) {
     };
     test::installTestParkAirport();
     const auto near = [](double bearingDeg, double metres, double fromEastMetres = 0) {
-        const GeoPoint base = gf_destinationPoint(test::kParkAirportPosition, 90 * kDeg, fromEastMetres / 0.3048);
-        return gf_destinationPoint(base, bearingDeg * kDeg, metres / 0.3048);
+        const GeoPoint base = gf_destinationPoint(test::kParkAirportPosition, 90 * kDegToRad, fromEastMetres / 0.3048);
+        return gf_destinationPoint(base, bearingDeg * kDegToRad, metres / 0.3048);
     };
     const auto none = [] {};
     const Case cases[] = {
@@ -318,7 +317,7 @@ TEST_F(Spawning, StandOfAGroundAircraft) {
         EXPECT_EQ(spawned.phase, AcPhase::parked);
         ASSERT_EQ(spawned.stream.size(), 1U);
         EXPECT_EQ(spawned.stream[0].latitude, stand.latitude);
-        EXPECT_EQ(spawned.stream[0].track, stand.heading / kDeg);
+        EXPECT_EQ(spawned.stream[0].track, stand.heading / kDegToRad);
         EXPECT_EQ(spawned.position.heading, stand.heading);
         EXPECT_EQ(spawned.parkedSince, 1'700'000'000LL * 10'000'000);
         EXPECT_EQ(recordedStandUses, (std::vector<RecordedStandUse>{{c.stand, 20001, 1}}));
