@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# Builds, stages the program folder in build/stage/ and runs Corvane there.
+# Builds, stages the program folder in build/stage/ and runs Corvane there. build/stage is kept between runs,
+# as an installation keeps its settings and scan results; ./run.sh --fresh removes it first. Other arguments
+# go to the program.
 set -euo pipefail
 cd "$(dirname "$0")"
 
+if [[ "${1:-}" == "--fresh" ]]; then
+    shift
+    rm -rf build/stage
+fi
+
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target corvane simstandin rtfeed sealed_data
+cmake --build build -j "$(nproc)" --target corvane simstandin rtfeed sealed_data gen_livery_tree
 
 stage=build/stage
 scripts/stage.sh build "$stage"
@@ -87,12 +94,16 @@ printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWAR
 export CORVANE_REGISTRY_FILE="$stage_dir/registry.reg"
 export CORVANE_APPDATA_DIR="$stage_dir/appdata"
 
-# A livery folder with one sample livery and an empty scenery folder, named in parameters.xml as a user
-# names theirs before the first scan. Keys the program or the user has set since stay as they are.
-mkdir -p liveries/Generic_B738/model liveries/Generic_B738/texture.zzz sample_scenery
-: >liveries/Generic_B738/b738.air
-printf '[General]\natc_model=B738\n\n[fltsim.0]\ntitle=B738 Generic ZZZ\nsim=b738\nmodel=\ntexture=zzz\natc_parking_codes=ZZZ\n' \
-    >liveries/Generic_B738/aircraft.cfg
+# A generated livery tree (made once; it stays with the stage) and an empty scenery folder, named in
+# parameters.xml as a user names theirs before the first scan. Keys the program or the user has set since
+# stay as they are, so a later run does not scan again.
+if [[ ! -d liveries ]]; then
+    rm -rf liveries.tmp
+    "$project/build/tools/gen/gen_livery_tree" --out liveries.tmp --files 300 --seed 1 \
+        --dbase "$project/data/input/dbase.xml"
+    mv liveries.tmp liveries
+fi
+mkdir -p sample_scenery
 python3 "$project/scripts/seed_parameters.py" appdata/Corvane_P3D/parameters.xml SCAN_LIVERIES=true \
     "lfolder0=$stage_dir/liveries" SCAN_AIRPORTS=true "afolder0=$stage_dir/sample_scenery"
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/program.h"
+#include "gen/livery_tree.h"
 #include "support/child_process.h"
 #include "support/parameters_files.h"
 #include "support/temp_dir.h"
@@ -12,12 +13,11 @@ namespace zeph::test {
 namespace fs = std::filesystem;
 
 void writeOneLiveryTree(const fs::path& root) {
-    const fs::path aircraft = root / "Generic_B738";
-    fs::create_directories(aircraft / "model");
-    fs::create_directories(aircraft / "texture.zzz");
-    writeFileBytes(aircraft / "b738.air", "");
-    writeFileBytes(aircraft / "aircraft.cfg", "[General]\natc_model=B738\n\n[fltsim.0]\ntitle=B738 Generic ZZZ\n"
-                                              "sim=b738\nmodel=\ntexture=zzz\natc_parking_codes=ZZZ\n");
+    gen::AircraftDir(root / "Generic_B738", gen::Encoding::Utf8, gen::LineEnd::Lf)
+        .atcModel("B738")
+        .livery(0, "B738 Generic ZZZ", "zzz")
+        .parkingCodes("ZZZ")
+        .write();
 }
 
 void seedRunParameters(const fs::path& appDataDir, const fs::path& root) {
