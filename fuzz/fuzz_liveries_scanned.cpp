@@ -1,0 +1,34 @@
+// LiveriesScanned.xml as a user may have edited it: any bytes give the liveries or one of the user errors
+// 51, 52, 999 and 533; nothing else leaves the reader.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+#include "aircraft/liveries_scanned_file.h"
+#include "core/errors.h"
+#include "settings/data_tree.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const bool inPlace = [] {
+        const std::filesystem::path dir =
+            std::filesystem::temp_directory_path() / ("fuzz_liveries_scanned." + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir / zeph::outputDir);
+        std::filesystem::current_path(dir);
+        return true;
+    }();
+    (void)inPlace;
+    {
+        std::ofstream out(zeph::liveriesScannedFile, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    try {
+        zeph::lf_readLiveriesScanned();
+    } catch (const zeph::UserErrorException&) {
+        // the file's fault, shown to the user at start-up
+    }
+    return 0;
+}
