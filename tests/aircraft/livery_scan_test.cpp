@@ -3,21 +3,31 @@
 #include <regex>
 #include <thread>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "aircraft/aircraft_database.h"
 #include "aircraft/cfg_lines.h"
 #include "aircraft/liveries_scanned_file.h"
+#include "aircraft/regcodes.h"
+#include "aircraft/scan_reports.h"
 #include "aircraft/livery_scan.h"
 #include "core/errors.h"
 #include "core/run_flags.h"
 #include "core/scan_tasks.h"
+#include "core/scan_throttle.h"
+#include "gen/livery_tree.h"
+#include "state/main_window_state.h"
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
 #include "support/aircraft_fixture.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
 #include "support/recording_shell_open.h"
+#include "support/recording_status_sink.h"
+#include "support/run_parameters.h"
+#include "support/thread_count.h"
 
 namespace zeph {
 namespace {
@@ -202,7 +212,190 @@ TEST(LiveriesScannedFile, BadFilesGiveTheirUserErrors) {
     scannedLiveries.clear();
 }
 
+// The tables the catalogue's cases are written against.
+void installCatalogueTables() {
+    test::installTestAircraft();
+    aircraftTypes.insert({"B744", "A388", "B763", "GLID", "T154"});
+    heavyTypes.insert({"B744", "A388", "B763"});
+    typeFixes["B73H"] = "B738";
+    airlineCodes = {"AAL", "AFR", "BAW", "DLH", "EJU", "EZY", "KLM", "SWR", "UPS", "ZZZ"};
+    regcodeTable["PH-BXB"] = RegcodeRecord{"KLM", "B738", "KLM", false};
+    regcodeTable["N12AB"] = RegcodeRecord{"AAL", "C172", "", false};
+    regcodeTable["G-EZAB"] = RegcodeRecord{"EZY", "A320", "EJU", false};
+    lf_buildRegcodeIndex();
+}
+
+// The scan's files below output/ and its "found" log lines, with the temp root as <ROOT> and no date.
+std::map<std::string, std::string> scanResult(const fs::path& root, const std::vector<std::string>& log) {
+    auto normal = [&](std::string line) {
+        for (std::size_t at; (at = line.find(root.string())) != std::string::npos;) {
+            line.replace(at, root.string().size(), "<ROOT>");
+        }
+        return line.find("name=\"date\"") == std::string::npos ? line + "\n" : std::string();
+    };
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(outputDir)) {
+        if (entry.is_regular_file()) {
+            for (const std::string& line : test::readFileLines(entry.path())) {
+                files[entry.path().filename().string()] += normal(line);
+            }
+        }
+    }
+    for (const std::string& line : log) {
+        if (line.find("liveries scan manual starts") != std::string::npos) {
+            files.erase("scan.log"); // this scan's lines only
+        }
+        if (line.find("found in") != std::string::npos || line.find("fltsim num") != std::string::npos ||
+            line.ends_with("skipped!") || line.ends_with("in total")) {
+            files["scan.log"] += normal(line);
+        }
+    }
+    return files;
+}
+
+// The catalogue end to end: each case's outcome, the LIG_PRIORITIZE thinning, the conversions and the
+// per-folder log lines, held against the goldens (CORVANE_UPDATE_GOLDENS=1 rewrites them).
+TEST_F(LiveryScan, TheCatalogueScansToItsGoldens) {
+    gen::buildCatalogue(dir());
+    test::writeOneLiveryTree(dir() / "one");
+    test::writeFileBytes(dir() / "plain_file", "");
+    fs::create_directories(dir() / "L3");
+    installCatalogueTables();
+    fs::create_directories(infoDir); // as the start-up leaves it
+    const std::vector<std::string> folders{"L0", "L1", "plain_file", "L3", "one"};
+    for (std::size_t k = 0; k < folders.size(); ++k) {
+        lfolder[k].setValue((dir() / folders[k]).string());
+    }
+    for (const bool prioritize : {false, true}) {
+        SCOPED_TRACE(prioritize);
+        LIG_PRIORITIZE.setValue(prioritize);
+        SCAN_LIVERIES.setValue(true);
+        gf_scanLiveries();
+        EXPECT_FALSE(SCAN_LIVERIES.get());
+        EXPECT_FALSE(logged("Scanning prioritized for liveries ...")) << "shown, not logged";
+        // Both runs give the same files but for LiveriesScanned.xml.
+        const fs::path golden = fs::path(AIRCRAFT_TEST_DATA) / "../golden";
+        const std::string xml = prioritize ? "LiveriesScanned.prioritized.xml" : "LiveriesScanned.xml";
+        auto actual = scanResult(dir(), readLog());
+        actual[xml] = actual.extract("LiveriesScanned.xml").mapped();
+        for (const auto& [name, text] : actual) {
+            if (std::getenv("CORVANE_UPDATE_GOLDENS") != nullptr) {
+                test::writeFileBytes(golden / name, text);
+            }
+        }
+        std::map<std::string, std::string> expected;
+        for (const auto& entry : fs::directory_iterator(golden)) {
+            expected[entry.path().filename().string()] = test::readFileBytes(entry.path());
+        }
+        expected.erase(prioritize ? "LiveriesScanned.xml" : "LiveriesScanned.prioritized.xml");
+        EXPECT_EQ(actual, expected);
+        lf_readLiveriesScanned();
+        EXPECT_EQ(mainWindowState.liveryCount.load(), scannedLiveries.size());
+        scannedLiveries.clear();
+    }
+    EXPECT_NE(test::readFileBytes(parametersFile()).find(test::parameterElementText("SCAN_LIVERIES", "false")),
+              std::string::npos);
+}
+
+TEST_F(LiveryScan, FilesThatCannotBeReadGiveOneLine) {
+    const fs::path file = dir() / "ac" / "aircraft.cfg";
+    fs::create_directories(file.parent_path());
+    struct Case {
+        std::string bytes;
+        fs::perms perms;
+        std::string line;
+    };
+    const std::vector<Case> cases{
+        {std::string("\xFF\xFE\x00\xD8", 4), fs::perms::owner_read, "! Failed reading " + file.string()},
+        {"[General]", fs::perms::none, "! No text encoding detected for " + file.string()},
+    };
+    test::RecordingStatusSink status;
+    for (const Case& c : cases) {
+        if (c.perms == fs::perms::none && ::geteuid() == 0) {
+            continue; // root reads every file
+        }
+        test::writeFileBytes(file, c.bytes);
+        fs::permissions(file, c.perms);
+        EXPECT_TRUE(lf_searchLiveriesinFile(1, file).empty());
+        EXPECT_TRUE(logged(c.line)) << c.line;
+        fs::permissions(file, fs::perms::owner_all);
+    }
+    EXPECT_EQ(status.entries().at(0),
+              test::StatusEntry("Read failed for '" + file.string() + "': wide_to_utf8: invalid UTF-16", true));
+}
+
+TEST_F(LiveryScan, PreviousFilesGoButTheConversions) {
+    const std::vector<fs::path> previous{liveriesScannedFile, errorsDir / "InvalidAirlineCodes.txt",
+                                         errorsDir / "Fixes.txt", errorsDir / "IncompleFltsimSections.txt",
+                                         infoDir / "AirlineModelConversions.txt"};
+    for (const fs::path& file : previous) {
+        fs::create_directories(file.parent_path());
+        test::writeFileBytes(file, "x");
+    }
+    lf_removePreviousScanFiles();
+    EXPECT_FALSE(fs::exists(errorsDir)) << "emptied, so removed";
+    EXPECT_FALSE(fs::exists(liveriesScannedFile));
+    EXPECT_TRUE(fs::exists(infoDir / "AirlineModelConversions.txt"));
+    for (const fs::path& file : previous) {
+        fs::create_directories(file.parent_path());
+        test::writeFileBytes(file, "x");
+    }
+    fs::remove(errorsDir / "Fixes.txt");
+    fs::create_directories(errorsDir / "Fixes.txt");
+    test::writeFileBytes(errorsDir / "Fixes.txt" / "inside", "x");
+    lf_removePreviousScanFiles();
+    EXPECT_FALSE(fs::exists(errorsDir / "InvalidAirlineCodes.txt"));
+    EXPECT_TRUE(fs::exists(errorsDir / "IncompleFltsimSections.txt")) << "the files after the failure stay";
+    const auto lines = readLog();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.starts_with("problems with removing previous files: ");
+    }));
+}
+
+TEST_F(LiveryScan, TheWalkReadsLiveryFilesOnlyWhereItMay) {
+    const fs::path l0 = dir() / "L0";
+    const fs::path airportFolder = dir() / "my_airports";
+    const fs::path deep = l0 / std::string(250 - l0.string().size(), 'd'); // a folder path of 250 bytes or more
+    for (const fs::path& file : {l0 / "a/AIRCRAFT.CFG", l0 / "b/Sim.cfg", l0 / "c/aircraft.cfg.bak",
+                                 l0 / "c/aircraft_old.cfg", l0 / "airport_vehicles/aircraft.cfg",
+                                 airportFolder / "aircraft.cfg", airportFolder / "top/aircraft.cfg",
+                                 deep / "aircraft.cfg"}) {
+        fs::create_directories(file.parent_path());
+        test::writeFileBytes(file, "");
+    }
+    fs::create_directory_symlink(l0, l0 / "b" / "loop");
+    lfolder[1].setValue(airportFolder.string());
+    std::mutex mutex;
+    std::set<fs::path> read;
+    setScanFileReaderForTests([&](int, const fs::path& file, bool) {
+        std::lock_guard lock(mutex);
+        read.insert(file);
+        return std::list<ScanCandidate>{};
+    });
+    EXPECT_THROW(gf_scanLiveries(), UserErrorException);
+    EXPECT_EQ(read, (std::set<fs::path>{l0 / "a/AIRCRAFT.CFG", l0 / "b/Sim.cfg", airportFolder / "aircraft.cfg"}));
+}
+
 using LiveryScanThreads = LiveryScan;
+
+TEST_F(LiveryScanThreads, TasksGiveBackTheirPlaceAndNoWorkerOutlivesTheScan) {
+    for (int n = 0; n < 6; ++n) {
+        aircraft("L0/a" + std::to_string(n), "B738", section(0, "T" + std::to_string(n), "atc_parking_codes=KLM\n"));
+    }
+    const int threadsBefore = test::threadCount();
+    runningScanTasks.store(3); // another scan's tasks
+    maxScanTasks.store(6);
+    std::atomic<int> calls{0};
+    setScanFileReaderForTests([&](int number, const fs::path& file, bool) {
+        if (++calls % 2 == 0) {
+            throw std::runtime_error("reader fails");
+        }
+        return lf_searchLiveriesinFile(number, file);
+    });
+    gf_scanLiveries();
+    EXPECT_EQ(runningScanTasks.load(), 3);
+    EXPECT_EQ(test::settledThreadCount(threadsBefore), threadsBefore);
+}
 
 TEST_F(LiveryScanThreads, ASlowTaskLosesItsLiveriesAndEndsBeforeTheReport) {
     for (int n = 0; n < 3; ++n) {

@@ -1,4 +1,5 @@
 #include "core/scan_throttle.h"
+#include "core/scan_tasks.h"
 
 #include <chrono>
 #include <future>
@@ -140,6 +141,33 @@ TEST(ScanThrottleThreads, MovedGuardHoldsOnePlace) {
         ScanTaskGuard third = std::move(second);
         EXPECT_EQ(runningScanTasks.load(), 1);
     }
+    EXPECT_EQ(runningScanTasks.load(), 0);
+}
+
+// The pool: a task's place is given back before its future is ready, also when it throws; a future given
+// up still lets its task end before the pool is gone.
+TEST(ScanThrottleThreads, PoolTasksGiveBackTheirPlaceAndEndBeforeThePool) {
+    resetThrottle(2);
+    std::atomic<bool> lateEnded{false};
+    {
+        ScanTaskPool pool;
+        EXPECT_EQ(pool.threadCount(), 2U);
+        gf_waitForTaskSlot();
+        std::future<int> good = pool.submit([] { return 7; });
+        EXPECT_EQ(good.get(), 7);
+        EXPECT_EQ(runningScanTasks.load(), 0);
+        gf_waitForTaskSlot();
+        std::future<int> bad = pool.submit([]() -> int { throw std::runtime_error("x"); });
+        EXPECT_THROW(bad.get(), std::runtime_error);
+        EXPECT_EQ(runningScanTasks.load(), 0);
+        gf_waitForTaskSlot();
+        (void)pool.submit([&] {
+            std::this_thread::sleep_for(50ms);
+            lateEnded.store(true);
+        });
+        EXPECT_FALSE(pool.waitIdle(1ms));
+    }
+    EXPECT_TRUE(lateEnded.load());
     EXPECT_EQ(runningScanTasks.load(), 0);
 }
 
