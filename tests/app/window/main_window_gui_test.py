@@ -47,22 +47,21 @@ def check(condition, message):
 
 
 
-SEED_SCRIPT = pathlib.Path(__file__).resolve().parents[3] / "scripts" / "seed_parameters.py"
+PROJECT = pathlib.Path(__file__).resolve().parents[3]
+SEED_SCRIPT = PROJECT / "scripts" / "seed_parameters.py"
 
 
 def seed_run_parameters(parameters, root):
-    """A user's parameters.xml ready to run: the livery scan on a one-livery tree, the scenery scan on an
-    empty folder."""
-    aircraft = root / "liveries" / "Generic_B738"
-    (aircraft / "model").mkdir(parents=True)
-    (aircraft / "texture.zzz").mkdir()
-    (aircraft / "b738.air").write_bytes(b"")
-    (aircraft / "aircraft.cfg").write_text("[General]\natc_model=B738\n\n[fltsim.0]\ntitle=B738 Generic ZZZ\n"
-                                           "sim=b738\nmodel=\ntexture=zzz\natc_parking_codes=ZZZ\n")
+    """A user's parameters.xml ready to run: the livery scan on a one-file generated tree, the scenery scan
+    on an empty folder."""
+    subprocess.run([os.environ["GEN_LIVERY_TREE"], "--out", str(root / "liveries"), "--files", "1",
+                    "--sections", "1-1", "--dbase", str(PROJECT / "data" / "input" / "dbase.xml")], check=True)
     (root / "scenery").mkdir()
-    subprocess.run([sys.executable, str(SEED_SCRIPT), str(parameters), "SCAN_LIVERIES=true",
-                    f"lfolder0={root / 'liveries'}", "SCAN_AIRPORTS=true", f"afolder0={root / 'scenery'}"],
+    subprocess.run([sys.executable, str(SEED_SCRIPT), str(parameters),
+                    "SCAN_LIVERIES=true", f"lfolder0={root / 'liveries'}", "SCAN_AIRPORTS=true",
+                    f"afolder0={root / 'scenery'}"],
                    check=True)
+
 
 class Program:
     """corvane in a program folder of its own, with every desktop location in temp folders."""
