@@ -25,13 +25,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+fs::path placeRoot() { return fs::temp_directory_path() / ("fuzz_aircraft_cfg." + std::to_string(::getpid())); }
+
 struct AircraftFolder {
     fs::path folder;
     fs::path file;
     zeph::WinFolder listing;
     AircraftFolder() {
-        folder = fs::temp_directory_path() / ("fuzz_aircraft_cfg." + std::to_string(::getpid())) / "IVAO_MTL" /
-                 "IVAO_B738";
+        folder = placeRoot() / "IVAO_MTL" / "IVAO_B738";
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(placeRoot(), ignored);
+        });
         fs::create_directories(folder / "model");
         fs::create_directories(folder / "texture.KLM");
         std::ofstream(folder / "ac.air").flush();

@@ -2,6 +2,7 @@
 // 51, 52, 999 and 533; nothing else leaves the reader.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,6 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::filesystem::temp_directory_path() / ("fuzz_liveries_scanned." + std::to_string(::getpid()));
         std::filesystem::create_directories(dir / zeph::outputDir);
         std::filesystem::current_path(dir);
+        static const std::filesystem::path made = dir;
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(made, ignored);
+        });
         return true;
     }();
     (void)inPlace;
