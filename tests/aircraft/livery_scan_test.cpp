@@ -25,6 +25,7 @@
 #include "support/aircraft_fixture.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
+#include "support/recording_control_sink.h"
 #include "support/recording_shell_open.h"
 #include "support/recording_status_sink.h"
 #include "support/run_parameters.h"
@@ -271,8 +272,9 @@ TEST_F(LiveryScan, TheCatalogueScansToItsGoldens) {
         SCOPED_TRACE(prioritize);
         LIG_PRIORITIZE.setValue(prioritize);
         SCAN_LIVERIES.setValue(true);
+        test::RecordingControlSink box;
         gf_scanLiveries();
-        EXPECT_FALSE(SCAN_LIVERIES.get());
+        EXPECT_EQ(box.calls().back(), "setCheck SCAN_LIVERIES false");
         EXPECT_FALSE(logged("Scanning prioritized for liveries ...")) << "shown, not logged";
         const fs::path golden = fs::path(AIRCRAFT_TEST_DATA) / "../golden";
         const auto actual = scanResult(dir(), readLog());
