@@ -117,6 +117,8 @@ ScanTime timeScan(const fs::path& root, int tasks) {
     return {seconds(Clock::now() - start), cpuSeconds() - cpuStart};
 }
 
+void walkerBenchmark(const fs::path& root);
+
 void scanBenchmark(const fs::path& root) {
     const double cat = catBaseline(root);
     fmt::print("B0 find | xargs cat: {:.3f} s for {} files\n", cat, kFiles);
@@ -135,7 +137,12 @@ void scanBenchmark(const fs::path& root) {
         }
     }
     fmt::print("scan at {} tasks vs B0: {:.2f}x (target <= 3x)\n", hardware, atHardware / cat);
-    // The walker alone: every task answers at once.
+    walkerBenchmark(root);
+}
+
+// The walker alone: every task answers at once.
+void walkerBenchmark(const fs::path& root) {
+    maxScanTasks.store(static_cast<int>(std::max(1U, std::thread::hardware_concurrency())));
     setScanFileReaderForTests([](int, const fs::path&, bool) { return std::list<ScanCandidate>{}; });
     const double userStart = userSeconds();
     const auto start = Clock::now();
@@ -189,7 +196,9 @@ void keyLineBenchmark() {
 
 } // namespace
 
-int main() {
+// "walk" as the argument runs the walker's measurement alone, for a profiler.
+int main(int argc, char** argv) {
+    const bool walkOnly = argc > 1 && std::string(argv[1]) == "walk";
     std::vector<std::string> types;
     std::vector<std::string> airlines;
     gen::readDbaseNames(fs::path(CORVANE_SOURCE_DIR) / "data/input/dbase.xml", types, airlines);
@@ -199,8 +208,12 @@ int main() {
     fs::create_directories(work);
     fs::current_path(work); // the output folder of the scan
     LIG_PRIORITIZE.setValue(false);
-    scanBenchmark(root);
-    keyLineBenchmark();
+    if (walkOnly) {
+        walkerBenchmark(root);
+    } else {
+        scanBenchmark(root);
+        keyLineBenchmark();
+    }
     fs::current_path(fs::temp_directory_path());
     fs::remove_all(work);
     return 0;
