@@ -85,6 +85,12 @@ ParkPos* gf_standByNumber(std::uint32_t number) {
     return found != standList.end() ? &*found : nullptr;
 }
 
+void gf_freeStand(std::uint32_t number) {
+    if (ParkPos* stand = gf_standByNumber(number)) {
+        stand->occupied = false;
+    }
+}
+
 std::vector<ParkPos>::iterator gf_findStandFor(GeoPoint position, const AcProfile& aircraft, double maxDistance,
                                                bool /*useLearned*/) {
     auto result = standList.end();

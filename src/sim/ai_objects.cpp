@@ -206,9 +206,7 @@ void freeStandOf(const StaticAc& aircraft) {
     if (aircraft.hexid <= kLastStaticHexid || aircraft.standNumber == 0) {
         return;
     }
-    if (ParkPos* stand = gf_standByNumber(aircraft.standNumber)) {
-        stand->occupied = false;
-    }
+    gf_freeStand(aircraft.standNumber);
 }
 
 } // namespace

@@ -59,7 +59,6 @@ constexpr std::size_t kOnGroundBlock = 8;
 constexpr double kTeleportNm = 10.0;
 // The user aircraft counts as parked at most this fast.
 constexpr double kParkedKnots = 2.0;
-constexpr double kMetresPerNm = 1852.0;
 constexpr std::int64_t kSecondsPerDay = 86400;
 
 static_assert(std::endian::native == std::endian::little, "the user record is copied as the wire has it");

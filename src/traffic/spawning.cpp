@@ -26,13 +26,13 @@
 #include "traffic/removal_rules.h"
 #include "traffic/stand_learning.h"
 #include "traffic/stand_parking.h"
+#include "traffic/stream_geometry.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {
 
 namespace {
 
-constexpr double kMetresPerNm = 1852.0;
 
 constexpr std::int64_t kAirLeadPasses = 100;
 constexpr std::int64_t kGroundLeadPasses = 300; // a taxiing aircraft needs longer to be placed and rolling
@@ -59,16 +59,7 @@ constexpr double kMostClimbRate = 2400.0;              // ft/min
 constexpr double kMostDescentRate = -3000.0;           // ft/min
 constexpr double kSecondsPerMinute = 60.0;
 
-GeoPoint pointOf(const StreamPos& p) { return GeoPoint{p.latitude, p.longitude}; }
-
 void dropOldest(LiveAc& aircraft) { aircraft.stream.pop_front(); }
-
-double wrapToPi(double angle) { return std::remainder(angle, kTwoPi); }
-
-double intoFullCircle(double angle) {
-    angle = std::fmod(angle, kTwoPi);
-    return angle < 0.0 ? angle + kTwoPi : angle;
-}
 
 bool mixesAirAndGround(const LiveAc& aircraft) {
     const auto airborne = std::count_if(aircraft.stream.begin(), aircraft.stream.end(),

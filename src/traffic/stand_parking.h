@@ -9,5 +9,7 @@ namespace zeph {
 void lf_parksAt(LiveAc& aircraft);
 // Frees the cargo mark of the stand an aircraft takes.
 void lf_clearCargoStand(LiveAc& aircraft);
+// A parking aircraft's stream ran dry: it has arrived at its stand.
+void lf_arrivedAtStand(LiveAc& aircraft);
 
 } // namespace zeph

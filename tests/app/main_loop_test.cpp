@@ -50,6 +50,12 @@ LiveAc liveAircraft(std::uint32_t hexid, GeoPoint at, bool onGround = true) {
     aircraft.onGround = onGround ? 1 : 0;
     aircraft.position.latitude = at.lat;
     aircraft.position.longitude = at.lon;
+    // In the simulator, with one position due far ahead: it stays where it is.
+    aircraft.objectId = hexid;
+    StreamPos& ahead = aircraft.stream.emplace_back();
+    ahead.latitude = at.lat;
+    ahead.longitude = at.lon;
+    ahead.duePass = tickCounter.load() + 100000000;
     return aircraft;
 }
 

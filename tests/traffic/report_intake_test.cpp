@@ -141,6 +141,7 @@ TEST_F(ReportIntake, KnownAircraftTakesOnlyPlausibleNewsAsItsNextPosition) {
         spec.groundSpeed = c.reportSpeed;
         spec.track += c.trackOff;
         spec.reportTime = 1000.0 + c.elapsed;
+        spec.distanceNm += 0.1; // a point of its own: a repeated point is not flown in the air
         TrafficReport report = makeReport(spec);
         lf_processRtRecord(report);
 

@@ -84,6 +84,7 @@ TEST(TrafficPassThreads, ThePositionSwapWaitsForABusyLockOnlyAbove50FramesASecon
         aircraft.state = AcState::active;
         aircraft.objectId = 101;
         aircraft.position.latitude = 47.5;
+        aircraft.stream.emplace_back().duePass = 1000000; // not due in this pass
         liveAcTable.push_back(aircraft);
         positionBuffers.sendHalf().push_back(earlier);
 
@@ -115,6 +116,7 @@ TEST(TrafficPassThreads, ThePositionSwapWaitsForABusyLockOnlyAbove50FramesASecon
 TrafficReport reportOf(std::uint32_t aircraft, std::uint32_t k) {
     test::ReportSpec spec{.hexid = 40001 + aircraft, .callsign = "THR" + std::to_string(aircraft)};
     spec.bearingDeg = 3.6 * aircraft;
+    spec.distanceNm += 0.05 * k; // each report a point of its own, beyond the jitter
     spec.altitude = 3000.0 + k;
     spec.reportTime = 1000.0 + 10.0 * k;
     return test::makeReport(spec);
