@@ -160,6 +160,9 @@ void FakeSimulator::takeWork(std::int64_t pass, std::vector<SimResult>& results)
     for (const AiPositionData& p : sendHalf) {
         if (p.objectId > userObject) {
             lastPositions_.push_back(p);
+            if (recordPositions_) {
+                history_[p.objectId].push_back(p);
+            }
             const auto object = objects_.find(p.objectId);
             if (object != objects_.end()) {
                 object->second.altitude = p.altitude;
@@ -222,7 +225,13 @@ void FakeSimulator::clearRecords() {
     clientEvents_.clear();
     methodCalls_.clear();
     lastPositions_.clear();
+    history_.clear();
     positionCount_ = 0;
+}
+
+std::vector<AiPositionData> FakeSimulator::positions(std::uint32_t objectId) const {
+    const auto found = history_.find(objectId);
+    return found == history_.end() ? std::vector<AiPositionData>{} : found->second;
 }
 
 } // namespace zeph::test

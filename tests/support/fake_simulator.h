@@ -109,6 +109,10 @@ public:
     // The positions sent by the last frame that got the lock, and the count of all sent so far.
     const std::vector<AiPositionData>& lastPositions() const { return lastPositions_; }
     std::size_t positionCount() const { return positionCount_; }
+    // Keeps every position sent, per object (off by default, so long runs keep no history).
+    void recordPositions(bool on) { recordPositions_ = on; }
+    // Every position sent to the object while recording, in order.
+    std::vector<AiPositionData> positions(std::uint32_t objectId) const;
     // Forgets what was recorded (positions, calls and their counts, creations, removals); owed results stay
     // owed.
     void clearRecords();
@@ -150,6 +154,8 @@ private:
     std::vector<Removal> removals_;
     std::vector<AiPositionData> lastPositions_;
     std::size_t positionCount_ = 0;
+    bool recordPositions_ = false;
+    std::map<std::uint32_t, std::vector<AiPositionData>> history_;
     std::vector<Pending> pending_;                // created, not yet seen by a range request
     std::vector<Pending> answered_;               // seen by a range request, reported at the next frame
     std::vector<std::uint32_t> removedLastFrame_; // reported at the next frame

@@ -9,7 +9,10 @@
 namespace zeph::test {
 
 PassHarness::PassHarness(FakeSimulator& fake, std::vector<ScriptedReport> script)
-    : fake_(fake), script_(std::move(script)), t0_(tickCounter.load()) {
+    : PassHarness([&fake] { fake.frame(); }, std::move(script)) {}
+
+PassHarness::PassHarness(std::function<void()> frame, std::vector<ScriptedReport> script)
+    : frame_(std::move(frame)), script_(std::move(script)), t0_(tickCounter.load()) {
     std::stable_sort(script_.begin(), script_.end(),
                      [](const ScriptedReport& a, const ScriptedReport& b) { return a.pass < b.pass; });
     setTrafficAccepting(true);
@@ -26,7 +29,7 @@ void PassHarness::run(std::int64_t passes) {
             ++nextReport_;
         }
         lf_handleAddingStack();
-        fake_.frame();
+        frame_();
     }
 }
 

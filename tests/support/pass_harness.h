@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "support/fake_simulator.h"
@@ -21,6 +22,8 @@ class PassHarness {
 public:
     // Turns the intake on (trafficAccepting); the script is taken in pass order, equal passes in order given.
     PassHarness(FakeSimulator& fake, std::vector<ScriptedReport> script = {});
+    // The same with another simulator: frame runs after each pass.
+    PassHarness(std::function<void()> frame, std::vector<ScriptedReport> script);
 
     // Runs this many passes.
     void run(std::int64_t passes);
@@ -32,7 +35,7 @@ public:
     std::int64_t passesRun() const;
 
 private:
-    FakeSimulator& fake_;
+    std::function<void()> frame_;
     std::vector<ScriptedReport> script_;
     std::size_t nextReport_ = 0;
     std::int64_t t0_;

@@ -226,6 +226,11 @@ bool SimFixture::pumpUntil(const std::function<bool()>& done, SimConnectDispatch
 }
 
 void SimFixture::injectAfterSent(const std::string& message) {
+    waitUntilSentHandled();
+    standin_->injectMessage(message);
+}
+
+void SimFixture::waitUntilSentHandled() {
     std::uint32_t sent = 0;
     if (simClientHandle != nullptr) {
         const PacketAreaLock lock;
@@ -238,7 +243,6 @@ void SimFixture::injectAfterSent(const std::string& message) {
         },
         kLivenessBound))
         << "the stand-in has not handled packet " << sent;
-    standin_->injectMessage(message);
 }
 
 void SimFixture::pumpPastMarker() {

@@ -62,6 +62,8 @@ protected:
     // Injects a message once the stand-in has handled every packet this test's connection has sent, so it
     // comes after their replies.
     void injectAfterSent(const std::string& message);
+    // Waits until the stand-in has handled every packet this test's connection has sent.
+    void waitUntilSentHandled();
     // Sends an unknown message (id 10) after everything sent before and dispatches until its log line is
     // there: whatever came before has been handled.
     void pumpPastMarker();
