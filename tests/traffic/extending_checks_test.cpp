@@ -1,0 +1,62 @@
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "airports/stands.h"
+#include "support/motion_fixture.h"
+#include "support/test_clock.h"
+#include "traffic/position_stream.h"
+
+namespace zeph {
+namespace {
+
+class ExtendingChecks : public test::MotionFixture {};
+
+// A B738 (r/2 = 8.95 m) on stand "A2" of the test airport, reported again east of the stand.
+TEST_F(ExtendingChecks, ReportsAtAStandOrAfterAPushBackKeepOrMoveTheAircraft) {
+    using P = AcPhase;
+    struct Case {
+        P phase;
+        std::vector<double> metres;
+        std::size_t appended;
+        P phaseAfter;
+        std::vector<RecordedStandUse> uses;
+    };
+    const Case cases[] = {
+        {P::parked, {10, 13.5, 17, 20.5}, 1, P::parked, {{2, 4000001, 2}}}, // moving off
+        {P::parked, {10, 12, 11, 13}, 0, P::parked, {}},                     // drifting
+        {P::parked, {250}, 0, P::parked, {{2, 4000001, 3}}},                 // gone: removed
+        {P::parking, {100}, 1, P::taxi, {}},
+        {P::pushing_back, {30, 120}, 0, P::pushing_back, {}},
+        {P::pushed_back, {55, 60}, 1, P::taxi, {}}, // past 2.75 r and the last distance
+        {P::pushed_back, {110}, 1, P::taxi, {}},    // past 6 r
+    };
+    const test::TestClock clock(1700000000);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << gf_groundStateName(c.phase) << " " << c.metres.back());
+        fresh();
+        test::installTestParkAirport();
+        LiveAc& a = aircraft();
+        ParkPos& stand = *gf_standByNumber(2);
+        a.position.latitude = a.stream[0].latitude = a.standLatitude = stand.latitude;
+        a.position.longitude = a.stream[0].longitude = a.standLongitude = stand.longitude;
+        a.stream[0].altitude = a.stream[0].groundSpeed = a.stream[0].airborne = 0;
+        a.stream[0].stationary = a.onGround = stand.occupied = 1;
+        a.phase = c.phase;
+        a.standNumber = 2;
+        a.lastPushBackDistance = 900;
+        for (double metres : c.metres) {
+            decodeExisting(a, moved(a.stream[0], 90, metres, 3000));
+        }
+        EXPECT_EQ(a.stream.size(), 1 + c.appended);
+        EXPECT_EQ(a.stream.back().stationary + 2 * (a.phase == c.phaseAfter), (c.appended == 0) + 2);
+        EXPECT_EQ(recordedStandUses, c.uses);
+        EXPECT_EQ(a.state == AcState::removingfromsim, !c.uses.empty() && c.uses[0].mode == 3);
+        EXPECT_EQ(stand.occupied, c.uses.empty());
+        EXPECT_TRUE(c.phase != P::pushed_back || a.standNumber + a.holdFlag == 0U);
+        EXPECT_TRUE(c.phase != P::parked || c.metres[0] > 85 || a.parkedSince == 1700000000LL * 10000000);
+    }
+}
+
+} // namespace
+} // namespace zeph

@@ -1,0 +1,66 @@
+#include <cmath>
+
+#include <gsl/narrow>
+#include <gtest/gtest.h>
+
+#include "support/motion_fixture.h"
+#include "traffic/ground_motion.h"
+#include "traffic/position_stream.h"
+
+namespace zeph {
+namespace {
+
+class PositionStream : public test::MotionFixture {};
+
+TEST_F(PositionStream, DuePassStaysWithinTheWindowsAndNeverBeforeNow) {
+    struct Case {
+        std::int64_t reported;
+        std::int32_t travel, mode;
+        std::int64_t due;
+    };
+    for (const Case& c : {Case{11000, 3000, 0, 12000}, Case{15000, 3000, 0, 14000}, Case{13500, 3000, 0, 13000},
+                          Case{11000, 3000, 2, 13000}, Case{5000, 25, 0, 10000}}) {
+        fresh();
+        LiveAc& a = aircraft({StreamPos{.duePass = c.reported, .roll = {}, .trueHeading = {}}});
+        a.timingMode = c.mode;
+        lf_setNextDue(a, c.travel);
+        EXPECT_EQ(a.stream[1].duePass, c.due) << c.reported << " mode " << c.mode;
+    }
+    EXPECT_EQ(lf_travelPasses(0.8333333, 300.0), 1000);
+    EXPECT_THROW(lf_travelPasses(6000.0, 1.0), gsl::narrowing_error);
+}
+
+// Segments flown in 400 passes (or due in the past, or to a stationary position).
+TEST_F(PositionStream, ASegmentStartSetsItsStepsAndWindowsAndPopsTheHead) {
+    struct Case {
+        double north, east; // degrees from the head
+        std::int64_t due;   // from now
+        std::int32_t windowsAfter;
+        double latitudeStep, longitudeStep;
+    };
+    for (const Case& c : {Case{0.01, 0, 400, 3000, 2.5e-5, 0}, Case{0.01, 0, -3100, 3000, 4e-4, 0},
+                          Case{0, 0, 400, 2900, 0, 0}, Case{0, -359.998, 400, 3000, 0, 0.000005}}) {
+        fresh();
+        LiveAc& a = aircraft();
+        a.earlyWindow = a.lateWindow = 3000;
+        a.position.longitude = a.stream[0].longitude = c.east != 0 ? 179.999 : 8.0;
+        StreamPos next = moved(a.stream[0], 0, 0, c.due);
+        next.latitude += c.north;
+        next.longitude += c.east;
+        a.stream.insert(a.stream.end(), {next, moved(next, 0, 5000)});
+        a.stream[0].groundSpeed = a.stream[1].groundSpeed = headToNextNm(a) * 360000.0 / 400.0;
+        lf_nextSegment(a);
+        SCOPED_TRACE(testing::Message() << c.north << " " << c.east << " " << c.due);
+        EXPECT_NEAR(a.latitudeStep + 1000 * a.longitudeStep, c.latitudeStep + 1000 * c.longitudeStep, 1e-12);
+        EXPECT_EQ(a.earlyWindow + a.lateWindow, 2 * c.windowsAfter);
+        EXPECT_TRUE(a.stream.size() == 2 && std::isnan(a.controlPointEast) && std::isnan(a.curveStartParameter));
+        EXPECT_NEAR(a.referenceHeading, c.east == 0 ? 0.0 : M_PI / 2, 1e-4);
+        for (int pass = 0; pass < 400 && c.east != 0; ++pass) { // the short way, and on the globe
+            lf_curveStep(a);
+            ASSERT_TRUE(std::fabs(a.position.longitude) >= 179.998 - 1e-9 && std::fabs(a.position.longitude) <= 180);
+        }
+    }
+}
+
+} // namespace
+} // namespace zeph
