@@ -1,3 +1,5 @@
+#include <optional>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -5,6 +7,7 @@
 #include "airports/stands.h"
 #include "support/motion_fixture.h"
 #include "support/test_clock.h"
+#include "traffic/live_update.h"
 #include "traffic/position_stream.h"
 
 namespace zeph {
@@ -56,6 +59,30 @@ TEST_F(ExtendingChecks, ReportsAtAStandOrAfterAPushBackKeepOrMoveTheAircraft) {
         EXPECT_TRUE(c.phase != P::pushed_back || a.standNumber + a.holdFlag == 0U);
         EXPECT_TRUE(c.phase != P::parked || c.metres[0] > 85 || a.parkedSince == 1700000000LL * 10000000);
     }
+}
+
+// The first straight piece of a push back takes its curve side from the reported heading, else the track.
+TEST_F(ExtendingChecks, APushBackTakesItsCurveSideFromTheReports) {
+    for (const auto& [heading, trueHeading, track, side] : {std::tuple{0.0, 10.0, 0.0, 1}, {0.0, -1.0, -10.0, 0},
+                                                            {350.0, -1.0, 5.0, 1}, {10.0, -1.0, 355.0, 0}}) {
+        fresh();
+        LiveAc& a = aircraft();
+        a.phase = AcPhase::pushing_back;
+        a.pushBackPieces = 2;
+        a.position.heading = heading * kDegToRad;
+        StreamPos p = moved(a.stream[0], 0, 5);
+        p.trueHeadingKnown = trueHeading >= 0 ? 1 : 0;
+        p.trueHeading = trueHeading >= 0 ? std::optional(trueHeading * kDegToRad) : std::nullopt;
+        p.track = track;
+        EXPECT_FALSE(checkExtendingSituations(a, p));
+        EXPECT_EQ(a.pushBackSide + 2 * a.curvedPushBack, side + 2) << heading << " " << track;
+    }
+    LiveAc& a = aircraft(); // a report while predicting, with nothing left to go on from
+    a.timingMode = 2;
+    a.stream.clear();
+    StreamPos p;
+    EXPECT_FALSE(checkExtendingSituations(a, p));
+    EXPECT_EQ(readLog().back(), "==> checkExtendingSituations empty sz?");
 }
 
 } // namespace
