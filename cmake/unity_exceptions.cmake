@@ -38,11 +38,12 @@ endfunction()
 # X11's macros (Status, None, Bool) would rename the program's own names in the files compiled after it.
 corvane_unity_alone(corvane_lib ui_fltk.cpp)
 # File-local helpers named like a neighbour's: failure and AddrInfoFree, Version, clearErrorText, holds,
-# equalNoCase; in the tests boolText, apply (which also meets std::apply), namesOf, onPorts, sendingTo,
-# kGround, text and takeResults, eventually, contains, and the colours and control ids of the window tests.
+# equalNoCase, equalsNoCase (its two spellings differ in their case rule); in the tests boolText, apply (which
+# also meets std::apply), namesOf, onPorts, sendingTo, kGround, text and takeResults, eventually, contains,
+# and the colours and control ids of the window tests.
 corvane_unity_alone(corvane_platform tcp_connect.cpp)
 corvane_unity_alone(corvane_core xml_meta.cpp)
-corvane_unity_alone(corvane_lib closing_down.cpp dispatch.cpp)
+corvane_unity_alone(corvane_lib closing_down.cpp dispatch.cpp livery_scan.cpp)
 corvane_unity_alone(simstandin_lib session_requests.cpp)
 corvane_unity_alone(corvane_test_support parameters_files.cpp scoped_env.cpp)
 corvane_unity_alone(tests_settings parameters_conversion_test.cpp)

@@ -15,6 +15,8 @@ namespace zeph {
 
 // A stream never grows past this many positions; one more report removes the aircraft instead.
 inline constexpr std::size_t kMaxStreamPositions = 200;
+// Seven days: the due pass of a parked aircraft's prediction lies this far after its head, so it stays put.
+inline constexpr std::int64_t kParkedCopyPasses = 60480000;
 // The shortest travel time of a segment, in passes.
 inline constexpr std::int32_t kShortestTravelPasses = 25;
 

@@ -20,7 +20,6 @@ namespace {
 constexpr std::int64_t kPassesPerMinute = 6000;
 constexpr std::int64_t kGroundCopyPasses = 300;   // 3 s
 constexpr std::int64_t kAirCopyPasses = 800;      // 8 s
-constexpr std::int64_t kParkedCopyPasses = 60480000; // seven days: a parked aircraft stays put
 constexpr double kNeighbourReach = 1.2;
 constexpr int kAirPredictions = 8;
 constexpr int kGroundPredictions = 10;
