@@ -39,6 +39,7 @@ TEST_F(TrafficWireThreads, AnAirlinerIsSentTheSamePositionsOverTheWireAsInProces
     test::PassHarness harness = passHarness(script);
     EXPECT_EQ(test::watchFlight(harness, 4000001, kPasses).activeAt, localSpan.activeAt);
     ASSERT_EQ(static_cast<std::int64_t>(local.size()), kPasses - localSpan.activeAt) << "one a pass";
+    waitUntilSentHandled(); // the last frame's positions
     const auto samples = standin().positions(100).samples;
     ASSERT_EQ(samples.size(), local.size());
     for (std::size_t i = 0; i < samples.size(); ++i) {
