@@ -29,6 +29,7 @@ TEST_F(ExtendingChecks, ReportsAtAStandOrAfterAPushBackKeepOrMoveTheAircraft) {
         {P::parked, {10, 13.5, 17, 20.5}, 1, P::parked, {{2, 4000001, 2}}}, // moving off
         {P::parked, {10, 12, 11, 13}, 0, P::parked, {}},                     // drifting
         {P::parked, {250}, 0, P::parked, {{2, 4000001, 3}}},                 // gone: removed
+        {P::parked, {150}, 1, P::parked, {{2, 4000001, 2}}},                 // driving off
         {P::parking, {100}, 1, P::taxi, {}},
         {P::pushing_back, {30, 120}, 0, P::pushing_back, {}},
         {P::pushed_back, {55, 60}, 1, P::taxi, {}}, // past 2.75 r and the last distance

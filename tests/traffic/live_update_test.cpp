@@ -43,15 +43,21 @@ TEST_F(LiveUpdate, ADryStreamHoldsOrPredictsOrEndsTheAircraft) {
         {"in the air: 95 %, 8 s ahead", [](LiveAc&) {}, 285, 12000, 800},
         {"approach, 4 left: 90 %", [](LiveAc& a) { a.approach = 1, a.timingMode = 5; }, 270, 11919.96, 800},
         {"39.6 nm from the user, range 40", [](LiveAc& a) { a.position.latitude = 47.05 - 39.6 / 60; }},
+        {"airborne only, 550 ft above the park airport",
+         [](LiveAc& a) { test::installTestParkAirport(), AIRBORNE_ONLY.setValue(true), a.position.altitude = 5500; }},
+        {"a light aircraft, unwanted", [](LiveAc& a) { a.kind = AcKind::Light, LIGHT_AIRCRAFT.setValue(false); }},
         {"taxi: hold", taxi, 0, 0, 300},
         {"held 21 min", [&](LiveAc& a) { taxi(a), a.holdFlag = 1, a.holdStart = kNow - 126000; }},
         {"taxiing neighbour close", neighbour},
+        {"held, airborne only", [&](LiveAc& a) { taxi(a), a.holdFlag = 1, AIRBORNE_ONLY.setValue(true); }},
+        {"landing roll at 90 kt", [&](LiveAc& a) { taxi(a), a.landingRoll = 1, a.stream[0].groundSpeed = 90; }, 60, 0, 300},
         {"take-off roll at 120 kt", [&](LiveAc& a) { taxi(a), a.takeOffRoll = 1, a.stream[0].groundSpeed = 120; }, 150, 0, 300},
         {"parked", [&](LiveAc& a) { taxi(a), test::installTestParkAirport(), a.phase = AcPhase::parked, a.standNumber = 2, gf_standByNumber(2)->occupied = true; }, 0, 0, 60480000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fresh();
+        LIGHT_AIRCRAFT.setValue(true);
         c.setUp(aircraft());
         LiveAc& a = liveAcTable.front();
         a.groundLogic = 1;

@@ -62,5 +62,27 @@ TEST_F(PositionStream, ASegmentStartSetsItsStepsAndWindowsAndPopsTheHead) {
     }
 }
 
+// A report at the last point is stationary; within 0.00015 degrees of it, a stationary copy of it.
+TEST_F(PositionStream, RepeatedOrJitteringPositionsStandOnTheGroundAndAreRefusedInTheAir) {
+    struct Case {
+        double degreesOff;
+        int airborne, onGround, rotorcraft, accepted;
+        std::int64_t due; // of the accepted position, from now
+    };
+    for (const Case& c : {Case{0, 1, 1, 1, 1, 3000}, Case{0, 1, 1, 0, 0, 0}, Case{0, 0, 0, 0, 0, 0},
+                          Case{0, 0, 1, 0, 1, 3000}, Case{0.0001, 0, 1, 0, 1, 0}, Case{0.0001, 0, 0, 0, 0, 0}}) {
+        fresh();
+        LiveAc& a = aircraft();
+        a.kind = c.rotorcraft != 0 ? AcKind::Rotorcraft : AcKind::Large;
+        a.onGround = static_cast<std::uint8_t>(c.onGround);
+        StreamPos p = moved(a.stream[0], 0, 0, 3000);
+        p.latitude += c.degreesOff;
+        p.airborne = static_cast<std::uint8_t>(c.airborne);
+        EXPECT_EQ(lf_acceptNewPos(a, p), c.accepted != 0) << c.degreesOff << " " << c.airborne << c.onGround;
+        EXPECT_EQ(p.stationary, c.degreesOff == 0 || c.accepted ? 1 : 0);
+        EXPECT_TRUE(!c.accepted || (p.duePass == kNow + c.due && (c.rotorcraft || p.groundSpeed == 0)));
+    }
+}
+
 } // namespace
 } // namespace zeph
