@@ -1,16 +1,24 @@
 #pragma once
+#include <array>
+#include <cstdint>
+#include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/fnv1a.h"
 
-// The livery-matching tables built from the scanned liveries. A minimal stand-in until the livery matching
-// lands.
+// The livery-matching tables: the installed liveries arranged by the questions the matcher asks. Built once
+// per process on the start-up thread from LiveriesScanned.xml, then only read by the traffic thread until a
+// new livery scan is asked for; that request is served by the next start-up, never under the traffic thread.
 
 namespace zeph {
+
+enum class AcKind : std::uint32_t;
 
 // One installed livery of an airline and type.
 struct LiveryTitle {
@@ -23,15 +31,59 @@ struct LiveryTitle {
 using TypeLiveryTitles = std::unordered_map<std::string, std::vector<LiveryTitle>, Fnv1aHash, std::equal_to<>>;
 extern std::unordered_map<std::string, TypeLiveryTitles, Fnv1aHash, std::equal_to<>> airlineLiveryTable;
 
-// The stored text of an installed livery with this title, searched through every airline and type; an
-// empty view when none is installed.
-std::string_view lf_findInstalledTitle(const std::string& title);
+// Views of titles by type, and by airline and type. Index 0 holds passenger titles, 1 cargo titles; only
+// non-empty lists and maps are entered.
+using TitleViews = std::vector<std::string_view>;
+using TypeTitleViews = std::unordered_map<std::string, TitleViews, Fnv1aHash, std::equal_to<>>;
+using AirlineTypeTitleViews = std::unordered_map<std::string, TypeTitleViews, Fnv1aHash, std::equal_to<>>;
+extern std::array<AirlineTypeTitleViews, 2> airlineTypeTitles;
+extern std::array<TypeTitleViews, 2> modelTitles;
 
-// Builds the matching tables from the scanned liveries; every start, after the scan.
+// The types of these categories that have at least one livery, ascending.
+extern std::vector<std::string> lightModels;
+extern std::vector<std::string> buzjetModels;
+extern std::vector<std::string> rotorcraftModels;
+
+// Every installed title, each a view of its stored text: finding a title gives the stored view.
+extern std::unordered_set<std::string_view, Fnv1aHash, std::equal_to<>> installedTitles;
+
+extern bool liveryTablesBuilt; // the tables of this process are built (start-up thread)
+extern bool matchingReserved;  // gf_reserveMatchingTables has acted in this process
+// A new livery scan was asked for: the next gf_processScannedLiveries empties the tables and builds anew.
+extern std::atomic<bool> liveryResetRequested;
+
+// Builds every table from LiveriesScanned.xml; once per process unless a reset was asked for. Start-up
+// thread. Throws the file reader's UserErrorException, leaving nothing built.
 void gf_processScannedLiveries();
-// Room for the matching tables at the start of the main loop.
+// Any thread: asks the next start-up to empty the tables and build them again. Touches no table, so the
+// traffic thread can go on reading them until its run has ended.
+void gf_resetLiveryTables() noexcept;
+// Room for the special titles and the category lists; the first call of the process only.
 void gf_reserveMatchingTables();
-// Empties every matching table, so the next run builds them again.
-void gf_resetLiveryTables();
+// Empties every matching table, the registration tables and the similar-type tables.
+void lf_emptyLiveryTables();
+
+// Builders, run by gf_processScannedLiveries in this order.
+void lf_buildAirlineTable();
+void lf_indexInstalledTitles();
+void lf_buildAirlineTypeTitles();
+void lf_buildModelTables();
+void lf_buildCategories(AcKind kind);
+void lf_genericLiveries();
+// The types filed under "ZZZ", or nothing without generic liveries.
+std::optional<std::vector<std::string>> lf_genericModels();
+// Appends the types to the one category list named and logs them, up to 20 a line.
+void lf_fillCategoryTypeLists(bool light, bool buzjet, bool rotorcraft, const std::vector<std::string>& types);
+
+// The stored text of an installed livery with this title; an empty view when none is installed.
+std::string_view lf_findInstalledTitle(const std::string& title);
+// Whether the airline has any livery of the type.
+bool gf_hasAirlineTypeLivery(const std::string& airline, const std::string& type);
+// The airline keys of airlineLiveryTable in its order, each cut to 3 characters.
+std::vector<std::string> gf_scannedAirlineCodes();
+// A type of the category's list, at random while RANDOM is on, else the first; empty for an empty list.
+std::string lf_randomLightType();
+std::string lf_randomBuzjetType();
+std::string lf_randomRotorcraftType();
 
 } // namespace zeph

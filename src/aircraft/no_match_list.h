@@ -1,19 +1,20 @@
 #pragma once
-#include <string>
-#include <unordered_set>
+
+#include "sim/livery_memory.h"
 
 // The live aircraft (airline, type, registration) for which no livery was found, and the matching summary.
-// The list is the traffic thread's.
+// Both belong to the traffic thread.
 
 namespace zeph {
 
-extern std::unordered_set<std::string> noMatchList;
+// gf_airlineTypeRegKey of each live aircraft that got no livery; such an aircraft is not matched again.
+extern TextSet noMatchList;
 
 void gf_clearNoMatchList();
-// Writes the list to the log. A minimal stand-in until the livery matching lands.
+// Writes the list to the log as one block; nothing for an empty list.
 void gf_printNoMatchList();
-// Writes the live traffic livery matching summary to the log. A minimal stand-in until the livery matching
-// lands.
+// Writes the live matches per ladder step and the liveries the simulator refused, as one block; nothing
+// while no live match has been accepted.
 void gf_writeMatchingSummary();
 
 } // namespace zeph

@@ -38,6 +38,8 @@ namespace zeph {
 
 namespace {
 
+std::function<void()> closingDownHook;
+
 using namespace std::chrono_literals;
 
 void postToMainWindow(unsigned message) {
@@ -148,6 +150,9 @@ void closeDown() {
     DESTINATION.set("");
     BLOCK_CALLSIGN.set("");
     ghostCallsigns.clear();
+    if (closingDownHook) {
+        closingDownHook();
+    }
     gf_writeMatchingSummary();
     gf_printNoMatchList();
     decideRestart();
@@ -213,6 +218,8 @@ void resetShellState() {
 }
 
 } // namespace
+
+void setClosingDownHookForTests(std::function<void()> hook) { closingDownHook = std::move(hook); }
 
 void lf_closingDown() {
     try {

@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <functional>
 
 // The end of a run: the closing down takes the run apart in a fixed order and then either restarts a new run
 // in the same process (Msg::App + 1, after the countdown and the reset) or makes the GUI thread save the
@@ -14,6 +15,10 @@ inline constexpr std::chrono::seconds closingDownLongestWait{10};
 // The closing down. An exception leaves its text in the status line and the log, and the window is told to
 // quit, so it can always be closed.
 void lf_closingDown();
+
+// A test hook: called by the closing down right before it writes the matching summary, so a test can look at
+// the run's state at that point or make the closing down fail there. nullptr (the start) calls nothing.
+void setClosingDownHookForTests(std::function<void()> hook);
 
 // "Restarting after {} second{}" counted down in the status line, restartDelay seconds; nothing below 1.
 // Ends early when the user closes the window or the program ends meanwhile.

@@ -118,8 +118,10 @@ void runUntilTheEnd() {
     if (SCAN_LIVERIES.get()) {
         gf_scanLiveries();
     }
-    gf_processScannedLiveries();
+    // A run that is already ending (a prepared update, the user's close) needs no tables; building them
+    // could only fail on a scan it interrupted and hide the reason it ends for. The next run builds them.
     if (!runIsStopping()) {
+        gf_processScannedLiveries();
         scanAirports();
     }
     if (runIsStopping()) {

@@ -137,7 +137,7 @@ void lf_onFrame() {
 }
 
 void lf_createAcInSim(const AiCreateRequest& request) {
-    const std::string title(request.livery);
+    const std::string& title = request.livery;
     // Callsigns come from the network without a length limit; one the tail-number field cannot hold would
     // fail the call and end the run, and the aircraft would come back after the restart. The cut callsign is
     // also the one kept for matching, since the simulator reports it back as the ATC ID.

@@ -34,7 +34,7 @@ static_assert(offsetof(AiInitPosition, airspeed) == 52);
 struct AiCreateRequest {
     AiInitPosition position;
     std::string callsign;   // tail number and ATC id of the new object
-    std::string_view livery; // title of the livery to create; points into the livery tables
+    std::string livery;      // title of the livery to create; a copy, so a new livery scan cannot free it
     std::uint32_t hexid = 0; // the key of the record the object is made for
 };
 

@@ -69,7 +69,7 @@ AiCreateRequest creationRequestOf(const LiveAc& aircraft) {
     request.position.onGround = (aircraft.stream.empty() || aircraft.stream.front().airborne != 0) ? 0U : 1U;
     request.position.airspeed = 0;
     request.callsign = aircraft.callsign;
-    request.livery = aircraft.livery;
+    request.livery = std::string(aircraft.livery);
     request.hexid = aircraft.hexid;
     return request;
 }

@@ -27,6 +27,7 @@ protected:
             airlineLiveryTable["KLM"]["B738"].push_back({"B738 KLM " + std::to_string(k), false});
         }
         airlineLiveryTable["EZY"]["A320"].push_back({"A320 easyJet", false});
+        lf_indexInstalledTitles();
         scannedLiveries = {{"KLM", "B738", "B738 KLM 1", "PH-BXB", 1, false},
                            {"KLM", "B738", "B738 KLM 2", "PH-BXB", 1, false},
                            {"EZY", "A320", "A320 easyJet", "G-EZAB", 2, false}};
@@ -42,7 +43,7 @@ protected:
         dontUseTitles.clear();
         offlineRegcodeReport.clear();
         scannedLiveries.clear();
-        airlineLiveryTable.clear();
+        lf_emptyLiveryTables();
         LogFixture::TearDown();
     }
     long logged(const std::string& line) const { return std::ranges::count(readLog(), line); }

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "aircraft/livery_matcher.h"
 #include "aircraft/no_match_list.h"
 #include "airports/park_airport_list.h"
 #include "airports/stands.h"
@@ -40,6 +41,7 @@
 #include "state/main_window_state.h"
 #include "state/seam_trace.h"
 #include "support/free_port.h"
+#include "support/livery_tables.h"
 #include "support/slow_factor.h"
 #include "traffic/making_way.h"
 #include "traffic/park_airport_status.h"
@@ -137,9 +139,9 @@ TEST_F(ClosingDownThreads, TakesTheRunApartInItsOrder) {
         {"RealTraffic connected, a park airport",
          true,
          "EDDF",
-         {"lf_resetParkAirport", "gf_writeMatchingSummary", "gf_printNoMatchList"},
+         {"lf_resetParkAirport"},
          "exit\r\n"},
-        {"nothing connected, no park airport", false, "", {"gf_writeMatchingSummary", "gf_printNoMatchList"}, ""},
+        {"nothing connected, no park airport", false, "", {}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -164,15 +166,14 @@ TEST_F(ClosingDownThreads, TakesTheRunApartInItsOrder) {
         DESTINATION.set("EDDF");
         BLOCK_CALLSIGN.set("ABC123");
         ghostCallsigns = {"DLH1_"};
+        matchStepCounts = {0, 0, 1, 0, 0, 0, 0};
+        noMatchList = {"KLM B738 PH-ABC"};
         bool stoppedAndClosed = false;
-        seamScript().onCall = [&](std::string_view name) {
-            if (name == "gf_writeMatchingSummary") {
-                stoppedAndClosed = !isTrafficAccepting() && !simClientThread.joinable() &&
-                                   !qnhReaderThread.joinable() && !trafficReaderThread.joinable() &&
-                                   trafficReader.stopFlag.load() && qnhReader.stopFlag.load() &&
-                                   !rtClientConnected.load() && rtServerPort() == 0;
-            }
-        };
+        setClosingDownHookForTests([&] {
+            stoppedAndClosed = !isTrafficAccepting() && !simClientThread.joinable() && !qnhReaderThread.joinable() &&
+                               !trafficReaderThread.joinable() && trafficReader.stopFlag.load() &&
+                               qnhReader.stopFlag.load() && !rtClientConnected.load() && rtServerPort() == 0;
+        });
         const std::size_t logBefore = readLog().size();
         const std::size_t quitsBefore = headless().dispatchedCount(saveAndQuitMessage);
         calls();
@@ -185,13 +186,17 @@ TEST_F(ClosingDownThreads, TakesTheRunApartInItsOrder) {
         const auto lines = newLogLines(logBefore);
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.front(), "Exiting: USER CLOSED SIM");
+        const auto banner = std::find(lines.begin(), lines.end(), test::matchingSummaryBanner());
+        const auto noMatch = std::find(lines.begin(), lines.end(), "No match found for:");
+        EXPECT_TRUE(banner < noMatch && noMatch < lines.end()) << "the summary, then the no-match list";
         EXPECT_TRUE(rememberedLiveries.empty());
         EXPECT_FALSE(fs::exists(plans));
         EXPECT_EQ(storedParameter("DESTINATION"), "");
         EXPECT_EQ(storedParameter("BLOCK_CALLSIGN"), "");
         EXPECT_TRUE(ghostCallsigns.empty());
         EXPECT_FALSE(restartPending.load());
-        seamScript().onCall = nullptr;
+        setClosingDownHookForTests(nullptr);
+        matchStepCounts.fill(0);
     }
 }
 
@@ -199,11 +204,10 @@ TEST_F(ClosingDownThreads, AFlightPlanFolderThatCannotBeRemovedIsOnlyLogged) {
     test::writeFileBytes(temp() / "plain", "x");
     flightPlanFolder = temp() / "plain" / "orig_dest";
     gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
-    calls();
+    noMatchList = {"KLM B738 PH-ABC"};
     EXPECT_EQ(quitsAfter(lf_closingDown), 1U);
     EXPECT_TRUE(logHas("gf_removeFlightPlanFolder: Not a directory"));
-    const auto made = calls();
-    EXPECT_NE(std::find(made.begin(), made.end(), "gf_printNoMatchList"), made.end());
+    EXPECT_TRUE(logHas("KLM B738 PH-ABC")) << "the closing down goes on to the no-match list";
 }
 
 // Every run value set away from its start, then the reset; what holds for the process stays.

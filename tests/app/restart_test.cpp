@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/closing_down.h"
 #include "app/entry_point.h"
 #include "app/main_loop.h"
 #include "support/parameters_files.h"
@@ -130,15 +131,12 @@ TEST_F(RestartThreads, ACloseDuringTheCountdownEndsTheProgram) {
 }
 
 TEST_F(RestartThreads, AFailingClosingDownStillEndsTheProgram) {
-    seamScript().onCall = [](std::string_view name) {
-        if (name == "gf_writeMatchingSummary") {
-            throw std::runtime_error("boom");
-        }
-    };
+    setClosingDownHookForTests([] { throw std::runtime_error("boom"); });
     startRun();
     ASSERT_TRUE(waitForNextSimulatorWait());
     close();
     EXPECT_EQ(waitForEnd(), 0);
+    setClosingDownHookForTests(nullptr);
     EXPECT_TRUE(logHas("lf_closingDown exception boom"));
     EXPECT_EQ(headless().dispatchedCount(saveAndQuitMessage), 1U);
 }

@@ -5,6 +5,7 @@
 
 #include <pugixml.hpp>
 
+#include "aircraft/matching_tables.h"
 #include "app/entry_point.h"
 #include "app/main_loop.h"
 #include "app/window/controls.h"
@@ -49,6 +50,9 @@ void RunFixture::SetUp() {
     seedRunParameters(appDataRoot(), temp_.path());
     shellOpen_ = std::make_unique<RecordingShellOpen>();
     resetSeamTrace();
+    // Each test's first run builds the tables anew, as the first run of a process does.
+    lf_emptyLiveryTables();
+    liveryTablesBuilt = false;
     setStatusSink(&statusLineSink());
     setControlSink(&windowControlSink());
     window_ = std::make_unique<HeadlessWindowLoop>();

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "aircraft/livery_matcher.h"
+#include "aircraft/no_match_list.h"
 #include "airports/park_airport_list.h"
 #include "airports/stands.h"
 #include "app/main_loop.h"
@@ -24,7 +26,9 @@
 #include "state/seam_trace.h"
 #include "state/status_line.h"
 #include "support/fake_simulator.h"
+#include "support/livery_tables.h"
 #include "support/free_port.h"
+#include "support/livery_tables.h"
 #include "support/slow_factor.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/traffic_tables.h"
@@ -175,13 +179,15 @@ TEST_F(SecondsScheduleTest, TheFiveSecondBeat) {
 
 TEST_F(SecondsScheduleTest, TheDayEndsWithTheListsAndStartsAgain) {
     rememberedLiveries[4711] = "A livery";
+    matchStepCounts = {0, 0, 1, 0, 0, 0, 0};
+    noMatchList = {"KLM B738 PH-ABC"};
     secondsCounter.store(86399);
-    const auto made = second();
-    const auto print = std::find(made.begin(), made.end(), "gf_printNoMatchList");
-    const auto summary = std::find(made.begin(), made.end(), "gf_writeMatchingSummary");
-    ASSERT_NE(print, made.end());
-    ASSERT_NE(summary, made.end());
-    EXPECT_LT(print, summary);
+    second();
+    const auto lines = readLog();
+    const auto print = std::find(lines.begin(), lines.end(), "No match found for:");
+    const auto summary = std::find(lines.begin(), lines.end(), test::matchingSummaryBanner());
+    EXPECT_TRUE(print < summary && summary < lines.end()) << "the no-match list, then the summary";
+    matchStepCounts.fill(0);
     EXPECT_TRUE(rememberedLiveries.empty());
     EXPECT_EQ(secondsCounter.load(), 0);
     second();

@@ -13,6 +13,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include "aircraft/matching_tables.h"
 #include "airports/airport_database.h"
 #include "airports/park_airport_list.h"
 #include "app/entry_point.h"
@@ -203,7 +204,7 @@ TEST_F(StartUpThreads, RealTrafficAndTheStockAirportsAreLookedFor) {
     }
 }
 
-TEST_F(StartUpThreads, APreparedProgramUpdateEndsTheRunAfterTheLiveryTables) {
+TEST_F(StartUpThreads, APreparedProgramUpdateEndsTheRunAfterTheLiveryScan) {
     test::LoopbackHttpServer server;
     serveProgramUpdate(server);
     const test::ScopedEnv site("CORVANE_DOWNLOAD_BASE_URL", server.baseUrl());
@@ -213,7 +214,7 @@ TEST_F(StartUpThreads, APreparedProgramUpdateEndsTheRunAfterTheLiveryTables) {
     EXPECT_EQ(server.paths().front(), "/downloads/versions.json");
     EXPECT_EQ(shell.paths().size(), 1U);
     EXPECT_TRUE(logHas(scanBanner)) << "a new parameters.xml ticks SCAN_LIVERIES";
-    EXPECT_TRUE(traced("gf_processScannedLiveries"));
+    EXPECT_FALSE(liveryTablesBuilt) << "an ending run builds no tables from the scan it interrupted";
     EXPECT_EQ(dbaseReads(readLog()), 0);
     EXPECT_FALSE(traced("gf_scanAddonAirports"));
     EXPECT_FALSE(traced("lf_reserveTrafficTables"));
@@ -234,6 +235,8 @@ TEST_F(StartUpThreads, ARestartSkipsTheVersionCheckAndTheDataFiles) {
                                              trace().end());
     EXPECT_EQ(logCount(siteFailed), 1) << "the second run makes no request";
     EXPECT_EQ(dbaseReads(readLog()), 1) << "the second run reads no data files";
+    EXPECT_EQ(logCount("1 liveries read from output/LiveriesScanned.xml"), 1);
+    EXPECT_EQ(logCount("Processing scanned liveries skipped; already done in previous start-up"), 1);
     EXPECT_EQ(std::count(secondRun.begin(), secondRun.end(), "gf_readAirports"), 1);
 }
 

@@ -4,7 +4,9 @@
 
 #include "aircraft/aircraft_database.h"
 #include "aircraft/matching_tables.h"
+#include "aircraft/livery_matcher.h"
 #include "aircraft/regcodes.h"
+#include "support/livery_tables.h"
 #include "traffic/records.h"
 
 namespace zeph::test {
@@ -73,7 +75,9 @@ void clearTestAircraft() {
     thirdPartyAirports.clear();
     regcodeTable.clear();
     lf_buildRegcodeIndex();
-    airlineLiveryTable.clear();
+    lf_emptyLiveryTables();
+    liveryTablesBuilt = false;
+    matchStepCounts.fill(0);
 }
 
 void installTestAircraft() {
@@ -88,9 +92,9 @@ void installTestAircraft() {
     regcodeTable["D-AIMA"] = RegcodeRecord{.airl = "DLH", .type = "A320", .opr = "DLH", .cargo = false};
     regcodeTable["D-AEWG"] = RegcodeRecord{.airl = "DLH", .type = "A320", .opr = "EWG", .cargo = true};
     lf_buildRegcodeIndex();
-    airlineLiveryTable["TST"]["B738"] = {{"Test Air B738", false}};
-    airlineLiveryTable["ZZZ"]["B738"] = {{"Generic B738", false}};
-    airlineLiveryTable["DLH"]["A320"] = {{"FSLTL_A320_DLH", false}};
+    installTestLiveries({testLivery("TST", "B738", "Test Air B738"),
+                         testLivery("ZZZ", "B738", "Generic B738"),
+                         testLivery("DLH", "A320", "FSLTL_A320_DLH")});
 }
 
 } // namespace zeph::test

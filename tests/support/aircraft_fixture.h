@@ -16,7 +16,8 @@ double halfSpanNm(double wingspanMetres);
 
 // Replaces the aircraft tables and the registration table with the fleet above.
 void installTestAircraft();
-// Empties every table of the aircraft database and puts maxHalfSpan back to 0: the one reset of tests.
+// Empties every table of the aircraft database and the matching tables, puts maxHalfSpan back to 0 and
+// zeroes the match counts: the one reset of tests.
 void clearTestAircraft();
 
 // Installs the fleet for the lifetime of the object and empties the tables afterwards.

@@ -10,6 +10,7 @@
 #include "sim/livery_memory.h"
 #include "support/aircraft_fixture.h"
 #include "support/fake_simulator.h"
+#include "support/livery_tables.h"
 #include "support/log_fixture.h"
 #include "support/pass_harness.h"
 #include "support/traffic_builders.h"
@@ -110,7 +111,8 @@ TEST_F(CreationScenario, AReportedAircraftEntersTheSimulatorTheSameWayEachRun) {
 }
 
 TEST_F(CreationScenario, ARefusedTitleIsNotCreatedAgain) {
-    airlineLiveryTable.erase("ZZZ");
+    lf_emptyLiveryTables();
+    test::installTestLiveries({test::testLivery("TST", "B738", "Test Air B738")});
     const Outcome refused = run([](test::FakeSimulator& fake) { fake.refuseTitles({"Test Air B738"}); });
     ASSERT_EQ(refused.creations.size(), 1U);
     EXPECT_EQ(readLog().back(), "TST123 'Test Air B738' could not be created by your Sim!");

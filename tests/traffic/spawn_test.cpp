@@ -156,7 +156,8 @@ TEST_F(Spawning, IdentityAndLivery) {
     };
     const Case cases[] = {
         {{.callsign = "DLH4AB", .airline = "", .registration = "D-AIMA"}, "DLH", "DLH4AB", "FSLTL_A320_DLH", 0, 1, false, 0},
-        {{.callsign = "EWG1", .airline = "", .registration = "D-AEWG"}, "EWG", "EWG1", "", 1, 0, true, 1},
+        // The operator's aircraft takes a livery of the airline its registration names.
+        {{.callsign = "EWG1", .airline = "", .registration = "D-AEWG"}, "EWG", "EWG1", "FSLTL_A320_DLH", 1, 1, false, 0},
         {{.callsign = "", .airline = "", .registration = "D-AIMA"}, "DLH", "D-AIMA", "FSLTL_A320_DLH", 0, 1, false, 0},
         {{.callsign = "N123AB", .airline = ""}, "PVT", "N123AB", "Generic B738", 0, 0, false, 0},
         {{.callsign = "abc45XY", .airline = ""}, "ABC", "abc45XY", "Generic B738", 0, 0, false, 0},

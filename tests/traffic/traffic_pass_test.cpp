@@ -202,7 +202,8 @@ TEST_F(TrafficPass, CreationRequestCarriesThePositionInDegrees) {
         EXPECT_EQ(r.position.onGround, airborne ? 0U : 1U);
         EXPECT_EQ(r.position.airspeed, 0U);
         EXPECT_EQ(r.callsign, "DLH42");
-        EXPECT_EQ(r.livery.data(), kTitle.data()) << "a view of the same title";
+        EXPECT_EQ(r.livery, kTitle);
+        EXPECT_NE(r.livery.data(), kTitle.data()) << "the request owns a copy of the title";
         EXPECT_EQ(r.hexid, 10042U);
     }
 }

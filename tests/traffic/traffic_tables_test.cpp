@@ -171,7 +171,8 @@ TEST(SimRecords, CreationRequestCopiesKeepTheirValues) {
     EXPECT_EQ(copy.position.onGround, 1U);
     EXPECT_EQ(copy.position.airspeed, 0U);
     EXPECT_EQ(copy.callsign, "DLH123");
-    EXPECT_EQ(copy.livery.data(), request.livery.data()) << "the livery is a view into the livery tables";
+    EXPECT_EQ(copy.livery, request.livery);
+    EXPECT_NE(copy.livery.data(), request.livery.data()) << "each request owns its title";
     EXPECT_EQ(copy.hexid, 10042U);
 }
 
