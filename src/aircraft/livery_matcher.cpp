@@ -1,6 +1,7 @@
 #include "aircraft/livery_matcher.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <fmt/format.h>
 
@@ -26,9 +27,7 @@ namespace {
 
 constexpr int kPickTries = 5;
 
-bool isSpecialTitle(std::string_view title) {
-    return std::find(specialTitles.begin(), specialTitles.end(), title) != specialTitles.end();
-}
+bool isSpecialTitle(std::string_view title) { return specialTitleIndex.contains(title); }
 
 void logMatch(const AcProfile& ac, std::string_view marker) {
     gf_logText(fmt::format("          {} ={}= {}", gf_acLogPrefix(ac), marker, ac.livery));
@@ -36,6 +35,15 @@ void logMatch(const AcProfile& ac, std::string_view marker) {
 
 bool isCategoryKind(AcKind kind) {
     return kind == AcKind::Light || kind == AcKind::Buzjets || kind == AcKind::Rotorcraft;
+}
+
+// The airline the aircraft database gives the registration, when it names an operator; one look-up.
+std::optional<std::string> registrationAirline(const AcProfile& ac) {
+    std::optional<RegcodeInfo> info = gf_lookupRegcode(ac.registration);
+    if (!info || info->opr.empty()) {
+        return std::nullopt;
+    }
+    return std::move(info->airl);
 }
 
 AirlineTypeKey genericKey(const AcProfile& ac) { return {std::string(kGenericAirline), ac.type}; }
@@ -97,18 +105,17 @@ bool matchStaticLadder(AcProfile& ac, std::int32_t depth) {
     if (ac.airline == kPrivateAirline && lf_matchOwnAirlineType(ac, genericKey(ac)) && keepStatic(ac, 4)) {
         return true;
     }
-    const std::string operatorCode = lf_regcodeOperator(ac.registration);
-    const std::string regAirline = operatorCode.empty() ? std::string() : lf_regcodeAirline(ac.registration);
+    const std::optional<std::string> regAirline = registrationAirline(ac);
     if (lf_matchOwnAirlineType(ac, {ac.airline, ac.type}) && keepStatic(ac, 2)) {
         return true;
     }
-    if (!operatorCode.empty() && lf_matchOwnAirlineType(ac, {regAirline, ac.type}) && keepStatic(ac, 2)) {
+    if (regAirline && lf_matchOwnAirlineType(ac, {*regAirline, ac.type}) && keepStatic(ac, 2)) {
         return true;
     }
     if (depth < 3) {
         return false;
     }
-    if (matchStaticSimilar(ac, ac.airline) || (!operatorCode.empty() && matchStaticSimilar(ac, regAirline))) {
+    if (matchStaticSimilar(ac, ac.airline) || (regAirline && matchStaticSimilar(ac, *regAirline))) {
         return true;
     }
     std::int64_t step = 0;
@@ -209,14 +216,12 @@ void gf_matchLiveryLive(AcProfile& ac) {
     if (ac.airline == kPrivateAirline && lf_matchOwnAirlineType(ac, genericKey(ac)) && lf_acceptMatch(ac, 4)) {
         return;
     }
-    const std::string operatorCode = lf_regcodeOperator(ac.registration);
-    const bool byRegistration = !ac.airline.empty() && !operatorCode.empty();
-    const std::string regAirline = byRegistration ? lf_regcodeAirline(ac.registration) : std::string();
+    const std::optional<std::string> regAirline = ac.airline.empty() ? std::nullopt : registrationAirline(ac);
     if (!ac.airline.empty()) {
         if (lf_matchOwnAirlineType(ac, {ac.airline, ac.type}) && lf_acceptMatch(ac, 2)) {
             return;
         }
-        if (byRegistration && lf_matchOwnAirlineType(ac, {regAirline, ac.type}) && lf_acceptMatch(ac, 2)) {
+        if (regAirline && lf_matchOwnAirlineType(ac, {*regAirline, ac.type}) && lf_acceptMatch(ac, 2)) {
             return;
         }
     }
@@ -227,7 +232,7 @@ void gf_matchLiveryLive(AcProfile& ac) {
         if (lf_matchSimilarTypes(ac, {ac.airline, ac.type}) && lf_acceptMatch(ac, 3)) {
             return;
         }
-        if (byRegistration && lf_matchSimilarTypes(ac, {regAirline, ac.type}) && lf_acceptMatch(ac, 3)) {
+        if (regAirline && lf_matchSimilarTypes(ac, {*regAirline, ac.type}) && lf_acceptMatch(ac, 3)) {
             return;
         }
     }

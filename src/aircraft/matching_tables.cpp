@@ -23,6 +23,7 @@ std::vector<std::string> lightModels;
 std::vector<std::string> buzjetModels;
 std::vector<std::string> rotorcraftModels;
 std::unordered_set<std::string_view, Fnv1aHash, std::equal_to<>> installedTitles;
+std::unordered_set<std::string_view, Fnv1aHash, std::equal_to<>> specialTitleIndex;
 bool liveryTablesBuilt = false;
 bool matchingReserved = false;
 std::atomic<bool> liveryResetRequested{false};
@@ -49,6 +50,7 @@ void buildTables() {
     lf_buildAirlineTypeTitles();
     lf_checkInlineRegcodes();
     lf_processOfflineRegcodes();
+    lf_indexSpecialTitles();
     gf_logText(fmt::format("{} registration codes", regcodeTitleTable.size()));
     lf_buildModelTables();
     gf_logText(fmt::format("{} airlines, {} pax aircraft models and {} cargo aircraft models",
@@ -104,6 +106,7 @@ void lf_emptyLiveryTables() {
     specialRegcodes.clear();
     uniqueRegcodes.clear();
     specialTitles.clear();
+    specialTitleIndex.clear();
     regcodeTitleTable.clear();
     lf_emptySimilarTypes();
     for (std::size_t k = 0; k < 2; ++k) {
@@ -153,6 +156,8 @@ void lf_indexInstalledTitles() {
         }
     }
 }
+
+void lf_indexSpecialTitles() { specialTitleIndex = {specialTitles.begin(), specialTitles.end()}; }
 
 void lf_buildAirlineTypeTitles() {
     for (const auto& [airline, types] : airlineLiveryTable) {

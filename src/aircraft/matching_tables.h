@@ -47,6 +47,9 @@ extern std::vector<std::string> rotorcraftModels;
 // Every installed title, each a view of its stored text: finding a title gives the stored view.
 extern std::unordered_set<std::string_view, Fnv1aHash, std::equal_to<>> installedTitles;
 
+// The special titles of the registration passes, for the matcher's question whether a title is one.
+extern std::unordered_set<std::string_view, Fnv1aHash, std::equal_to<>> specialTitleIndex;
+
 extern bool liveryTablesBuilt; // the tables of this process are built (start-up thread)
 extern bool matchingReserved;  // gf_reserveMatchingTables has acted in this process
 // A new livery scan was asked for: the next gf_processScannedLiveries empties the tables and builds anew.
@@ -66,6 +69,7 @@ void lf_emptyLiveryTables();
 // Builders, run by gf_processScannedLiveries in this order.
 void lf_buildAirlineTable();
 void lf_indexInstalledTitles();
+void lf_indexSpecialTitles();
 void lf_buildAirlineTypeTitles();
 void lf_buildModelTables();
 void lf_buildCategories(AcKind kind);

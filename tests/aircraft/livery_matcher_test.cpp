@@ -116,6 +116,7 @@ TEST_F(LiveryMatcher, PicksPreferOrdinaryTitlesAndSimilarTypesHaveLiveries) {
     lf_pickNonSpecialLivery(ac, specials);
     EXPECT_TRUE(ac.livery == specials[0] || ac.livery == specials[1]);
     specialTitles = {"S1", "S2"};
+    lf_indexSpecialTitles();
     for (int k = 0; k < 1000; ++k) {
         lf_pickNonSpecialLivery(ac, {"S1", "S2", "P1"});
         ASSERT_EQ(ac.livery, "P1") << k;
