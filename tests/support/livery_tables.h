@@ -1,9 +1,13 @@
 #pragma once
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "aircraft/liveries_scanned_file.h"
 #include "aircraft/livery_data.h"
+#include "aircraft/livery_scan.h"
+#include "aircraft/matching_tables.h"
 
 // Matching tables for tests, from liveries given in code.
 
@@ -19,9 +23,26 @@ inline std::string matchingSummaryBanner() {
     return std::string(31, '*') + " live traffic livery matching summary " + std::string(31, '*');
 }
 
+inline void setScannedLiveries(std::vector<LiveryData> liveries) {
+    std::sort(liveries.begin(), liveries.end());
+    scannedLiveries.assign(std::make_move_iterator(liveries.begin()), std::make_move_iterator(liveries.end()));
+}
+
 // Fills the airline, airline-type and model tables from liveries, with no file and no registration passes.
-void installTestLiveries(std::vector<LiveryData> liveries);
+inline void installTestLiveries(std::vector<LiveryData> liveries) {
+    setScannedLiveries(std::move(liveries));
+    lf_buildAirlineTable();
+    lf_indexInstalledTitles();
+    lf_buildAirlineTypeTitles();
+    lf_buildModelTables();
+    scannedLiveries.clear();
+}
+
 // Writes the liveries to LiveriesScanned.xml of the current program folder and builds every table from it.
-void buildMatchingTables(std::vector<LiveryData> liveries);
+inline void buildMatchingTables(std::vector<LiveryData> liveries) {
+    setScannedLiveries(std::move(liveries));
+    lf_writeLiveriesScanned();
+    gf_processScannedLiveries();
+}
 
 } // namespace zeph::test
