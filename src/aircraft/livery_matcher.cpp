@@ -29,9 +29,12 @@ constexpr int kPickTries = 5;
 
 bool isSpecialTitle(std::string_view title) { return specialTitleIndex.contains(title); }
 
-void logMatch(const AcProfile& ac, std::string_view marker) {
+// marker: the step's digit, or 's' for a title the record already had.
+void logMatch(const AcProfile& ac, char marker) {
     gf_logText(fmt::format("          {} ={}= {}", gf_acLogPrefix(ac), marker, ac.livery));
 }
+
+char stepMark(std::int64_t step) { return static_cast<char>('0' + step); }
 
 bool isCategoryKind(AcKind kind) {
     return kind == AcKind::Light || kind == AcKind::Buzjets || kind == AcKind::Rotorcraft;
@@ -81,7 +84,7 @@ bool keepStatic(AcProfile& ac, std::int64_t step) {
         ac.livery = {};
         return false;
     }
-    logMatch(ac, fmt::format("{}", step));
+    logMatch(ac, stepMark(step));
     return true;
 }
 
@@ -199,7 +202,7 @@ bool lf_acceptMatch(AcProfile& ac, std::size_t step) {
         return false;
     }
     ++matchStepCounts.at(step);
-    logMatch(ac, fmt::format("{}", step));
+    logMatch(ac, stepMark(step));
     ac.reversedThrottleLivery = ac.livery.find(kReversedThrottleMark) != std::string_view::npos ? 1 : 0;
     return true;
 }
@@ -245,7 +248,7 @@ void gf_matchLiveryLive(AcProfile& ac) {
 
 bool gf_matchLivery(AcProfile& ac, const ParkPos& stand) {
     if (!ac.livery.empty()) {
-        logMatch(ac, "s");
+        logMatch(ac, 's');
         return true;
     }
     ac.cargo = stand.cargo ? 1 : 0;
