@@ -297,7 +297,17 @@ TEST_F(RunWithFeed, ARunTalksWithRealTrafficFromStartToEnd) {
     EXPECT_FALSE(connections[0].open) << "the first run closed its connection";
     EXPECT_TRUE(connections[1].open);
     ASSERT_TRUE(eventually([] { return trafficReader.lastReportTime() != 0.0; })) << "traffic in the new run";
-    std::this_thread::sleep_for(3s); // the traffic pass takes the reports in
+    // A report is flown 30 s after it arrives, so the first creation comes that long after the first report;
+    // the simulator's frames carry the creation out.
+    ASSERT_TRUE(eventually(
+        [&] {
+            simulator_->standin().stepFrames(1);
+            return std::ranges::any_of(simulator_->standin().created(), [](const standin::CreationRecord& record) {
+                return record.objectId != 0 && record.title == "B738 Generic ZZZ";
+            });
+        },
+        kBound + 30s))
+        << "a feed aircraft created with the generic B738 livery";
 
     // The close button ends the program.
     const std::size_t beforeClose = feed.lines().size();
