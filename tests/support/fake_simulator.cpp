@@ -36,7 +36,17 @@ void pushResults(const std::vector<SimResult>& results) {
 
 } // namespace
 
-FakeSimulator::FakeSimulator() { gf_installSimCalls(this); }
+// Work queued for an earlier simulator is not this one's to answer: each fake starts from empty lists.
+FakeSimulator::FakeSimulator() {
+    {
+        const std::lock_guard lock(simConnectMutex);
+        positionBuffers.sendHalf().clear();
+        clientEventWork.clear();
+        creationWork.clear();
+        removalWork.clear();
+    }
+    gf_installSimCalls(this);
+}
 
 FakeSimulator::~FakeSimulator() { gf_installSimCalls(nullptr); }
 
