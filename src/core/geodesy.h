@@ -15,6 +15,7 @@ inline constexpr double kRadToDeg = 57.29577951308232;
 inline constexpr double kTwoPi = 6.283185307179586;
 inline constexpr double kFeetPerNm = 6076.11549;
 inline constexpr double kMetresPerNm = 1852.0;
+inline constexpr double kNmPerMetre = 0.0005399568034557236;
 
 // 0, 0 stands for "no position": a point within 0.0001 degrees of it in both latitude and longitude.
 inline bool isNearNullIsland(const GeoPoint& p) {

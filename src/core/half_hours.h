@@ -22,4 +22,19 @@ std::optional<std::string> gf_bitset2hours(const HalfHourSet& slots);
 std::uint64_t packWeekSlot(std::pair<int, int> dayAndHalfHour);
 std::pair<int, int> unpackWeekSlot(std::uint64_t slot);
 
+// One of the 336 half-hour slots of the week: weekday 1..7 (Monday 1) and slot 0..47.
+struct WeekSlot {
+    std::uint32_t day = 0;
+    std::uint32_t slot = 0;
+
+    std::uint64_t packed() const {
+        return packWeekSlot({static_cast<int>(day), static_cast<int>(slot)});
+    }
+    static WeekSlot fromPacked(std::uint64_t word) {
+        const auto [day, slot] = unpackWeekSlot(word);
+        return WeekSlot{static_cast<std::uint32_t>(day), static_cast<std::uint32_t>(slot)};
+    }
+    friend bool operator==(const WeekSlot&, const WeekSlot&) = default;
+};
+
 } // namespace zeph

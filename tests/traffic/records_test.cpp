@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "aircraft/aircraft_database.h"
+#include "core/geodesy.h"
 #include "core/random.h"
 #include "traffic/records.h"
 
@@ -15,7 +16,6 @@ namespace zeph {
 namespace {
 
 constexpr double kDeg = std::numbers::pi / 180.0;
-constexpr double kNmPerMetre = 0.0005399568034557236;
 constexpr const char* kInvalidKey = "invalid unordered_map<K, T> key";
 
 // A small aircraft database: one type of each kind, with wingspans for some of them.
