@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "airports/stand_use.h"
 #include "core/geodesy.h"
 
 namespace zeph {
@@ -14,8 +15,9 @@ struct AcProfile;
 
 namespace zeph {
 
-// One stand. Its learned uses join it with the stand learning.
+// One stand with what was learned of its use.
 struct ParkPos {
+    std::vector<StandUse> uses;                // learned uses, in the order added or read
     std::string id;                            // unique within its airport
     std::vector<std::uint32_t> adjacentStands; // numbers of the stands that overlap this one
     double latitude = 0.0;                     // degrees
@@ -35,9 +37,9 @@ struct ParkPos {
     bool heli = false; // helipad: only rotorcraft park here, and rotorcraft park only here
 
     ParkPos() = default;
-    // position: latitude and longitude in degrees, heading in radians. The radius is given in metres.
-    ParkPos(std::string&& id, const double position[3], double radiusMetres, bool cargo, bool ramp,
-            bool heli);
+    // The radius is given in metres and kept in nautical miles.
+    ParkPos(std::string&& id, std::vector<StandUse>&& uses, GeoPoint position, double headingRadians,
+            double radiusMetres, bool cargo, bool ramp, bool heli);
 };
 
 // The stands of the park airport in the order of its file; the traffic thread's. The traffic thread reads it
@@ -47,8 +49,8 @@ extern std::vector<ParkPos> standList;
 // Guards the structure of standList and closestStandCache.
 extern std::mutex standListMutex;
 
-// The last position asked of gf_closestStandId and its answer. It lives for the whole process and is not
-// cleared when the list changes: only a new position refreshes it. Under standListMutex.
+// The last position asked of gf_closestStandId and its answer. Emptied with the list, so that an id of a
+// list read before is never answered. Under standListMutex.
 struct ClosestStandCache {
     GeoPoint position;
     bool valid = false;
@@ -56,8 +58,16 @@ struct ClosestStandCache {
 };
 extern ClosestStandCache closestStandCache;
 
-// Empties the stand list before a park airport file is read; the room stays.
+// Empties the stand list and the closest-stand cache before a park airport file is read; the room stays.
 void lf_clearParkPositions();
+
+// Appends a stand: the one change of the list's structure while it is filled.
+void gf_appendStand(ParkPos&& stand);
+
+// Changes of learned stand data since the park airport's file was read or saved. Traffic thread.
+extern std::uint32_t learnedUpdateCount;
+// Counts one change and has the window show the new count.
+void gf_noteLearnedUpdate();
 
 // The id of the nearest stand within 55 m of position, the first of equally near ones; empty while the user
 // aircraft is not on the ground, when the list is empty, or when no stand is that near. Any thread; takes
@@ -74,9 +84,10 @@ ParkPos* gf_standByNumber(std::uint32_t number);
 void gf_freeStand(std::uint32_t number);
 
 // The stand an aircraft at this point takes, or standList.end(): the nearest free stand within maxDistance
-// (nm) that fits its half span within 1.8 m, or a misfit within 20 m; the first of equally near ones. A
-// helipad goes only to a rotorcraft, and a rotorcraft only to a helipad. The search through learned stand
-// uses (useLearned) comes with the stand learning. Traffic thread.
+// (nm) that fits its half span within 1.8 m, or a misfit within 20 m, which then learns the aircraft's size;
+// the first of equally near ones. With useLearned and nothing within maxDistance, a fitting stand within
+// 85 m that the aircraft is known to use. A helipad goes only to a rotorcraft, and a rotorcraft only to a
+// helipad. Non-finite input finds nothing. Traffic thread.
 std::vector<ParkPos>::iterator gf_findStandFor(GeoPoint position, const AcProfile& aircraft, double maxDistance,
                                                bool useLearned);
 

@@ -264,8 +264,7 @@ TEST_F(SecondsScheduleTest, ParkingAdjustmentsNeedAParkAirportWithStands) {
         setParkAirportRecord(ParkAirportRecord{c.code});
         standList.clear();
         if (c.stands) {
-            const double place[3]{50.0, 8.5, 0.0};
-            standList.emplace_back("A1", place, 20.0, false, false, false);
+            standList.emplace_back("A1", std::vector<StandUse>{}, GeoPoint{50.0, 8.5}, 0.0, 20.0, false, false, false);
         }
         staticRenewNow.store(true);
         staticRenewalStarted = true;

@@ -24,16 +24,12 @@ void installTestParkAirport() {
     const GeoPoint a2 = at(90.0, 50.0);
     const GeoPoint c3 = at(90.0, 100.0);
     const GeoPoint h4 = at(0.0, 300.0);
-    const double a1Place[3]{kParkAirportPosition.lat, kParkAirportPosition.lon, 0.0};
-    const double a2Place[3]{a2.lat, a2.lon, std::numbers::pi / 2.0};
-    const double c3Place[3]{c3.lat, c3.lon, 0.0};
-    const double h4Place[3]{h4.lat, h4.lon, 0.0};
     const std::lock_guard lock(standListMutex);
     standList.clear();
-    standList.emplace_back("A1", a1Place, 20.0, false, false, false);
-    standList.emplace_back("A2", a2Place, 20.0, false, false, false);
-    standList.emplace_back("C3", c3Place, 20.0, true, false, false);
-    standList.emplace_back("H4", h4Place, 10.0, false, false, true);
+    standList.emplace_back("A1", std::vector<StandUse>{}, kParkAirportPosition, 0.0, 20.0, false, false, false);
+    standList.emplace_back("A2", std::vector<StandUse>{}, a2, std::numbers::pi / 2.0, 20.0, false, false, false);
+    standList.emplace_back("C3", std::vector<StandUse>{}, c3, 0.0, 20.0, true, false, false);
+    standList.emplace_back("H4", std::vector<StandUse>{}, h4, 0.0, 10.0, false, false, true);
     const std::vector<std::vector<std::uint32_t>> adjacent{{2}, {1, 3}, {2}, {}};
     for (std::uint32_t k = 0; k < standList.size(); ++k) {
         standList[k].number = k + 1;
@@ -50,12 +46,11 @@ void clearTestParkAirport() {
 void installEddfStands() {
     const std::lock_guard lock(standListMutex);
     standList.clear();
-    const double a10[3]{kEddfA12.lat, kEddfA12.lon - 0.002, 0.0};
-    const double a12[3]{kEddfA12.lat, kEddfA12.lon, 0.0};
-    const double v3[3]{kEddfA12.lat, kEddfA12.lon + 0.002, 0.0};
-    standList.emplace_back("A10", a10, 40.0, false, false, false);
-    standList.emplace_back("A12", a12, 40.0, false, false, false);
-    standList.emplace_back("V3", v3, 40.0, true, false, false);
+    const GeoPoint a10{kEddfA12.lat, kEddfA12.lon - 0.002};
+    const GeoPoint v3{kEddfA12.lat, kEddfA12.lon + 0.002};
+    standList.emplace_back("A10", std::vector<StandUse>{}, a10, 0.0, 40.0, false, false, false);
+    standList.emplace_back("A12", std::vector<StandUse>{}, kEddfA12, 0.0, 40.0, false, false, false);
+    standList.emplace_back("V3", std::vector<StandUse>{}, v3, 0.0, 40.0, true, false, false);
     for (std::uint32_t k = 0; k < standList.size(); ++k) {
         standList[k].number = k + 1;
     }
