@@ -5,7 +5,7 @@
 set -euo pipefail
 build=$1
 stage=$2
-mkdir -p "$stage/input"
+mkdir -p "$stage/input" "$stage/airports/my_thirdparty" "$stage/airports/my_ORBX"
 cp -f "$build/src/corvane" "$stage/corvane"
 if [[ -d data ]]; then
     # data/site is the maker's web site that run.sh plays, not part of the program folder.

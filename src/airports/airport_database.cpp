@@ -1,24 +1,207 @@
 #include "airports/airport_database.h"
 
-#include "state/seam_trace.h"
+#include <algorithm>
+#include <charconv>
+#include <exception>
+#include <optional>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "aircraft/aircraft_database.h"
+#include "aircraft/data_file_crypto.h"
+#include "airports/closest_stand.h"
+#include "airports/scan_log.h"
+#include "core/errors.h"
+#include "core/log.h"
+#include "settings/data_tree.h"
 
 namespace zeph {
 
 std::vector<AirportRecord> airportTable;
+std::unordered_set<std::string, Fnv1aHash, std::equal_to<>> airportCodes;
+bool airportsLoaded = false;
 
-// Minimal stand-in until the airport database lands.
+namespace {
+
+// Room for the whole database, so that reading never reallocates.
+constexpr std::size_t kTableRoom = 15000;
+// An airport farther away than this is not where the user stands.
+constexpr double kAirportReachNm = 5.0;
+constexpr double kNoAirportNm = 100.0;
+// Thirdparty entries carry their number after the four letters of the code.
+constexpr std::size_t kEntryCodeLength = 4;
+
+// Loads the plain file and fills the table, sorted; std::exception on any failure.
+void readAirportsFile(const std::filesystem::path& plain) {
+    const std::string path = plain.string();
+    {
+        pugi::xml_document doc;
+        const pugi::xml_parse_result loaded = doc.load_file(plain.c_str());
+        if (!loaded) {
+            throw std::runtime_error(fmt::format("{} not loaded: {}", path, loaded.description()));
+        }
+        lf_readAirportsDocument(doc, path);
+    }
+    std::sort(airportTable.begin(), airportTable.end(),
+              [](const AirportRecord& a, const AirportRecord& b) { return a.code < b.code; });
+    gf_logText(fmt::format("{} airports read", airportTable.size()));
+    gf_removeFile(plain);
+    airportTable.shrink_to_fit();
+}
+
+} // namespace
+
+void resetAirportDatabaseForTests() {
+    airportTable.clear();
+    airportTable.shrink_to_fit();
+    airportCodes.clear();
+    airportsLoaded = false;
+}
+
 bool gf_readAirports() {
-    noteSeamCall("gf_readAirports");
-    return seamScript().readAirports;
+    if (airportsLoaded) {
+        return !airportTable.empty();
+    }
+    std::optional<ScopedPlainFile> plain;
+    try {
+        plain.emplace(airportsXmlFile);
+        // A failed decryption leaves no plain file, and the load below reports it.
+        gf_streamDecrypt(airportsEncFile, airportsXmlFile);
+        airportTable.reserve(kTableRoom);
+    } catch (const std::exception& e) {
+        gf_logLine(fmt::format("gf_readAirports exception : {}", e.what()));
+        throw;
+    }
+    try {
+        readAirportsFile(plain->path());
+    } catch (const std::exception& e) {
+        throw UserErrorException(88, e.what());
+    }
+    airportsLoaded = true;
+    return !airportTable.empty();
+}
+
+void lf_readAirportsDocument(const pugi::xml_document& doc, const std::string& path) {
+    const pugi::xml_node root = doc.child("root");
+    const pugi::xml_node airports = (root ? root : doc).child("airports");
+    if (!airports) {
+        throw std::runtime_error("Missing <airports> root in: " + path);
+    }
+    for (const pugi::xml_node& airport : airports.children("airport")) {
+        lf_readAirport(airport, airport.attribute("code").as_string());
+    }
+}
+
+void lf_readAirport(const pugi::xml_node& airport, std::string code) {
+    if (!airport.attribute("lat") || !airport.attribute("lon")) {
+        gf_logLine(fmt::format("Missing latLons for airport '{}'", code));
+        return;
+    }
+    if (!airport.attribute("alt")) {
+        gf_logLine(fmt::format("Missing alt for airport '{}'", code));
+        return;
+    }
+    if (!airport.attribute("stands")) {
+        gf_logLine(fmt::format("Missing stands for airport '{}'", code));
+    }
+    if (!airport.attribute("iata")) {
+        gf_logLine(fmt::format("Missing IATA for airport '{}'", code));
+        return;
+    }
+    try {
+        AirportRecord record{code,
+                             airport.attribute("iata").as_string(),
+                             airport.attribute("lat").as_double(),
+                             airport.attribute("lon").as_double(),
+                             airport.attribute("alt").as_double(),
+                             airport.attribute("stands").as_int()};
+        airportTable.push_back(std::move(record));
+        airportCodes.insert(std::move(code));
+    } catch (const std::exception& e) {
+        gf_logText(fmt::format("Error parsing coordinates for airport '{}': {}", code, e.what()));
+    }
 }
 
 const AirportRecord* gf_findAirport(std::string_view code) {
+    const auto found = std::lower_bound(airportTable.begin(), airportTable.end(), code,
+                                        [](const AirportRecord& a, std::string_view key) { return a.code < key; });
+    return found != airportTable.end() && found->code == code ? &*found : nullptr;
+}
+
+bool gf_isKnownAirport(std::string_view code) { return airportCodes.find(code) != airportCodes.end(); }
+
+std::string gf_airportDisplayText(std::string_view code, std::string_view iata) {
+    std::string text = code.empty() ? std::string("?") : std::string(code);
+    if (!iata.empty()) {
+        text += fmt::format(" ({})", iata);
+    }
+    return text;
+}
+
+std::string gf_airportDisplayText(const AirportRecord& airport) {
+    return gf_airportDisplayText(airport.code, airport.iata);
+}
+
+const AirportRecord* gf_closestAirport(GeoPoint position) {
+    double best = kNoAirportNm;
+    const AirportRecord* closest = nullptr;
+    const AirportRecord* neighbour = nullptr;
     for (const AirportRecord& airport : airportTable) {
-        if (airport.code == code) {
-            return &airport;
+        const double distance = gf_greatCircleDistance(position, airport.position());
+        if (distance <= kAirportReachNm && distance < best) {
+            best = distance;
+            neighbour = closest != nullptr ? closest : neighbour;
+            closest = &airport;
         }
     }
-    return nullptr;
+    if (closest == nullptr || neighbour == nullptr) {
+        return closest;
+    }
+    gf_logText(fmt::format("Airport {} is closest, neighbour is {}", closest->code, neighbour->code));
+    std::string closestStand;
+    std::string neighbourStand;
+    const double closestDistance = gf_readDestApfForClosestStand(closest->code, position, closestStand);
+    const double neighbourDistance = gf_readDestApfForClosestStand(neighbour->code, position, neighbourStand);
+    if (neighbourDistance >= closestDistance) {
+        return closest;
+    }
+    gf_logText(fmt::format("Airport {} is closest, but stand {} at neighbouring airport {} is closer at {:.0F} meters ...",
+                           closest->code, neighbourStand, neighbour->code, neighbourDistance * kMetresPerNm));
+    return neighbour;
+}
+
+std::string lf_publisherFromFilename(const std::filesystem::path& file) {
+    const std::string text = file.string();
+    if (text.find("ORBX") != std::string::npos || gf_containsNoCase(file, "ORBX")) {
+        gf_addScanLogLine("from filename => publisher simaddon");
+        return "simaddon";
+    }
+    return gf_findPublisherInName(file).value_or(std::string());
+}
+
+bool ThirdpartyEntryMatch::operator()(const std::string& entry) const {
+    if (!entry.starts_with(code)) {
+        return false;
+    }
+    if (entry.size() > kEntryCodeLength) {
+        const char* first = entry.data() + kEntryCodeLength;
+        const char* last = entry.data() + entry.size();
+        if (std::from_chars(first, last, result).ec == std::errc()) {
+            return true;
+        }
+    }
+    gf_logLine(fmt::format("{} {} {} {}", publisher, code, entry, "invalid number"));
+    return true;
+}
+
+bool gf_appendAttribute(pugi::xml_node& node, const std::string& name, std::string value) {
+    pugi::xml_attribute attribute = node.append_attribute(name.c_str());
+    if (!attribute) {
+        return false;
+    }
+    attribute.set_value(value.c_str());
+    return true;
 }
 
 } // namespace zeph

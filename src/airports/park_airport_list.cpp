@@ -7,15 +7,17 @@
 #include <ostream>
 #include <stdexcept>
 #include <system_error>
+#include <unordered_set>
 
 #include <fmt/format.h>
 
+#include "airports/airport_database.h"
 #include "core/atomic_file.h"
 #include "core/log.h"
 #include "core/strings.h"
 #include "core/text_files.h"
 #include "settings/data_tree.h"
-#include "state/seam_trace.h"
+#include "state/status_line.h"
 
 namespace zeph {
 
@@ -25,6 +27,8 @@ OwnedMutex parkAirportListMutex;
 namespace {
 
 constexpr const char* kFileName = "my_park_airports.txt";
+// More park airports than this cost the traffic thread noticeable time on every check.
+constexpr std::size_t kManyParkAirports = 3000;
 
 std::string lineOf(const ParkAirport& entry) {
     return entry.reservedStand.empty() ? entry.code : entry.code + "," + entry.reservedStand;
@@ -66,25 +70,128 @@ void logWriteFailure(const std::string& why) {
     gf_logLine(fmt::format("{} could not be written{}", myParkAirportsFile.string(), why));
 }
 
+bool listHas(const std::string& code) {
+    return std::any_of(parkAirportList.begin(), parkAirportList.end(),
+                       [&](const ParkAirport& entry) { return entry.code == code; });
+}
+
+void appendParkAirport(const AirportRecord& airport, std::string reservedStand) {
+    parkAirportList.push_back(
+        ParkAirport{airport.code, std::move(reservedStand), airport.latitude, airport.longitude, 0.0});
+}
+
+// One line of the file; false when its code is no known airport.
+bool readParkAirportLine(const std::string& line, std::unordered_set<std::string>& taken) {
+    const std::vector<std::string> fields = gf_split(line, ',');
+    if (fields.empty()) {
+        return true;
+    }
+    if (fields.size() > 2) {
+        gf_logLine(fmt::format("{}:{} wrong syntax, skipped", kFileName, line));
+        return true;
+    }
+    const std::string& code = fields.front();
+    if (taken.contains(code)) {
+        gf_logLine(fmt::format("{}:{} double, skipped", kFileName, code));
+        return true;
+    }
+    const AirportRecord* airport = gf_findAirport(code);
+    if (airport == nullptr) {
+        gf_setStatus(fmt::format("airport {} is unknown", code), true);
+        return false;
+    }
+    appendParkAirport(*airport, fields.size() == 2 ? fields[1] : std::string());
+    taken.insert(code);
+    return true;
+}
+
+// The lines of my_park_airports.txt into the list; false when a code is unknown.
+bool readParkAirportsFile() {
+    std::ifstream in(myParkAirportsFile, std::ios::binary);
+    if (!in) {
+        gf_logText(fmt::format("{} not found", myParkAirportsFile.string()));
+        return true;
+    }
+    std::vector<std::string> lines;
+    gf_readStreamLines(in, lines);
+    if (in.bad()) {
+        throw std::runtime_error(fmt::format("{} could not be read", myParkAirportsFile.string()));
+    }
+    std::unordered_set<std::string> taken;
+    bool result = true;
+    for (const std::string& line : lines) {
+        result = readParkAirportLine(line, taken) && result;
+    }
+    return result;
+}
+
 } // namespace
 
-// Minimal stand-in until the park-airport list's reading lands (temporary).
 bool lf_readMyParkAirports() {
-    noteSeamCall("lf_readMyParkAirports");
-    return seamScript().readMyParkAirports;
+    const std::lock_guard lock(parkAirportListMutex);
+    try {
+        parkAirportList.clear();
+        const bool result = readParkAirportsFile();
+        const std::size_t count = parkAirportList.size();
+        if (count > 0) {
+            gf_logText(fmt::format("{} park airport{} read from '{}'", count, gf_plural(count),
+                                   kFileName));
+        }
+        if (count > kManyParkAirports) {
+            gf_setStatus(fmt::format("Warning: There are a lot of airports ({}), that will cost Corvane much cpu "
+                                     "time and may cause stutters",
+                                     count),
+                         true);
+        }
+        lf_addMyThirdpartyAirports();
+        return result;
+    } catch (const std::exception& e) {
+        gf_logLine(fmt::format("lf_readMyParkAirports: {}", e.what()));
+        return false;
+    }
+}
+
+void lf_addMyThirdpartyAirports() {
+    const std::size_t before = parkAirportList.size();
+    std::vector<std::filesystem::path> files;
+    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(myThirdpartyDir)) {
+        if (entry.is_regular_file()) {
+            files.push_back(entry.path());
+        }
+    }
+    // Listed in name order, as the file browser of the user shows them.
+    std::sort(files.begin(), files.end());
+    for (const std::filesystem::path& file : files) {
+        const std::string code = file.stem().string();
+        if (listHas(code)) {
+            continue;
+        }
+        if (const AirportRecord* airport = gf_findAirport(code)) {
+            appendParkAirport(*airport, std::string());
+        }
+    }
+    const std::size_t added = parkAirportList.size() - before;
+    if (added > 0) {
+        gf_logText(fmt::format("{} park airport{} added from my_thirdparty folder(-s)", added,
+                               gf_plural(added)));
+    }
 }
 
 std::vector<std::string>::iterator lf_updateReservedStand(std::vector<std::string>::iterator first,
                                                           std::vector<std::string>::iterator last,
                                                           const ParkAirport& entry, const std::string& newLine) {
-    const auto found = std::find_if(first, last, [&](const std::string& line) {
+    const auto sameCode = [&](const std::string& line) {
         const auto fields = gf_split(line, ',');
         return !fields.empty() && fields.front() == entry.code;
-    });
-    if (found != last) {
-        *found = newLine;
-        gf_logText(fmt::format("{}:{} updated stand", kFileName, newLine));
+    };
+    const auto found = std::find_if(first, last, sameCode);
+    if (found == last) {
+        return last;
     }
+    // Every line of the code becomes the new one: a second line of the same code, left as it was, would
+    // sort before the new one and be read instead of it.
+    std::replace_if(found, last, sameCode, newLine);
+    gf_logText(fmt::format("{}:{} updated stand", kFileName, newLine));
     return found;
 }
 

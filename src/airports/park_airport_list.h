@@ -5,8 +5,8 @@
 
 #include "core/owned_mutex.h"
 
-// The park airports the user wants filled with parked aircraft, kept in my_park_airports.txt. The reading
-// is still a minimal stand-in (temporary); the writing is real.
+// The park airports the user wants filled with parked aircraft, kept in my_park_airports.txt and given as
+// airport files in airports/my_thirdparty.
 
 namespace zeph {
 
@@ -25,8 +25,14 @@ struct ParkAirport {
 extern std::list<ParkAirport> parkAirportList;
 extern OwnedMutex parkAirportListMutex;
 
-// Reads my_park_airports.txt into the list; false when it cannot.
+// Builds the list from my_park_airports.txt ("CODE" or "CODE,STAND" a line) and the files of my_thirdparty,
+// under parkAirportListMutex. Bad lines are skipped one by one with their log line; false when a code is
+// no known airport (shown on the status line) or the read failed (logged).
 bool lf_readMyParkAirports();
+
+// Appends the known airports named by the files directly in my_thirdparty (their stems, exact case), in
+// name order, that the list does not hold yet. Throws what the folder listing throws.
+void lf_addMyThirdpartyAirports();
 
 // Writes the first entry of parkAirportList into my_park_airports.txt: its line replaces the line of the
 // same code or comes in first, and the file is written sorted without duplicate lines, whole or not at
@@ -34,8 +40,8 @@ bool lf_readMyParkAirports();
 // as it was. The caller holds parkAirportListMutex.
 bool gf_writeMyParkAirports();
 
-// The first line among [first, last) whose first field is entry's code becomes newLine (logged); returns
-// its position, or last when there is none.
+// Every line among [first, last) whose first field is entry's code becomes newLine (logged once); returns
+// the first one's position, or last when there is none.
 std::vector<std::string>::iterator lf_updateReservedStand(std::vector<std::string>::iterator first,
                                                           std::vector<std::string>::iterator last,
                                                           const ParkAirport& entry, const std::string& newLine);

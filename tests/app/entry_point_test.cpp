@@ -68,6 +68,7 @@ public:
         LogFixture::SetUp();
         fs::create_directories(dir() / "docs");
         test::writeSampleDbase(dir());
+        test::writeSampleAirports(dir());
         fs::create_directories(simulator_ / "Scenery");
         test::RegFileBuilder()
             .header()

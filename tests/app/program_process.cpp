@@ -21,6 +21,7 @@ namespace zeph::test {
 ProgramPlaces::ProgramPlaces() {
     std::filesystem::create_directories(programDir() / "docs");
     writeSampleDbase(programDir());
+    writeSampleAirports(programDir());
     std::filesystem::create_directories(simulatorDir() / "Scenery");
     RegFileBuilder()
         .header()

@@ -56,15 +56,16 @@ public:
 };
 
 TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
-    // The scan boxes as each run finds them, when it reads the airports.
+    // The airport scan's box as each run finds it once its start-up and livery scan are done; the livery
+    // scans are counted in the log.
     std::mutex seenMutex;
-    std::vector<std::pair<bool, bool>> boxes;
+    std::vector<bool> boxes;
     // A new run finds the threads of the run before it joined.
     bool threadsJoined = true;
     seamScript().onCall = [&](std::string_view name) {
-        if (name == "gf_readAirports") {
+        if (name == "gf_processScannedLiveries") {
             const std::lock_guard lock(seenMutex);
-            boxes.emplace_back(SCAN_LIVERIES.get(), SCAN_AIRPORTS.get());
+            boxes.push_back(SCAN_AIRPORTS.get());
             threadsJoined = threadsJoined && !simClientThread.joinable() && !qnhReaderThread.joinable() &&
                             !trafficReaderThread.joinable();
         }
@@ -89,7 +90,12 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
     ASSERT_TRUE(waitForNextSimulatorWait());
     EXPECT_EQ(logCount("Restart countdown finished"), 1);
     const std::lock_guard lock(seenMutex);
-    EXPECT_EQ(boxes, (std::vector<std::pair<bool, bool>>{{true, true}, {false, false}, {true, true}}));
+    EXPECT_EQ(boxes, (std::vector<bool>{true, false, true}));
+    const auto log = readLog();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const std::string& line) { return line.find("liveries scan manual starts") != std::string::npos; }),
+              2)
+        << "no livery scan in the run after the reader error";
     EXPECT_TRUE(threadsJoined);
 }
 

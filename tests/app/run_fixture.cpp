@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include "aircraft/matching_tables.h"
+#include "airports/airport_database.h"
 #include "app/entry_point.h"
 #include "app/main_loop.h"
 #include "app/window/controls.h"
@@ -45,6 +46,8 @@ void RunFixture::SetUp() {
     programDir_ = std::make_unique<ProgramDir>();
     fs::create_directories(dir() / "docs");
     writeSampleDbase(dir());
+    writeSampleAirports(dir());
+    resetAirportDatabaseForTests();
     gf_openLog();
     resetParametersForTests(appDataRoot());
     seedRunParameters(appDataRoot(), temp_.path());

@@ -22,4 +22,12 @@ void writeSampleDbase(const std::filesystem::path& dir) {
                                std::filesystem::copy_options::overwrite_existing);
 }
 
+void writeSampleAirports(const std::filesystem::path& dir) {
+    std::filesystem::create_directories(dir / "input");
+    std::filesystem::create_directories(dir / "airports" / "my_thirdparty");
+    std::filesystem::create_directories(dir / "airports" / "my_ORBX");
+    std::filesystem::copy_file(std::filesystem::path(CORVANE_SEALED_DIR) / "airports.enc",
+                               dir / "input" / "airports.enc", std::filesystem::copy_options::overwrite_existing);
+}
+
 } // namespace zeph::test

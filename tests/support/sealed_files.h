@@ -15,4 +15,8 @@ void writeSealed(const std::filesystem::path& file, std::string_view xml,
 // Copies the build's sealed sample dbase.enc into dir/input, for tests that start a whole run.
 void writeSampleDbase(const std::filesystem::path& dir);
 
+// Copies the build's sealed sample airports.enc into dir/input and makes the empty airports/my_thirdparty
+// and airports/my_ORBX an installation has.
+void writeSampleAirports(const std::filesystem::path& dir);
+
 } // namespace zeph::test

@@ -72,6 +72,10 @@ class Program:
                      "p3d/Scenery"):
             (self.root / name).mkdir()
         shutil.copyfile(dbase, self.root / "program" / "input" / "dbase.enc")
+        # The sealed airports lie beside the dbase, with the two airport folders an installation has.
+        shutil.copyfile(pathlib.Path(dbase).with_name("airports.enc"), self.root / "program" / "input" / "airports.enc")
+        for name in ("program/airports", "program/airports/my_thirdparty", "program/airports/my_ORBX"):
+            (self.root / name).mkdir(exist_ok=True)
         os.chmod(self.root / "runtime", 0o700)
         # Prepar3D v5 in the registry, so that the run gets as far as the wait for the simulator.
         registry = self.root / "home" / "registry.reg"

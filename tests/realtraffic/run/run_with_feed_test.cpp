@@ -141,6 +141,7 @@ protected:
         programDir_ = std::make_unique<test::ProgramDir>();
         fs::create_directories(programDir_->path() / "docs");
         test::writeSampleDbase(programDir_->path());
+        test::writeSampleAirports(programDir_->path());
         gf_openLog();
         test::resetParametersForTests(temp_ / "appdata");
         test::seedRunParameters(temp_ / "appdata", temp_.path());
