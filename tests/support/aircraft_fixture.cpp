@@ -91,6 +91,7 @@ void installTestAircraft() {
     }
     regcodeTable["D-AIMA"] = RegcodeRecord{.airl = "DLH", .type = "A320", .opr = "DLH", .cargo = false};
     regcodeTable["D-AEWG"] = RegcodeRecord{.airl = "DLH", .type = "A320", .opr = "EWG", .cargo = true};
+    regcodeTable["PH-BXA"] = RegcodeRecord{.airl = "KLM", .type = "B738", .opr = "TRA", .cargo = false};
     lf_buildRegcodeIndex();
     installTestLiveries({testLivery("TST", "B738", "Test Air B738"),
                          testLivery("ZZZ", "B738", "Generic B738"),

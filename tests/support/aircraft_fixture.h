@@ -5,7 +5,8 @@
 //   B738, A320  Large       35.8 m      B77W  Heavy      64.8 m      C172  Light  11.0 m
 //   E190        Large       28.7 m
 //   EC35        Rotorcraft  10.2 m      LJ45  Buzjets    14.6 m      F16   HighPerf 9.96 m
-// and the registration "D-AIMA" -> airline DLH, type A320; "D-AEWG" -> DLH A320 with operator EWG, cargo.
+// and the registration "D-AIMA" -> airline DLH, type A320; "D-AEWG" -> DLH A320 with operator EWG, cargo;
+// "PH-BXA" -> KLM B738 with operator TRA.
 // Installed liveries: ("TST", "B738") "Test Air B738", ("ZZZ", "B738") "Generic B738" and
 // ("DLH", "A320") "FSLTL_A320_DLH". Any other type is unknown.
 
