@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <exception>
 #include <optional>
 #include <stdexcept>
@@ -32,6 +33,87 @@ constexpr double kNoAirportNm = 100.0;
 // Thirdparty entries carry their number after the four letters of the code.
 constexpr std::size_t kEntryCodeLength = 4;
 
+// The attributes of one "airport" element, found in one walk over them: the database has thousands.
+struct AirportAttributes {
+    pugi::xml_attribute iata;
+    pugi::xml_attribute lat;
+    pugi::xml_attribute lon;
+    pugi::xml_attribute alt;
+    pugi::xml_attribute stands;
+};
+
+pugi::xml_attribute* slotOf(AirportAttributes& found, const char* name) {
+    switch (name[0]) {
+    case 'i':
+        return std::strcmp(name, "iata") == 0 ? &found.iata : nullptr;
+    case 'l':
+        return std::strcmp(name, "lat") == 0 ? &found.lat : std::strcmp(name, "lon") == 0 ? &found.lon : nullptr;
+    case 'a':
+        return std::strcmp(name, "alt") == 0 ? &found.alt : nullptr;
+    case 's':
+        return std::strcmp(name, "stands") == 0 ? &found.stands : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+AirportAttributes findAttributes(const pugi::xml_node& airport) {
+    AirportAttributes found;
+    for (const pugi::xml_attribute& attribute : airport.attributes()) {
+        pugi::xml_attribute* slot = slotOf(found, attribute.name());
+        // The first of repeated attributes counts, as a look-up by name finds it.
+        if (slot != nullptr && !*slot) {
+            *slot = attribute;
+        }
+    }
+    return found;
+}
+
+// The code's first eight bytes as a number that orders as the bytes do; codes are rarely longer.
+std::uint64_t codePrefix(const std::string& code) {
+    std::uint64_t prefix = 0;
+    for (std::size_t k = 0; k < sizeof prefix; ++k) {
+        prefix = (prefix << 8U) | (k < code.size() ? static_cast<unsigned char>(code[k]) : 0U);
+    }
+    return prefix;
+}
+
+// Byte-wise by code, records of one code in the order read. Sorts small keys and moves each record once:
+// comparing and swapping whole records costs a third of the read.
+void sortByCode(std::vector<AirportRecord>& table) {
+    struct Key {
+        std::uint64_t prefix;
+        std::uint32_t index;
+    };
+    std::vector<Key> keys;
+    keys.reserve(table.size());
+    for (std::size_t k = 0; k < table.size(); ++k) {
+        keys.push_back(Key{codePrefix(table[k].code), static_cast<std::uint32_t>(k)});
+    }
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (a.prefix != b.prefix) {
+            return a.prefix < b.prefix;
+        }
+        const int order = table[a.index].code.compare(table[b.index].code);
+        return order != 0 ? order < 0 : a.index < b.index;
+    });
+    std::vector<AirportRecord> sorted;
+    sorted.reserve(table.capacity());
+    for (const Key& key : keys) {
+        sorted.push_back(std::move(table[key.index]));
+    }
+    table.swap(sorted);
+}
+
+// The value as the XML library reads it (0 for no number), through the faster std::from_chars for a plain
+// decimal number, which both read to the same double.
+double readDouble(const pugi::xml_attribute& attribute) {
+    const std::string_view text = attribute.value();
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() ? value : attribute.as_double();
+}
+
 // Loads the plain file and fills the table, sorted; std::exception on any failure.
 void readAirportsFile(const std::filesystem::path& plain) {
     const std::string path = plain.string();
@@ -43,8 +125,7 @@ void readAirportsFile(const std::filesystem::path& plain) {
         }
         lf_readAirportsDocument(doc, path);
     }
-    std::sort(airportTable.begin(), airportTable.end(),
-              [](const AirportRecord& a, const AirportRecord& b) { return a.code < b.code; });
+    sortByCode(airportTable);
     gf_logText(fmt::format("{} airports read", airportTable.size()));
     gf_removeFile(plain);
     airportTable.shrink_to_fit();
@@ -69,6 +150,7 @@ bool gf_readAirports() {
         // A failed decryption leaves no plain file, and the load below reports it.
         gf_streamDecrypt(airportsEncFile, airportsXmlFile);
         airportTable.reserve(kTableRoom);
+        airportCodes.reserve(kTableRoom);
     } catch (const std::exception& e) {
         gf_logLine(fmt::format("gf_readAirports exception : {}", e.what()));
         throw;
@@ -94,29 +176,25 @@ void lf_readAirportsDocument(const pugi::xml_document& doc, const std::string& p
 }
 
 void lf_readAirport(const pugi::xml_node& airport, std::string code) {
-    if (!airport.attribute("lat") || !airport.attribute("lon")) {
+    const AirportAttributes found = findAttributes(airport);
+    if (!found.lat || !found.lon) {
         gf_logLine(fmt::format("Missing latLons for airport '{}'", code));
         return;
     }
-    if (!airport.attribute("alt")) {
+    if (!found.alt) {
         gf_logLine(fmt::format("Missing alt for airport '{}'", code));
         return;
     }
-    if (!airport.attribute("stands")) {
+    if (!found.stands) {
         gf_logLine(fmt::format("Missing stands for airport '{}'", code));
     }
-    if (!airport.attribute("iata")) {
+    if (!found.iata) {
         gf_logLine(fmt::format("Missing IATA for airport '{}'", code));
         return;
     }
     try {
-        AirportRecord record{code,
-                             airport.attribute("iata").as_string(),
-                             airport.attribute("lat").as_double(),
-                             airport.attribute("lon").as_double(),
-                             airport.attribute("alt").as_double(),
-                             airport.attribute("stands").as_int()};
-        airportTable.push_back(std::move(record));
+        airportTable.push_back(AirportRecord{code, found.iata.as_string(), readDouble(found.lat),
+                                             readDouble(found.lon), readDouble(found.alt), found.stands.as_int()});
         airportCodes.insert(std::move(code));
     } catch (const std::exception& e) {
         gf_logText(fmt::format("Error parsing coordinates for airport '{}': {}", code, e.what()));
