@@ -70,7 +70,8 @@ extern std::uint32_t learnedUpdateCount;
 void gf_noteLearnedUpdate();
 
 // The id of the nearest stand within 55 m of position, the first of equally near ones; empty while the user
-// aircraft is not on the ground, when the list is empty, or when no stand is that near. Any thread; takes
+// aircraft is not on the ground, when the list is empty, for a position that is not finite, or when no
+// stand is that near. Any thread; takes
 // userDataMutex, then standListMutex, never both at once.
 std::string gf_closestStandId(GeoPoint position);
 
