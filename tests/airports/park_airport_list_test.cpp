@@ -1,16 +1,9 @@
 #include "airports/park_airport_list.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <mutex>
-#include <string>
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include "airports/airport_database.h"
 #include "state/main_window_state.h"
-#include "state/status_line.h"
 #include "support/log_fixture.h"
 
 namespace zeph {
@@ -27,59 +20,38 @@ protected:
             airportTable.push_back(AirportRecord{code, "", 50.0, 8.0, 0.0, 1});
             airportCodes.insert(code);
         }
+    }
+    // The file (none for null) and my_thirdparty's entries (a folder ends in '/'); the entries read.
+    std::string read(const char* file, const std::vector<std::string>& thirdparty, bool expected) {
+        fs::remove_all(dir() / "airports");
         fs::create_directories(dir() / "airports" / "my_thirdparty");
-    }
-    void TearDown() override {
-        resetAirportDatabaseForTests();
-        parkAirportList.clear();
-        LogFixture::TearDown();
-    }
-    std::vector<std::string> entries() const {
-        std::vector<std::string> out;
-        for (const ParkAirport& entry : parkAirportList) {
-            out.push_back(entry.code + "," + entry.reservedStand);
+        if (file != nullptr) {
+            test::writeFileBytes(dir() / "airports" / "my_park_airports.txt", file);
         }
-        return out;
-    }
-    bool logHas(const std::string& line) const {
-        const auto lines = readLog();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
+        for (const std::string& name : thirdparty) {
+            const fs::path path = dir() / "airports" / "my_thirdparty" / name;
+            name.ends_with('/') ? (void)fs::create_directories(path) : test::writeFileBytes(path, "x");
+        }
+        EXPECT_EQ(lf_readMyParkAirports(), expected) << (file != nullptr ? file : "");
+        std::string entries;
+        for (const ParkAirport& entry : parkAirportList) {
+            entries += entry.code + "," + entry.reservedStand + ";";
+        }
+        return entries;
     }
 };
 
 TEST_F(ParkAirportList, LinesAndThirdpartyFiles) {
-    struct Case {
-        const char* name;
-        const char* file; // null: no file
-        std::vector<const char*> thirdparty;
-        bool result;
-        std::vector<std::string> entries;
-        const char* logged;
-    };
-    const Case cases[] = {
-        {"double", "EGLL\nEGLL,A12\n", {}, true, {"EGLL,"}, "==> my_park_airports.txt:EGLL double, skipped"},
-        {"three fields", "\xEF\xBB\xBF" "A,B,C\r\n\n", {}, true, {}, "==> my_park_airports.txt:A,B,C wrong syntax, skipped"},
-        {"unknown", "QQQQ\n\tEHAM , B5\n", {}, false, {"EHAM,B5"}, "airport QQQQ is unknown"},
-        {"empty stand", "EHAM,\n", {}, true, {"EHAM,"}, "1 park airport read from 'my_park_airports.txt'"},
-        {"thirdparty", nullptr, {"EHAM.xml", "EHAM.txt", "eham.xml", "EGLL/"}, true, {"EHAM,"},
-         "1 park airport added from my_thirdparty folder(-s)"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fs::remove_all(dir() / "airports");
-        fs::create_directories(dir() / "airports" / "my_thirdparty");
-        if (c.file != nullptr) {
-            test::writeFileBytes(dir() / "airports" / "my_park_airports.txt", c.file);
-        }
-        for (const std::string name : c.thirdparty) {
-            const fs::path path = dir() / "airports" / "my_thirdparty" / name;
-            name.ends_with('/') ? (void)fs::create_directories(path) : test::writeFileBytes(path, "x");
-        }
-        EXPECT_EQ(lf_readMyParkAirports(), c.result);
-        EXPECT_EQ(entries(), c.entries);
-        EXPECT_TRUE(logHas(c.logged));
+    EXPECT_EQ(read("EGLL\nEGLL,A12\n", {}, true), "EGLL,;");
+    EXPECT_EQ(read("\xEF\xBB\xBF" "A,B,C\r\n\n", {}, true), "");
+    EXPECT_EQ(read("QQQQ\n\tEHAM , B5\nEGLL,\n", {}, false), "EHAM,B5;EGLL,;");
+    EXPECT_EQ(read(nullptr, {"EHAM.xml", "EHAM.txt", "eham.xml", "EGLL/"}, true), "EHAM,;");
+    for (const char* line : {"==> my_park_airports.txt:EGLL double, skipped", "airport QQQQ is unknown",
+                             "==> my_park_airports.txt:A,B,C wrong syntax, skipped", "airports/my_park_airports.txt not found",
+                             "2 park airports read from 'my_park_airports.txt'",
+                             "1 park airport added from my_thirdparty folder(-s)"}) {
+        EXPECT_TRUE(logHas(line)) << line;
     }
-    EXPECT_TRUE(logHas("airports/my_park_airports.txt not found"));
     fs::remove_all(dir() / "airports" / "my_thirdparty");
     EXPECT_FALSE(lf_readMyParkAirports());
     EXPECT_TRUE(readLog().back().starts_with("==> lf_readMyParkAirports: ")) << readLog().back();
@@ -87,34 +59,26 @@ TEST_F(ParkAirportList, LinesAndThirdpartyFiles) {
 
 TEST_F(ParkAirportList, ManyAirportsWarn) {
     std::string file;
-    for (int k = 0; k < 3001; ++k) {
-        const std::string code = "X" + std::to_string(k);
-        airportTable.push_back(AirportRecord{code, "", 1.0, 1.0, 0.0, 1});
-        file += code + "\n";
+    for (int k = 1000; k < 4001; ++k) {
+        airportTable.push_back(AirportRecord{"X" + std::to_string(k), "", 1.0, 1.0, 0.0, 1});
+        file += airportTable.back().code + "\n";
     }
-    std::sort(airportTable.begin(), airportTable.end(),
-              [](const AirportRecord& a, const AirportRecord& b) { return a.code < b.code; });
-    test::writeFileBytes(dir() / "airports" / "my_park_airports.txt", file);
-    gf_clearErrorStatus();
-    EXPECT_TRUE(lf_readMyParkAirports());
-    const std::lock_guard lock(mainWindowState.statusMutex);
-    EXPECT_EQ(mainWindowState.statusText, "Warning: There are a lot of airports (3001), that will cost Corvane much cpu time "
-                               "and may cause stutters");
+    read(file.c_str(), {}, true);
+    EXPECT_EQ(mainWindowState.statusText, "Warning: There are a lot of airports (3001), that will cost Corvane much "
+                                          "cpu time and may cause stutters");
 }
 
 TEST_F(ParkAirportList, AWrittenStandIsTheOneReadBack) {
-    const fs::path file = dir() / "airports" / "my_park_airports.txt";
-    test::writeFileBytes(file, "EHAM,A2\nEHAM\n");
+    read("EHAM,A2\nEHAM\n", {}, true);
     {
         const std::lock_guard lock(parkAirportListMutex);
-        parkAirportList = {ParkAirport{"EHAM", "B5"}};
+        parkAirportList.front().reservedStand = "B5";
         ASSERT_TRUE(gf_writeMyParkAirports());
     }
-    EXPECT_EQ(test::readFileBytes(file), "EHAM,B5\n");
     const auto lines = readLog();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "my_park_airports.txt:EHAM,B5 updated stand"), 1);
     ASSERT_TRUE(lf_readMyParkAirports());
-    EXPECT_EQ(entries(), (std::vector<std::string>{"EHAM,B5"}));
+    EXPECT_EQ(parkAirportList.front().reservedStand, "B5");
 }
 
 } // namespace

@@ -4,39 +4,42 @@
 
 #include <pugixml.hpp>
 
-// Airport files for tests, from attribute texts written as in the files ("code=\"EHAM\" iata=\"AMS\"").
+// Airport files for tests, built from attribute texts as they stand in the files ("code=\"EHAM\" ...").
 
 namespace zeph::test {
 
-// The airport database document; sealed into dir/input/airports.enc.
-class AirportsXml {
-public:
-    AirportsXml& airport(const std::string& attributes);
-    // "airports" at the top level instead of inside "root"; or no "airports" element at all.
-    AirportsXml& withoutRoot();
-    AirportsXml& withoutAirports();
-    std::string text() const;
-    void seal(const std::filesystem::path& dir) const;
+// The airport database; withoutRoot puts "airports" at the top, withoutAirports leaves it out.
+struct AirportsXml {
+    std::string airports;
+    bool root = true;
+    bool airportsElement = true;
 
-private:
-    std::string airports_;
-    bool root_ = true;
-    bool airportsElement_ = true;
+    AirportsXml& airport(const std::string& attributes) {
+        airports += "<airport " + attributes + "/>";
+        return *this;
+    }
+    AirportsXml& withoutRoot() {
+        root = false;
+        return *this;
+    }
+    AirportsXml& withoutAirports() {
+        airportsElement = false;
+        return *this;
+    }
+    // Sealed into dir/input/airports.enc.
+    void seal(const std::filesystem::path& dir) const;
 };
 
-// A park-airport file: header parameters and "parkpos" elements with their "opt" children.
-class ParkFileBuilder {
-public:
-    ParkFileBuilder& parameter(const std::string& name, const std::string& value);
-    // opts: whole "opt" elements, such as <opt reg="D-AIMA" day="1" hh="3" />.
-    ParkFileBuilder& stand(const std::string& attributes, const std::string& opts = "");
-    std::string text() const;
-    // The text loaded; fails the test when it does not parse.
-    void load(pugi::xml_document& doc) const;
+// A park-airport file: "parkpos" elements with whole "opt" elements inside.
+struct ParkFileBuilder {
+    std::string stands;
 
-private:
-    std::string parameters_;
-    std::string stands_;
+    ParkFileBuilder& stand(const std::string& attributes, const std::string& opts = "") {
+        stands += "<parkpos " + attributes + ">" + opts + "</parkpos>";
+        return *this;
+    }
+    // Loaded into doc; fails the test when it does not parse.
+    void load(pugi::xml_document& doc) const;
 };
 
 } // namespace zeph::test

@@ -1,5 +1,7 @@
 #include "support/log_fixture.h"
 
+#include <algorithm>
+
 #include "core/log.h"
 
 namespace zeph::test {
@@ -31,5 +33,10 @@ std::vector<std::string> readLogIn(const std::filesystem::path& folder, bool wit
 std::vector<std::string> LogFixture::readWholeLog() const { return readLogIn(dir(), true); }
 
 std::vector<std::string> LogFixture::readLog() const { return readLogIn(dir()); }
+
+bool LogFixture::logHas(const std::string& line) const {
+    const auto lines = readLog();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
 
 } // namespace zeph::test

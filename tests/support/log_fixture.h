@@ -20,6 +20,8 @@ protected:
 
     // Log.txt's lines without the banner.
     std::vector<std::string> readLog() const;
+    // Whether Log.txt holds this line.
+    bool logHas(const std::string& line) const;
     // Log.txt's lines including the banner.
     std::vector<std::string> readWholeLog() const;
 
