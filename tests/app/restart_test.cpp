@@ -56,16 +56,15 @@ public:
 };
 
 TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
-    // The airport scan's box as each run finds it once its start-up and livery scan are done; the livery
-    // scans are counted in the log.
+    // The runs in which the add-on airport scan ran; the livery scans are counted in the log.
     std::mutex seenMutex;
-    std::vector<bool> boxes;
+    std::vector<std::size_t> airportScanRuns;
     // A new run finds the threads of the run before it joined.
     bool threadsJoined = true;
     seamScript().onCall = [&](std::string_view name) {
-        if (name == "gf_processScannedLiveries") {
+        if (name == "gf_scanAddonAirports") {
             const std::lock_guard lock(seenMutex);
-            boxes.push_back(SCAN_AIRPORTS.get());
+            airportScanRuns.push_back(runsStarted());
             threadsJoined = threadsJoined && !simClientThread.joinable() && !qnhReaderThread.joinable() &&
                             !trafficReaderThread.joinable();
         }
@@ -90,7 +89,7 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
     ASSERT_TRUE(waitForNextSimulatorWait());
     EXPECT_EQ(logCount("Restart countdown finished"), 1);
     const std::lock_guard lock(seenMutex);
-    EXPECT_EQ(boxes, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(airportScanRuns, (std::vector<std::size_t>{1, 3})) << "no airport scan in the run after the reader error";
     EXPECT_EQ(logCount("++++++++++++++++++++++++ liveries scan manual starts ++++++++++++++++++++++++++++++++"), 2)
         << "no livery scan in the run after the reader error";
     EXPECT_TRUE(threadsJoined);
