@@ -1,5 +1,6 @@
 #include "traffic/flight_motion.h"
 
+#include "state/seam_trace.h"
 #include "traffic/ground_motion.h"
 #include "traffic/position_stream.h"
 
@@ -30,6 +31,13 @@ void lf_flyStep(LiveAc& aircraft) {
 }
 
 void lf_towedTakesOff(LiveAc& aircraft) { aircraft.takeOffRoll = 1; }
+
+// minimal stand-in until flight motion lands
+void lf_takeOffStep(LiveAc& aircraft) {
+    noteSeamCall("lf_takeOffStep");
+    lf_setPhase(aircraft, AcPhase::take_off);
+    aircraft.onGround = 0;
+}
 
 void lf_verticalStep(LiveAc& aircraft) {
     PositionBlock& block = aircraft.position;

@@ -12,6 +12,8 @@ void lf_airSegment(LiveAc& aircraft);
 void lf_flyStep(LiveAc& aircraft);
 // The take-off roll begins.
 void lf_towedTakesOff(LiveAc& aircraft);
+// The take-off roll's speeds call for the rotation: the take-off begins.
+void lf_takeOffStep(LiveAc& aircraft);
 // The vertical part of the per-pass step: attitude and altitude.
 void lf_verticalStep(LiveAc& aircraft);
 

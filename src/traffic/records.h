@@ -72,6 +72,7 @@ struct KindValues {
     std::uint32_t touchDownPasses;
     std::uint32_t rotationPasses;
     std::uint32_t climbPitchPasses;
+    double rotationSpeedKt; // every position after the take-off roll's head at least this fast: rotate
 };
 
 // The row of a kind; a value outside 0-5 throws std::out_of_range "invalid unordered_map<K, T> key".

@@ -14,4 +14,7 @@ void lf_arrivedAtStand(LiveAc& /*aircraft*/) {}
 
 void lf_clearCargoStand(LiveAc& aircraft) { noteSeamCall(fmt::format("lf_clearCargoStand {}", aircraft.hexid)); }
 
+// minimal stand-in until parking lands
+void try2Park(LiveAc& /*aircraft*/, std::uint8_t landed) { noteSeamCall(fmt::format("try2Park {}", landed)); }
+
 } // namespace zeph

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+
 #include "traffic/records.h"
 
 // Parking of live aircraft at the park airport's stands. A minimal stand-in until the parking lands.
@@ -11,5 +13,8 @@ void lf_parksAt(LiveAc& aircraft);
 void lf_clearCargoStand(LiveAc& aircraft);
 // A parking aircraft's stream ran dry: it has arrived at its stand.
 void lf_arrivedAtStand(LiveAc& aircraft);
+// A taxiing aircraft whose reports stop near their end hands over to the parking; landed: it touched down in
+// this run.
+void try2Park(LiveAc& aircraft, std::uint8_t landed);
 
 } // namespace zeph
