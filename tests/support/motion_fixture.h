@@ -1,11 +1,9 @@
 #pragma once
-#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "settings/parameter_table.h"
 #include "sim/flight_plans.h"
-#include "sim/sim_link.h"
 #include "support/aircraft_fixture.h"
 #include "support/airport_fixture.h"
 #include "support/fake_simulator.h"
@@ -37,11 +35,6 @@ protected:
         recordedStandUses.clear();
         fake_.reset();
         fake_.emplace();
-        {
-            // Events queued by the case before and never taken by a frame.
-            const std::lock_guard lock(simConnectMutex);
-            clientEventWork.clear();
-        }
         tickCounter = kNow;
         flightPlanFolder = dir();
         RANDOM.setValue(false);

@@ -272,6 +272,7 @@ TEST_F(GroundMotion, LeavingTheRunwayPutsFlapsThrottleAndSpoilersBack) {
         LiveAc& a = taxiing(8.0, {moved(groundHead(), 0, 100)});
         a.stream[0].groundSpeed = c.speed, a.kind = c.kind, a.landingRoll = 1, a.flapsIndex = 2, a.throttleIndex = 0;
         a.touchDownHeading = 355.0 * kDegToRad, a.position.heading = c.heading * kDegToRad;
+        fake_->frame(), fake_->clearRecords(); // events queued by the cases before
         lf_groundMoveStep(a);
         fake_->frame();
         std::vector<std::uint32_t> sent = events();

@@ -103,6 +103,7 @@ TEST_F(StandDeparture, ReportsAheadOfTheStandPullOutOthersPushBack) {
         SCOPED_TRACE(off);
         fresh();
         LiveAc& a = parkedAtA2(off);
+        fake_->frame(), fake_->clearRecords(); // events queued by the cases before
         nextPosGround(a);
         fake_->frame();
         if (off > 89.5) {
