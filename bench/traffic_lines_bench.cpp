@@ -15,29 +15,11 @@
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
 
+#include "bench/allocation_count.h"
 #include "realtraffic/traffic_reader.h"
 #include "rtfeed/traffic_line.h"
 #include "settings/range.h"
 #include "traffic/traffic_tables.h"
-
-namespace {
-std::atomic<std::uint64_t> allocationCount{0};
-} // namespace
-
-// Counts every heap allocation of the process, so a benchmark can tell allocations per line. Kept out of
-// line: inlined, g++ 12 takes the malloc inside for the allocator and warns on each matching delete.
-__attribute__((noinline)) void* operator new(std::size_t size) {
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-__attribute__((noinline)) void* operator new[](std::size_t size) { return operator new(size); }
-__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete[](void* p) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
