@@ -90,6 +90,11 @@ TEST_F(GroundMotion, CornersAreCurvedCutOrLeftStraightAndSpeedChangesSplit) {
                                    mid.latitude == (head.latitude + next.latitude) / 2 &&
                                    mid.duePass == kNow + 1000 + (after + 1) / 2)); // 1501: halves away from zero
     }
+    fresh(); // a split across 180 degrees lies between its ends
+    LiveAc& a = taxiing({moved(groundHead(179.9995), 90, 150)}, 179.9995);
+    a.stream[0].groundSpeed = 15.0, a.stream[1].groundSpeed = 5.0;
+    lf_splitOnSpeedChange(a);
+    EXPECT_NEAR(a.stream[1].longitude, -179.99951, 1e-5);
 }
 
 // 10 degrees off the segment: it turns in place, then drives to its targets; a Light's fast turn (1.032
