@@ -31,16 +31,6 @@ constexpr std::int64_t kPasses = 10000;
 constexpr std::int64_t kWarmUpPasses = 100;
 constexpr double kPassBudgetSeconds = 0.010;
 
-StreamPos along(const StreamPos& from, double bearingDeg, double metres, std::int64_t passes) {
-    StreamPos p = from;
-    const GeoPoint to = gf_destinationPoint({from.latitude, from.longitude}, bearingDeg * kDegToRad,
-                                            metres / kMetresPerNm * kFeetPerNm);
-    p.latitude = to.lat;
-    p.longitude = to.lon;
-    p.duePass += passes;
-    return p;
-}
-
 // Aircraft i of the mix, its head due now at a point of its own near the user.
 LiveAc groundAircraft(std::uint32_t i) {
     LiveAc a = test::makeLiveAc({.hexid = 0x500000 + i, .callsign = "GND" + std::to_string(i),
@@ -68,7 +58,7 @@ LiveAc groundAircraft(std::uint32_t i) {
     for (int leg = 0; leg < 16; ++leg) {
         // Curves: an L corner every 40 m; straight: 60 m legs 20 degrees apart, turned in place.
         const double bearing = curves ? (leg % 2) * 90.0 : (leg % 2) * 20.0;
-        p = along(p, bearing, curves ? 40.0 : 60.0, curves ? 778 : 1167);
+        p = test::movedPosition(p, bearing, curves ? 40.0 : 60.0, curves ? 778 : 1167);
         a.stream.push_back(p);
     }
     a.position.heading = curves ? 0.0 : 30.0 * kDegToRad;

@@ -57,14 +57,7 @@ protected:
     }
     // `from` moved metres along a bearing, not stationary, due `after` passes after it.
     static StreamPos moved(const StreamPos& from, double bearingDeg, double metres, std::int64_t after = 1000) {
-        StreamPos p = from;
-        const GeoPoint to = gf_destinationPoint({from.latitude, from.longitude}, bearingDeg * kDegToRad,
-                                                metres / kMetresPerNm * kFeetPerNm);
-        p.latitude = to.lat;
-        p.longitude = to.lon;
-        p.duePass += after;
-        p.stationary = 0;
-        return p;
+        return movedPosition(from, bearingDeg, metres, after);
     }
 
     TestAircraft fleet_;

@@ -50,6 +50,17 @@ GeoPoint pointFromUser(double distanceNm, double bearingDeg) {
     return gf_destinationPoint(user, bearingDeg * kRadiansPerDegree, distanceNm * kFeetPerNm);
 }
 
+StreamPos movedPosition(const StreamPos& from, double bearingDeg, double metres, std::int64_t after) {
+    StreamPos p = from;
+    const GeoPoint to = gf_destinationPoint({from.latitude, from.longitude}, bearingDeg * kDegToRad,
+                                            metres / kMetresPerNm * kFeetPerNm);
+    p.latitude = to.lat;
+    p.longitude = to.lon;
+    p.duePass += after;
+    p.stationary = 0;
+    return p;
+}
+
 StreamPos makePosition(const ReportSpec& spec) {
     const GeoPoint at = pointFromUser(spec.distanceNm, spec.bearingDeg);
     StreamPos position;

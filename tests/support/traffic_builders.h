@@ -53,6 +53,8 @@ GeoPoint pointFromUser(double distanceNm, double bearingDeg);
 
 // The reported position: due 3000 passes from the current tickCounter, as the parser stamps it.
 StreamPos makePosition(const ReportSpec& spec);
+// `from` moved metres along a true bearing (degrees), not stationary, due `after` passes after it.
+StreamPos movedPosition(const StreamPos& from, double bearingDeg, double metres, std::int64_t after);
 // A report as the Traffic Reader hands it over.
 TrafficReport makeReport(const ReportSpec& spec);
 // A live record as the intake builds it from the report, in the given state and with the given object id;
