@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "traffic/ground_curve.h"
-#include "traffic/position_stream.h"
 
 namespace zeph {
 namespace {
@@ -37,8 +36,6 @@ TEST(GroundCurve, ATaxiTurnIsOneBezierCurveThroughTheFrame) {
     const CurveView none{kOrigin, {std::numeric_limits<double>::quiet_NaN(), 40.0}, {40, 40}, 0.0, 1.0};
     EXPECT_FALSE(gf_pointOnCurve(curve, p, heading, -0.1) || gf_pointOnCurve(curve, p, heading, 1.1) ||
                  gf_pointOnCurve(none, p, heading, 0.5));
-    // Across the antimeridian the offsets go the short way.
-    EXPECT_NEAR(lf_toLocalFrame({0.0, 179.9995}, {0.0, -179.9995}).east, 111.13295, 1e-6);
 }
 
 TEST(GroundCurve, HeadingsTurnTheShorterWayAndPositionsStayOnTheGlobe) {
@@ -57,7 +54,6 @@ TEST(GroundCurve, HeadingsTurnTheShorterWayAndPositionsStayOnTheGlobe) {
 
 // The angle in degrees over a rate in radians: a "unit fix" fails every row.
 TEST(GroundCurve, ATurnIsTimedToFitItsSegment) {
-    EXPECT_TRUE(lf_travelPasses(0.1, 10) == 3600 && lf_travelPasses(0.0005, 10) == 25);
     for (const auto& [rateDeg, passes] : {std::pair{0.07, 737}, {0.15, 344}, {0.10, 516}, {0.05, 1031}, {0.20, 258}}) {
         EXPECT_EQ(lf_turnPasses(90, rateDeg * kDegToRad), passes) << rateDeg;
     }
