@@ -33,9 +33,14 @@ constexpr double kPassBudgetSeconds = 0.010;
 
 // Aircraft i of the mix, its head due now at a point of its own near the user.
 LiveAc groundAircraft(std::uint32_t i) {
-    LiveAc a = test::makeLiveAc({.hexid = 0x500000 + i, .callsign = "GND" + std::to_string(i),
-                                 .distanceNm = 1.0 + i % 10, .bearingDeg = 360.0 * i / kAircraft,
-                                 .altitude = 0.0, .groundSpeed = 10.0, .track = 0.0, .airborne = false},
+    LiveAc a = test::makeLiveAc({.hexid = 0x500000 + i,
+                                 .callsign = "GND" + std::to_string(i),
+                                 .distanceNm = 1.0 + i % 10,
+                                 .bearingDeg = 360.0 * i / kAircraft,
+                                 .altitude = 0.0,
+                                 .groundSpeed = 10.0,
+                                 .track = 0.0,
+                                 .airborne = false},
                                 AcState::active, 101 + i);
     a.onGround = 1;
     a.phase = AcPhase::taxi;

@@ -32,7 +32,8 @@ LocalOffset lf_toLocalFrame(GeoPoint origin, GeoPoint point) {
 }
 
 GeoPoint lf_fromLocalFrame(GeoPoint origin, LocalOffset offset) {
-    return GeoPoint{origin.lat + offset.north / kMetresPerDegree, origin.lon + offset.east / eastScale(origin)};
+    return GeoPoint{origin.lat + offset.north / kMetresPerDegree,
+                    origin.lon + offset.east / eastScale(origin)};
 }
 
 CurveView curveViewOf(const LiveAc& aircraft) {
@@ -55,8 +56,10 @@ bool gf_pointOnCurve(const CurveView& curve, GeoPoint& point, double& heading, d
     const double b = u * u;
     point = lf_fromLocalFrame(curve.origin, {a * curve.control.east + b * curve.end.east,
                                              a * curve.control.north + b * curve.end.north});
-    const double east = 2.0 * (1.0 - u) * curve.control.east + 2.0 * u * (curve.end.east - curve.control.east);
-    const double north = 2.0 * (1.0 - u) * curve.control.north + 2.0 * u * (curve.end.north - curve.control.north);
+    const double east =
+        2.0 * (1.0 - u) * curve.control.east + 2.0 * u * (curve.end.east - curve.control.east);
+    const double north =
+        2.0 * (1.0 - u) * curve.control.north + 2.0 * u * (curve.end.north - curve.control.north);
     heading = intoFullCircle(std::atan2(east, north));
     return true;
 }

@@ -24,17 +24,17 @@
 namespace zeph {
 namespace {
 
-constexpr double kStraightTurnDeg = 3.0;      // a smaller turn needs no curve
-constexpr double kCutTurnDeg = 45.0;          // a larger, long and slow turn is cut in two first
-constexpr double kWidestCurveDeg = 160.0;     // a larger turn is not curved
-constexpr double kCutTurnNm = 0.02699784017278618;      // 50 m
-constexpr double kHandOverNm = 0.018898488120950324;    // 35 m
+constexpr double kStraightTurnDeg = 3.0;             // a smaller turn needs no curve
+constexpr double kCutTurnDeg = 45.0;                 // a larger, long and slow turn is cut in two first
+constexpr double kWidestCurveDeg = 160.0;            // a larger turn is not curved
+constexpr double kCutTurnNm = 0.02699784017278618;   // 50 m
+constexpr double kHandOverNm = 0.018898488120950324; // 35 m
 constexpr double kSplitMetres = 100.0;
 constexpr double kSplitSpeedKt = 5.0;
 constexpr double kCutTurnSpeedKt = 43.0;
 constexpr std::int64_t kCutTurnPasses = 600;
 constexpr double kHandOverSpeedKt = 5.0;
-constexpr double kRollSpeedKt = 43.0;          // the take-off check starts at this head speed
+constexpr double kRollSpeedKt = 43.0; // the take-off check starts at this head speed
 constexpr double kSlowClimbFpm = 256.0;
 constexpr double kRunwayLeftDeg = 15.0;
 constexpr double kRollOutSpeedKt = 90.0;
@@ -104,11 +104,12 @@ void parkedSetUp(LiveAc& aircraft) {
 void cornerSetUp(LiveAc& aircraft) {
     const auto& stream = aircraft.stream;
     const double turn = std::fabs(lf_turnAhead(aircraft)) * kRadToDeg;
-    const std::int64_t apart = std::max<std::int64_t>(stream[1].duePass - stream[0].duePass, kShortestTravelPasses);
+    const std::int64_t apart =
+        std::max<std::int64_t>(stream[1].duePass - stream[0].duePass, kShortestTravelPasses);
     if (turn <= kStraightTurnDeg) {
         lf_splitOnSpeedChange(aircraft);
-    } else if (turn > kCutTurnDeg && headToNextNm(aircraft) > kCutTurnNm && stream[0].groundSpeed <= kCutTurnSpeedKt &&
-               apart >= kCutTurnPasses) {
+    } else if (turn > kCutTurnDeg && headToNextNm(aircraft) > kCutTurnNm &&
+               stream[0].groundSpeed <= kCutTurnSpeedKt && apart >= kCutTurnPasses) {
         lf_insertMidpoint(aircraft);
     } else if (turn <= kWidestCurveDeg && !lf_samePoint(pointOf(stream[0]), pointOf(stream[2]))) {
         lf_startCurve(aircraft);
@@ -179,7 +180,8 @@ void stopTiming(LiveAc& aircraft) {
     const StreamPos& next = aircraft.stream[1];
     // A stop lasts as long as reported, counted from the head's due pass.
     const std::int64_t stop = std::max<std::int64_t>(next.duePass - head.duePass, kShortestTravelPasses);
-    const std::int64_t travel = std::max<std::int64_t>(head.duePass - tickCounter.load() + stop, kShortestTravelPasses);
+    const std::int64_t travel =
+        std::max<std::int64_t>(head.duePass - tickCounter.load() + stop, kShortestTravelPasses);
     lf_setNextDue(aircraft, gsl::narrow<std::int32_t>(travel));
 }
 
@@ -218,11 +220,13 @@ void landingRollStep(LiveAc& aircraft) {
 
 void takeOffCheck(LiveAc& aircraft, double passes) {
     const auto& stream = aircraft.stream;
-    if (aircraft.takeOffRoll == 0 || aircraft.phase == AcPhase::take_off || stream[0].groundSpeed < kRollSpeedKt) {
+    if (aircraft.takeOffRoll == 0 || aircraft.phase == AcPhase::take_off ||
+        stream[0].groundSpeed < kRollSpeedKt) {
         return;
     }
     const auto after = stream.begin() + 1;
-    const bool allAirborne = std::all_of(after, stream.end(), [](const StreamPos& p) { return p.airborne != 0; });
+    const bool allAirborne =
+        std::all_of(after, stream.end(), [](const StreamPos& p) { return p.airborne != 0; });
     const bool slowClimb =
         std::any_of(after, stream.end(), [](const StreamPos& p) { return p.verticalRate <= kSlowClimbFpm; });
     if (slowClimb) {
@@ -249,13 +253,15 @@ void curveMove(LiveAc& aircraft) {
     GeoPoint point;
     double travel = 0.0;
     if (!gf_pointOnCurve(curveViewOf(aircraft), point, travel, aircraft.curveProgress)) {
-        gf_logText(fmt::format("{} error in curve at index: {:.2F}", aircraft.callsign, aircraft.curveProgress));
+        gf_logText(
+            fmt::format("{} error in curve at index: {:.2F}", aircraft.callsign, aircraft.curveProgress));
         return;
     }
     block.latitude = point.lat;
     block.longitude = point.lon;
     // Pushed back, the nose points against the direction of travel.
-    const double wanted = aircraft.phase == AcPhase::pushing_back ? intoFullCircle(travel + kTwoPi / 2.0) : travel;
+    const double wanted =
+        aircraft.phase == AcPhase::pushing_back ? intoFullCircle(travel + kTwoPi / 2.0) : travel;
     block.heading = lf_turnToward(block.heading, wanted, aircraft.turnRate);
 }
 
@@ -312,7 +318,8 @@ void lf_groundSegmentTiming(LiveAc& aircraft) {
     const double nm = headToNextNm(aircraft);
     const std::int32_t travel = lf_travelPasses(nm, lf_segmentSpeed(aircraft));
     if (hasCurve(aircraft) || aircraft.turningInPlace != 0) {
-        const double angle = aircraft.turningInPlace != 0 ? aircraft.turnInPlaceAngle : aircraft.curveTurnAngle;
+        const double angle =
+            aircraft.turningInPlace != 0 ? aircraft.turnInPlaceAngle : aircraft.curveTurnAngle;
         const TurnTiming timing = lf_turnTiming(angle, travel, nm * kMetresPerNm, aircraft.turnRate);
         aircraft.turnRate = timing.turnRate;
         if (timing.wideWindows) {
@@ -396,7 +403,8 @@ void lf_insertMidpoint(LiveAc& aircraft) {
     const StreamPos& head = stream[0];
     const StreamPos& next = stream[1];
     StreamPos middle = head;
-    GeoPoint point{(head.latitude + next.latitude) / 2.0, head.longitude + wrapTo180(next.longitude - head.longitude) / 2.0};
+    GeoPoint point{(head.latitude + next.latitude) / 2.0,
+                   head.longitude + wrapTo180(next.longitude - head.longitude) / 2.0};
     lf_normalisePosition(point);
     middle.latitude = point.lat;
     middle.longitude = point.lon;
@@ -407,7 +415,8 @@ void lf_insertMidpoint(LiveAc& aircraft) {
         middle.altitude = 0.0;
     }
     middle.stationary = 0;
-    middle.duePass = static_cast<std::int64_t>(std::round(static_cast<double>(head.duePass + next.duePass) / 2.0));
+    middle.duePass =
+        static_cast<std::int64_t>(std::round(static_cast<double>(head.duePass + next.duePass) / 2.0));
     stream.insert(stream.begin() + 1, middle);
 }
 

@@ -66,12 +66,16 @@ void lf_pushBack(LiveAc& aircraft) {
     lf_insertMidpoint(aircraft);
     const StreamPos& middle = aircraft.stream[1];
     const double sideFeet = aircraft.radius * kFeetPerNm;
-    const GeoPoint reserved = gf_destinationPoint(behind, intoFullCircle(push + std::numbers::pi / 2.0), sideFeet);
-    const GeoPoint other = gf_destinationPoint(behind, intoFullCircle(push - std::numbers::pi / 2.0), sideFeet);
+    const GeoPoint reserved =
+        gf_destinationPoint(behind, intoFullCircle(push + std::numbers::pi / 2.0), sideFeet);
+    const GeoPoint other =
+        gf_destinationPoint(behind, intoFullCircle(push - std::numbers::pi / 2.0), sideFeet);
     // The ends are due half the way to B plus the drive from the midpoint to them.
     const std::int64_t half = middle.duePass - tickCounter.load();
-    aircraft.pushBackEnd = slowTarget(aircraft, reserved, half + slowPasses(aircraft, pointOf(middle), reserved));
-    aircraft.stream.push_back(slowTarget(aircraft, other, half + slowPasses(aircraft, pointOf(middle), other)));
+    aircraft.pushBackEnd =
+        slowTarget(aircraft, reserved, half + slowPasses(aircraft, pointOf(middle), reserved));
+    aircraft.stream.push_back(
+        slowTarget(aircraft, other, half + slowPasses(aircraft, pointOf(middle), other)));
     gf_setLights(aircraft.objectId, kLightsLeaveStand);
     lf_setPhase(aircraft, AcPhase::pushing_back);
     aircraft.pushBackPieces = 2;
@@ -83,9 +87,11 @@ void lf_pullOut(LiveAc& aircraft) {
     }
     aircraft.leavingStand = 0;
     const StandPlace stand = lf_standPlace(aircraft);
-    const GeoPoint ahead = gf_destinationPoint(stand.point, stand.heading, 2.0 * aircraft.radius * kFeetPerNm);
+    const GeoPoint ahead =
+        gf_destinationPoint(stand.point, stand.heading, 2.0 * aircraft.radius * kFeetPerNm);
     startLeaving(aircraft);
-    aircraft.stream.push_back(slowTarget(aircraft, ahead, slowPasses(aircraft, pointOf(aircraft.position), ahead)));
+    aircraft.stream.push_back(
+        slowTarget(aircraft, ahead, slowPasses(aircraft, pointOf(aircraft.position), ahead)));
     lf_setPhase(aircraft, AcPhase::taxi);
     aircraft.referenceHeading = aircraft.position.heading;
     gf_setLights(aircraft.objectId, kLightsLeaveStand);
