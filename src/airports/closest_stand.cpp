@@ -1,13 +1,110 @@
 #include "airports/closest_stand.h"
 
+#include <filesystem>
+#include <fmt/format.h>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <pugixml.hpp>
+#include <vector>
+
+#include "airports/airport_file_locator.h"
+#include "core/log.h"
+
 namespace zeph {
 
+namespace fs = std::filesystem;
+
 namespace {
+
 constexpr double kNoStandNm = 100.0;
+const fs::path kDownloadTarget = "airport.xml";
+
+struct StandPoint {
+    std::string id;
+    GeoPoint position;
+};
+// Empty: no file or no "parkpositions".
+using StandPoints = std::optional<std::vector<StandPoint>>;
+
+std::mutex downloadedMutex;
+std::map<std::string, StandPoints> downloadedStands;
+
+// Removes the download target on every way out.
+struct RemoveTarget {
+    RemoveTarget() = default;
+    RemoveTarget(const RemoveTarget&) = delete;
+    RemoveTarget& operator=(const RemoveTarget&) = delete;
+    ~RemoveTarget() {
+        std::error_code ignored;
+        fs::remove(kDownloadTarget, ignored);
+    }
+};
+
+StandPoints lf_standPointsOf(const fs::path& file) {
+    pugi::xml_document doc;
+    if (!doc.load_file(file.c_str())) {
+        return std::nullopt;
+    }
+    const pugi::xml_node root = doc.child("root");
+    const pugi::xml_node stands = (root ? root : doc.root()).child("parkpositions");
+    if (!stands) {
+        return std::nullopt;
+    }
+    std::vector<StandPoint> points;
+    for (const pugi::xml_node stand : stands.children("parkpos")) {
+        points.push_back({stand.attribute("id").as_string(),
+                          {stand.attribute("latitude").as_double(), stand.attribute("longitude").as_double()}});
+    }
+    return points;
 }
 
-double gf_readDestApfForClosestStand(const std::string& /*code*/, GeoPoint /*position*/, std::string& /*standId*/) {
-    return kNoStandNm;
+StandPoints lf_downloadedStandPoints(const std::string& code, const std::string& reference) {
+    const std::lock_guard lock(downloadedMutex);
+    if (const auto known = downloadedStands.find(code); known != downloadedStands.end()) {
+        return known->second;
+    }
+    const RemoveTarget removeTarget;
+    StandPoints points;
+    if (lf_downloadAirportFile(reference, kDownloadTarget).empty()) {
+        points = lf_standPointsOf(kDownloadTarget);
+    }
+    downloadedStands[code] = points;
+    return points;
+}
+
+double lf_closestStand(const std::string& code, GeoPoint position, std::string& standId) {
+    const std::string reference = lf_stockArchiveFile(code);
+    if (reference.empty()) {
+        return kNoStandNm;
+    }
+    const StandPoints points = lf_isLocalReference(reference) ? lf_standPointsOf(reference)
+                                                              : lf_downloadedStandPoints(code, reference);
+    double best = kNoStandNm;
+    for (const StandPoint& point : points.value_or(std::vector<StandPoint>{})) {
+        const double distance = gf_greatCircleDistance(position, point.position);
+        if (distance < best) {
+            best = distance;
+            standId = point.id;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+double gf_readDestApfForClosestStand(const std::string& code, GeoPoint position, std::string& standId) {
+    try {
+        return lf_closestStand(code, position, standId);
+    } catch (const std::exception& error) {
+        gf_logLine(fmt::format("{}: {}", "gf_readDestApfForClosestStand", error.what()));
+        return kNoStandNm;
+    }
+}
+
+void resetDownloadedStandsForTests() {
+    const std::lock_guard lock(downloadedMutex);
+    downloadedStands.clear();
 }
 
 } // namespace zeph
