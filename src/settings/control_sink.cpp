@@ -11,8 +11,10 @@ public:
     void setCheck(const CheckBoxParameter&) override {}
     void showComboValue(const ComboParameter<std::int32_t>&) override {}
     void selectComboEntry(const ComboParameter<std::int32_t>&, std::int32_t) override {}
+    void selectComboEntry(const ComboParameter<float>&, float) override {}
     void showEditValue(const EditParameter&) override {}
     void enable(const ParameterControl&, bool) override {}
+    void showEnabled(const ParameterControl&, bool) override {}
     void selectMaxFitCombo() override {}
 };
 

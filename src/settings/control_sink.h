@@ -19,8 +19,13 @@ public:
     // Selects the first entry equal to value; the selection stays as it is when none is.
     virtual void selectComboEntry(const ComboParameter<std::int32_t>& parameter, std::int32_t value) = 0;
     // The edit field shows the current value.
+    // The same for a combo of hours.
+    virtual void selectComboEntry(const ComboParameter<float>& parameter, float value) = 0;
     virtual void showEditValue(const EditParameter& parameter) = 0;
     virtual void enable(const ParameterControl& control, bool enabled) = 0;
+    // Only the control's look: an airport file's state of a button, which the program's own state of it
+    // (as enable records it) does not follow.
+    virtual void showEnabled(const ParameterControl& control, bool enabled) = 0;
     // MAX_FIT_FL takes its hours from MAX_FIT and selects them in its combo.
     virtual void selectMaxFitCombo() = 0;
 };

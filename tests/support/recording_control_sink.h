@@ -23,8 +23,10 @@ public:
     void setCheck(const CheckBoxParameter& parameter) override;
     void showComboValue(const ComboParameter<std::int32_t>& parameter) override;
     void selectComboEntry(const ComboParameter<std::int32_t>& parameter, std::int32_t value) override;
+    void selectComboEntry(const ComboParameter<float>& parameter, float value) override;
     void showEditValue(const EditParameter& parameter) override;
     void enable(const ParameterControl& control, bool enabled) override;
+    void showEnabled(const ParameterControl& control, bool enabled) override;
     void selectMaxFitCombo() override;
 
     std::vector<std::string> calls() const { return log_.calls(); }

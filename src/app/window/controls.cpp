@@ -399,6 +399,10 @@ void WindowControlSink::selectComboEntry(const ComboParameter<std::int32_t>& par
     selectEqualEntry(parameter, value);
 }
 
+void WindowControlSink::selectComboEntry(const ComboParameter<float>& parameter, float value) {
+    selectEqualEntry(parameter, value);
+}
+
 void WindowControlSink::showEditValue(const EditParameter& parameter) {
     if (const WindowHandle handle = controlOf(parameter)) {
         ui().setText(handle, parameter.get());
@@ -407,6 +411,12 @@ void WindowControlSink::showEditValue(const EditParameter& parameter) {
 
 void WindowControlSink::enable(const ParameterControl& control, bool enabled) {
     enableControl(control, enabled);
+}
+
+void WindowControlSink::showEnabled(const ParameterControl& control, bool enabled) {
+    if (const WindowHandle handle = controlOf(control)) {
+        ui().enable(handle, enabled);
+    }
 }
 
 void WindowControlSink::selectMaxFitCombo() {

@@ -1,0 +1,161 @@
+#include <algorithm>
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "airports/airport_database.h"
+#include "airports/airport_file_format.h"
+#include "airports/airport_file_locator.h"
+#include "airports/learned_airport_saver.h"
+#include "airports/park_airport_file.h"
+#include "core/errors.h"
+#include "settings/parameter_table.h"
+#include "state/main_window_state.h"
+#include "support/log_fixture.h"
+#include "support/loopback_http_server.h"
+#include "support/parameters_files.h"
+#include "support/recording_control_sink.h"
+#include "traffic/park_airport_status.h"
+#include "update/download_config.h"
+
+namespace zeph {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ParkAirportFile : public test::LogFixture {
+protected:
+    void SetUp() override {
+        LogFixture::SetUp();
+        test::resetParametersForTests(dir() / "AppData");
+        setDownloadConfigForTests(DownloadConfig{server.baseUrl(), {}, 2, 2});
+        setParkAirportRecord({"EHAM"});
+        makeFolders();
+    }
+    static void makeFolders() {
+        for (const char* folder : {"airports/my_thirdparty", "airports/my_ORBX", "airports/learned/stock"}) {
+            fs::create_directories(folder);
+        }
+    }
+    void TearDown() override {
+        setDownloadConfigForTests(std::nullopt);
+        resetAirportDatabaseForTests();
+        lf_clearParkPositions();
+        apfLearnedFile.clear();
+        apfHandmade.store(false);
+        setParkAirportRecord({});
+        LogFixture::TearDown();
+    }
+    // A park file of five stands 100 m apart, written as the scan writes airport files.
+    static std::string parkFile(const std::string& publisher) {
+        ApfData airport{"EHAM", "Schiphol", "", publisher, 0, 0, 0, -11, {}};
+        for (int n = 1; n <= 5; ++n) {
+            airport.stands.emplace_back(fmt::format("A{}", n), std::vector<StandUse>{},
+                                        GeoPoint{52.3, 4.75 + n * 0.0015}, 0.0, 20.0, false, false, false);
+        }
+        EXPECT_TRUE(gf_writeApf(airport, "made.xml", 1, 3));
+        return test::readFileBytes("made.xml");
+    }
+    std::string read(const std::string& reference) {
+        lf_clearParkPositions();
+        ApfHeader header;
+        const std::string result = gf_readApf(reference, header);
+        apfHeader = header;
+        return result;
+    }
+    test::LoopbackHttpServer server;
+    test::RecordingControlSink sink;
+};
+
+TEST_F(ParkAirportFile, FailuresAreNamed) {
+    EXPECT_EQ(read(""), "gf_readApf: xml is empty");
+    test::writeFileBytes("airports/my_thirdparty/EHAM.xml", "<root>");
+    EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"),
+              "airports/my_thirdparty/EHAM.xml: could not load file: airports/my_thirdparty/EHAM.xml");
+    test::writeFileBytes("airports/my_thirdparty/EHAM.xml", "<root/>");
+    EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"), "airports/my_thirdparty/EHAM.xml: refused to load");
+    std::string file = parkFile("");
+    file.erase(file.find("<parkpos "), file.find("</parkpositions>") - file.find("<parkpos "));
+    test::writeFileBytes("airports/my_thirdparty/EHAM.xml", file);
+    EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"), "no stands found");
+    file.erase(file.find("<parameter name=\"altitude\""), file.find("<parameter name=\"num_parkpos\"") - file.find("<parameter name=\"altitude\""));
+    test::writeFileBytes("airports/my_thirdparty/EHAM.xml", file);
+    EXPECT_THROW(read("airports/my_thirdparty/EHAM.xml"), UserErrorException);
+    setParkAirportRecord({});
+    EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"), "gf_readApf: no park airport set");
+}
+
+TEST_F(ParkAirportFile, TwoVisitsOfEveryReferenceKind) {
+    const struct {
+        const char* reference;
+        const char* publisher;
+    } cases[] = {
+        {"archive/stock/EHAM.xml", "stock"},
+        {"archive/simaddon/EHAM.xml", "simaddon"},
+        {"archive/thirdparty/Some%20Publisher/EHAM.xml", "Some Publisher"},
+        {"archive/thirdparty/Some%20Publisher/EHAM.xml", "Other Name"},
+        {"airports/my_thirdparty/EHAM.xml", "My Pub"},
+        {"airports/my_thirdparty/EHAM.xml", ""},
+        {"airports/my_ORBX/EHAM.xml", "simaddon"},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all("airports");
+        makeFolders();
+        const std::string bytes = parkFile(c.publisher);
+        lf_isLocalReference(c.reference) ? test::writeFileBytes(c.reference, bytes)
+                                         : server.ok(std::string("P3D/") + c.reference, bytes);
+        ASSERT_EQ(read(c.reference), "") << c.reference;
+        EXPECT_TRUE(parkAirportLoaded.load());
+        EXPECT_EQ(parkAirportRecord.altitude, -11.0);
+        EXPECT_EQ(mainWindowState.standCount.load(), 5U);
+        EXPECT_EQ(fs::exists("airports/park_airport.xml"), !lf_isLocalReference(c.reference));
+        standList[2].uses.push_back({"DLH", "A320", "D-AIMA", "DLH1", "", 1U << 20, 1, 3, 0, 1, 0});
+        standList[3].radius *= 1.5;
+        standList[3].radiusChanged = true;
+        learnedUpdateCount = 2;
+        lf_saveLearnedAirports();
+        ASSERT_EQ(read(c.reference), "") << c.reference;
+        ASSERT_EQ(standList[2].uses.size(), 1U) << c.reference;
+        EXPECT_EQ(standList[2].uses[0].reg, "D-AIMA");
+        EXPECT_EQ(standList[2].uses[0].fromParkFile, 0U);
+        EXPECT_TRUE(standList[3].radiusChanged) << c.reference;
+    }
+    EXPECT_TRUE(logHas("learned does not exist"));
+}
+
+TEST_F(ParkAirportFile, DefaultsWithoutLearnedFileAndOverlaps) {
+    airportTable = {{"EHAM", "", 52.3, 4.75, 0.0, 2}};
+    std::string file = parkFile("");
+    const std::size_t end = file.find("</parameters>");
+    file.insert(end, R"(<parameter name="Qf_real" value="2"/><parameter name="Qf_soft" value="5"/>)");
+    test::writeFileBytes("airports/my_thirdparty/EHAM.xml", file);
+    const std::string parameters = test::readFileBytes(dir() / "AppData/Corvane_P3D/parameters.xml");
+    EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"), "");
+    EXPECT_TRUE(PARK_SOFT.get() && WEEK.get());
+    const std::vector<std::string> calls = sink.calls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "selectComboEntry MAX_FIT_FL 24.0"), calls.end());
+    EXPECT_EQ(parking_percentage.get(), 50);
+    EXPECT_EQ(parkQf, std::make_pair(2, 5));
+    EXPECT_EQ(test::readFileBytes(dir() / "AppData/Corvane_P3D/parameters.xml"), parameters);
+    EXPECT_EQ(standList[1].number, 2U);
+    EXPECT_TRUE(standList[1].adjacentStands.empty()) << "100 m apart with 20 m radii";
+    EXPECT_FALSE(fs::exists("airports/park_airport.xml"));
+}
+
+TEST_F(ParkAirportFile, IncompleteLearnedFileIsKeptAside) {
+    test::writeFileBytes("airports/my_thirdparty/EHAM.xml", parkFile("stock"));
+    const std::string learned = "<root><parkpositions><parkpos id=\"A1\" radius_change=\"true\" radius=\"30.0\"/>"
+                                "</parkpositions></root>";
+    test::writeFileBytes("airports/learned/stock/EHAM.xml", learned);
+    EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"), "");
+    EXPECT_TRUE(learnedMergeIncomplete) << "no meta header: nothing of it was merged";
+    lf_saveLearnedAirports();
+    EXPECT_EQ(test::readFileBytes("airports/learned/stock/EHAM0.xml"), learned);
+    EXPECT_TRUE(logHas("airports/learned/stock/EHAM.xml was not read completely, saved as *.0.xml"));
+    EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"), "");
+    EXPECT_FALSE(learnedMergeIncomplete);
+    lf_saveLearnedAirports();
+    EXPECT_EQ(test::readFileBytes("airports/learned/stock/EHAM0.xml"), learned) << "the kept original stays";
+}
+
+} // namespace
+} // namespace zeph
