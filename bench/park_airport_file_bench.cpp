@@ -1,0 +1,134 @@
+// The park airport's file at size: 512 stands read with a learned file of 512 stands × 100 uses, and that
+// learned file saved again. Each is compared with its plain costs (the XML library's load or save, and the
+// overlap pass's great-circle distances) and printed against the 150 ms that 15 traffic passes take.
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+#include <fmt/format.h>
+#include <pugixml.hpp>
+
+#include "airports/airport_file_format.h"
+#include "airports/learned_airport_saver.h"
+#include "airports/park_airport_file.h"
+#include "bench/rate_reporter.h"
+#include "core/log.h"
+#include "traffic/park_airport_status.h"
+
+namespace {
+
+using namespace zeph;
+namespace fs = std::filesystem;
+
+constexpr int kStands = 512;
+constexpr int kUses = 100;
+const std::string kReference = "airports/my_thirdparty/BNCH.xml";
+const fs::path kLearned = "airports/learned/thirdparty/BNCH.xml";
+
+ApfData airportOf(bool withUses) {
+    ApfData airport{"BNCH", "Bench", "", "", 0, 0, 0, 100, {}};
+    for (int n = 0; n < kStands; ++n) {
+        airport.stands.emplace_back(fmt::format("S{}", n), std::vector<StandUse>{},
+                                    GeoPoint{50.0 + (n / 32) * 0.0008, 8.0 + (n % 32) * 0.0012}, 0.0, 30.0, false,
+                                    false, false);
+        airport.stands.back().radiusChanged = withUses;
+        for (int u = 0; withUses && u < kUses; ++u) {
+            airport.stands.back().uses.push_back({"DLH", "A320", fmt::format("D-A{:03}", u), fmt::format("DLH{}", u), "",
+                                                  HalfHourSet(0b111ULL << (u % 40)), static_cast<std::uint32_t>(u + 1),
+                                                  static_cast<std::uint32_t>(u % 7 + 1), 0, 1, 0});
+        }
+    }
+    return airport;
+}
+
+struct Folder {
+    fs::path root = fs::temp_directory_path() / fmt::format("corvane_park_file_bench_{}", ::getpid());
+    Folder() {
+        fs::create_directories(root);
+        fs::current_path(root);
+        gf_writeApf(airportOf(false), kReference, 1, 3);
+        gf_writeApf(airportOf(true), kLearned, 0, 3);
+        setParkAirportRecord({"BNCH"});
+    }
+    ~Folder() {
+        fs::current_path(fs::temp_directory_path());
+        fs::remove_all(root);
+    }
+};
+
+void rate(benchmark::State& state) {
+    state.counters["items"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_readApf(benchmark::State& state) {
+    for (auto _ : state) {
+        lf_clearParkPositions();
+        ApfHeader header;
+        benchmark::DoNotOptimize(gf_readApf(kReference, header));
+    }
+    rate(state);
+}
+
+void BM_loadAndDistancesAlone(benchmark::State& state) {
+    for (auto _ : state) {
+        pugi::xml_document park;
+        pugi::xml_document learned;
+        benchmark::DoNotOptimize(park.load_file(kReference.c_str()));
+        benchmark::DoNotOptimize(learned.load_file(kLearned.c_str()));
+        double sum = 0.0;
+        for (int a = 0; a < kStands; ++a) {
+            for (int b = 0; b < kStands; ++b) {
+                sum += gf_greatCircleDistance({50.0 + a * 1e-5, 8.0}, {50.0, 8.0 + b * 1e-5});
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    rate(state);
+}
+
+void BM_saveLearned(benchmark::State& state) {
+    lf_clearParkPositions();
+    ApfHeader header;
+    gf_readApf(kReference, header);
+    apfHeader = header;
+    for (auto _ : state) {
+        lf_saveLearnedAirports();
+    }
+    rate(state);
+}
+
+void BM_saveAlone(benchmark::State& state) {
+    pugi::xml_document doc;
+    doc.load_file(kLearned.c_str());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(doc.save_file("plain.xml"));
+    }
+    rate(state);
+}
+
+BENCHMARK(BM_readApf)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_loadAndDistancesAlone)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_saveLearned)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_saveAlone)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Folder folder;
+    benchmark::Initialize(&argc, argv);
+    zeph::bench::RateReporter reporter("items");
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    const auto ms = [&](const char* name) {
+        const double r = reporter.rateOf(name);
+        return r > 0 ? 1e3 / r : 0.0;
+    };
+    const auto ratio = [&](double a, double b) { return b > 0 ? a / b : 0.0; };
+    fmt::print("gf_readApf: {:.1f} ms, {:.2f}x loading both files and the overlap distances (target <= 3x; 150 ms)\n",
+               ms("BM_readApf"), ratio(ms("BM_readApf"), ms("BM_loadAndDistancesAlone")));
+    fmt::print("lf_saveLearnedAirports: {:.1f} ms, {:.2f}x saving an equal document (target <= 3x; 150 ms)\n",
+               ms("BM_saveLearned"), ratio(ms("BM_saveLearned"), ms("BM_saveAlone")));
+    return 0;
+}
