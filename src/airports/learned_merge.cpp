@@ -2,6 +2,7 @@
 #include <cmath>
 #include <fmt/format.h>
 #include <pugixml.hpp>
+#include <unordered_map>
 
 #include "airports/airport_file_format.h"
 #include "airports/park_airport_file.h"
@@ -81,19 +82,29 @@ bool lf_hasStandAttributes(pugi::xml_node parkpos) {
     return !atOrigin && parkpos.attribute("radius").as_double(0.0) != 0.0;
 }
 
+// The first stand of each id: a learned "parkpos" belongs to the first stand with its id.
+using StandIndex = std::unordered_map<std::string, std::size_t>;
+
+StandIndex lf_indexStands(const std::vector<ParkPos>& stands) {
+    StandIndex index;
+    for (std::size_t n = 0; n < stands.size(); ++n) {
+        index.emplace(stands[n].id, n);
+    }
+    return index;
+}
+
 void lf_mergeStand(pugi::xml_node parkpos, const std::filesystem::path& file, std::vector<ParkPos>& stands,
-                   bool dropUses) {
+                   StandIndex& index, bool dropUses) {
     std::string id = parkpos.attribute("id").as_string();
+    const auto found = index.find(id);
     if (!parkpos.attribute("manual").as_bool()) {
         const LearnedStandContext context{id, parkpos, &dropUses};
-        const bool taken =
-            std::any_of(stands.begin(), stands.end(), [&](ParkPos& stand) { return lf_readLearnedStand(context, stand); });
-        if (!taken) {
+        if (found == index.end() || !lf_readLearnedStand(context, stands[found->second])) {
             gf_logText(fmt::format("learned stand {} in {} not found?", id, file.string()));
         }
         return;
     }
-    if (std::any_of(stands.begin(), stands.end(), [&](const ParkPos& stand) { return stand.id == id; })) {
+    if (found != index.end()) {
         gf_logLine(fmt::format("manually created standid {} already exists in {}", id, file.string()));
         return;
     }
@@ -102,9 +113,10 @@ void lf_mergeStand(pugi::xml_node parkpos, const std::filesystem::path& file, st
         return;
     }
     const std::size_t before = stands.size();
-    lf_readParkPos(parkpos, std::move(id), 0);
+    lf_readParkPos(parkpos, id, 0);
     if (stands.size() > before) {
         stands.back().manual = true;
+        index.emplace(std::move(id), before);
     }
 }
 
@@ -131,8 +143,9 @@ void lf_mergeLearned(const pugi::xml_document& doc, const XmlMeta& meta, const s
         return;
     }
     handmade = false;
+    StandIndex index = lf_indexStands(stands);
     for (const pugi::xml_node parkpos : gf_rootChild(doc, "parkpositions").children("parkpos")) {
-        lf_mergeStand(parkpos, file, stands, dropUses);
+        lf_mergeStand(parkpos, file, stands, index, dropUses);
     }
 }
 
