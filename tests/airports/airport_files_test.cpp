@@ -187,12 +187,6 @@ TEST_F(AirportFiles, SavesWhereTheNextReadLooks) {
     EXPECT_NE(saved.find("<parkpos id=\"radius\" radius_change=\"true\" radius=\"20.0\" />"), std::string::npos);
     EXPECT_TRUE(standList[0].uses.empty()) << "the park file's uses leave the list";
     EXPECT_NE(readLog().back().find(" '" + file.string() + "' saved with 1 update"), std::string::npos);
-    // A learned file read only in part is kept aside once.
-    learnedMergeIncomplete = true;
-    lf_saveLearnedAirports();
-    EXPECT_EQ(test::readFileBytes("airports/learned/thirdparty/Some Pub/EHAM0.xml"), saved);
-    EXPECT_TRUE(logHas(file.string() + " was not read completely, saved as *.0.xml"));
-    EXPECT_NE(readLog().back().find("saved with 0 updates"), std::string::npos);
     // A folder that cannot be made is a failed save, and the run goes on.
     test::writeFileBytes("airports/learned/blocked", "");
     apfLearnedFile = "airports/learned/blocked/EHAM.xml";

@@ -157,5 +157,37 @@ TEST_F(ParkAirportFile, IncompleteLearnedFileIsKeptAside) {
     EXPECT_EQ(test::readFileBytes("airports/learned/stock/EHAM0.xml"), learned) << "the kept original stays";
 }
 
+TEST_F(ParkAirportFile, MergesTheLearnedFile) {
+    test::writeFileBytes("airports/my_thirdparty/EHAM.xml", parkFile("stock"));
+    const std::string meta = R"(<meta><info name="copyright" value="c"/><info name="version" value="11.9.9"/></meta>)";
+    const std::string learned = "<root>" + meta + R"(<parameters><parameter name="airport_name" value="X"/>
+        <parameter name="RANGE" value="150"/><parameter name="MAX_FIT" value="60"/></parameters><parkpositions>
+        <parkpos id="A1" radius_change="true" radius="30.0"><opt day="3" hh="20" reg="D-AIMA"/></parkpos>
+        <parkpos id="Q9"/><parkpos id="A5" manual="true" latitude="52.31" longitude="4.76" radius="20.0"/>
+        <parkpos id="M1" manual="true" latitude="52.31" longitude="4.76" radius="0.0"/>
+        <parkpos id="M2" manual="true" latitude="52.31" longitude="4.76" radius="20.0"><opt day="3" hh="20" reg="D-AIMB"/></parkpos>
+        </parkpositions></root>)";
+    test::writeFileBytes("airports/learned/stock/EHAM.xml", learned);
+    const std::string parameters = test::readFileBytes(dir() / "AppData/Corvane_P3D/parameters.xml");
+    EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"), "");
+    EXPECT_TRUE(standList[0].radiusChanged);
+    EXPECT_TRUE(standList[0].uses.empty()) << "11.9.9 keeps no use of a non-manual stand";
+    ASSERT_EQ(standList.size(), 6U);
+    EXPECT_TRUE(standList[5].manual);
+    EXPECT_EQ(standList[5].uses.size(), 1U);
+    EXPECT_EQ(RANGE.get(), 100);
+    EXPECT_EQ(MAX_FIT.get(), 47);
+    for (const char* line : {"learned stand Q9 in airports/learned/stock/EHAM.xml not found?",
+                             "==> manually created standid A5 already exists in airports/learned/stock/EHAM.xml",
+                             "==> manually created standid M1 misses correct attributes in airports/learned/stock/EHAM.xml",
+                             "Warning: learned file airport name: 'X' differs from archived file airport name: 'Schiphol'"}) {
+        EXPECT_TRUE(logHas(line)) << line;
+    }
+    EXPECT_EQ(test::readFileBytes(dir() / "AppData/Corvane_P3D/parameters.xml"), parameters);
+    test::writeFileBytes("airports/learned/stock/EHAM.xml", "<root>");
+    EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"), "");
+    EXPECT_EQ(test::readFileBytes("airports/learned/stock/EHAM0.xml"), "<root>");
+}
+
 } // namespace
 } // namespace zeph
