@@ -161,7 +161,8 @@ TEST_F(ParkAirportFile, MergesTheLearnedFile) {
     test::writeFileBytes("airports/my_thirdparty/EHAM.xml", parkFile("stock"));
     const std::string meta = R"(<meta><info name="copyright" value="c"/><info name="version" value="11.9.9"/></meta>)";
     const std::string learned = "<root>" + meta + R"(<parameters><parameter name="airport_name" value="X"/>
-        <parameter name="RANGE" value="150"/><parameter name="MAX_FIT" value="60"/></parameters><parkpositions>
+        <parameter name="RANGE" value="150"/><parameter name="MAX_FIT" value="60"/>
+        <parameter name="INITIAL_LOAD_ONLY" value="true"/></parameters><parkpositions>
         <parkpos id="A1" radius_change="true" radius="30.0"><opt day="3" hh="20" reg="D-AIMA"/></parkpos>
         <parkpos id="Q9"/><parkpos id="A5" manual="true" latitude="52.31" longitude="4.76" radius="20.0"/>
         <parkpos id="M1" manual="true" latitude="52.31" longitude="4.76" radius="0.0"/>
@@ -177,6 +178,9 @@ TEST_F(ParkAirportFile, MergesTheLearnedFile) {
     EXPECT_EQ(standList[5].uses.size(), 1U);
     EXPECT_EQ(RANGE.get(), 100);
     EXPECT_EQ(MAX_FIT.get(), 47);
+    const std::vector<std::string> calls = sink.calls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "showEnabled Now false"), calls.end());
+    EXPECT_TRUE(mainWindowState.nowButtonEnabled.load()) << "the program's own state of the button stays";
     for (const char* line : {"learned stand Q9 in airports/learned/stock/EHAM.xml not found?",
                              "==> manually created standid A5 already exists in airports/learned/stock/EHAM.xml",
                              "==> manually created standid M1 misses correct attributes in airports/learned/stock/EHAM.xml",

@@ -11,7 +11,7 @@ namespace zeph::test {
 
 // Takes the window's place while it lives and records every call, from any thread, in order, as text:
 //   "setCheck KEY true", "showComboValue KEY 40", "selectComboEntry KEY 100", "showEditValue KEY text",
-//   "enable KEY false", "selectMaxFitCombo".
+//   "enable KEY false", "selectMaxFitCombo", "selectComboEntry MAX_FIT_FL 24.0", "showEnabled KEY false".
 // Values are those at the time of the call. Only one may live at a time; at the end no sink is installed.
 class RecordingControlSink : public ControlSink {
 public:
