@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "airports/airport_file_format.h"
+#include "airports/airport_file_locator.h"
 #include "airports/park_airport_file.h"
 #include "core/generations.h"
 #include "core/log.h"
@@ -108,7 +109,8 @@ void lf_mergeStand(pugi::xml_node parkpos, const std::filesystem::path& file, st
         gf_logLine(fmt::format("manually created standid {} already exists in {}", id, file.string()));
         return;
     }
-    if (!lf_hasStandAttributes(parkpos)) {
+    // A stand without an id could be neither found nor saved and read again.
+    if (lf_trimBlanks(id).empty() || !lf_hasStandAttributes(parkpos)) {
         gf_logLine(fmt::format("manually created standid {} misses correct attributes in {}", id, file.string()));
         return;
     }

@@ -165,7 +165,7 @@ TEST_F(ParkAirportFile, MergesTheLearnedFile) {
         <parameter name="INITIAL_LOAD_ONLY" value="true"/></parameters><parkpositions>
         <parkpos id="A1" radius_change="true" radius="30.0"><opt day="3" hh="20" reg="D-AIMA"/></parkpos>
         <parkpos id="Q9"/><parkpos id="A5" manual="true" latitude="52.31" longitude="4.76" radius="20.0"/>
-        <parkpos id="M1" manual="true" latitude="52.31" longitude="4.76" radius="0.0"/>
+        <parkpos id="M1" manual="true" latitude="52.31" longitude="4.76" radius="0.0"/><parkpos manual="true" latitude="52.31" longitude="4.76" radius="20.0"/>
         <parkpos id="M2" manual="true" latitude="52.31" longitude="4.76" radius="20.0"><opt day="3" hh="20" reg="D-AIMB"/></parkpos>
         </parkpositions></root>)";
     test::writeFileBytes("airports/learned/stock/EHAM.xml", learned);
@@ -184,6 +184,7 @@ TEST_F(ParkAirportFile, MergesTheLearnedFile) {
     for (const char* line : {"learned stand Q9 in airports/learned/stock/EHAM.xml not found?",
                              "==> manually created standid A5 already exists in airports/learned/stock/EHAM.xml",
                              "==> manually created standid M1 misses correct attributes in airports/learned/stock/EHAM.xml",
+                             "==> manually created standid  misses correct attributes in airports/learned/stock/EHAM.xml",
                              "Warning: learned file airport name: 'X' differs from archived file airport name: 'Schiphol'"}) {
         EXPECT_TRUE(logHas(line)) << line;
     }
