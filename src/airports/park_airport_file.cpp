@@ -75,20 +75,26 @@ fs::path lf_chooseLearnedFile(const std::string& reference, const ApfHeader& hea
     return fs::exists(byPublisher) ? byPublisher : byReference;
 }
 
+// Two stands overlap when their radii reach past 1/1.1 of their distance. The test is symmetric, so each
+// pair is measured once; walking the pairs in list order keeps every adjacentStands in list order.
 void lf_numberAndFindOverlaps() {
     std::uint32_t number = 0;
     for (ParkPos& stand : standList) {
         stand.number = ++number;
+        stand.adjacentStands.clear();
     }
-    for (ParkPos& a : standList) {
-        a.adjacentStands.clear();
-        for (const ParkPos& b : standList) {
-            const GeoPoint pa{a.latitude, a.longitude};
-            if (b.number != a.number && a.radius + b.radius > 1.1 * gf_greatCircleDistance(pa, {b.latitude, b.longitude})) {
+    for (std::size_t i = 0; i < standList.size(); ++i) {
+        ParkPos& a = standList[i];
+        for (std::size_t j = i + 1; j < standList.size(); ++j) {
+            ParkPos& b = standList[j];
+            if (a.radius + b.radius > 1.1 * gf_greatCircleDistance({a.latitude, a.longitude}, {b.latitude, b.longitude})) {
                 a.adjacentStands.push_back(b.number);
+                b.adjacentStands.push_back(a.number);
             }
         }
-        a.adjacentStands.shrink_to_fit();
+    }
+    for (ParkPos& stand : standList) {
+        stand.adjacentStands.shrink_to_fit();
     }
 }
 

@@ -45,12 +45,12 @@ protected:
         setParkAirportRecord({});
         LogFixture::TearDown();
     }
-    // A park file of five stands 100 m apart, written as the scan writes airport files.
-    static std::string parkFile(const std::string& publisher) {
+    // A park file of five stands in a row (100 m apart by default), written as the scan writes airport files.
+    static std::string parkFile(const std::string& publisher, double spacingDeg = 0.0015) {
         ApfData airport{"EHAM", "Schiphol", "", publisher, 0, 0, 0, -11, {}};
         for (int n = 1; n <= 5; ++n) {
             airport.stands.emplace_back(fmt::format("A{}", n), std::vector<StandUse>{},
-                                        GeoPoint{52.3, 4.75 + n * 0.0015}, 0.0, 20.0, false, false, false);
+                                        GeoPoint{52.3, 4.75 + n * spacingDeg}, 0.0, 20.0, false, false, false);
         }
         EXPECT_TRUE(gf_writeApf(airport, "made.xml", 1, 3));
         return test::readFileBytes("made.xml");
@@ -124,7 +124,7 @@ TEST_F(ParkAirportFile, TwoVisitsOfEveryReferenceKind) {
 
 TEST_F(ParkAirportFile, DefaultsWithoutLearnedFileAndOverlaps) {
     airportTable = {{"EHAM", "", 52.3, 4.75, 0.0, 2}};
-    std::string file = parkFile("");
+    std::string file = parkFile("", 0.00044); // 30 m apart
     const std::size_t end = file.find("</parameters>");
     file.insert(end, R"(<parameter name="Qf_real" value="2"/><parameter name="Qf_soft" value="5"/>)");
     test::writeFileBytes("airports/my_thirdparty/EHAM.xml", file);
@@ -137,7 +137,7 @@ TEST_F(ParkAirportFile, DefaultsWithoutLearnedFileAndOverlaps) {
     EXPECT_EQ(parkQf, std::make_pair(2, 5));
     EXPECT_EQ(test::readFileBytes(dir() / "AppData/Corvane_P3D/parameters.xml"), parameters);
     EXPECT_EQ(standList[1].number, 2U);
-    EXPECT_TRUE(standList[1].adjacentStands.empty()) << "100 m apart with 20 m radii";
+    EXPECT_EQ(standList[1].adjacentStands, (std::vector<std::uint32_t>{1, 3})) << "30 m apart with 20 m radii";
     EXPECT_FALSE(fs::exists("airports/park_airport.xml"));
 }
 
