@@ -304,15 +304,19 @@ void lf_onAcCreated() {
     }
 }
 
+void lf_returnToBuffer(LiveAc& aircraft) {
+    aircraft.state = AcState::buffer;
+    aircraft.throttleIndex = 5;
+    aircraft.flapsIndex = 4;
+    aircraft.objectId = 0;
+}
+
 void gf_removeFlightPlan(std::uint32_t objectId) {
     const auto live = std::find_if(liveAcTable.begin(), liveAcTable.end(),
                                    [objectId](const LiveAc& a) { return a.objectId == objectId; });
     if (live != liveAcTable.end()) {
         if (live->state == AcState::liveryrespawn) {
-            live->state = AcState::buffer;
-            live->throttleIndex = 5;
-            live->flapsIndex = 4;
-            live->objectId = 0;
+            lf_returnToBuffer(*live);
             return;
         }
         if (live->hasFlightPlan != 0) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "sim/sim_link.h"
+#include "traffic/records.h"
 
 // What the simulator reports about the AI objects, and what follows: creations completed, removed objects
 // erased, touch-downs, static CG data and refused creations. Traffic thread.
@@ -20,6 +21,8 @@ void lf_onAcCreated();
 // The object is gone from the simulator: its record is erased with its flight plan, or goes back to buffer
 // to be created again after a livery respawn.
 void gf_removeFlightPlan(std::uint32_t objectId);
+// A respawning record whose object is gone: back to buffer, without object and sent controls.
+void lf_returnToBuffer(LiveAc& aircraft);
 // Toggles all lights of an object; the caller holds simConnectMutex. Negative is a failure.
 std::int32_t gf_allLightsToggle(std::uint32_t objectId);
 

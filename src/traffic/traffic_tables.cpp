@@ -131,6 +131,7 @@ void lf_reserveTrafficTables() {
     staticPlan.reserve(512);
     standList.reserve(512);
     ghostCallsigns.reserve(64);
+    liveParkedList.reserve(64);
     acIdsToAdd.reserve(64);
     createdList.reserve(128);
     const std::lock_guard lock(simResultMutex);

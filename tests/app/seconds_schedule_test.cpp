@@ -26,7 +26,7 @@
 #include "state/seam_trace.h"
 #include "state/status_line.h"
 #include "support/fake_simulator.h"
-#include "support/livery_tables.h"
+#include "support/airport_fixture.h"
 #include "support/free_port.h"
 #include "support/livery_tables.h"
 #include "support/slow_factor.h"
@@ -68,6 +68,46 @@ protected:
         return seconds;
     }
 
+    // The seconds until secondsCounter reaches last at which the static twin of a live aircraft on the
+    // ground was removed; the twin is set up again before every second.
+    std::set<int> secondsTwinRemoved(int last) {
+        LiveAc live;
+        live.hexid = 222222;
+        live.callsign = "ABC123";
+        live.state = AcState::active;
+        live.onGround = 1;
+        live.objectId = 222222;
+        {
+            // 5 nm north of the user aircraft, with one position due far ahead: it stays where it is.
+            const std::lock_guard lock(userDataMutex);
+            live.position.latitude = userAcPosition.latitude + 5.0 / 60.0;
+            live.position.longitude = userAcPosition.longitude;
+        }
+        StreamPos& ahead = live.stream.emplace_back();
+        ahead.latitude = live.position.latitude;
+        ahead.longitude = live.position.longitude;
+        ahead.duePass = tickCounter.load() + 100000000;
+        liveAcTable = {live};
+        StaticAc twin;
+        twin.hexid = 7;
+        twin.callsign = "ABC123*";
+        twin.state = AcState::active;
+        twin.objectId = 700;
+        std::set<int> seconds;
+        while (secondsCounter.load() < last) {
+            staticAcTable = {twin};
+            removalQueue.clear();
+            second();
+            if (staticAcTable.empty() || staticAcTable[0].state != AcState::active) {
+                seconds.insert(secondsCounter.load());
+            }
+        }
+        liveAcTable.clear();
+        staticAcTable.clear();
+        removalQueue.clear();
+        return seconds;
+    }
+
     test::FakeSimulator simulator_; // answers the traffic engine's own requests
 };
 
@@ -94,7 +134,6 @@ TEST_F(SecondsScheduleTest, TheOffBeatChecksRunOnlyOnSecondsThatAreNotMultiplesO
     const Case cases[] = {
         {"lf_checkParkAirport 0", 16},
         {"lf_checkReaderActivity", 59},
-        {"lf_removeStaticTwinOfLive", 61},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.call);
@@ -103,6 +142,8 @@ TEST_F(SecondsScheduleTest, TheOffBeatChecksRunOnlyOnSecondsThatAreNotMultiplesO
         const std::set<int> expected = multiplesNotOfFive(c.every, 400);
         EXPECT_EQ(secondsWith(c.call, 400), expected);
     }
+    secondsCounter.store(0);
+    EXPECT_EQ(secondsTwinRemoved(400), multiplesNotOfFive(61, 400));
     // The spot checks of the schedule.
     const std::set<int> park = multiplesNotOfFive(16, 400);
     for (int s : {80, 160, 240, 320, 400}) {
@@ -139,8 +180,16 @@ TEST_F(SecondsScheduleTest, TheFiveSecondBeat) {
     ASSERT_TRUE(connected.ok());
     TcpStream realTraffic(std::move(connected.fd));
     ASSERT_TRUE(waitForClient());
+    test::installEddfStands();
+    StaticAc onReserved;
+    onReserved.hexid = 7;
+    onReserved.state = AcState::active;
+    onReserved.objectId = 700;
+    onReserved.standNumber = 2; // A12
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        staticAcTable = {onReserved};
+        removalQueue.clear();
         {
             const std::lock_guard lock(parkAirportListMutex);
             reservedStand = c.reserved ? "A12" : "";
@@ -158,11 +207,12 @@ TEST_F(SecondsScheduleTest, TheFiveSecondBeat) {
             userAcPosition = user;
         }
         secondsCounter.store(c.second - 1);
-        const auto made = second();
+        second();
         const GeoPoint reader = trafficReader.userPosition();
         EXPECT_EQ(reader.lat, c.beat ? 50.0 + c.second : 0.0);
         EXPECT_EQ(reader.lon, c.beat ? 8.5 : 0.0);
-        EXPECT_EQ(contains(made, "lf_clearReservedStand"), c.beat && c.reserved);
+        ASSERT_EQ(staticAcTable.size(), 1U);
+        EXPECT_EQ(staticAcTable[0].state == AcState::removingfromsim, c.beat && c.reserved);
         // A marker line after the beat: what came before it is what the beat sent.
         ASSERT_TRUE(sendDataPacket("end\r\n"));
         std::string sent;
@@ -174,6 +224,9 @@ TEST_F(SecondsScheduleTest, TheFiveSecondBeat) {
         }
         EXPECT_EQ(sent, c.beat && c.professional ? "Qs123=1704070800000\r\nend\r\n" : "end\r\n");
     }
+    staticAcTable.clear();
+    removalQueue.clear();
+    lf_clearParkPositions();
     gf_closeRealTrafficSockets();
 }
 
