@@ -5,6 +5,7 @@
 #include "aircraft/aircraft_database.h"
 #include "aircraft/matching_tables.h"
 #include "aircraft/livery_matcher.h"
+#include "aircraft/regcode_passes.h"
 #include "aircraft/regcodes.h"
 #include "support/livery_tables.h"
 #include "traffic/records.h"
@@ -95,7 +96,13 @@ void installTestAircraft() {
     lf_buildRegcodeIndex();
     installTestLiveries({testLivery("TST", "B738", "Test Air B738"),
                          testLivery("ZZZ", "B738", "Generic B738"),
-                         testLivery("DLH", "A320", "FSLTL_A320_DLH")});
+                         testLivery("DLH", "A320", "FSLTL_A320_DLH"),
+                         testLivery("DLH", "A320", "Lufthansa A320 D-AIMA")});
+    // D-AIMA's own livery, as the registration passes would enter it: special, so no other DLH A320 takes it.
+    const std::string_view special = *installedTitles.find(std::string_view("Lufthansa A320 D-AIMA"));
+    regcodeTitleTable["D-AIMA"] = special;
+    specialTitles.push_back(special);
+    lf_indexSpecialTitles();
 }
 
 } // namespace zeph::test

@@ -8,7 +8,8 @@
 // and the registration "D-AIMA" -> airline DLH, type A320; "D-AEWG" -> DLH A320 with operator EWG, cargo;
 // "PH-BXA" -> KLM B738 with operator TRA.
 // Installed liveries: ("TST", "B738") "Test Air B738", ("ZZZ", "B738") "Generic B738" and
-// ("DLH", "A320") "FSLTL_A320_DLH". Any other type is unknown.
+// ("DLH", "A320") "FSLTL_A320_DLH" and
+// "Lufthansa A320 D-AIMA", the livery of the registration D-AIMA (regcodeTitleTable). Any other type is unknown.
 
 namespace zeph::test {
 

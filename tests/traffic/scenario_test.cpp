@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/geodesy.h"
+#include "settings/parameter_table.h"
 #include "support/motion_fixture.h"
 #include "support/traffic_script.h"
 
@@ -60,6 +62,32 @@ TEST_F(Scenario, AnAirlinerFliesItsReportsThenItsPredictionsAndLeaves) {
     test::FlightSpan again;
     const std::vector<AiPositionData> second = fly(script, again);
     EXPECT_TRUE(second.size() == sent.size() && std::memcmp(second.data(), sent.data(), sent.size() * sizeof sent[0]) == 0);
+}
+
+// The airliner is called TST124 from its sixth report on: it leaves the simulator once and comes back where
+// it was under its new callsign; with GUID_CHANGES off it keeps its object to the end.
+TEST_F(Scenario, ANewCallsignBringsTheAirlinerBackUnderIt) {
+    auto script = test::straightFlight(test::airlinerReport());
+    for (std::size_t k = 5; k < script.size(); ++k) script[k].report.identity.callsign = "TST124";
+    for (const bool guid : {true, false}) {
+        SCOPED_TRACE(guid);
+        GUID_CHANGES.setValue(guid);
+        test::FlightSpan span;
+        const std::vector<AiPositionData> first = fly(script, span);
+        const auto& made = fake_->creations();
+        const auto& removed = fake_->removals();
+        ASSERT_EQ(made.size(), guid ? 2U : 1U);
+        ASSERT_EQ(removed.size(), made.size());
+        EXPECT_EQ(removed[0].objectId, 100U);
+        if (guid) {
+            EXPECT_TRUE(made[1].objectId == 101 && made[1].callsign == "TST124" && made[1].title == "Test Air B738");
+            const AiPositionData again = fake_->positions(101).front();
+            EXPECT_LT(gf_greatCircleDistance({first.back().latitude, first.back().longitude}, {again.latitude, again.longitude}), 0.05);
+            EXPECT_TRUE(removed[0].pass < made[1].pass && removed[1].objectId == 101);
+        }
+        EXPECT_GE(removed.back().pass, kNow + 20000) << "the last object leaves after its predictions";
+    }
+    GUID_CHANGES.setValue(true);
 }
 
 } // namespace
