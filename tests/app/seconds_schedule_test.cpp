@@ -71,40 +71,26 @@ protected:
     // The seconds until secondsCounter reaches last at which the static twin of a live aircraft on the
     // ground was removed; the twin is set up again before every second.
     std::set<int> secondsTwinRemoved(int last) {
-        LiveAc live;
-        live.hexid = 222222;
-        live.callsign = "ABC123";
-        live.state = AcState::active;
-        live.onGround = 1;
-        live.objectId = 222222;
+        LiveAc& live = liveAcTable.emplace_back();
+        live.callsign = "ABC123", live.hexid = live.objectId = 222222, live.state = AcState::active, live.onGround = 1;
         {
             // 5 nm north of the user aircraft, with one position due far ahead: it stays where it is.
             const std::lock_guard lock(userDataMutex);
-            live.position.latitude = userAcPosition.latitude + 5.0 / 60.0;
-            live.position.longitude = userAcPosition.longitude;
+            live.position.latitude = userAcPosition.latitude + 5.0 / 60.0, live.position.longitude = userAcPosition.longitude;
         }
-        StreamPos& ahead = live.stream.emplace_back();
-        ahead.latitude = live.position.latitude;
-        ahead.longitude = live.position.longitude;
-        ahead.duePass = tickCounter.load() + 100000000;
-        liveAcTable = {live};
+        live.stream.push_back({.latitude = live.position.latitude, .longitude = live.position.longitude,
+                               .duePass = tickCounter.load() + 100000000, .roll = {}, .trueHeading = {}});
         StaticAc twin;
-        twin.hexid = 7;
-        twin.callsign = "ABC123*";
-        twin.state = AcState::active;
-        twin.objectId = 700;
+        twin.callsign = "ABC123*", twin.hexid = 7, twin.objectId = 700, twin.state = AcState::active;
         std::set<int> seconds;
         while (secondsCounter.load() < last) {
             staticAcTable = {twin};
-            removalQueue.clear();
             second();
             if (staticAcTable.empty() || staticAcTable[0].state != AcState::active) {
                 seconds.insert(secondsCounter.load());
             }
         }
-        liveAcTable.clear();
-        staticAcTable.clear();
-        removalQueue.clear();
+        liveAcTable.clear(), staticAcTable.clear(), removalQueue.clear();
         return seconds;
     }
 
@@ -182,14 +168,10 @@ TEST_F(SecondsScheduleTest, TheFiveSecondBeat) {
     ASSERT_TRUE(waitForClient());
     test::installEddfStands();
     StaticAc onReserved;
-    onReserved.hexid = 7;
-    onReserved.state = AcState::active;
-    onReserved.objectId = 700;
-    onReserved.standNumber = 2; // A12
+    onReserved.hexid = 7, onReserved.objectId = 700, onReserved.state = AcState::active, onReserved.standNumber = 2; // A12
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         staticAcTable = {onReserved};
-        removalQueue.clear();
         {
             const std::lock_guard lock(parkAirportListMutex);
             reservedStand = c.reserved ? "A12" : "";

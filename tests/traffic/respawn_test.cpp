@@ -7,6 +7,7 @@
 #include "aircraft/regcode_passes.h"
 #include "airports/stands.h"
 #include "settings/parameter_table.h"
+#include "sim/livery_memory.h"
 #include "support/airport_fixture.h"
 #include "support/motion_fixture.h"
 #include "support/pass_harness.h"
@@ -22,7 +23,7 @@ protected:
     // The record of MotionFixture as TST B738 ZRH->FRA with its livery, and a report of the same identity.
     LiveAc& known(TrafficReport& report) {
         LiveAc& a = aircraft();
-        a.from = "ZRH", a.to = "FRA", a.livery = airlineLiveryTable["TST"]["B738"][0].title;
+        a.from = "ZRH", a.to = "FRA", a.livery = rememberedLiveries[a.hexid] = airlineLiveryTable["TST"]["B738"][0].title;
         report.identity = a;
         report.identity.firstCallsign.clear();
         return a;
@@ -85,10 +86,11 @@ TEST_F(Respawn, TheIdentityOfAReportDecidesWhetherTheAircraftRespawns) {
 // The new object starts where the old one was: at its place, or on its stand with its heading. Without an
 // object the record goes back to buffer at once instead of waiting for a removal that never comes.
 TEST_F(Respawn, TheAircraftComesBackWhereItWas) {
-    struct Case { const char* name; bool parked; std::uint32_t objectId; const char* line; };
-    const Case cases[] = {{"flying", false, 100, "==>           TST124   D-ABCD   ZRH->FRA respawns"},
-                          {"parked on A2", true, 100, "==>           TST124   D-ABCD   ZRH->FRA respawns"},
-                          {"no object", false, 0, "==> TST124   D-ABCD   ZRH->FRA TST B738 removing act liveryRespawn with objectid=0 ?"}};
+    struct Case { const char* name; bool parked; std::uint32_t objectId; const char* registration; const char* line; const char* title; };
+    const Case cases[] = {{"flying", false, 100, "D-ABCD", "==>           TST124   D-ABCD   ZRH->FRA respawns", "Test Air B738"},
+                          {"parked on A2", true, 100, "D-ABCD", "==>           TST124   D-ABCD   ZRH->FRA respawns", "Test Air B738"},
+                          {"no object", false, 0, "D-ABCD", "==> TST124   D-ABCD   ZRH->FRA TST B738 removing act liveryRespawn with objectid=0 ?", "Test Air B738"},
+                          {"livery forgotten", false, 100, "D-AIMA", "==>           TST124   D-AIMA   ZRH->FRA respawns", "FSLTL_A320_DLH"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fresh();
@@ -97,6 +99,8 @@ TEST_F(Respawn, TheAircraftComesBackWhereItWas) {
         TrafficReport report;
         LiveAc& a = known(report);
         a.objectId = c.objectId, a.position.heading = std::numbers::pi / 2, report.identity.callsign = "TST124";
+        a.registration = report.identity.registration == c.registration ? a.registration : "";
+        report.identity.registration = c.registration;
         if (c.parked) {
             const ParkPos& a2 = *gf_standByNumber(2);
             a.phase = AcPhase::parked, a.standNumber = 2, a.onGround = 1, a.stream[0].airborne = 0;
@@ -111,6 +115,7 @@ TEST_F(Respawn, TheAircraftComesBackWhereItWas) {
         ASSERT_EQ(fake_->creations().size(), 1U);
         const auto& made = fake_->creations()[0];
         EXPECT_TRUE(made.callsign == "TST124" && made.position.heading == 90.0 && made.position.onGround == (c.parked ? 1U : 0U));
+        EXPECT_EQ(made.title + " " + std::string(gf_rememberedLivery(a.hexid)), std::string(c.title) + " " + c.title);
         EXPECT_EQ(fake_->removals().size(), c.objectId == 0 ? 0U : 1U);
         EXPECT_EQ(liveAcTable[0].phase, c.parked ? AcPhase::parked : AcPhase::flying);
     }
