@@ -185,12 +185,9 @@ TEST_F(MainLoopTickTest, TheFlyingUserAircraftAsksTrafficToAvoidIt) {
 
 TEST_F(MainLoopTickTest, OneCoupleCheckASecond) {
     liveAcTable.push_back(liveAircraft(222222, northOfUser(5.0)));
-    liveAcTable[0].callsign = "ABC999";
-    liveAcTable[0].registration = "D-ABCD";
-    StaticAc twin = staticAircraft(7, northOfUser(9.0));
-    twin.registration = "D-ABCD";
-    twin.objectId = 700;
-    staticAcTable = {twin};
+    liveAcTable[0].callsign = "ABC999", liveAcTable[0].registration = "D-ABCD";
+    staticAcTable = {staticAircraft(7, northOfUser(9.0))};
+    staticAcTable[0].registration = "D-ABCD", staticAcTable[0].objectId = 700;
     coupleCheckList = {111111, 222222};
     const auto first = second();
     EXPECT_EQ(coupleCheckList, (std::list<std::uint32_t>{222222}));
@@ -198,10 +195,8 @@ TEST_F(MainLoopTickTest, OneCoupleCheckASecond) {
     const auto next = second();
     EXPECT_TRUE(coupleCheckList.empty());
     EXPECT_EQ(std::count(next.begin(), next.end(), "lf_searchForCoupledCsAroundThisTime 222222"), 1);
-    EXPECT_EQ(staticAcTable[0].state, AcState::removingfromsim);
-    EXPECT_EQ(liveAcTable[0].coupledSearchDone, 1U);
-    staticAcTable.clear();
-    removalQueue.clear();
+    EXPECT_TRUE(staticAcTable[0].state == AcState::removingfromsim && liveAcTable[0].coupledSearchDone == 1U);
+    staticAcTable.clear(), removalQueue.clear();
 }
 
 TEST_F(MainLoopTickTest, FlushingStaticAircraftTurnsInitialLoadOnlyOnWithoutSavingIt) {
@@ -210,10 +205,8 @@ TEST_F(MainLoopTickTest, FlushingStaticAircraftTurnsInitialLoadOnlyOnWithoutSavi
     staticAcTable[0].objectId = 700;
     flushStaticRequest.store(true);
     second();
-    ASSERT_EQ(staticAcTable.size(), 1U);
-    EXPECT_EQ(staticAcTable[0].state, AcState::removingfromsim);
-    staticAcTable.clear();
-    removalQueue.clear();
+    EXPECT_TRUE(staticAcTable.size() == 1 && staticAcTable[0].state == AcState::removingfromsim);
+    staticAcTable.clear(), removalQueue.clear();
     EXPECT_FALSE(flushStaticRequest.load());
     EXPECT_TRUE(INITIAL_LOAD_ONLY.get());
     headless().pump();

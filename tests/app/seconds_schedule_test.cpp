@@ -73,11 +73,10 @@ protected:
     std::set<int> secondsTwinRemoved(int last) {
         LiveAc& live = liveAcTable.emplace_back();
         live.callsign = "ABC123", live.hexid = live.objectId = 222222, live.state = AcState::active, live.onGround = 1;
-        {
-            // 5 nm north of the user aircraft, with one position due far ahead: it stays where it is.
-            const std::lock_guard lock(userDataMutex);
-            live.position.latitude = userAcPosition.latitude + 5.0 / 60.0, live.position.longitude = userAcPosition.longitude;
-        }
+        // 5 nm north of the user aircraft, with one position due far ahead: it stays where it is.
+        std::unique_lock lock(userDataMutex);
+        live.position.latitude = userAcPosition.latitude + 5.0 / 60.0, live.position.longitude = userAcPosition.longitude;
+        lock.unlock();
         live.stream.push_back({.latitude = live.position.latitude, .longitude = live.position.longitude,
                                .duePass = tickCounter.load() + 100000000, .roll = {}, .trueHeading = {}});
         StaticAc twin;
