@@ -75,6 +75,7 @@ StreamPos respawnPosition(LiveAc& aircraft) {
         return oldest;
     }
     StreamPos here = oldest;
+    here.stationary = 0; // nothing before it in the stream
     here.latitude = aircraft.position.latitude;
     here.longitude = aircraft.position.longitude;
     here.altitude = aircraft.position.altitude;
@@ -225,7 +226,6 @@ void lf_forgetLivery(LiveAc& aircraft) {
 void liveryRespawn(LiveAc& aircraft) {
     try {
         StreamPos start = respawnPosition(aircraft);
-        start.stationary = aircraft.phase == AcPhase::parked ? 1 : start.stationary;
         start.duePass = tickCounter.load() + 1;
         aircraft.stream.push_front(start);
         aircraft.state = AcState::liveryrespawn;
