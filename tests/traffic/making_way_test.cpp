@@ -50,6 +50,7 @@ TEST_F(MakingWay, TheLoserGoesWithItsLine) {
     struct Case { const char* name; std::vector<LiveAc> lives; std::vector<StaticAc> statics; std::function<void()> act; const char* line; const char* after; };
     const Case cases[] = {
         {"same live version", {live()}, {on(2, "ABC123*", "D-ABCD")}, makeWay, "A2      : ABC123*  D-ABCD makes way for the same live version ABC123 D-ABCD", "ABC123* removingfromsim, 1 statics"},
+        {"no registrations", {live("ABC123", "")}, {on(2, "XYZ9*")}, [] { staticAcTable[0].firstCallsign = "XYZ9"; lf_makeWay(liveAcTable[0], *gf_standByNumber(2)); }, "A2      : XYZ9*     makes way for ABC123 ", "XYZ9* removingfromsim, 1 statics"},
         {"queued", {live()}, {on(2, "XYZ9*", "D-EFGH"), on(4, "KEEP*")}, queued, "queued A2      : XYZ9*    D-EFGH makes way for ABC123 D-ABCD", "1 statics"},
         {"excluded stands", {live()}, {on(1, "XYZ8*", "", "B77W"), on(3, "XYZ9*", "", "B77W"), on(3, "XYZ7*", "", "B77W")}, makeWay, "C3      : XYZ9*    makes way for ABC123 parking at excluded stand A2", "XYZ8* removingfromsim, XYZ9* removingfromsim, 3 statics"},
         {"excluded B738 too far", {live()}, {on(3, "XYZ9*")}, makeWay, "", "1 statics"},
