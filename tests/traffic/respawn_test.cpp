@@ -72,7 +72,7 @@ TEST_F(Respawn, TheAircraftComesBackWhereItWas) {
     const Case cases[] = {{"flying", false, 100, "D-ABCD", "==>           TST124   D-ABCD   ZRH->FRA respawns", "Test Air B738"},
                           {"parked on A2", true, 100, "D-ABCD", "==>           TST124   D-ABCD   ZRH->FRA respawns", "Test Air B738"},
                           {"no object", false, 0, "D-ABCD", "==> TST124   D-ABCD   ZRH->FRA TST B738 removing act liveryRespawn with objectid=0 ?", "Test Air B738"},
-                          {"livery forgotten", false, 100, "D-AIMA", "==>           TST124   D-AIMA   ZRH->FRA respawns", "FSLTL_A320_DLH"}};
+                          {"livery forgotten", false, 100, "D-AIMA", "==>           TST124   D-AIMA   ZRH->FRA respawns", "Lufthansa A320 D-AIMA"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TrafficReport report;

@@ -155,10 +155,11 @@ TEST_F(Spawning, IdentityAndLivery) {
         std::size_t noMatches;
     };
     const Case cases[] = {
-        {{.callsign = "DLH4AB", .airline = "", .registration = "D-AIMA"}, "DLH", "DLH4AB", "FSLTL_A320_DLH", 0, 1, false, 0},
+        // A registration with a livery of its own takes it.
+        {{.callsign = "DLH4AB", .airline = "", .registration = "D-AIMA"}, "DLH", "DLH4AB", "Lufthansa A320 D-AIMA", 0, 0, false, 0},
         // The operator's aircraft takes a livery of the airline its registration names.
         {{.callsign = "EWG1", .airline = "", .registration = "D-AEWG"}, "EWG", "EWG1", "FSLTL_A320_DLH", 1, 1, false, 0},
-        {{.callsign = "", .airline = "", .registration = "D-AIMA"}, "DLH", "D-AIMA", "FSLTL_A320_DLH", 0, 1, false, 0},
+        {{.callsign = "", .airline = "", .registration = "D-AIMA"}, "DLH", "D-AIMA", "Lufthansa A320 D-AIMA", 0, 0, false, 0},
         {{.callsign = "N123AB", .airline = ""}, "PVT", "N123AB", "Generic B738", 0, 0, false, 0},
         {{.callsign = "abc45XY", .airline = ""}, "ABC", "abc45XY", "Generic B738", 0, 0, false, 0},
         {{.callsign = "TST123", .type = "E190", .airline = "XYZ", .registration = "D-ABCD"}, "XYZ", "TST123", "", 0, 0,
