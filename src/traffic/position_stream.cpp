@@ -14,6 +14,7 @@
 #include "sim/commands.h"
 #include "traffic/flight_motion.h"
 #include "traffic/live_update.h"
+#include "traffic/motion_lights.h"
 #include "traffic/stream_geometry.h"
 #include "traffic/traffic_tables.h"
 
@@ -87,7 +88,7 @@ void touchAndGo(LiveAc& aircraft) {
     gf_setFlaps(aircraft, kTouchAndGoFlaps);
     aircraft.approach = 0;
     aircraft.climbOutDone = 0;
-    gf_setLights(aircraft.objectId, LightSet{1, 1, 1, 1, 1, 1, 0});
+    gf_setLights(aircraft.objectId, kLightsTakeOff);
     aircraft.lateWindow = 5000;
     aircraft.earlyWindow = 3000;
 }

@@ -30,6 +30,12 @@ void nextPosMain(LiveAc& aircraft);
 // Sets up the segment from the head to position 1, then pops the head.
 void lf_nextSegment(LiveAc& aircraft);
 
+// No ground curve: its start and end parameters and both control-point values NaN, progress 0.
+void lf_clearCurve(LiveAc& aircraft);
+// Latitude and longitude steps that reach position 1 at its due pass; the longitude goes the short way
+// across the antimeridian.
+void lf_aimAtNext(LiveAc& aircraft);
+
 // The due-pass rule: position 1's due pass from a travel time, kept within the windows around its reported
 // due pass while reports are flown as reported, never before the current pass.
 void lf_setNextDue(LiveAc& aircraft, std::int32_t travelPasses);

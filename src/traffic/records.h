@@ -73,6 +73,10 @@ struct KindValues {
     std::uint32_t rotationPasses;
     std::uint32_t climbPitchPasses;
     double rotationSpeedKt; // every position after the take-off roll's head at least this fast: rotate
+    double pitchStepDeg;    // largest pitch change per pass in the air
+    double largestBankDeg;
+    double bankStepDeg;     // largest bank change per pass
+    double climbOutHeight;  // feet above ground: above it the climb-out configuration ends
 };
 
 // The row of a kind; a value outside 0-5 throws std::out_of_range "invalid unordered_map<K, T> key".

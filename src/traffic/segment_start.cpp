@@ -22,15 +22,6 @@ namespace {
 
 constexpr double kPassesPerHour = 360000.0;
 
-void clearCurve(LiveAc& aircraft) {
-    constexpr double none = std::numeric_limits<double>::quiet_NaN();
-    aircraft.curveStartParameter = none;
-    aircraft.curveEndParameter = none;
-    aircraft.controlPointEast = none;
-    aircraft.controlPointNorth = none;
-    aircraft.curveProgress = 0.0;
-}
-
 // In the air a repeated position is not flown: only a hovering rotorcraft stays in one place.
 void dropRepeatsInTheAir(LiveAc& aircraft) {
     auto& stream = aircraft.stream;
@@ -52,9 +43,7 @@ void setSteps(LiveAc& aircraft) {
         }
         return;
     }
-    const auto passes = static_cast<double>(lf_segmentPasses(aircraft));
-    aircraft.latitudeStep = (next.latitude - aircraft.position.latitude) / passes;
-    aircraft.longitudeStep = wrapTo180(next.longitude - aircraft.position.longitude) / passes;
+    lf_aimAtNext(aircraft);
     if (aircraft.onGround != 0) {
         lf_groundMoveStep(aircraft);
     } else {
@@ -78,6 +67,22 @@ void startSegment(LiveAc& aircraft) {
 
 } // namespace
 
+void lf_clearCurve(LiveAc& aircraft) {
+    constexpr double none = std::numeric_limits<double>::quiet_NaN();
+    aircraft.curveStartParameter = none;
+    aircraft.curveEndParameter = none;
+    aircraft.controlPointEast = none;
+    aircraft.controlPointNorth = none;
+    aircraft.curveProgress = 0.0;
+}
+
+void lf_aimAtNext(LiveAc& aircraft) {
+    const StreamPos& next = aircraft.stream[1];
+    const auto passes = static_cast<double>(lf_segmentPasses(aircraft));
+    aircraft.latitudeStep = (next.latitude - aircraft.position.latitude) / passes;
+    aircraft.longitudeStep = wrapTo180(next.longitude - aircraft.position.longitude) / passes;
+}
+
 void logMotionFailure(std::string_view where, const std::exception& error, const LiveAc& aircraft) {
     gf_logLine(fmt::format("{}: {} {}, sz:{}, fs:{}, st:{}", where, error.what(), gf_acLogPrefix(aircraft),
                            aircraft.stream.size(), gf_groundStateName(aircraft.phase),
@@ -94,7 +99,7 @@ void nextPosMain(LiveAc& aircraft) {
 }
 
 void lf_nextSegment(LiveAc& aircraft) {
-    clearCurve(aircraft);
+    lf_clearCurve(aircraft);
     StreamPos& head = aircraft.stream[0];
     StreamPos& next = aircraft.stream[1];
     if (next.stationary == 0 && lf_samePoint(pointOf(head), pointOf(next))) {

@@ -30,6 +30,7 @@ TEST_F(TrafficWireThreads, AnAirlinerIsSentTheSamePositionsOverTheWireAsInProces
         tickCounter = 10000;
         test::FakeSimulator fake;
         fake.recordPositions(true);
+        fake.setHeightAboveGround(12000.0); // as the stand-in reports over its ground at 0 ft
         test::PassHarness harness(fake, script);
         localSpan = test::watchFlight(harness, 4000001, kPasses);
         local = fake.positions(100);

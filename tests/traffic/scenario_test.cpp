@@ -18,6 +18,7 @@ protected:
     std::vector<AiPositionData> fly(const std::vector<test::ScriptedReport>& script, test::FlightSpan& span) {
         fresh();
         fake_->recordPositions(true);
+        fake_->setHeightAboveGround(10600.0); // 12000 ft over the fake's ground: the created aircraft's report
         test::PassHarness harness(*fake_, script);
         span = test::watchFlight(harness, 4000001, 22000);
         return fake_->positions(100);
