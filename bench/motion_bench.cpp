@@ -1,5 +1,6 @@
 // The motion of 500 live aircraft on the ground: 40 % on taxi curves, 40 % on straight taxi legs that turn in
-// place at each report, 20 % parked. Targets: a pass of lf_updateAllLiveAc with the fake simulator's frame
+// place at each report, 20 % parked; the same number in the air, and a mix of 250 in the air, 150 taxiing on
+// curves and 100 parked. Targets: a pass of lf_updateAllLiveAc with the fake simulator's frame
 // at most 3x the baseline (per aircraft one distance, one atan2 and a copy of eight doubles) and at most 2 %
 // of the 10 ms budget (200 us); no allocation per pass after warm-up beyond a stream's own storage when a
 // midpoint is inserted.
@@ -31,8 +32,14 @@ constexpr std::int64_t kPasses = 10000;
 constexpr std::int64_t kWarmUpPasses = 100;
 constexpr double kPassBudgetSeconds = 0.010;
 
+enum class Ground { curves, straight, parked };
+
+Ground groundKindOf(std::uint32_t i) {
+    return i % 5 == 4 ? Ground::parked : (i % 5 < 2 ? Ground::curves : Ground::straight);
+}
+
 // Aircraft i of the mix, its head due now at a point of its own near the user.
-LiveAc groundAircraft(std::uint32_t i) {
+LiveAc groundAircraft(std::uint32_t i, Ground kind) {
     LiveAc a = test::makeLiveAc({.hexid = 0x500000 + i,
                                  .callsign = "GND" + std::to_string(i),
                                  .distanceNm = 1.0 + i % 10,
@@ -50,7 +57,7 @@ LiveAc groundAircraft(std::uint32_t i) {
     a.stream[0] = p;
     a.position.latitude = p.latitude;
     a.position.longitude = p.longitude;
-    if (i % 5 == 4) { // parked: the stop lasts the whole run
+    if (kind == Ground::parked) { // the stop lasts the whole run
         a.phase = AcPhase::parked;
         StreamPos stop = p;
         stop.stationary = 1;
@@ -59,7 +66,7 @@ LiveAc groundAircraft(std::uint32_t i) {
         a.stream.push_back(stop);
         return a;
     }
-    const bool curves = i % 5 < 2;
+    const bool curves = kind == Ground::curves;
     for (int leg = 0; leg < 16; ++leg) {
         // Curves: an L corner every 40 m; straight: 60 m legs 20 degrees apart, turned in place.
         const double bearing = curves ? (leg % 2) * 90.0 : (leg % 2) * 20.0;
@@ -75,13 +82,12 @@ void fillGroundTable() {
     test::installTestAircraft();
     RANDOM.setValue(false);
     for (std::uint32_t i = 0; i < kAircraft; ++i) {
-        liveAcTable.push_back(groundAircraft(i));
+        liveAcTable.push_back(groundAircraft(i, groundKindOf(i)));
     }
 }
 
-void BM_GroundMotion500(benchmark::State& state) {
-    tickCounter.store(2'000'001);
-    fillGroundTable();
+// Warms up, then measures one pass of lf_updateAllLiveAc with the fake's frame per iteration.
+void measurePasses(benchmark::State& state) {
     test::FakeSimulator fake;
     const auto pass = [&fake] {
         lf_updateAllLiveAc();
@@ -108,17 +114,84 @@ void BM_GroundMotion500(benchmark::State& state) {
         }
     }
     state.counters["allocs_per_pass"] = static_cast<double>(allocations) / static_cast<double>(passes);
-    std::size_t active = 0, moved = 0;
+    std::size_t active = 0;
     for (const LiveAc& a : liveAcTable) {
         active += a.state == AcState::active ? 1 : 0;
-        moved += a.phase == AcPhase::taxi && a.stream.size() < 10 ? 1 : 0;
     }
     state.counters["active_at_end"] = static_cast<double>(active);
+}
+
+void BM_GroundMotion500(benchmark::State& state) {
+    tickCounter.store(2'000'001);
+    fillGroundTable();
+    measurePasses(state);
+    std::size_t moved = 0;
+    for (const LiveAc& a : liveAcTable) {
+        moved += a.phase == AcPhase::taxi && a.stream.size() < 10 ? 1 : 0;
+    }
     state.counters["taxied_far"] = static_cast<double>(moved);
     lf_clearTrafficTables();
     test::clearTestAircraft();
 }
 BENCHMARK(BM_GroundMotion500)->Iterations(kPasses)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Aircraft i in the air at 12,000 ft, zigzagging 20 degrees and climbing or sinking at each report, one
+// report every 800 passes.
+LiveAc airAircraft(std::uint32_t i) {
+    LiveAc a = test::makeLiveAc({.hexid = 0x600000 + i,
+                                 .callsign = "AIR" + std::to_string(i),
+                                 .distanceNm = 1.0 + i % 20,
+                                 .bearingDeg = 360.0 * i / kAircraft,
+                                 .altitude = 12000.0,
+                                 .groundSpeed = 250.0,
+                                 .track = 0.0},
+                                AcState::active, 1001 + i);
+    a.phase = AcPhase::flying;
+    a.heightAboveGround = 10000.0;
+    StreamPos p = a.stream[0];
+    p.duePass = tickCounter.load();
+    a.stream[0] = p;
+    a.position.latitude = p.latitude;
+    a.position.longitude = p.longitude;
+    a.position.altitude = p.altitude;
+    for (int leg = 0; leg < 16; ++leg) {
+        p = test::movedPosition(p, (leg % 2) * 20.0, 250.0 * 8.0 / 3600.0 * 1852.0, 800);
+        p.verticalRate = leg % 2 == 0 ? 1200.0 : -900.0;
+        p.altitude += leg % 2 == 0 ? 160.0 : -120.0;
+        a.stream.push_back(p);
+    }
+    return a;
+}
+
+// `airborne` aircraft in the air, then taxiing on curves and parked ones in the ratio 3:2.
+void fillMixedTable(std::uint32_t airborne) {
+    lf_clearTrafficTables();
+    test::installTestAircraft();
+    RANDOM.setValue(false);
+    for (std::uint32_t i = 0; i < kAircraft; ++i) {
+        const bool parked = (i - airborne) % 5 >= 3;
+        liveAcTable.push_back(i < airborne ? airAircraft(i)
+                                           : groundAircraft(i, parked ? Ground::parked : Ground::curves));
+    }
+}
+
+void BM_AirMotion500(benchmark::State& state) {
+    tickCounter.store(2'000'001);
+    fillMixedTable(kAircraft);
+    measurePasses(state);
+    lf_clearTrafficTables();
+    test::clearTestAircraft();
+}
+BENCHMARK(BM_AirMotion500)->Iterations(kPasses)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_MixedMotion500(benchmark::State& state) {
+    tickCounter.store(2'000'001);
+    fillMixedTable(250);
+    measurePasses(state);
+    lf_clearTrafficTables();
+    test::clearTestAircraft();
+}
+BENCHMARK(BM_MixedMotion500)->Iterations(kPasses)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // Per aircraft per pass: one distance, one atan2 and a copy of eight doubles.
 void BM_GroundMotionBaseline(benchmark::State& state) {
