@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "support/motion_fixture.h"
+#include "support/pass_harness.h"
+#include "support/traffic_script.h"
+#include "traffic/stream_geometry.h"
 #include "traffic/flight_motion.h"
 #include "traffic/ground_motion.h"
 #include "traffic/park_airport_status.h"
@@ -129,6 +132,50 @@ TEST_F(TakeOffLanding, SkippingGroundPositionsAimsAtTheAirborneOne) {
         EXPECT_NEAR(a.position.latitude, target.latitude, 1e-6);
         EXPECT_NEAR(a.position.longitude, target.longitude, 1e-6);
     }
+}
+
+// An airliner on a straight descent from 3000 ft above ZZPA, 12 nm out, to a ground report at the airport:
+// the approach starts inside 10 nm, the flare stages follow in order, the simulator reports the touch-down
+// and the landing roll begins; it never sinks below the ground nor pitches below -4 degrees.
+TEST_F(TakeOffLanding, AnAirlinerApproachesFlaresAndLandsAtTheParkAirport) {
+    using test::kParkAirportAltitude, test::kParkAirportPosition;
+    const test::TestParkAirport airport;
+    fake_->setGround(kParkAirportAltitude), fake_->setStaticCg("Test Air B738", 8.5, 0.0);
+    fake_->setHeightAboveGround(3000.0);
+    std::vector<test::ScriptedReport> script;
+    const int reports = 29; // 150 kt, 10 s apart: 12 nm
+    for (int k = 0; k <= reports; ++k) {
+        TrafficReport r = test::airlinerReport();
+        const double left = 12.0 * (reports - k) / reports;
+        const GeoPoint at = gf_destinationPoint(kParkAirportPosition, kTwoPi / 2.0, left * kFeetPerNm);
+        r.position.latitude = at.lat, r.position.longitude = at.lon, r.position.groundSpeed = 150.0;
+        r.position.altitude = kParkAirportAltitude + 3000.0 * (reports - k) / reports;
+        r.position.verticalRate = -620.0, r.position.airborne = k < reports ? 1 : 0, r.reportTime += 10.0 * k;
+        script.push_back({k * 1000, r});
+    }
+    test::PassHarness harness(*fake_, script);
+    std::vector<std::uint32_t> stages{0};
+    bool approached = false, rolled = false;
+    for (std::int64_t pass = 0; pass < 40000 && !rolled; ++pass) {
+        harness.run(1);
+        if (liveAcTable.empty() || liveAcTable.front().state != AcState::active) {
+            continue;
+        }
+        const LiveAc& a = liveAcTable.front();
+        if (!approached && a.approach != 0) {
+            approached = true;
+            EXPECT_TRUE(a.heightAboveGround < 2050.0 &&
+                        gf_greatCircleDistance(pointOf(a.position), kParkAirportPosition) <= 10.0);
+        }
+        if (a.landingStage != stages.back() && a.landingStage != 0) {
+            stages.push_back(a.landingStage);
+        }
+        rolled = a.landingRoll != 0;
+        EXPECT_GE(a.position.altitude, kParkAirportAltitude + 8.5 - 1.0) << pass;
+        EXPECT_GE(a.position.pitch, -4.0 * kDegToRad - 1e-12) << pass;
+    }
+    EXPECT_TRUE(approached && rolled && !landingFlare) << harness.passesRun();
+    EXPECT_EQ(stages, (std::vector<std::uint32_t>{0, 1, 2, 3, 4}));
 }
 
 } // namespace
