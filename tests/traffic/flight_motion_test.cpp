@@ -32,28 +32,21 @@ protected:
     }
 };
 
-// Target pitch from position 1's rate, and the kind's pitch step per pass.
-TEST_F(FlightMotion, ThePitchFollowsTheRateWithinTheKindsStep) {
-    for (const auto& [kind, rate, due, pitchDeg] :
-         {std::tuple{AcKind::Large, 1200.0, 100000, -7.4}, {AcKind::Large, -600.0, 100000, -1.9},
-          {AcKind::Large, 3000.0, 100000, -11.8}, {AcKind::Large, -4000.0, 100000, 2.5},
-          {AcKind::Large, 0.0, 100000, -3.0}, {AcKind::Large, 1200.0, 800, -6.0}, {AcKind::Heavy, 1200.0, 800, -4.0}}) {
+// Pitch toward the target of position 1's rate within the kind's step; altitude steps capped when climbing,
+// not when descending, and never sinking low down without an approach.
+TEST_F(FlightMotion, PitchAndAltitudeFollowPositionOneWithinTheKindsSteps) {
+    // Kind, height, rate, rise, due; pitch after the due passes (deg), altitude step.
+    for (const auto& [kind, height, rate, rise, due, pitch, step] :
+         {std::tuple{AcKind::Large, 3000.0, 1200.0, 0.0, 100000, -7.4, 0.0}, {AcKind::Large, 3000.0, -600.0, 0.0, 100000, -1.9, 0.0},
+          {AcKind::Large, 3000.0, 3000.0, 0.0, 100000, -11.8, 0.0}, {AcKind::Large, 3000.0, -4000.0, 0.0, 100000, 2.5, 0.0},
+          {AcKind::Large, 3000.0, 0.0, 200.0, 800, -3.0, 0.25}, {AcKind::Heavy, 3000.0, 1200.0, 1000.0, 800, -4.0, 0.6},
+          {AcKind::Large, 3000.0, 1200.0, -1000.0, 800, -6.0, -1.25}, {AcKind::Large, 800.0, 0.0, -100.0, 800, -3.0, 0.2},
+          {AcKind::Large, 800.0, 0.0, 10.0, 800, -3.0, 0.2}, {AcKind::Large, 800.0, 0.0, 1000.0, 800, -3.0, 0.6}}) {
         fresh();
-        LiveAc& a = flying(rate, 0.0, due);
+        LiveAc& a = flying(rate, rise, due, height);
         a.kind = kind;
         lf_flyStep(a);
-        EXPECT_NEAR(a.pitchStep * due * kRadToDeg, pitchDeg, 1e-9) << rate << " " << due;
-    }
-}
-
-// Altitude steps: capped climbs, uncapped descents, never sinking low down without an approach.
-TEST_F(FlightMotion, TheAltitudeStepReachesTheTargetWithinTheClimbStep) {
-    for (const auto& [height, rise, step] : {std::tuple{3000.0, 200.0, 0.25}, {3000.0, 1000.0, 0.6},
-                                             {3000.0, -1000.0, -1.25}, {800.0, -100.0, 0.2}, {800.0, 10.0, 0.2},
-                                             {800.0, 1000.0, 0.6}}) {
-        fresh();
-        LiveAc& a = flying(0.0, rise, 800, height);
-        lf_flyStep(a);
+        EXPECT_NEAR(a.pitchStep * due * kRadToDeg, pitch, 1e-9) << rate << " " << due;
         EXPECT_NEAR(a.altitudeStep, step, 1e-12) << height << " " << rise;
     }
 }
