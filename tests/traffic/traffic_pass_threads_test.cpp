@@ -1,5 +1,6 @@
 #include "traffic/traffic_pass.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -164,13 +165,22 @@ TEST(TrafficPassThreads, ReaderClientAndTrafficThreadsShareTheTables) {
         }
     });
     const auto stackEmpty = [&] { return stackSize() == 0; };
+    // An empty stack is not yet every report taken, and creation requests go out one per 50 passes: the
+    // passes go on until each record holds its last report and one request is out, whatever the pace.
+    const auto settled = [] {
+        const auto last = [](const LiveAc& a) { return !a.stream.empty() && a.stream.back().altitude == 3000.0 + kReports - 1; };
+        return liveAcTable.size() == kAircraft && std::all_of(liveAcTable.begin(), liveAcTable.end(), last) &&
+               std::any_of(liveAcTable.begin(), liveAcTable.end(),
+                           [](const LiveAc& a) { return a.state != AcState::buffer; });
+    };
     const auto deadline = std::chrono::steady_clock::now() + 30 * test::kLivenessBound;
-    while ((!readerDone.load() || !stackEmpty()) && std::chrono::steady_clock::now() < deadline) {
+    while ((!readerDone.load() || !stackEmpty() || !settled()) && std::chrono::steady_clock::now() < deadline) {
         lf_handleAddingStack();
     }
     trafficDone.store(true);
     reader.join();
     client.join();
+    fake.frame(); // a request built after the client's last frame
 
     ASSERT_TRUE(stackEmpty());
     ASSERT_EQ(liveAcTable.size(), kAircraft);
