@@ -109,11 +109,7 @@ bool afterPushBack(LiveAc& aircraft, StreamPos& position) {
         aircraft.curvedPushBack = 0;
         aircraft.pushBackPieces = 0;
         lf_setPhase(aircraft, AcPhase::taxi);
-        aircraft.standLatitude = 0.0;
-        aircraft.standLongitude = 0.0;
-        aircraft.standHeading = 0.0;
-        aircraft.standNumber = 0;
-        aircraft.cargoStand = 0;
+        lf_forgetStand(aircraft);
         aircraft.holdFlag = 0;
         aircraft.holdStart = 0;
         return true;

@@ -158,11 +158,7 @@ void startApproach(LiveAc& aircraft) {
     coupleCheckList.push_back(aircraft.hexid);
     aircraft.approach = 1;
     aircraft.climbOutDone = 0;
-    aircraft.standLatitude = 0.0;
-    aircraft.standLongitude = 0.0;
-    aircraft.standHeading = 0.0;
-    aircraft.standNumber = 0;
-    aircraft.cargoStand = 0;
+    lf_forgetStand(aircraft);
     aircraft.phaseCountdown = 1;
     aircraft.lateWindow = aircraft.takeOffRoll != 0 ? 5000 : 3000;
     aircraft.earlyWindow = 3000;

@@ -254,6 +254,15 @@ struct LiveAc : StaticAc {
 // Sets the phase; a change keeps the old value in previousPhase. Every phase change goes through here.
 void lf_setPhase(LiveAc& aircraft, AcPhase phase);
 
+// The aircraft has left its stand: no stand place, number or cargo mark is kept.
+inline void lf_forgetStand(StaticAc& aircraft) {
+    aircraft.standLatitude = 0.0;
+    aircraft.standLongitude = 0.0;
+    aircraft.standHeading = 0.0;
+    aircraft.standNumber = 0;
+    aircraft.cargoStand = 0;
+}
+
 // One traffic line, handed over from the Traffic Reader thread.
 struct TrafficReport {
     FlightIdentity identity; // first and coupled callsign empty, flag 0
