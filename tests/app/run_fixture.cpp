@@ -14,7 +14,10 @@
 #include "core/status_sink.h"
 #include "settings/control_sink.h"
 #include "settings/data_tree.h"
+#include "state/exit_reason.h"
 #include "state/main_window_state.h"
+#include "state/run_state.h"
+#include "traffic/traffic_tables.h"
 #include "state/seam_trace.h"
 #include "state/status_line.h"
 #include "support/log_fixture.h"
@@ -53,6 +56,10 @@ void RunFixture::SetUp() {
     seedRunParameters(appDataRoot(), temp_.path());
     shellOpen_ = std::make_unique<RecordingShellOpen>();
     resetSeamTrace();
+    // Each test starts as a process does: no passes or seconds counted, no exit asked for.
+    tickCounter.store(0);
+    secondsCounter.store(0);
+    resetExitReasonForRestart();
     // Each test's first run builds the tables anew, as the first run of a process does.
     lf_emptyLiveryTables();
     liveryTablesBuilt = false;
