@@ -125,18 +125,14 @@ bool gf_writeListToFile(const std::list<std::string>& lines, const fs::path& fil
 }
 
 void lf_removePreviousScanFiles() {
-    const std::vector<fs::path> files{infoDir / "AircraftCfgWithNoFltsimSection.txt",
-                                      liveriesScannedFile,
-                                      errorsDir / "InlineRegcodes.txt",
-                                      errorsDir / "InvalidAirlineCodes.txt",
-                                      errorsDir / "InvalidAircraftCodes.txt",
-                                      errorsDir / "Fixes.txt",
-                                      errorsDir / "InvalidAircraftCfgFiles.txt",
-                                      errorsDir / "IncompleFltsimSections.txt"};
+    // The conversions stay: they are the user's record of what earlier scans changed.
     try {
-        for (const fs::path& file : files) {
-            fs::remove(file);
+        for (const fs::path& file : livScanReportFiles) {
+            if (file != conversionsReportFile) {
+                fs::remove(file);
+            }
         }
+        fs::remove(liveriesScannedFile);
         if (fs::is_directory(errorsDir) && fs::is_empty(errorsDir)) {
             fs::remove(errorsDir);
         }
@@ -221,7 +217,7 @@ void lf_writeScanReport() {
                    fmt::format("{} empty aircraft.cfg files, see {}", empty.size(), file.string()), file);
     }
     if (const std::vector<std::string> conversions = takeLines(conversionReport); !conversions.empty()) {
-        const fs::path file = infoDir / "AirlineModelConversions.txt";
+        const fs::path& file = conversionsReportFile;
         logWritten(gf_writeLinesToFile(conversions, file),
                    fmt::format("{} liveries updated with real live data from dbase, see {}", conversions.size(),
                                file.string()),

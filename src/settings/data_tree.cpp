@@ -25,8 +25,9 @@ const std::filesystem::path outputDir = "output";
 const std::filesystem::path infoDir = outputDir / "info";
 const std::filesystem::path errorsDir = outputDir / "errors";
 const std::filesystem::path liveriesScannedFile = outputDir / "LiveriesScanned.xml";
+const std::filesystem::path conversionsReportFile = infoDir / "AirlineModelConversions.txt";
 const std::array<std::filesystem::path, 8> livScanReportFiles{infoDir / "AircraftCfgWithNoFltsimSection.txt",
-                                                              infoDir / "AirlineModelConversions.txt",
+                                                              conversionsReportFile,
                                                               errorsDir / "InlineRegcodes.txt",
                                                               errorsDir / "InvalidAirlineCodes.txt",
                                                               errorsDir / "InvalidAircraftCodes.txt",

@@ -25,6 +25,7 @@ extern const std::filesystem::path infoDir;   // output/info
 extern const std::filesystem::path errorsDir; // output/errors
 extern const std::filesystem::path liveriesScannedFile;
 // The reports of the livery scan: two in output/info, six in output/errors.
+extern const std::filesystem::path conversionsReportFile; // kept when a new scan starts
 extern const std::array<std::filesystem::path, 8> livScanReportFiles;
 extern const std::filesystem::path airportsScanLogFile;
 
