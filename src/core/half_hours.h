@@ -37,4 +37,8 @@ struct WeekSlot {
     friend bool operator==(const WeekSlot&, const WeekSlot&) = default;
 };
 
+// Half hours forward from one week slot to another, 0..335: the week wraps, so Sunday 23:30 is one half
+// hour before Monday 00:00.
+std::int32_t gf_halfHoursBetween(WeekSlot from, WeekSlot to);
+
 } // namespace zeph

@@ -5,6 +5,9 @@
 
 namespace zeph {
 
+// The dash of log lines such as "parks over static X — static will be removed": Log.txt is UTF-8.
+inline constexpr std::string_view kLogDash = "\xE2\x80\x94";
+
 // Log.txt in the current folder, open from gf_openLog to process end. Code that writes a block of lines
 // holds logMutex for the whole block (through LogBlock) and never calls a writer meanwhile.
 extern std::ofstream logStream;

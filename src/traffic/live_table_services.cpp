@@ -23,8 +23,6 @@ namespace {
 
 // An aircraft must be this much farther than the current choice to replace it (nautical miles).
 constexpr double farthestMargin = 0.1;
-constexpr std::int64_t halfHoursPerDay = 48;
-constexpr std::int64_t halfHoursPerWeek = 7 * halfHoursPerDay;
 
 bool isActiveParked(const LiveAc& aircraft) {
     return aircraft.state == AcState::active && aircraft.phase == AcPhase::parked;
@@ -33,12 +31,9 @@ bool isActiveParked(const LiveAc& aircraft) {
 // Half hours from the parking slot forward to the current slot, wrapping over the end of the week, so a
 // slot parked late on Sunday still counts on Monday.
 std::int64_t halfHoursSince(const LiveAc& aircraft, std::pair<int, int> current) {
-    std::int64_t halfHours = (static_cast<std::int64_t>(current.first) - aircraft.parkingDay) * halfHoursPerDay -
-                             aircraft.parkingHalfHour + current.second;
-    if (halfHours < 0) {
-        halfHours += halfHoursPerWeek;
-    }
-    return halfHours;
+    return gf_halfHoursBetween(WeekSlot{aircraft.parkingDay, aircraft.parkingHalfHour},
+                               WeekSlot{static_cast<std::uint32_t>(current.first),
+                                        static_cast<std::uint32_t>(current.second)});
 }
 
 bool fitChanged(float shown, float value) {

@@ -165,5 +165,19 @@ TEST_F(HalfHours, LongDamagedTextsAreReadInOnePassWithFewLogLines) {
     }
 }
 
+TEST(WeekSlots, HalfHoursBetweenWrapsOverTheEndOfTheWeek) {
+    struct Case {
+        WeekSlot from, to;
+        std::int32_t halfHours;
+    };
+    const Case cases[] = {
+        {{7, 47}, {1, 0}, 1}, {{1, 0}, {7, 47}, 335}, {{3, 10}, {3, 10}, 0}, {{3, 10}, {3, 9}, 335}, {{2, 40}, {3, 2}, 10},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(gf_halfHoursBetween(c.from, c.to), c.halfHours)
+            << c.from.day << "," << c.from.slot << " -> " << c.to.day << "," << c.to.slot;
+    }
+}
+
 } // namespace
 } // namespace zeph
