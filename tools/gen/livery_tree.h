@@ -103,4 +103,9 @@ void generateScaleTree(const std::filesystem::path& root, const ScaleOptions& op
 void readDbaseNames(const std::filesystem::path& dbase, std::vector<std::string>& types,
                     std::vector<std::string>& airlines);
 
+// One aircraft folder per entry of a JSON list {"liveries": [{"folder", "type", "airline", "title",
+// "parkingTypes"?}]} below root, each with its model, texture and flight-model file. Throws
+// std::invalid_argument naming the list and the item for a bad list, before anything is written.
+void writeLiveryList(const std::filesystem::path& listFile, const std::filesystem::path& root);
+
 } // namespace zeph::gen

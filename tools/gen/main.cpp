@@ -1,4 +1,6 @@
-// gen_livery_tree: writes a tree of generated aircraft.cfg files for the scan benchmark and run.sh.
+// gen_livery_tree: writes a tree of generated aircraft.cfg files for the scan benchmark, or the liveries a
+// JSON list names for the staged sample folder.
+//   gen_livery_tree --out DIR --list FILE
 //   gen_livery_tree --out DIR --files N --seed S --sections 1-8 --ivao-share F --pvt-share F
 //                   --charsets utf8:70,bom:10,u16le:10,u16be:2,cp1252:8 --dbase data/input/dbase.xml
 
@@ -33,7 +35,7 @@ std::vector<CharsetShare> parseCharsets(const std::string& text) {
     return shares;
 }
 
-zeph::gen::ScaleOptions parseOptions(int argc, char** argv, std::string& out) {
+zeph::gen::ScaleOptions parseOptions(int argc, char** argv, std::string& out, std::string& list) {
     zeph::gen::ScaleOptions options;
     options.charsets = parseCharsets("utf8:70,bom:10,u16le:10,u16be:2,cp1252:8");
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -41,6 +43,8 @@ zeph::gen::ScaleOptions parseOptions(int argc, char** argv, std::string& out) {
         const std::string value = argv[i + 1];
         if (flag == "--out") {
             out = value;
+        } else if (flag == "--list") {
+            list = value;
         } else if (flag == "--files") {
             options.files = std::stoi(value);
         } else if (flag == "--seed") {
@@ -61,8 +65,8 @@ zeph::gen::ScaleOptions parseOptions(int argc, char** argv, std::string& out) {
         }
     }
     if (argc % 2 == 0 || out.empty()) {
-        throw std::invalid_argument("usage: gen_livery_tree --out DIR [--files N] [--seed S] [--sections A-B] "
-                                    "[--ivao-share F] [--pvt-share F] [--charsets name:weight,...] [--dbase FILE]");
+        throw std::invalid_argument("usage: gen_livery_tree --out DIR [--list FILE | [--files N] [--seed S] [--sections A-B] "
+                                    "[--ivao-share F] [--pvt-share F] [--charsets name:weight,...] [--dbase FILE]]");
     }
     return options;
 }
@@ -72,8 +76,13 @@ zeph::gen::ScaleOptions parseOptions(int argc, char** argv, std::string& out) {
 int main(int argc, char** argv) {
     try {
         std::string out;
-        const zeph::gen::ScaleOptions options = parseOptions(argc, argv, out);
-        zeph::gen::generateScaleTree(out, options);
+        std::string list;
+        const zeph::gen::ScaleOptions options = parseOptions(argc, argv, out, list);
+        if (!list.empty()) {
+            zeph::gen::writeLiveryList(list, out);
+        } else {
+            zeph::gen::generateScaleTree(out, options);
+        }
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "gen_livery_tree: %s\n", e.what());
