@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Seeds parameters.xml: seed_parameters.py FILE KEY=VALUE...
+"""Seeds parameters.xml: seed_parameters.py [--replace] FILE KEY=VALUE...
 
 Writes a root/parameters skeleton when FILE is missing, and sets each KEY only when it is absent or empty,
-so values the user chose stay as they are.
+so values the user chose stay as they are. With --replace each KEY gets its VALUE whatever it held, for
+values a run decides itself, such as the port of a stand-in.
 """
 import sys
 import xml.etree.ElementTree as ET
@@ -10,8 +11,11 @@ from pathlib import Path
 
 
 def main(argv):
+    replace = len(argv) > 1 and argv[1] == "--replace"
+    if replace:
+        argv = argv[:1] + argv[2:]
     if len(argv) < 2:
-        print("usage: seed_parameters.py FILE KEY=VALUE...", file=sys.stderr)
+        print("usage: seed_parameters.py [--replace] FILE KEY=VALUE...", file=sys.stderr)
         return 2
     path = Path(argv[1])
     if path.exists():
@@ -31,7 +35,7 @@ def main(argv):
         element = next((e for e in parameters.findall("parameter") if e.get("name") == key), None)
         if element is None:
             element = ET.SubElement(parameters, "parameter", name=key, value=value)
-        elif not element.get("value"):
+        elif replace or not element.get("value"):
             element.set("value", value)
     ET.indent(tree, space="  ")
     path.parent.mkdir(parents=True, exist_ok=True)
