@@ -135,7 +135,7 @@ trap 'stop_program' INT TERM
 
 # 4. t = 0 is the first position line RealTraffic received; the run ends --duration seconds later.
 started=$SECONDS
-t0="" term_at=""
+t0="" term_at="" killed=""
 while kill -0 "$launcher_pid" 2>/dev/null; do
     if [[ -z "$t0" ]] && { grep '"line":"Qs121=' demo/rt.jsonl 2>/dev/null | grep -q '"dir":"in"' ||
         ((SECONDS - started > 120)); }; then
@@ -145,9 +145,10 @@ while kill -0 "$launcher_pid" 2>/dev/null; do
         stop_program
         term_at=$(date +%s.%N)
     fi
-    if [[ -n "$term_at" ]] && (($(date +%s) - ${term_at%.*} > 10)); then
+    if [[ -n "$term_at" && -z "$killed" ]] && (($(date +%s) - ${term_at%.*} > 10)); then
         echo "demo.sh: the program did not exit within 10 s of SIGTERM" >&2
         kill -KILL "$(cat corvane.pid)" 2>/dev/null || true
+        killed=1
     fi
     sleep 0.2
 done
