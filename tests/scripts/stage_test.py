@@ -64,6 +64,22 @@ class Staging(unittest.TestCase):
             self.assertIn(f"stage.sh: missing {Path(tmp).resolve()}/src/corvane", result.stderr)
 
 
+class SeedParameters(unittest.TestCase):
+    def test_seed_keeps_and_replace_sets(self):
+        cases = [  # arguments, value of PORT_NUMBER after a seed of 10747 then this call
+            (["PORT_NUMBER=4000"], "10747"),
+            (["--replace", "PORT_NUMBER=4000"], "4000"),
+        ]
+        for extra, expected in cases:
+            with tempfile.TemporaryDirectory() as tmp:
+                file = Path(tmp) / "parameters.xml"
+                seed = [sys.executable, str(PROJECT / "scripts" / "seed_parameters.py")]
+                subprocess.run(seed + [str(file), "PORT_NUMBER=10747"], check=True)
+                args = extra[:-1] + [str(file), extra[-1]]
+                subprocess.run(seed + args, check=True)
+                self.assertIn(f'name="PORT_NUMBER" value="{expected}"', file.read_text(), extra)
+
+
 class DemoGuards(unittest.TestCase):
     def test_busy_port_then_silent_standin(self):
         with tempfile.TemporaryDirectory() as tmp:
