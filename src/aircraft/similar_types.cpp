@@ -53,10 +53,9 @@ std::vector<std::string> splitAtCommas(const std::string& text) {
 
 TypeLists airlineStandIns(const std::string& airline) {
     TypeLists standIns;
+    // Types the airline has liveries of get their stand-ins too: the similar-type step runs after the
+    // airline's own type found nothing, which for an owned type means the simulator refused its titles.
     for (const auto& [type, similar] : similarScannedTypes) {
-        if (gf_hasAirlineTypeLivery(airline, type)) {
-            continue;
-        }
         std::vector<std::string> owned;
         for (const std::string& other : similar) {
             if (gf_hasAirlineTypeLivery(airline, other)) {
