@@ -21,8 +21,6 @@ namespace {
 constexpr double kAtStandNm = 0.0458963282937365;         // 85 m
 constexpr double kStandStepNm = 0.0016198704103671706;    // 3 m
 constexpr double kLeftStandNm = 0.10799136069114472;      // 200 m
-constexpr std::uint32_t kStandLeftMode = 2;
-constexpr std::uint32_t kStandAbandonedMode = 3;
 constexpr double kBackwardsInFlightDeg = 100.0;
 constexpr double kBackwardsOnLandingDeg = 90.0;
 constexpr double kBehindOnLandingRollDeg = 150.0;

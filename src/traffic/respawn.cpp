@@ -211,7 +211,7 @@ bool lf_regOperatorChange(LiveAc& aircraft, const TrafficReport& report) {
     }
     takeOwner(aircraft, *info);
     if (aircraft.phase == AcPhase::parked && aircraft.standNumber != 0) {
-        lf_addRealStandOption(aircraft.standNumber, aircraft, 0);
+        lf_addRealStandOption(aircraft.standNumber, aircraft, kStandArrivedMode);
     }
     lf_forgetLivery(aircraft);
     return true;

@@ -185,11 +185,7 @@ bool chooseLivery(LiveAc& aircraft) {
 }
 
 void parkOnStand(LiveAc& aircraft, const ParkPos& stand) {
-    aircraft.standLatitude = stand.latitude;
-    aircraft.standLongitude = stand.longitude;
-    aircraft.standHeading = stand.heading;
-    aircraft.standNumber = stand.number;
-    aircraft.cargoStand = stand.cargo ? 1 : 0;
+    lf_takeStand(aircraft, stand);
     lf_setPhase(aircraft, AcPhase::parked);
     aircraft.parkedSince = nowSystemTicks();
     aircraft.largestStandDistance = 0.0;
@@ -200,7 +196,7 @@ void parkOnStand(LiveAc& aircraft, const ParkPos& stand) {
     onStand.latitude = stand.latitude;
     onStand.longitude = stand.longitude;
     onStand.track = stand.heading / kDegToRad;
-    lf_addRealStandOption(stand.number, aircraft, 1);
+    lf_addRealStandOption(stand.number, aircraft, kStandSpawnedMode);
     lf_maxParkExceeded(1);
 }
 

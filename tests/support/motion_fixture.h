@@ -9,7 +9,6 @@
 #include "support/fake_simulator.h"
 #include "support/log_fixture.h"
 #include "support/traffic_builders.h"
-#include "traffic/stand_learning.h"
 #include "traffic/traffic_tables.h"
 
 // Tests of moving live aircraft. fresh() starts each case: empty tables, no park airport, a new fake, the pass
@@ -32,7 +31,6 @@ protected:
     void fresh() {
         lf_clearTrafficTables();
         clearTestParkAirport();
-        recordedStandUses.clear();
         fake_.reset();
         fake_.emplace();
         tickCounter = kNow;

@@ -12,15 +12,16 @@
 
 namespace zeph::test {
 
+// Empty defaults ({}) let a test name only the fields it needs.
 struct UseSpec {
     std::uint32_t day = 3;
     std::uint32_t firstSlot = 20;
     std::uint32_t lastSlot = 20;
-    std::string reg;
-    std::string airline;
-    std::string type;
-    std::string callsign;
-    std::string callsign2;
+    std::string reg{};
+    std::string airline{};
+    std::string type{};
+    std::string callsign{};
+    std::string callsign2{};
     bool real = true;
     bool fromParkFile = false;
     bool coupled = false;
@@ -28,15 +29,15 @@ struct UseSpec {
 };
 
 struct StandSpec {
-    std::string id;
+    std::string id{};
     double bearingDeg = 0.0; // from the builder's origin
     double metres = 0.0;
     double headingDeg = 0.0;
     double radiusMetres = 20.0;
     bool cargo = false;
     bool heli = false;
-    std::optional<std::vector<std::uint32_t>> adjacent; // none: computed
-    std::vector<UseSpec> uses;
+    std::optional<std::vector<std::uint32_t>> adjacent{}; // none: computed
+    std::vector<UseSpec> uses{};
 };
 
 class StandBuilder {

@@ -6,7 +6,7 @@
 
 #include "airports/stands.h"
 #include "support/motion_fixture.h"
-#include "support/test_clock.h"
+#include "support/week_clock.h"
 #include "traffic/live_update.h"
 #include "traffic/position_stream.h"
 
@@ -23,23 +23,25 @@ TEST_F(ExtendingChecks, ReportsAtAStandOrAfterAPushBackKeepOrMoveTheAircraft) {
         std::vector<double> metres;
         std::size_t appended;
         P phaseAfter;
-        std::vector<RecordedStandUse> uses;
+        bool learned; // a coupled use of D-ABCD on A2
+        bool removed;
     };
     const Case cases[] = {
-        {P::parked, {10, 13.5, 17, 20.5}, 1, P::parked, {{2, 4000001, 2}}}, // moving off
-        {P::parked, {10, 12, 11, 13}, 0, P::parked, {}},                     // drifting
-        {P::parked, {250}, 0, P::parked, {{2, 4000001, 3}}},                 // gone: removed
-        {P::parked, {150}, 1, P::parked, {{2, 4000001, 2}}},                 // driving off
-        {P::parking, {100}, 1, P::taxi, {}},
-        {P::pushing_back, {30, 120}, 0, P::pushing_back, {}},
-        {P::pushed_back, {55, 60}, 1, P::taxi, {}}, // past 2.75 r and the last distance
-        {P::pushed_back, {110}, 1, P::taxi, {}},    // past 6 r
+        {P::parked, {10, 13.5, 17, 20.5}, 1, P::parked, true, false}, // moving off
+        {P::parked, {10, 12, 11, 13}, 0, P::parked, false, false},     // drifting
+        {P::parked, {250}, 0, P::parked, true, true},                  // gone
+        {P::parked, {150}, 1, P::parked, true, false},                 // driving off
+        {P::parking, {100}, 1, P::taxi, false, false},
+        {P::pushing_back, {30, 120}, 0, P::pushing_back, false, false},
+        {P::pushed_back, {55, 60}, 1, P::taxi, false, false}, // past 2.75 r and the last distance
+        {P::pushed_back, {110}, 1, P::taxi, false, false},    // past 6 r
     };
-    const test::TestClock clock(1700000000);
+    test::WeekClock clock(WeekSlot{3, 20});
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << gf_groundStateName(c.phase) << " " << c.metres.back());
         fresh();
         test::installTestParkAirport();
+        clock.set(WeekSlot{3, 20}); // the tables were cleared with the week slot
         LiveAc& a = aircraft();
         ParkPos& stand = *gf_standByNumber(2);
         a.position.latitude = a.stream[0].latitude = a.standLatitude = stand.latitude;
@@ -54,11 +56,11 @@ TEST_F(ExtendingChecks, ReportsAtAStandOrAfterAPushBackKeepOrMoveTheAircraft) {
         }
         EXPECT_EQ(a.stream.size(), 1 + c.appended);
         EXPECT_EQ(a.stream.back().stationary + 2 * (a.phase == c.phaseAfter), (c.appended == 0) + 2);
-        EXPECT_EQ(recordedStandUses, c.uses);
-        EXPECT_EQ(a.state == AcState::removingfromsim, !c.uses.empty() && c.uses[0].mode == 3);
-        EXPECT_EQ(stand.occupied, c.uses.empty());
+        EXPECT_EQ(stand.uses.size() == 1 && stand.uses[0].reg == "D-ABCD" && stand.uses[0].coupled == 1, c.learned);
+        EXPECT_EQ(a.state == AcState::removingfromsim, c.removed);
+        EXPECT_EQ(stand.occupied, !c.learned);
         EXPECT_TRUE(c.phase != P::pushed_back || a.standNumber + a.holdFlag == 0U);
-        EXPECT_TRUE(c.phase != P::parked || c.metres[0] > 85 || a.parkedSince == 1700000000LL * 10000000);
+        EXPECT_TRUE(c.phase != P::parked || c.metres[0] > 85 || a.parkedSince == clock.time() * 10000000);
     }
 }
 

@@ -5,10 +5,11 @@
 
 #include "sim/sim_ids.h"
 #include "state/main_window_state.h"
-#include "state/seam_trace.h"
 #include "support/motion_fixture.h"
 #include "support/pass_harness.h"
+#include "support/stand_builder.h"
 #include "traffic/ground_motion.h"
+#include "traffic/position_stream.h"
 #include "traffic/stream_geometry.h"
 
 namespace zeph {
@@ -30,13 +31,6 @@ protected:
         return a;
     }
     static double metres(GeoPoint from, GeoPoint to) { return gf_greatCircleDistance(from, to) * kMetresPerNm; }
-    // The seam calls of one step that start with `name`.
-    static long callsOf(const char* name, const std::function<void()>& step) {
-        resetSeamTrace();
-        step();
-        const auto calls = takeSeamCalls();
-        return std::count_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.starts_with(name); });
-    }
 };
 
 // An L corner, 40 m legs at 10 kt: one curve inside the triangle, at its end on time; the same across 180.
@@ -125,19 +119,24 @@ TEST_F(GroundMotion, AnAircraftTurnsInPlaceWithoutOvershootingThenDrives) {
 }
 
 TEST_F(GroundMotion, AStopNearTheLastReportHandsOverToTheParking) {
-    // Metres from the stop, previous phase, towed, timing mode (landed with it), the trace expected.
-    for (const auto& [distance, before, towed, mode, expected] :
-         {std::tuple{34.9, AcPhase::taxi, 0, 0, "try2Park 0"}, {35.1, AcPhase::taxi, 0, 0, ""},
-          {34.9, AcPhase::pushed_back, 0, 0, ""}, {34.9, AcPhase::pushed_back, 1, 0, "try2Park 0"},
-          {34.9, AcPhase::taxi, 0, 1, "try2Park 1"}}) {
+    // Metres from the stop, previous phase, towed, timing mode (landed with it), whether it drives to the stand
+    // that lies at the stop.
+    for (const auto& [distance, before, towed, mode, parks] :
+         {std::tuple{34.9, AcPhase::taxi, 0, 0, true}, {35.1, AcPhase::taxi, 0, 0, false},
+          {34.9, AcPhase::pushed_back, 0, 0, false}, {34.9, AcPhase::pushed_back, 1, 0, true},
+          {34.9, AcPhase::taxi, 0, 1, true}}) {
         fresh();
-        test::TestParkAirport airport;
         parkAirportLoaded = true;
         StreamPos next = moved(groundHead(), 0, distance, 500), stop = next;
         next.groundSpeed = 5.0, stop.stationary = 1, stop.duePass += 500;
+        test::StandBuilder(pointOf(stop)).stand({.id = "P1"}).install();
         LiveAc& a = taxiing({next, stop});
         a.stream[0].groundSpeed = 5.0, a.previousPhase = before, a.towed = towed, a.timingMode = a.landed = mode;
-        EXPECT_EQ(callsOf(*expected ? expected : "try2Park", [&] { nextPosGround(a); }), *expected ? 1 : 0) << distance;
+        nextPosGround(a);
+        EXPECT_EQ(a.phase, parks ? AcPhase::parking : AcPhase::taxi) << distance;
+        // Driving onto the stand ends at rest on it.
+        EXPECT_EQ(a.standNumber == 1 && a.stream.back().groundSpeed == 0.0 &&
+                      lf_samePoint(pointOf(a.stream.back()), pointOf(stop)), parks) << distance;
         parkAirportLoaded = false;
     }
 }

@@ -16,11 +16,10 @@
 #include "support/airport_fixture.h"
 #include "support/fake_simulator.h"
 #include "support/log_fixture.h"
-#include "support/test_clock.h"
 #include "support/traffic_builders.h"
+#include "support/week_clock.h"
 #include "traffic/making_way.h"
 #include "traffic/park_airport_status.h"
-#include "traffic/stand_learning.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {
@@ -51,7 +50,6 @@ protected:
     // Empty tables and the settings of a new case; the log stays.
     void fresh() {
         lf_clearTrafficTables();
-        recordedStandUses.clear();
         failedLiveries.clear();
         MAX_LIVE_SEL.setValue(500);
         BLOCK_CALLSIGN.setValue("");
@@ -295,15 +293,18 @@ TEST_F(Spawning, StandOfAGroundAircraft) {
              liveAcTable.push_back(heavy);
          }, 0, true},
     };
-    test::TestClock clock(1'700'000'000);
+    test::WeekClock clock(WeekSlot{3, 20});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fresh();
         test::installTestParkAirport();
+        clock.set(WeekSlot{3, 20}); // the tables were cleared with the week slot
         COLLISION_USER_GND.setValue(false);
         test::placeUserAircraft(UserAcPosition{.latitude = 47.25, .longitude = 8.75}, true);
         c.before();
-        LiveAc a = buffered({.hexid = 20001, .callsign = "TST123", .airline = "TST", .airborne = false}, 2, true);
+        LiveAc a = buffered(
+            {.hexid = 20001, .callsign = "TST123", .airline = "TST", .registration = "D-ABCD", .airborne = false}, 2,
+            true);
         for (StreamPos& p : a.stream) {
             p.latitude = c.at.lat;
             p.longitude = c.at.lon;
@@ -321,8 +322,9 @@ TEST_F(Spawning, StandOfAGroundAircraft) {
         EXPECT_EQ(spawned.stream[0].latitude, stand.latitude);
         EXPECT_EQ(spawned.stream[0].track, stand.heading / kDegToRad);
         EXPECT_EQ(spawned.position.heading, stand.heading);
-        EXPECT_EQ(spawned.parkedSince, 1'700'000'000LL * 10'000'000);
-        EXPECT_EQ(recordedStandUses, (std::vector<RecordedStandUse>{{c.stand, 20001, 1}}));
+        EXPECT_EQ(spawned.parkedSince, clock.time() * 10'000'000);
+        ASSERT_EQ(stand.uses.size(), 1U);
+        EXPECT_TRUE(stand.uses[0].reg == "D-ABCD" && stand.uses[0].day == 3 && stand.uses[0].slots == HalfHourSet(1ULL << 20));
     }
 }
 
