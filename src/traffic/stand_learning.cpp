@@ -39,18 +39,25 @@ bool isTodaysRealUse(const StandUse& use, WeekSlot now, const std::string& regis
     return use.id != 0 && use.day == now.day && use.reg == registration && use.real == 1;
 }
 
-// The park airport's own file says the registration stands here today, but not now: it is not learned.
-bool parkFileDisagrees(const ParkPos& stand, WeekSlot now, const std::string& registration) {
-    return std::any_of(stand.uses.begin(), stand.uses.end(), [&](const StandUse& use) {
-        return isTodaysRealUse(use, now, registration) && use.fromParkFile == 1 && !use.slots.test(now.slot);
-    });
-}
+// Today's real uses of the registration, found in one walk over the stand's uses.
+struct TodaysUses {
+    bool parkFileDisagrees = false; // the park airport's own file has it here today, but not now
+    StandUse* open = nullptr;       // the first learned one
+};
 
-StandUse* openUse(ParkPos& stand, WeekSlot now, const std::string& registration) {
-    const auto found = std::find_if(stand.uses.begin(), stand.uses.end(), [&](const StandUse& use) {
-        return isTodaysRealUse(use, now, registration) && use.fromParkFile == 0;
-    });
-    return found != stand.uses.end() ? &*found : nullptr;
+TodaysUses todaysUses(ParkPos& stand, WeekSlot now, const std::string& registration) {
+    TodaysUses found;
+    for (StandUse& use : stand.uses) {
+        if (!isTodaysRealUse(use, now, registration)) {
+            continue;
+        }
+        if (use.fromParkFile == 1) {
+            found.parkFileDisagrees = found.parkFileDisagrees || !use.slots.test(now.slot);
+        } else if (found.open == nullptr) {
+            found.open = &use;
+        }
+    }
+    return found;
 }
 
 std::uint32_t highestSlot(const HalfHourSet& slots) {
@@ -70,7 +77,11 @@ void takeRegistrationOwner(LiveAc& aircraft, const std::string& registration) {
 }
 
 void recordUse(ParkPos& stand, LiveAc& aircraft, WeekSlot now, const std::string& registration, bool leaving) {
-    StandUse* use = openUse(stand, now, registration);
+    const TodaysUses today = todaysUses(stand, now, registration);
+    if (today.parkFileDisagrees) {
+        return; // nothing is learned against the park airport's own file
+    }
+    StandUse* use = today.open;
     if (use == nullptr || (use->coupled != 0 && !use->slots.test(now.slot))) {
         gf_addStandUse(stand, aircraft, now, aircraft.callsign, registration, leaving);
         return;
@@ -124,7 +135,7 @@ void lf_addRealStandOption(std::uint32_t standNumber, LiveAc& aircraft, std::uin
         }
         takeRegistrationOwner(aircraft, registration);
         ParkPos* stand = gf_standByNumber(standNumber);
-        if (stand == nullptr || parkFileDisagrees(*stand, now, registration)) {
+        if (stand == nullptr) {
             return;
         }
         recordUse(*stand, aircraft, now, registration, mode == kStandLeftMode || mode == kStandAbandonedMode);
