@@ -13,5 +13,10 @@ extern std::mutex scanLogMutex;
 
 // Appends one line to scanLog. Any thread.
 void gf_addScanLogLine(std::string line);
+// Room for the lines of one scan.
+void lf_reserveScanLog();
+// Writes the lines to output/info/AirportsScanLog.txt (LF endings) and logs "{path} written".
+void lf_writeScanLog();
+void lf_clearScanLog();
 
 } // namespace zeph

@@ -1,0 +1,69 @@
+// gen_scenery: add-on scenery folders of BGL files.
+//   gen_scenery --out DIR --files N --airport-share P --seed S [--codes EHAM,EGLL,...]   the benchmark's tree
+//   gen_scenery --sample DIR                                                        one add-on airport
+//   gen_scenery --seeds DIR                                                         the fuzz target's seeds
+
+#include <cstdio>
+#include <exception>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "gen/scenery_tree.h"
+
+namespace {
+
+int run(int argc, char** argv) {
+    std::string out;
+    int files = 1000;
+    double share = 0.02;
+    std::uint32_t seed = 1;
+    std::vector<std::string> codes{"EHAM", "EGLL", "LFPG", "EDDF", "KJFK"};
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string flag = argv[i];
+        const std::string value = argv[i + 1];
+        if (flag == "--sample") {
+            zeph::gen::writeSampleScenery(value);
+            return 0;
+        }
+        if (flag == "--seeds") {
+            zeph::gen::writeFuzzSeeds(value);
+            return 0;
+        }
+        if (flag == "--out") {
+            out = value;
+        } else if (flag == "--files") {
+            files = std::stoi(value);
+        } else if (flag == "--airport-share") {
+            share = std::stod(value);
+        } else if (flag == "--seed") {
+            seed = static_cast<std::uint32_t>(std::stoul(value));
+        } else if (flag == "--codes") {
+            codes.clear();
+            std::stringstream list(value);
+            for (std::string code; std::getline(list, code, ',');) {
+                codes.push_back(code);
+            }
+        } else {
+            throw std::invalid_argument("unknown option " + flag);
+        }
+    }
+    if (out.empty()) {
+        throw std::invalid_argument("usage: gen_scenery --out DIR [--files N] [--airport-share P] [--seed S] | "
+                                    "--sample DIR | --seeds DIR");
+    }
+    zeph::gen::writeScaleScenery(out, files, share, seed, codes);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "gen_scenery: %s\n", e.what());
+        return 1;
+    }
+}
