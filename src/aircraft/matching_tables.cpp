@@ -34,7 +34,6 @@ namespace {
 constexpr std::size_t kTitlesPerAirlineType = 4048;
 constexpr std::size_t kTitlesPerModel = 15000;
 
-constexpr Rect kWholeClientArea{0, 0, 880, 476};
 
 template <class T> std::vector<T> exactCopy(std::vector<T>& work) {
     std::vector<T> copy(std::make_move_iterator(work.begin()), std::make_move_iterator(work.end()));
@@ -42,7 +41,7 @@ template <class T> std::vector<T> exactCopy(std::vector<T>& work) {
     return copy;
 }
 
-void repaintMainWindow() { mainWindowState.invalidateArea(kWholeClientArea); }
+void repaintMainWindow() { mainWindowState.invalidateArea(wholeClientArea); }
 
 void buildTables() {
     lf_buildAirlineTable();

@@ -1,16 +1,231 @@
 #include "airports/addon_scan.h"
 
+#include <algorithm>
+#include <cctype>
+#include <deque>
+#include <future>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "airports/addon_airport_files.h"
+#include "airports/bgl_file.h"
+#include "airports/offline_package.h"
+#include "airports/scan_log.h"
+#include "core/errors.h"
+#include "core/files.h"
+#include "core/log.h"
+#include "core/program.h"
+#include "core/run_flags.h"
+#include "core/scan_tasks.h"
+#include "core/strings.h"
 #include "settings/control_sink.h"
+#include "settings/data_tree.h"
 #include "settings/parameter_table.h"
-#include "state/seam_trace.h"
+#include "state/main_window_state.h"
+#include "state/run_state.h"
+#include "state/shell_folders.h"
+#include "state/status_line.h"
 
 namespace zeph {
 
-// Minimal stand-in until the add-on airport scan lands.
+namespace fs = std::filesystem;
+
+namespace {
+
+std::chrono::milliseconds futureWait{10'000};
+BglAirportSink sinkForTests;
+
+using Pending = std::deque<std::future<void>>;
+
+BglAirportSink productionSink() { return BglAirportSink{lf_linkAirport, lf_generateAirportFile}; }
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Takes the oldest worker's result; a worker's exception comes back here.
+void takeOldest(Pending& pending) {
+    std::future<void> future = std::move(pending.front());
+    pending.pop_front();
+    if (future.wait_for(futureWait) != std::future_status::ready) {
+        throw std::runtime_error("Future wait timed out after 10 seconds");
+    }
+    future.get();
+}
+
+bool isAirportCandidate(const fs::directory_entry& entry) {
+    const fs::path& path = entry.path();
+    const std::string text = path.string();
+    return entry.is_regular_file() && lowerCase(path.extension().string()) == ".bgl" &&
+           text.find("statics") == std::string::npos && text.find("_heliports") == std::string::npos &&
+           lf_hasAirportSection(path);
+}
+
+void startWorker(const fs::path& folder, const fs::path& file, ScanTaskPool& pool, Pending& pending) {
+    gf_waitForTaskSlot();
+    const BglAirportSink sink = sinkForTests.link ? sinkForTests : productionSink();
+    pending.push_back(pool.submit([file, sink] { lf_processBGLfile(file, sink); }));
+    if (static_cast<int>(pending.size()) > std::max(1, maxScanTasks.load())) {
+        const std::size_t count = pending.size();
+        try {
+            takeOldest(pending);
+        } catch (const std::exception& e) {
+            gf_addScanLogLine(fmt::format("{} airports search aborted, futs inner,\n{}\n{}\n{}", "===> ", e.what(),
+                                          count, folder.string()));
+        }
+    }
+}
+
+void drain(const fs::path& folder, Pending& pending) {
+    while (!pending.empty()) {
+        try {
+            takeOldest(pending);
+        } catch (const std::exception& e) {
+            gf_addScanLogLine(
+                fmt::format("{} airports search in {} aborted, futs outer error: {}", "===> ", folder.string(), e.what()));
+        }
+    }
+}
+
+void skipFolder(const fs::path& folder, std::string_view why) { gf_setStatus(folder.string() + std::string(why), true); }
+
+} // namespace
+
+void setAirportScanFutureWaitForTests(std::chrono::milliseconds wait) { futureWait = wait; }
+void setAirportScanSinkForTests(BglAirportSink sink) { sinkForTests = std::move(sink); }
+
+bool lf_isInSimFolder(const fs::path& path) {
+    const std::string stock = lowerCase(stockAirportsPath.string());
+    return !stock.empty() && lowerCase(path.string()).find(stock) != std::string::npos;
+}
+
+void lf_scanFolderForAirports(const fs::path& folder, ScanTaskPool& pool) {
+    gf_addScanLogLine(fmt::format("Scanning for {} airports in {}", "addon ", folder.string()));
+    const auto aborted = [&](const std::string& cause) {
+        gf_addScanLogLine(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ", folder.string(), cause));
+    };
+    Pending pending;
+    std::error_code error;
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
+    int failures = 0;
+    for (const fs::recursive_directory_iterator end; it != end && failures < kBglLoopCap;) {
+        try {
+            const fs::directory_entry& entry = *it;
+            if (lf_isInSimFolder(entry.path())) {
+                it.disable_recursion_pending();
+            } else if (isAirportCandidate(entry) && !runIsStopping()) {
+                startWorker(folder, entry.path(), pool, pending);
+            }
+        } catch (const std::exception& e) {
+            aborted(e.what());
+        }
+        // An entry that cannot be read is reported and the walk goes on with the next.
+        if (it.increment(error); error) {
+            aborted(error.message());
+            error.clear();
+            ++failures;
+        }
+    }
+    if (error) {
+        aborted(error.message());
+    }
+    drain(folder, pending);
+}
+
+void lf_scanAirportFolders(const std::vector<fs::path>& folders) {
+    // Joins every worker before the scan log is written, also one whose result was given up.
+    ScanTaskPool pool;
+    for (const fs::path& folder : folders) {
+        std::error_code error;
+        const fs::file_status status = fs::status(folder, error);
+        if (folder.empty()) {
+            continue;
+        }
+        if (!fs::exists(status)) {
+            skipFolder(folder, " does not exist, skipped!");
+        } else if (!fs::is_directory(status)) {
+            skipFolder(folder, " is not a folder name, skipped!");
+        } else if (!lf_isInSimFolder(folder)) {
+            lf_scanFolderForAirports(folder, pool);
+        }
+    }
+}
+
+std::vector<fs::path> lf_readAfolderParameters() {
+    std::vector<fs::path> folders;
+    folders.reserve(10);
+    const std::string stock = stockAirportsPath.string();
+    for (const StringParameter& parameter : afolder) {
+        const std::string value = parameter.get();
+        if (value.empty()) {
+            continue;
+        }
+        // An unknown install path is no stock folder: it would match every value.
+        if (!stock.empty() && value.find(stock) != std::string::npos) {
+            throw UserErrorException(
+                42, fmt::format("parameter {} points to stock airports instead of add-on airports!", parameter.key));
+        }
+        folders.emplace_back(value);
+        gf_logText(fmt::format("From parameter {}: {}", parameter.key, value));
+    }
+    return folders;
+}
+
+bool lf_runAirportsScan(const std::vector<fs::path>& folders) {
+    lf_logAndFlush(fmt::format("The scan will search {} folder{}", folders.size(), gf_plural(folders.size())));
+    std::error_code error;
+    fs::remove(airportsScanLogFile, error);
+    if (error) {
+        gf_logText("problems with removing previous files (maybe still open?): " + error.message());
+    }
+    offlineLearningCount = 0;
+    scanChangedFiles = false;
+    lf_takeGeneratedThirdpartyCodes();
+    lf_reserveScanLog();
+    lf_scanAirportFolders(folders);
+    lf_writeScanLog();
+    gf_clearStatus();
+    lf_clearScanLog();
+    lf_prepareTbloZip(lf_takeGeneratedThirdpartyCodes());
+    const bool changed = scanChangedFiles.load();
+    if (changed) {
+        gf_logText("Airports scan successful");
+    }
+    return changed;
+}
+
 void gf_scanAddonAirports() {
-    noteSeamCall("gf_scanAddonAirports");
+    gf_setStatus("Scanning for addon airports ...", false);
+    lf_logAndFlush("\n++++++++++++++++++++++++ airports scan manual starts +++++++++++++++++++++++++++++");
+    std::error_code error;
+    if (fs::exists(tbloName, error)) {
+        gf_removeFilesFromDirectory(tbloName);
+    } else {
+        fs::create_directories(tbloName, error);
+    }
+    const std::vector<fs::path> folders = lf_readAfolderParameters();
+    if (folders.empty()) {
+        gf_openManual();
+        gf_openParametersFolder();
+        throw UserErrorException(49, fmt::format("Exit {} first!   Then set one or more afolder parameters to your "
+                                                 "add-on airports, see Manual 6.2",
+                                                 programId));
+    }
+    lf_removeScanMadeFiles(myOrbxDir);
+    lf_removeScanMadeFiles(myThirdpartyDir);
+    if (!lf_runAirportsScan(folders)) {
+        gf_setStatus("Warning: Scan has not found any add-on airports", true);
+    }
     SCAN_AIRPORTS.set(false);
     controlSink().setCheck(SCAN_AIRPORTS);
+    mainWindowState.invalidateArea(wholeClientArea);
+    if (offlineLearningCount.load() == 0) {
+        fs::remove_all(tbloName, error);
+    }
+    lf_logAndFlush("-------------------------- airports scan ends    ----------------------------\n");
 }
 
 } // namespace zeph

@@ -1,11 +1,35 @@
 #pragma once
+#include <chrono>
+#include <filesystem>
+#include <vector>
 
-// The add-on airport scan, run at start while SCAN_AIRPORTS is ticked. A minimal stand-in until the scan
-// lands.
+#include "airports/bgl_airport_record.h"
+
+// The add-on airport scan, run at start while SCAN_AIRPORTS is ticked: every BGL file with an airport section
+// below the folders afolder0..afolder9 is decoded on a scan worker; its airports are linked to the maker's
+// archived files or get generated airport files; unknown third-party airports are packed for offline
+// learning. No worker outlives the scan.
 
 namespace zeph {
 
-// Scans the add-on airport folders; unticks SCAN_AIRPORTS when done.
+class ScanTaskPool;
+
+// The whole scan; unticks SCAN_AIRPORTS when done. Throws UserErrorException 49 when no afolder is set and
+// 42 when one lies in the simulator's own scenery.
 void gf_scanAddonAirports();
+// The non-empty afolder values in order.
+std::vector<std::filesystem::path> lf_readAfolderParameters();
+// One scan over the folders, its log and its package; true when it wrote airport files.
+bool lf_runAirportsScan(const std::vector<std::filesystem::path>& folders);
+// Checks and walks each folder; every worker has ended on return.
+void lf_scanAirportFolders(const std::vector<std::filesystem::path>& folders);
+// The walk of one folder: a task on pool per BGL file with an airport section.
+void lf_scanFolderForAirports(const std::filesystem::path& folder, ScanTaskPool& pool);
+// Whether the path lies in the simulator's stock scenery folder (ignoring case); false while that is unknown.
+bool lf_isInSimFolder(const std::filesystem::path& path);
+
+// How long the scan waits for one worker's result (10 s), and where decoded airports go (the airport files).
+void setAirportScanFutureWaitForTests(std::chrono::milliseconds wait);
+void setAirportScanSinkForTests(BglAirportSink sink);
 
 } // namespace zeph

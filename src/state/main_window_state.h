@@ -28,6 +28,7 @@ inline constexpr Rect topPanelArea{0, 28, 880, 112};
 inline constexpr Rect settingsArea{0, 112, 880, 392};
 inline constexpr Rect countersArea{0, 392, 880, 448};
 inline constexpr Rect statusLineArea{0, 448, 880, 476};
+inline constexpr Rect wholeClientArea{0, 0, 880, 476};
 inline constexpr Rect simulatorBlockArea{397, 30, 425, 112};
 inline constexpr Rect realTrafficBlockArea{425, 30, 453, 112};
 

@@ -66,6 +66,8 @@ void serveProgramUpdate(test::LoopbackHttpServer& server) {
 
 const std::string scanBanner =
     "++++++++++++++++++++++++ liveries scan manual starts ++++++++++++++++++++++++++++++++";
+const std::string airportScanBanner =
+    "++++++++++++++++++++++++ airports scan manual starts +++++++++++++++++++++++++++++";
 
 const std::string noInstallPath =
     "151: No P3D install path detected. Type the full Install Path above, then press Enter";
@@ -119,6 +121,8 @@ TEST_F(StartUpThreads, NoSimulatorButALiveryFolderGoesOn) {
         .storedDefaults("11.10.5")
         .without("lfolder3")
         .parameter("lfolder3", (appDataRoot().parent_path() / "liveries").string())
+        .without("afolder0") // a scenery folder, so the airport scan has one to search
+        .parameter("afolder0", (appDataRoot().parent_path() / "scenery").string())
         .write(parametersXml());
     startRun();
     ASSERT_TRUE(eventually([&] { return traced("gf_createFlightPlanFolder"); })) << lastLines(readLog());
@@ -219,7 +223,7 @@ TEST_F(StartUpThreads, APreparedProgramUpdateEndsTheRunAfterTheLiveryScan) {
     EXPECT_TRUE(logHas(scanBanner)) << "a new parameters.xml ticks SCAN_LIVERIES";
     EXPECT_FALSE(liveryTablesBuilt) << "an ending run builds no tables from the scan it interrupted";
     EXPECT_EQ(dbaseReads(readLog()), 0);
-    EXPECT_FALSE(traced("gf_scanAddonAirports"));
+    EXPECT_FALSE(logHas(airportScanBanner));
     EXPECT_FALSE(traced("lf_reserveTrafficTables"));
     EXPECT_TRUE(logHas("Exiting: NEW VERSION"));
     EXPECT_EQ(runsStarted(), 1U);
@@ -362,7 +366,7 @@ TEST_F(StartUpThreads, ProductionModeEndsTheRunAfterTheStart) {
     EXPECT_EQ(dbaseReads(readLog()), 1);
     EXPECT_TRUE(logHas(sampleAirportsRead));
     EXPECT_TRUE(logHas(scanBanner));
-    EXPECT_FALSE(traced("gf_scanAddonAirports"));
+    EXPECT_FALSE(logHas(airportScanBanner));
     EXPECT_FALSE(traced("lf_reserveTrafficTables"));
     EXPECT_TRUE(logHas("Exiting: USER CLOSED SIM"));
     EXPECT_EQ(exitCode.load(), 0);
