@@ -14,9 +14,10 @@
 namespace {
 
 bool sound(const zeph::ParkPos& stand) {
-    return std::isfinite(stand.latitude) && std::isfinite(stand.longitude) && std::fabs(stand.latitude) <= 90.0 &&
-           std::fabs(stand.longitude) <= 180.0 && std::isfinite(stand.radius) && stand.radius > 0.0 &&
-           std::isfinite(stand.heading) && !stand.id.empty();
+    return std::isfinite(stand.latitude) && std::isfinite(stand.longitude) &&
+           std::fabs(stand.latitude) <= 90.0 && std::fabs(stand.longitude) <= 180.0 &&
+           std::isfinite(stand.radius) && stand.radius > 0.0 && std::isfinite(stand.heading) &&
+           !stand.id.empty();
 }
 
 void checkAirport(zeph::ApfData& airport, const std::uint32_t& helipads) {
@@ -43,11 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < size; ++i) {
         words[i / 4] |= static_cast<std::uint32_t>(data[i]) << (8 * (i % 4));
     }
-    const zeph::BglAirportSink sink{[](zeph::ApfData&, std::uint32_t& archived, const std::filesystem::path&) {
-                                        archived = 0;
-                                        return false;
-                                    },
-                                    checkAirport};
+    const zeph::BglAirportSink sink{
+        [](zeph::ApfData&, std::uint32_t& archived, const std::filesystem::path&) {
+            archived = 0;
+            return false;
+        },
+        checkAirport};
     try {
         zeph::lf_walkBglWords(words, "fuzz.bgl", sink);
     } catch (const std::out_of_range&) {

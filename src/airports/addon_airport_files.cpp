@@ -32,9 +32,9 @@ std::set<std::string> generatedThirdpartyCodes;
 
 bool hasExtensionNoCase(const fs::path& file, std::string_view extension) {
     const std::string text = file.extension().string();
-    return text.size() == extension.size() && std::equal(text.begin(), text.end(), extension.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == b;
-           });
+    return text.size() == extension.size() &&
+           std::equal(text.begin(), text.end(), extension.begin(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
 // A file of the user's own is never replaced: a false here skips the write. Anything else in its place
@@ -45,7 +45,8 @@ bool mayWrite(const fs::path& file, std::string_view what) {
     if (!(fs::is_regular_file(status) || fs::is_symlink(status)) || lf_isScanMadeFile(file)) {
         return true;
     }
-    gf_addScanLogLine(fmt::format("===> {} {} skipped: a file not made by an airport scan is there", what, file.string()));
+    gf_addScanLogLine(
+        fmt::format("===> {} {} skipped: a file not made by an airport scan is there", what, file.string()));
     return false;
 }
 
@@ -114,7 +115,8 @@ std::optional<std::string> lf_findThirdpartyArchive(const std::string& publisher
             continue;
         }
         int stands = static_cast<int>(archivedStands);
-        if (std::any_of(entry.airports.begin(), entry.airports.end(), ThirdpartyEntryMatch{publisher, code, stands})) {
+        if (std::any_of(entry.airports.begin(), entry.airports.end(),
+                        ThirdpartyEntryMatch{publisher, code, stands})) {
             archivedStands = static_cast<std::uint32_t>(std::max(stands, 0));
             return fmt::format("archive/thirdparty/{}/{}.xml", escaped, code);
         }
@@ -139,7 +141,8 @@ bool lf_linkAirport(ApfData& airport, std::uint32_t& archivedStands, const fs::p
         gf_addScanLogLine(fmt::format("{} airport {} linked to {}", kSimaddon, airport.code, *reference));
         return true;
     }
-    const std::optional<std::string> reference = lf_findThirdpartyArchive(airport.publisher, airport.code, archivedStands);
+    const std::optional<std::string> reference =
+        lf_findThirdpartyArchive(airport.publisher, airport.code, archivedStands);
     if (!reference || !writeLink(airport, myThirdpartyDir, *reference)) {
         return false;
     }
@@ -158,7 +161,8 @@ void lf_generateAirportFile(ApfData& airport, const std::uint32_t& helipadCounte
     if (helipadCounter >= 2) {
         helipads = fmt::format(", of which {} helipad{}", helipadCounter - 1, helipadCounter == 2 ? "" : "s");
     }
-    gf_addScanLogLine(fmt::format("Generated {}.xml: {} position{}{}", airport.code, count, count == 1 ? "" : "s", helipads));
+    gf_addScanLogLine(fmt::format("Generated {}.xml: {} position{}{}", airport.code, count,
+                                  count == 1 ? "" : "s", helipads));
     if (!mayWrite(file, "Generating")) {
         return;
     }

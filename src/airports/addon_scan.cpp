@@ -73,8 +73,8 @@ void startWorker(const fs::path& folder, const fs::path& file, ScanTaskPool& poo
         try {
             takeOldest(pending);
         } catch (const std::exception& e) {
-            gf_addScanLogLine(fmt::format("{} airports search aborted, futs inner,\n{}\n{}\n{}", "===> ", e.what(),
-                                          count, folder.string()));
+            gf_addScanLogLine(fmt::format("{} airports search aborted, futs inner,\n{}\n{}\n{}", "===> ",
+                                          e.what(), count, folder.string()));
         }
     }
 }
@@ -84,13 +84,15 @@ void drain(const fs::path& folder, Pending& pending) {
         try {
             takeOldest(pending);
         } catch (const std::exception& e) {
-            gf_addScanLogLine(
-                fmt::format("{} airports search in {} aborted, futs outer error: {}", "===> ", folder.string(), e.what()));
+            gf_addScanLogLine(fmt::format("{} airports search in {} aborted, futs outer error: {}", "===> ",
+                                          folder.string(), e.what()));
         }
     }
 }
 
-void skipFolder(const fs::path& folder, std::string_view why) { gf_setStatus(folder.string() + std::string(why), true); }
+void skipFolder(const fs::path& folder, std::string_view why) {
+    gf_setStatus(folder.string() + std::string(why), true);
+}
 
 } // namespace
 
@@ -105,7 +107,8 @@ bool lf_isInSimFolder(const fs::path& path) {
 void lf_scanFolderForAirports(const fs::path& folder, ScanTaskPool& pool) {
     gf_addScanLogLine(fmt::format("Scanning for {} airports in {}", "addon ", folder.string()));
     const auto aborted = [&](const std::string& cause) {
-        gf_addScanLogLine(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ", folder.string(), cause));
+        gf_addScanLogLine(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
+                                      folder.string(), cause));
     };
     Pending pending;
     std::error_code error;
@@ -166,7 +169,8 @@ std::vector<fs::path> lf_readAfolderParameters() {
         // An unknown install path is no stock folder: it would match every value.
         if (!stock.empty() && value.find(stock) != std::string::npos) {
             throw UserErrorException(
-                42, fmt::format("parameter {} points to stock airports instead of add-on airports!", parameter.key));
+                42, fmt::format("parameter {} points to stock airports instead of add-on airports!",
+                                parameter.key));
         }
         folders.emplace_back(value);
         gf_logText(fmt::format("From parameter {}: {}", parameter.key, value));
@@ -175,7 +179,8 @@ std::vector<fs::path> lf_readAfolderParameters() {
 }
 
 bool lf_runAirportsScan(const std::vector<fs::path>& folders) {
-    lf_logAndFlush(fmt::format("The scan will search {} folder{}", folders.size(), gf_plural(folders.size())));
+    lf_logAndFlush(
+        fmt::format("The scan will search {} folder{}", folders.size(), gf_plural(folders.size())));
     std::error_code error;
     fs::remove(airportsScanLogFile, error);
     if (error) {
@@ -210,9 +215,10 @@ void gf_scanAddonAirports() {
     if (folders.empty()) {
         gf_openManual();
         gf_openParametersFolder();
-        throw UserErrorException(49, fmt::format("Exit {} first!   Then set one or more afolder parameters to your "
-                                                 "add-on airports, see Manual 6.2",
-                                                 programId));
+        throw UserErrorException(
+            49, fmt::format("Exit {} first!   Then set one or more afolder parameters to your "
+                            "add-on airports, see Manual 6.2",
+                            programId));
     }
     lf_removeScanMadeFiles(myOrbxDir);
     lf_removeScanMadeFiles(myThirdpartyDir);

@@ -46,8 +46,8 @@ double headingRadians(float degrees) {
 }
 
 std::string standPrefix(std::uint32_t nameCode) {
-    static const std::array<const char*, 12> prefixes{"",   "r",  "p",   "np", "ep", "sep",
-                                                      "sp", "swp", "wp", "nwp", "g", ""};
+    static const std::array<const char*, 12> prefixes{"",   "r",   "p",  "np",  "ep", "sep",
+                                                      "sp", "swp", "wp", "nwp", "g",  ""};
     if (nameCode < prefixes.size()) {
         return prefixes[nameCode];
     }
@@ -71,7 +71,8 @@ void logSubrecordTooSmall(std::size_t index) {
 }
 
 void logLoopCap(int which, std::string_view what) {
-    gf_logLine(fmt::format("Error: Maximum loop iterations reached ({}) {} possible corrupt {}", which, kLogDash, what));
+    gf_logLine(fmt::format("Error: Maximum loop iterations reached ({}) {} possible corrupt {}", which,
+                           kLogDash, what));
 }
 
 } // namespace
@@ -197,11 +198,13 @@ std::optional<std::string> lf_uniqueStandIds(const std::string& id, std::set<std
             return candidate;
         }
     }
-    gf_addScanLogLine(fmt::format("===> Warning: more than 10 duplicate IDs {} in {}", id, gf_path2s(bglFile)));
+    gf_addScanLogLine(
+        fmt::format("===> Warning: more than 10 duplicate IDs {} in {}", id, gf_path2s(bglFile)));
     return std::nullopt;
 }
 
-void lf_addBglParking(BglWords words, std::size_t index, ApfData& airport, BglAirportWalk& walk, bool extended) {
+void lf_addBglParking(BglWords words, std::size_t index, ApfData& airport, BglAirportWalk& walk,
+                      bool extended) {
     const std::uint32_t count = bglWord(words, index + 1) >> 16;
     std::size_t entry = index + 2;
     for (std::uint32_t n = 0; n < count; ++n) {
@@ -210,9 +213,11 @@ void lf_addBglParking(BglWords words, std::size_t index, ApfData& airport, BglAi
         const float radius = wordAsFloat(bglWord(words, entry + 1));
         const std::uint32_t type = (head >> 8) & 0xFU;
         if (!(radius > 1.0F && radius < 200.0F)) {
-            gf_addScanLogLine(fmt::format("Skipped position with radius {:.1F} m in {}", radius, gf_path2s(walk.bglFile)));
+            gf_addScanLogLine(
+                fmt::format("Skipped position with radius {:.1F} m in {}", radius, gf_path2s(walk.bglFile)));
         } else if (((0xCFFEU >> type) & 1U) != 0) {
-            const GeoPoint position{bglLatitude(bglWord(words, entry + 8)), bglLongitude(bglWord(words, entry + 7))};
+            const GeoPoint position{bglLatitude(bglWord(words, entry + 8)),
+                                    bglLongitude(bglWord(words, entry + 7))};
             const std::string id = standPrefix(head & 0x3FU) + std::to_string((head >> 12) & 0xFFFU);
             std::optional<std::string> unique;
             if (!isValidPosition(position)) {
@@ -220,8 +225,8 @@ void lf_addBglParking(BglWords words, std::size_t index, ApfData& airport, BglAi
             } else if ((unique = lf_uniqueStandIds(id, walk.standIds, walk.bglFile))) {
                 const bool ramp = ((0x40FEU >> type) & 1U) != 0;
                 airport.stands.emplace_back(std::move(*unique), std::vector<StandUse>{}, position,
-                                            headingRadians(wordAsFloat(bglWord(words, entry + 2))), radius, type == 5,
-                                            ramp, false);
+                                            headingRadians(wordAsFloat(bglWord(words, entry + 2))), radius,
+                                            type == 5, ramp, false);
             }
         }
         entry = next;
@@ -238,26 +243,28 @@ void lf_addBglHelipad(BglWords words, std::size_t index, ApfData& airport, BglAi
     }
     for (const GeoPoint& other : walk.helipads) {
         if (std::fabs(other.lat - position.lat) < 1e-8 && std::fabs(other.lon - position.lon) < 1e-8) {
-            gf_addScanLogLine("double helipad " + airport.airportName + " (skipped) " + positionText(position));
+            gf_addScanLogLine("double helipad " + airport.airportName + " (skipped) " +
+                              positionText(position));
             return;
         }
     }
     // A helipad without a usable size would give a stand nothing fits on, or no number in its file.
     if (!(extent > 0.0F && std::isfinite(extent))) {
-        gf_addScanLogLine(fmt::format("Skipped helipad with size {:.1F} m in {}", extent, gf_path2s(walk.bglFile)));
+        gf_addScanLogLine(
+            fmt::format("Skipped helipad with size {:.1F} m in {}", extent, gf_path2s(walk.bglFile)));
         return;
     }
     walk.helipads.push_back(position);
-    airport.stands.emplace_back(fmt::format("helipad{}", walk.helipadCounter), std::vector<StandUse>{}, position,
-                                headingRadians(heading), extent / 2.0, false, false, true);
+    airport.stands.emplace_back(fmt::format("helipad{}", walk.helipadCounter), std::vector<StandUse>{},
+                                position, headingRadians(heading), extent / 2.0, false, false, true);
     ++walk.helipadCounter;
 }
 
 namespace {
 
 // The subrecords of the airport up to its first parking list.
-void walkSubrecords(BglWords words, std::size_t record, bool extended, std::size_t sizeWords, ApfData& airport,
-                    BglAirportWalk& walk) {
+void walkSubrecords(BglWords words, std::size_t record, bool extended, std::size_t sizeWords,
+                    ApfData& airport, BglAirportWalk& walk) {
     const std::size_t end = record + sizeWords;
     const std::uint16_t parkingId = extended ? kExtendedParkingId : kParkingId;
     std::size_t index = bglFirstSubrecord(record, extended);
@@ -267,7 +274,8 @@ void walkSubrecords(BglWords words, std::size_t record, bool extended, std::size
             return;
         }
         if (index >= words.size()) {
-            lf_logAndFlush(fmt::format("   Error: o3={} exceeded data buffer size ({}), aborting.", index, words.size()));
+            lf_logAndFlush(fmt::format("   Error: o3={} exceeded data buffer size ({}), aborting.", index,
+                                       words.size()));
             return;
         }
         const std::uint16_t id = bglRecordId(words, index);
@@ -303,7 +311,8 @@ void lf_processAirportRecord(BglWords words, std::size_t record, bool extended, 
     const std::size_t stands = airport.stands.size();
     const bool simaddon = airport.publisher == "simaddon";
     if (stands > archivedStands && !simaddon) {
-        gf_addScanLogLine(fmt::format("===> {} has {} parkpos while archived one has {}", code, stands, archivedStands));
+        gf_addScanLogLine(
+            fmt::format("===> {} has {} parkpos while archived one has {}", code, stands, archivedStands));
     }
     if (!(linked && (stands <= archivedStands || simaddon))) {
         sink.generate(airport, walk.helipadCounter);

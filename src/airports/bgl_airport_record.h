@@ -37,7 +37,9 @@ std::uint16_t bglRecordId(BglWords words, std::size_t index);
 std::uint32_t bglRecordSize(BglWords words, std::size_t index);
 
 // The first word of an airport's subrecords.
-inline std::size_t bglFirstSubrecord(std::size_t record, bool extended) { return record + (extended ? 15 : 14); }
+inline std::size_t bglFirstSubrecord(std::size_t record, bool extended) {
+    return record + (extended ? 15 : 14);
+}
 
 // The packed ident as text; ok only when it is valid and lf_isSupportedByRealTraffic accepts it.
 std::string lf_decodeBglIcao(std::uint32_t packed, bool& ok);
@@ -64,7 +66,8 @@ struct BglAirportWalk {
 };
 
 // The stands of the parking list at index.
-void lf_addBglParking(BglWords words, std::size_t index, ApfData& airport, BglAirportWalk& walk, bool extended);
+void lf_addBglParking(BglWords words, std::size_t index, ApfData& airport, BglAirportWalk& walk,
+                      bool extended);
 // The helipad at index.
 void lf_addBglHelipad(BglWords words, std::size_t index, ApfData& airport, BglAirportWalk& walk);
 // id, or id with one letter of "abcdefghij" when id is taken; none after ten such (noted in the scan log).

@@ -1,8 +1,9 @@
 #include "airports/bgl_file.h"
 
-#include <array>
 #include <bit>
+#include <cstdio>
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 
 #include <fmt/format.h>
@@ -39,8 +40,9 @@ void walkRecords(BglWords words, std::size_t section, const std::filesystem::pat
     std::size_t index = bglWord(words, subsections / 4 + 2) / 4;
     for (int steps = 0; index < words.size(); ++steps) {
         if (steps == kBglLoopCap) {
-            gf_logLine(fmt::format("Error: Maximum loop iterations reached (2) {} possible corrupt BGL or malformed input.",
-                                   kLogDash));
+            gf_logLine(fmt::format(
+                "Error: Maximum loop iterations reached (2) {} possible corrupt BGL or malformed input.",
+                kLogDash));
             return;
         }
         const std::uint16_t id = bglRecordId(words, index);
@@ -56,7 +58,8 @@ void walkRecords(BglWords words, std::size_t section, const std::filesystem::pat
                 code = lf_decodeBglIcao(bglWord(words, index + 10), ok);
             }
             if (ok) {
-                lf_processAirportRecord(words, index, id == kExtendedAirportId, sizeWords, code, bglFile, sink);
+                lf_processAirportRecord(words, index, id == kExtendedAirportId, sizeWords, code, bglFile,
+                                        sink);
             }
         }
         if (sizeWords == 0) {
@@ -78,26 +81,36 @@ std::string pathForLog(const std::filesystem::path& file) {
 } // namespace
 
 bool lf_hasAirportSection(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    // One read serves most files whole: this runs for every BGL file of the scenery folders.
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rb"), std::fclose);
     if (!in) {
         return false;
     }
-    const std::streamoff length = in.tellg();
-    std::array<unsigned char, 24> header{};
-    if (length <= static_cast<std::streamoff>(kHeaderBytes) || !in.seekg(0) ||
-        !in.read(reinterpret_cast<char*>(header.data()), header.size())) {
+    std::setvbuf(in.get(), nullptr, _IONBF, 0);
+    std::vector<unsigned char> head(4096);
+    head.resize(std::fread(head.data(), 1, head.size(), in.get()));
+    std::uint64_t length = head.size();
+    if (head.size() == 4096 && (std::fseek(in.get(), 0, SEEK_END) != 0 ||
+                                (length = static_cast<std::uint64_t>(std::ftell(in.get()))) == 0)) {
         return false;
     }
-    const std::uint32_t count = littleEndianAt(header.data() + 20);
-    if (count < 1 || count > static_cast<std::uint64_t>(length - kHeaderBytes) / 20) {
+    if (length <= kHeaderBytes) {
         return false;
     }
-    std::vector<unsigned char> table(std::size_t{count} * 20);
-    if (!in.seekg(kHeaderBytes) || !in.read(reinterpret_cast<char*>(table.data()), std::ssize(table))) {
+    const std::uint32_t count = littleEndianAt(head.data() + 20);
+    if (count < 1 || count > (length - kHeaderBytes) / 20) {
         return false;
+    }
+    const std::size_t tableEnd = kHeaderBytes + std::size_t{count} * 20;
+    if (tableEnd > head.size()) {
+        head.resize(tableEnd);
+        if (std::fseek(in.get(), 0, SEEK_SET) != 0 ||
+            std::fread(head.data(), 1, tableEnd, in.get()) != tableEnd) {
+            return false;
+        }
     }
     for (std::size_t i = 0; i < count; ++i) {
-        if (littleEndianAt(table.data() + 20 * i) == kAirportSection) {
+        if (littleEndianAt(head.data() + kHeaderBytes + 20 * i) == kAirportSection) {
             return true;
         }
     }
@@ -149,7 +162,8 @@ void lf_processBGLfile(const std::filesystem::path& bglFile, const BglAirportSin
             lf_walkBglWords(words, bglFile, sink);
         }
     } catch (const std::exception& e) {
-        gf_logLine(fmt::format("Exception in lf_processBGLfile (std::ex): {} {} {}", pathForLog(bglFile), kLogDash, e.what()));
+        gf_logLine(fmt::format("Exception in lf_processBGLfile (std::ex): {} {} {}", pathForLog(bglFile),
+                               kLogDash, e.what()));
         throw;
     } catch (...) {
         gf_logLine(fmt::format("Exception in lf_processBGLfile: {}", pathForLog(bglFile)));

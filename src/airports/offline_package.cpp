@@ -27,7 +27,8 @@ void copyToTblo(const std::string& code) {
     std::error_code error;
     fs::copy_file(source, target, fs::copy_options::overwrite_existing, error);
     if (error) {
-        gf_logText(fmt::format("'{}' failed to copy '{}': {}", source.string(), target.string(), error.message()));
+        gf_logText(
+            fmt::format("'{}' failed to copy '{}': {}", source.string(), target.string(), error.message()));
         return;
     }
     gf_logText(fmt::format("{} copied to {}", source.string(), target.string()));
@@ -71,7 +72,8 @@ bool lf_zipFinish(ZipArchive& archive, const fs::path& zipFile, std::size_t adde
             size = static_cast<std::uintmax_t>(-1);
         }
     }
-    zipLine(fmt::format("[zip] Added {} files, ok_close={}, exists={}, size={} bytes", added, closed, exists, size));
+    zipLine(fmt::format("[zip] Added {} files, ok_close={}, exists={}, size={} bytes", added, closed, exists,
+                        size));
     return added >= 1 && exists && size != 0 && size != static_cast<std::uintmax_t>(-1);
 }
 
@@ -108,7 +110,8 @@ bool lf_zipFolder(const fs::path& zipFile) {
             continue;
         }
         const std::string name = entry.path().filename().string();
-        zipLine(fmt::format("[zip] Adding (data) {} -> {} ({} bytes)", entry.path().string(), name, data->size()));
+        zipLine(fmt::format("[zip] Adding (data) {} -> {} ({} bytes)", entry.path().string(), name,
+                            data->size()));
         buffers.push_back(std::move(*data));
         if (!archive.addData(name, buffers.back())) {
             zipLine(fmt::format("[zip] ERROR addData({})", name));

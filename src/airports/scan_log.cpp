@@ -4,8 +4,8 @@
 
 #include "core/log.h"
 #include "core/text_files.h"
-#include <filesystem>
 #include "settings/data_tree.h"
+#include <filesystem>
 
 namespace zeph {
 

@@ -100,8 +100,9 @@ TEST_F(AddonScan, LinksOrGeneratesEachAirport) {
          "archive/simaddon/EHAM.xml\n", "simaddon airport EHAM linked to archive/simaddon/EHAM.xml"},
         {root / "ORBX/LFPG/a.bgl", gen::sampleAirport("LFPG", 2, 3), "airports/my_ORBX/LFPG.xml", "",
          "Generated LFPG.xml: 5 positions, of which 3 helipads"},
-        {root / "Some Publisher/EGLL.bgl", gen::sampleAirport("EGLL", 14, 0), "airports/my_thirdparty/EGLL.txt",
-         "archive/thirdparty/Some%20Publisher/EGLL.xml\n", "===> EGLL has 14 parkpos while archived one has 12"},
+        {root / "Some Publisher/EGLL.bgl", gen::sampleAirport("EGLL", 14, 0),
+         "airports/my_thirdparty/EGLL.txt", "archive/thirdparty/Some%20Publisher/EGLL.xml\n",
+         "===> EGLL has 14 parkpos while archived one has 12"},
         {root / "Other/KJFK.bgl", gen::sampleAirport("KJFK", 1, 1), "airports/my_thirdparty/KJFK.xml", "",
          "Generated KJFK.xml: 2 positions, of which 1 helipad"},
     };
@@ -120,7 +121,8 @@ TEST_F(AddonScan, LinksOrGeneratesEachAirport) {
     }
     EXPECT_EQ(parameterOf("airports/my_thirdparty/KJFK.xml", "BGLpath"), (root / "Other/KJFK.bgl").string());
     EXPECT_TRUE(scanLogHas("LFPG does not exist as simaddon"));
-    EXPECT_EQ(standIds("airports/my_thirdparty/EGLL.xml").size(), 14U) << "more stands than archived: generated too";
+    EXPECT_EQ(standIds("airports/my_thirdparty/EGLL.xml").size(), 14U)
+        << "more stands than archived: generated too";
     EXPECT_TRUE(scanLogHas("Generated EGLL.xml: 14 positions"));
 
     // A link that cannot be written is no link: the airport is generated.
@@ -137,7 +139,8 @@ TEST_F(AddonScan, LinksOrGeneratesEachAirport) {
 TEST_F(AddonScan, ScansAGeneratedTreeKeepingTheUsersFiles) {
     const test::RecordingWindowPort port;
     const fs::path tree = gen::writeScanTree(dir() / "tree");
-    gen::writeAirportBgl(tree / "Other/LFPG/LFPG.bgl", {gen::sampleAirport("LFPG", 4, 0, "De Gaulle", 119000)});
+    gen::writeAirportBgl(tree / "Other/LFPG/LFPG.bgl",
+                         {gen::sampleAirport("LFPG", 4, 0, "De Gaulle", 119000)});
     gen::writeAirportBgl(tree / "Other/KBOS/KBOS.bgl", {gen::sampleAirport("KBOS", 4, 0)});
     stockAirportsPath = tree / "P3D/Scenery";
     afolder[0].setValue(tree.string());
@@ -147,7 +150,9 @@ TEST_F(AddonScan, ScansAGeneratedTreeKeepingTheUsersFiles) {
     SCAN_AIRPORTS.set(true);
     // The previous scan's files go; the user's own stay.
     test::writeFileBytes("airports/my_ORBX/LFPG.txt", "archive/simaddon/LFPG.xml\n");
-    test::writeFileBytes("airports/my_thirdparty/EDDM.xml", "<root><parameters><parameter name=\"num_parkpos\" value=\"1\"/></parameters></root>");
+    test::writeFileBytes(
+        "airports/my_thirdparty/EDDM.xml",
+        "<root><parameters><parameter name=\"num_parkpos\" value=\"1\"/></parameters></root>");
     test::writeFileBytes("airports/my_ORBX/EDDF.txt", "airports/x/EDDF.xml\n");
     const std::string handmade = "<root><parameters airport_name=\"Logan\"/><parkpositions/></root>";
     test::writeFileBytes("airports/my_thirdparty/KBOS.xml", handmade);
@@ -168,11 +173,13 @@ TEST_F(AddonScan, ScansAGeneratedTreeKeepingTheUsersFiles) {
     for (const std::string& part :
          {fmt::format("Scanning for addon  airports in {}\n", tree.string()),
           std::string("===> airports/my_ORBX/EDDF.txt kept: not made by an airport scan\n"),
-          std::string("===> Generating airports/my_thirdparty/KBOS.xml skipped: a file not made by an airport scan is there\n")}) {
+          std::string("===> Generating airports/my_thirdparty/KBOS.xml skipped: a file not made by an "
+                      "airport scan is there\n")}) {
         EXPECT_NE(scanText.find(part), std::string::npos) << part;
     }
     for (const std::string& line :
-         {std::string("The scan will search 3 folders"), (dir() / "missing").string() + " does not exist, skipped!",
+         {std::string("The scan will search 3 folders"),
+          (dir() / "missing").string() + " does not exist, skipped!",
           (dir() / "tree/file.txt").string() + " is not a folder name, skipped!",
           std::string("-------------------------- airports scan ends    ----------------------------"),
           std::string("Airports scan successful"),
@@ -229,8 +236,9 @@ TEST_F(AddonScan, FolderParameters) {
         gf_scanAddonAirports();
         ADD_FAILURE() << "no afolder is an error";
     } catch (const UserErrorException& e) {
-        EXPECT_EQ(std::string(e.what()), "49: Exit Corvane_P3D first!   Then set one or more afolder parameters to "
-                                         "your add-on airports, see Manual 6.2");
+        EXPECT_EQ(std::string(e.what()),
+                  "49: Exit Corvane_P3D first!   Then set one or more afolder parameters to "
+                  "your add-on airports, see Manual 6.2");
     }
     EXPECT_EQ(shell.paths().size(), 2U);
     EXPECT_TRUE(fs::is_directory("tblo") && fs::is_empty("tblo"));
@@ -243,7 +251,8 @@ TEST_F(AddonScan, FolderParameters) {
         lf_readAfolderParameters();
         ADD_FAILURE() << "a stock folder is an error";
     } catch (const UserErrorException& e) {
-        EXPECT_EQ(std::string(e.what()), "42: parameter afolder3 points to stock airports instead of add-on airports!");
+        EXPECT_EQ(std::string(e.what()),
+                  "42: parameter afolder3 points to stock airports instead of add-on airports!");
     }
 
     // A tree without airports: the warning, and no package folder.
@@ -259,7 +268,9 @@ TEST_F(AddonScanThreads, WorkersEndWithTheScan) {
     const fs::path root = dir() / "many";
     const std::vector<std::string> codes{"EHAM", "EGLL", "LFPG", "KJFK"};
     for (int i = 0; i < 30; ++i) {
-        const std::string code = i == 3 ? "KBOS" : i == 5 ? "KSEA" : codes[static_cast<std::size_t>(i) % codes.size()];
+        const std::string code = i == 3   ? "KBOS"
+                                 : i == 5 ? "KSEA"
+                                          : codes[static_cast<std::size_t>(i) % codes.size()];
         gen::writeAirportBgl(root / fmt::format("f{}.bgl", i), {gen::sampleAirport(code, 2, 0)});
     }
     std::atomic<int> running{0};
@@ -269,7 +280,8 @@ TEST_F(AddonScanThreads, WorkersEndWithTheScan) {
                                               [&](ApfData& airport, const std::uint32_t&) {
                                                   const int now = ++running;
                                                   mostAtOnce = std::max(mostAtOnce.load(), now);
-                                                  std::this_thread::sleep_for(airport.code == "KSEA" ? 500ms : 20ms);
+                                                  std::this_thread::sleep_for(airport.code == "KSEA" ? 500ms
+                                                                                                     : 20ms);
                                                   --running;
                                                   if (airport.code == "KBOS") {
                                                       throw std::runtime_error("worker failed");

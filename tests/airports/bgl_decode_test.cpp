@@ -50,7 +50,9 @@ protected:
         lf_processBGLfile(file, sink);
         return out;
     }
-    Decoded decode(const BglAirport& airport) { return decode(buildBgl(BglFile{{BglSection{3, 1, {airport}, {}, {}, {}}}, {}, {}})); }
+    Decoded decode(const BglAirport& airport) {
+        return decode(buildBgl(BglFile{{BglSection{3, 1, {airport}, {}, {}, {}}}, {}, {}}));
+    }
 
     bool scanLogHas(const std::string& line) {
         const std::lock_guard lock(scanLogMutex);
@@ -58,7 +60,8 @@ protected:
     }
     bool logContains(const std::string& part) {
         const std::vector<std::string> lines = readLog();
-        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.find(part) != std::string::npos; });
     }
 
     fs::path file = fs::current_path() / "scenery.bgl";
@@ -68,7 +71,8 @@ BglAirport schiphol(bool extended) {
     BglAirport a;
     a.extended = extended;
     a.altitudeMm = -3353;
-    a.subrecords = {BglName{"Schiphol", {}}, BglHelipad{52.31, 4.75, 30.0F, 0.0F}, BglHelipad{52.32, 4.75, 30.0F, 90.0F},
+    a.subrecords = {BglName{"Schiphol", {}}, BglHelipad{52.31, 4.75, 30.0F, 0.0F},
+                    BglHelipad{52.32, 4.75, 30.0F, 90.0F},
                     BglParkingList{{{10, 1, 12, 20.0F, 90.0F, 52.30, 4.76, 0},
                                     {12, 5, 5, 30.0F, 180.0F, 52.30, 4.77, 2},
                                     {0, 14, 7, 40.0F, 270.0F, 52.30, 4.78, 0}},
@@ -89,11 +93,13 @@ TEST_F(BglDecode, QuickTestOfTheHeader) {
         return bytes;
     };
     auto otherHeader = buildBgl(BglFile{{BglSection{}}, 0x40, {}});
-    std::vector<Case> cases{{"56 bytes", std::vector<std::uint8_t>(airportFile.begin(), airportFile.begin() + 56), false},
-                            {"count 0", withCount(0), false},
-                            {"count past the file", withCount(static_cast<std::uint32_t>((airportFile.size() - 56) / 20 + 1)), false},
-                            {"a type-3 entry", airportFile, true},
-                            {"header size 0x40", otherHeader, true}};
+    std::vector<Case> cases{
+        {"56 bytes", std::vector<std::uint8_t>(airportFile.begin(), airportFile.begin() + 56), false},
+        {"count 0", withCount(0), false},
+        {"count past the file", withCount(static_cast<std::uint32_t>((airportFile.size() - 56) / 20 + 1)),
+         false},
+        {"a type-3 entry", airportFile, true},
+        {"header size 0x40", otherHeader, true}};
     for (const Case& c : cases) {
         writeBytes(file, c.bytes);
         EXPECT_EQ(lf_hasAirportSection(file), c.expected) << c.name;
@@ -130,7 +136,8 @@ TEST_F(BglDecode, ValidAirportsThroughTheWorker) {
     two.airports[1].ident = "EGLL";
     BglSection third{3, 1, {schiphol(false)}, {}, {}, {}};
     third.airports[0].ident = "LFPG";
-    const Decoded all = decode(buildBgl(BglFile{{two, BglSection{0x65, 1, {}, {BglRaw{}}, {}, {}}, third}, {}, {}}));
+    const Decoded all =
+        decode(buildBgl(BglFile{{two, BglSection{0x65, 1, {}, {BglRaw{}}, {}, {}}, third}, {}, {}}));
     ASSERT_EQ(all.airports.size(), 3U);
     EXPECT_EQ(all.airports[1].code, "EGLL");
     EXPECT_EQ(all.airports[2].code, "LFPG");
@@ -139,17 +146,20 @@ TEST_F(BglDecode, ValidAirportsThroughTheWorker) {
 TEST_F(BglDecode, MalformedFilesEndWithOneLine) {
     const std::string dash = "\xE2\x80\x94";
     auto flagged = BglSection{3, 0x10001, {schiphol(false)}, {}, {}, {}};
-    EXPECT_TRUE(decode(buildBgl(BglFile{{flagged}, {}, {}})).airports.empty()) << "a flag with bit 16 skips the section";
+    EXPECT_TRUE(decode(buildBgl(BglFile{{flagged}, {}, {}})).airports.empty())
+        << "a flag with bit 16 skips the section";
 
     auto pastEnd = BglSection{3, 1, {schiphol(false)}, {}, 0x7FFFFFF0U, {}};
     EXPECT_THROW(decode(buildBgl(BglFile{{pastEnd}, {}, {}})), std::out_of_range);
-    EXPECT_TRUE(logContains(fmt::format("Exception in lf_processBGLfile (std::ex): {} {} ", file.string(), dash)));
+    EXPECT_TRUE(
+        logContains(fmt::format("Exception in lf_processBGLfile (std::ex): {} {} ", file.string(), dash)));
 
     BglAirport empty = schiphol(false);
     empty.size = 0;
     BglSection second{3, 1, {schiphol(false)}, {}, {}, {}};
     second.airports[0].ident = "EGLL";
-    const Decoded afterZero = decode(buildBgl(BglFile{{BglSection{3, 1, {empty}, {}, {}, {}}, second}, {}, {}}));
+    const Decoded afterZero =
+        decode(buildBgl(BglFile{{BglSection{3, 1, {empty}, {}, {}, {}}, second}, {}, {}}));
     EXPECT_TRUE(logContains("   Warning: decodeSizeAtBoundary returned 0 at o2 = "));
     ASSERT_EQ(afterZero.airports.size(), 1U) << "the next section is still read";
 
@@ -164,7 +174,8 @@ TEST_F(BglDecode, MalformedFilesEndWithOneLine) {
     decode(tiny);
     EXPECT_TRUE(logContains("   Warning: decodeSizeAtBoundary returned 0 at o3 = "));
 
-    decode(buildBgl(BglFile{{BglSection{3, 1, {}, std::vector<BglRaw>(9001, BglRaw{0x22, 8}), {}, {}}}, {}, {}}));
+    decode(buildBgl(
+        BglFile{{BglSection{3, 1, {}, std::vector<BglRaw>(9001, BglRaw{0x22, 8}), {}, {}}}, {}, {}}));
     EXPECT_TRUE(logContains("Error: Maximum loop iterations reached (2) " + dash + " possible corrupt BGL"));
     BglAirport many = schiphol(false);
     many.subrecords.assign(9001, BglRaw{0, 4});
@@ -176,26 +187,29 @@ TEST_F(BglDecode, ValuesOfStandsNamesAndIdents) {
     const std::string path = file.string();
     BglAirport a = schiphol(false);
     BglParkingList list;
-    list.entries = {{10, 1, 1, 1.0F, 0.0F, 52.3, 4.7, 0}, {10, 1, 2, 200.0F, 0.0F, 52.3, 4.7, 0},
-                    {10, 12, 3, 20.0F, 0.0F, 52.3, 4.7, 0}, {10, 13, 4, 20.0F, 0.0F, 52.3, 4.7, 0},
+    list.entries = {{10, 1, 1, 1.0F, 0.0F, 52.3, 4.7, 0},
+                    {10, 1, 2, 200.0F, 0.0F, 52.3, 4.7, 0},
+                    {10, 12, 3, 20.0F, 0.0F, 52.3, 4.7, 0},
+                    {10, 13, 4, 20.0F, 0.0F, 52.3, 4.7, 0},
                     {10, 1, 5, 20.0F, 0.0F, 0.0, 0.0, 0}};
     for (int i = 0; i < 12; ++i) {
         list.entries.push_back({10, 1, 12, 20.0F, 0.0F, 52.3, 4.7 + i * 0.001, 0});
     }
-    a.subrecords = {BglName{"Schiphol", {}}, BglHelipad{52.31, 4.75, 30.0F, 0.0F}, BglHelipad{52.31, 4.75, 30.0F, 0.0F}, list,
-                    BglHelipad{52.33, 4.75, 30.0F, 0.0F}};
+    a.subrecords = {BglName{"Schiphol", {}}, BglHelipad{52.31, 4.75, 30.0F, 0.0F},
+                    BglHelipad{52.31, 4.75, 30.0F, 0.0F}, list, BglHelipad{52.33, 4.75, 30.0F, 0.0F}};
     const Decoded d = decode(a);
     ASSERT_EQ(d.airports.size(), 1U);
     std::vector<std::string> ids;
     for (const ParkPos& s : d.airports[0].stands) {
         ids.push_back(s.id);
     }
-    EXPECT_EQ(ids, (std::vector<std::string>{"helipad1", "g12", "g12a", "g12b", "g12c", "g12d", "g12e", "g12f", "g12g",
-                                             "g12h", "g12i", "g12j"}))
+    EXPECT_EQ(ids, (std::vector<std::string>{"helipad1", "g12", "g12a", "g12b", "g12c", "g12d", "g12e",
+                                             "g12f", "g12g", "g12h", "g12i", "g12j"}))
         << "no helipad after the parking list";
     for (const std::string& line :
          {"Skipped position with radius 1.0 m in " + path, "Skipped position with radius 200.0 m in " + path,
-          std::string("LatLon 0.000000,0.000000 invalid (skipped)"), "===> Warning: more than 10 duplicate IDs g12 in " + path,
+          std::string("LatLon 0.000000,0.000000 invalid (skipped)"),
+          "===> Warning: more than 10 duplicate IDs g12 in " + path,
           std::string("double helipad Schiphol (skipped) 52.310000,4.750000")}) {
         EXPECT_TRUE(scanLogHas(line)) << line;
     }
@@ -221,7 +235,9 @@ TEST_F(BglDecode, ValuesOfStandsNamesAndIdents) {
         std::uint32_t packed;
         std::size_t airports;
     };
-    for (const IdentCase& c : std::vector<IdentCase>{{packIdent("EHAM"), 1}, {(38U * 38 * 38 * 14) << 5, 0}, {packIdent("AMS"), 0},
+    for (const IdentCase& c : std::vector<IdentCase>{{packIdent("EHAM"), 1},
+                                                     {(38U * 38 * 38 * 14) << 5, 0},
+                                                     {packIdent("AMS"), 0},
                                                      {packIdent("QQQQ"), 0}}) {
         BglAirport id = schiphol(false);
         id.packedIdent = c.packed;
@@ -238,7 +254,8 @@ TEST_F(BglDecode, NamesStayInsideTheirRecord) {
     section.trailing.insert(section.trailing.end(), 9100, BglRaw{0x22, 8});
     const Decoded d = decode(buildBgl(BglFile{{section}, {}, {}}));
     ASSERT_EQ(d.airports.size(), 1U);
-    EXPECT_EQ(d.airports[0].airportName, "Schiphol") << "a stray name record after the airport is not its name";
+    EXPECT_EQ(d.airports[0].airportName, "Schiphol")
+        << "a stray name record after the airport is not its name";
     EXPECT_FALSE(logContains("Maximum loop iterations reached (3)"));
 }
 

@@ -29,7 +29,9 @@ struct Writer {
     void f32(float v) { u32(std::bit_cast<std::uint32_t>(v)); }
     void zeros(std::size_t n) { bytes.insert(bytes.end(), n, 0); }
     void padToWord() { zeros((4 - bytes.size() % 4) % 4); }
-    void append(const std::vector<std::uint8_t>& more) { bytes.insert(bytes.end(), more.begin(), more.end()); }
+    void append(const std::vector<std::uint8_t>& more) {
+        bytes.insert(bytes.end(), more.begin(), more.end());
+    }
 };
 
 std::uint32_t wholeWords(std::size_t bytes) { return static_cast<std::uint32_t>((bytes + 3) / 4 * 4); }
@@ -204,7 +206,9 @@ void putU32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t 
     }
 }
 
-void truncateTo(std::vector<std::uint8_t>& bytes, std::size_t length) { bytes.resize(std::min(length, bytes.size())); }
+void truncateTo(std::vector<std::uint8_t>& bytes, std::size_t length) {
+    bytes.resize(std::min(length, bytes.size()));
+}
 
 void writeBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
     if (file.has_parent_path()) {

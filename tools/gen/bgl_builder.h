@@ -68,7 +68,7 @@ struct BglSection {
     std::uint32_t type = 3;
     std::uint32_t sizeFlag = 1;
     std::vector<BglAirport> airports;
-    std::vector<BglRaw> trailing; // records after the airports
+    std::vector<BglRaw> trailing;               // records after the airports
     std::optional<std::uint32_t> tableOffset;   // of the subsection table
     std::optional<std::uint32_t> recordsOffset; // in the subsection entry
 };

@@ -50,8 +50,9 @@ int run(int argc, char** argv) {
         }
     }
     if (out.empty()) {
-        throw std::invalid_argument("usage: gen_scenery --out DIR [--files N] [--airport-share P] [--seed S] | "
-                                    "--sample DIR | --seeds DIR");
+        throw std::invalid_argument(
+            "usage: gen_scenery --out DIR [--files N] [--airport-share P] [--seed S] | "
+            "--sample DIR | --seeds DIR");
     }
     zeph::gen::writeScaleScenery(out, files, share, seed, codes);
     return 0;

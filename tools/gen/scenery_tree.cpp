@@ -52,14 +52,17 @@ void writeAirportBgl(const fs::path& file, const std::vector<BglAirport>& airpor
 void writeFillerBgl(const fs::path& file, std::size_t bytes) {
     BglSection section;
     section.type = 0x65;
-    section.trailing.push_back(BglRaw{0x22, static_cast<std::uint32_t>(std::max<std::size_t>(bytes, 200) / 4 * 4)});
+    section.trailing.push_back(
+        BglRaw{0x22, static_cast<std::uint32_t>(std::max<std::size_t>(bytes, 200) / 4 * 4)});
     writeBytes(file, buildBgl(BglFile{{section}, {}, {}}));
 }
 
 fs::path writeScanTree(const fs::path& root) {
     const fs::path afolder = root / "addons";
-    writeAirportBgl(afolder / "ORBX/EHAM/scenery/ADE_EHAM.BGL", {sampleAirport("EHAM", 5, 3, "Schiphol", -3353)});
-    writeAirportBgl(afolder / "Some Publisher/EGLL/scenery/EGLL.bgl", {sampleAirport("EGLL", 14, 0, "Heathrow")});
+    writeAirportBgl(afolder / "ORBX/EHAM/scenery/ADE_EHAM.BGL",
+                    {sampleAirport("EHAM", 5, 3, "Schiphol", -3353)});
+    writeAirportBgl(afolder / "Some Publisher/EGLL/scenery/EGLL.bgl",
+                    {sampleAirport("EGLL", 14, 0, "Heathrow")});
     writeAirportBgl(afolder / "Other/LFPG/statics/LFPG.bgl", {sampleAirport("LFPG", 3, 0)});
     writeAirportBgl(afolder / "Other/x_heliports.bgl", {sampleAirport("KJFK", 3, 0)});
     fs::create_directories(afolder / "Other/a.bgl");
@@ -70,7 +73,8 @@ fs::path writeScanTree(const fs::path& root) {
 }
 
 void writeSampleScenery(const fs::path& dir) {
-    writeAirportBgl(dir / "Demo Sceneries/EHAM/scenery/EHAM.bgl", {sampleAirport("EHAM", 12, 2, "Schiphol", -3353)});
+    writeAirportBgl(dir / "Demo Sceneries/EHAM/scenery/EHAM.bgl",
+                    {sampleAirport("EHAM", 12, 2, "Schiphol", -3353)});
 }
 
 void writeScaleScenery(const fs::path& root, int files, double share, std::uint32_t seed,
@@ -79,7 +83,8 @@ void writeScaleScenery(const fs::path& root, int files, double share, std::uint3
     const auto airportEvery = static_cast<int>(share > 0.0 ? 1.0 / share : files + 1.0);
     std::size_t code = 0;
     for (int i = 0; i < files; ++i) {
-        const fs::path file = root / ("area" + std::to_string(i % 97)) / ("scenery" + std::to_string(i) + ".bgl");
+        const fs::path file =
+            root / ("area" + std::to_string(i % 97)) / ("scenery" + std::to_string(i) + ".bgl");
         if (!airportCodes.empty() && i % airportEvery == 0) {
             const std::string& ident = airportCodes[code++ % airportCodes.size()];
             writeAirportBgl(file, {sampleAirport(ident, static_cast<int>(draw.between(20, 200)), 0)});
@@ -95,7 +100,8 @@ void writeFuzzSeeds(const fs::path& dir) {
     extended.extended = true;
     writeAirportBgl(dir / "extended.bgl", {extended});
     writeFillerBgl(dir / "filler.bgl", 300);
-    std::vector<std::uint8_t> cut = buildBgl(BglFile{{BglSection{3, 1, {sampleAirport("LFPG", 2, 0)}, {}, {}, {}}}, {}, {}});
+    std::vector<std::uint8_t> cut =
+        buildBgl(BglFile{{BglSection{3, 1, {sampleAirport("LFPG", 2, 0)}, {}, {}, {}}}, {}, {}});
     truncateTo(cut, cut.size() - 40);
     writeBytes(dir / "truncated.bgl", cut);
 }

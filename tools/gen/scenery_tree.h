@@ -12,8 +12,8 @@ namespace zeph::gen {
 
 // An airport near (lat, lon) named name: its helipads first, then one parking list of gates "g1".."gN" in a
 // row, each 20 m in radius; altitude in millimetres.
-BglAirport sampleAirport(const std::string& ident, int stands, int helipads, const std::string& name = "Sample",
-                         std::int32_t altitudeMm = 1000);
+BglAirport sampleAirport(const std::string& ident, int stands, int helipads,
+                         const std::string& name = "Sample", std::int32_t altitudeMm = 1000);
 // One file with one airport section holding the airports.
 void writeAirportBgl(const std::filesystem::path& file, const std::vector<BglAirport>& airports);
 // A BGL file of about bytes bytes whose only section is no airport section.
