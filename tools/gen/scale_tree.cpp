@@ -3,6 +3,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "gen/draw.h"
 #include "gen/livery_tree.h"
 
 namespace zeph::gen {
@@ -44,13 +45,6 @@ Encoding pickEncoding(const std::vector<CharsetShare>& shares, std::uint32_t dra
     }
     return Encoding::Utf8;
 }
-
-// mt19937's numbers are the same everywhere; the distributions of the library are not.
-struct Draw {
-    std::mt19937 engine;
-    std::uint32_t below(std::size_t n) { return static_cast<std::uint32_t>(engine() % n); }
-    bool chance(double share) { return engine() < share * 4294967296.0; }
-};
 
 } // namespace
 

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <random>
 
+#include "gen/draw.h"
+
 namespace zeph::gen {
 
 namespace fs = std::filesystem;
@@ -10,12 +12,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr double kMetresPerDegree = 111120.0;
-
-// mt19937's numbers are the same everywhere; the library's distributions are not.
-struct Draw {
-    std::mt19937 engine;
-    std::uint32_t between(std::uint32_t low, std::uint32_t high) { return low + engine() % (high - low + 1); }
-};
 
 } // namespace
 
