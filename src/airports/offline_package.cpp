@@ -100,7 +100,13 @@ bool lf_zipFolder(const fs::path& zipFile) {
     // The archive reads the data when it is closed.
     std::list<std::vector<char>> buffers;
     std::size_t added = 0;
-    for (const fs::directory_entry& entry : entriesInNameOrder(tbloName)) {
+    std::vector<fs::directory_entry> entries;
+    try {
+        entries = entriesInNameOrder(tbloName);
+    } catch (const fs::filesystem_error& e) {
+        zipLine(fmt::format("[zip] Cannot list {}: {}", tbloName.string(), e.what()));
+    }
+    for (const fs::directory_entry& entry : entries) {
         if (!entry.is_regular_file() || entry.path() == zipFile) {
             continue;
         }
@@ -128,7 +134,12 @@ void lf_prepareTbloZip(const std::vector<std::string>& codes) {
             copyToTblo(code);
         }
     }
-    const std::int64_t files = gf_countFilesInDirectory(tbloName);
+    std::int64_t files = 0;
+    try {
+        files = gf_countFilesInDirectory(tbloName);
+    } catch (const fs::filesystem_error& e) {
+        gf_logText(fmt::format("{} cannot be counted: {}", tbloName.string(), e.what()));
+    }
     if (files < 1) {
         offlineLearningCount = 0;
         gf_logText("All your third party airports are recognised, no off line learning needed.");

@@ -187,6 +187,8 @@ TEST_F(AddonScan, ScansAGeneratedTreeKeepingTheUsersFiles) {
         EXPECT_TRUE(logHas(line)) << line;
     }
     EXPECT_FALSE(SCAN_AIRPORTS.get());
+    EXPECT_NE(test::readFileBytes(parametersFile()).find(R"(name="SCAN_AIRPORTS" value="false")"),
+              std::string::npos);
 
     // The package: the two generated third-party files, byte for byte; EGLL's link goes.
     EXPECT_EQ(offlineLearningCount.load(), 2);
