@@ -225,8 +225,12 @@ void gf_scanAddonAirports() {
     if (!lf_runAirportsScan(folders)) {
         gf_setStatus("Warning: Scan has not found any add-on airports", true);
     }
-    SCAN_AIRPORTS.set(false);
-    controlSink().setCheck(SCAN_AIRPORTS);
+    // A scan cut short by the run's end started no worker after the stop: it stays ticked, so the next start
+    // makes the files this one removed.
+    if (!runIsStopping()) {
+        SCAN_AIRPORTS.set(false);
+        controlSink().setCheck(SCAN_AIRPORTS);
+    }
     mainWindowState.invalidateArea(wholeClientArea);
     if (offlineLearningCount.load() == 0) {
         fs::remove_all(tbloName, error);

@@ -15,6 +15,7 @@
 #include "airports/offline_package.h"
 #include "airports/scan_log.h"
 #include "core/errors.h"
+#include "core/run_flags.h"
 #include "core/scan_throttle.h"
 #include "gen/scenery_tree.h"
 #include "settings/data_tree.h"
@@ -264,6 +265,15 @@ TEST_F(AddonScan, FolderParameters) {
     EXPECT_TRUE(logHas("Warning: Scan has not found any add-on airports"));
     EXPECT_TRUE(logHas("All your third party airports are recognised, no off line learning needed."));
     EXPECT_FALSE(fs::exists("tblo"));
+
+    // A scan cut short by the run's end stays ticked for the next start.
+    gen::writeAirportBgl(dir() / "empty/LFPG.bgl", {gen::sampleAirport("LFPG", 2, 0)});
+    SCAN_AIRPORTS.set(true);
+    runStopping = true;
+    gf_scanAddonAirports();
+    runStopping = false;
+    EXPECT_TRUE(SCAN_AIRPORTS.get());
+    EXPECT_FALSE(fs::exists("airports/my_thirdparty/LFPG.xml"));
 }
 
 TEST_F(AddonScanThreads, WorkersEndWithTheScan) {
