@@ -1,14 +1,14 @@
 // rtfeed: the RealTraffic stand-in as a program. It connects to the program's TCP server (and again after
 // every end of a connection, so restarts work), answers the version question, sends traffic and QNH
-// datagrams, and prints every line it receives with its time. SIGINT or SIGTERM end it with 0; bad
-// arguments or a bad scenario end it with 2 before anything is sent.
+// datagrams, and prints every line it receives with its time (or records both directions as JSON lines).
+// SIGINT or SIGTERM end it with 0; bad arguments or a bad scenario end it with 2 before anything is sent.
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
+#include <memory>
 #include <iostream>
 #include <mutex>
 #include <optional>
@@ -23,6 +23,7 @@
 
 #include <fmt/format.h>
 
+#include "rtfeed/line_record.h"
 #include "rtfeed/rt_feed.h"
 #include "rtfeed/scenario.h"
 
@@ -44,6 +45,7 @@ struct Arguments {
     std::optional<std::string> qnh;
     std::optional<std::string> scenarioFile;
     bool loop = false;
+    bool startOnPosition = false;
     std::optional<std::string> recordFile;
 };
 
@@ -51,7 +53,7 @@ struct Arguments {
     std::cerr << "rtfeed: " << problem << "\n"
               << "usage: rtfeed [--host H] [--traffic-port N] [--qnh-port N] [--tcp-port N | --no-tcp] "
                  "[--edition prof|stnd] [--version V] [--auto N] [--qnh HPA] [--scenario FILE [--loop]] "
-                 "[--record FILE]\n";
+                 "[--start-on-position] [--clock-start YYYY-MM-DDTHH:MM:SSZ] [--record FILE]\n";
     std::exit(kUsageExit);
 }
 
@@ -121,6 +123,14 @@ Arguments parseArguments(int argc, char** argv) {
             args.scenarioFile = value();
         } else if (flag == "--loop") {
             args.loop = true;
+        } else if (flag == "--start-on-position") {
+            args.startOnPosition = true;
+        } else if (flag == "--clock-start") {
+            const std::string text = value();
+            args.options.clockStart = zeph::rtfeed::parseUtcIso(text);
+            if (!args.options.clockStart) {
+                usage(fmt::format("--clock-start takes a UTC time as YYYY-MM-DDTHH:MM:SSZ, not '{}'", text));
+            }
         } else if (flag == "--record") {
             args.recordFile = value();
         } else {
@@ -132,6 +142,9 @@ Arguments parseArguments(int argc, char** argv) {
     }
     if (args.loop && !args.scenarioFile) {
         usage("--loop needs --scenario");
+    }
+    if (args.startOnPosition && (!args.scenarioFile || !args.tcp)) {
+        usage("--start-on-position needs --scenario and the connection");
     }
     return args;
 }
@@ -158,12 +171,28 @@ void serveTcp(const std::stop_token& stop, RtFeed& feed) {
     }
 }
 
-void playScenario(const std::stop_token& stop, RtFeed& feed, const zeph::rtfeed::Scenario& scenario, bool loop) {
+// The time the program first reported its position; nothing when stopped before.
+std::optional<std::chrono::steady_clock::time_point> waitForPosition(const std::stop_token& stop, RtFeed& feed) {
+    while (!stop.stop_requested()) {
+        if (const auto line = feed.waitForLine("Qs121=", 200ms)) {
+            return line->at;
+        }
+    }
+    return std::nullopt;
+}
+
+void playScenario(const std::stop_token& stop, RtFeed& feed, const zeph::rtfeed::Scenario& scenario,
+                  const Arguments& args) {
+    std::optional<std::chrono::steady_clock::time_point> start;
+    if (args.startOnPosition && !(start = waitForPosition(stop, feed))) {
+        return;
+    }
     do {
-        if (!feed.playScenario(scenario, stop)) {
+        if (!feed.playScenario(scenario, stop, start)) {
             return;
         }
-    } while (loop && pause(stop, 10ms));
+        start.reset(); // a loop starts again at once
+    } while (args.loop && pause(stop, 10ms));
 }
 
 void sendQnh(const std::stop_token& stop, RtFeed& feed, const std::string& hpa) {
@@ -191,15 +220,15 @@ int main(int argc, char** argv) {
             return kUsageExit;
         }
     }
-    std::ofstream record;
+    std::unique_ptr<zeph::rtfeed::LineRecord> record;
     if (args.recordFile) {
-        record.open(*args.recordFile, std::ios::trunc);
-        if (!record) {
-            std::cerr << "rtfeed: cannot write the record file " << *args.recordFile << "\n";
+        try {
+            record = std::make_unique<zeph::rtfeed::LineRecord>(*args.recordFile);
+        } catch (const std::exception& e) {
+            std::cerr << "rtfeed: " << e.what() << "\n";
             return kUsageExit;
         }
     }
-    std::ostream& out = args.recordFile ? static_cast<std::ostream&>(record) : std::cout;
 
     // Signals are taken through a descriptor, before any thread starts, so every thread blocks them.
     sigset_t signals;
@@ -211,18 +240,26 @@ int main(int argc, char** argv) {
     const zeph::rtfeed::Fd signalFd(::signalfd(-1, &signals, SFD_CLOEXEC));
 
     RtFeed feed(args.options);
-    const auto start = std::chrono::steady_clock::now();
-    feed.setLineObserver([&out, start](const zeph::rtfeed::ReceivedLine& line) {
-        const double seconds = std::chrono::duration<double>(line.at - start).count();
-        out << fmt::format("{:.3f} #{} {}", seconds, line.connection, line.text) << std::endl;
-    });
+    if (record) {
+        feed.setLineObserver([&record](const zeph::rtfeed::ReceivedLine& line) {
+            record->add("in", line.connection, line.text);
+        });
+        feed.setSendObserver(
+            [&record](std::string_view text, int connection) { record->add("out", connection, text); });
+    } else {
+        const auto start = std::chrono::steady_clock::now();
+        feed.setLineObserver([start](const zeph::rtfeed::ReceivedLine& line) {
+            const double seconds = std::chrono::duration<double>(line.at - start).count();
+            std::cout << fmt::format("{:.3f} #{} {}", seconds, line.connection, line.text) << std::endl;
+        });
+    }
 
     std::jthread tcp, player, qnh;
     if (args.tcp) {
         tcp = std::jthread([&feed](std::stop_token stop) { serveTcp(stop, feed); });
     }
     if (scenario) {
-        player = std::jthread([&](std::stop_token stop) { playScenario(stop, feed, *scenario, args.loop); });
+        player = std::jthread([&](std::stop_token stop) { playScenario(stop, feed, *scenario, args); });
     }
     if (args.qnh) {
         qnh = std::jthread([&](std::stop_token stop) { sendQnh(stop, feed, *args.qnh); });

@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "rtfeed/auto_traffic.h"
+#include "rtfeed/line_record.h"
 
 namespace zeph::rtfeed {
 
@@ -20,22 +21,6 @@ constexpr auto kConnectRetry = 200ms;
 constexpr auto kSplitPause = 300ms;
 constexpr std::string_view kVersionQuestion = "Qs999=version";
 constexpr std::string_view kPositionPrefix = "Qs121=";
-
-// A JSON string literal of text, escaped by hand.
-std::string jsonString(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            out += fmt::format("\\u{:04x}", static_cast<unsigned char>(c));
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 std::string versionOr(const RtFeedOptions& options, std::string_view fallback) {
     return jsonString(options.version.empty() ? fallback : std::string_view(options.version));
@@ -78,11 +63,30 @@ bool RtFeed::sendTraffic(const TrafficLine& line) {
 }
 
 bool RtFeed::sendTrafficRaw(std::string_view bytes) {
-    return sendDatagram(udp_.get(), options_.host, options_.trafficPort, bytes);
+    return sendDatagramTo(options_.trafficPort, bytes);
 }
 
 bool RtFeed::sendQnh(std::string_view json) {
-    return sendDatagram(udp_.get(), options_.host, options_.qnhPort, json);
+    return sendDatagramTo(options_.qnhPort, json);
+}
+
+bool RtFeed::sendDatagramTo(std::uint16_t port, std::string_view bytes) {
+    const bool sent = sendDatagram(udp_.get(), options_.host, port, bytes);
+    if (sent && sent_) {
+        sent_(bytes, 0);
+    }
+    return sent;
+}
+
+void RtFeed::setSendObserver(std::function<void(std::string_view text, int connection)> observer) {
+    sent_ = std::move(observer);
+}
+
+double RtFeed::utcNow() const {
+    if (!options_.clockStart) {
+        return utcSecondsNow();
+    }
+    return *options_.clockStart + std::chrono::duration<double>(Clock::now() - made_).count();
 }
 
 bool RtFeed::connect(std::chrono::milliseconds timeout) {
@@ -194,12 +198,15 @@ bool RtFeed::keepLine(std::string text, int connection, int fd) {
     if (options_.reply == ReplyMode::CloseWithoutAnswer) {
         return false;
     }
-    answerVersion(fd);
+    answerVersion(fd, connection);
     return true;
 }
 
-void RtFeed::answerVersion(int fd) {
+void RtFeed::answerVersion(int fd, int connection) {
     const std::string reply = replyText(options_);
+    if (sent_ && !reply.empty()) {
+        sent_(reply, connection);
+    }
     if (options_.reply != ReplyMode::Split) {
         if (!reply.empty()) {
             writeAll(fd, reply);
@@ -287,17 +294,18 @@ void RtFeed::autoTrafficLoop(std::stop_token stop, int count, std::chrono::milli
             continue;
         }
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-        for (const TrafficLine& line : autoTrafficLines(count, *position, elapsed, utcSecondsNow())) {
+        for (const TrafficLine& line : autoTrafficLines(count, *position, elapsed, utcNow())) {
             sendTraffic(line);
         }
         next = std::max(next + interval, Clock::now());
     }
 }
 
-bool RtFeed::playScenario(const Scenario& scenario, const std::stop_token& stop) {
+bool RtFeed::playScenario(const Scenario& scenario, const std::stop_token& stop,
+                          std::optional<Clock::time_point> from) {
     std::mutex waitMutex;
     std::condition_variable_any wake;
-    const auto start = Clock::now();
+    const auto start = from.value_or(Clock::now());
     for (const ScenarioEntry& entry : scenario.entries) {
         const auto due = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(entry.at));
         std::unique_lock lock(waitMutex);
@@ -305,7 +313,7 @@ bool RtFeed::playScenario(const Scenario& scenario, const std::stop_token& stop)
             return false;
         }
         if (entry.kind == 'T') {
-            sendTrafficRaw(replaceNow(entry.payload, utcSecondsNow()));
+            sendTrafficRaw(replaceNow(entry.payload, utcNow()));
         } else {
             sendQnh(entry.payload);
         }

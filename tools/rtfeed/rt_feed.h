@@ -41,6 +41,8 @@ struct RtFeedOptions {
     ReplyMode reply = ReplyMode::Professional;
     std::string version;     // the version text of the reply; empty: "9.0.1" professional, "8.0" standard
     std::string customReply; // the reply of ReplyMode::Custom
+    // The UTC seconds the stand-in's clock shows when it is made; nothing: the machine's clock.
+    std::optional<double> clockStart;
 };
 
 // The reply bytes of a mode, as one text (Split's two writes together); empty for the modes that do not
@@ -90,6 +92,12 @@ public:
     bool waitForEof(std::chrono::milliseconds timeout);
     // Called on the recording thread for every line as it arrives (set before connect).
     void setLineObserver(std::function<void(const ReceivedLine&)> observer);
+    // Called for everything sent, on the sending thread: each datagram (connection 0) and each version reply
+    // (whole, with its connection's number). Set before anything is sent.
+    void setSendObserver(std::function<void(std::string_view text, int connection)> observer);
+
+    // The UTC seconds of the stand-in's clock, the value "{now}" takes.
+    double utcNow() const;
 
     // Sends count aircraft every interval around the latest position the program reported; nothing before
     // the first position arrives. A second start replaces the first.
@@ -98,8 +106,10 @@ public:
     // The latest position line the program sent, decoded.
     std::optional<PositionReport> latestPosition() const;
 
-    // Sends the scenario's datagrams at their times; false when stop was requested before the end.
-    bool playScenario(const Scenario& scenario, const std::stop_token& stop = {});
+    // Sends the scenario's datagrams at their times from start (default: now); false when stop was
+    // requested before the end.
+    bool playScenario(const Scenario& scenario, const std::stop_token& stop = {},
+                      std::optional<std::chrono::steady_clock::time_point> start = std::nullopt);
 
     static std::optional<PositionReport> decodePositionLine(std::string_view text) {
         return rtfeed::decodePositionLine(text);
@@ -109,10 +119,13 @@ private:
     void record(int fd, int connection);
     // Records one line and answers the version question; false when the stand-in closes instead.
     bool keepLine(std::string text, int connection, int fd);
-    void answerVersion(int fd);
+    void answerVersion(int fd, int connection);
     void autoTrafficLoop(std::stop_token stop, int count, std::chrono::milliseconds interval);
+    bool sendDatagramTo(std::uint16_t port, std::string_view bytes);
 
     const RtFeedOptions options_;
+    const std::chrono::steady_clock::time_point made_ = std::chrono::steady_clock::now();
+    std::function<void(std::string_view, int)> sent_;
     Fd udp_;
 
     mutable std::mutex mutex_;

@@ -80,17 +80,6 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
     return 0;
 }
 
-bool isUtf8(std::string_view text) {
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = utf8SequenceLength(text, at);
-        if (length == 0) {
-            return false;
-        }
-        at += length;
-    }
-    return true;
-}
-
 [[noreturn]] void malformed(int lineNumber, std::string_view problem) {
     throw ScenarioError(fmt::format("scenario line {}: {}", lineNumber, problem));
 }
@@ -121,6 +110,17 @@ ScenarioEntry parseEntry(std::string_view line, int lineNumber, double previous)
 }
 
 } // namespace
+
+bool isUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = utf8SequenceLength(text, at);
+        if (length == 0) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
+}
 
 Scenario parseScenario(std::string_view text) {
     if (text.starts_with("\xEF\xBB\xBF")) {

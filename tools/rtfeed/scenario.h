@@ -35,6 +35,9 @@ Scenario parseScenario(std::string_view text);
 // Reads and parses a scenario file; a file that cannot be read throws ScenarioError too.
 Scenario loadScenario(const std::filesystem::path& file);
 
+// Whether text is well-formed UTF-8 (no overlong forms, surrogates or code points beyond U+10FFFF).
+bool isUtf8(std::string_view text);
+
 // The payload with every "{now}" replaced by the seconds, 2 decimals.
 std::string replaceNow(std::string_view payload, double utcSeconds);
 

@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace zeph::rtfeed {
 
@@ -45,5 +46,8 @@ private:
 
 // UTC seconds since 1970 with their fraction, as field 14 carries them.
 double utcSecondsNow();
+
+// The UTC seconds of "YYYY-MM-DDTHH:MM:SS[.fff]Z"; nothing for any other text or a date that does not exist.
+std::optional<double> parseUtcIso(std::string_view text);
 
 } // namespace zeph::rtfeed

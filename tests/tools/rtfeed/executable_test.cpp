@@ -13,6 +13,7 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "support/slow_factor.h"
 #include "support/temp_dir.h"
@@ -160,6 +161,8 @@ TEST(RtFeedProgram, BadArgumentsEndWith2) {
         {"--loop"},
         {"--no-tcp", "--tcp-port", "5000"},
         {"--scenario", "/nonexistent/scenario.txt"},
+        {"--clock-start", "2024-02-30T10:00:00Z"},
+        {"--start-on-position"},
         {"--bogus"},
     };
     for (const auto& args : cases) {
@@ -210,25 +213,60 @@ TEST(RtFeedProgram, ServesTheConnectionRecordsItAndReconnects) {
     EXPECT_EQ(readSome(again, kLivenessBound), R"({"version":"8.1"})");
     writeBytes(again, "Qs123=2000\r\n");
 
-    const auto deadline = std::chrono::steady_clock::now() + kLivenessBound;
+    // Both directions, the version replies with their connection and the datagrams with 0.
+    const std::vector<std::string> expected = {
+        R"(in 1 Qs999=version)", R"(out 1 {"version":"8.1"})", R"(in 1 Qs121=0;0;0;0;0;0.907571;0.078540)",
+        R"(in 1 exit)", R"(in 2 Qs999=version)", R"(out 2 {"version":"8.1"})", R"(in 2 Qs123=2000)"};
     std::vector<std::string> lines;
-    while (lines.size() < 5 && std::chrono::steady_clock::now() < deadline) {
+    std::int64_t lastWallMs = 0;
+    const auto deadline = std::chrono::steady_clock::now() + kLivenessBound;
+    while (lines.size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(20ms);
-        lines = readFileLines(record);
+        lines.clear();
+        for (const std::string& text : readFileLines(record)) {
+            const nlohmann::json line = nlohmann::json::parse(text);
+            if (line.at("conn") == 0) {
+                EXPECT_EQ(line.at("dir"), "out");
+                continue; // the auto traffic
+            }
+            EXPECT_GE(line.at("wall_ms").get<std::int64_t>(), lastWallMs);
+            lastWallMs = line.at("wall_ms").get<std::int64_t>();
+            lines.push_back(fmt::format("{} {} {}", line.at("dir").get<std::string>(), line.at("conn").get<int>(),
+                                        line.at("line").get<std::string>()));
+        }
     }
-    const std::vector<std::string> expected = {"#1 Qs999=version", "#1 Qs121=0;0;0;0;0;0.907571;0.078540", "#1 exit",
-                                               "#2 Qs999=version", "#2 Qs123=2000"};
-    ASSERT_EQ(lines.size(), expected.size());
-    for (std::size_t k = 0; k < lines.size(); ++k) {
-        // "<seconds> #<connection> <line>"
-        const std::size_t blank = lines[k].find(' ');
-        ASSERT_NE(blank, std::string::npos) << lines[k];
-        EXPECT_NO_THROW((void)std::stod(lines[k].substr(0, blank))) << lines[k];
-        EXPECT_EQ(lines[k].substr(blank + 1), expected[k]);
-    }
+    EXPECT_EQ(lines, expected);
     feed.signal(SIGTERM);
     EXPECT_EQ(feed.waitExit(kLivenessBound), 0);
     EXPECT_EQ(readSome(again, kLivenessBound), "") << "the connection is closed at the end";
+}
+
+TEST(RtFeedProgram, AScenarioCanWaitForThePositionAndRunOnItsOwnClock) {
+    TempDir dir;
+    UdpCollector traffic;
+    UdpCollector qnh;
+    TestTcpServer server;
+    const auto file = writeScenario(dir, "0 T T,5000001,{now}\n0.2 T T,5000002,{now}\n");
+    std::vector<std::string> args = udpArgs(traffic, qnh);
+    args.insert(args.end(), {"--tcp-port", std::to_string(server.port()), "--scenario", file.string(),
+                             "--start-on-position", "--clock-start", "2024-01-03T10:00:00Z"});
+    FeedProcess feed(args);
+    SocketFd peer = server.accept(kLivenessBound);
+    ASSERT_TRUE(peer.valid());
+    writeBytes(peer, "Qs123=1704276000000\r\n");
+    EXPECT_EQ(traffic.next(500ms), std::nullopt) << "nothing before the first position";
+    writeBytes(peer, "Qs121=0;0;0;0;0;0.907571;0.078540\r\n");
+    for (const char* hexid : {"5000001", "5000002"}) {
+        const auto datagram = traffic.next(kLivenessBound);
+        ASSERT_TRUE(datagram.has_value()) << hexid;
+        const std::vector<std::string> fields = splitFields(*datagram);
+        EXPECT_EQ(fields[1], hexid);
+        // 2024-01-03 10:00:00 UTC plus the seconds since the feed started, half a second of them waiting.
+        EXPECT_GE(std::stod(fields[2]), 1704276000.5) << *datagram;
+        EXPECT_LT(std::stod(fields[2]), 1704276000.0 + 3.0 * kSlowFactor) << *datagram;
+    }
+    feed.signal(SIGTERM);
+    EXPECT_EQ(feed.waitExit(kLivenessBound), 0);
 }
 
 } // namespace

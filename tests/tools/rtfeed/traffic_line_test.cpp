@@ -101,5 +101,22 @@ TEST(TrafficLine, SetWinsOverTheNamedValueAndTheLastSetCounts) {
     EXPECT_EQ(splitFields(line.toDatagram())[9], "SECOND");
 }
 
+TEST(TrafficLine, UtcTimesAreReadInOneShape) {
+    const std::vector<std::pair<std::string, std::optional<double>>> cases = {
+        {"2024-01-03T10:00:00Z", 1704276000.0},
+        {"2024-02-29T23:59:59.5Z", 1709251199.5},
+        {"1970-01-01T00:00:00Z", 0.0},
+        {"2023-02-29T00:00:00Z", std::nullopt},
+        {"2024-01-03T24:00:00Z", std::nullopt},
+        {"2024-01-03 10:00:00Z", std::nullopt},
+        {"2024-01-03T10:00:00", std::nullopt},
+        {"2024-01-03T10:00:00.Z", std::nullopt},
+        {"2024-1-03T10:00:00Z", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(parseUtcIso(text), expected) << text;
+    }
+}
+
 } // namespace
 } // namespace zeph::rtfeed
