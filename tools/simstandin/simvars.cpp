@@ -200,7 +200,7 @@ double readVar(VarId id, const SimObject& object, const VarContext& context) {
     case VarId::LightStates:
     case VarId::LightOnStates: return object.lightMask;
     case VarId::GroundAltitude: return context.ground;
-    case VarId::SimOnGround: return object.onGround ? 1.0 : 0.0;
+    case VarId::SimOnGround: return reportsOnGround(object, context.ground) ? 1.0 : 0.0;
     case VarId::StaticCgToGround: return object.staticCgFeet;
     case VarId::StaticPitch: return object.staticPitchRad;
     case VarId::SpoilersHandle: return object.spoilersPercent;

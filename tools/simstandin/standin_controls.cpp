@@ -255,6 +255,7 @@ std::vector<SimObject> SimStandin::objects() const {
     std::vector<SimObject> result;
     for (const auto& [id, object] : world_.objects()) {
         result.push_back(object);
+        result.back().onGround = reportsOnGround(object, world_.ground);
     }
     return result;
 }

@@ -68,6 +68,14 @@ ZuluParts zuluOf(std::int64_t utcMs) {
     return parts;
 }
 
+bool reportsOnGround(const SimObject& object, double ground) {
+    constexpr double kMarginFeet = 1.0;
+    if (object.kind != ObjectKind::Ai) {
+        return object.onGround;
+    }
+    return object.alt - ground <= object.staticCgFeet + kMarginFeet;
+}
+
 double distanceMetres(double lat1, double lon1, double lat2, double lon2) {
     const double dLat = toRadians(lat2 - lat1);
     const double dLon = toRadians(lon2 - lon1);

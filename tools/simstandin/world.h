@@ -167,6 +167,10 @@ struct ZuluParts {
 };
 ZuluParts zuluOf(std::int64_t utcMs);
 
+// What SIM ON GROUND reports: an AI object is on the ground while its altitude is at most its static CG
+// above the ground, with a foot to spare for rounding; the user aircraft and traffic keep their own state.
+bool reportsOnGround(const SimObject& object, double ground);
+
 // Great-circle distance in metres between two points in degrees.
 double distanceMetres(double lat1, double lon1, double lat2, double lon2);
 
