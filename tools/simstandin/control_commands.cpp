@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "simstandin/control.h"
+#include "simstandin/record.h"
 
 namespace zeph::standin {
 
@@ -377,47 +378,28 @@ const std::map<std::string, Handler>& queryHandlers() {
          }},
         {"clientEvents",
          [](SimStandin& s, const Args& a) {
-             return listJson("events", s.clientEvents(a.optU32("objectId")), [](const ClientEventRecord& e) {
-                 return json{{"frame", e.frame}, {"connection", e.connection}, {"objectId", e.objectId},
-                             {"event", e.eventName}, {"data", e.data}, {"groupId", e.groupId}, {"flags", e.flags}};
-             });
+             return listJson("events", s.clientEvents(a.optU32("objectId")),
+                             [](const ClientEventRecord& x) { return json(x); });
          }},
         {"created",
          [](SimStandin& s, const Args&) {
-             return listJson("created", s.created(), [](const CreationRecord& c) {
-                 return json{{"connection", c.connection}, {"sendId", c.sendId}, {"requestId", c.requestId},
-                             {"objectId", c.objectId}, {"title", bytesToJsonText(c.title)},
-                             {"tailNumber", bytesToJsonText(c.tailNumber)}, {"refused", c.refused}};
-             });
+             return listJson("created", s.created(), [](const CreationRecord& x) { return json(x); });
          }},
         {"removed",
          [](SimStandin& s, const Args&) {
-             return listJson("removed", s.removed(), [](const RemovalRecord& r) {
-                 return json{{"objectId", r.objectId}, {"connection", r.connection}, {"reason", r.reason}};
-             });
+             return listJson("removed", s.removed(), [](const RemovalRecord& x) { return json(x); });
          }},
         {"flightPlans",
          [](SimStandin& s, const Args&) {
-             return listJson("flightPlans", s.flightPlans(), [](const FlightPlanRecord& f) {
-                 return json{{"connection", f.connection}, {"sendId", f.sendId}, {"objectId", f.objectId},
-                             {"path", bytesToJsonText(f.path)}, {"accepted", f.accepted}, {"error", f.error},
-                             {"type", f.type}, {"departure", bytesToJsonText(f.departure)},
-                             {"destination", bytesToJsonText(f.destination)}};
-             });
+             return listJson("flightPlans", s.flightPlans(), [](const FlightPlanRecord& x) { return json(x); });
          }},
         {"violations",
          [](SimStandin& s, const Args&) {
-             return listJson("violations", s.violations(), [](const Violation& v) {
-                 return json{{"connection", v.connection}, {"sendId", v.sendId}, {"text", bytesToJsonText(v.text)}};
-             });
+             return listJson("violations", s.violations(), [](const Violation& x) { return json(x); });
          }},
         {"connections",
          [](SimStandin& s, const Args&) {
-             return listJson("connections", s.connections(), [](const ConnectionInfo& c) {
-                 return json{{"id", c.id}, {"transport", c.transport}, {"open", c.open}, {"opened", c.opened},
-                             {"version", c.version}, {"packets", c.packets}, {"bytesWritten", c.bytesWritten},
-                             {"writes", c.writes}};
-             });
+             return listJson("connections", s.connections(), [](const ConnectionInfo& x) { return json(x); });
          }},
         {"status",
          [](SimStandin& s, const Args&) {

@@ -2,6 +2,7 @@
 // until SIGINT, SIGTERM or {"cmd":"shutdown"}, then closes everything, removes its socket files and exits 0.
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstdlib>
 #include <cstdio>
@@ -41,7 +42,8 @@ struct Arguments {
 [[noreturn]] void usage(const std::string& problem) {
     std::cerr << "simstandin: " << problem << "\n"
               << "usage: simstandin [--tcp4 127.0.0.1:0] [--tcp6 [::1]:0] [--unix PATH] [--control PATH] "
-                 "[--world FILE] [--legacy] [--frames HZ|manual] [--clock wall|manual]\n";
+                 "[--world FILE] [--legacy] [--frames HZ|manual] [--clock wall|manual] "
+                 "[--record FILE [--record-every N]]\n";
     std::exit(kUsageExit);
 }
 
@@ -64,10 +66,18 @@ void parseFrames(const std::string& value, StandinOptions& options) {
     options.frameRate = hz;
 }
 
+// 0 for anything but a whole number from 1 to 100000.
+std::uint32_t parseRecordEvery(const std::string& text) {
+    std::uint32_t every = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), every);
+    return error == std::errc() && end == text.data() + text.size() && every <= 100000 ? every : 0;
+}
+
 Arguments parseArguments(int argc, char** argv) {
     Arguments args;
     args.options.manualFrames = false; // the program runs in real time unless told otherwise
     args.options.manualClock = false;
+    bool everyGiven = false;
     for (int k = 1; k < argc; ++k) {
         const std::string_view flag = argv[k];
         auto value = [&]() -> std::string {
@@ -86,6 +96,16 @@ Arguments parseArguments(int argc, char** argv) {
             args.control = value();
         } else if (flag == "--world") {
             args.world = value();
+        } else if (flag == "--record") {
+            args.options.recordFile = value();
+        } else if (flag == "--record-every") {
+            const std::string text = value();
+            const std::uint32_t every = parseRecordEvery(text);
+            if (every == 0) {
+                usage(fmt::format("--record-every takes a number of frames from 1 to 100000, not '{}'", text));
+            }
+            args.options.recordEvery = every;
+            everyGiven = true;
         } else if (flag == "--legacy") {
             args.options.legacy = true;
         } else if (flag == "--frames") {
@@ -99,6 +119,9 @@ Arguments parseArguments(int argc, char** argv) {
         } else {
             usage(fmt::format("unknown argument '{}'", flag));
         }
+    }
+    if (everyGiven && !args.options.recordFile) {
+        usage("--record-every needs --record");
     }
     if (!args.options.tcp4 && !args.options.tcp6 && !args.options.unixPath) {
         args.options.tcp4 = "127.0.0.1:0";

@@ -314,7 +314,8 @@ void Session::handleTransmit(const PacketHeader& h, const TransmitEventPacket& p
 
 void Session::handleCreate(const PacketHeader& h, const CreateAircraftPacket& p) {
     if (world_.titleRefused(p.title)) {
-        CreationRecord record{connection_, h.sendId, p.requestId, 0, p.title, p.tailNumber, p.init, true};
+        CreationRecord record{connection_, h.sendId, p.requestId, 0, p.title, p.tailNumber, p.init, true,
+                              static_cast<std::uint32_t>(ExceptionCode::CreateObjectFailed)};
         world_.created.push(std::move(record));
         except(ExceptionCode::CreateObjectFailed, h.sendId, 1);
         return;

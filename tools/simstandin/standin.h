@@ -41,6 +41,9 @@ struct StandinOptions {
     std::optional<std::string> tcp4;     // "127.0.0.1:0"
     std::optional<std::string> tcp6;     // "[::1]:0"
     std::optional<std::string> unixPath; // the local-pipe stand-in
+    std::optional<std::string> recordFile; // JSON lines of what happened; see record.h
+    std::uint32_t recordEvery = 3;         // a position line per AI object every this many frames
+    std::chrono::milliseconds recordStatsEvery{10000};
 };
 
 // Fields of the user aircraft to change; angles in degrees.
@@ -71,6 +74,8 @@ struct TrafficSpec {
     double groundSpeed = 0.0;
     bool onGround = true;
 };
+
+class Recorder;
 
 struct ConnectionInfo {
     std::uint32_t id = 0;
@@ -195,6 +200,10 @@ private:
     void wake();
     void waitFlushed(std::unique_lock<std::mutex>& lock);
     void touched();
+    void startRecording();
+    void recordLocked(Clock::time_point now);
+    void noteStatsLocked();
+    void writeRecord(std::unique_lock<std::mutex>& lock);
 
     StandinOptions options_;
     SessionOptions sessionOptions_;
@@ -225,6 +234,8 @@ private:
     bool running_ = false; // the I/O thread runs: only then do controls wait for their bytes to go out
     Clock::time_point nextFrame_;
     std::int64_t lastSecond_ = 0;
+    std::unique_ptr<Recorder> recorder_;
+    Clock::time_point nextStats_;
 };
 
 } // namespace zeph::standin

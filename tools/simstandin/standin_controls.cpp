@@ -304,8 +304,7 @@ std::vector<ConnectionInfo> SimStandin::connections() const {
     const std::lock_guard lock(mutex_);
     std::vector<ConnectionInfo> result = closedInfo_;
     for (const auto& [id, c] : connections_) {
-        result.push_back({id, c->transport, true, c->session.opened(), c->session.replyVersion(),
-                          c->session.packetsHandled(), c->bytesWritten, c->writes});
+        result.push_back(c->info(true));
     }
     std::sort(result.begin(), result.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
     return result;

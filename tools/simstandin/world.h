@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -94,6 +95,7 @@ struct CreationRecord {
     std::string tailNumber;
     InitPosition init;
     bool refused = false;
+    std::uint32_t code = 0; // the exception code of a refusal
 };
 
 struct RemovalRecord {
@@ -135,8 +137,12 @@ struct BoundedLog {
     std::deque<T> entries;
     std::size_t limit = 0;
     std::uint64_t dropped = 0;
+    std::function<void(const T&)> observer; // sees every entry, kept or not
 
     void push(T entry) {
+        if (observer) {
+            observer(entry);
+        }
         if (limit == 0) {
             ++dropped;
             return;

@@ -1,0 +1,133 @@
+// The stand-in's record: what it writes reads back as the journal it keeps.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "simstandin/record.h"
+#include "simstandin/recorder.h"
+#include "tools/simstandin/standin_fixture.h"
+
+namespace zeph::test {
+namespace {
+
+TEST_F(StandinTest, TheRecordReadsBackAsTheJournal) {
+    const auto file = dir() / "sim.jsonl";
+    standin::StandinOptions options;
+    options.recordFile = file.string();
+    options.recordEvery = 2;
+    options.recordStatsEvery = std::chrono::milliseconds(1);
+    restart(options);
+    standin().setGround(364.0);
+    standin().refuseTitles({"Sample A388 Emirates"});
+    const std::int64_t before = standin::Recorder::wallMs();
+    RawClient client = setUpClient();
+    send(client, sc::aiCreate(client.nextSendId(), "Sample A388 Emirates", "UAE45", {}));
+    send(client,
+         sc::aiCreate(client.nextSendId(), "Sample B77W Emirates", "UAE45", {})); // 364 ft: on the ground
+    sc::Init high;
+    high.alt = 4364.0;
+    send(client, sc::aiCreate(client.nextSendId(), "Sample A320 Condor", "CFG123", high));
+    send(client, sc::aiCreate(client.nextSendId(), "Sample A320 Lufthansa", "DLH401*", {}));
+    waitHandled();
+    standin().stepFrames(4);
+    send(client, sc::flightPlan(client.nextSendId(), 101, (dir() / "none.pln").string()));
+    send(client, sc::aiRemove(client.nextSendId(), 101));
+    std::string unknownId = sc::groupPriority(client.nextSendId(), 301, 1);
+    sc::put32(unknownId, 8, 0xF0000002);
+    send(client, unknownId);
+    waitHandled();
+    client = RawClient();
+    ASSERT_TRUE(standin().waitFor([&] { return standin().removed().size() == 3; }, std::chrono::seconds(10)));
+    standin().stop();
+
+    const standin::Record record = standin::readRecord(file);
+    EXPECT_TRUE(record.complete);
+    const auto created = standin().created();
+    ASSERT_EQ(record.created.size(), created.size());
+    for (std::size_t k = 0; k < created.size(); ++k) {
+        const standin::CreationRecord& read = record.created[k].entry;
+        EXPECT_EQ(read.tailNumber, created[k].tailNumber);
+        EXPECT_EQ(read.title, created[k].title);
+        EXPECT_EQ(read.objectId, created[k].objectId);
+        EXPECT_EQ(read.sendId, created[k].sendId);
+        EXPECT_EQ(read.refused, created[k].refused);
+        EXPECT_EQ(read.init.alt, created[k].init.alt);
+        EXPECT_GE(record.created[k].at.wallMs, before);
+        EXPECT_EQ(record.created[k].at.utcMs, standin().clockMs());
+    }
+    EXPECT_EQ(record.created[0].entry.code, 22U) << "the refusal keeps its exception code";
+    ASSERT_EQ(record.removed.size(), 3U);
+    EXPECT_EQ(record.removed[0].entry.reason, "request");
+    EXPECT_EQ(record.removed[1].entry.reason, "disconnect");
+    ASSERT_EQ(record.flightPlans.size(), 1U);
+    EXPECT_FALSE(record.flightPlans[0].entry.accepted);
+    ASSERT_EQ(record.violations.size(), 1U);
+    EXPECT_EQ(record.violations[0].entry.text, standin().violations()[0].text);
+    ASSERT_EQ(record.opened.size(), 1U);
+    ASSERT_EQ(record.closed.size(), 1U);
+    EXPECT_EQ(record.closed[0].entry.packets, standin().connections().at(0).packets);
+    EXPECT_EQ(record.opened[0].entry.packets, 0U);
+
+    // Frames 2 and 4, each with the three objects alive then.
+    ASSERT_EQ(record.positions.size(), 6U);
+    for (const auto& [at, p] : record.positions) {
+        EXPECT_EQ(p.onGround, p.tail != "CFG123") << p.tail;
+        EXPECT_EQ(p.frame % 2, 0U);
+    }
+
+    ASSERT_FALSE(record.stats.empty());
+    EXPECT_EQ(record.stats.back().entry.packets, record.closed[0].entry.packets);
+    EXPECT_EQ(record.stats.back().entry.violations, 1U);
+}
+
+TEST(StandinRecordLines, BrokenLinesAreNamedAndACutLastLineIsLeftOut) {
+    const std::string end = R"({"kind":"end","utc_ms":1,"wall_ms":2})";
+    const std::string removed =
+        R"({"kind":"removed","utc_ms":1,"wall_ms":2,"objectId":100,"connection":1,"reason":"request"})";
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string error; // empty: read
+        std::size_t removals;
+        bool complete;
+    };
+    const std::vector<Case> cases = {
+        {"empty", "", "", 0, false},
+        {"whole", removed + "\n" + end + "\n", "", 1, true},
+        {"cut short", removed + "\n" + end.substr(0, 10), "", 1, false},
+        {"not JSON", removed + "\n{oops\n", "record line 2: ", 0, false},
+        {"unknown kind",
+         R"({"kind":"dance","utc_ms":1,"wall_ms":2})"
+         "\n",
+         "record line 1: unknown kind", 0, false},
+        {"missing field",
+         R"({"kind":"removed","utc_ms":1,"wall_ms":2})"
+         "\n",
+         "record line 1: ", 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            const standin::Record record = standin::parseRecord(c.text);
+            EXPECT_TRUE(c.error.empty());
+            EXPECT_EQ(record.removed.size(), c.removals);
+            EXPECT_EQ(record.complete, c.complete);
+        } catch (const standin::RecordError& e) {
+            EXPECT_TRUE(std::string(e.what()).starts_with(c.error) && !c.error.empty()) << e.what();
+        }
+    }
+}
+
+TEST(StandinRecorder, AWriteErrorStopsRecordingWithOneLine) {
+    standin::Recorder recorder("/dev/full", 3);
+    recorder.note(standin::RemovalRecord{100, 1, "request"}, 0);
+    ::testing::internal::CaptureStderr();
+    recorder.write(recorder.take());
+    recorder.note(standin::RemovalRecord{101, 1, "request"}, 0);
+    recorder.write(recorder.take());
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "simstandin: recording stopped: cannot write /dev/full: No space left on device\n");
+}
+
+} // namespace
+} // namespace zeph::test
