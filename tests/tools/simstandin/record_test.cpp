@@ -1,16 +1,19 @@
-// The stand-in's record: what it writes reads back as the journal it keeps.
+// The stand-in's record: what it writes reads back as the journal it keeps, and the run's summary comes
+// from it.
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "simstandin/record.h"
 #include "simstandin/recorder.h"
+#include "simstandin/summary.h"
+#include "support/child_process.h"
 #include "tools/simstandin/standin_fixture.h"
 
 namespace zeph::test {
 namespace {
 
-TEST_F(StandinTest, TheRecordReadsBackAsTheJournal) {
+TEST_F(StandinTest, TheRecordReadsBackAsTheJournalAndSumsUp) {
     const auto file = dir() / "sim.jsonl";
     standin::StandinOptions options;
     options.recordFile = file.string();
@@ -78,6 +81,14 @@ TEST_F(StandinTest, TheRecordReadsBackAsTheJournal) {
     ASSERT_FALSE(record.stats.empty());
     EXPECT_EQ(record.stats.back().entry.packets, record.closed[0].entry.packets);
     EXPECT_EQ(record.stats.back().entry.violations, 1U);
+
+    const standin::RunSummary summary =
+        standin::summarize(record, "10:00:03 A3      : DLH401   parked\n10:00:04 A10     : DLH4AB   parks\n");
+    EXPECT_EQ(
+        standin::summaryLines(summary),
+        (std::vector<std::string>{
+            "live aircraft created 2 (1 refused by the simulator, created again), removed 1, flight plans 1",
+            "static aircraft placed 1: A3", "protocol violations 1"}));
 }
 
 TEST(StandinRecordLines, BrokenLinesAreNamedAndACutLastLineIsLeftOut) {
@@ -127,6 +138,41 @@ TEST(StandinRecorder, AWriteErrorStopsRecordingWithOneLine) {
     recorder.write(recorder.take());
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(err, "simstandin: recording stopped: cannot write /dev/full: No space left on device\n");
+}
+
+TEST(StandinSummaryProgram, PrintsTheRunsLinesAndSaysWhenTheRecordIsCut) {
+    TempDir dir;
+    standin::CreationRecord live{1, 5, 104, 100, "Sample A320 Lufthansa", "DLH4AB", {}, false, 0};
+    standin::CreationRecord statics{1, 6, 104, 101, "Sample A320 Lufthansa", "DLH401*", {}, false, 0};
+    const std::string lines = standin::recordLine({}, live) + "\n" + standin::recordLine({}, statics) + "\n";
+    std::ofstream(dir / "whole.jsonl") << lines << standin::closingRecordLine({}) << "\n";
+    std::ofstream(dir / "cut.jsonl") << lines;
+    std::ofstream(dir / "Log.txt") << "A3      : DLH401   parked\n";
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+    };
+    const std::string text = "live aircraft created 1, removed 0, flight plans 0\n"
+                             "static aircraft placed 1: A3\nprotocol violations 0\n";
+    const std::vector<Case> cases = {
+        {{"whole.jsonl", "--log", "Log.txt"}, 0, text},
+        {{"whole.jsonl", "--json", "--log", "Log.txt"}, 0,
+         R"({"createdAgain":0,"flightPlans":0,"liveCreated":1,"refused":0,"removed":0,"statics":["A3"],)"
+         R"("violations":0})"
+         "\n"},
+        {{"whole.jsonl"}, 0, "live aircraft created 1, removed 0, flight plans 0\n"
+                             "static aircraft placed 1: DLH401*\nprotocol violations 0\n"},
+        {{"cut.jsonl", "--log", "Log.txt"}, 1, text},
+        {{"missing.jsonl"}, 2, ""},
+        {{}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        const ChildResult result = runChild(SIMSTANDIN_SUMMARY_EXE, c.args, dir.path());
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err.find("record incomplete") != std::string::npos, c.exitCode == 1) << result.err;
+    }
 }
 
 } // namespace

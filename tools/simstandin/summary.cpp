@@ -1,0 +1,109 @@
+#include "simstandin/summary.h"
+
+#include <algorithm>
+#include <map>
+#include <regex>
+#include <set>
+#include <tuple>
+
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
+namespace zeph::standin {
+
+namespace {
+
+bool isStatic(const std::string& tail) { return tail.ends_with('*'); }
+
+// Callsign -> stand of every "<stand>: <callsign> parked" line.
+std::map<std::string, std::string> parkedStands(std::string_view logText) {
+    static const std::regex kParked(R"((\S+) *: (\S+) * parked\s*$)");
+    std::map<std::string, std::string> stands;
+    std::size_t start = 0;
+    while (start < logText.size()) {
+        const std::size_t end = std::min(logText.find('\n', start), logText.size());
+        const std::string line(logText.substr(start, end - start));
+        std::smatch match;
+        if (std::regex_search(line, match, kParked)) {
+            stands[match[2]] = match[1];
+        }
+        start = end + 1;
+    }
+    return stands;
+}
+
+// "A3" before "A10": the letters, then the number, then the rest.
+bool standBefore(const std::string& a, const std::string& b) {
+    const auto key = [](const std::string& s) {
+        const std::size_t digits = s.find_first_of("0123456789");
+        const std::string letters = s.substr(0, digits);
+        std::size_t used = 0;
+        long number = -1;
+        if (digits != std::string::npos) {
+            number = std::stol(s.substr(digits, 9), &used);
+        }
+        const std::string rest = digits == std::string::npos ? "" : s.substr(digits + used);
+        return std::tuple(letters, number, rest);
+    };
+    return key(a) < key(b);
+}
+
+} // namespace
+
+RunSummary summarize(const Record& record, std::string_view logText) {
+    RunSummary summary;
+    const std::map<std::string, std::string> stands = parkedStands(logText);
+    std::set<std::uint32_t> live;
+    std::set<std::string> refusedTails;
+    std::set<std::string> againTails;
+    for (const auto& [at, c] : record.created) {
+        if (c.refused) {
+            summary.refused += isStatic(c.tailNumber) ? 0 : 1;
+            refusedTails.insert(c.tailNumber);
+        } else if (c.objectId != 0 && isStatic(c.tailNumber)) {
+            const auto stand = stands.find(c.tailNumber.substr(0, c.tailNumber.size() - 1));
+            summary.statics.push_back(stand == stands.end() ? c.tailNumber : stand->second);
+        } else if (c.objectId != 0) {
+            ++summary.liveCreated;
+            live.insert(c.objectId);
+            if (refusedTails.contains(c.tailNumber)) {
+                againTails.insert(c.tailNumber);
+            }
+        }
+    }
+    summary.createdAgain = static_cast<int>(againTails.size());
+    for (const auto& [at, r] : record.removed) {
+        summary.removed += r.reason == "request" && live.contains(r.objectId) ? 1 : 0;
+    }
+    for (const auto& [at, f] : record.flightPlans) {
+        summary.flightPlans += live.contains(f.objectId) ? 1 : 0;
+    }
+    std::sort(summary.statics.begin(), summary.statics.end(), standBefore);
+    summary.violations = static_cast<int>(record.violations.size());
+    return summary;
+}
+
+std::vector<std::string> summaryLines(const RunSummary& s) {
+    std::string refusals;
+    if (s.refused > 0) {
+        refusals =
+            s.createdAgain == s.refused
+                ? fmt::format(" ({} refused by the simulator, created again)", s.refused)
+                : fmt::format(" ({} refused by the simulator, {} created again)", s.refused, s.createdAgain);
+    }
+    std::string statics = fmt::format("static aircraft placed {}", s.statics.size());
+    if (!s.statics.empty()) {
+        statics += fmt::format(": {}", fmt::join(s.statics, " "));
+    }
+    return {fmt::format("live aircraft created {}{}, removed {}, flight plans {}", s.liveCreated, refusals,
+                        s.removed, s.flightPlans),
+            statics, fmt::format("protocol violations {}", s.violations)};
+}
+
+nlohmann::json summaryJson(const RunSummary& s) {
+    return {{"liveCreated", s.liveCreated}, {"refused", s.refused},         {"createdAgain", s.createdAgain},
+            {"removed", s.removed},         {"flightPlans", s.flightPlans}, {"statics", s.statics},
+            {"violations", s.violations}};
+}
+
+} // namespace zeph::standin

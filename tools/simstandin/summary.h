@@ -1,0 +1,31 @@
+#pragma once
+// What a run did in the simulator, in the few lines a person reads at its end: the live aircraft, the static
+// ones (their tails end in '*') and the protocol violations.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "simstandin/record.h"
+
+namespace zeph::standin {
+
+struct RunSummary {
+    int liveCreated = 0;
+    int refused = 0;      // live creations the simulator refused
+    int createdAgain = 0; // of their tails, those created later
+    int removed = 0;      // live objects removed on the client's request
+    int flightPlans = 0;  // given to live objects
+    // The stands of the statics, from the program's "<stand>: <callsign> parked" log lines; a static the log
+    // does not place shows its tail. In stand order.
+    std::vector<std::string> statics;
+    int violations = 0;
+};
+
+// logText may be empty.
+RunSummary summarize(const Record& record, std::string_view logText);
+std::vector<std::string> summaryLines(const RunSummary& summary);
+nlohmann::json summaryJson(const RunSummary& summary);
+
+} // namespace zeph::standin
