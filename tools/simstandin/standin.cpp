@@ -25,8 +25,6 @@ constexpr int kReadsPerWake = 4; // bounded, so one busy client cannot starve th
 constexpr auto kFlushWaitLimit = std::chrono::seconds(30);
 constexpr std::int64_t kMaxSecondsPerTick = 5;
 
-double degrees(double radians) { return radians * 180.0 / 3.14159265358979323846; }
-
 std::int64_t floorSeconds(std::int64_t ms) { return ms / 1000 - ((ms % 1000 != 0 && ms < 0) ? 1 : 0); }
 
 } // namespace
@@ -116,15 +114,7 @@ void SimStandin::stop() {
         io_.join();
     }
     std::unique_lock lock(mutex_);
-    if (recorder_) {
-        for (const auto& [id, connection] : connections_) {
-            recorder_->note(connection->info(false), world_.clock.nowMs());
-        }
-        noteStatsLocked();
-        recorder_->noteClosing(world_.clock.nowMs());
-        writeRecord(lock);
-        recorder_.reset();
-    }
+    stopRecording(lock);
     connections_.clear();
     tcp4_.fd.reset();
     tcp6_.fd.reset();
@@ -262,9 +252,7 @@ void SimStandin::acceptFrom(int listenFd, const std::string& transport) {
         const std::uint32_t id = nextConnectionId_++;
         connections_.emplace(id, std::make_unique<Connection>(id, std::move(client), transport, sessionOptions_,
                                                               world_, knobs_, *hub_));
-        if (recorder_) {
-            recorder_->note(connections_.at(id)->info(true), world_.clock.nowMs());
-        }
+        noteLocked(connections_.at(id)->info(true));
         touched();
     }
 }
@@ -349,9 +337,7 @@ void SimStandin::closeConnection(std::uint32_t id) {
         closedInfo_.erase(closedInfo_.begin());
     }
     closedInfo_.push_back(it->second->info(false));
-    if (recorder_) {
-        recorder_->note(closedInfo_.back(), world_.clock.nowMs());
-    }
+    noteLocked(closedInfo_.back());
     connections_.erase(it);
     std::erase_if(pendingCreations_, [id](const PendingCreation& p) { return p.connection == id; });
     if (options_.removeObjectsOnDisconnect) {
@@ -418,16 +404,7 @@ void SimStandin::frameLocked() {
         }
         it = pendingCreations_.erase(it);
     }
-    if (recorder_ && world_.frame % recorder_->positionEvery() == 0) {
-        for (const auto& [id, object] : world_.objects()) {
-            if (object.kind == ObjectKind::Ai) {
-                recorder_->note(RecordedPosition{world_.frame, id, object.atcId, object.lat, object.lon, object.alt,
-                                                 degrees(object.heading), degrees(object.pitch), degrees(object.bank),
-                                                 object.groundSpeed, reportsOnGround(object, world_.ground)},
-                                world_.clock.nowMs());
-            }
-        }
-    }
+    notePositionsLocked();
     collectOutput();
 }
 
@@ -472,56 +449,6 @@ void SimStandin::waitFlushed(std::unique_lock<std::mutex>& lock) {
             return it == connections_.end() || it->second->bytesWritten >= target.second;
         });
     });
-}
-
-} // namespace zeph::standin
-
-namespace zeph::standin {
-
-void SimStandin::startRecording() {
-    if (!options_.recordFile || recorder_) {
-        return;
-    }
-    recorder_ = std::make_unique<Recorder>(*options_.recordFile, std::max<std::uint32_t>(options_.recordEvery, 1));
-    // Entries may still come after stop() (a control call), when there is no recorder any more.
-    const auto note = [this](const auto& entry) {
-        if (recorder_) {
-            recorder_->note(entry, world_.clock.nowMs());
-        }
-    };
-    world_.created.observer = note;
-    world_.removed.observer = note;
-    world_.clientEvents.observer = note;
-    world_.flightPlans.observer = note;
-    world_.violations.observer = note;
-    nextStats_ = Clock::now() + options_.recordStatsEvery;
-}
-
-void SimStandin::recordLocked(Clock::time_point now) {
-    if (!recorder_ || now < nextStats_) {
-        return;
-    }
-    nextStats_ = now + options_.recordStatsEvery;
-    noteStatsLocked();
-}
-
-void SimStandin::noteStatsLocked() {
-    RecordedStats stats{world_.frame, 0, connections_.size(), world_.packets.entries.size() + world_.packets.dropped,
-                        world_.violations.entries.size() + world_.violations.dropped};
-    for (const auto& [id, object] : world_.objects()) {
-        stats.objects += object.kind == ObjectKind::Ai ? 1 : 0;
-    }
-    recorder_->note(stats, world_.clock.nowMs());
-}
-
-void SimStandin::writeRecord(std::unique_lock<std::mutex>& lock) {
-    if (!recorder_) {
-        return;
-    }
-    const std::vector<std::string> lines = recorder_->take();
-    lock.unlock();
-    recorder_->write(lines); // only this thread writes; the recorder itself lives until stop()
-    lock.lock();
 }
 
 } // namespace zeph::standin

@@ -200,9 +200,14 @@ private:
     void wake();
     void waitFlushed(std::unique_lock<std::mutex>& lock);
     void touched();
+    // The record (standin_record.cpp).
     void startRecording();
-    void recordLocked(Clock::time_point now);
+    void stopRecording(std::unique_lock<std::mutex>& lock);
+    template <typename T>
+    void noteLocked(const T& entry);
+    void notePositionsLocked();
     void noteStatsLocked();
+    void recordLocked(Clock::time_point now);
     void writeRecord(std::unique_lock<std::mutex>& lock);
 
     StandinOptions options_;
