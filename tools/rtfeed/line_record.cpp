@@ -44,15 +44,31 @@ LineRecord::LineRecord(const std::filesystem::path& file)
 
 LineRecord::~LineRecord() { std::fclose(file_); }
 
+namespace {
+
+std::int64_t wallMsNow() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
 void LineRecord::add(std::string_view dir, int connection, std::string_view line) {
-    const auto wallMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::system_clock::now().time_since_epoch())
-                            .count();
+    write(recordLineJson(wallMsNow(), dir, connection, line) + "\n");
+}
+
+void LineRecord::addEnd(int connection) {
+    std::string text = recordLineJson(wallMsNow(), "in", connection, "");
+    text.insert(text.size() - 1, ",\"eof\":true");
+    write(text + "\n");
+}
+
+void LineRecord::write(const std::string& text) {
     const std::lock_guard lock(mutex_);
     if (failed_) {
         return;
     }
-    const std::string text = recordLineJson(wallMs, dir, connection, line) + "\n";
     if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0) {
         failed_ = true;
         std::cerr << fmt::format("rtfeed: recording stopped: cannot write {}: {}\n", path_.string(),

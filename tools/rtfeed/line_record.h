@@ -1,7 +1,8 @@
 #pragma once
 // The record file of the stand-in: one JSON line per line it received or sent,
 //     {"wall_ms":<ms since 1970>,"dir":"in"|"out","conn":<n>,"line":"<text>"}
-// where conn is the TCP connection's number (1, 2, ...) and 0 for a datagram.
+// where conn is the TCP connection's number (1, 2, ...) and 0 for a datagram. The program's end of a
+// connection is one more "in" line of that connection with an empty text and "eof":true.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -27,12 +28,15 @@ public:
     LineRecord& operator=(const LineRecord&) = delete;
 
     void add(std::string_view dir, int connection, std::string_view line);
+    void addEnd(int connection);
 
 private:
     std::mutex mutex_;
     std::filesystem::path path_;
     std::FILE* file_ = nullptr;
     bool failed_ = false;
+
+    void write(const std::string& text);
 };
 
 } // namespace zeph::rtfeed

@@ -244,6 +244,7 @@ int main(int argc, char** argv) {
         feed.setLineObserver([&record](const zeph::rtfeed::ReceivedLine& line) {
             record->add("in", line.connection, line.text);
         });
+        feed.setEndObserver([&record](int connection) { record->addEnd(connection); });
         feed.setSendObserver(
             [&record](std::string_view text, int connection) { record->add("out", connection, text); });
     } else {

@@ -166,12 +166,19 @@ void RtFeed::record(int fd, int connection) {
             goOn = keepLine(std::move(text), connection, fd);
         }
     }
-    std::lock_guard lock(mutex_);
-    // goOn is false only when the stand-in chose to close; an end the program caused is its EOF.
-    eof_ = goOn && !closing_;
-    open_ = false;
-    tcp_.reset();
+    std::function<void(int)> ended;
+    {
+        std::lock_guard lock(mutex_);
+        // goOn is false only when the stand-in chose to close; an end the program caused is its EOF.
+        eof_ = goOn && !closing_;
+        open_ = false;
+        tcp_.reset();
+        ended = eof_ ? endObserver_ : nullptr;
+    }
     changed_.notify_all();
+    if (ended) {
+        ended(connection);
+    }
 }
 
 bool RtFeed::keepLine(std::string text, int connection, int fd) {
@@ -254,6 +261,11 @@ bool RtFeed::waitForEof(std::chrono::milliseconds timeout) {
 void RtFeed::setLineObserver(std::function<void(const ReceivedLine&)> observer) {
     std::lock_guard lock(mutex_);
     observer_ = std::move(observer);
+}
+
+void RtFeed::setEndObserver(std::function<void(int connection)> observer) {
+    std::lock_guard lock(mutex_);
+    endObserver_ = std::move(observer);
 }
 
 std::optional<PositionReport> RtFeed::latestPosition() const {

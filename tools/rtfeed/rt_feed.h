@@ -92,6 +92,8 @@ public:
     bool waitForEof(std::chrono::milliseconds timeout);
     // Called on the recording thread for every line as it arrives (set before connect).
     void setLineObserver(std::function<void(const ReceivedLine&)> observer);
+    // Called on the recording thread when the program closes a connection (its EOF).
+    void setEndObserver(std::function<void(int connection)> observer);
     // Called for everything sent, on the sending thread: each datagram (connection 0) and each version reply
     // (whole, with its connection's number). Set before anything is sent.
     void setSendObserver(std::function<void(std::string_view text, int connection)> observer);
@@ -138,6 +140,7 @@ private:
     std::vector<ReceivedLine> lines_;
     std::optional<PositionReport> latest_;
     std::function<void(const ReceivedLine&)> observer_;
+    std::function<void(int)> endObserver_;
     std::thread recorder_;
     std::jthread autoTraffic_;
 };

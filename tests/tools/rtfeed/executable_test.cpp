@@ -216,7 +216,7 @@ TEST(RtFeedProgram, ServesTheConnectionRecordsItAndReconnects) {
     // Both directions, the version replies with their connection and the datagrams with 0.
     const std::vector<std::string> expected = {
         R"(in 1 Qs999=version)", R"(out 1 {"version":"8.1"})", R"(in 1 Qs121=0;0;0;0;0;0.907571;0.078540)",
-        R"(in 1 exit)", R"(in 2 Qs999=version)", R"(out 2 {"version":"8.1"})", R"(in 2 Qs123=2000)"};
+        R"(in 1 exit)", R"(in 1 )", R"(in 2 Qs999=version)", R"(out 2 {"version":"8.1"})", R"(in 2 Qs123=2000)"};
     std::vector<std::string> lines;
     std::int64_t lastWallMs = 0;
     const auto deadline = std::chrono::steady_clock::now() + kLivenessBound;
@@ -229,6 +229,7 @@ TEST(RtFeedProgram, ServesTheConnectionRecordsItAndReconnects) {
                 EXPECT_EQ(line.at("dir"), "out");
                 continue; // the auto traffic
             }
+            EXPECT_EQ(line.value("eof", false), line.at("line") == "") << text;
             EXPECT_GE(line.at("wall_ms").get<std::int64_t>(), lastWallMs);
             lastWallMs = line.at("wall_ms").get<std::int64_t>();
             lines.push_back(fmt::format("{} {} {}", line.at("dir").get<std::string>(), line.at("conn").get<int>(),
@@ -267,6 +268,19 @@ TEST(RtFeedProgram, AScenarioCanWaitForThePositionAndRunOnItsOwnClock) {
     }
     feed.signal(SIGTERM);
     EXPECT_EQ(feed.waitExit(kLivenessBound), 0);
+}
+
+TEST(RtFeedProgram, AWriteErrorStopsTheRecordWithOneLineAndTheFeedGoesOn) {
+    UdpCollector traffic;
+    UdpCollector qnh;
+    std::vector<std::string> args = udpArgs(traffic, qnh);
+    args.insert(args.end(), {"--no-tcp", "--qnh", "1008", "--record", "/dev/full"});
+    FeedProcess feed(args);
+    EXPECT_TRUE(qnh.next(kLivenessBound).has_value());
+    EXPECT_TRUE(qnh.next(kLivenessBound + 2s).has_value()) << "still sending after the failed write";
+    feed.signal(SIGTERM);
+    EXPECT_EQ(feed.waitExit(kLivenessBound), 0);
+    EXPECT_EQ(feed.errorText(), "rtfeed: recording stopped: cannot write /dev/full: No space left on device\n");
 }
 
 } // namespace

@@ -13,7 +13,10 @@
 namespace zeph::test {
 namespace {
 
-TEST_F(StandinTest, TheRecordReadsBackAsTheJournalAndSumsUp) {
+// The I/O thread writes the record while the test's thread drives the stand-in.
+class StandinRecordThreads : public StandinTest {};
+
+TEST_F(StandinRecordThreads, TheRecordReadsBackAsTheJournalAndSumsUp) {
     const auto file = dir() / "sim.jsonl";
     standin::StandinOptions options;
     options.recordFile = file.string();
