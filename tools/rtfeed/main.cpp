@@ -8,8 +8,8 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <memory>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stop_token>
