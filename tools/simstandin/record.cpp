@@ -45,12 +45,6 @@ void from_json(const json& j, CreationRecord& c) {
     init.at("airspeed").get_to(c.init.airspeed);
 }
 
-void from_json(const json& j, RemovalRecord& r) {
-    j.at("objectId").get_to(r.objectId);
-    j.at("connection").get_to(r.connection);
-    j.at("reason").get_to(r.reason);
-}
-
 void from_json(const json& j, ClientEventRecord& e) {
     j.at("frame").get_to(e.frame);
     j.at("connection").get_to(e.connection);
@@ -79,17 +73,6 @@ void from_json(const json& j, Violation& v) {
     v.text = text(j, "text");
 }
 
-void from_json(const json& j, ConnectionInfo& c) {
-    j.at("id").get_to(c.id);
-    j.at("transport").get_to(c.transport);
-    j.at("open").get_to(c.open);
-    j.at("opened").get_to(c.opened);
-    j.at("version").get_to(c.version);
-    j.at("packets").get_to(c.packets);
-    j.at("bytesWritten").get_to(c.bytesWritten);
-    j.at("writes").get_to(c.writes);
-}
-
 void from_json(const json& j, RecordedPosition& p) {
     j.at("frame").get_to(p.frame);
     j.at("objectId").get_to(p.objectId);
@@ -102,14 +85,6 @@ void from_json(const json& j, RecordedPosition& p) {
     j.at("bank").get_to(p.bankDeg);
     j.at("groundSpeed").get_to(p.groundSpeed);
     j.at("onGround").get_to(p.onGround);
-}
-
-void from_json(const json& j, RecordedStats& s) {
-    j.at("frame").get_to(s.frame);
-    j.at("objects").get_to(s.objects);
-    j.at("connections").get_to(s.connections);
-    j.at("packets").get_to(s.packets);
-    j.at("violations").get_to(s.violations);
 }
 
 template <typename T> void take(const json& j, std::vector<Stamped<T>>& into) {
@@ -167,10 +142,6 @@ void to_json(json& j, const CreationRecord& c) {
            {"airspeed", c.init.airspeed}}}};
 }
 
-void to_json(json& j, const RemovalRecord& r) {
-    j = {{"objectId", r.objectId}, {"connection", r.connection}, {"reason", r.reason}};
-}
-
 void to_json(json& j, const ClientEventRecord& e) {
     j = {{"frame", e.frame}, {"connection", e.connection}, {"objectId", e.objectId}, {"event", e.eventName},
          {"data", e.data},   {"groupId", e.groupId},       {"flags", e.flags}};
@@ -192,17 +163,6 @@ void to_json(json& j, const Violation& v) {
     j = {{"connection", v.connection}, {"sendId", v.sendId}, {"text", bytesToJsonText(v.text)}};
 }
 
-void to_json(json& j, const ConnectionInfo& c) {
-    j = {{"id", c.id},
-         {"transport", c.transport},
-         {"open", c.open},
-         {"opened", c.opened},
-         {"version", c.version},
-         {"packets", c.packets},
-         {"bytesWritten", c.bytesWritten},
-         {"writes", c.writes}};
-}
-
 void to_json(json& j, const RecordedPosition& p) {
     j = {{"frame", p.frame},
          {"objectId", p.objectId},
@@ -215,14 +175,6 @@ void to_json(json& j, const RecordedPosition& p) {
          {"bank", p.bankDeg},
          {"groundSpeed", p.groundSpeed},
          {"onGround", p.onGround}};
-}
-
-void to_json(json& j, const RecordedStats& s) {
-    j = {{"frame", s.frame},
-         {"objects", s.objects},
-         {"connections", s.connections},
-         {"packets", s.packets},
-         {"violations", s.violations}};
 }
 
 std::string recordLine(const RecordStamp& at, const CreationRecord& c) {

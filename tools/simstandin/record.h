@@ -66,15 +66,17 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The JSON forms; texts are bytes, each the character of the same number.
+// The JSON forms; texts are bytes, each the character of the same number. Those without texts to convert
+// keep their members' names.
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(RemovalRecord, objectId, connection, reason)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(ConnectionInfo, id, transport, open, opened, version, packets, bytesWritten,
+                                   writes)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(RecordedStats, frame, objects, connections, packets, violations)
 void to_json(nlohmann::json& j, const CreationRecord& c);
-void to_json(nlohmann::json& j, const RemovalRecord& r);
 void to_json(nlohmann::json& j, const ClientEventRecord& e);
 void to_json(nlohmann::json& j, const FlightPlanRecord& f);
 void to_json(nlohmann::json& j, const Violation& v);
-void to_json(nlohmann::json& j, const ConnectionInfo& c);
 void to_json(nlohmann::json& j, const RecordedPosition& p);
-void to_json(nlohmann::json& j, const RecordedStats& s);
 
 // One record line (without its line feed) of an entry, its "kind" naming what it holds.
 std::string recordLine(const RecordStamp& at, const CreationRecord& c);
