@@ -26,6 +26,7 @@ class BglDecode : public test::LogFixture {
 protected:
     void SetUp() override {
         LogFixture::SetUp();
+        file = fs::current_path() / "scenery.bgl"; // the test's own folder, made by the log fixture
         for (const char* code : {"EHAM", "EGLL", "LFPG"}) {
             airportTable.push_back(AirportRecord{code, "", 0, 0, 0, 0});
             airportCodes.insert(code);
@@ -64,7 +65,7 @@ protected:
                            [&](const std::string& l) { return l.find(part) != std::string::npos; });
     }
 
-    fs::path file = fs::current_path() / "scenery.bgl";
+    fs::path file;
 };
 
 BglAirport schiphol(bool extended) {
