@@ -111,7 +111,7 @@ fi
 if [[ ! -d "$stage/sample_scenery" ]]; then
     gen_scenery=$(tool gen_scenery)
     rm -rf "$stage/sample_scenery.tmp"
-    "$gen_scenery" --sample --out "$stage/sample_scenery.tmp"
+    "$gen_scenery" --sample "$stage/sample_scenery.tmp"
     mv "$stage/sample_scenery.tmp" "$stage/sample_scenery"
 fi
 if [[ ! -d "$stage/sample_liveries" ]]; then
