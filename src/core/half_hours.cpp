@@ -192,4 +192,13 @@ std::int32_t gf_halfHoursBetween(WeekSlot from, WeekSlot to) {
     return halfHours;
 }
 
+WeekSlot slotBefore(WeekSlot now, std::uint32_t n) {
+    const std::int64_t slot = static_cast<std::int64_t>(now.slot) - static_cast<std::int64_t>(n);
+    if (slot >= 0) {
+        return WeekSlot{now.day, static_cast<std::uint32_t>(slot)};
+    }
+    const std::uint32_t day = now.day <= 1 ? 7U : now.day - 1;
+    return WeekSlot{day, static_cast<std::uint32_t>(slot + slotCount)};
+}
+
 } // namespace zeph

@@ -22,6 +22,9 @@ std::optional<std::string> gf_bitset2hours(const HalfHourSet& slots);
 std::uint64_t packWeekSlot(std::pair<int, int> dayAndHalfHour);
 std::pair<int, int> unpackWeekSlot(std::uint64_t slot);
 
+// The last half-hour slot of a day.
+inline constexpr std::uint32_t kLastSlotOfDay = 47;
+
 // One of the 336 half-hour slots of the week: weekday 1..7 (Monday 1) and slot 0..47.
 struct WeekSlot {
     std::uint32_t day = 0;
@@ -40,5 +43,14 @@ struct WeekSlot {
 // Half hours forward from one week slot to another, 0..335: the week wraps, so Sunday 23:30 is one half
 // hour before Monday 00:00.
 std::int32_t gf_halfHoursBetween(WeekSlot from, WeekSlot to);
+
+// The slot n half hours before now (n up to 47): past midnight it is the previous weekday's, and Monday's
+// previous day is Sunday.
+WeekSlot slotBefore(WeekSlot now, std::uint32_t n);
+
+// The index of a slot in the week, 0..335: (day - 1) * 48 + half hour.
+inline std::int64_t weekIndexOf(WeekSlot at) {
+    return (static_cast<std::int64_t>(at.day) - 1) * 48 + static_cast<std::int64_t>(at.slot);
+}
 
 } // namespace zeph

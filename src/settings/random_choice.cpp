@@ -1,7 +1,5 @@
 #include "settings/random_choice.h"
 
-#include <algorithm>
-
 #include "core/random.h"
 #include "settings/parameter_table.h"
 
@@ -15,11 +13,6 @@ std::uint64_t gf_randomIndex(std::int64_t n) {
     return draw % static_cast<std::uint64_t>(n);
 }
 
-void gf_shuffleList(std::vector<std::string>& list) {
-    if (!RANDOM.get() || list.size() < 2) {
-        return;
-    }
-    std::shuffle(list.begin(), list.end(), randomEngine());
-}
+bool randomChoicesOn() { return RANDOM.get(); }
 
 } // namespace zeph

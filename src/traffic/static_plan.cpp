@@ -4,21 +4,204 @@
 #include <cmath>
 #include <limits>
 
+#include <fmt/format.h>
 #include <gsl/narrow>
 
+#include "aircraft/livery_matcher.h"
 #include "airports/stands.h"
+#include "core/log.h"
 #include "core/strings.h"
 #include "settings/parameter_table.h"
+#include "sim/user_aircraft.h"
 #include "state/main_window_state.h"
-#include "state/seam_trace.h"
+#include "state/run_state.h"
+#include "traffic/making_way.h"
+#include "traffic/park_airport_status.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {
 
-// Minimal body, completed by the static parking: the entry is taken off the plan, nothing is built.
+std::vector<KeptStatic> keptStatics;
+std::vector<ParkingRemoval> parkingRemovalList;
+std::unordered_set<std::string> seenCallsigns;
+std::uint32_t staticHexidCounter = 0;
+
+namespace {
+
+constexpr std::uint32_t kStaticHexids = 10000;
+constexpr double kDegreesPerRadian = 57.29577951308232;
+
+bool hexidInUse(std::uint32_t hexid) {
+    return std::any_of(staticAcTable.begin(), staticAcTable.end(),
+                       [hexid](const StaticAc& aircraft) { return aircraft.hexid == hexid; });
+}
+
+bool onOrNextTo(std::uint32_t number, std::uint32_t standId, const ParkPos* stand) {
+    if (number == 0) {
+        return false;
+    }
+    if (number == standId) {
+        return true;
+    }
+    return stand != nullptr && std::find(stand->adjacentStands.begin(), stand->adjacentStands.end(), number) !=
+                                   stand->adjacentStands.end();
+}
+
+// The refusal line for an entry whose stand or a neighbour is held by a live aircraft; empty when none.
+std::string liveRefusal(const StaticPlanEntry& entry, const ParkPos* stand) {
+    for (const LiveAc& live : liveAcTable) {
+        if ((live.phase != AcPhase::parking && live.phase != AcPhase::parked) ||
+            !onOrNextTo(live.standNumber, entry.standId, stand)) {
+            continue;
+        }
+        const std::string name = lf_standText(entry.standId);
+        if (live.standNumber == entry.standId) {
+            return fmt::format("{:8}: no static parking for {}, live aircraft {} standing here", name,
+                               entry.firstCallsign, live.callsign);
+        }
+        return fmt::format("{:8}: no static parking for {}, live aircraft {} is adjacent at {}, possibly colliding",
+                           name, entry.firstCallsign, live.callsign, lf_standText(live.standNumber));
+    }
+    return {};
+}
+
+enum class StaticBlock { none, refused, deferred };
+
+// A static aircraft on or next to the entry's stand refuses it. One that is being removed (a re-planned
+// static making way for its successor) puts the entry back once instead, at the front of the plan.
+StaticBlock staticBlock(StaticPlanEntry& entry, const ParkPos* stand) {
+    const auto blocker = std::find_if(staticAcTable.begin(), staticAcTable.end(), [&](const StaticAc& aircraft) {
+        return onOrNextTo(aircraft.standNumber, entry.standId, stand);
+    });
+    if (blocker == staticAcTable.end()) {
+        return StaticBlock::none;
+    }
+    if (blocker->state == AcState::removingfromsim && !entry.deferred) {
+        entry.deferred = true;
+        staticPlan.insert(staticPlan.begin(), entry);
+        return StaticBlock::deferred;
+    }
+    gf_logText(fmt::format("{:8}: no static parking for {}, static aircraft {} is adjacent at {}, possibly colliding",
+                           lf_standText(entry.standId), entry.firstCallsign, blocker->callsign,
+                           lf_standText(blocker->standNumber)));
+    return StaticBlock::refused;
+}
+
+std::string callsignOf(const StaticPlanEntry& entry, std::uint32_t hexid) {
+    if (entry.firstCallsign.empty()) {
+        return fmt::format("{}{}{}", entry.airline, hexid, "*");
+    }
+    if (entry.stays != 0 || entry.coupledCallsign.empty()) {
+        return lf_staticCallsign(entry.firstCallsign);
+    }
+    return lf_staticCallsign(entry.coupledCallsign);
+}
+
+AiCreateRequest creationRequestOf(const StaticAc& aircraft) {
+    AiCreateRequest request;
+    request.position.latitude = aircraft.standLatitude;
+    request.position.longitude = aircraft.standLongitude;
+    request.position.heading = aircraft.standHeading * kDegreesPerRadian;
+    request.position.onGround = 1;
+    request.callsign = aircraft.callsign;
+    request.livery = std::string(aircraft.livery);
+    request.hexid = aircraft.hexid;
+    return request;
+}
+
+void buildStatic(const StaticPlanEntry& entry, const ParkPos& stand) {
+    const std::uint32_t hexid = lf_nextStaticHexid();
+    FlightIdentity identity;
+    identity.airline = entry.airline;
+    identity.type = entry.type;
+    identity.callsign = callsignOf(entry, hexid);
+    identity.firstCallsign = entry.firstCallsign;
+    identity.coupledCallsign = entry.coupledCallsign;
+    identity.registration = entry.registration;
+    AcProfile profile = gf_makeAcProfile(identity);
+    profile.hexid = hexid;
+    staticAcTable.emplace_back(std::move(profile), stand.number, stand.latitude, stand.longitude, stand.heading,
+                               stand.cargo);
+    StaticAc& aircraft = staticAcTable.back();
+    if (!gf_matchLivery(aircraft, stand)) {
+        staticAcTable.pop_back();
+        return;
+    }
+    const WeekSlot parked = slotBefore(WeekSlot::fromPacked(currentWeekSlot.load()), entry.age);
+    aircraft.parkingDay = parked.day;
+    aircraft.parkingHalfHour = parked.slot;
+    aircraft.state = AcState::adding2sim;
+    staticAddQueue.push_back(creationRequestOf(aircraft));
+}
+
+} // namespace
+
+std::uint32_t lf_nextStaticHexid() {
+    // A free hexid exists while fewer than 10,000 statics stand; bounded all the same.
+    for (std::uint32_t tries = 0; tries < kStaticHexids; ++tries) {
+        staticHexidCounter = (staticHexidCounter + 1) % kStaticHexids;
+        if (!hexidInUse(staticHexidCounter)) {
+            break;
+        }
+    }
+    return staticHexidCounter;
+}
+
 void lf_detcs() {
-    if (!staticPlan.empty()) {
-        staticPlan.pop_back();
+    if (staticPlan.empty() || standList.empty()) {
+        return;
+    }
+    StaticPlanEntry entry = std::move(staticPlan.back());
+    staticPlan.pop_back();
+    const ParkPos* stand = gf_standByNumber(entry.standId);
+    if (const std::string refusal = liveRefusal(entry, stand); !refusal.empty()) {
+        gf_logText(refusal);
+        return;
+    }
+    if (staticBlock(entry, stand) != StaticBlock::none) {
+        return;
+    }
+    if (stand == nullptr) {
+        gf_logLine(fmt::format("stand with id {} not found", lf_standText(entry.standId)));
+        return;
+    }
+    buildStatic(entry, *stand);
+}
+
+std::string lf_staticCallsign(std::string callsign) {
+    while (!callsign.empty() && callsign.back() == '_') {
+        callsign.pop_back();
+    }
+    if (!callsign.empty() && callsign.back() == '*') {
+        return callsign;
+    }
+    return fmt::format("{}{}", callsign, "*");
+}
+
+bool lf_useGoesOn(const ParkPos& stand, const StandUse& use, WeekSlot now) {
+    if (now.slot + 1 < 48) {
+        return use.slots.test(now.slot + 1);
+    }
+    const std::uint32_t nextDay = now.day >= 7 ? 1U : now.day + 1;
+    return std::any_of(stand.uses.begin(), stand.uses.end(), [&](const StandUse& other) {
+        return other.id > 0 && other.day == nextDay && other.airline == use.airline && other.type == use.type &&
+               other.slots.test(0);
+    });
+}
+
+void lf_blockUserStands() {
+    const std::string reserved = reservedStandCopy();
+    if (!reserved.empty()) {
+        if (const auto stand = gf_findStand(reserved); stand != standList.end()) {
+            stand->reserved = true;
+        }
+    }
+    const UserAcPosition position = userAircraftSnapshot().position;
+    const std::string underUser = gf_closestStandId(GeoPoint{position.latitude, position.longitude});
+    if (!underUser.empty() && underUser != reserved) {
+        if (const auto stand = gf_findStand(underUser); stand != standList.end()) {
+            stand->reserved = true;
+        }
     }
 }
 
@@ -32,7 +215,8 @@ std::int64_t lf_wantedStaticCount() {
     const std::int32_t custom = CUSTOM_PARKING_PERCENTAGE.get();
     const std::int64_t percent = custom >= 0 ? custom : parking_percentage.get();
     const auto stands = static_cast<std::int64_t>(standList.size());
-    std::int64_t count = 1;
+    // No static at 0 %, however few stands there are.
+    std::int64_t count = percent == 0 ? 0 : 1;
     if (stands > 1 && (stands > 3 || percent >= 50)) {
         const double rounded = std::round(static_cast<double>(percent * stands) / 100.0);
         // Converting a double beyond the 32-bit range is undefined: refuse it with the narrowing error first.
@@ -48,8 +232,5 @@ std::int64_t lf_wantedStaticCount() {
     mainWindowState.invalidateArea(countersArea);
     return wanted;
 }
-
-// Minimal stand-in until the static parking lands.
-void lf_parkingAdjustments() { noteSeamCall("lf_parkingAdjustments"); }
 
 } // namespace zeph

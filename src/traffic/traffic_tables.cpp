@@ -14,6 +14,7 @@
 #include "state/run_state.h"
 #include "state/seam_trace.h"
 #include "traffic/making_way.h"
+#include "traffic/max_fit.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/sim_results.h"
 
@@ -132,6 +133,8 @@ void lf_reserveTrafficTables() {
     standList.reserve(512);
     ghostCallsigns.reserve(64);
     liveParkedList.reserve(64);
+    seenCallsigns.reserve(256);
+    fitOutList.reserve(256);
     acIdsToAdd.reserve(64);
     createdList.reserve(128);
     const std::lock_guard lock(simResultMutex);
@@ -171,6 +174,11 @@ void lf_clearTrafficTables() {
     removalQueue = {};
     liveAddQueue = {};
     staticAddQueue = {};
+    seenCallsigns.clear();
+    fitOutList.clear();
+    keptStatics.clear();
+    parkingRemovalList.clear();
+    parkAirportLoaded.store(false);
     staticAcTable.clear();
     {
         const std::lock_guard lock(addingStackMutex);

@@ -264,7 +264,9 @@ TEST_F(TrafficPass, HandsOverOneRemovalEvery10PassesAndOneCreationEvery50LiveFir
             liveAcTable.push_back(liveRecord(10007, "WAIT7"));
             acIdsToAdd = {10007};
         }
+        // Entries for no stand: each build drops one with its line.
         staticPlan.resize(3);
+        gf_appendStand(ParkPos{});
         PassHarness harness(*fake_);
         harness.run(1);
         EXPECT_EQ(liveAddQueue.size(), c.waitingHexid ? 1U : 0U) << "after the first pass";
