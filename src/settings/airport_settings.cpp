@@ -27,6 +27,7 @@ void gf_applySettingsToParameters() {
     ControlSink& sink = controlSink();
 
     MAX_LIVE_SEL.set(MAX_LIVE_SEL.clamp(settings.liveSelection));
+    sink.showComboValue(MAX_LIVE_SEL);
 
     MAX_FIT.set(MAX_FIT.clamp(settings.maxFit));
     sink.selectMaxFitCombo();

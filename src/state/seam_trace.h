@@ -21,8 +21,6 @@ std::vector<std::string> takeSeamCalls();
 // The results of the stand-ins that steer a run. Defaults: success. Set it before the run starts; the run's
 // threads only read it.
 struct SeamScript {
-    bool checkReservedStand = true;
-    std::string checkReservedStandText;
     // Called with the name of every noted call; may throw from it or block in it.
     std::function<void(std::string_view name)> onCall;
 };

@@ -139,7 +139,7 @@ TEST_F(ClosingDownThreads, TakesTheRunApartInItsOrder) {
         {"RealTraffic connected, a park airport",
          true,
          "EDDF",
-         {"lf_resetParkAirport"},
+         {},
          "exit\r\n"},
         {"nothing connected, no park airport", false, "", {}, ""},
     };
@@ -161,6 +161,7 @@ TEST_F(ClosingDownThreads, TakesTheRunApartInItsOrder) {
         gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
         setTrafficAccepting(true);
         setParkAirportRecord(ParkAirportRecord{c.parkAirport});
+        mainWindowState.setParkAirportCode("shown");
         rememberedLiveries[12345] = "remembered";
         const fs::path plans = flightPlanWithOneFile();
         DESTINATION.set("EDDF");
@@ -181,6 +182,8 @@ TEST_F(ClosingDownThreads, TakesTheRunApartInItsOrder) {
         EXPECT_EQ(quitsAfter(lf_closingDown), quitsBefore + 1);
 
         EXPECT_EQ(calls(), c.trace);
+        EXPECT_EQ(mainWindowState.displayTexts().parkAirportCode.empty(), *c.parkAirport != '\0')
+            << "leaving the park airport empties what the window shows of it";
         EXPECT_TRUE(stoppedAndClosed) << "intake off, client joined, readers stopped and joined, sockets closed";
         EXPECT_EQ(readToEnd(client), c.clientGets) << "then the program closes the connection";
         const auto lines = newLogLines(logBefore);

@@ -26,6 +26,7 @@ TEST_F(ParametersTest, ApplyingTheParkAirportSettings) {
     gf_applySettingsToParameters();
 
     EXPECT_EQ(sink().calls(), (std::vector<std::string>{
+                                  "showComboValue MAX_LIVE_SEL 100",
                                   "selectMaxFitCombo",
                                   "selectComboEntry RANGE 100",
                                   "selectComboEntry parking_percentage 100",

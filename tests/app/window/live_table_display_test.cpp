@@ -68,6 +68,8 @@ protected:
         mainWindowState.mainWindow = window_.window();
         lf_clearTrafficTables();
         currentWeekSlot.store(packWeekSlot({3, 10}));
+        // No static aircraft: the static mean shows 0, so only the live counts repaint.
+        mainWindowState.staticAverageFit.store(0.0F);
         {
             const std::lock_guard lock(callsignListMutex);
             *callsignList = {std::string()};
