@@ -1,0 +1,168 @@
+#include <functional>
+#include <numbers>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/motion_fixture.h"
+#include "support/parameters_files.h"
+#include "support/stand_builder.h"
+#include "support/week_clock.h"
+#include "traffic/making_way.h"
+#include "traffic/max_fit.h"
+#include "traffic/static_plan.h"
+
+namespace zeph {
+namespace {
+
+class StaticPlan : public test::MotionFixture {
+protected:
+    void SetUp() override {
+        MotionFixture::SetUp();
+        test::resetParametersForTests(dir());
+        RANDOM.setValue(false);
+        seenCallsigns.clear();
+        realFitLevel = 0, softFitLevel = -1;
+        test::installTestParkAirport();
+    }
+    // An active DLH A320 static on a stand of the test airport, parked at a week slot.
+    static StaticAc standing(std::uint32_t stand, const char* callsign, WeekSlot parked, const char* first = "") {
+        StaticAc s = test::makeStaticAc({.hexid = 100 + stand, .standNumber = stand, .callsign = callsign, .type = "A320"});
+        s.standLatitude = gf_standByNumber(stand)->latitude, s.standLongitude = gf_standByNumber(stand)->longitude;
+        s.parkingDay = parked.day, s.parkingHalfHour = parked.slot, s.firstCallsign = first, s.objectId = 700 + stand;
+        return s;
+    }
+    static StaticPlanEntry entry(std::uint32_t stand, std::uint32_t age, const char* first, const char* coupled = "",
+                                 std::uint8_t stays = 1) {
+        return StaticPlanEntry{stand, age, "DLH", "A320", first, coupled, "D-AIMA", stays, false};
+    }
+    std::string lastLine() const { return readLog().back(); }
+    static std::string outcome() {
+        std::string text = "kept";
+        for (const KeptStatic& k : keptStatics) text += " " + k.callsign;
+        text += "; removed";
+        for (const ParkingRemoval& r : parkingRemovalList) text += " " + r.callsign;
+        return text + "; plan " + std::to_string(staticPlan.size());
+    }
+};
+
+TEST_F(StaticPlan, WantedCountHexidsAndCallsigns) {
+    test::StandBuilder(test::kParkAirportPosition).row(3, 100.0).install();
+    for (const auto& [percent, wanted] : {std::pair{0, 0}, {30, 1}}) {
+        parking_percentage.setValue(percent);
+        EXPECT_EQ(lf_wantedStaticCount(), wanted) << percent << " %";
+    }
+    staticHexidCounter = 9999;
+    EXPECT_EQ(lf_nextStaticHexid(), 0U);
+    EXPECT_EQ(lf_nextStaticHexid(), 1U);
+    staticHexidCounter = 4, staticAcTable = {test::makeStaticAc({.hexid = 5})};
+    EXPECT_EQ(lf_nextStaticHexid(), 6U) << "a hexid still standing is skipped";
+    for (const auto& [learned, shown] : {std::pair{"ABC123__", "ABC123*"}, {"ABC123*", "ABC123*"}, {"ABC1", "ABC1*"}}) {
+        EXPECT_EQ(lf_staticCallsign(learned), shown);
+    }
+}
+
+TEST_F(StaticPlan, BuildingOneStaticOrRefusingIt) {
+    const test::WeekClock clock(WeekSlot{2, 3});
+    const auto parkedLive = [](std::uint32_t stand) {
+        LiveAc live = test::makeLiveAc({.hexid = 4000002, .callsign = "KLM12"}, AcState::active, 9);
+        live.phase = AcPhase::parked, live.standNumber = stand;
+        return live;
+    };
+    struct Case { const char* name; StaticPlanEntry plan; std::vector<LiveAc> lives; std::vector<StaticAc> statics; std::string line; std::string built; };
+    const Case cases[] = {
+        {"stays: first callsign", entry(2, 5, "DLH400", "DLH401"), {}, {}, "", "DLH400*"},
+        {"leaves: coupled callsign", entry(2, 5, "DLH400", "DLH401", 0), {}, {}, "", "DLH401*"},
+        {"no first callsign", entry(2, 5, ""), {}, {}, "", "DLH17*"},
+        {"live here", entry(2, 5, "DLH400"), {parkedLive(2)}, {}, "A2      : no static parking for DLH400, live aircraft KLM12 standing here", ""},
+        {"live next door", entry(2, 5, "DLH400"), {parkedLive(3)}, {}, "A2      : no static parking for DLH400, live aircraft KLM12 is adjacent at C3, possibly colliding", ""},
+        {"static here", entry(2, 5, "DLH400"), {}, {standing(2, "ABC1*", {2, 0})}, "A2      : no static parking for DLH400, static aircraft ABC1* is adjacent at A2, possibly colliding", ""},
+        {"unknown stand", entry(9, 5, "DLH400"), {}, {}, "==> stand with id sid==? not found", ""},
+        {"no livery", StaticPlanEntry{2, 5, "QQQ", "XXXX", "QQQ1", "", "", 1, false}, {}, {}, "A2      : QQQ1*     QQQ XXXX no livery match ...", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        liveAcTable = c.lives, staticAcTable = c.statics, staticAddQueue.clear(), staticPlan = {c.plan};
+        staticHexidCounter = 16;
+        const std::size_t lines = readLog().size();
+        lf_detcs();
+        EXPECT_TRUE(staticPlan.empty());
+        if (c.built.empty()) {
+            EXPECT_EQ(readLog().size() == lines ? "" : lastLine(), c.line);
+        }
+        EXPECT_EQ(staticAcTable.size(), c.statics.size() + (c.built.empty() ? 0U : 1U));
+        ASSERT_EQ(staticAddQueue.size(), c.built.empty() ? 0U : 1U);
+        if (!c.built.empty()) {
+            const AiCreateRequest& r = staticAddQueue.front();
+            const StaticAc& s = staticAcTable.back();
+            EXPECT_EQ(r.callsign, c.built);
+            EXPECT_EQ(std::make_tuple(r.position.latitude, r.position.longitude, r.position.onGround, r.hexid),
+                      std::make_tuple(gf_standByNumber(2)->latitude, gf_standByNumber(2)->longitude, 1U, s.hexid));
+            EXPECT_NEAR(r.position.heading, 90.0, 1e-9);
+            EXPECT_EQ(std::make_tuple(s.parkingDay, s.parkingHalfHour, s.state), std::make_tuple(1U, 46U, AcState::adding2sim));
+        }
+    }
+}
+
+TEST_F(StaticPlan, RenewalKeepsReplacesOrSettlesTheConflict) {
+    const test::WeekClock clock(WeekSlot{2, 2});
+    test::StandBuilder builder(test::kParkAirportPosition);
+    for (const std::uint32_t slot : {43U, 44U}) {
+        test::UseSpec use;
+        use.day = 1, use.firstSlot = use.lastSlot = slot, use.reg = "D-AIMA", use.airline = "DLH", use.type = "A320";
+        builder.stand({.id = "S" + std::to_string(slot - 42), .bearingDeg = 90.0, .metres = (slot - 43) * 200.0, .headingDeg = 0.0,
+                       .radiusMetres = 20.0, .cargo = false, .heli = false, .adjacent = std::nullopt, .uses = {use}});
+    }
+    StaticAc planned = standing(2, "DLH400*", {2, 0}, "DLH400");
+    StaticAc seen = planned;
+    seen.firstCallsign = "SEEN1";
+    struct Case { const char* name; bool lookBack; std::vector<StaticAc> statics; std::vector<StaticPlanEntry> plan; std::string outcome; };
+    const Case cases[] = {
+        {"the planned one stays", false, {planned}, {entry(2, 0, "DLH400")}, "kept DLH400*; removed; plan 0"},
+        {"its flight is live", false, {seen}, {entry(2, 0, "DLH400")}, "kept; removed DLH400*; plan 1"},
+        {"parked before the entry's start", false, {standing(2, "X*", {1, 40})}, {entry(2, 3, "DLH9")}, "kept; removed X*; plan 1"},
+        {"parked after it", false, {standing(2, "X*", {2, 1})}, {entry(2, 3, "DLH9")}, "kept X*; removed; plan 0"},
+        {"previous day's slot 43 is out of the window", true, {standing(1, "X*", {1, 43})}, {}, "kept; removed X*; plan 0"},
+        {"slot 44 is in", true, {standing(2, "Y*", {1, 44})}, {}, "kept Y*; removed; plan 0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        keptStatics.clear(), parkingRemovalList.clear(), seenCallsigns = {"SEEN1"};
+        c.lookBack ? builder.install() : test::installTestParkAirport();
+        realFitLevel = 5, softFitLevel = -1;
+        for (StaticAc s : c.statics) {
+            s.registration = "D-AIMA";
+            staticAcTable = {s};
+        }
+        staticPlan = c.plan;
+        lf_placeStatic(WeekSlot{2, 2});
+        EXPECT_EQ(outcome(), c.outcome);
+    }
+}
+
+TEST_F(StaticPlan, TrimCutsPlanThenEarliestKeptThenLongestParkedLive) {
+    struct Case { const char* name; std::size_t plan; std::size_t kept; std::int64_t wanted; std::string outcome; std::size_t liveLeft; };
+    const Case cases[] = {
+        {"plan cut from its end", 10, 5, 12, "kept K0 K1 K2 K3 K4; removed; plan 4", 3},
+        {"earliest kept go", 0, 5, 4, "kept K0; removed K4 K3 K2 K1; plan 0", 3},
+        {"nothing wanted", 2, 1, 0, "kept; removed K0; plan 0", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        staticPlan.assign(c.plan, entry(1, 0, "P")), keptStatics.clear(), parkingRemovalList.clear(), liveAcTable.clear(), liveParkedList.clear();
+        for (std::size_t k = 0; k < c.kept; ++k) keptStatics.emplace_back().callsign = "K" + std::to_string(k);
+        for (std::uint32_t stand = 1; stand <= 3; ++stand) {
+            LiveAc& live = liveAcTable.emplace_back(test::makeLiveAc({.hexid = 4000000 + stand}, AcState::active, stand));
+            live.phase = AcPhase::parked, live.standNumber = stand;
+            liveParkedList.push_back(ParkedLive{live.callsign, 0, stand, static_cast<std::int32_t>(stand)});
+        }
+        lf_trimToWanted(c.wanted);
+        EXPECT_EQ(outcome(), c.outcome);
+        EXPECT_EQ(std::count_if(liveAcTable.begin(), liveAcTable.end(), [](const LiveAc& a) { return a.state == AcState::active; }), c.liveLeft);
+    }
+}
+
+} // namespace
+} // namespace zeph
