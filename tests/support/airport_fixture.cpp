@@ -6,7 +6,14 @@
 #include <mutex>
 #include <string>
 
+#include <filesystem>
+
+#include "airports/airport_database.h"
+#include "airports/airport_file_format.h"
+#include "airports/airport_file_locator.h"
 #include "airports/stands.h"
+#include "settings/data_tree.h"
+#include "support/temp_dir.h"
 #include "traffic/park_airport_status.h"
 
 namespace zeph::test {
@@ -55,6 +62,39 @@ void installEddfStands() {
         standList[k].number = k + 1;
     }
     closestStandCache = ClosestStandCache{};
+}
+
+namespace {
+constexpr double kFeetPerNm = 6076.12;
+constexpr const char* kZzpaFile = "airports/my_thirdparty/ZZPA.xml";
+} // namespace
+
+GeoPoint parkAirportStandPoint(int k) {
+    return gf_destinationPoint(kParkAirportPosition, std::numbers::pi / 2.0, (200.0 + 60.0 * (k - 1)) / 0.3048);
+}
+
+std::string parkAirportLearnedFile() { return lf_archivePathOf(kZzpaFile, "Test Publisher").string(); }
+
+void installParkAirportFiles(const std::vector<std::string>& opts) {
+    const GeoPoint zzpb = gf_destinationPoint(kParkAirportPosition, std::numbers::pi / 2.0, 15.0 * kFeetPerNm);
+    const GeoPoint zzpc = gf_destinationPoint(kParkAirportPosition, 0.0, 30.0 * kFeetPerNm);
+    airportTable = {AirportRecord{"ZZPA", "ZPA", kParkAirportPosition.lat, kParkAirportPosition.lon, kParkAirportAltitude, 10},
+                    AirportRecord{"ZZPB", "", zzpb.lat, zzpb.lon, 0.0, 0}, AirportRecord{"ZZPC", "", zzpc.lat, zzpc.lon, 0.0, 0}};
+    airportCodes = {"ZZPA", "ZZPB", "ZZPC"};
+    ApfData file{"ZZPA", "Test Park Airport", "", "Test Publisher", 0, 0, 0, static_cast<std::int32_t>(kParkAirportAltitude), {}};
+    for (int k = 1; k <= 10; ++k) {
+        file.stands.emplace_back("G" + std::to_string(k), std::vector<StandUse>{}, parkAirportStandPoint(k), 0.0, 20.0,
+                                 false, false, false);
+    }
+    std::filesystem::create_directories("airports/my_thirdparty");
+    gf_writeApf(file, kZzpaFile, 1, 3);
+    std::string bytes = readFileBytes(kZzpaFile);
+    for (std::size_t k = 0; k < opts.size(); ++k) {
+        const std::size_t end = bytes.find("/>", bytes.find("id=\"G" + std::to_string(k + 1) + "\""));
+        bytes.replace(end, 2, ">" + opts[k] + "</parkpos>");
+    }
+    writeFileBytes(kZzpaFile, bytes);
+    writeFileBytes(myParkAirportsFile, "ZZPA\n");
 }
 
 } // namespace zeph::test

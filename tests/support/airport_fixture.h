@@ -1,4 +1,7 @@
 #pragma once
+#include <string>
+#include <vector>
+
 #include "core/geodesy.h"
 
 // A park airport for engine tests: "ZZPA" / "ZPA" at 4950 ft with four stands, radius 20 m unless said:
@@ -21,6 +24,17 @@ void clearTestParkAirport();
 // 3, 40 m in radius, in a row west to east around kEddfA12.
 inline constexpr GeoPoint kEddfA12{50.0440, 8.5600};
 void installEddfStands();
+
+// The airport table holds ZZPA ("ZPA", at kParkAirportPosition and kParkAirportAltitude, 10 stands), ZZPB
+// 15 nm east and ZZPC 30 nm north (no stands, no file). The current program folder gets
+// airports/my_thirdparty/ZZPA.xml, published by "Test Publisher", with the stands "G1".."G10" in a row 60 m
+// apart eastwards from 200 m east of the airport's point, stand k with the "opt" elements opts[k - 1]; and
+// my_park_airports.txt naming ZZPA.
+void installParkAirportFiles(const std::vector<std::string>& opts = {});
+// The learned file that ZZPA.xml's reader and saver use.
+std::string parkAirportLearnedFile();
+// Where stand Gk of ZZPA.xml stands.
+GeoPoint parkAirportStandPoint(int k);
 
 // Installs the park airport for the lifetime of the object, then leaves it.
 class TestParkAirport {

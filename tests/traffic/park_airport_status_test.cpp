@@ -1,0 +1,237 @@
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "airports/airport_database.h"
+#include "airports/airport_file_format.h"
+#include "airports/stands.h"
+#include "airports/park_airport_list.h"
+#include "settings/airport_settings.h"
+#include "settings/data_tree.h"
+#include "state/main_window_state.h"
+#include "state/run_state.h"
+#include "state/status_line.h"
+#include "support/motion_fixture.h"
+#include "support/parameters_files.h"
+#include "support/recording_control_sink.h"
+#include "support/week_clock.h"
+#include "traffic/park_airport_status.h"
+
+namespace zeph {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Three stands of ZZPA.xml hold a real use of Wednesday, 9:00 to 15:30.
+std::vector<std::string> threeUses() {
+    std::vector<std::string> opts;
+    for (int k = 0; k < 3; ++k) opts.push_back(fmt::format(R"(<opt reg="D-AIM{0}" airl="DLH" type="A320" day="3" hh="18:30" cs="DLH{0}"/>)", k));
+    return opts;
+}
+
+class ParkAirportStatus : public test::MotionFixture {
+protected:
+    void SetUp() override {
+        MotionFixture::SetUp();
+        test::resetParametersForTests(dir() / "AppData");
+        RANDOM.setValue(false);
+        clock_.set(WeekSlot{3, 20});
+        test::installParkAirportFiles(threeUses());
+        lf_readMyParkAirports();
+    }
+    void TearDown() override {
+        lf_resetParkAirport();
+        resetAirportDatabaseForTests();
+        resetMainWindowStateForTests();
+        MotionFixture::TearDown();
+    }
+    // The user aircraft distanceNm from ZZPA along bearingDeg, heightFt above the ground.
+    static void userAt(double distanceNm, double bearingDeg, bool onGround, double heightFt = 0.0) {
+        const GeoPoint at = gf_destinationPoint(test::kParkAirportPosition, bearingDeg * std::numbers::pi / 180.0, distanceNm * 6076.12);
+        test::placeUserAircraft(UserAcPosition{.latitude = at.lat, .longitude = at.lon, .altitudeAboveGround = heightFt}, onGround);
+    }
+    static std::string status() {
+        const std::lock_guard lock(mainWindowState.statusMutex);
+        return mainWindowState.statusText;
+    }
+    bool logged(const std::string& line) const {
+        const auto log = readLog();
+        return std::find(log.begin(), log.end(), line) != log.end();
+    }
+    test::RecordingControlSink sink_;
+    test::WeekClock clock_{WeekSlot{3, 20}};
+};
+
+TEST_F(ParkAirportStatus, EnteringLoadsAndCalculatesThenFlyingOutGivesItUp) {
+    userAt(100.0 / 1852.0, 180.0, true);
+    lf_checkParkAirport(1);
+    EXPECT_TRUE(logged("User aircraft on the ground at ZZPA") && logged("The park airport is ZZPA (ZPA)"));
+    EXPECT_EQ(mainWindowState.displayTexts().parkAirportCode, "ZZPA (ZPA)");
+    EXPECT_EQ(status(), "Calculating static parked aircraft ...");
+    EXPECT_FALSE(logged("Calculating static parked aircraft ..."));
+    EXPECT_TRUE(staticRenewalBusy.load());
+    renewalCountdown.store(3);
+    lf_checkParkAirport(0);
+    EXPECT_EQ(mainWindowState.standCount.load(), 10U);
+    EXPECT_TRUE(mainWindowState.parkFileFound.load() && parkAirportLoaded.load());
+    EXPECT_EQ(renewalCountdown.load(), 20);
+    EXPECT_TRUE(logged("3 positions (30% vs wanted 30%, with Max fit=24.0 hours)"));
+    while (!staticPlan.empty()) lf_detcs();
+    ASSERT_EQ(staticAddQueue.size(), 3U);
+    for (StaticAc& s : staticAcTable) s.state = AcState::active, s.objectId = 800 + s.hexid;
+    lf_checkParkAirport(0);
+    EXPECT_FALSE(staticRenewalBusy.load());
+    EXPECT_EQ(mainWindowState.minutesToRenewal.load(), 19);
+    EXPECT_EQ(lf_countStaticAc(1), 3);
+    EXPECT_FLOAT_EQ(mainWindowState.staticAverageFit.load(), 0.5F);
+
+    LiveAc& parked = liveAcTable.emplace_back(test::makeLiveAc({.hexid = 4000001, .callsign = "KLM1"}, AcState::active, 91));
+    parked.phase = AcPhase::parked, parked.standNumber = 5;
+    liveAcTable.emplace_back(test::makeLiveAc({.hexid = 4000002, .callsign = "KLM2"}, AcState::active, 92)).phase = AcPhase::flying;
+    MAX_FIT.setValue(5);
+    userAt(25.0, 270.0, true);
+    lf_checkParkAirport(0);
+    EXPECT_TRUE(parkAirportLoaded.load()) << "on the ground out of range: kept";
+    userAt(20.1, 270.0, false, 1000.0);
+    lf_checkParkAirport(0);
+    EXPECT_TRUE(logged("10:00:00 ZZPA (ZPA) is out of sight (20.1 nm), parked aircraft will be removed"));
+    EXPECT_TRUE(std::all_of(staticAcTable.begin(), staticAcTable.end(), [](const StaticAc& s) { return s.state == AcState::removingfromsim; }));
+    EXPECT_EQ(liveAcTable[0].state, AcState::removingfromsim);
+    EXPECT_EQ(liveAcTable[1].state, AcState::active);
+    EXPECT_TRUE(fs::exists(test::parkAirportLearnedFile()));
+    EXPECT_TRUE(standList.empty() && parkAirportRecord.code.empty() && mainWindowState.displayTexts().parkAirportCode.empty());
+    EXPECT_EQ(MAX_FIT.get(), 47) << "the user's setting is back";
+    const auto calls = sink_.calls();
+    for (const char* call : {"enable Now false", "enable Flush static false", "showComboValue MAX_LIVE_SEL 500"}) {
+        EXPECT_NE(std::find(calls.begin(), calls.end(), call), calls.end()) << call;
+    }
+}
+
+TEST_F(ParkAirportStatus, ChoosingAParkAirport) {
+    struct Case { const char* name; double nm; double bearing; bool onGround; double height; std::string line; };
+    const Case cases[] = {
+        {"at ZZPB without file", 15.0, 90.0, true, 0.0, "User aircraft on the ground at ZZPB, no airport file found"},
+        {"no airport near", 6.0, 270.0, true, 0.0, "User aircraft on the ground, no RT supported airport in sight"},
+        {"in sight", 19.9, 270.0, false, 17000.0, "ZZPA in sight at 19.9 nm"},
+        {"too far", 20.1, 270.0, false, 17000.0, ""},
+        {"too high", 19.9, 270.0, false, 18001.0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        gf_clearStatus();
+        userAt(c.nm, c.bearing, c.onGround, c.height);
+        lf_checkParkAirport(0);
+        EXPECT_EQ(status(), c.line);
+        EXPECT_EQ(loadPending, !c.line.empty() && !c.onGround);
+        loadPending = false;
+        setParkAirportRecord({});
+    }
+}
+
+TEST_F(ParkAirportStatus, LoadErrorsLeaveNoParkAirportAndNothingChanged) {
+    const auto learnedSettings = [] {
+        MAX_FIT.setValue(9);
+        ApfData learned{"ZZPA", "Test Park Airport", "", "Test Publisher", 0, 0, 0, 4950, {}};
+        fs::create_directories(fs::path(test::parkAirportLearnedFile()).parent_path());
+        gf_writeApf(learned, test::parkAirportLearnedFile(), 0, 3);
+        MAX_FIT.setValue(47);
+    };
+    struct Case { const char* name; std::function<void()> arrange; std::string code; std::string error; };
+    const Case cases[] = {
+        {"no file", [] {}, "ZZPC", "lf_readParkedFile ZZPC not found"},
+        {"no stands", [&] {
+             std::string bytes = test::readFileBytes("airports/my_thirdparty/ZZPA.xml");
+             bytes.erase(bytes.find("<parkpos "), bytes.find("</parkpositions>") - bytes.find("<parkpos "));
+             test::writeFileBytes("airports/my_thirdparty/ZZPA.xml", bytes);
+             learnedSettings();
+         }, "ZZPA", "no stands found"},
+        {"a repeated stand id", [] {
+             test::installParkAirportFiles();
+             std::string bytes = test::readFileBytes("airports/my_thirdparty/ZZPA.xml");
+             const auto g2 = bytes.find("\"G2\"");
+             bytes.replace(g2, 4, "\"G1\"");
+             test::writeFileBytes("airports/my_thirdparty/ZZPA.xml", bytes);
+         }, "ZZPA", "94: Parking position 'G1' appears more than once."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        const std::string learnedBefore = fs::exists(test::parkAirportLearnedFile()) ? test::readFileBytes(test::parkAirportLearnedFile()) : "";
+        ASSERT_TRUE(lf_logParkAirport(c.code));
+        loadPending = true;
+        lf_checkParkAirport(0);
+        EXPECT_EQ(status(), c.error);
+        EXPECT_TRUE(logged(c.error));
+        EXPECT_TRUE(parkAirportRecord.code.empty() && !parkAirportLoaded.load() && standList.empty());
+        EXPECT_EQ(MAX_FIT.get(), 47);
+        EXPECT_EQ(fs::exists(test::parkAirportLearnedFile()) ? test::readFileBytes(test::parkAirportLearnedFile()) : "", learnedBefore);
+    }
+}
+
+TEST_F(ParkAirportStatus, ListOrderReservedStandAndAverageFit) {
+    const auto entry = [](const char* code, double nm) {
+        const GeoPoint at = gf_destinationPoint(test::kParkAirportPosition, std::numbers::pi, nm * 6076.12);
+        return ParkAirport{code, "", at.lat, at.lon, 0.0};
+    };
+    const auto order = [] {
+        std::string text;
+        for (const ParkAirport& p : parkAirportList) text += fmt::format("{} {:.0f} ", p.code, p.distance);
+        return text;
+    };
+    userAt(0.0001, 0.0, false, 50000.0);
+    for (const auto& [destination, expected] : {std::pair{"", "B 5 C 8 A 12 "}, {"EDDF", "A 12 B 5 C 8 "}}) {
+        DESTINATION.set(destination);
+        lastUserPosition = {};
+        parkAirportList = {entry("A", 12.0), entry("B", 5.0), entry("C", 8.0)};
+        lf_checkParkAirport(0);
+        EXPECT_EQ(order(), expected);
+    }
+    parkAirportList.back().distance = 1.0;
+    lf_checkParkAirport(0);
+    EXPECT_EQ(order(), "A 12 B 5 C 1 ") << "an unchanged position refreshes the first entry only";
+    DESTINATION.set("");
+
+    test::installParkAirportFiles(threeUses());
+    test::writeFileBytes(myParkAirportsFile, "ZZPA,G1\n");
+    lf_readMyParkAirports();
+    userAt(0.0, 0.0, true);
+    lf_logParkAirport("ZZPA");
+    ASSERT_EQ(lf_readParkedFile(), "");
+    staticAcTable = {test::makeStaticAc({.hexid = 7, .standNumber = 2, .state = AcState::active, .objectId = 70})};
+    test::writeFileBytes(myParkAirportsFile, "ZZPA,G2\n");
+    std::string text;
+    EXPECT_TRUE(lf_checkReservedStand(1, text));
+    EXPECT_EQ(text, "reserved stand changed from 'G1' to 'G2'");
+    EXPECT_TRUE(!gf_findStand("G1")->reserved && gf_findStand("G2")->reserved && reservedStandCopy() == "G2");
+    EXPECT_EQ(staticAcTable[0].state, AcState::removingfromsim);
+    text.clear();
+    EXPECT_TRUE(lf_checkReservedStand(1, text));
+    EXPECT_EQ(text, "park airports and stands are okay");
+    fs::remove(myParkAirportsFile), fs::create_directory(myParkAirportsFile);
+    EXPECT_FALSE(lf_checkReservedStand(1, text));
+
+    struct Fit { std::vector<WeekSlot> parked; WeekSlot now; float hours; };
+    for (const Fit& f : {Fit{{{3, 20}, {3, 18}, {3, 16}}, {3, 20}, 1.5F}, Fit{{{7, 47}}, {1, 1}, 1.5F}, Fit{{}, {3, 20}, 0.0F}}) {
+        clock_.set(f.now);
+        staticAcTable.clear();
+        for (const WeekSlot& at : f.parked) {
+            StaticAc& s = staticAcTable.emplace_back(test::makeStaticAc({.state = AcState::active}));
+            s.parkingDay = at.day, s.parkingHalfHour = at.slot;
+        }
+        EXPECT_EQ(lf_countStaticAc(1), static_cast<std::int64_t>(f.parked.size()));
+        EXPECT_FLOAT_EQ(mainWindowState.staticAverageFit.load(), f.hours);
+    }
+    mainWindowState.weekMode.store(true);
+    staticAcTable.clear();
+    lf_countStaticAc(1);
+    EXPECT_FLOAT_EQ(mainWindowState.staticAverageFit.load(), 0.0F) << "kept while weekMode is set";
+}
+
+} // namespace
+} // namespace zeph
