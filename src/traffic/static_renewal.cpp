@@ -150,9 +150,10 @@ void markReplan(KeptStatic& kept, WeekSlot now) {
     if (!name.empty() && name.back() == '*') {
         name.pop_back();
     }
+    // The search has usually used this use up, because the static itself stands for it; it still tells
+    // whether the stay goes on.
     const auto use = std::find_if(stand->uses.begin(), stand->uses.end(), [&](const StandUse& u) {
-        return u.id >= 1 && u.callsign == name && u.day == now.day && u.airline == kept.airline &&
-               u.type == kept.type;
+        return u.callsign == name && u.day == now.day && u.airline == kept.airline && u.type == kept.type;
     });
     if (use != stand->uses.end()) {
         kept.replan = lf_useGoesOn(*stand, *use, now) ? 0 : 1;

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <array>
 #include <mutex>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,6 +30,7 @@
 #include "support/free_port.h"
 #include "support/livery_tables.h"
 #include "support/slow_factor.h"
+#include "support/traffic_builders.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/traffic_tables.h"
 
@@ -99,33 +99,19 @@ protected:
         return seconds;
     }
 
-    // The seconds until secondsCounter reaches last at which the park-airport check refreshed the distance
-    // of the list's one airport, far from the user aircraft so that nothing else happens.
-    std::set<int> secondsListRefreshed(int last) {
-        simulator_.setUserData(UserAcPosition{.latitude = 50.0, .longitude = 8.0});
-        const auto distance = [](std::optional<double> set) {
-            const std::lock_guard lock(parkAirportListMutex);
-            if (set) {
-                parkAirportList = {ParkAirport{"FAR", "", -50.0, 8.0, *set}};
-            }
-            return parkAirportList.front().distance;
-        };
+    // The seconds until secondsCounter reaches last at which Log.txt gained a line that begins with text.
+    std::set<int> secondsLogging(const std::string& text, int last) {
         std::set<int> seconds;
         while (secondsCounter.load() < last && !stuck_) {
-            distance(-1.0);
+            const std::size_t before = linesStarting(text);
             second();
-            if (distance(std::nullopt) > 0.0) {
-                seconds.insert(secondsCounter.load());
-            }
+            if (linesStarting(text) > before) seconds.insert(secondsCounter.load());
         }
         return seconds;
     }
-
-    std::size_t adjustmentLines() const {
+    std::size_t linesStarting(const std::string& text) const {
         const auto lines = readLog();
-        return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
-            return line.starts_with("Parking adjustments:");
-        }));
+        return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.starts_with(text); }));
     }
 
     test::FakeSimulator simulator_; // answers the traffic engine's own requests
@@ -152,7 +138,8 @@ TEST_F(SecondsScheduleTest, TheOffBeatChecksRunOnlyOnSecondsThatAreNotMultiplesO
         int every;
     };
     secondsCounter.store(0);
-    EXPECT_EQ(secondsListRefreshed(400), multiplesNotOfFive(16, 400)) << "the park-airport check";
+    test::placeUserAircraft(UserAcPosition{.latitude = 50.0, .longitude = 8.0}, true); // at no known airport
+    EXPECT_EQ(secondsLogging("User aircraft on the ground", 400), multiplesNotOfFive(16, 400)) << "the park-airport check";
     const Case cases[] = {
         {"lf_checkReaderActivity", 59},
     };
@@ -177,7 +164,8 @@ TEST_F(SecondsScheduleTest, TheOffBeatChecksRunOnlyOnSecondsThatAreNotMultiplesO
 TEST_F(SecondsScheduleTest, NoParkAirportCheckWhileARenewalIsHalfDone) {
     staticRenewalStarted = true;
     secondsCounter.store(15);
-    EXPECT_EQ(secondsListRefreshed(40), std::set<int>{});
+    test::placeUserAircraft(UserAcPosition{.latitude = 50.0, .longitude = 8.0}, true);
+    EXPECT_EQ(secondsLogging("User aircraft on the ground", 40), std::set<int>{});
 }
 
 TEST_F(SecondsScheduleTest, TheFiveSecondBeat) {
@@ -339,9 +327,7 @@ TEST_F(SecondsScheduleTest, ParkingAdjustmentsNeedAParkAirportWithStands) {
         staticRenewNow.store(true);
         staticRenewalStarted = true;
         secondsCounter.store(29);
-        const std::size_t before = adjustmentLines();
-        second();
-        EXPECT_EQ(adjustmentLines(), before + (c.adjusted ? 1U : 0U));
+        EXPECT_EQ(secondsLogging("Parking adjustments:", 30).size(), c.adjusted ? 1U : 0U);
         EXPECT_FALSE(staticRenewNow.load());
     }
 }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <numbers>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <fmt/format.h>
@@ -40,15 +41,12 @@ protected:
     void SetUp() override {
         MotionFixture::SetUp();
         test::resetParametersForTests(dir() / "AppData");
-        RANDOM.setValue(false);
-        clock_.set(WeekSlot{3, 20});
+        RANDOM.setValue(false), clock_.set(WeekSlot{3, 20});
         test::installParkAirportFiles(threeUses());
         lf_readMyParkAirports();
     }
     void TearDown() override {
-        lf_resetParkAirport();
-        resetAirportDatabaseForTests();
-        resetMainWindowStateForTests();
+        lf_resetParkAirport(), resetAirportDatabaseForTests(), resetMainWindowStateForTests();
         MotionFixture::TearDown();
     }
     // The user aircraft distanceNm from ZZPA along bearingDeg, heightFt above the ground.
@@ -56,14 +54,8 @@ protected:
         const GeoPoint at = gf_destinationPoint(test::kParkAirportPosition, bearingDeg * std::numbers::pi / 180.0, distanceNm * 6076.12);
         test::placeUserAircraft(UserAcPosition{.latitude = at.lat, .longitude = at.lon, .altitudeAboveGround = heightFt}, onGround);
     }
-    static std::string status() {
-        const std::lock_guard lock(mainWindowState.statusMutex);
-        return mainWindowState.statusText;
-    }
-    bool logged(const std::string& line) const {
-        const auto log = readLog();
-        return std::find(log.begin(), log.end(), line) != log.end();
-    }
+    static std::string status() { const std::lock_guard lock(mainWindowState.statusMutex); return mainWindowState.statusText; }
+    static std::string learnedBytes() { return fs::exists(test::parkAirportLearnedFile()) ? test::readFileBytes(test::parkAirportLearnedFile()) : ""; }
     test::RecordingControlSink sink_;
     test::WeekClock clock_{WeekSlot{3, 20}};
 };
@@ -71,25 +63,19 @@ protected:
 TEST_F(ParkAirportStatus, EnteringLoadsAndCalculatesThenFlyingOutGivesItUp) {
     userAt(100.0 / 1852.0, 180.0, true);
     lf_checkParkAirport(1);
-    EXPECT_TRUE(logged("User aircraft on the ground at ZZPA") && logged("The park airport is ZZPA (ZPA)"));
+    EXPECT_TRUE(logHas("User aircraft on the ground at ZZPA") && logHas("The park airport is ZZPA (ZPA)"));
     EXPECT_EQ(mainWindowState.displayTexts().parkAirportCode, "ZZPA (ZPA)");
     EXPECT_EQ(status(), "Calculating static parked aircraft ...");
-    EXPECT_FALSE(logged("Calculating static parked aircraft ..."));
-    EXPECT_TRUE(staticRenewalBusy.load());
+    EXPECT_TRUE(!logHas("Calculating static parked aircraft ...") && staticRenewalBusy.load());
     renewalCountdown.store(3);
     lf_checkParkAirport(0);
-    EXPECT_EQ(mainWindowState.standCount.load(), 10U);
-    EXPECT_TRUE(mainWindowState.parkFileFound.load() && parkAirportLoaded.load());
-    EXPECT_EQ(renewalCountdown.load(), 20);
-    EXPECT_TRUE(logged("3 positions (30% vs wanted 30%, with Max fit=24.0 hours)"));
+    EXPECT_EQ(std::make_tuple(mainWindowState.standCount.load(), mainWindowState.parkFileFound.load(), renewalCountdown.load()), std::make_tuple(10UL, true, 20));
+    EXPECT_TRUE(logHas("3 positions (30% vs wanted 30%, with Max fit=24.0 hours)"));
     while (!staticPlan.empty()) lf_detcs();
     ASSERT_EQ(staticAddQueue.size(), 3U);
     for (StaticAc& s : staticAcTable) s.state = AcState::active, s.objectId = 800 + s.hexid;
     lf_checkParkAirport(0);
-    EXPECT_FALSE(staticRenewalBusy.load());
-    EXPECT_EQ(mainWindowState.minutesToRenewal.load(), 19);
-    EXPECT_EQ(lf_countStaticAc(1), 3);
-    EXPECT_FLOAT_EQ(mainWindowState.staticAverageFit.load(), 0.5F);
+    EXPECT_EQ(std::make_tuple(staticRenewalBusy.load(), mainWindowState.minutesToRenewal.load(), status()), std::make_tuple(false, 19, std::string()));
 
     LiveAc& parked = liveAcTable.emplace_back(test::makeLiveAc({.hexid = 4000001, .callsign = "KLM1"}, AcState::active, 91));
     parked.phase = AcPhase::parked, parked.standNumber = 5;
@@ -100,10 +86,9 @@ TEST_F(ParkAirportStatus, EnteringLoadsAndCalculatesThenFlyingOutGivesItUp) {
     EXPECT_TRUE(parkAirportLoaded.load()) << "on the ground out of range: kept";
     userAt(20.1, 270.0, false, 1000.0);
     lf_checkParkAirport(0);
-    EXPECT_TRUE(logged("10:00:00 ZZPA (ZPA) is out of sight (20.1 nm), parked aircraft will be removed"));
+    EXPECT_TRUE(logHas("10:00:00 ZZPA (ZPA) is out of sight (20.1 nm), parked aircraft will be removed"));
     EXPECT_TRUE(std::all_of(staticAcTable.begin(), staticAcTable.end(), [](const StaticAc& s) { return s.state == AcState::removingfromsim; }));
-    EXPECT_EQ(liveAcTable[0].state, AcState::removingfromsim);
-    EXPECT_EQ(liveAcTable[1].state, AcState::active);
+    EXPECT_EQ(std::make_tuple(liveAcTable[0].state, liveAcTable[1].state), std::make_tuple(AcState::removingfromsim, AcState::active));
     EXPECT_TRUE(fs::exists(test::parkAirportLearnedFile()));
     EXPECT_TRUE(standList.empty() && parkAirportRecord.code.empty() && mainWindowState.displayTexts().parkAirportCode.empty());
     EXPECT_EQ(MAX_FIT.get(), 47) << "the user's setting is back";
@@ -124,53 +109,45 @@ TEST_F(ParkAirportStatus, ChoosingAParkAirport) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        gf_clearStatus();
-        userAt(c.nm, c.bearing, c.onGround, c.height);
+        gf_clearStatus(), userAt(c.nm, c.bearing, c.onGround, c.height);
         lf_checkParkAirport(0);
         EXPECT_EQ(status(), c.line);
         EXPECT_EQ(loadPending, !c.line.empty() && !c.onGround);
-        loadPending = false;
-        setParkAirportRecord({});
+        loadPending = false, setParkAirportRecord({});
     }
 }
 
+// Each load error leaves no park airport, the user's MAX_FIT and the learned file as they were.
 TEST_F(ParkAirportStatus, LoadErrorsLeaveNoParkAirportAndNothingChanged) {
-    const auto learnedSettings = [] {
-        MAX_FIT.setValue(9);
-        ApfData learned{"ZZPA", "Test Park Airport", "", "Test Publisher", 0, 0, 0, 4950, {}};
+    const auto edit = [](const std::function<void(std::string&)>& change) {
+        std::string bytes = test::readFileBytes("airports/my_thirdparty/ZZPA.xml");
+        change(bytes);
+        test::writeFileBytes("airports/my_thirdparty/ZZPA.xml", bytes);
+    };
+    const auto noStands = [&] {
+        edit([](std::string& b) { b.erase(b.find("<parkpos "), b.find("</parkpositions>") - b.find("<parkpos ")); });
+        MAX_FIT.setValue(9); // the learned file's setting
         fs::create_directories(fs::path(test::parkAirportLearnedFile()).parent_path());
-        gf_writeApf(learned, test::parkAirportLearnedFile(), 0, 3);
+        gf_writeApf(ApfData{"ZZPA", "Test Park Airport", "", "Test Publisher", 0, 0, 0, 4950, {}}, test::parkAirportLearnedFile(), 0, 3);
         MAX_FIT.setValue(47);
     };
     struct Case { const char* name; std::function<void()> arrange; std::string code; std::string error; };
     const Case cases[] = {
         {"no file", [] {}, "ZZPC", "lf_readParkedFile ZZPC not found"},
-        {"no stands", [&] {
-             std::string bytes = test::readFileBytes("airports/my_thirdparty/ZZPA.xml");
-             bytes.erase(bytes.find("<parkpos "), bytes.find("</parkpositions>") - bytes.find("<parkpos "));
-             test::writeFileBytes("airports/my_thirdparty/ZZPA.xml", bytes);
-             learnedSettings();
-         }, "ZZPA", "no stands found"},
-        {"a repeated stand id", [] {
-             test::installParkAirportFiles();
-             std::string bytes = test::readFileBytes("airports/my_thirdparty/ZZPA.xml");
-             const auto g2 = bytes.find("\"G2\"");
-             bytes.replace(g2, 4, "\"G1\"");
-             test::writeFileBytes("airports/my_thirdparty/ZZPA.xml", bytes);
-         }, "ZZPA", "94: Parking position 'G1' appears more than once."},
+        {"no stands", noStands, "ZZPA", "no stands found"},
+        {"a repeated stand id", [&] { test::installParkAirportFiles(), edit([](std::string& b) { b.replace(b.find("\"G2\""), 4, "\"G1\""); }); },
+         "ZZPA", "94: Parking position 'G1' appears more than once."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.arrange();
-        const std::string learnedBefore = fs::exists(test::parkAirportLearnedFile()) ? test::readFileBytes(test::parkAirportLearnedFile()) : "";
+        const std::string learnedBefore = learnedBytes();
         ASSERT_TRUE(lf_logParkAirport(c.code));
         loadPending = true;
         lf_checkParkAirport(0);
-        EXPECT_EQ(status(), c.error);
-        EXPECT_TRUE(logged(c.error));
-        EXPECT_TRUE(parkAirportRecord.code.empty() && !parkAirportLoaded.load() && standList.empty());
-        EXPECT_EQ(MAX_FIT.get(), 47);
-        EXPECT_EQ(fs::exists(test::parkAirportLearnedFile()) ? test::readFileBytes(test::parkAirportLearnedFile()) : "", learnedBefore);
+        EXPECT_TRUE(status() == c.error && logHas(c.error)) << status();
+        EXPECT_TRUE(parkAirportRecord.code.empty() && !parkAirportLoaded.load() && standList.empty() && MAX_FIT.get() == 47);
+        EXPECT_EQ(learnedBytes(), learnedBefore);
     }
 }
 
@@ -186,8 +163,7 @@ TEST_F(ParkAirportStatus, ListOrderReservedStandAndAverageFit) {
     };
     userAt(0.0001, 0.0, false, 50000.0);
     for (const auto& [destination, expected] : {std::pair{"", "B 5 C 8 A 12 "}, {"EDDF", "A 12 B 5 C 8 "}}) {
-        DESTINATION.set(destination);
-        lastUserPosition = {};
+        DESTINATION.set(destination), lastUserPosition = {};
         parkAirportList = {entry("A", 12.0), entry("B", 5.0), entry("C", 8.0)};
         lf_checkParkAirport(0);
         EXPECT_EQ(order(), expected);
@@ -197,29 +173,23 @@ TEST_F(ParkAirportStatus, ListOrderReservedStandAndAverageFit) {
     EXPECT_EQ(order(), "A 12 B 5 C 1 ") << "an unchanged position refreshes the first entry only";
     DESTINATION.set("");
 
-    test::installParkAirportFiles(threeUses());
     test::writeFileBytes(myParkAirportsFile, "ZZPA,G1\n");
-    lf_readMyParkAirports();
-    userAt(0.0, 0.0, true);
-    lf_logParkAirport("ZZPA");
+    lf_readMyParkAirports(), userAt(0.0, 0.0, true), lf_logParkAirport("ZZPA");
     ASSERT_EQ(lf_readParkedFile(), "");
     staticAcTable = {test::makeStaticAc({.hexid = 7, .standNumber = 2, .state = AcState::active, .objectId = 70})};
     test::writeFileBytes(myParkAirportsFile, "ZZPA,G2\n");
     std::string text;
-    EXPECT_TRUE(lf_checkReservedStand(1, text));
-    EXPECT_EQ(text, "reserved stand changed from 'G1' to 'G2'");
+    EXPECT_TRUE(lf_checkReservedStand(1, text) && text == "reserved stand changed from 'G1' to 'G2'") << text;
     EXPECT_TRUE(!gf_findStand("G1")->reserved && gf_findStand("G2")->reserved && reservedStandCopy() == "G2");
     EXPECT_EQ(staticAcTable[0].state, AcState::removingfromsim);
     text.clear();
-    EXPECT_TRUE(lf_checkReservedStand(1, text));
-    EXPECT_EQ(text, "park airports and stands are okay");
+    EXPECT_TRUE(lf_checkReservedStand(1, text) && text == "park airports and stands are okay") << text;
     fs::remove(myParkAirportsFile), fs::create_directory(myParkAirportsFile);
     EXPECT_FALSE(lf_checkReservedStand(1, text));
 
     struct Fit { std::vector<WeekSlot> parked; WeekSlot now; float hours; };
     for (const Fit& f : {Fit{{{3, 20}, {3, 18}, {3, 16}}, {3, 20}, 1.5F}, Fit{{{7, 47}}, {1, 1}, 1.5F}, Fit{{}, {3, 20}, 0.0F}}) {
-        clock_.set(f.now);
-        staticAcTable.clear();
+        clock_.set(f.now), staticAcTable.clear();
         for (const WeekSlot& at : f.parked) {
             StaticAc& s = staticAcTable.emplace_back(test::makeStaticAc({.state = AcState::active}));
             s.parkingDay = at.day, s.parkingHalfHour = at.slot;
@@ -227,8 +197,7 @@ TEST_F(ParkAirportStatus, ListOrderReservedStandAndAverageFit) {
         EXPECT_EQ(lf_countStaticAc(1), static_cast<std::int64_t>(f.parked.size()));
         EXPECT_FLOAT_EQ(mainWindowState.staticAverageFit.load(), f.hours);
     }
-    mainWindowState.weekMode.store(true);
-    staticAcTable.clear();
+    mainWindowState.weekMode.store(true), staticAcTable = {test::makeStaticAc({.state = AcState::active})};
     lf_countStaticAc(1);
     EXPECT_FLOAT_EQ(mainWindowState.staticAverageFit.load(), 0.0F) << "kept while weekMode is set";
 }

@@ -22,16 +22,13 @@ protected:
     void SetUp() override {
         MotionFixture::SetUp();
         test::resetParametersForTests(dir());
-        RANDOM.setValue(false);
-        seenCallsigns.clear();
-        realFitLevel = 0, softFitLevel = -1;
-        test::installTestParkAirport();
+        RANDOM.setValue(false), seenCallsigns.clear(), test::installTestParkAirport();
     }
     // An active DLH A320 static on a stand of the test airport, parked at a week slot.
     static StaticAc standing(std::uint32_t stand, const char* callsign, WeekSlot parked, const char* first = "") {
         StaticAc s = test::makeStaticAc({.hexid = 100 + stand, .standNumber = stand, .callsign = callsign, .type = "A320"});
         s.standLatitude = gf_standByNumber(stand)->latitude, s.standLongitude = gf_standByNumber(stand)->longitude;
-        s.parkingDay = parked.day, s.parkingHalfHour = parked.slot, s.firstCallsign = first, s.objectId = 700 + stand;
+        s.parkingDay = parked.day, s.parkingHalfHour = parked.slot, s.firstCallsign = first, s.objectId = 700 + stand, s.registration = "D-AIMA";
         return s;
     }
     static StaticPlanEntry entry(std::uint32_t stand, std::uint32_t age, const char* first, const char* coupled = "",
@@ -39,7 +36,7 @@ protected:
         return StaticPlanEntry{stand, age, "DLH", "A320", first, coupled, "D-AIMA", stays, false};
     }
     std::string lastLine() const { return readLog().back(); }
-    static std::string outcome() {
+    static std::string outcome() { // kept statics; removed ones; plan length
         std::string text = "kept";
         for (const KeptStatic& k : keptStatics) text += " " + k.callsign;
         text += "; removed";
@@ -55,8 +52,8 @@ TEST_F(StaticPlan, WantedCountHexidsAndCallsigns) {
         EXPECT_EQ(lf_wantedStaticCount(), wanted) << percent << " %";
     }
     staticHexidCounter = 9999;
-    EXPECT_EQ(lf_nextStaticHexid(), 0U);
-    EXPECT_EQ(lf_nextStaticHexid(), 1U);
+    const std::uint32_t wrapped = lf_nextStaticHexid();
+    EXPECT_EQ(std::make_pair(wrapped, lf_nextStaticHexid()), std::make_pair(0U, 1U));
     staticHexidCounter = 4, staticAcTable = {test::makeStaticAc({.hexid = 5})};
     EXPECT_EQ(lf_nextStaticHexid(), 6U) << "a hexid still standing is skipped";
     for (const auto& [learned, shown] : {std::pair{"ABC123__", "ABC123*"}, {"ABC123*", "ABC123*"}, {"ABC1", "ABC1*"}}) {
@@ -84,38 +81,31 @@ TEST_F(StaticPlan, BuildingOneStaticOrRefusingIt) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        liveAcTable = c.lives, staticAcTable = c.statics, staticAddQueue.clear(), staticPlan = {c.plan};
-        staticHexidCounter = 16;
+        liveAcTable = c.lives, staticAcTable = c.statics, staticAddQueue.clear(), staticPlan = {c.plan}, staticHexidCounter = 16;
         const std::size_t lines = readLog().size();
         lf_detcs();
-        EXPECT_TRUE(staticPlan.empty());
+        EXPECT_TRUE(staticPlan.empty() && staticAcTable.size() == c.statics.size() + (c.built.empty() ? 0U : 1U));
+        ASSERT_EQ(staticAddQueue.size(), c.built.empty() ? 0U : 1U);
         if (c.built.empty()) {
             EXPECT_EQ(readLog().size() == lines ? "" : lastLine(), c.line);
+            continue;
         }
-        EXPECT_EQ(staticAcTable.size(), c.statics.size() + (c.built.empty() ? 0U : 1U));
-        ASSERT_EQ(staticAddQueue.size(), c.built.empty() ? 0U : 1U);
-        if (!c.built.empty()) {
-            const AiCreateRequest& r = staticAddQueue.front();
-            const StaticAc& s = staticAcTable.back();
-            EXPECT_EQ(r.callsign, c.built);
-            EXPECT_EQ(std::make_tuple(r.position.latitude, r.position.longitude, r.position.onGround, r.hexid),
-                      std::make_tuple(gf_standByNumber(2)->latitude, gf_standByNumber(2)->longitude, 1U, s.hexid));
-            EXPECT_NEAR(r.position.heading, 90.0, 1e-9);
-            EXPECT_EQ(std::make_tuple(s.parkingDay, s.parkingHalfHour, s.state), std::make_tuple(1U, 46U, AcState::adding2sim));
-        }
+        const AiCreateRequest& r = staticAddQueue.front();
+        const StaticAc& s = staticAcTable.back();
+        EXPECT_EQ(std::make_tuple(r.callsign, r.position.latitude, r.position.longitude, r.position.onGround, r.hexid, r.position.altitude),
+                  std::make_tuple(c.built, gf_standByNumber(2)->latitude, gf_standByNumber(2)->longitude, 1U, s.hexid, 0.0));
+        EXPECT_NEAR(r.position.heading, 90.0, 1e-9);
+        EXPECT_EQ(std::make_tuple(s.parkingDay, s.parkingHalfHour, s.state), std::make_tuple(1U, 46U, AcState::adding2sim));
     }
 }
 
 TEST_F(StaticPlan, RenewalKeepsReplacesOrSettlesTheConflict) {
     const test::WeekClock clock(WeekSlot{2, 2});
+    test::UseSpec use; // Monday, stand S1 slot 43, S2 slot 44
+    use.day = 1, use.firstSlot = use.lastSlot = 43, use.reg = "D-AIMA", use.airline = "DLH", use.type = "A320";
     test::StandBuilder builder(test::kParkAirportPosition);
-    for (const std::uint32_t slot : {43U, 44U}) {
-        test::UseSpec use;
-        use.day = 1, use.firstSlot = use.lastSlot = slot, use.reg = "D-AIMA", use.airline = "DLH", use.type = "A320";
-        builder.stand({.id = "S" + std::to_string(slot - 42), .bearingDeg = 90.0, .metres = (slot - 43) * 200.0, .headingDeg = 0.0,
-                       .radiusMetres = 20.0, .cargo = false, .heli = false, .adjacent = std::nullopt, .uses = {use}});
-    }
-    StaticAc planned = standing(2, "DLH400*", {2, 0}, "DLH400");
+    builder.row(2, 200.0).use(use, "S1"), use.firstSlot = use.lastSlot = 44, builder.use(use, "S2");
+    const StaticAc planned = standing(2, "DLH400*", {2, 0}, "DLH400");
     StaticAc seen = planned;
     seen.firstCallsign = "SEEN1";
     struct Case { const char* name; bool lookBack; std::vector<StaticAc> statics; std::vector<StaticPlanEntry> plan; std::string outcome; };
@@ -129,14 +119,9 @@ TEST_F(StaticPlan, RenewalKeepsReplacesOrSettlesTheConflict) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        keptStatics.clear(), parkingRemovalList.clear(), seenCallsigns = {"SEEN1"};
+        keptStatics.clear(), parkingRemovalList.clear(), seenCallsigns = {"SEEN1"}, realFitLevel = 5, softFitLevel = -1;
         c.lookBack ? builder.install() : test::installTestParkAirport();
-        realFitLevel = 5, softFitLevel = -1;
-        for (StaticAc s : c.statics) {
-            s.registration = "D-AIMA";
-            staticAcTable = {s};
-        }
-        staticPlan = c.plan;
+        staticAcTable = c.statics, staticPlan = c.plan;
         lf_placeStatic(WeekSlot{2, 2});
         EXPECT_EQ(outcome(), c.outcome);
     }
@@ -161,6 +146,29 @@ TEST_F(StaticPlan, TrimCutsPlanThenEarliestKeptThenLongestParkedLive) {
         lf_trimToWanted(c.wanted);
         EXPECT_EQ(outcome(), c.outcome);
         EXPECT_EQ(std::count_if(liveAcTable.begin(), liveAcTable.end(), [](const LiveAc& a) { return a.state == AcState::active; }), c.liveLeft);
+    }
+}
+
+TEST_F(StaticPlan, RenewalReplansALeavingStaticAndWaitsOnceForItsRemoval) {
+    const test::WeekClock clock(WeekSlot{2, 6});
+    test::UseSpec use;
+    use.day = 2, use.firstSlot = 0, use.lastSlot = 6, use.reg = "D-AIMA", use.airline = "DLH", use.type = "A320", use.callsign = "DLH400", use.callsign2 = "DLH401";
+    for (const bool released : {true, false}) {
+        SCOPED_TRACE(released ? "removal reported" : "removal held back");
+        test::StandBuilder(test::kParkAirportPosition).row(4, 100.0).use(use, "S1").install();
+        StaticAc kept = standing(1, "DLH400*", {2, 0}, "DLH400");
+        kept.coupledCallsign = "DLH401", kept.registration = "D-AIMA", staticAcTable = {kept}, staticAddQueue.clear();
+        lf_parkingAdjustments();
+        EXPECT_TRUE(logHas("Parking adjustments: 1 to be removed, 1 to be added"));
+        ASSERT_EQ(staticPlan.size(), 1U);
+        EXPECT_EQ(std::make_tuple(staticPlan[0].age, staticAcTable[0].state), std::make_tuple(6U, AcState::removingfromsim));
+        lf_detcs();
+        EXPECT_TRUE(staticPlan.size() == 1 && staticPlan[0].deferred) << "put back once, without a line";
+        if (released) staticAcTable.clear(); // the simulator reported the removal
+        lf_detcs();
+        EXPECT_EQ(std::make_tuple(staticPlan.size(), staticAddQueue.empty() ? "" : staticAddQueue.front().callsign), std::make_tuple(0UL, std::string(released ? "DLH401*" : "")));
+        if (released) EXPECT_EQ(std::make_tuple(staticAcTable[0].parkingDay, staticAcTable[0].parkingHalfHour), std::make_tuple(2U, 0U));
+        else EXPECT_EQ(lastLine(), "S1      : no static parking for DLH400, static aircraft DLH400* is adjacent at S1, possibly colliding");
     }
 }
 
