@@ -171,15 +171,6 @@ std::uint32_t chooseCandidate(const ParkPos& stand, std::vector<std::uint32_t>& 
     return candidates.front();
 }
 
-void markTaken(ParkPos& stand) {
-    stand.planned = true;
-    for (const std::uint32_t number : stand.adjacentStands) {
-        if (ParkPos* next = gf_standByNumber(number); next != nullptr) {
-            next->nextToPlanned = true;
-        }
-    }
-}
-
 void searchStand(ParkPos& stand, WeekSlot now, WeekSlot examined, bool real, bool sameDay, std::int32_t level,
                  const std::vector<const StaticAc*>& byStand, std::vector<StaticPlanEntry>& out) {
     std::vector<std::uint32_t> candidates = candidateIds(stand, examined, real, sameDay, byStand);
@@ -200,7 +191,7 @@ void searchStand(ParkPos& stand, WeekSlot now, WeekSlot examined, bool real, boo
     out.push_back(StaticPlanEntry{stand.number, static_cast<std::uint32_t>(level), use->airline, use->type,
                                   use->callsign, use->callsign2, use->reg, static_cast<std::uint8_t>(stays),
                                   false});
-    markTaken(stand);
+    lf_markStandTaken(stand);
 }
 
 void logFound(std::int64_t found, WeekSlot now, bool real, bool sameDay, std::int32_t level) {
@@ -365,11 +356,7 @@ void startFirstCalculation() {
     mainWindowState.weekMode.store(false);
     mainWindowState.invalidateArea(countersArea);
     lf_clearStaticScratch();
-    for (ParkPos& stand : standList) {
-        stand.reserved = false;
-        stand.planned = false;
-        stand.nextToPlanned = false;
-    }
+    lf_clearStandMarks();
     lf_blockUserStands();
 }
 

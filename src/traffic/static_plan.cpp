@@ -189,6 +189,23 @@ bool lf_useGoesOn(const ParkPos& stand, const StandUse& use, WeekSlot now) {
     });
 }
 
+void lf_clearStandMarks() {
+    for (ParkPos& stand : standList) {
+        stand.reserved = false;
+        stand.planned = false;
+        stand.nextToPlanned = false;
+    }
+}
+
+void lf_markStandTaken(ParkPos& stand) {
+    stand.planned = true;
+    for (const std::uint32_t number : stand.adjacentStands) {
+        if (ParkPos* next = gf_standByNumber(number); next != nullptr) {
+            next->nextToPlanned = true;
+        }
+    }
+}
+
 void lf_blockUserStands() {
     const std::string reserved = reservedStandCopy();
     if (!reserved.empty()) {

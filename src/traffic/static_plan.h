@@ -85,6 +85,11 @@ void lf_trimToWanted(std::int64_t wanted);
 // Marks the user's reserved stand and the stand under the user aircraft reserved.
 void lf_blockUserStands();
 
+// Clears every stand's reserved, planned and nextToPlanned marks, as each calculation starts.
+void lf_clearStandMarks();
+// The stand is planned and each of its neighbours nextToPlanned.
+void lf_markStandTaken(ParkPos& stand);
+
 // A static aircraft's callsign from a learned one: trailing '_' removed, '*' appended unless it ends in one.
 std::string lf_staticCallsign(std::string callsign);
 

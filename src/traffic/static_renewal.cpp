@@ -168,10 +168,8 @@ void startRenewal() {
     keptStatics.clear();
     liveParkedList.clear();
     staticPlan.clear();
+    lf_clearStandMarks();
     for (ParkPos& stand : standList) {
-        stand.reserved = false;
-        stand.planned = false;
-        stand.nextToPlanned = false;
         std::uint32_t id = 0;
         for (StandUse& use : stand.uses) {
             use.id = ++id;
@@ -190,12 +188,7 @@ void listParkedLive(std::int64_t wanted) {
     }
     for (const ParkedLive& live : liveParkedList) {
         if (ParkPos* stand = gf_standByNumber(live.standNumber); stand != nullptr) {
-            stand->planned = true;
-            for (const std::uint32_t number : stand->adjacentStands) {
-                if (ParkPos* next = gf_standByNumber(number); next != nullptr) {
-                    next->nextToPlanned = true;
-                }
-            }
+            lf_markStandTaken(*stand);
         }
     }
 }

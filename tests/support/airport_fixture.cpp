@@ -65,7 +65,6 @@ void installEddfStands() {
 }
 
 namespace {
-constexpr double kFeetPerNm = 6076.12;
 constexpr const char* kZzpaFile = "airports/my_thirdparty/ZZPA.xml";
 } // namespace
 

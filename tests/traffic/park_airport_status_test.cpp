@@ -51,7 +51,7 @@ protected:
     }
     // The user aircraft distanceNm from ZZPA along bearingDeg, heightFt above the ground.
     static void userAt(double distanceNm, double bearingDeg, bool onGround, double heightFt = 0.0) {
-        const GeoPoint at = gf_destinationPoint(test::kParkAirportPosition, bearingDeg * std::numbers::pi / 180.0, distanceNm * 6076.12);
+        const GeoPoint at = gf_destinationPoint(test::kParkAirportPosition, bearingDeg * std::numbers::pi / 180.0, distanceNm * kFeetPerNm);
         test::placeUserAircraft(UserAcPosition{.latitude = at.lat, .longitude = at.lon, .altitudeAboveGround = heightFt}, onGround);
     }
     static std::string status() { const std::lock_guard lock(mainWindowState.statusMutex); return mainWindowState.statusText; }
@@ -153,7 +153,7 @@ TEST_F(ParkAirportStatus, LoadErrorsLeaveNoParkAirportAndNothingChanged) {
 
 TEST_F(ParkAirportStatus, ListOrderReservedStandAndAverageFit) {
     const auto entry = [](const char* code, double nm) {
-        const GeoPoint at = gf_destinationPoint(test::kParkAirportPosition, std::numbers::pi, nm * 6076.12);
+        const GeoPoint at = gf_destinationPoint(test::kParkAirportPosition, std::numbers::pi, nm * kFeetPerNm);
         return ParkAirport{code, "", at.lat, at.lon, 0.0};
     };
     const auto order = [] {
