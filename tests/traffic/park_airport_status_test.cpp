@@ -1,8 +1,10 @@
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <numbers>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "state/main_window_state.h"
 #include "state/run_state.h"
 #include "state/status_line.h"
+#include "sim/user_aircraft.h"
 #include "support/motion_fixture.h"
 #include "support/parameters_files.h"
 #include "support/recording_control_sink.h"
@@ -200,6 +203,32 @@ TEST_F(ParkAirportStatus, ListOrderReservedStandAndAverageFit) {
     mainWindowState.weekMode.store(true), staticAcTable = {test::makeStaticAc({.state = AcState::active})};
     lf_countStaticAc(1);
     EXPECT_FLOAT_EQ(mainWindowState.staticAverageFit.load(), 0.0F) << "kept while weekMode is set";
+}
+
+using ParkAirportThreads = ParkAirportStatus;
+
+// The simulator link's client thread reads the stands, the park airport and the list while the traffic
+// thread enters and leaves the park airport.
+TEST_F(ParkAirportThreads, ReadersSeeOneWholeAirportOrNone) {
+    userAt(0.0, 0.0, true);
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0}; // snapshots that mix two airports
+    std::thread reader([&] {
+        while (!done.load()) {
+            gf_closestStandId(test::parkAirportStandPoint(1)), lf_checkUserAirport();
+            const ParkAirportSnapshot seen = parkAirportSnapshot();
+            const bool whole = seen.code.empty() ? seen.altitude == 0.0 : seen.code == "ZZPA" && seen.altitude == test::kParkAirportAltitude && seen.position.lat == test::kParkAirportPosition.lat;
+            torn += whole ? 0 : 1;
+        }
+    });
+    for (int visit = 0; visit < 200; ++visit) {
+        lf_logParkAirport("ZZPA");
+        EXPECT_EQ(lf_readParkedFile(), "");
+        lf_resetParkAirport();
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn.load(), 0);
 }
 
 } // namespace
