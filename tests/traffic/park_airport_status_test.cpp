@@ -23,6 +23,7 @@
 #include "sim/user_aircraft.h"
 #include "support/motion_fixture.h"
 #include "support/parameters_files.h"
+#include "support/pass_harness.h"
 #include "support/recording_control_sink.h"
 #include "support/week_clock.h"
 #include "traffic/park_airport_status.h"
@@ -74,11 +75,20 @@ TEST_F(ParkAirportStatus, EnteringLoadsAndCalculatesThenFlyingOutGivesItUp) {
     lf_checkParkAirport(0);
     EXPECT_EQ(std::make_tuple(mainWindowState.standCount.load(), mainWindowState.parkFileFound.load(), renewalCountdown.load()), std::make_tuple(10UL, true, 20));
     EXPECT_TRUE(logHas("3 positions (30% vs wanted 30%, with Max fit=24.0 hours)"));
-    while (!staticPlan.empty()) lf_detcs();
-    ASSERT_EQ(staticAddQueue.size(), 3U);
-    for (StaticAc& s : staticAcTable) s.state = AcState::active, s.objectId = 800 + s.hexid;
+    test::PassHarness(*fake_).run(500); // a static built every 50 passes, created, active 200 passes later
+    const auto& made = fake_->creations();
+    ASSERT_EQ(made.size(), 3U);
+    for (std::size_t k = 0; k < made.size(); ++k) {
+        const StaticAc& s = staticAcTable[k];
+        const ParkPos& stand = *gf_standByNumber(s.standNumber);
+        EXPECT_EQ(std::make_tuple(made[k].hexid, made[k].position.latitude, made[k].position.longitude, s.state), std::make_tuple(s.hexid, stand.latitude, stand.longitude, AcState::active));
+        EXPECT_EQ(k == 0 ? 50 : made[k].pass - made[k - 1].pass, 50);
+    }
     lf_checkParkAirport(0);
     EXPECT_EQ(std::make_tuple(staticRenewalBusy.load(), mainWindowState.minutesToRenewal.load(), status()), std::make_tuple(false, 19, std::string()));
+    clock_.stepHalfHours(1);
+    lf_parkingAdjustments();
+    EXPECT_TRUE(logHas("Parking adjustments: 0 to be removed, 0 to be added")) << "half an hour later the same three fit";
 
     LiveAc& parked = liveAcTable.emplace_back(test::makeLiveAc({.hexid = 4000001, .callsign = "KLM1"}, AcState::active, 91));
     parked.phase = AcPhase::parked, parked.standNumber = 5;
@@ -89,7 +99,7 @@ TEST_F(ParkAirportStatus, EnteringLoadsAndCalculatesThenFlyingOutGivesItUp) {
     EXPECT_TRUE(parkAirportLoaded.load()) << "on the ground out of range: kept";
     userAt(20.1, 270.0, false, 1000.0);
     lf_checkParkAirport(0);
-    EXPECT_TRUE(logHas("10:00:00 ZZPA (ZPA) is out of sight (20.1 nm), parked aircraft will be removed"));
+    EXPECT_TRUE(logHas("10:30:00 ZZPA (ZPA) is out of sight (20.1 nm), parked aircraft will be removed"));
     EXPECT_TRUE(std::all_of(staticAcTable.begin(), staticAcTable.end(), [](const StaticAc& s) { return s.state == AcState::removingfromsim; }));
     EXPECT_EQ(std::make_tuple(liveAcTable[0].state, liveAcTable[1].state), std::make_tuple(AcState::removingfromsim, AcState::active));
     EXPECT_TRUE(fs::exists(test::parkAirportLearnedFile()));
