@@ -42,18 +42,23 @@ void installStands() {
             const auto first = static_cast<std::uint32_t>(engine() % 44);
             HalfHourSet slots;
             const auto span = static_cast<std::uint32_t>(1 + engine() % 4);
-            for (std::uint32_t s = first; s < first + span; ++s) slots.set(s);
-            uses.push_back(StandUse{"DLH", "A320", fmt::format("D-{}-{}", k, u), fmt::format("DLH{}", k * kUses + u), "",
-                                    slots, static_cast<std::uint32_t>(u), static_cast<std::uint32_t>(1 + engine() % 7), 0,
-                                    static_cast<std::uint32_t>(u % 2), 0});
+            for (std::uint32_t s = first; s < first + span; ++s)
+                slots.set(s);
+            uses.push_back(
+                StandUse{"DLH", "A320", fmt::format("D-{}-{}", k, u), fmt::format("DLH{}", k * kUses + u), "",
+                         slots, static_cast<std::uint32_t>(u), static_cast<std::uint32_t>(1 + engine() % 7),
+                         0, static_cast<std::uint32_t>(u % 2), 0});
         }
-        gf_appendStand(ParkPos(fmt::format("S{}", k), std::move(uses), standPoint(k), 0.0, 33.0, false, false, false));
+        gf_appendStand(
+            ParkPos(fmt::format("S{}", k), std::move(uses), standPoint(k), 0.0, 33.0, false, false, false));
     }
     for (int k = 0; k < kStands; ++k) {
         standList[k].number = static_cast<std::uint32_t>(k + 1);
         for (int other = 0; other < kStands; ++other) {
-            const bool near = other != k && std::abs(other / 32 - k / 32) <= 1 && std::abs(other % 32 - k % 32) <= 1;
-            if (near) standList[k].adjacentStands.push_back(static_cast<std::uint32_t>(other + 1));
+            const bool near =
+                other != k && std::abs(other / 32 - k / 32) <= 1 && std::abs(other % 32 - k % 32) <= 1;
+            if (near)
+                standList[k].adjacentStands.push_back(static_cast<std::uint32_t>(other + 1));
         }
     }
 }
@@ -64,13 +69,15 @@ void installAircraft() {
         StaticAc& s = staticAcTable.emplace_back();
         const ParkPos& stand = standList[k * 2];
         s.hexid = static_cast<std::uint32_t>(k + 1), s.objectId = 1000 + s.hexid, s.state = AcState::active;
-        s.airline = "DLH", s.type = "A320", s.callsign = fmt::format("DLH{}*", k), s.firstCallsign = fmt::format("DLH{}", k);
+        s.airline = "DLH", s.type = "A320", s.callsign = fmt::format("DLH{}*", k),
+        s.firstCallsign = fmt::format("DLH{}", k);
         s.standNumber = stand.number, s.standLatitude = stand.latitude, s.standLongitude = stand.longitude;
         s.parkingDay = 3, s.parkingHalfHour = static_cast<std::uint32_t>(k % 20), s.radius = 0.0097;
     }
     for (int k = 0; k < 64; ++k) {
         LiveAc& live = liveAcTable.emplace_back();
-        live.hexid = static_cast<std::uint32_t>(20000 + k), live.state = AcState::active, live.phase = AcPhase::parked;
+        live.hexid = static_cast<std::uint32_t>(20000 + k), live.state = AcState::active,
+        live.phase = AcPhase::parked;
         live.callsign = fmt::format("KLM{}", k), live.standNumber = static_cast<std::uint32_t>(k * 2 + 2);
         live.parkedSince = nowSystemTicks();
     }
@@ -91,7 +98,8 @@ void BM_RenewalWorstCase(benchmark::State& state) {
         lf_parkingAdjustments();
         benchmark::DoNotOptimize(staticPlan.data());
     }
-    state.counters["items"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["items"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_FirstCalculation(benchmark::State& state) {
@@ -103,7 +111,8 @@ void BM_FirstCalculation(benchmark::State& state) {
         lf_staticPositionsReport();
         benchmark::DoNotOptimize(staticPlan.data());
     }
-    state.counters["items"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["items"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_Baseline(benchmark::State& state) {
@@ -112,13 +121,15 @@ void BM_Baseline(benchmark::State& state) {
         for (int mode = 0; mode < 4; ++mode) {
             for (std::uint32_t level = 0; level < 48; ++level) {
                 for (const ParkPos& stand : standList) {
-                    for (const StandUse& use : stand.uses) found += use.slots.test(47 - level) ? 1 : 0;
+                    for (const StandUse& use : stand.uses)
+                        found += use.slots.test(47 - level) ? 1 : 0;
                 }
             }
         }
         benchmark::DoNotOptimize(found);
     }
-    state.counters["items"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["items"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(BM_RenewalWorstCase)->Unit(benchmark::kMillisecond);

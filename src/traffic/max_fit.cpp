@@ -65,7 +65,6 @@ float lf_maxFitHours(std::int32_t level) {
     return hours;
 }
 
-
 std::int32_t realFitLevel = 0;
 std::int32_t softFitLevel = -1;
 std::vector<StaticPlanEntry> fitOutList;
@@ -94,7 +93,8 @@ bool plannedAlready(const StandUse& use, const std::vector<StaticPlanEntry>& ent
 }
 
 std::int64_t takenStands() {
-    return std::count_if(standList.begin(), standList.end(), [](const ParkPos& stand) { return stand.planned; });
+    return std::count_if(standList.begin(), standList.end(),
+                         [](const ParkPos& stand) { return stand.planned; });
 }
 
 // The first active static on each stand, by stand number; built once per level.
@@ -195,11 +195,11 @@ void searchStand(ParkPos& stand, WeekSlot now, WeekSlot examined, bool real, boo
 }
 
 void logFound(std::int64_t found, WeekSlot now, bool real, bool sameDay, std::int32_t level) {
-    gf_logText(fmt::format("{} {} position{} found, Max fit={:.1F} hours{}{}", found, modeName(real, sameDay),
-                           found == 1 ? "" : "s", MAX_FIT_FL.get(), fmt::format(", day {}", now.day),
-                           fmt::format(", hh:{} or {:.1F} hrs, fit: {:.1F} hour", now.slot,
-                                       lf_maxFitHours(static_cast<std::int32_t>(now.slot)),
-                                       lf_maxFitHours(level))));
+    gf_logText(
+        fmt::format("{} {} position{} found, Max fit={:.1F} hours{}{}", found, modeName(real, sameDay),
+                    found == 1 ? "" : "s", MAX_FIT_FL.get(), fmt::format(", day {}", now.day),
+                    fmt::format(", hh:{} or {:.1F} hrs, fit: {:.1F} hour", now.slot,
+                                lf_maxFitHours(static_cast<std::int32_t>(now.slot)), lf_maxFitHours(level))));
 }
 
 bool belowWanted(std::int64_t wanted, std::int64_t present) {
@@ -242,16 +242,19 @@ bool lf_useAlreadyPresent(const StandUse& use) {
     if (plannedAlready(use, staticPlan) || plannedAlready(use, fitOutList)) {
         return true;
     }
-    const bool standing = std::any_of(staticAcTable.begin(), staticAcTable.end(), [&](const StaticAc& aircraft) {
-        return sameText(aircraft.firstCallsign, use.callsign) || sameText(aircraft.firstCallsign, use.callsign2) ||
-               sameText(aircraft.registration, use.reg);
-    });
+    const bool standing =
+        std::any_of(staticAcTable.begin(), staticAcTable.end(), [&](const StaticAc& aircraft) {
+            return sameText(aircraft.firstCallsign, use.callsign) ||
+                   sameText(aircraft.firstCallsign, use.callsign2) ||
+                   sameText(aircraft.registration, use.reg);
+        });
     return standing || std::any_of(liveParkedList.begin(), liveParkedList.end(), [&](const ParkedLive& live) {
                return sameText(live.callsign, use.callsign) || sameText(live.callsign, use.callsign2);
            });
 }
 
-void lf_searchStands(WeekSlot now, bool real, bool sameDay, std::int32_t level, std::vector<StaticPlanEntry>& out) {
+void lf_searchStands(WeekSlot now, bool real, bool sameDay, std::int32_t level,
+                     std::vector<StaticPlanEntry>& out) {
     const WeekSlot examined = slotBefore(now, static_cast<std::uint32_t>(level));
     try {
         const std::vector<const StaticAc*> byStand = activeStaticsByStand();
@@ -266,7 +269,8 @@ void lf_searchStands(WeekSlot now, bool real, bool sameDay, std::int32_t level, 
     }
 }
 
-bool lf_maxFitReport(WeekSlot now, bool real, bool sameDay, std::int64_t wanted, std::vector<StaticPlanEntry>& out) {
+bool lf_maxFitReport(WeekSlot now, bool real, bool sameDay, std::int64_t wanted,
+                     std::vector<StaticPlanEntry>& out) {
     if (wanted == 0) {
         return true;
     }
@@ -382,7 +386,9 @@ void lf_staticPositionsReport() {
     const auto length = static_cast<std::int64_t>(staticPlan.size());
     const auto stands = static_cast<std::int64_t>(standList.size());
     const std::int32_t percent =
-        stands == 0 ? 0 : gsl::narrow<std::int32_t>(std::llround(static_cast<double>(length * 100) / static_cast<double>(stands)));
+        stands == 0 ? 0
+                    : gsl::narrow<std::int32_t>(
+                          std::llround(static_cast<double>(length * 100) / static_cast<double>(stands)));
     gf_logText(fmt::format("{} positions ({}% vs wanted {}%, with Max fit={:.1F} hours)\n", length, percent,
                            parking_percentage.get(), MAX_FIT_FL.get()));
     sortByAge(true);

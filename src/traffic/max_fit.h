@@ -38,10 +38,12 @@ void lf_fitMode(WeekSlot now, std::int64_t wanted, std::int64_t present, bool re
 
 // The level loop of one mode and its log line; false when MAX_FIT was passed (every find is in the plan),
 // true when enough stands are taken (the last level's finds are in out).
-bool lf_maxFitReport(WeekSlot now, bool real, bool sameDay, std::int64_t wanted, std::vector<StaticPlanEntry>& out);
+bool lf_maxFitReport(WeekSlot now, bool real, bool sameDay, std::int64_t wanted,
+                     std::vector<StaticPlanEntry>& out);
 
 // One level over all free stands into out.
-void lf_searchStands(WeekSlot now, bool real, bool sameDay, std::int32_t level, std::vector<StaticPlanEntry>& out);
+void lf_searchStands(WeekSlot now, bool real, bool sameDay, std::int32_t level,
+                     std::vector<StaticPlanEntry>& out);
 
 // The use's aircraft is already there: planned, standing, parked live, or its flight reported live now.
 bool lf_useAlreadyPresent(const StandUse& use);

@@ -5,8 +5,8 @@
 
 #include <fmt/format.h>
 
-#include "airports/park_airport_file.h"
 #include "airports/airport_file_locator.h"
+#include "airports/park_airport_file.h"
 #include "airports/park_airport_list.h"
 #include "airports/stands.h"
 #include "core/errors.h"
@@ -69,7 +69,8 @@ std::string loadStands() {
     const UserAircraftSnapshot user = userAircraftSnapshot();
     if (user.onGroundKnown) {
         // Found before the list's mutex is taken: the look-up takes the user's and the stands' locks.
-        const std::string closest = gf_closestStandId(GeoPoint{user.position.latitude, user.position.longitude});
+        const std::string closest =
+            gf_closestStandId(GeoPoint{user.position.latitude, user.position.longitude});
         const std::lock_guard lock(parkAirportListMutex);
         rememberUserStand(closest);
     }
@@ -129,7 +130,8 @@ bool lf_checkReservedStand(std::uint8_t check, std::string& text) {
         const std::lock_guard lock(parkAirportListMutex);
         if (!parkAirportList.empty() && !parkAirportRecord.code.empty() &&
             parkAirportList.front().code == parkAirportRecord.code &&
-            !parkAirportList.front().reservedStand.empty() && parkAirportList.front().reservedStand != reservedStand) {
+            !parkAirportList.front().reservedStand.empty() &&
+            parkAirportList.front().reservedStand != reservedStand) {
             wanted = parkAirportList.front().reservedStand;
             old = reservedStand;
             reservedStand = wanted;

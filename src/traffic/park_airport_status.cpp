@@ -72,7 +72,7 @@ bool inSight(double distanceNm, double altitudeAboveGround) {
 }
 
 ParkAirportRecord parkAirportRecordOf(const AirportRecord& airport) {
-    return ParkAirportRecord{airport.code,     airport.iata,     "", airport.latitude, airport.longitude,
+    return ParkAirportRecord{airport.code,     airport.iata,  "", airport.latitude, airport.longitude,
                              airport.altitude, airport.stands};
 }
 
@@ -82,7 +82,9 @@ GeoPoint positionOf(const UserAircraftSnapshot& user) {
     return GeoPoint{user.position.latitude, user.position.longitude};
 }
 
-std::string parkAirportText() { return gf_airportDisplayText(parkAirportRecord.code, parkAirportRecord.iata); }
+std::string parkAirportText() {
+    return gf_airportDisplayText(parkAirportRecord.code, parkAirportRecord.iata);
+}
 
 double distanceTo(const ParkAirport& entry, GeoPoint user) {
     return gf_greatCircleDistance(user, GeoPoint{entry.latitude, entry.longitude});
@@ -108,7 +110,8 @@ void refreshListDistances(GeoPoint user) {
         entry.distance = distanceTo(entry, user);
     }
     if (DESTINATION.get().empty()) {
-        parkAirportList.sort([](const ParkAirport& a, const ParkAirport& b) { return a.distance < b.distance; });
+        parkAirportList.sort(
+            [](const ParkAirport& a, const ParkAirport& b) { return a.distance < b.distance; });
     }
 }
 
@@ -151,8 +154,9 @@ void chooseOnGround(const UserAircraftSnapshot& user, std::uint8_t start) {
         return;
     }
     if (!airportFileExists(airport->code)) {
-        gf_setStatus(fmt::format("User aircraft on the ground at {}", airport->code + ", no airport file found"),
-                     true);
+        gf_setStatus(
+            fmt::format("User aircraft on the ground at {}", airport->code + ", no airport file found"),
+            true);
         return;
     }
     gf_logText(fmt::format("User aircraft on the ground at {}", airport->code));
@@ -226,7 +230,8 @@ void lf_userAcOnGround(const UserAircraftSnapshot& user, std::uint8_t start) {
     }
     controlSink().enable(DESTINATION, true);
     const std::optional<ParkAirport> first = firstListEntry();
-    if (!first || !inSight(first->distance, user.position.altitudeAboveGround) || !lf_logParkAirport(first->code)) {
+    if (!first || !inSight(first->distance, user.position.altitudeAboveGround) ||
+        !lf_logParkAirport(first->code)) {
         return;
     }
     gf_setStatus(fmt::format("{} in sight at {:.1F} nm", first->code, first->distance), true);
@@ -239,8 +244,8 @@ void lf_parkAirportInSight(const UserAircraftSnapshot& user) {
         return;
     }
     const double altitude = user.position.altitudeAboveGround;
-    const double distance =
-        gf_greatCircleDistance(positionOf(user), GeoPoint{parkAirportRecord.latitude, parkAirportRecord.longitude});
+    const double distance = gf_greatCircleDistance(
+        positionOf(user), GeoPoint{parkAirportRecord.latitude, parkAirportRecord.longitude});
     if (!inSight(distance, altitude)) {
         gf_logText(fmt::format("\n{} {} is out of sight ({:.1F} nm), parked aircraft will be removed",
                                gf_trafficClockText(), parkAirportText(), distance));

@@ -47,8 +47,8 @@ extern std::string reservedStand;
 std::string reservedStandCopy();
 
 // The destination's airport becomes the first of the park-airport list: an entry with the code moves to the
-// front as it is; otherwise a new entry (no reserved stand, distance 0) goes in front and my_park_airports.txt
-// gets its line. Traffic thread.
+// front as it is; otherwise a new entry (no reserved stand, distance 0) goes in front and
+// my_park_airports.txt gets its line. Traffic thread.
 void lf_updateParkAirportList(const std::string& code, GeoPoint position);
 
 // A park airport was chosen; its file is read at the next check.

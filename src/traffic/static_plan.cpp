@@ -43,8 +43,8 @@ bool onOrNextTo(std::uint32_t number, std::uint32_t standId, const ParkPos* stan
     if (number == standId) {
         return true;
     }
-    return stand != nullptr && std::find(stand->adjacentStands.begin(), stand->adjacentStands.end(), number) !=
-                                   stand->adjacentStands.end();
+    return stand != nullptr && std::find(stand->adjacentStands.begin(), stand->adjacentStands.end(),
+                                         number) != stand->adjacentStands.end();
 }
 
 // The refusal line for an entry whose stand or a neighbour is held by a live aircraft; empty when none.
@@ -59,8 +59,9 @@ std::string liveRefusal(const StaticPlanEntry& entry, const ParkPos* stand) {
             return fmt::format("{:8}: no static parking for {}, live aircraft {} standing here", name,
                                entry.firstCallsign, live.callsign);
         }
-        return fmt::format("{:8}: no static parking for {}, live aircraft {} is adjacent at {}, possibly colliding",
-                           name, entry.firstCallsign, live.callsign, lf_standText(live.standNumber));
+        return fmt::format(
+            "{:8}: no static parking for {}, live aircraft {} is adjacent at {}, possibly colliding", name,
+            entry.firstCallsign, live.callsign, lf_standText(live.standNumber));
     }
     return {};
 }
@@ -70,9 +71,10 @@ enum class StaticBlock { none, refused, deferred };
 // A static aircraft on or next to the entry's stand refuses it. One that is being removed (a re-planned
 // static making way for its successor) puts the entry back once instead, at the front of the plan.
 StaticBlock staticBlock(StaticPlanEntry& entry, const ParkPos* stand) {
-    const auto blocker = std::find_if(staticAcTable.begin(), staticAcTable.end(), [&](const StaticAc& aircraft) {
-        return onOrNextTo(aircraft.standNumber, entry.standId, stand);
-    });
+    const auto blocker =
+        std::find_if(staticAcTable.begin(), staticAcTable.end(), [&](const StaticAc& aircraft) {
+            return onOrNextTo(aircraft.standNumber, entry.standId, stand);
+        });
     if (blocker == staticAcTable.end()) {
         return StaticBlock::none;
     }
@@ -81,9 +83,10 @@ StaticBlock staticBlock(StaticPlanEntry& entry, const ParkPos* stand) {
         staticPlan.insert(staticPlan.begin(), entry);
         return StaticBlock::deferred;
     }
-    gf_logText(fmt::format("{:8}: no static parking for {}, static aircraft {} is adjacent at {}, possibly colliding",
-                           lf_standText(entry.standId), entry.firstCallsign, blocker->callsign,
-                           lf_standText(blocker->standNumber)));
+    gf_logText(fmt::format(
+        "{:8}: no static parking for {}, static aircraft {} is adjacent at {}, possibly colliding",
+        lf_standText(entry.standId), entry.firstCallsign, blocker->callsign,
+        lf_standText(blocker->standNumber)));
     return StaticBlock::refused;
 }
 
@@ -120,8 +123,8 @@ void buildStatic(const StaticPlanEntry& entry, const ParkPos& stand) {
     identity.registration = entry.registration;
     AcProfile profile = gf_makeAcProfile(identity);
     profile.hexid = hexid;
-    staticAcTable.emplace_back(std::move(profile), stand.number, stand.latitude, stand.longitude, stand.heading,
-                               stand.cargo);
+    staticAcTable.emplace_back(std::move(profile), stand.number, stand.latitude, stand.longitude,
+                               stand.heading, stand.cargo);
     StaticAc& aircraft = staticAcTable.back();
     if (!gf_matchLivery(aircraft, stand)) {
         staticAcTable.pop_back();
@@ -184,8 +187,8 @@ bool lf_useGoesOn(const ParkPos& stand, const StandUse& use, WeekSlot now) {
     }
     const std::uint32_t nextDay = now.day >= 7 ? 1U : now.day + 1;
     return std::any_of(stand.uses.begin(), stand.uses.end(), [&](const StandUse& other) {
-        return other.id > 0 && other.day == nextDay && other.airline == use.airline && other.type == use.type &&
-               other.slots.test(0);
+        return other.id > 0 && other.day == nextDay && other.airline == use.airline &&
+               other.type == use.type && other.slots.test(0);
     });
 }
 

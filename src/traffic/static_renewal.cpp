@@ -24,12 +24,14 @@ namespace zeph {
 
 namespace {
 
-WeekSlot parkingSlotOf(const StaticAc& aircraft) { return WeekSlot{aircraft.parkingDay, aircraft.parkingHalfHour}; }
+WeekSlot parkingSlotOf(const StaticAc& aircraft) {
+    return WeekSlot{aircraft.parkingDay, aircraft.parkingHalfHour};
+}
 
 KeptStatic keptOf(const StaticAc& aircraft) {
-    return KeptStatic{aircraft.callsign,     aircraft.firstCallsign, aircraft.coupledCallsign,
-                      aircraft.registration, aircraft.airline,       aircraft.type,
-                      parkingSlotOf(aircraft), aircraft.standNumber, 0};
+    return KeptStatic{aircraft.callsign,       aircraft.firstCallsign, aircraft.coupledCallsign,
+                      aircraft.registration,   aircraft.airline,       aircraft.type,
+                      parkingSlotOf(aircraft), aircraft.standNumber,   0};
 }
 
 void removeAtEnd(const StaticAc& aircraft) {
@@ -37,8 +39,9 @@ void removeAtEnd(const StaticAc& aircraft) {
 }
 
 std::ptrdiff_t planIndexOf(std::uint32_t standId) {
-    const auto found = std::find_if(staticPlan.begin(), staticPlan.end(),
-                                    [standId](const StaticPlanEntry& entry) { return entry.standId == standId; });
+    const auto found =
+        std::find_if(staticPlan.begin(), staticPlan.end(),
+                     [standId](const StaticPlanEntry& entry) { return entry.standId == standId; });
     return found == staticPlan.end() ? -1 : found - staticPlan.begin();
 }
 
@@ -97,7 +100,8 @@ bool stillFits(const StaticAc& aircraft, WeekSlot now) {
     if (stand == nullptr) {
         return false;
     }
-    const std::int64_t lookBack = std::min<std::int64_t>(std::max(realFitLevel, softFitLevel), kLastSlotOfDay);
+    const std::int64_t lookBack =
+        std::min<std::int64_t>(std::max(realFitLevel, softFitLevel), kLastSlotOfDay);
     const std::int64_t start = static_cast<std::int64_t>(now.slot) - lookBack;
     const std::uint32_t previousDay = now.day <= 1 ? 7U : now.day - 1;
     for (const StandUse& use : stand->uses) {
@@ -106,7 +110,8 @@ bool stillFits(const StaticAc& aircraft, WeekSlot now) {
             return true;
         }
         if (start < 0 && sameAircraftUse(aircraft, use, previousDay) &&
-            anySlotIn(use, kLastSlotOfDay - static_cast<std::uint32_t>(std::min<std::int64_t>(-start, 46)), kLastSlotOfDay)) {
+            anySlotIn(use, kLastSlotOfDay - static_cast<std::uint32_t>(std::min<std::int64_t>(-start, 46)),
+                      kLastSlotOfDay)) {
             return true;
         }
     }
@@ -251,13 +256,14 @@ void lf_placeStatic(WeekSlot now) {
 }
 
 void lf_trimToWanted(std::int64_t wanted) {
-    std::int64_t excess = static_cast<std::int64_t>(staticPlan.size() + keptStatics.size() + liveParkedList.size()) -
-                          wanted;
+    std::int64_t excess =
+        static_cast<std::int64_t>(staticPlan.size() + keptStatics.size() + liveParkedList.size()) - wanted;
     for (; excess > 0; --excess) {
         if (!staticPlan.empty()) {
             staticPlan.pop_back();
         } else if (!keptStatics.empty()) {
-            parkingRemovalList.push_back(ParkingRemoval{keptStatics.back().callsign, keptStatics.back().standId});
+            parkingRemovalList.push_back(
+                ParkingRemoval{keptStatics.back().callsign, keptStatics.back().standId});
             keptStatics.pop_back();
         } else if (!liveParkedList.empty()) {
             const std::uint32_t stand = liveParkedList.back().standNumber;
@@ -289,8 +295,8 @@ void lf_parkingAdjustments() {
     lf_trimToWanted(wanted);
     std::stable_sort(staticPlan.begin(), staticPlan.end(),
                      [](const StaticPlanEntry& a, const StaticPlanEntry& b) { return a.age > b.age; });
-    gf_setStatus(fmt::format("Parking adjustments: {} to be removed, {} to be added\n", parkingRemovalList.size(),
-                             staticPlan.size()),
+    gf_setStatus(fmt::format("Parking adjustments: {} to be removed, {} to be added\n",
+                             parkingRemovalList.size(), staticPlan.size()),
                  true);
     removeListed();
 }
