@@ -11,6 +11,7 @@
 
 #include "airports/airport_database.h"
 #include "airports/scan_log.h"
+#include "core/geodesy.h"
 #include "core/log.h"
 #include "core/strings.h"
 #include "core/text_convert.h"
@@ -24,8 +25,6 @@ constexpr std::uint16_t kHelipadId = 0x26;
 constexpr std::uint16_t kParkingId = 0x3D;
 constexpr std::uint16_t kExtendedParkingId = 0xAD;
 constexpr std::size_t kMaxNameBytes = 45;
-constexpr double kTwoPi = 6.283185307179586;
-constexpr double kDegreesToRadians = 0.017453292519943295;
 
 float wordAsFloat(std::uint32_t word) { return std::bit_cast<float>(word); }
 
@@ -41,7 +40,7 @@ std::string positionText(GeoPoint p) { return fmt::format("{:.6f},{:.6f}", p.lat
 
 // A heading in degrees to radians; north is stored as 2 pi, and so is a heading that is no number.
 double headingRadians(float degrees) {
-    const double radians = static_cast<double>(degrees) * kDegreesToRadians;
+    const double radians = static_cast<double>(degrees) * kDegToRad;
     return (radians == 0.0 || !std::isfinite(radians)) ? kTwoPi : radians;
 }
 
