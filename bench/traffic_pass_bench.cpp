@@ -14,7 +14,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include "state/seam_trace.h"
 #include "support/aircraft_fixture.h"
 #include "support/fake_simulator.h"
 #include "support/traffic_builders.h"
@@ -96,7 +95,6 @@ void BM_TrafficPass500(benchmark::State& state) {
     seconds.reserve(1 << 20);
     for (auto _ : state) {
         if (next == reports.size()) {
-            takeSeamCalls();
             fake.clearRecords();
             reports = roundOfReports(++round);
             next = 0;
@@ -180,7 +178,6 @@ void BM_SimulatedHour200(benchmark::State& state) {
                 for (const LiveAc& aircraft : liveAcTable) {
                     longest = std::max(longest, aircraft.stream.size());
                 }
-                takeSeamCalls();
             }
         }
         state.counters["peak_stream"] = static_cast<double>(longest);

@@ -5,6 +5,7 @@
 #include <new>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -45,6 +46,8 @@ std::atomic<bool> dataFilesRead{false};
 namespace fs = std::filesystem;
 
 namespace {
+
+std::function<void()> startUpHook;
 
 constexpr std::string_view noInstallPathText =
     "No P3D install path detected. Type the full Install Path above, then press Enter";
@@ -109,6 +112,9 @@ void prepareMainLoop() {
 
 // The run from the program-folder check to the end of the main loop.
 void runUntilTheEnd() {
+    if (startUpHook) {
+        startUpHook();
+    }
     requireProgramFolder();
     lf_startUp();
     gf_flushLog();
@@ -133,6 +139,8 @@ void runUntilTheEnd() {
 }
 
 } // namespace
+
+void setStartUpHookForTests(std::function<void()> hook) { startUpHook = std::move(hook); }
 
 std::string lf_formatWithProgramName(std::string_view format) {
     return fmt::format(fmt::runtime(format), programId, programId);

@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -34,6 +35,10 @@ void lf_stopIfProduction();
 
 // Creates the eleven working folders and removes the two stale AIG-regcodes files.
 void lf_dataFolderHousekeeping();
+
+// A test hook: called first in every run's start-up, inside the run's catch clauses, so a test can throw a
+// chosen exception there or look at what the run before left. Set it before the run starts; empty: none.
+void setStartUpHookForTests(std::function<void()> hook);
 
 // The format with both placeholders filled with the program's name.
 std::string lf_formatWithProgramName(std::string_view format);

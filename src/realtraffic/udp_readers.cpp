@@ -13,7 +13,6 @@
 #include "realtraffic/winsock_errors.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
-#include "state/seam_trace.h"
 
 namespace zeph {
 
@@ -215,8 +214,6 @@ void lf_qnhReaderThread(std::uint16_t port) {
 }
 
 void lf_checkReaderActivity() {
-    // The schedule's tests follow the watchdog's calls through the seam trace.
-    noteSeamCall("lf_checkReaderActivity");
     if (!mainWindowState.realTrafficConnected.load()) {
         return;
     }

@@ -9,7 +9,6 @@
 
 #include "core/log.h"
 #include "settings/data_tree.h"
-#include "state/seam_trace.h"
 #include "traffic/records.h"
 
 namespace zeph {
@@ -56,7 +55,6 @@ std::string flightPlanText(const AcProfile& aircraft) {
 } // namespace
 
 bool gf_createFlightPlanFolder() {
-    noteSeamCall("gf_createFlightPlanFolder");
     flightPlanFolder = flightPlanDir();
     std::error_code error;
     std::filesystem::create_directories(flightPlanFolder, error);

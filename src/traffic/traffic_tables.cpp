@@ -12,7 +12,6 @@
 #include "sim/sim_link.h"
 #include "state/main_window_state.h"
 #include "state/run_state.h"
-#include "state/seam_trace.h"
 #include "traffic/making_way.h"
 #include "traffic/max_fit.h"
 #include "traffic/park_airport_status.h"
@@ -121,7 +120,6 @@ bool isTrafficAccepting() {
 }
 
 void lf_reserveTrafficTables() {
-    noteSeamCall("lf_reserveTrafficTables");
     // Once per process: the room outlives every clear, so later runs need none.
     static std::atomic<bool> reserved{false};
     if (reserved.exchange(true)) {

@@ -15,7 +15,6 @@
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
 #include "state/main_window_state.h"
-#include "state/seam_trace.h"
 #include "update/curl_handle.h"
 #include "update/download_config.h"
 #include "update/downloader.h"
@@ -131,7 +130,6 @@ std::optional<Version> lf_webVersion(const nlohmann::json& versions, std::string
 }
 
 bool gf_checkVersions() {
-    noteSeamCall("gf_checkVersions");
     const std::optional<nlohmann::json> versions = fetchVersions();
     if (!versions) {
         return true;

@@ -117,7 +117,6 @@ TEST_F(MainLoopThreads, TheLoopBringsTheLinksUpInOrderAndRunsTheSeconds) {
         test::RunSimulator simulator(user, true);
         simulator.startSeconds(20ms);
         const ClientEnd clientEnd;
-        calls();
         simMajorVersion.store(0);
         std::jthread loop([] { lf_mainLoop(); });
         // However the case ends, the loop is asked to end before it is joined.
@@ -130,9 +129,7 @@ TEST_F(MainLoopThreads, TheLoopBringsTheLinksUpInOrderAndRunsTheSeconds) {
         }
         ASSERT_TRUE(eventually([] { return secondsCounter.load() >= 3; })) << "the seconds run";
 
-        const auto made = calls();
-        ASSERT_GE(made.size(), 1U);
-        EXPECT_EQ(made.front(), "lf_reserveTrafficTables");
+        EXPECT_GE(liveAcTable.capacity(), 512U) << "the tables got their room";
         EXPECT_TRUE(matchingReserved);
         EXPECT_EQ(lateralRangeNm.load(), 10.0) << "the auto range chose the range of a user on the ground";
         EXPECT_EQ(simMajorVersion.load(), 5U) << "the simulator link was set up for this run";

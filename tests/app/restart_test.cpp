@@ -11,12 +11,12 @@
 #include "app/closing_down.h"
 #include "app/entry_point.h"
 #include "app/main_loop.h"
+#include "app/startup_thread.h"
 #include "support/parameters_files.h"
 #include "run_threads.h"
 #include "settings/parameter_table.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
-#include "state/seam_trace.h"
 
 namespace zeph {
 namespace {
@@ -59,13 +59,11 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
     // A new run finds the threads of the run before it joined.
     std::mutex seenMutex;
     bool threadsJoined = true;
-    seamScript().onCall = [&](std::string_view name) {
-        if (name == "lf_reserveTrafficTables") {
-            const std::lock_guard lock(seenMutex);
-            threadsJoined = threadsJoined && !simClientThread.joinable() && !qnhReaderThread.joinable() &&
-                            !trafficReaderThread.joinable();
-        }
-    };
+    setStartUpHookForTests([&] {
+        const std::lock_guard lock(seenMutex);
+        threadsJoined = threadsJoined && !simClientThread.joinable() && !qnhReaderThread.joinable() &&
+                        !trafficReaderThread.joinable();
+    });
     startRun();
     ASSERT_TRUE(waitForNextSimulatorWait());
     SCAN_LIVERIES.set(true);

@@ -6,9 +6,9 @@
 #include "app/closing_down.h"
 #include "app/entry_point.h"
 #include "app/main_loop.h"
+#include "app/startup_thread.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
-#include "state/seam_trace.h"
 
 namespace zeph::test {
 
@@ -30,6 +30,7 @@ void RunThreadsFixture::TearDown() {
     }
     stopSimClientThread();
     stopReaderThreads();
+    setStartUpHookForTests(nullptr);
     RunFixture::TearDown();
 }
 
@@ -56,18 +57,6 @@ void RunThreadsFixture::closeAndForget() {
     lf_resetForRestart();
     resetExitReasonForRestart(); // the restart's reset keeps the close; the next test starts without it
     restartPending.store(false);
-}
-
-const std::vector<std::string>& RunThreadsFixture::trace() {
-    for (std::string& call : calls()) {
-        trace_.push_back(std::move(call));
-    }
-    return trace_;
-}
-
-bool RunThreadsFixture::traced(const std::string& call) {
-    const auto& all = trace();
-    return std::find(all.begin(), all.end(), call) != all.end();
 }
 
 int RunThreadsFixture::logCount(const std::string& line) const {

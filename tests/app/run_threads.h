@@ -30,9 +30,6 @@ protected:
     // run in this process starts as the first one did (restartPending stays false).
     void closeAndForget();
 
-    // Every seam call of the test so far.
-    const std::vector<std::string>& trace();
-    bool traced(const std::string& call);
     int logCount(const std::string& line) const;
     std::string statusText() const;
     std::string errorText() const;
@@ -54,7 +51,6 @@ protected:
     bool waitForNextSimulatorWait();
 
 private:
-    std::vector<std::string> trace_;
     int simulatorWaits_ = 0;
 };
 

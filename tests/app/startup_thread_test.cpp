@@ -20,16 +20,17 @@
 #include "core/errors.h"
 #include "core/run_flags.h"
 #include "run_threads.h"
+#include "settings/data_tree.h"
 #include "settings/parameter_table.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
-#include "state/seam_trace.h"
 #include "support/loopback_http_server.h"
 #include "support/parameters_files.h"
 #include "support/recording_shell_open.h"
 #include "support/scoped_env.h"
 #include "support/sealed_files.h"
 #include "support/zip_builder.h"
+#include "traffic/traffic_tables.h"
 
 namespace zeph {
 namespace {
@@ -82,7 +83,6 @@ TEST_F(StartUpThreads, OutsideTheProgramFolderTheRunShowsError41AndWaitsForTheCl
     EXPECT_EQ(readLog(), (std::vector<std::string>{"Error " + text, "Exiting: SYSTEM ERROR"}));
     EXPECT_EQ(exitReason.load(), ExitReason::SYSTEM_ERROR);
     EXPECT_FALSE(runStopping.load());
-    EXPECT_EQ(trace(), std::vector<std::string>{}) << "no start-up step ran";
     EXPECT_FALSE(fs::exists(parametersXml())) << "nothing was read";
     EXPECT_FALSE(waitForEnd(std::chrono::milliseconds(600))) << "the run waits for the close";
     close();
@@ -125,7 +125,7 @@ TEST_F(StartUpThreads, NoSimulatorButALiveryFolderGoesOn) {
         .parameter("afolder0", (appDataRoot().parent_path() / "scenery").string())
         .write(parametersXml());
     startRun();
-    ASSERT_TRUE(eventually([&] { return traced("gf_createFlightPlanFolder"); })) << lastLines(readLog());
+    ASSERT_TRUE(eventually([] { return fs::is_directory(flightPlanDir()); })) << lastLines(readLog());
     EXPECT_TRUE(logHas("P3D not detected?"));
     EXPECT_TRUE(errorText().empty());
 }
@@ -138,7 +138,7 @@ TEST_F(StartUpThreads, NoSimulatorAndNoFoldersAskForTheInstallPath) {
     EXPECT_TRUE(logHas("P3D not detected?"));
     EXPECT_EQ(errorText(), noInstallPath);
     EXPECT_TRUE(eventually([&] { return headless().control(ALL_INSTALL_PATH.controlId)->text.empty(); }));
-    EXPECT_FALSE(traced("gf_createFlightPlanFolder"));
+    EXPECT_FALSE(fs::exists(flightPlanDir())) << "the run ended before the main loop";
 }
 
 TEST_F(StartUpThreads, Prepar3Dv5WithoutSetupPathAsksForTheInstallPath) {
@@ -224,7 +224,7 @@ TEST_F(StartUpThreads, APreparedProgramUpdateEndsTheRunAfterTheLiveryScan) {
     EXPECT_FALSE(liveryTablesBuilt) << "an ending run builds no tables from the scan it interrupted";
     EXPECT_EQ(dbaseReads(readLog()), 0);
     EXPECT_FALSE(logHas(airportScanBanner));
-    EXPECT_FALSE(traced("lf_reserveTrafficTables"));
+    EXPECT_LT(liveAcTable.capacity(), 512U) << "no main loop";
     EXPECT_TRUE(logHas("Exiting: NEW VERSION"));
     EXPECT_EQ(runsStarted(), 1U);
 }
@@ -262,10 +262,8 @@ TEST_F(StartUpThreads, DestinationTopmostAndTheUsersAirportFiles) {
         ALWAYS_ON_TOP.set(c.alwaysOnTop);
         headless().setTopmost(mainWindowState.mainWindow.load(), !c.alwaysOnTop);
         headless().pump();
-        calls();
         startRun();
         ASSERT_TRUE(waitForNextSimulatorWait());
-        const auto made = calls();
         const auto log = readLog();
         EXPECT_EQ(std::count(log.begin(), log.end(), std::string("New destination: ") + c.destination),
                   c.destinationSet ? 1 : 0);
@@ -300,22 +298,14 @@ TEST_F(StartUpThreads, TheCatchClausesEndTheRunAsSystemError) {
          true},
         {"format error",
          [] {
-             seamScript().onCall = [](std::string_view name) {
-                 if (name == "gf_checkVersions") {
-                     throw fmt::format_error("x");
-                 }
-             };
+             setStartUpHookForTests([] { throw fmt::format_error("x"); });
          },
          "x",
          {"Error std::format error: x", "Error x"},
          true},
         {"not an exception",
          [] {
-             seamScript().onCall = [](std::string_view name) {
-                 if (name == "gf_checkVersions") {
-                     throw 42;
-                 }
-             };
+             setStartUpHookForTests([] { throw 42; });
          },
          "Unknown exception",
          {"Error Unknown exception"},
@@ -331,7 +321,7 @@ TEST_F(StartUpThreads, TheCatchClausesEndTheRunAsSystemError) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        resetSeamTrace();
+        setStartUpHookForTests(nullptr);
         fs::remove(parametersXml()); // a new file ticks SCAN_LIVERIES
         resetAirportDatabaseForTests();
         test::writeSampleAirports(dir());
@@ -367,7 +357,7 @@ TEST_F(StartUpThreads, ProductionModeEndsTheRunAfterTheStart) {
     EXPECT_TRUE(logHas(sampleAirportsRead));
     EXPECT_TRUE(logHas(scanBanner));
     EXPECT_FALSE(logHas(airportScanBanner));
-    EXPECT_FALSE(traced("lf_reserveTrafficTables"));
+    EXPECT_LT(liveAcTable.capacity(), 512U) << "no main loop";
     EXPECT_TRUE(logHas("Exiting: USER CLOSED SIM"));
     EXPECT_EQ(exitCode.load(), 0);
     EXPECT_EQ(runsStarted(), 1U);

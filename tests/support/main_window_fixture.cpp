@@ -15,7 +15,6 @@
 #include "settings/xml_parameters.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
-#include "state/seam_trace.h"
 #include "state/window_port.h"
 #include "support/parameters_files.h"
 
@@ -49,7 +48,6 @@ void MainWindowControls::openWindowForRun() {
     lf_initControlsFromParameters();
     headless().pump();
     resetExitReasonForRestart();
-    resetSeamTrace();
     realTrafficAwaited.store(false);
 }
 

@@ -21,7 +21,7 @@ public:
     // Registers the window class and opens the window headless, as the program's start does.
     void openWindow();
     // parameters.xml with every stored default, the window opened and its controls set from the parameters,
-    // as at the start of a run: no exit reason, seam trace or awaited RealTraffic left from before.
+    // as at the start of a run: no exit reason or awaited RealTraffic left from before.
     void openWindowForRun();
     HeadlessControl control(ControlId id);
     static std::string selected(const HeadlessControl& combo);

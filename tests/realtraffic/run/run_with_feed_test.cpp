@@ -31,7 +31,6 @@
 #include "settings/parameter_table.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
-#include "state/seam_trace.h"
 #include "state/status_line.h"
 #include "support/aircraft_fixture.h"
 #include "support/free_port.h"
@@ -147,7 +146,6 @@ protected:
         test::seedRunParameters(temp_ / "appdata", temp_.path());
         port_ = test::freeLoopbackPort();
         PORT_NUMBER.set(std::to_string(port_));
-        resetSeamTrace();
         setStatusSink(&statusLineSink());
         setControlSink(&windowControlSink());
         setTrafficClockSource(&realTrafficClockSource());
