@@ -18,7 +18,6 @@
 #include "state/main_window_state.h"
 #include "state/run_state.h"
 #include "traffic/traffic_tables.h"
-#include "state/seam_trace.h"
 #include "state/status_line.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
@@ -55,7 +54,6 @@ void RunFixture::SetUp() {
     resetParametersForTests(appDataRoot());
     seedRunParameters(appDataRoot(), temp_.path());
     shellOpen_ = std::make_unique<RecordingShellOpen>();
-    resetSeamTrace();
     // Each test starts as a process does: no passes or seconds counted, no exit asked for.
     tickCounter.store(0);
     secondsCounter.store(0);
@@ -94,8 +92,6 @@ bool RunFixture::logHas(const std::string& line) const {
     const auto lines = readLog();
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
-
-std::vector<std::string> RunFixture::calls() { return takeSeamCalls(); }
 
 void RunFixture::writeRegistry(bool v5, const std::string& v5Path, bool v6, const std::string& v6Path) const {
     RegFileBuilder builder;

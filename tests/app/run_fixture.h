@@ -16,9 +16,9 @@ namespace zeph::test {
 
 // A run's surroundings: a program folder (the current folder) with "docs", the sample input/dbase.enc and
 // Log.txt open, the AppData folders, the registry file and the runtime folder in temp folders, the
-// parameters at their defaults, the status and control hooks installed, the headless window layer with the program's main window (made on
-// the test thread; start() moves the message loop to a thread of its own), an empty seam trace, and short
-// SimConnect close waits, so the simulator link's failed attempts to connect end quickly.
+// parameters at their defaults, the status and control hooks installed, the headless window layer with the
+// program's main window (made on the test thread; start() moves the message loop to a thread of its own),
+// and short SimConnect close waits, so the simulator link's failed attempts to connect end quickly.
 class RunFixture : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -36,8 +36,6 @@ protected:
     // Log.txt's lines without the banner.
     std::vector<std::string> readLog() const;
     bool logHas(const std::string& line) const;
-    // Every seam call noted since the last call of this function.
-    std::vector<std::string> calls();
 
     // A registry file with these Prepar3D keys; an empty setup path writes the key without "SetupPath".
     void writeRegistry(bool v5, const std::string& v5Path, bool v6, const std::string& v6Path) const;
