@@ -4,6 +4,8 @@
 #   ./test.sh --sanitize  ASan+UBSan build with clang in build-asan/ (GUI tests skipped); the fuzz targets
 #                         live in the same folder (target corvane_fuzz_targets)
 #   ./test.sh --tsan      ThreadSanitizer build in build-tsan/, only the tests labelled tsan
+#   ./test.sh --long      the normal build, with the whole six-minute demo scene as a test (whole_run_full)
+#   ./test.sh --soak      the normal build, with the 500-aircraft soak of the whole program (whole_run_soak)
 # CI (CI=true) builds with warnings as errors and in unity builds; CORVANE_UNITY=ON asks for the latter here.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -32,8 +34,11 @@ print_count() {
 }
 
 case "$mode" in
-    normal)
-        configure build
+    normal | --long | --soak)
+        long=OFF soak=OFF
+        [[ "$mode" == --long ]] && long=ON
+        [[ "$mode" == --soak ]] && soak=ON
+        configure build -DCORVANE_LONG_TESTS=$long -DCORVANE_SOAK=$soak
         cmake --build build -j "$jobs"
         cd build
         ctest --output-on-failure -j "$jobs" --timeout 300
@@ -51,9 +56,10 @@ case "$mode" in
             -DCORVANE_BENCH=OFF -DCORVANE_WERROR=OFF
         cmake --build build-asan -j "$jobs" --target corvane_all_tests
         cd build-asan
-        # LeakSanitizer reports from libX11 and fontconfig at exit would turn the GUI checks red.
-        ctest --output-on-failure -j "$jobs" --timeout 300 -LE gui
-        print_count -LE gui
+        # LeakSanitizer reports from libX11 and fontconfig at exit would turn the GUI checks red. Of the whole
+        # runs only the short bad-data one fits a sanitizer build's pace.
+        ctest --output-on-failure -j "$jobs" --timeout 300 -LE gui -E '^whole_run$'
+        print_count -LE gui -E '^whole_run$'
         ;;
     --tsan)
         configure build-tsan -DCORVANE_TSAN=ON -DCORVANE_BENCH=OFF
@@ -64,7 +70,7 @@ case "$mode" in
         print_count -L tsan
         ;;
     *)
-        echo "usage: $0 [--sanitize|--tsan]" >&2
+        echo "usage: $0 [--sanitize|--tsan|--long|--soak]" >&2
         exit 2
         ;;
 esac
