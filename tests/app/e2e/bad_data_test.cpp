@@ -26,7 +26,7 @@ TEST(BadData, DamagedDatabaseStopsTheStartAndTheProgramStillClosesCleanly) {
     flipByte(run.dest / "site" / "11" / "dbase.enc", 30);
 
     DemoProcess demo(run.dest, {"--build", buildDir().string(), "--in", run.dest.string(), "--headless"});
-    ASSERT_TRUE(waitForLine(run.stage / "Log.txt", "Error reading data files failed!", 60))
+    ASSERT_TRUE(waitForLine(run.stage / "Log.txt", "Error input/dbase.enc stream decrypt failed", 60))
         << readFileBytes(run.dest / "demo.err");
     // The program waits for the user instead of ending by itself.
     std::this_thread::sleep_for(std::chrono::seconds(2));
