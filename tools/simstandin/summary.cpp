@@ -15,7 +15,8 @@ namespace {
 
 bool isStatic(const std::string& tail) { return tail.ends_with('*'); }
 
-// Callsign -> stand of every "<stand>: <callsign> parked" line.
+// Callsign -> stand of every "<stand>: <callsign> parked" line. The program writes a static's callsign with
+// its '*'; the key is the callsign without it either way.
 std::map<std::string, std::string> parkedStands(std::string_view logText) {
     static const std::regex kParked(R"((\S+) *: (\S+) * parked\s*$)");
     std::map<std::string, std::string> stands;
@@ -25,7 +26,11 @@ std::map<std::string, std::string> parkedStands(std::string_view logText) {
         const std::string line(logText.substr(start, end - start));
         std::smatch match;
         if (std::regex_search(line, match, kParked)) {
-            stands[match[2]] = match[1];
+            std::string callsign = match[2];
+            if (isStatic(callsign)) {
+                callsign.pop_back();
+            }
+            stands[callsign] = match[1];
         }
         start = end + 1;
     }

@@ -86,7 +86,7 @@ TEST_F(StandinRecordThreads, TheRecordReadsBackAsTheJournalAndSumsUp) {
     EXPECT_EQ(record.stats.back().entry.violations, 1U);
 
     const standin::RunSummary summary =
-        standin::summarize(record, "10:00:03 A3      : DLH401   parked\n10:00:04 A10     : DLH4AB   parks\n");
+        standin::summarize(record, "10:00:03 A3      : DLH401*  parked\n10:00:04 A10     : DLH4AB   parks\n");
     EXPECT_EQ(
         standin::summaryLines(summary),
         (std::vector<std::string>{
