@@ -20,7 +20,7 @@ void flipByte(const std::filesystem::path& file, std::size_t at) {
 
 TEST(BadData, DamagedDatabaseStopsTheStartAndTheProgramStillClosesCleanly) {
     TempDir dir;
-    WholeRun run;
+    DemoRun run;
     ASSERT_TRUE(stageInto(run, dir.path())) << run.staging.err;
     flipByte(run.stage / "input" / "dbase.enc", 30);
     flipByte(run.dest / "site" / "11" / "dbase.enc", 30);

@@ -52,18 +52,18 @@ bool sampleProcess(const std::string& pid, double seconds, ProcessSample& sample
 TEST(Soak, FiveHundredAircraftForTenMinutesStayWithinTheirBudget) {
     constexpr double kCreationPhase = 300;
     TempDir dir;
-    WholeRun run;
+    DemoRun run;
     ASSERT_TRUE(stageInto(run, dir.path())) << run.staging.err;
-    DemoProcess demo(run.dest,
-                     {"--build", buildDir().string(), "--in", run.dest.string(), "--headless", "--scenario", "soak",
-                      "--duration", "900"});
+    DemoProcess demo(run.dest, {"--build", buildDir().string(), "--in", run.dest.string(), "--headless",
+                                "--scenario", "soak", "--duration", "900"});
     ASSERT_TRUE(waitForLine(run.stage / "demo" / "rt.jsonl", "Qs121=", 180));
     const auto start = std::chrono::steady_clock::now();
     std::vector<ProcessSample> samples;
     for (ProcessSample s;;) {
         std::this_thread::sleep_for(std::chrono::seconds(10));
         const std::string pid = readFileBytes(run.stage / "corvane.pid");
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (pid.empty() || !sampleProcess(pid.substr(0, pid.find('\n')), seconds, s)) {
             break;
         }
@@ -106,7 +106,8 @@ TEST(Soak, FiveHundredAircraftForTenMinutesStayWithinTheirBudget) {
                    {"secondsFromSigtermToExit", run.result.at("secondsFromSigtermToExit")},
                    {"samples", json::array()}};
     for (const ProcessSample& s : samples) {
-        report["samples"].push_back({{"s", s.seconds}, {"rssKb", s.rssKb}, {"hwmKb", s.hwmKb}, {"cpu", s.cpuSeconds}});
+        report["samples"].push_back(
+            {{"s", s.seconds}, {"rssKb", s.rssKb}, {"hwmKb", s.hwmKb}, {"cpu", s.cpuSeconds}});
     }
     writeFileBytes(run.stage / "demo" / "soak-report.json", report.dump(2) + "\n");
     writeFileBytes("soak-report.json", report.dump(2) + "\n");

@@ -36,8 +36,8 @@ std::vector<RtRecordLine> readRtRecord(const fs::path& file) {
     std::vector<RtRecordLine> lines;
     for (const std::string& text : readFileLines(file)) {
         const json j = json::parse(text);
-        lines.push_back({j.at("wall_ms").get<std::int64_t>(), j.at("dir").get<std::string>(), j.at("conn").get<int>(),
-                         j.at("line").get<std::string>(), j.value("eof", false)});
+        lines.push_back({j.at("wall_ms").get<std::int64_t>(), j.at("dir").get<std::string>(),
+                         j.at("conn").get<int>(), j.at("line").get<std::string>(), j.value("eof", false)});
     }
     return lines;
 }
@@ -47,16 +47,14 @@ json readJsonFile(const fs::path& file) {
     return json::parse(readFileBytes(file));
 }
 
-int waitStatus(int status) {
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+int waitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
 
 } // namespace
 
 fs::path projectDir() { return CORVANE_SOURCE_DIR; }
 fs::path buildDir() { return CORVANE_BUILD_DIR; }
 
-const json& WholeRun::aircraft(int n) const {
+const json& DemoRun::aircraft(int n) const {
     for (const json& one : expect.at("aircraft")) {
         if (one.at("n").get<int>() == n) {
             return one;
@@ -65,7 +63,7 @@ const json& WholeRun::aircraft(int n) const {
     throw std::out_of_range("no aircraft #" + std::to_string(n) + " in the expect file");
 }
 
-std::vector<standin::Stamped<standin::RecordedPosition>> WholeRun::samplesOf(const std::string& tail) const {
+std::vector<standin::Stamped<standin::RecordedPosition>> DemoRun::samplesOf(const std::string& tail) const {
     std::vector<standin::Stamped<standin::RecordedPosition>> samples;
     for (const auto& p : sim.positions) {
         if (p.entry.tail == tail) {
@@ -75,7 +73,7 @@ std::vector<standin::Stamped<standin::RecordedPosition>> WholeRun::samplesOf(con
     return samples;
 }
 
-std::vector<standin::Stamped<standin::CreationRecord>> WholeRun::creationsOf(const std::string& tail) const {
+std::vector<standin::Stamped<standin::CreationRecord>> DemoRun::creationsOf(const std::string& tail) const {
     std::vector<standin::Stamped<standin::CreationRecord>> found;
     for (const auto& c : sim.created) {
         if (c.entry.tailNumber == tail) {
@@ -85,7 +83,7 @@ std::vector<standin::Stamped<standin::CreationRecord>> WholeRun::creationsOf(con
     return found;
 }
 
-std::vector<std::string> WholeRun::logLinesWith(const std::string& text) const {
+std::vector<std::string> DemoRun::logLinesWith(const std::string& text) const {
     std::vector<std::string> found;
     for (const std::string& line : log) {
         if (line.find(text) != std::string::npos) {
@@ -95,26 +93,26 @@ std::vector<std::string> WholeRun::logLinesWith(const std::string& text) const {
     return found;
 }
 
-bool stageInto(WholeRun& run, const fs::path& dest) {
+bool stageInto(DemoRun& run, const fs::path& dest) {
     run.dest = dest;
     run.stage = dest / "stage";
     run.staging = runChild("/bin/bash",
-                           {(projectDir() / "scripts" / "stage.sh").string(), "--build", buildDir().string(), "--into",
-                            dest.string()},
+                           {(projectDir() / "scripts" / "stage.sh").string(), "--build", buildDir().string(),
+                            "--into", dest.string()},
                            dest);
     return run.staging.exitCode == 0;
 }
 
-void runDemo(WholeRun& run, const std::string& scenario, int durationSeconds) {
+void runDemo(DemoRun& run, const std::string& scenario, int durationSeconds) {
     run.demo = runChild("/bin/bash",
-                        {(projectDir() / "scripts" / "demo.sh").string(), "--build", buildDir().string(), "--in",
-                         run.dest.string(), "--headless", "--scenario", scenario, "--duration",
+                        {(projectDir() / "scripts" / "demo.sh").string(), "--build", buildDir().string(),
+                         "--in", run.dest.string(), "--headless", "--scenario", scenario, "--duration",
                          std::to_string(durationSeconds)},
                         run.dest);
     loadRun(run, scenario);
 }
 
-void loadRun(WholeRun& run, const std::string& scenario) {
+void loadRun(DemoRun& run, const std::string& scenario) {
     const fs::path demo = run.stage / "demo";
     run.rt = readRtRecord(demo / "rt.jsonl");
     requireFile(demo / "sim.jsonl");
@@ -196,11 +194,13 @@ bool waitForLine(const fs::path& file, const std::string& text, double seconds) 
 
 bool isFaultLine(const std::string& line) {
     static const std::vector<std::string> words = {
-        "xception", "Error ", "rror:", " fails", "failed", "does not exist", "not found", "Missing ", "Warning",
-        "empty sz?", "stream empty ?", "objectid=0?", "error in curve", "could not", "No traffic in this region?"};
+        "xception",       "Error ",      "rror:",          " fails",    "failed",
+        "does not exist", "not found",   "Missing ",       "Warning",   "empty sz?",
+        "stream empty ?", "objectid=0?", "error in curve", "could not", "No traffic in this region?"};
     const std::string text = line.starts_with("==> ") ? line.substr(4) : line;
-    return text.starts_with("! ") ||
-           std::any_of(words.begin(), words.end(), [&](const std::string& w) { return text.find(w) != text.npos; });
+    return text.starts_with("! ") || std::any_of(words.begin(), words.end(), [&](const std::string& w) {
+               return text.find(w) != text.npos;
+           });
 }
 
 std::vector<std::string> splitFields(const std::string& line, char separator) {
@@ -273,8 +273,8 @@ GeoPoint pointAt(GeoPoint from, double bearing, double metres) {
     const double lat1 = from.lat * toRad;
     const double b = bearing * toRad;
     const double lat2 = std::asin(std::sin(lat1) * std::cos(d) + std::cos(lat1) * std::sin(d) * std::cos(b));
-    const double lon2 =
-        from.lon * toRad + std::atan2(std::sin(b) * std::sin(d) * std::cos(lat1), std::cos(d) - std::sin(lat1) * std::sin(lat2));
+    const double lon2 = from.lon * toRad + std::atan2(std::sin(b) * std::sin(d) * std::cos(lat1),
+                                                      std::cos(d) - std::sin(lat1) * std::sin(lat2));
     return {lat2 / toRad, lon2 / toRad};
 }
 

@@ -27,7 +27,7 @@ struct GeoPoint {
     double lon = 0;
 };
 
-struct WholeRun {
+struct DemoRun {
     std::filesystem::path dest;
     std::filesystem::path stage;
     ChildResult staging;
@@ -35,8 +35,8 @@ struct WholeRun {
     std::vector<RtRecordLine> rt;
     standin::Record sim;
     std::vector<std::string> log;
-    nlohmann::json result; // demo/result.json
-    nlohmann::json expect; // the scenario's expect file
+    nlohmann::json result;     // demo/result.json
+    nlohmann::json expect;     // the scenario's expect file
     std::int64_t t0WallMs = 0; // the first position line RealTraffic received
 
     // Seconds of the scene (t = 0 at the first position line) of a wall-clock stamp.
@@ -53,12 +53,12 @@ std::filesystem::path projectDir();
 std::filesystem::path buildDir();
 
 // Stages into dest (which must exist) with scripts/stage.sh; true when it exited 0.
-bool stageInto(WholeRun& run, const std::filesystem::path& dest);
+bool stageInto(DemoRun& run, const std::filesystem::path& dest);
 // demo.sh --headless --scenario S --duration D on the staged folder, then reads what the run left. A file the
 // run should have left and did not throws std::runtime_error naming it.
-void runDemo(WholeRun& run, const std::string& scenario, int durationSeconds);
+void runDemo(DemoRun& run, const std::string& scenario, int durationSeconds);
 // Reads what a finished run left in run.stage.
-void loadRun(WholeRun& run, const std::string& scenario);
+void loadRun(DemoRun& run, const std::string& scenario);
 
 // The demo started in the background, its output in dest/demo.out and dest/demo.err.
 class DemoProcess {
@@ -85,7 +85,8 @@ std::size_t countOf(const std::string& text, const std::string& part);
 // Great-circle geometry on a sphere of the mean earth radius.
 double metresBetween(GeoPoint a, GeoPoint b);
 double bearingDeg(GeoPoint from, GeoPoint to); // 0..360
-// Distance from p to the segment a-b: the cross-track distance where p lies beside it, else to the nearer end.
+// Distance from p to the segment a-b: the cross-track distance where p lies beside it, else to the nearer
+// end.
 double metresToSegment(GeoPoint p, GeoPoint a, GeoPoint b);
 double metresToPolyline(GeoPoint p, const std::vector<GeoPoint>& line);
 // The point at the distance along the bearing.
