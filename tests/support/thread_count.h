@@ -2,7 +2,7 @@
 
 namespace zeph::test {
 
-// The process's threads as the kernel lists them.
+// The process's threads as the kernel lists them (with a thread sanitizer's helper thread started first).
 int threadCount();
 
 // The thread count once it has come down to `expected`, or what it is after the liveness bound. A thread
