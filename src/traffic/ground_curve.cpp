@@ -141,7 +141,13 @@ TurnTiming lf_turnTiming(double angleDeg, double travelPasses, double metres, do
         }
         return timing;
     }
-    timing.turnRate *= std::min(r, std::min(angleDeg, 90.0) / 30.0);
+    // Short of time (r below 1) a wide turn goes faster, as a narrow one does: slowing it down would keep the
+    // aircraft turning on the spot while the segments it should drive run out.
+    if (r < 1.0 && r > 0.0) {
+        timing.turnRate /= r;
+    } else {
+        timing.turnRate *= std::min(r, std::min(angleDeg, 90.0) / 30.0);
+    }
     timing.wideWindows = angleDeg >= 90.0;
     return timing;
 }

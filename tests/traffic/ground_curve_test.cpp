@@ -59,7 +59,9 @@ TEST(GroundCurve, ATurnIsTimedToFitItsSegment) {
     }
     for (const auto& [angle, travel, metres, rateDeg, wide] : {std::tuple{90.0, 1494.0, 30.0, 0.14190, true},
                                                              {10.0, 1000.0, 100.0, 0.019134, false},
-                                                             {30.0, 100.0, 10.0, 0.17220, false}}) {
+                                                             {30.0, 100.0, 10.0, 0.17220, false},
+                                                             {90.0, 300.0, 30.0, 0.17197, true},
+                                                             {60.0, 200.0, 30.0, 0.17185, false}}) {
         const TurnTiming timing = lf_turnTiming(angle, travel, metres, 0.07 * kDegToRad);
         EXPECT_TRUE(std::fabs(timing.turnRate * kRadToDeg - rateDeg) < 5e-6 && timing.wideWindows == wide) << angle;
     }

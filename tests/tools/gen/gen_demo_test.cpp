@@ -44,7 +44,7 @@ TEST(GenDemo, BrokenScenesNameTheAircraftAndTheFault) {
     };
     const std::vector<Case> cases = {
         {"unknown stand", "/aircraft/2/legs/0/parked"_json_pointer, "Z9", "scene: BAW902: unknown stand Z9"},
-        {"unknown point", "/aircraft/3/legs/2/taxi/2"_json_pointer, "Nowhere", "scene: AFR1235: unknown point Nowhere"},
+        {"unknown point", "/aircraft/3/legs/3/taxi/2"_json_pointer, "Nowhere", "scene: AFR1235: unknown point Nowhere"},
         {"backward leg", "/aircraft/0/legs/0/to"_json_pointer, 1, "scene: DLH4AB: leg times 2 to 1 do not run forward"},
         {"overlapping legs", "/aircraft/3/legs/1/from"_json_pointer, 70,
          "scene: AFR1235: leg from 70 starts before the leg before ends"},

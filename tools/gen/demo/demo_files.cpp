@@ -199,14 +199,19 @@ std::string worldText(const Scene& scene) {
 }
 
 // Circling traffic for the soak: aircraft k starts at k/2 seconds, 2 to 9 nm out, 3000 to 9000 ft,
-// 180 to 250 kt, each with the airline and type of one of the scene's aircraft.
+// 180 to 250 kt, each with the airline, type and registration of one of the scene's aircraft. The
+// registration matters: only one the database knows as cargo gets a cargo livery (UPS's B763 has no other).
 std::string soakText(const Scene& scene, const SoakOptions& soak) {
-    std::vector<std::pair<std::string, std::string>> pairs;
+    struct Pair {
+        std::string airline, type, reg;
+    };
+    std::vector<Pair> pairs;
     for (const SceneAircraft& one : scene.aircraft) {
-        const std::pair<std::string, std::string> pair{one.callsign.substr(0, 3), one.type};
+        const std::string airline = one.callsign.substr(0, 3);
         if (one.expect.value("role", std::string()) != "provocation" &&
-            std::find(pairs.begin(), pairs.end(), pair) == pairs.end()) {
-            pairs.push_back(pair);
+            std::none_of(pairs.begin(), pairs.end(),
+                         [&](const Pair& p) { return p.airline == airline && p.type == one.type; })) {
+            pairs.push_back({airline, one.type, one.reg});
         }
     }
     if (pairs.empty()) {
@@ -215,11 +220,11 @@ std::string soakText(const Scene& scene, const SoakOptions& soak) {
     std::vector<Entry> entries;
     const double end = soak.minutes * 60.0;
     for (int k = 0; k < soak.aircraft; ++k) {
-        const auto& [airline, type] = pairs[static_cast<std::size_t>(k) % pairs.size()];
+        const Pair& pair = pairs[static_cast<std::size_t>(k) % pairs.size()];
         SceneAircraft one;
-        one.callsign = fmt::format("{}{}", airline, 5000 + k);
-        one.type = type;
-        one.reg = fmt::format("SK-{:04}", k);
+        one.callsign = fmt::format("{}{}", pair.airline, 5000 + k);
+        one.type = pair.type;
+        one.reg = pair.reg;
         one.hexid = 0x500000U + static_cast<std::uint32_t>(k);
         one.category = "A3";
         Leg circle;
