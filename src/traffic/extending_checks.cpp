@@ -25,6 +25,7 @@ constexpr double kBackwardsInFlightDeg = 100.0;
 constexpr double kBackwardsOnLandingDeg = 90.0;
 constexpr double kBehindOnLandingRollDeg = 150.0;
 constexpr double kNoSpeedUpAboveKt = 40.0;
+constexpr double kTaxiReportKt = 40.0;
 
 void endRunningPrediction(LiveAc& aircraft) {
     aircraft.stream.front().duePass = tickCounter.load() + 1;
@@ -199,7 +200,10 @@ bool checkNewPosDuringLanding(LiveAc& aircraft, StreamPos& position) {
         return false;
     }
     if (stream.size() >= 2) {
-        for (int dropped = 0; dropped < 2 && stream.size() >= 2; ++dropped) {
+        // Behind the queued roll only while the report still rolls: at taxi speed it has turned off the runway,
+        // and its bearing off the runway heading is the way to the stand, not an overshoot to take back.
+        const bool rolling = aircraft.approach != 0 || position.groundSpeed > kTaxiReportKt;
+        for (int dropped = 0; rolling && dropped < 2 && stream.size() >= 2; ++dropped) {
             if (offHeading(aircraft, stream.back(), position) < kBackwardsOnLandingDeg) {
                 break;
             }

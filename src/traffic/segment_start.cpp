@@ -21,6 +21,7 @@ namespace zeph {
 namespace {
 
 constexpr double kPassesPerHour = 360000.0;
+constexpr double kMissedStopMetres = 5.0;
 
 // In the air a repeated position is not flown: only a hovering rotorcraft stays in one place.
 void dropRepeatsInTheAir(LiveAc& aircraft) {
@@ -49,6 +50,21 @@ void setSteps(LiveAc& aircraft) {
     } else {
         lf_flyStep(aircraft);
     }
+}
+
+// A taxiing aircraft that has not reached the point where it is to stop (a turn on the spot took the time of
+// the segment before) drives there first: standing still where it is would leave it short for good.
+void driveToAMissedStop(LiveAc& aircraft) {
+    StreamPos& head = aircraft.stream[0];
+    StreamPos& next = aircraft.stream[1];
+    if (next.stationary == 0 || aircraft.onGround == 0 || aircraft.phase != AcPhase::taxi ||
+        aircraft.landingRoll != 0 || aircraft.takeOffRoll != 0 ||
+        gf_greatCircleDistance(pointOf(aircraft.position), pointOf(next)) * kMetresPerNm <= kMissedStopMetres) {
+        return;
+    }
+    head.latitude = aircraft.position.latitude;
+    head.longitude = aircraft.position.longitude;
+    next.stationary = 0;
 }
 
 void startSegment(LiveAc& aircraft) {
@@ -105,6 +121,7 @@ void lf_nextSegment(LiveAc& aircraft) {
     if (next.stationary == 0 && lf_samePoint(pointOf(head), pointOf(next))) {
         next.stationary = 1;
     }
+    driveToAMissedStop(aircraft);
     if (next.stationary == 0) {
         aircraft.referenceHeading = gf_initialBearing(pointOf(head), pointOf(next));
     }

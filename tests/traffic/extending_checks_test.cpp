@@ -64,6 +64,26 @@ TEST_F(ExtendingChecks, ReportsAtAStandOrAfterAPushBackKeepOrMoveTheAircraft) {
     }
 }
 
+// On the landing roll (heading 250) a report behind the queued roll takes back the roll position past it; a
+// report at taxi speed beside it has turned off towards the stand and joins the queue.
+TEST_F(ExtendingChecks, ALandingRollTakesBackOnlyAReportThatStillRolls) {
+    for (const auto& [bearing, metres, knots, queued] : {std::tuple{70.0, 100.0, 100.0, 2U}, {340.0, 50.0, 20.0, 3U},
+                                                        {20.0, 50.0, 60.0, 2U}, {20.0, 50.0, 20.0, 3U}}) {
+        SCOPED_TRACE(testing::Message() << bearing << " at " << knots << " kt");
+        fresh();
+        LiveAc& a = aircraft();
+        a.phase = AcPhase::taxi;
+        a.onGround = a.landingRoll = 1;
+        a.position.heading = 250.0 * kDegToRad;
+        a.stream[0].airborne = 0;
+        a.stream.push_back(moved(a.stream[0], 250, 300, 3000));
+        StreamPos report = moved(a.stream[1], bearing, metres, 3000);
+        report.groundSpeed = knots;
+        decodeExisting(a, report);
+        EXPECT_EQ(a.stream.size(), queued);
+    }
+}
+
 // The first straight piece of a push back takes its curve side from the reported heading, else the track.
 TEST_F(ExtendingChecks, APushBackTakesItsCurveSideFromTheReports) {
     for (const auto& [heading, trueHeading, track, side] : {std::tuple{0.0, 10.0, 0.0, 1}, {0.0, -1.0, -10.0, 0},

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <tuple>
 
 #include <gsl/narrow>
 #include <gtest/gtest.h>
@@ -59,6 +60,29 @@ TEST_F(PositionStream, ASegmentStartSetsItsStepsAndWindowsAndPopsTheHead) {
             lf_curveStep(a);
             ASSERT_TRUE(std::fabs(a.position.longitude) >= 179.998 - 1e-9 && std::fabs(a.position.longitude) <= 180);
         }
+    }
+}
+
+// A stop the taxiing aircraft has not reached (it stands 60 m short, north of it) is driven to; within 5 m,
+// or parked at its stand, it stays where it is.
+TEST_F(PositionStream, ATaxiingAircraftShortOfItsStopDrivesThere) {
+    for (const auto& [phase, metresShort, drives] :
+         {std::tuple{AcPhase::taxi, 60.0, true}, {AcPhase::taxi, 2.0, false}, {AcPhase::parked, 60.0, false}}) {
+        SCOPED_TRACE(testing::Message() << gf_groundStateName(phase) << " " << metresShort << " m short");
+        fresh();
+        LiveAc& a = aircraft();
+        a.phase = phase;
+        a.onGround = 1;
+        a.stream[0].groundSpeed = 20;
+        StreamPos stop = moved(a.stream[0], 0, 0, 3000);
+        stop.stationary = 1;
+        stop.groundSpeed = 0;
+        a.stream.push_back(stop);
+        const StreamPos there = moved(a.stream[0], 180, metresShort);
+        a.position.latitude = there.latitude;
+        a.position.longitude = there.longitude;
+        lf_nextSegment(a);
+        EXPECT_EQ(a.latitudeStep > 0, drives);
     }
 }
 

@@ -523,9 +523,12 @@ TEST_F(WholeRun, ExitsCleanlyAndLeavesItsFilesRight) {
     for (const json& a : run().expect.at("aircraft")) {
         if (a.contains("stand") && !a.at("stand").is_null()) {
             ++added;
-            const std::string block =
-                learned.substr(learned.find("<parkpos id=\"" + a.at("stand").get<std::string>() + "\""));
-            const std::string use = block.substr(0, block.find("</parkpos>"));
+            const auto at = learned.find("<parkpos id=\"" + a.at("stand").get<std::string>() + "\"");
+            if (at == std::string::npos) {
+                ADD_FAILURE() << "no use learned on " << a.at("stand");
+                continue;
+            }
+            const std::string use = learned.substr(at, learned.find("</parkpos>", at) - at);
             EXPECT_NE(use.find("reg=\"" + a.at("reg").get<std::string>() + "\""), std::string::npos) << use;
         }
     }
