@@ -213,6 +213,7 @@ struct LiveAc : StaticAc {
     StreamPos pushBackEnd;       // reserved push-back end
     double lastDriveLatitude = 0.0;
     double lastDriveLongitude = 0.0;
+    std::uint8_t lastDriveLanded = 0; // the last parking check searched as wide as after a landing
     std::int32_t earlyWindow = 1000; // passes a position may be flown before its due pass
     std::int32_t lateWindow = 1000;  // passes a position may be flown after its due pass
     std::int32_t phaseCountdown = 1; // passes left in the current take-off or landing step

@@ -104,11 +104,14 @@ void try2Park(LiveAc& aircraft, std::uint8_t landed) {
         return;
     }
     const GeoPoint last = pointOf(aircraft.stream.back());
-    if (lf_samePoint(last, GeoPoint{aircraft.lastDriveLatitude, aircraft.lastDriveLongitude})) {
+    // One check per point, but a landed aircraft's wider search still runs where a narrow one found nothing.
+    if (lf_samePoint(last, GeoPoint{aircraft.lastDriveLatitude, aircraft.lastDriveLongitude}) &&
+        (landed == 0 || aircraft.lastDriveLanded != 0)) {
         return;
     }
     aircraft.lastDriveLatitude = last.lat;
     aircraft.lastDriveLongitude = last.lon;
+    aircraft.lastDriveLanded = landed != 0 ? 1 : 0;
     const auto stand = gf_findStandFor(last, aircraft, landed != 0 ? kLandedSearchNm : kSearchNm, landed != 0);
     if (stand == standList.end() || isUsersStand(*stand)) {
         return;

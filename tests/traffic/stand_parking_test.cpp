@@ -59,6 +59,12 @@ TEST_F(StandParking, AStandIsTakenWithinReachUnlessItIsTheUsers) {
     EXPECT_EQ(a.phase, AcPhase::taxi);
     a.stream[0].latitude += 1e-7, try2Park(a, 0);
     EXPECT_TRUE(drivesTo(a, kParkPoint));
+    // 30 m out nothing is in reach of the narrow search, but the landed one at the same point still looks.
+    LiveAc& landed = resting(test::metresFrom(kParkPoint, 270, 30), "EZY45");
+    standList[0].occupied = false, try2Park(landed, 0), try2Park(landed, 0);
+    EXPECT_EQ(landed.phase, AcPhase::taxi);
+    try2Park(landed, 1);
+    EXPECT_TRUE(drivesTo(landed, kParkPoint));
 }
 
 // KLM12, an active A320, on stand `on` of S1 and S2 (radius 22 m, `apart` m), the static ABC123* on S1; DLH4AB
