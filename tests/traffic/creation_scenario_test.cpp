@@ -37,7 +37,10 @@ protected:
         MAX_LIVE_SEL.setValue(500);
     }
     void TearDown() override {
+        // The refused title and the remembered livery outlive a run, as they do in the program: not the test.
         lf_clearTrafficTables();
+        failedLiveries.clear();
+        rememberedLiveries.clear();
         LogFixture::TearDown();
     }
     Outcome run(const std::function<void(test::FakeSimulator&)>& prepare = {}) {
