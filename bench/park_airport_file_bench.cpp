@@ -58,17 +58,13 @@ struct Folder {
     }
 };
 
-void rate(benchmark::State& state) {
-    state.counters["items"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-}
-
 void BM_readApf(benchmark::State& state) {
     for (auto _ : state) {
         lf_clearParkPositions();
         ApfHeader header;
         benchmark::DoNotOptimize(gf_readApf(kReference, header));
     }
-    rate(state);
+    bench::countItemsRate(state);
 }
 
 void BM_loadAndDistancesAlone(benchmark::State& state) {
@@ -85,7 +81,7 @@ void BM_loadAndDistancesAlone(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(sum);
     }
-    rate(state);
+    bench::countItemsRate(state);
 }
 
 void BM_saveLearned(benchmark::State& state) {
@@ -96,7 +92,7 @@ void BM_saveLearned(benchmark::State& state) {
     for (auto _ : state) {
         lf_saveLearnedAirports();
     }
-    rate(state);
+    bench::countItemsRate(state);
 }
 
 void BM_saveAlone(benchmark::State& state) {
@@ -105,7 +101,7 @@ void BM_saveAlone(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(doc.save_file("plain.xml"));
     }
-    rate(state);
+    bench::countItemsRate(state);
 }
 
 BENCHMARK(BM_readApf)->Unit(benchmark::kMillisecond);

@@ -39,4 +39,10 @@ private:
     std::map<std::string, double> rates_;
 };
 
+// The iterations of a run as the rate "items" a RateReporter("items") keeps.
+inline void countItemsRate(benchmark::State& state) {
+    state.counters["items"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 } // namespace zeph::bench

@@ -67,7 +67,7 @@ void perItem(benchmark::State& state, const std::vector<std::string>& items, Ste
     for (auto _ : state) {
         benchmark::DoNotOptimize(step(items[k++ % items.size()]));
     }
-    state.counters["items"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    bench::countItemsRate(state);
 }
 
 void BM_findRegcodeInText(benchmark::State& state) { perItem(state, data().titles, lf_findRegcodeInText); }

@@ -63,7 +63,7 @@ void BM_CoupledSearch(benchmark::State& state) {
         lf_searchForCoupledCsAroundThisTime(now, data().searched);
         benchmark::DoNotOptimize(data().searched.firstCallsign);
     }
-    state.counters["items"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    bench::countItemsRate(state);
 }
 
 void BM_DayAndSlotScan(benchmark::State& state) {
@@ -76,7 +76,7 @@ void BM_DayAndSlotScan(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(found);
     }
-    state.counters["items"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    bench::countItemsRate(state);
 }
 
 // Aircraft k % 64 on stand k % 512, half an hour on every 1024 calls, arriving or leaving in turn: arrivals,
@@ -107,7 +107,7 @@ void BM_OneStandScan(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(found);
     }
-    state.counters["items"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    bench::countItemsRate(state);
 }
 
 BENCHMARK(BM_CoupledSearch);

@@ -66,7 +66,7 @@ void BM_findStandFor(benchmark::State& state) {
         const GeoPoint& at = data().positions[k++ % data().positions.size()];
         benchmark::DoNotOptimize(gf_findStandFor(at, data().aircraft, kReachNm, true));
     }
-    state.counters["items"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    bench::countItemsRate(state);
 }
 
 void BM_distancesAlone(benchmark::State& state) {
@@ -79,7 +79,7 @@ void BM_distancesAlone(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(sum);
     }
-    state.counters["items"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    bench::countItemsRate(state);
 }
 
 BENCHMARK(BM_findStandFor);

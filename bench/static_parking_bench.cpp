@@ -98,8 +98,7 @@ void BM_RenewalWorstCase(benchmark::State& state) {
         lf_parkingAdjustments();
         benchmark::DoNotOptimize(staticPlan.data());
     }
-    state.counters["items"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    bench::countItemsRate(state);
 }
 
 void BM_FirstCalculation(benchmark::State& state) {
@@ -111,8 +110,7 @@ void BM_FirstCalculation(benchmark::State& state) {
         lf_staticPositionsReport();
         benchmark::DoNotOptimize(staticPlan.data());
     }
-    state.counters["items"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    bench::countItemsRate(state);
 }
 
 void BM_Baseline(benchmark::State& state) {
@@ -128,8 +126,7 @@ void BM_Baseline(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(found);
     }
-    state.counters["items"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    bench::countItemsRate(state);
 }
 
 BENCHMARK(BM_RenewalWorstCase)->Unit(benchmark::kMillisecond);

@@ -200,8 +200,8 @@ bool checkNewPosDuringLanding(LiveAc& aircraft, StreamPos& position) {
         return false;
     }
     if (stream.size() >= 2) {
-        // Behind the queued roll only while the report still rolls: at taxi speed it has turned off the runway,
-        // and its bearing off the runway heading is the way to the stand, not an overshoot to take back.
+        // Only a report still rolling lies behind the queued roll: at taxi speed it has turned off the
+        // runway, and its bearing off the runway heading is the way to the stand, not an overshoot.
         const bool rolling = aircraft.approach != 0 || position.groundSpeed > kTaxiReportKt;
         for (int dropped = 0; rolling && dropped < 2 && stream.size() >= 2; ++dropped) {
             if (offHeading(aircraft, stream.back(), position) < kBackwardsOnLandingDeg) {

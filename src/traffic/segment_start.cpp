@@ -59,7 +59,8 @@ void driveToAMissedStop(LiveAc& aircraft) {
     StreamPos& next = aircraft.stream[1];
     if (next.stationary == 0 || aircraft.onGround == 0 || aircraft.phase != AcPhase::taxi ||
         aircraft.landingRoll != 0 || aircraft.takeOffRoll != 0 ||
-        gf_greatCircleDistance(pointOf(aircraft.position), pointOf(next)) * kMetresPerNm <= kMissedStopMetres) {
+        gf_greatCircleDistance(pointOf(aircraft.position), pointOf(next)) * kMetresPerNm <=
+            kMissedStopMetres) {
         return;
     }
     head.latitude = aircraft.position.latitude;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <numbers>
 #include <stdexcept>
 #include <thread>
@@ -63,24 +64,24 @@ const json& DemoRun::aircraft(int n) const {
     throw std::out_of_range("no aircraft #" + std::to_string(n) + " in the expect file");
 }
 
+namespace {
+// The entries of a record whose tail, as `tailOf` reads it, is `tail`.
+template <typename T, typename TailOf>
+std::vector<standin::Stamped<T>> withTail(const std::vector<standin::Stamped<T>>& all,
+                                          const std::string& tail, TailOf tailOf) {
+    std::vector<standin::Stamped<T>> found;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(found),
+                 [&](const standin::Stamped<T>& one) { return tailOf(one.entry) == tail; });
+    return found;
+}
+} // namespace
+
 std::vector<standin::Stamped<standin::RecordedPosition>> DemoRun::samplesOf(const std::string& tail) const {
-    std::vector<standin::Stamped<standin::RecordedPosition>> samples;
-    for (const auto& p : sim.positions) {
-        if (p.entry.tail == tail) {
-            samples.push_back(p);
-        }
-    }
-    return samples;
+    return withTail(sim.positions, tail, [](const standin::RecordedPosition& p) { return p.tail; });
 }
 
 std::vector<standin::Stamped<standin::CreationRecord>> DemoRun::creationsOf(const std::string& tail) const {
-    std::vector<standin::Stamped<standin::CreationRecord>> found;
-    for (const auto& c : sim.created) {
-        if (c.entry.tailNumber == tail) {
-            found.push_back(c);
-        }
-    }
-    return found;
+    return withTail(sim.created, tail, [](const standin::CreationRecord& c) { return c.tailNumber; });
 }
 
 std::vector<std::string> DemoRun::logLinesWith(const std::string& text) const {

@@ -472,7 +472,7 @@ TEST_F(WholeRun, NothingElseIsRemovedBeforeTheEnd) {
         const bool windowed =
             std::any_of(run().expect.at("aircraft").begin(), run().expect.at("aircraft").end(),
                         [&](const json& a) { return a.at("callsign") == tail && a.contains("removal"); });
-        // The program's close at SIGTERM removes the rest; the two clocks of "the end" differ by a pass or so.
+        // The program's close at SIGTERM removes the rest; two clocks of "the end" differ by a pass.
         EXPECT_TRUE(windowed || r.entry.reason == "disconnect" || when(r) >= endAfter())
             << tail << " removed at " << when(r);
     }
