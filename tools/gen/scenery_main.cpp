@@ -23,6 +23,10 @@ int run(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
         const std::string value = argv[i + 1];
+        // "--sample --out DIR" once wrote a tree into a folder named "--out": an option is never a value.
+        if (value.rfind("--", 0) == 0) {
+            throw std::invalid_argument(flag + " needs a value, not the option " + value);
+        }
         if (flag == "--sample") {
             zeph::gen::writeSampleScenery(value);
             return 0;

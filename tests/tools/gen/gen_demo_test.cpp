@@ -113,4 +113,14 @@ TEST(GenDemo, WritesReproducibleScenariosOrNothing) {
     EXPECT_FALSE(fs::exists(dir / "c") && !fs::is_empty(dir / "c"));
 }
 
+// An option never stands in for a folder: "--sample --out DIR" is refused before anything is written, so no
+// folder named "--out" appears where the generator runs.
+TEST(GenScenery, RefusesAnOptionWhereAFolderBelongs) {
+    TempDir dir;
+    const zeph::test::ChildResult result = runChild(GEN_SCENERY_EXE, {"--sample", "--out", "x"}, dir.path());
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_NE(result.err.find("--sample needs a value, not the option --out"), std::string::npos) << result.err;
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
 } // namespace
