@@ -35,11 +35,13 @@ struct Folder {
         std::uniform_real_distribution<double> lon(-180.0, 180.0);
         std::string xml = "<root><airports>";
         for (int k = 0; k < kAirports; ++k) {
-            const std::string code = fmt::format("{}{:03}", static_cast<char>('A' + engine() % 26), k % 1000) +
-                                     static_cast<char>('A' + k / 1000);
+            const std::string code =
+                fmt::format("{}{:03}", static_cast<char>('A' + engine() % 26), k % 1000) +
+                static_cast<char>('A' + k / 1000);
             codes.push_back(code);
-            xml += fmt::format(R"(<airport code="{}" iata="X{}" lat="{:.4f}" lon="{:.4f}" alt="{}" stands="{}"/>)",
-                               code, k % 100, lat(engine), lon(engine), engine() % 5000, engine() % 200);
+            xml += fmt::format(
+                R"(<airport code="{}" iata="X{}" lat="{:.4f}" lon="{:.4f}" alt="{}" stands="{}"/>)", code,
+                k % 100, lat(engine), lon(engine), engine() % 5000, engine() % 200);
         }
         xml += "</airports></root>";
         const fs::path plain = root / "plain.xml";
@@ -62,8 +64,8 @@ Folder& folder() {
 }
 
 void rate(benchmark::State& state, double perIteration = 1.0) {
-    state.counters["items"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * perIteration, benchmark::Counter::kIsRate);
+    state.counters["items"] = benchmark::Counter(static_cast<double>(state.iterations()) * perIteration,
+                                                 benchmark::Counter::kIsRate);
 }
 
 void BM_readAirports(benchmark::State& state) {

@@ -75,7 +75,8 @@ inline double inlineBearing(const GeoPoint& from, const GeoPoint& to) {
     const double latTo = to.lat * 0.017453292519943295;
     const double dLon = (to.lon - from.lon) * 0.017453292519943295;
     const double y = std::sin(dLon) * std::cos(latTo);
-    const double x = std::cos(latFrom) * std::sin(latTo) - std::sin(latFrom) * std::cos(latTo) * std::cos(dLon);
+    const double x =
+        std::cos(latFrom) * std::sin(latTo) - std::sin(latFrom) * std::cos(latTo) * std::cos(dLon);
     const double theta = std::atan2(y, x);
     return theta < 0 ? theta + 6.283185307179586 : theta;
 }
@@ -83,23 +84,23 @@ inline double inlineBearing(const GeoPoint& from, const GeoPoint& to) {
 inline GeoPoint inlineDestination(const GeoPoint& start, double bearing, double feet) {
     const double lat1 = start.lat * 0.017453292519943295;
     const double d = feet * 4.787404208238998e-8;
-    const double lat2 = std::asin(
-        std::clamp(std::sin(lat1) * std::cos(d) + std::cos(lat1) * std::sin(d) * std::cos(bearing), -1.0, 1.0));
+    const double lat2 = std::asin(std::clamp(
+        std::sin(lat1) * std::cos(d) + std::cos(lat1) * std::sin(d) * std::cos(bearing), -1.0, 1.0));
     const double dLon = std::atan2(std::sin(bearing) * std::sin(d) * std::cos(lat1),
                                    std::cos(d) - std::sin(lat1) * std::sin(lat2));
     const double lon2 = std::remainder(start.lon * 0.017453292519943295 + dLon, 6.283185307179586);
     return GeoPoint{lat2 * 57.29577951308232, lon2 * 57.29577951308232};
 }
 
-template <typename Fn>
-void overAllLegs(benchmark::State& state, Fn fn) {
+template <typename Fn> void overAllLegs(benchmark::State& state, Fn fn) {
     const std::vector<Leg>& all = legs();
     for (auto _ : state) {
         for (const Leg& leg : all) {
             benchmark::DoNotOptimize(fn(leg));
         }
     }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(all.size()));
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(all.size()));
 }
 
 void distanceProgram(benchmark::State& s) {

@@ -5,8 +5,8 @@
 #include <map>
 #include <string>
 
-#include <benchmark/benchmark.h>
 #include "bench/rate_reporter.h"
+#include <benchmark/benchmark.h>
 #include <fmt/format.h>
 
 #include "core/log.h"

@@ -12,8 +12,8 @@
 
 // The folders a benchmark that talks to the simulator stand-in needs: a temp tree for the pipe, the documents
 // folders and the registry file, so that the program's client finds the stand-in's default pipe there.
-// Gives the temp tree (removed by the caller) and the pipe's socket path (its folder created), or nothing when
-// the path cannot be made.
+// Gives the temp tree (removed by the caller) and the pipe's socket path (its folder created), or nothing
+// when the path cannot be made.
 struct SimBenchFolders {
     std::filesystem::path temp;
     std::filesystem::path pipe;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include <benchmark/benchmark.h>
 #include "bench/rate_reporter.h"
+#include <benchmark/benchmark.h>
 #include <fmt/format.h>
 
 #include "sim/simconnect/reassemble.h"
@@ -108,7 +108,6 @@ void BM_reassemble(benchmark::State& state) {
 
 BENCHMARK(BM_memcpyChunks)->UseRealTime();
 BENCHMARK(BM_reassemble)->UseRealTime();
-
 
 } // namespace
 

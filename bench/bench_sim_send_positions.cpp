@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include <benchmark/benchmark.h>
 #include "bench/rate_reporter.h"
+#include <benchmark/benchmark.h>
 #include <fmt/format.h>
 
 #include "platform/local_pipe.h"
@@ -79,9 +79,7 @@ private:
     std::thread thread_;
 };
 
-std::string pipeName() {
-    return "corvane-bench-positions";
-}
+std::string pipeName() { return "corvane-bench-positions"; }
 
 Sink& sink() {
     static Sink instance(*zeph::LocalPipe::socketPath(zeph::pipeFullName(".", pipeName())));
@@ -107,7 +105,8 @@ void BM_clientSetData(benchmark::State& state) {
     std::uint64_t expected = sink().bytes();
     for (auto _ : state) {
         for (int i = 0; i < kBatch; ++i) {
-            zeph::SimConnect_SetDataOnSimObject(client, 402, static_cast<std::uint32_t>(i), 0, 1, 64, block.data());
+            zeph::SimConnect_SetDataOnSimObject(client, 402, static_cast<std::uint32_t>(i), 0, 1, 64,
+                                                block.data());
         }
         expected += kBatch * kPacketSize;
         sink().waitForBytes(expected);
@@ -117,7 +116,8 @@ void BM_clientSetData(benchmark::State& state) {
 }
 
 void BM_rawSend(benchmark::State& state) {
-    auto connected = zeph::LocalPipe::connect(zeph::pipeFullName(".", pipeName()), std::chrono::milliseconds(1000));
+    auto connected =
+        zeph::LocalPipe::connect(zeph::pipeFullName(".", pipeName()), std::chrono::milliseconds(1000));
     if (!connected.ok()) {
         state.SkipWithError("no connection");
         return;
@@ -129,7 +129,8 @@ void BM_rawSend(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < kBatch; ++i) {
             image[12] = static_cast<std::uint8_t>(i);
-            if (::send(connected.fd.get(), image.data(), image.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(kPacketSize)) {
+            if (::send(connected.fd.get(), image.data(), image.size(), MSG_NOSIGNAL) !=
+                static_cast<ssize_t>(kPacketSize)) {
                 state.SkipWithError("send failed");
                 return;
             }
@@ -142,7 +143,6 @@ void BM_rawSend(benchmark::State& state) {
 
 BENCHMARK(BM_rawSend)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_clientSetData)->UseRealTime()->MinTime(1.0);
-
 
 } // namespace
 
@@ -163,9 +163,11 @@ int main(int argc, char** argv) {
     double client = reporter.rateOf("BM_clientSetData");
     if (raw > 0 && client > 0) {
         double ratio = client / raw;
-        fmt::print("client SetDataOnSimObject: {:.0f} packets/s, raw send(): {:.0f} packets/s\n", client, raw);
+        fmt::print("client SetDataOnSimObject: {:.0f} packets/s, raw send(): {:.0f} packets/s\n", client,
+                   raw);
         fmt::print("ratio {:.0f}% (target >= 70%){}\n", ratio * 100,
-                   ratio > 1.0 ? fmt::format("; coalescing gain {:.2f}x over one send() per packet", ratio) : "");
+                   ratio > 1.0 ? fmt::format("; coalescing gain {:.2f}x over one send() per packet", ratio)
+                               : "");
         fmt::print("30,000 packets/s needed: {:.0f}x headroom\n", client / 30000.0);
     }
     std::error_code error;

@@ -81,7 +81,8 @@ FileSet& fileSet() {
     static FileSet set = [] {
         fileSetMade = true;
         FileSet made;
-        made.folder = std::filesystem::temp_directory_path() / fmt::format("corvane-bench-text-{}", ::getpid());
+        made.folder =
+            std::filesystem::temp_directory_path() / fmt::format("corvane-bench-text-{}", ::getpid());
         std::filesystem::create_directories(made.folder);
         std::mt19937 engine(11);
         std::uniform_int_distribution<std::size_t> size(2 * 1024, 50 * 1024);
@@ -105,7 +106,8 @@ FileSet& fileSet() {
             }
             }
             auto file = made.folder / fmt::format("aircraft{}.cfg", i);
-            std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            std::ofstream(file, std::ios::binary)
+                .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
             made.files.push_back(file);
         }
         return made;
@@ -120,7 +122,8 @@ void BM_memchrScan(benchmark::State& state) {
         const char* p = text.data();
         const char* end = p + text.size();
         while (p < end) {
-            const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+            const auto* lf =
+                static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
             if (lf == nullptr) {
                 break;
             }
@@ -155,7 +158,8 @@ void BM_copyLinesOnly(benchmark::State& state) {
         const char* p = text.data();
         const char* end = p + text.size();
         while (p < end) {
-            const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+            const auto* lf =
+                static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
             const char* lineEnd = lf != nullptr ? lf : end;
             lines.emplace_back(p, static_cast<std::size_t>(lineEnd - p));
             p = lineEnd + 1;

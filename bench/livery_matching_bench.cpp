@@ -30,11 +30,13 @@ using namespace zeph;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kAirlines = 300;
-const std::vector<std::string> kTypes{"B738", "A320", "A321", "A319", "B739", "E190", "E175", "CRJ9", "DH8D", "AT76",
-                                      "B77W", "B772", "B788", "B789", "A333", "A359", "B744", "A388", "B763", "C172",
-                                      "PA28", "C25A", "EC35", "R44"};
+const std::vector<std::string> kTypes{"B738", "A320", "A321", "A319", "B739", "E190", "E175", "CRJ9",
+                                      "DH8D", "AT76", "B77W", "B772", "B788", "B789", "A333", "A359",
+                                      "B744", "A388", "B763", "C172", "PA28", "C25A", "EC35", "R44"};
 
-std::string airlineCode(int k) { return fmt::format("{}{}{}", char('A' + k % 26), char('A' + k / 26 % 26), 'X'); }
+std::string airlineCode(int k) {
+    return fmt::format("{}{}{}", char('A' + k % 26), char('A' + k / 26 % 26), 'X');
+}
 
 std::string registrationOf(int k) { return fmt::format("R{}-{:05}", k % 10, k); }
 
@@ -44,11 +46,11 @@ void fillDatabase() {
     heavyTypes = {"B77W", "B772", "B788", "B789", "A333", "A359", "B744", "A388"};
     buzjetTypes = {"C25A"};
     rotorcraftTypes = {"EC35", "R44"};
-    similarTypeGroups = {{"A319", "A320", "A321"}, {"B738", "B739"}, {"B772", "B77W"}, {"B788", "B789"},
-                         {"E175", "E190"}, {"A333", "A359"}};
+    similarTypeGroups = {{"A319", "A320", "A321"}, {"B738", "B739"}, {"B772", "B77W"},
+                         {"B788", "B789"},         {"E175", "E190"}, {"A333", "A359"}};
     for (int k = 0; k < 120000; ++k) {
         regcodeTable[registrationOf(k)] = RegcodeRecord{airlineCode(k % kAirlines), kTypes[k % kTypes.size()],
-                                                       airlineCode((k + 7) % kAirlines), k % 10 == 0};
+                                                        airlineCode((k + 7) % kAirlines), k % 10 == 0};
     }
     lf_buildRegcodeIndex();
 }
@@ -60,9 +62,10 @@ void writeInputs() {
     std::mt19937 engine(20000);
     for (int k = 0; k < 20000; ++k) {
         const bool generic = k % 50 == 0;
-        scannedLiveries.push_back(LiveryData{generic ? "ZZZ" : airlineCode(static_cast<int>(engine() % kAirlines)),
-                                             kTypes[engine() % kTypes.size()], titleOf(k),
-                                             k % 20 == 0 ? registrationOf(k) : "", 1, k % 9 == 0});
+        scannedLiveries.push_back(
+            LiveryData{generic ? "ZZZ" : airlineCode(static_cast<int>(engine() % kAirlines)),
+                       kTypes[engine() % kTypes.size()], titleOf(k), k % 20 == 0 ? registrationOf(k) : "", 1,
+                       k % 9 == 0});
     }
     std::filesystem::create_directories(outputDir);
     std::filesystem::create_directories(inputDir);
@@ -83,7 +86,9 @@ void writeInputs() {
     test::writeFileBytes(myRegcodesDir / "user.TXT", user);
 }
 
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 long peakRssKb() {
     rusage usage{};
@@ -136,10 +141,10 @@ void benchMatcher() {
     std::nth_element(micros.begin(), micros.begin() + micros.size() * 99 / 100, micros.end());
     const std::size_t matched = static_cast<std::size_t>(
         std::ranges::count_if(profiles, [](const AcProfile& profile) { return !profile.livery.empty(); }));
-    fmt::print("gf_matchLiveryLive: {} of {} matched ({} with an airline-type entry)\n", matched, profiles.size(),
-               found);
-    fmt::print("mean match vs one two-level look-up: {:.3f} us vs {:.3f} us = {:.1f}x (target <= 20x)\n", mean,
-               lookup, lookup > 0 ? mean / lookup : 0.0);
+    fmt::print("gf_matchLiveryLive: {} of {} matched ({} with an airline-type entry)\n", matched,
+               profiles.size(), found);
+    fmt::print("mean match vs one two-level look-up: {:.3f} us vs {:.3f} us = {:.1f}x (target <= 20x)\n",
+               mean, lookup, lookup > 0 ? mean / lookup : 0.0);
     fmt::print("p99 of a match: {:.2f} us (target <= 50 us)\n", micros[micros.size() * 99 / 100]);
 }
 
@@ -158,7 +163,8 @@ int main() {
     gf_processScannedLiveries();
     const double build = secondsSince(start);
     const long rssGrowthMb = (peakRssKb() - rssBefore) / 1024;
-    fmt::print("gf_processScannedLiveries vs lf_readLiveriesScanned: {:.3f} s vs {:.3f} s = {:.2f}x (target <= 3x)\n",
+    fmt::print("gf_processScannedLiveries vs lf_readLiveriesScanned: {:.3f} s vs {:.3f} s = {:.2f}x (target "
+               "<= 3x)\n",
                build, read, read > 0 ? build / read : 0.0);
     fmt::print("resident set growth during the build: {} MB (target <= 200 MB)\n", rssGrowthMb);
     start = Clock::now();

@@ -54,7 +54,8 @@ double userSeconds() {
 
 // The tree, generated once per seed below the build folder and kept.
 fs::path cachedTree(const std::vector<std::string>& types, const std::vector<std::string>& airlines) {
-    const fs::path root = fs::path(CORVANE_BINARY_DIR) / "bench_cache" / fmt::format("liveries_{}_{}", kFiles, kSeed);
+    const fs::path root =
+        fs::path(CORVANE_BINARY_DIR) / "bench_cache" / fmt::format("liveries_{}_{}", kFiles, kSeed);
     if (fs::exists(root / "complete")) {
         return root;
     }
@@ -130,8 +131,8 @@ void scanBenchmark(const fs::path& root) {
     double atHardware = 0;
     for (const int tasks : counts) {
         const ScanTime t = timeScan(root, tasks);
-        fmt::print("lf_scanLiveryFolders at {} tasks: wall {:.3f} s, cpu {:.3f} s, {:.2f}x B0\n", tasks, t.wall, t.cpu,
-                   t.wall / cat);
+        fmt::print("lf_scanLiveryFolders at {} tasks: wall {:.3f} s, cpu {:.3f} s, {:.2f}x B0\n", tasks,
+                   t.wall, t.cpu, t.wall / cat);
         if (tasks == hardware) {
             atHardware = t.wall;
         }
@@ -150,14 +151,21 @@ void walkerBenchmark(const fs::path& root) {
     const double wallPerFile = seconds(Clock::now() - start) / kFiles * 1e6;
     const double ownPerFile = (userSeconds() - userStart) / kFiles * 1e6;
     setScanFileReaderForTests(nullptr);
-    fmt::print("the walk with empty tasks: {:.2f} us per file wall, B0's find alone walks the same tree\n", wallPerFile);
+    fmt::print("the walk with empty tasks: {:.2f} us per file wall, B0's find alone walks the same tree\n",
+               wallPerFile);
     fmt::print("the walker's own (user) time: {:.2f} us per file (target <= 5 us)\n", ownPerFile);
 }
 
 void keyLineBenchmark() {
     std::mt19937 engine(5);
-    const std::vector<std::string> shapes{"title=B738 KLM {}", "  atc_id = PH-{} ", "atc_parking_codes=KLM, {}",
-                                          "texture={}", "model=", "[fltsim.{}]", "// atc_id={}", "ui_type={}"};
+    const std::vector<std::string> shapes{"title=B738 KLM {}",
+                                          "  atc_id = PH-{} ",
+                                          "atc_parking_codes=KLM, {}",
+                                          "texture={}",
+                                          "model=",
+                                          "[fltsim.{}]",
+                                          "// atc_id={}",
+                                          "ui_type={}"};
     std::string buffer;
     for (int k = 0; k < 1'000'000; ++k) {
         buffer += fmt::format(fmt::runtime(shapes[engine() % shapes.size()]), engine() % 100000);

@@ -31,13 +31,14 @@ ApfData airportOf(bool withUses) {
     ApfData airport{"BNCH", "Bench", "", "", 0, 0, 0, 100, {}};
     for (int n = 0; n < kStands; ++n) {
         airport.stands.emplace_back(fmt::format("S{}", n), std::vector<StandUse>{},
-                                    GeoPoint{50.0 + (n / 32) * 0.0008, 8.0 + (n % 32) * 0.0012}, 0.0, 30.0, false,
-                                    false, false);
+                                    GeoPoint{50.0 + (n / 32) * 0.0008, 8.0 + (n % 32) * 0.0012}, 0.0, 30.0,
+                                    false, false, false);
         airport.stands.back().radiusChanged = withUses;
         for (int u = 0; withUses && u < kUses; ++u) {
-            airport.stands.back().uses.push_back({"DLH", "A320", fmt::format("D-A{:03}", u), fmt::format("DLH{}", u), "",
-                                                  HalfHourSet(0b111ULL << (u % 40)), static_cast<std::uint32_t>(u + 1),
-                                                  static_cast<std::uint32_t>(u % 7 + 1), 0, 1, 0});
+            airport.stands.back().uses.push_back(
+                {"DLH", "A320", fmt::format("D-A{:03}", u), fmt::format("DLH{}", u), "",
+                 HalfHourSet(0b111ULL << (u % 40)), static_cast<std::uint32_t>(u + 1),
+                 static_cast<std::uint32_t>(u % 7 + 1), 0, 1, 0});
         }
     }
     return airport;
@@ -122,7 +123,8 @@ int main(int argc, char** argv) {
         return r > 0 ? 1e3 / r : 0.0;
     };
     const auto ratio = [&](double a, double b) { return b > 0 ? a / b : 0.0; };
-    fmt::print("gf_readApf: {:.1f} ms, {:.2f}x loading both files and the overlap distances (target <= 3x; 150 ms)\n",
+    fmt::print("gf_readApf: {:.1f} ms, {:.2f}x loading both files and the overlap distances (target <= 3x; "
+               "150 ms)\n",
                ms("BM_readApf"), ratio(ms("BM_readApf"), ms("BM_loadAndDistancesAlone")));
     fmt::print("lf_saveLearnedAirports: {:.1f} ms, {:.2f}x saving an equal document (target <= 3x; 150 ms)\n",
                ms("BM_saveLearned"), ratio(ms("BM_saveLearned"), ms("BM_saveAlone")));

@@ -34,13 +34,15 @@ struct Data {
         std::mt19937 engine(120000);
         while (regcodeTable.size() < 120000) {
             const bool isShort = regcodeTable.size() % 4 == 0;
-            const std::string key = isShort ? randomText(engine, 3 + engine() % 3)
-                                            : randomText(engine, 2) + "-" + randomText(engine, 3 + engine() % 4);
+            const std::string key = isShort
+                                        ? randomText(engine, 3 + engine() % 3)
+                                        : randomText(engine, 2) + "-" + randomText(engine, 3 + engine() % 4);
             regcodeTable[key] = RegcodeRecord{"KLM", "B738", "KLM", false};
         }
         lf_buildRegcodeIndex();
         for (int k = 0; k < 10000; ++k) {
-            titles.push_back(fmt::format("Boeing 737-800 {} livery {}", randomText(engine, 6), randomText(engine, 4)));
+            titles.push_back(
+                fmt::format("Boeing 737-800 {} livery {}", randomText(engine, 6), randomText(engine, 4)));
             registrations.push_back(randomText(engine, 5));
         }
     }
@@ -74,7 +76,8 @@ void BM_findRegcodeInText(benchmark::State& state) { perItem(state, data().title
 void BM_walkTable(benchmark::State& state) { perItem(state, data().titles, walkTable); }
 void BM_lookupRegcode(benchmark::State& state) { perItem(state, data().registrations, gf_lookupRegcode); }
 void BM_oneFind(benchmark::State& state) {
-    perItem(state, data().registrations, [](const std::string& key) { return regcodeTable.find(key) != regcodeTable.end(); });
+    perItem(state, data().registrations,
+            [](const std::string& key) { return regcodeTable.find(key) != regcodeTable.end(); });
 }
 
 BENCHMARK(BM_findRegcodeInText);
@@ -95,6 +98,7 @@ int main(int argc, char** argv) {
     const double find = reporter.rateOf("BM_oneFind");
     fmt::print("lf_findRegcodeInText vs the walk over the table: {:.0f}x faster (target >= 100x)\n",
                walk > 0 ? indexed / walk : 0.0);
-    fmt::print("gf_lookupRegcode vs one find: {:.2f}x the time (target <= 3x)\n", lookup > 0 ? find / lookup : 0.0);
+    fmt::print("gf_lookupRegcode vs one find: {:.2f}x the time (target <= 3x)\n",
+               lookup > 0 ? find / lookup : 0.0);
     return 0;
 }

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include <pthread.h>
-#include <unistd.h>
 #include <time.h>
+#include <unistd.h>
 
 #include "bench/bench_sim_folders.h"
 #include "sim/sim_link.h"
@@ -101,8 +101,10 @@ int main(int argc, char** argv) {
 
     const double median = percentile(latencies, 0.5);
     const double p99 = percentile(latencies, 0.99);
-    std::printf("frame latency over %d frames: median %.3f ms (target <= 1.5 ms), p99 %.3f ms (target <= 3 ms)\n",
-                kFrames, median, p99);
-    std::printf("client thread idle CPU over %d s: %.2f%% of one core (target <= 2%%)\n", idleSeconds, idleShare);
+    std::printf(
+        "frame latency over %d frames: median %.3f ms (target <= 1.5 ms), p99 %.3f ms (target <= 3 ms)\n",
+        kFrames, median, p99);
+    std::printf("client thread idle CPU over %d s: %.2f%% of one core (target <= 2%%)\n", idleSeconds,
+                idleShare);
     return 0;
 }

@@ -32,8 +32,13 @@ struct Data {
         builder.row(kStands, 60.0);
         for (int s = 1; s <= kStands; ++s) {
             for (int u = 0; u < kUsesPerStand; ++u) {
-                builder.use({.day = 3, .firstSlot = 20, .lastSlot = 21, .reg = fmt::format("D-U{}", u),
-                             .airline = "DLH", .type = "A320", .callsign = fmt::format("DLH{}", u),
+                builder.use({.day = 3,
+                             .firstSlot = 20,
+                             .lastSlot = 21,
+                             .reg = fmt::format("D-U{}", u),
+                             .airline = "DLH",
+                             .type = "A320",
+                             .callsign = fmt::format("DLH{}", u),
                              .callsign2 = fmt::format("DLH{}X", u)},
                             fmt::format("S{}", s));
             }
@@ -88,8 +93,9 @@ void BM_RecordStandUse(benchmark::State& state) {
         state.ResumeTiming();
         for (int k = 0; k < kCalls; ++k) {
             currentWeekSlot.store(packWeekSlot({3, (k / 1024) * 3 % 48}));
-            lf_addRealStandOption(static_cast<std::uint32_t>(k % kStands + 1), data().aircraft[k % kAircraft],
-                                  static_cast<std::uint32_t>(k / kAircraft % 3 == 2 ? kStandLeftMode : kStandArrivedMode));
+            lf_addRealStandOption(
+                static_cast<std::uint32_t>(k % kStands + 1), data().aircraft[k % kAircraft],
+                static_cast<std::uint32_t>(k / kAircraft % 3 == 2 ? kStandLeftMode : kStandArrivedMode));
         }
     }
     standList = data().stands;
@@ -129,7 +135,8 @@ int main(int argc, char** argv) {
     const double oneStand = reporter.rateOf("BM_OneStandScan");
     fmt::print("coupled search: {:.0f} us, {:.2f}x the day-and-slot scan (target under 1000 us, <= 2x)\n",
                search > 0 ? 1e6 / search : 0.0, search > 0 ? scan / search : 0.0);
-    fmt::print("recording a stand use: {:.2f} us, {:.2f}x a scan of one stand's uses (target under 2 us, <= 3x)\n",
-               record > 0 ? 1e6 / record : 0.0, record > 0 ? oneStand / record : 0.0);
+    fmt::print(
+        "recording a stand use: {:.2f} us, {:.2f}x a scan of one stand's uses (target under 2 us, <= 3x)\n",
+        record > 0 ? 1e6 / record : 0.0, record > 0 ? oneStand / record : 0.0);
     return 0;
 }

@@ -37,15 +37,17 @@ struct Data {
         for (int k = 0; k < kStands; ++k) {
             std::vector<StandUse> uses;
             for (int u = 1; u <= kUses; ++u) {
-                uses.push_back(StandUse{"DLH", "A320", "D-AI" + std::to_string(u), fmt::format("DLH{}", u), "",
-                                        HalfHourSet(1ULL << (u % 48)), static_cast<std::uint32_t>(u), 1, 0, 1, 0});
+                uses.push_back(StandUse{"DLH", "A320", "D-AI" + std::to_string(u), fmt::format("DLH{}", u),
+                                        "", HalfHourSet(1ULL << (u % 48)), static_cast<std::uint32_t>(u), 1,
+                                        0, 1, 0});
             }
             gf_appendStand(ParkPos(fmt::format("S{}", k), std::move(uses),
-                                   offset(kAirport, (k / 32) * kSpacingMetres, (k % 32) * kSpacingMetres), 0.0, 30.0,
-                                   false, false, false));
+                                   offset(kAirport, (k / 32) * kSpacingMetres, (k % 32) * kSpacingMetres),
+                                   0.0, 30.0, false, false, false));
         }
         for (int k = 0; k < 100000; ++k) {
-            const GeoPoint stand{standList[engine() % kStands].latitude, standList[engine() % kStands].longitude};
+            const GeoPoint stand{standList[engine() % kStands].latitude,
+                                 standList[engine() % kStands].longitude};
             positions.push_back(offset(stand, near(engine), near(engine)));
         }
         aircraft.callsign = "KLM12";

@@ -62,7 +62,8 @@ void BM_setStatus(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
     if (state.thread_index() == 0) {
         const double calls = static_cast<double>(state.iterations()) * state.threads();
-        state.counters["repaints_per_1e6_calls"] = static_cast<double>(paints.load() - paintsBefore) * 1e6 / calls;
+        state.counters["repaints_per_1e6_calls"] =
+            static_cast<double>(paints.load() - paintsBefore) * 1e6 / calls;
     }
 }
 BENCHMARK(BM_setStatus)->Iterations(1000000)->UseRealTime()->Threads(1);
@@ -94,7 +95,8 @@ void BM_paintStatus(benchmark::State& state) {
 }
 BENCHMARK(BM_paintStatus)->Iterations(20000);
 
-std::intptr_t benchWindowProc(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t benchWindowProc(WindowHandle window, unsigned msg, std::uintptr_t wParam,
+                              std::intptr_t lParam) {
     if (msg == Msg::Paint) {
         lf_paintStatus(*reinterpret_cast<Painter*>(wParam));
         paints.fetch_add(1);
@@ -172,11 +174,12 @@ int main(int argc, char** argv) {
         const std::string suffix = fmt::format("/real_time/threads:{}", threads);
         const double base = perCall(fmt::format("BM_baseline/iterations:{}{}", 1000000 / threads, suffix));
         const double status = perCall(fmt::format("BM_setStatus/iterations:{}{}", 1000000 / threads, suffix));
-        fmt::print("gf_setStatus, {} thread(s): {:.1f} ns per call vs baseline {:.1f} ns: {:.2f}x (target <= 3x); "
-                   "{:.1f} repaints per 10^6 calls\n",
-                   threads, status, base, base > 0 ? status / base : 0.0,
-                   reporter.value(fmt::format("BM_setStatus/iterations:{}{}", 1000000 / threads, suffix),
-                                  "repaints_per_1e6_calls"));
+        fmt::print(
+            "gf_setStatus, {} thread(s): {:.1f} ns per call vs baseline {:.1f} ns: {:.2f}x (target <= 3x); "
+            "{:.1f} repaints per 10^6 calls\n",
+            threads, status, base, base > 0 ? status / base : 0.0,
+            reporter.value(fmt::format("BM_setStatus/iterations:{}{}", 1000000 / threads, suffix),
+                           "repaints_per_1e6_calls"));
     }
     fmt::print("lf_paintStatus: {:.0f} ops per paint (no target)\n",
                reporter.value("BM_paintStatus", "ops_per_paint"));

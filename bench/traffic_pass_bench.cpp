@@ -14,10 +14,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include "settings/parameter_table.h"
 #include "support/aircraft_fixture.h"
 #include "support/fake_simulator.h"
 #include "support/traffic_builders.h"
-#include "settings/parameter_table.h"
 #include "traffic/making_way.h"
 #include "traffic/report_intake.h"
 #include "traffic/sim_results.h"
@@ -165,9 +165,9 @@ void BM_SimulatedHour200(benchmark::State& state) {
                 spec.groundSpeed = 30.0; // slow enough to stay within range for the hour
                 spec.reportTime = 1000.0 + 10.0 * static_cast<double>(pass / kEvery);
                 TrafficReport report = test::makeReport(spec);
-                const GeoPoint at = gf_destinationPoint({report.position.latitude, report.position.longitude},
-                                                        spec.track * kDegToRad,
-                                                        static_cast<double>(pass / kEvery) * 30.0 * 10.0 / 3600.0 * kFeetPerNm);
+                const GeoPoint at = gf_destinationPoint(
+                    {report.position.latitude, report.position.longitude}, spec.track * kDegToRad,
+                    static_cast<double>(pass / kEvery) * 30.0 * 10.0 / 3600.0 * kFeetPerNm);
                 report.position.latitude = at.lat;
                 report.position.longitude = at.lon;
                 gf_pushTrafficReport(std::move(report));
@@ -234,15 +234,19 @@ void fillCollisionTables() {
     lf_clearTrafficTables();
     test::installTestAircraft();
     for (std::uint32_t i = 0; i < kTaxiing; ++i) {
-        LiveAc& a = liveAcTable.emplace_back(test::makeLiveAc(
-            {.hexid = kFirstHexid + i, .callsign = "TAX" + std::to_string(i), .distanceNm = 0.5 + 0.01 * i,
-             .airborne = false},
-            AcState::active, 101 + i));
+        LiveAc& a = liveAcTable.emplace_back(test::makeLiveAc({.hexid = kFirstHexid + i,
+                                                               .callsign = "TAX" + std::to_string(i),
+                                                               .distanceNm = 0.5 + 0.01 * i,
+                                                               .airborne = false},
+                                                              AcState::active, 101 + i));
         a.phase = AcPhase::taxi;
     }
     for (std::uint32_t i = 0; i < kStatics; ++i) {
-        staticAcTable.push_back(test::makeStaticAc({.hexid = i + 1, .standNumber = i + 1, .callsign = "S*",
-                                                    .distanceNm = 2.0, .bearingDeg = 360.0 * i / kStatics}));
+        staticAcTable.push_back(test::makeStaticAc({.hexid = i + 1,
+                                                    .standNumber = i + 1,
+                                                    .callsign = "S*",
+                                                    .distanceNm = 2.0,
+                                                    .bearingDeg = 360.0 * i / kStatics}));
     }
 }
 
@@ -254,8 +258,9 @@ void BM_CollisionWithStatic(benchmark::State& state) {
             lf_collisionWithStatic(aircraft);
         }
     }
-    state.counters["removed"] = static_cast<double>(std::count_if(
-        staticAcTable.begin(), staticAcTable.end(), [](const StaticAc& s) { return s.state != AcState::active; }));
+    state.counters["removed"] =
+        static_cast<double>(std::count_if(staticAcTable.begin(), staticAcTable.end(),
+                                          [](const StaticAc& s) { return s.state != AcState::active; }));
     lf_clearTrafficTables();
     test::clearTestAircraft();
 }
@@ -320,9 +325,10 @@ int main(int argc, char** argv) {
                 reporter.valueOf("BM_SimulatedHour200", "live_at_end"));
     std::printf("intake of known aircraft: %.0f reports/s (target at least 1000000)\n",
                 reporter.valueOf("BM_IntakeKnown500", "items_per_second"));
-    std::printf("collision rule, 50 x 256: %.1f us, baseline %.1f us (target at most 1.5 x and under 1000 us)\n",
-                reporter.valueOf("BM_CollisionWithStatic", "real_time"),
-                reporter.valueOf("BM_CollisionBaseline", "real_time"));
+    std::printf(
+        "collision rule, 50 x 256: %.1f us, baseline %.1f us (target at most 1.5 x and under 1000 us)\n",
+        reporter.valueOf("BM_CollisionWithStatic", "real_time"),
+        reporter.valueOf("BM_CollisionBaseline", "real_time"));
     benchmark::Shutdown();
     return 0;
 }

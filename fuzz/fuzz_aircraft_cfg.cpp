@@ -25,7 +25,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path placeRoot() { return fs::temp_directory_path() / ("fuzz_aircraft_cfg." + std::to_string(::getpid())); }
+fs::path placeRoot() {
+    return fs::temp_directory_path() / ("fuzz_aircraft_cfg." + std::to_string(::getpid()));
+}
 
 struct AircraftFolder {
     fs::path folder;
@@ -86,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (zeph::lf_checkFltSimNumbers(lines, place.file)) {
             if (ivao) {
                 zeph::lf_procesIVAOFltSimSections(1, lines, "B738", place.file, place.folder, place.listing);
-            } else if (const std::string type = zeph::lf_fixMissingAtcModel(place.file, lines); !type.empty()) {
+            } else if (const std::string type = zeph::lf_fixMissingAtcModel(place.file, lines);
+                       !type.empty()) {
                 zeph::lf_procesFltSimSections(1, lines, type, place.file, place.folder, place.listing);
             }
         }

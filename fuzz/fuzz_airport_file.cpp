@@ -13,8 +13,9 @@
 namespace {
 
 bool sound(const zeph::ParkPos& stand) {
-    if (!std::isfinite(stand.latitude) || !std::isfinite(stand.longitude) || std::fabs(stand.latitude) > 90.0 ||
-        std::fabs(stand.longitude) > 180.0 || !std::isfinite(stand.radius)) {
+    if (!std::isfinite(stand.latitude) || !std::isfinite(stand.longitude) ||
+        std::fabs(stand.latitude) > 90.0 || std::fabs(stand.longitude) > 180.0 ||
+        !std::isfinite(stand.radius)) {
         return false;
     }
     for (const zeph::StandUse& use : stand.uses) {

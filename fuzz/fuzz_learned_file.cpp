@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     zeph::lf_clearParkPositions();
     for (int n = 0; n < 20; ++n) {
-        zeph::gf_appendStand(zeph::ParkPos("S" + std::to_string(n), {}, zeph::GeoPoint{50.0, 8.0 + n * 0.001}, 0.0,
-                                           20.0, false, false, false));
+        zeph::gf_appendStand(zeph::ParkPos("S" + std::to_string(n), {}, zeph::GeoPoint{50.0, 8.0 + n * 0.001},
+                                           0.0, 20.0, false, false, false));
     }
     bool handmade = false;
     zeph::lf_readLearned(file, zeph::ApfHeader{"Sample", "stock", 364}, zeph::standList, handmade);

@@ -14,7 +14,8 @@ namespace {
 
 const std::filesystem::path& folder() {
     static const std::filesystem::path dir = [] {
-        auto path = std::filesystem::temp_directory_path() / ("fuzz_sealed_stream_" + std::to_string(getpid()));
+        auto path =
+            std::filesystem::temp_directory_path() / ("fuzz_sealed_stream_" + std::to_string(getpid()));
         std::filesystem::create_directories(path);
         return path;
     }();

@@ -18,8 +18,11 @@ public:
     Session* session = nullptr;
     std::vector<std::pair<std::uint32_t, CreateAircraftPacket>> deferred;
 
-    void announceObject(bool added, std::uint32_t objectId) override { session->sendObjectEvent(added, objectId); }
-    void deferCreation(std::uint32_t, std::uint32_t sendId, const CreateAircraftPacket& create, std::uint32_t) override {
+    void announceObject(bool added, std::uint32_t objectId) override {
+        session->sendObjectEvent(added, objectId);
+    }
+    void deferCreation(std::uint32_t, std::uint32_t sendId, const CreateAircraftPacket& create,
+                       std::uint32_t) override {
         deferred.emplace_back(sendId, create);
     }
     void holdObjectAdded(std::uint32_t objectId) override { held_.push_back(objectId); }

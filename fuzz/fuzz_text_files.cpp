@@ -18,7 +18,8 @@ namespace {
 // One scratch file per fuzzing process, removed when it ends.
 struct ScratchFile {
     ScratchFile()
-        : path(std::filesystem::temp_directory_path() / ("corvane-fuzz-text-" + std::to_string(::getpid()))) {}
+        : path(std::filesystem::temp_directory_path() / ("corvane-fuzz-text-" + std::to_string(::getpid()))) {
+    }
     ~ScratchFile() {
         std::error_code ignored;
         std::filesystem::remove(path, ignored);

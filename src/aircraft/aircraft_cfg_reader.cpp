@@ -22,8 +22,9 @@ namespace fs = std::filesystem;
 std::set<std::string> scanTitleSet;
 std::mutex scanTitleSetMutex;
 
-LiveryData lf_makeLiveryRecord(std::uint32_t folderNumber, const std::string& airline, const std::string& type,
-                               bool cargo, const std::string& title, const std::string& atcid) {
+LiveryData lf_makeLiveryRecord(std::uint32_t folderNumber, const std::string& airline,
+                               const std::string& type, bool cargo, const std::string& title,
+                               const std::string& atcid) {
     {
         std::lock_guard lock(scanTitleSetMutex);
         if (!scanTitleSet.insert(title).second) {
@@ -104,8 +105,9 @@ bool lf_checkFltSimNumbers(const std::vector<std::string>& lines, const fs::path
         return true;
     }
     if (outOfRange) {
-        lf_addReportLine(invalidFileReport,
-                         fmt::format("{} contains a [fltsim.x] section with a number < 0 or > {}", file.string(), 10000));
+        lf_addReportLine(
+            invalidFileReport,
+            fmt::format("{} contains a [fltsim.x] section with a number < 0 or > {}", file.string(), 10000));
         return false;
     }
     return true;
@@ -120,15 +122,16 @@ std::string lf_fixMissingAtcModel(const fs::path& file, const std::vector<std::s
         }
     }
     if (model.empty()) {
-        lf_addReportLine(invalidFileReport, "Line atc_model= is missing in [General] section of " + file.string());
+        lf_addReportLine(invalidFileReport,
+                         "Line atc_model= is missing in [General] section of " + file.string());
         return {};
     }
     if (aircraftTypes.contains(model)) {
         return model;
     }
     if (const auto fix = typeFixes.find(model); fix != typeFixes.end()) {
-        lf_addReportLine(fixesReport,
-                         fmt::format("Model fix: {} found in {} changed into {}", model, file.string(), fix->second));
+        lf_addReportLine(fixesReport, fmt::format("Model fix: {} found in {} changed into {}", model,
+                                                  file.string(), fix->second));
         return fix->second;
     }
     lf_addReportEntry(model, file.string());
@@ -169,8 +172,8 @@ bool lf_liveryPathsExist(const fs::path& aircraftFolder, const WinFolder& listin
         }
         return kind;
     };
-    return resolve("model." + model) == WinKind::directory && resolve("texture." + texture) == WinKind::directory &&
-           resolve(sim + ".air") == WinKind::regular;
+    return resolve("model." + model) == WinKind::directory &&
+           resolve("texture." + texture) == WinKind::directory && resolve(sim + ".air") == WinKind::regular;
 }
 
 namespace {
@@ -181,15 +184,16 @@ struct SectionValues {
 };
 
 // Reads one line into the first key that takes it; false when the line repeats a key that ends the section.
-bool readSectionLine(const std::string& line, SectionValues& v, const std::string& folder, const std::string& file,
-                     const std::string& header, bool& dropped) {
+bool readSectionLine(const std::string& line, SectionValues& v, const std::string& folder,
+                     const std::string& file, const std::string& header, bool& dropped) {
     std::string value;
     if (v.title.empty() && lf_readTitle(line, value)) {
         v.title = gf_trim(value);
         return true;
     }
     if (!v.title.empty() && lf_readTitle(line, value)) {
-        lf_addReportLine(incompleteSectionReport, fmt::format("{} {} has more than one title key", folder, header));
+        lf_addReportLine(incompleteSectionReport,
+                         fmt::format("{} {} has more than one title key", folder, header));
         return false;
     }
     if (v.airline.empty() && lf_readAtcParkingCodes(line, value)) {
@@ -230,12 +234,14 @@ bool readSectionLine(const std::string& line, SectionValues& v, const std::strin
         if (lf_validateAtcId(value, atcid)) {
             v.atcid = atcid;
         } else {
-            lf_addReportLine(incompleteSectionReport, fmt::format("invalid atc_id={} in: {}", value, v.title));
+            lf_addReportLine(incompleteSectionReport,
+                             fmt::format("invalid atc_id={} in: {}", value, v.title));
         }
         return true;
     }
     if (!v.atcid.empty() && lf_hasAtcIdKey(line)) {
-        lf_addReportLine(incompleteSectionReport, fmt::format("{}, {}, has more than one atc_id key", folder, header));
+        lf_addReportLine(incompleteSectionReport,
+                         fmt::format("{}, {}, has more than one atc_id key", folder, header));
         return false;
     }
     if (v.model.empty() && lf_readModel(line, value)) {
@@ -270,8 +276,9 @@ std::list<ScanCandidate> lf_procesFltSimSection(int folderNumber, std::vector<st
             }
         }
         if (v.airline.empty()) {
-            lf_addReportLine(incompleteSectionReport,
-                             fmt::format("{} {} icao_airline is missing, or it has invalid info ", fileText, header));
+            lf_addReportLine(
+                incompleteSectionReport,
+                fmt::format("{} {} icao_airline is missing, or it has invalid info ", fileText, header));
         }
         if (dropped) {
             return {};
@@ -296,8 +303,9 @@ std::list<ScanCandidate> lf_procesFltSimSection(int folderNumber, std::vector<st
         if (v.airline.empty()) {
             if (v.atcid.empty()) {
                 if (heavy) {
-                    lf_addReportLine(incompleteSectionReport,
-                                     fmt::format("'{}' '{}' has no airline and no regcode info", folder, header));
+                    lf_addReportLine(
+                        incompleteSectionReport,
+                        fmt::format("'{}' '{}' has no airline and no regcode info", folder, header));
                     return {};
                 }
                 v.airline = "PVT";
@@ -305,8 +313,9 @@ std::list<ScanCandidate> lf_procesFltSimSection(int folderNumber, std::vector<st
             } else if (const auto info = gf_lookupRegcode(v.atcid)) {
                 v.airline = info->airl;
             } else if (heavy) {
-                lf_addReportLine(incompleteSectionReport,
-                                 fmt::format("'{}' '{}' has no airline and regcode not in dbase", folder, header));
+                lf_addReportLine(
+                    incompleteSectionReport,
+                    fmt::format("'{}' '{}' has no airline and regcode not in dbase", folder, header));
                 return {};
             } else {
                 v.airline = "PVT";

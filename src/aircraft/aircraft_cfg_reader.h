@@ -28,8 +28,9 @@ extern std::set<std::string> scanTitleSet;
 extern std::mutex scanTitleSetMutex;
 
 // The filled record when the title was new to scanTitleSet, else the empty record.
-LiveryData lf_makeLiveryRecord(std::uint32_t folderNumber, const std::string& airline, const std::string& type,
-                               bool cargo, const std::string& title, const std::string& atcid);
+LiveryData lf_makeLiveryRecord(std::uint32_t folderNumber, const std::string& airline,
+                               const std::string& type, bool cargo, const std::string& title,
+                               const std::string& atcid);
 
 // The scan task of a standard file. Logs and passes on every exception.
 std::list<ScanCandidate> lf_searchLiveriesinFile(int folderNumber, const std::filesystem::path& file);

@@ -118,7 +118,8 @@ std::string lf_parseFltSimHeader(std::string_view line) {
         while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') {
             ++pos;
         }
-        if (pos > digits && pos < line.size() && line[pos] == ']' && skipBlanks(line, pos + 1) == line.size()) {
+        if (pos > digits && pos < line.size() && line[pos] == ']' &&
+            skipBlanks(line, pos + 1) == line.size()) {
             return std::string(line.substr(numberStart, pos - numberStart));
         }
     }

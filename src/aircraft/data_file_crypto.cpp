@@ -42,8 +42,8 @@ bool pullChunk(crypto_secretstream_xchacha20poly1305_state& state, const std::ve
                std::size_t count, std::vector<unsigned char>& opened, unsigned long long& openedBytes,
                unsigned char& tag) {
     auto pull = [&](std::size_t length) {
-        return crypto_secretstream_xchacha20poly1305_pull(&state, opened.data(), &openedBytes, &tag, cipher.data(),
-                                                          length, nullptr, 0) == 0;
+        return crypto_secretstream_xchacha20poly1305_pull(&state, opened.data(), &openedBytes, &tag,
+                                                          cipher.data(), length, nullptr, 0) == 0;
     };
     if (pull(count)) {
         return true;
@@ -78,7 +78,8 @@ void decryptStream(const unsigned char key[32], std::ifstream& in, const PlainSi
         unsigned long long openedBytes = 0;
         unsigned char tag = 0;
         if (!pullChunk(state, cipher, count, opened, openedBytes, tag)) {
-            // The header carries no check of its own: a wrong key or a damaged header shows at the first chunk.
+            // The header carries no check of its own: a wrong key or a damaged header shows at the first
+            // chunk.
             throw std::runtime_error(firstChunk ? "Invalid header or key" : "Decryption failed");
         }
         sink(std::span<const unsigned char>(opened.data(), static_cast<std::size_t>(openedBytes)));
@@ -103,12 +104,14 @@ std::ifstream openEncrypted(const std::string& encrypted) {
 
 } // namespace
 
-void lf_streamDecryptToSink(const unsigned char key[32], const std::string& encrypted, const PlainSink& sink) {
+void lf_streamDecryptToSink(const unsigned char key[32], const std::string& encrypted,
+                            const PlainSink& sink) {
     std::ifstream in = openEncrypted(encrypted);
     decryptStream(key, in, sink);
 }
 
-void lf_streamDecryptFile(const unsigned char key[32], const std::string& encrypted, const std::string& plain) {
+void lf_streamDecryptFile(const unsigned char key[32], const std::string& encrypted,
+                          const std::string& plain) {
     std::ifstream in = openEncrypted(encrypted);
     std::ofstream out(plain, std::ios::binary | std::ios::trunc);
     if (!out) {
@@ -144,7 +147,8 @@ bool gf_streamDecrypt(const std::filesystem::path& encrypted, const std::filesys
 void gf_removeFile(const std::filesystem::path& file) {
     std::error_code error;
     if (!std::filesystem::remove(file, error) && error && error != std::errc::no_such_file_or_directory) {
-        gf_logLine(fmt::format("Warning: could not remove {}, errorcode: {}", file.string(), error.message()));
+        gf_logLine(
+            fmt::format("Warning: could not remove {}, errorcode: {}", file.string(), error.message()));
     }
 }
 

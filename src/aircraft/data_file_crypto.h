@@ -17,7 +17,8 @@ bool gf_streamDecrypt(const std::filesystem::path& encrypted, const std::filesys
 // The opening itself, with any key. Throws std::runtime_error: "Could not open input file: <path>", "Could
 // not open output file: <path>", "Invalid header or key", "Decryption failed", "Decryption failed: stream
 // ends before its final chunk", "Could not write output file: <path>", "sodium_init failed".
-void lf_streamDecryptFile(const unsigned char key[32], const std::string& encrypted, const std::string& plain);
+void lf_streamDecryptFile(const unsigned char key[32], const std::string& encrypted,
+                          const std::string& plain);
 
 // Receives the plain bytes of each verified chunk in order; it may throw to stop the opening.
 using PlainSink = std::function<void(std::span<const unsigned char>)>;

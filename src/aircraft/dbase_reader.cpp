@@ -124,8 +124,8 @@ void readRegistrations(const pugi::xml_document& doc) {
 }
 
 void clearDatabase() {
-    for (auto* set : {&aircraftTypes, &highPerfTypes, &heavyTypes, &largeTypes, &buzjetTypes, &rotorcraftTypes,
-                      &cargoTypes, &airlineCodes, &cargoOperatorCodes, &simAddonAirports}) {
+    for (auto* set : {&aircraftTypes, &highPerfTypes, &heavyTypes, &largeTypes, &buzjetTypes,
+                      &rotorcraftTypes, &cargoTypes, &airlineCodes, &cargoOperatorCodes, &simAddonAirports}) {
         set->clear();
     }
     similarTypeGroups.clear();
@@ -154,8 +154,9 @@ void lf_readXmlSection(const pugi::xml_document& doc, const char* section, std::
         }
     }
     if (out.empty()) {
-        throw UserErrorException(61, fmt::format("In XML file section [{}], element [{}], attribute [{}] is empty.",
-                                                 section, element, attribute));
+        throw UserErrorException(
+            61, fmt::format("In XML file section [{}], element [{}], attribute [{}] is empty.", section,
+                            element, attribute));
     }
 }
 
@@ -174,8 +175,8 @@ void lf_readCodeSet(const pugi::xml_document& doc, const char* section, std::set
 
 void lf_readThirdPartyAirports(const pugi::xml_document& doc) {
     for (const pugi::xml_node entry : sectionsOf(doc).child("thirdpartiesP3D").children("thirdpartieP3D")) {
-        thirdPartyAirports.push_back(
-            ThirdPartyAirport{lf_xmlAttributeString(entry, "pub"), gf_split(lf_xmlAttributeString(entry, "arpts"), ',')});
+        thirdPartyAirports.push_back(ThirdPartyAirport{lf_xmlAttributeString(entry, "pub"),
+                                                       gf_split(lf_xmlAttributeString(entry, "arpts"), ',')});
     }
 }
 

@@ -61,7 +61,8 @@ std::string lf_fixIvaoModels(const fs::path& file) {
         return code;
     }
     if (const auto fix = typeFixes.find(code); fix != typeFixes.end()) {
-        lf_addReportLine(fixesReport, fmt::format("Model fix: {} found in {} changed into {}", code, path, fix->second));
+        lf_addReportLine(fixesReport,
+                         fmt::format("Model fix: {} found in {} changed into {}", code, path, fix->second));
         return fix->second;
     }
     lf_addReportEntry(code, path);
@@ -103,7 +104,8 @@ bool opensOtherIvaoSection(const std::string& line) { return line.find('[') != s
 
 std::list<ScanCandidate> lf_procesIVAOFltSimSections(int folderNumber, const std::vector<std::string>& lines,
                                                      const std::string& type, const fs::path& file,
-                                                     const fs::path& aircraftFolder, const WinFolder& listing) {
+                                                     const fs::path& aircraftFolder,
+                                                     const WinFolder& listing) {
     std::list<ScanCandidate> answer;
     for (std::vector<std::string>& section : lf_splitFltSimSections(lines, opensOtherIvaoSection)) {
         answer.splice(answer.end(),
@@ -114,7 +116,8 @@ std::list<ScanCandidate> lf_procesIVAOFltSimSections(int folderNumber, const std
 
 std::list<ScanCandidate> lf_procesIVAOFltSimSection(int folderNumber, std::vector<std::string>& sectionLines,
                                                     const std::string& type, const fs::path& file,
-                                                    const fs::path& aircraftFolder, const WinFolder& listing) {
+                                                    const fs::path& aircraftFolder,
+                                                    const WinFolder& listing) {
     lf_trimSectionTail(sectionLines);
     if (sectionLines.empty()) {
         return {};
@@ -158,8 +161,9 @@ std::list<ScanCandidate> lf_procesIVAOFltSimSection(int folderNumber, std::vecto
         }
     }
     std::error_code error;
-    const std::pair<std::string, WinKind> checks[] = {
-        {"model." + model, WinKind::directory}, {sim + ".air", WinKind::regular}, {"texture." + texture, WinKind::directory}};
+    const std::pair<std::string, WinKind> checks[] = {{"model." + model, WinKind::directory},
+                                                      {sim + ".air", WinKind::regular},
+                                                      {"texture." + texture, WinKind::directory}};
     for (const auto& [relative, kind] : checks) {
         if (winResolve(listing, aircraftFolder, relative, error) != kind) {
             if (error) {
@@ -187,13 +191,14 @@ std::list<ScanCandidate> lf_procesIVAOFltSimSection(int folderNumber, std::vecto
             atcid.clear();
         }
     } else if (atcid.empty()) {
-        addIncomplete(fmt::format("{} {} misses airlinecode in title: {}, and no regcode", folder, header, title));
+        addIncomplete(
+            fmt::format("{} {} misses airlinecode in title: {}, and no regcode", folder, header, title));
         return {};
     } else if (const auto info = gf_lookupRegcode(atcid)) {
         airline = info->airl;
     } else {
-        addIncomplete(fmt::format("{} {} misses airlinecode in title: {}, and regcode unknown {}", folder, header,
-                                  title, atcid));
+        addIncomplete(fmt::format("{} {} misses airlinecode in title: {}, and regcode unknown {}", folder,
+                                  header, title, atcid));
         return {};
     }
     std::list<ScanCandidate> answer;

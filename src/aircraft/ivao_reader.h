@@ -15,11 +15,13 @@ std::list<ScanCandidate> lf_searchLiveriesinIVAOFile(int folderNumber, const std
 // The type from the path, or empty after an invalid-type entry.
 std::string lf_fixIvaoModels(const std::filesystem::path& file);
 std::list<ScanCandidate> lf_procesIVAOFltSimSections(int folderNumber, const std::vector<std::string>& lines,
-                                                     const std::string& type, const std::filesystem::path& file,
+                                                     const std::string& type,
+                                                     const std::filesystem::path& file,
                                                      const std::filesystem::path& aircraftFolder,
                                                      const WinFolder& listing);
 std::list<ScanCandidate> lf_procesIVAOFltSimSection(int folderNumber, std::vector<std::string>& sectionLines,
-                                                    const std::string& type, const std::filesystem::path& file,
+                                                    const std::string& type,
+                                                    const std::filesystem::path& file,
                                                     const std::filesystem::path& aircraftFolder,
                                                     const WinFolder& listing);
 

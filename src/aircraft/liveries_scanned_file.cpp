@@ -70,7 +70,8 @@ void lf_readLiveriesScanned() {
             auto required = [&](const char* name) {
                 const pugi::xml_attribute attribute = liv.attribute(name);
                 if (!attribute) {
-                    throw UserErrorException(999, fmt::format("Missing required attribute '{}' in <{}>", name, liv.name()));
+                    throw UserErrorException(
+                        999, fmt::format("Missing required attribute '{}' in <{}>", name, liv.name()));
                 }
                 return std::string(attribute.value());
             };

@@ -216,7 +216,8 @@ void gf_matchLiveryLive(AcProfile& ac) {
     if (depth < 2) {
         return;
     }
-    if (ac.airline == kPrivateAirline && lf_matchOwnAirlineType(ac, genericKey(ac)) && lf_acceptMatch(ac, 4)) {
+    if (ac.airline == kPrivateAirline && lf_matchOwnAirlineType(ac, genericKey(ac)) &&
+        lf_acceptMatch(ac, 4)) {
         return;
     }
     const std::optional<std::string> regAirline = ac.airline.empty() ? std::nullopt : registrationAirline(ac);

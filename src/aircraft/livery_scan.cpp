@@ -39,13 +39,15 @@ using Pending = std::deque<std::future<std::list<ScanCandidate>>>;
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return gf_toUpperChar(static_cast<unsigned char>(x)) == gf_toUpperChar(static_cast<unsigned char>(y));
+               return gf_toUpperChar(static_cast<unsigned char>(x)) ==
+                      gf_toUpperChar(static_cast<unsigned char>(y));
            });
 }
 
 bool isLiveryFile(const fs::path& file) {
     const std::string stem = file.stem().string();
-    return equalsNoCase(file.extension().string(), ".cfg") && (equalsNoCase(stem, "aircraft") || equalsNoCase(stem, "sim"));
+    return equalsNoCase(file.extension().string(), ".cfg") &&
+           (equalsNoCase(stem, "aircraft") || equalsNoCase(stem, "sim"));
 }
 
 // Takes the oldest task's liveries; their titles are claimed here, in walk order.
@@ -91,7 +93,8 @@ bool handleEntry(Walk& walk, const fs::directory_entry& entry) {
         return false;
     }
     gf_waitForTaskSlot();
-    const bool ivao = text.find("ivao_x-csl") != std::string::npos || text.find("IVAO_MTL") != std::string::npos;
+    const bool ivao =
+        text.find("ivao_x-csl") != std::string::npos || text.find("IVAO_MTL") != std::string::npos;
     const int number = walk.folderNumber;
     walk.pending.push_back(walk.pool.submit([number, path, ivao, reader = fileReaderForTests] {
         if (reader) {
@@ -119,7 +122,8 @@ void walkFolder(Walk& walk, const fs::path& folder) {
         try {
             descend = handleEntry(walk, entry);
         } catch (const std::exception& e) {
-            gf_logLine(fmt::format("liveries search in {} aborted, cause: {}", entry.path().string(), e.what()));
+            gf_logLine(
+                fmt::format("liveries search in {} aborted, cause: {}", entry.path().string(), e.what()));
         }
         if (descend) {
             walkFolder(walk, entry.path());
@@ -186,7 +190,8 @@ std::vector<fs::path> lf_checkLfolder() {
         if (!fs::exists(fs::status(folder, error))) {
             gf_logLine(fmt::format("{}: '{}' does not exist", parameter.key, folder.string()));
             throw UserErrorException(
-                243, fmt::format("the path pointed to by parameter '{}' does not exist, see Log.txt!", parameter.key));
+                243, fmt::format("the path pointed to by parameter '{}' does not exist, see Log.txt!",
+                                 parameter.key));
         }
         folders.push_back(folder);
     }
@@ -261,15 +266,17 @@ bool lf_scanLiveryFolders(const std::vector<fs::path>& folders) {
 }
 
 void gf_scanLiveries() {
-    gf_setStatus(fmt::format("Scanning {}for liveries ...", LIG_PRIORITIZE.get() ? "prioritized " : ""), false);
+    gf_setStatus(fmt::format("Scanning {}for liveries ...", LIG_PRIORITIZE.get() ? "prioritized " : ""),
+                 false);
     gf_logText("\n++++++++++++++++++++++++ liveries scan manual starts ++++++++++++++++++++++++++++++++");
     const std::vector<fs::path> folders = lf_checkLfolder();
     if (folders.empty()) {
         gf_openManual();
         gf_openParametersFolder();
-        throw UserErrorException(48, fmt::format("Exit {} first!   Then set one or more lfolder parameters to your "
-                                                 "liveries, see Manual 5.3",
-                                                 programId));
+        throw UserErrorException(
+            48, fmt::format("Exit {} first!   Then set one or more lfolder parameters to your "
+                            "liveries, see Manual 5.3",
+                            programId));
     }
     if (!lf_scanLiveryFolders(folders)) {
         throw UserErrorException(53, "no liveries found");

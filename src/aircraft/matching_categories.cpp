@@ -87,15 +87,19 @@ void lf_buildCategories(AcKind kind) {
     gf_logText(fmt::format("Category {}: {} pax liverie{}{}", gf_categoryName(kind), counts[0],
                            gf_plural(counts[0]), cargoPart));
     sortUnique(types);
-    lf_fillCategoryTypeLists(kind == AcKind::Light, kind == AcKind::Buzjets, kind == AcKind::Rotorcraft, types);
+    lf_fillCategoryTypeLists(kind == AcKind::Light, kind == AcKind::Buzjets, kind == AcKind::Rotorcraft,
+                             types);
     if (category) {
         controlSink().enable(*category->box, true);
     }
 }
 
-void lf_fillCategoryTypeLists(bool light, bool buzjet, bool rotorcraft, const std::vector<std::string>& types) {
-    std::vector<std::string>* list = light ? &lightModels : buzjet ? &buzjetModels : rotorcraft ? &rotorcraftModels
-                                                                                                : nullptr;
+void lf_fillCategoryTypeLists(bool light, bool buzjet, bool rotorcraft,
+                              const std::vector<std::string>& types) {
+    std::vector<std::string>* list = light        ? &lightModels
+                                     : buzjet     ? &buzjetModels
+                                     : rotorcraft ? &rotorcraftModels
+                                                  : nullptr;
     for (std::size_t start = 0; start < types.size(); start += kTypesPerLogLine) {
         const std::size_t end = std::min(types.size(), start + kTypesPerLogLine);
         std::string line = "  ";

@@ -34,7 +34,6 @@ namespace {
 constexpr std::size_t kTitlesPerAirlineType = 4048;
 constexpr std::size_t kTitlesPerModel = 15000;
 
-
 template <class T> std::vector<T> exactCopy(std::vector<T>& work) {
     std::vector<T> copy(std::make_move_iterator(work.begin()), std::make_move_iterator(work.end()));
     work.clear();

@@ -1,7 +1,7 @@
 #pragma once
 #include <array>
-#include <cstdint>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,7 +28,8 @@ struct LiveryTitle {
 
 // Type -> its liveries, and airline -> that map. It owns every livery title text; every other holder of a
 // title keeps a view into it.
-using TypeLiveryTitles = std::unordered_map<std::string, std::vector<LiveryTitle>, Fnv1aHash, std::equal_to<>>;
+using TypeLiveryTitles =
+    std::unordered_map<std::string, std::vector<LiveryTitle>, Fnv1aHash, std::equal_to<>>;
 extern std::unordered_map<std::string, TypeLiveryTitles, Fnv1aHash, std::equal_to<>> airlineLiveryTable;
 
 // Views of titles by type, and by airline and type. Index 0 holds passenger titles, 1 cargo titles; only
@@ -77,7 +78,8 @@ void lf_genericLiveries();
 // The types filed under "ZZZ", or nothing without generic liveries.
 std::optional<std::vector<std::string>> lf_genericModels();
 // Appends the types to the one category list named and logs them, up to 20 a line.
-void lf_fillCategoryTypeLists(bool light, bool buzjet, bool rotorcraft, const std::vector<std::string>& types);
+void lf_fillCategoryTypeLists(bool light, bool buzjet, bool rotorcraft,
+                              const std::vector<std::string>& types);
 
 // The stored text of an installed livery with this title; an empty view when none is installed.
 std::string_view lf_findInstalledTitle(const std::string& title);

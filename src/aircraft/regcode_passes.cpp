@@ -65,8 +65,9 @@ void lf_readDontUseTitles() {
 void lf_readDontUseTitleFolder() {
     std::list<RegcodeLivery> records;
     if (!lf_processRegcodeFiles(myRegcodesDir, records)) {
-        reportDontUseError(fmt::format(
-            "There were errors in processing the regcode files in folder '{}', see the Log.txt", myRegcodesDir.string()));
+        reportDontUseError(
+            fmt::format("There were errors in processing the regcode files in folder '{}', see the Log.txt",
+                        myRegcodesDir.string()));
     }
     const std::size_t added = appendDontUseTitles(records);
     gf_logText(fmt::format("{} don't use title{} read from files in {}", added, gf_plural(added),
@@ -82,12 +83,14 @@ void lf_checkInlineRegcodes() {
         const std::string_view title = lf_findInstalledTitle(livery.title);
         if (title.empty()) {
             clashes.push_back(fmt::format("==> [{}] {} '{}' not available, system error, should not happen?",
-                                          gf_airlineTypeKey(livery.airl, livery.type), livery.atcid, livery.title));
+                                          gf_airlineTypeKey(livery.airl, livery.type), livery.atcid,
+                                          livery.title));
             continue;
         }
         const auto [entry, entered] = regcodeTitleTable.try_emplace(livery.atcid, title);
         if (!entered && entry->second != title) {
-            clashes.push_back(fmt::format("{} '{}' => already in use by '{}'", livery.atcid, title, entry->second));
+            clashes.push_back(
+                fmt::format("{} '{}' => already in use by '{}'", livery.atcid, title, entry->second));
         }
     }
     if (clashes.empty()) {
@@ -95,7 +98,8 @@ void lf_checkInlineRegcodes() {
     }
     std::filesystem::create_directories(errorsDir);
     gf_writeLinesToFile(clashes, inlineRegcodesFile());
-    gf_logText(fmt::format("{} in-line regcode clashes, see '{}'", clashes.size(), inlineRegcodesFile().string()));
+    gf_logText(
+        fmt::format("{} in-line regcode clashes, see '{}'", clashes.size(), inlineRegcodesFile().string()));
 }
 
 void lf_mergeRegcodes(std::list<RegcodeLivery> records) {
@@ -112,8 +116,8 @@ void lf_mergeRegcodes(std::list<RegcodeLivery> records) {
             if (entered) {
                 ++added;
             } else if (entry->second != title) {
-                offlineRegcodeReport.push_back(
-                    fmt::format("   regcode {} for '{}', instead of the same for '{}'", code, title, entry->second));
+                offlineRegcodeReport.push_back(fmt::format(
+                    "   regcode {} for '{}', instead of the same for '{}'", code, title, entry->second));
                 entry->second = title;
                 ++replaced;
             }
@@ -143,8 +147,9 @@ void lf_processAIGregcodeFile() {
     offlineRegcodeReport.push_back(fmt::format("Processing file {}", aigRegcodesXmlFile.string()));
     std::list<RegcodeLivery> records;
     if (!lf_readAIGregcodes(records)) {
-        offlineRegcodeReport.push_back(fmt::format(
-            "There were errors processing the AIG-regcode file '{}', see Log.txt", aigRegcodesXmlFile.string()));
+        offlineRegcodeReport.push_back(
+            fmt::format("There were errors processing the AIG-regcode file '{}', see Log.txt",
+                        aigRegcodesXmlFile.string()));
     }
     lf_mergeRegcodes(std::move(records));
 }

@@ -30,9 +30,9 @@ ShortKeyIndex shortKeys;
 
 // Calls visit with each candidate key of lf_regPrefixes in order until it answers true. The dashed forms are
 // built in one buffer, so a look-up makes no string of its own.
-template <typename Visit>
-void forEachCandidate(std::string_view registration, Visit visit) {
-    if (registration.size() >= 5 && registration.front() != 'N' && registration.find('-') == std::string_view::npos) {
+template <typename Visit> void forEachCandidate(std::string_view registration, Visit visit) {
+    if (registration.size() >= 5 && registration.front() != 'N' &&
+        registration.find('-') == std::string_view::npos) {
         std::string key;
         key.reserve(registration.size() + 1);
         key.append(registration.substr(0, 2)).append(1, '-').append(registration.substr(2));
@@ -143,14 +143,16 @@ bool lf_readAIGdocument(const pugi::xml_document& doc, std::list<RegcodeLivery>&
             continue;
         }
         const std::vector<std::string> regs = gf_split(livery.attribute("reg").value(), ',');
-        out.push_back(RegcodeLivery{title, {regs.begin(), regs.end()}, livery.attribute("special").as_bool(false)});
+        out.push_back(
+            RegcodeLivery{title, {regs.begin(), regs.end()}, livery.attribute("special").as_bool(false)});
         previousTitle = std::move(title);
     }
     gf_logText(fmt::format("{} {} read from AIG-regcodes", out.size(), liveriesWord(out.size())));
     return clean;
 }
 
-bool lf_parseRegcodeLine(std::string_view line, const std::filesystem::path& file, std::list<RegcodeLivery>& out) {
+bool lf_parseRegcodeLine(std::string_view line, const std::filesystem::path& file,
+                         std::list<RegcodeLivery>& out) {
     const std::vector<std::string> fields = gf_split(std::string(line), ';');
     if (fields.size() >= 4) {
         gf_logLine(fmt::format("{}: wrong format '{}'", file.string(), line));

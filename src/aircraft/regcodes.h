@@ -44,7 +44,8 @@ std::optional<std::string> lf_findRegcodeInText(const std::string& text);
 // Builds the short-key index of lf_findRegcodeInText from regcodeTable; after every change of the table.
 void lf_buildRegcodeIndex();
 
-// Reads input/AIG-regcodes.xml; false when it cannot be loaded (logged, the file removed) or read with faults.
+// Reads input/AIG-regcodes.xml; false when it cannot be loaded (logged, the file removed) or read with
+// faults.
 bool lf_readAIGregcodes(std::list<RegcodeLivery>& out);
 // The loaded AIG document: false without a meta header (nothing read) or after a repeated title.
 bool lf_readAIGdocument(const pugi::xml_document& doc, std::list<RegcodeLivery>& out);
@@ -52,6 +53,7 @@ bool lf_readAIGdocument(const pugi::xml_document& doc, std::list<RegcodeLivery>&
 // Reads every .TXT file directly in folder, in name order; false after any logged fault. Never throws.
 bool lf_processRegcodeFiles(const std::filesystem::path& folder, std::list<RegcodeLivery>& out);
 // One line of a user regcode file; false when it was reported as faulty.
-bool lf_parseRegcodeLine(std::string_view line, const std::filesystem::path& file, std::list<RegcodeLivery>& out);
+bool lf_parseRegcodeLine(std::string_view line, const std::filesystem::path& file,
+                         std::list<RegcodeLivery>& out);
 
 } // namespace zeph

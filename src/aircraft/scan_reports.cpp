@@ -30,8 +30,7 @@ ReportList<std::vector<std::string>> conversionReport;
 
 namespace {
 
-template <typename Container>
-void addLine(ReportList<Container>& list, std::string text) {
+template <typename Container> void addLine(ReportList<Container>& list, std::string text) {
     std::lock_guard lock(list.mutex);
     if (list.lines.size() >= list.lines.max_size()) {
         throw std::length_error("list too long");
@@ -39,20 +38,17 @@ void addLine(ReportList<Container>& list, std::string text) {
     list.lines.push_back(std::move(text));
 }
 
-template <typename Container>
-Container takeLines(ReportList<Container>& list) {
+template <typename Container> Container takeLines(ReportList<Container>& list) {
     std::lock_guard lock(list.mutex);
     return std::move(list.lines);
 }
 
-template <typename Container>
-void clearLines(ReportList<Container>& list) {
+template <typename Container> void clearLines(ReportList<Container>& list) {
     std::lock_guard lock(list.mutex);
     list.lines.clear();
 }
 
-template <typename Container>
-bool isEmpty(ReportList<Container>& list) {
+template <typename Container> bool isEmpty(ReportList<Container>& list) {
     std::lock_guard lock(list.mutex);
     return list.lines.empty();
 }
@@ -97,7 +93,9 @@ void writeSortedList(ReportList<std::list<std::string>>& list, const fs::path& f
 
 } // namespace
 
-void lf_addReportLine(ReportList<std::list<std::string>>& list, std::string text) { addLine(list, std::move(text)); }
+void lf_addReportLine(ReportList<std::list<std::string>>& list, std::string text) {
+    addLine(list, std::move(text));
+}
 void lf_addReportLine(ReportList<std::vector<std::string>>& list, std::string text) {
     addLine(list, std::move(text));
 }
@@ -168,32 +166,34 @@ void lf_updateLiveriesFromDbase() {
             continue;
         }
         if (info->cargo != livery.cargo) {
-            lf_addReportLine(conversionReport, fmt::format("{:80} {} cargo {} => {}", livery.title, livery.atcid,
-                                                           flag(livery.cargo), flag(info->cargo)));
+            lf_addReportLine(conversionReport,
+                             fmt::format("{:80} {} cargo {} => {}", livery.title, livery.atcid,
+                                         flag(livery.cargo), flag(info->cargo)));
             livery.cargo = info->cargo;
         }
         const std::string& airline = info->opr.empty() ? info->airl : info->opr;
         if (airline != livery.airl) {
-            lf_addReportLine(conversionReport,
-                             fmt::format("{:80} {} airl {} => {}", livery.title, livery.atcid, livery.airl, airline));
+            lf_addReportLine(conversionReport, fmt::format("{:80} {} airl {} => {}", livery.title,
+                                                           livery.atcid, livery.airl, airline));
             livery.airl = airline;
         }
         if (info->type != livery.type) {
-            lf_addReportLine(conversionReport,
-                             fmt::format("{:80} {} model {} => {}", livery.title, livery.atcid, livery.type, info->type));
+            lf_addReportLine(conversionReport, fmt::format("{:80} {} model {} => {}", livery.title,
+                                                           livery.atcid, livery.type, info->type));
             livery.type = info->type;
         }
     }
 }
 
 void lf_writeScanReport() {
-    const bool noErrors = isEmpty(invalidAirlineReport) && isEmpty(invalidTypeReport) && isEmpty(fixesReport) &&
-                          isEmpty(invalidFileReport) && isEmpty(incompleteSectionReport);
+    const bool noErrors = isEmpty(invalidAirlineReport) && isEmpty(invalidTypeReport) &&
+                          isEmpty(fixesReport) && isEmpty(invalidFileReport) &&
+                          isEmpty(incompleteSectionReport);
     gf_logText(noErrors ? "\nNo errors" : "\nErrors:");
     writeSortedList(invalidAirlineReport, errorsDir / "InvalidAirlineCodes.txt",
                     "{} invalid airline code{}, see {}", false);
-    writeSortedList(invalidTypeReport, errorsDir / "InvalidAircraftCodes.txt", "{} invalid model code{}, see {}",
-                    false);
+    writeSortedList(invalidTypeReport, errorsDir / "InvalidAircraftCodes.txt",
+                    "{} invalid model code{}, see {}", false);
     if (const std::vector<std::string> fixes = takeLines(fixesReport); !fixes.empty()) {
         const fs::path file = errorsDir / "Fixes.txt";
         bool written = false;
@@ -219,8 +219,8 @@ void lf_writeScanReport() {
     if (const std::vector<std::string> conversions = takeLines(conversionReport); !conversions.empty()) {
         const fs::path& file = conversionsReportFile;
         logWritten(gf_writeLinesToFile(conversions, file),
-                   fmt::format("{} liveries updated with real live data from dbase, see {}", conversions.size(),
-                               file.string()),
+                   fmt::format("{} liveries updated with real live data from dbase, see {}",
+                               conversions.size(), file.string()),
                    file);
     }
 }

@@ -11,19 +11,18 @@
 
 namespace zeph {
 
-template <typename Container>
-struct ReportList {
+template <typename Container> struct ReportList {
     std::mutex mutex;
     Container lines;
 };
 
-extern ReportList<std::list<std::string>> invalidAirlineReport;   // output/errors/InvalidAirlineCodes.txt
-extern ReportList<std::list<std::string>> invalidTypeReport;      // output/errors/InvalidAircraftCodes.txt
-extern ReportList<std::vector<std::string>> fixesReport;          // output/errors/Fixes.txt
-extern ReportList<std::list<std::string>> invalidFileReport;      // output/errors/InvalidAircraftCfgFiles.txt
+extern ReportList<std::list<std::string>> invalidAirlineReport; // output/errors/InvalidAirlineCodes.txt
+extern ReportList<std::list<std::string>> invalidTypeReport;    // output/errors/InvalidAircraftCodes.txt
+extern ReportList<std::vector<std::string>> fixesReport;        // output/errors/Fixes.txt
+extern ReportList<std::list<std::string>> invalidFileReport;    // output/errors/InvalidAircraftCfgFiles.txt
 extern ReportList<std::list<std::string>> incompleteSectionReport; // output/errors/IncompleFltsimSections.txt
-extern ReportList<std::list<std::string>> emptyFileReport;        // output/info/AircraftCfgWithNoFltsimSection.txt
-extern ReportList<std::vector<std::string>> conversionReport;     // output/info/AirlineModelConversions.txt
+extern ReportList<std::list<std::string>> emptyFileReport; // output/info/AircraftCfgWithNoFltsimSection.txt
+extern ReportList<std::vector<std::string>> conversionReport; // output/info/AirlineModelConversions.txt
 
 // Appends one line under the list's mutex; a full list throws std::length_error("list too long").
 void lf_addReportLine(ReportList<std::list<std::string>>& list, std::string text);

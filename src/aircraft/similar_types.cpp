@@ -19,7 +19,9 @@ std::vector<std::string> emptyTypeList;
 
 namespace {
 
-bool hasLiveries(const std::string& type) { return modelTitles[0].contains(type) || modelTitles[1].contains(type); }
+bool hasLiveries(const std::string& type) {
+    return modelTitles[0].contains(type) || modelTitles[1].contains(type);
+}
 
 // "M,X,Y": a member of a group and the other members with liveries, in group order.
 std::set<std::string> similarityTexts() {
@@ -119,7 +121,8 @@ const std::vector<std::string>& lf_fallbackTypesOf(const std::string& type) {
     return fallbackTypeList;
 }
 
-const std::vector<std::string>& lf_similarTypeList(const std::pair<std::string, std::string>& airlineAndType) {
+const std::vector<std::string>&
+lf_similarTypeList(const std::pair<std::string, std::string>& airlineAndType) {
     const auto airline = airlineSimilarTypes.find(airlineAndType.first);
     if (airline == airlineSimilarTypes.end()) {
         return emptyTypeList;

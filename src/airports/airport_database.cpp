@@ -47,7 +47,9 @@ pugi::xml_attribute* slotOf(AirportAttributes& found, const char* name) {
     case 'i':
         return std::strcmp(name, "iata") == 0 ? &found.iata : nullptr;
     case 'l':
-        return std::strcmp(name, "lat") == 0 ? &found.lat : std::strcmp(name, "lon") == 0 ? &found.lon : nullptr;
+        return std::strcmp(name, "lat") == 0   ? &found.lat
+               : std::strcmp(name, "lon") == 0 ? &found.lon
+                                               : nullptr;
     case 'a':
         return std::strcmp(name, "alt") == 0 ? &found.alt : nullptr;
     case 's':
@@ -194,7 +196,8 @@ void lf_readAirport(const pugi::xml_node& airport, std::string code) {
     }
     try {
         airportTable.push_back(AirportRecord{code, found.iata.as_string(), readDouble(found.lat),
-                                             readDouble(found.lon), readDouble(found.alt), found.stands.as_int()});
+                                             readDouble(found.lon), readDouble(found.alt),
+                                             found.stands.as_int()});
         airportCodes.insert(std::move(code));
     } catch (const std::exception& e) {
         gf_logText(fmt::format("Error parsing coordinates for airport '{}': {}", code, e.what()));
@@ -202,8 +205,9 @@ void lf_readAirport(const pugi::xml_node& airport, std::string code) {
 }
 
 const AirportRecord* gf_findAirport(std::string_view code) {
-    const auto found = std::lower_bound(airportTable.begin(), airportTable.end(), code,
-                                        [](const AirportRecord& a, std::string_view key) { return a.code < key; });
+    const auto found =
+        std::lower_bound(airportTable.begin(), airportTable.end(), code,
+                         [](const AirportRecord& a, std::string_view key) { return a.code < key; });
     return found != airportTable.end() && found->code == code ? &*found : nullptr;
 }
 
@@ -244,8 +248,9 @@ const AirportRecord* gf_closestAirport(GeoPoint position) {
     if (neighbourDistance >= closestDistance) {
         return closest;
     }
-    gf_logText(fmt::format("Airport {} is closest, but stand {} at neighbouring airport {} is closer at {:.0F} meters ...",
-                           closest->code, neighbourStand, neighbour->code, neighbourDistance * kMetresPerNm));
+    gf_logText(fmt::format(
+        "Airport {} is closest, but stand {} at neighbouring airport {} is closer at {:.0F} meters ...",
+        closest->code, neighbourStand, neighbour->code, neighbourDistance * kMetresPerNm));
     return neighbour;
 }
 

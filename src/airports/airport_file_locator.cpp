@@ -87,7 +87,8 @@ std::string lf_trimBlanks(std::string text) {
 
 bool gf_myAirportFileExists(const std::string& code) {
     for (const fs::path& folder : {myThirdpartyDir, myOrbxDir}) {
-        if (fs::exists(folder / lf_withXmlExtension(code)) || fs::exists(folder / lf_withTxtExtension(code))) {
+        if (fs::exists(folder / lf_withXmlExtension(code)) ||
+            fs::exists(folder / lf_withTxtExtension(code))) {
             return true;
         }
     }

@@ -26,8 +26,9 @@ bool isWeekday(long long day) { return day >= kFirstDay && day <= kLastDay; }
 
 // Files are outside input: a NaN or impossible stand would end up as a static aircraft's position.
 bool validGeometry(double latitude, double longitude, double heading, double radius) {
-    return std::isfinite(latitude) && std::isfinite(longitude) && std::isfinite(heading) && std::isfinite(radius) &&
-           std::fabs(latitude) <= kMaxLatitude && std::fabs(longitude) <= kMaxLongitude;
+    return std::isfinite(latitude) && std::isfinite(longitude) && std::isfinite(heading) &&
+           std::isfinite(radius) && std::fabs(latitude) <= kMaxLatitude &&
+           std::fabs(longitude) <= kMaxLongitude;
 }
 
 void logInvalidCoordinates(const std::string& id) {
@@ -46,11 +47,11 @@ std::vector<StandUse> readParkFileUses(pugi::xml_node parkpos, std::uint32_t fro
         if (hours.empty() || !isWeekday(day)) {
             continue;
         }
-        uses.push_back(StandUse{std::move(names.airline), std::move(names.type), opt.attribute("reg").as_string(),
-                                std::move(names.callsign), std::move(names.callsign2), gf_hours2bitset(hours),
-                                nextId++, day, fromParkFile,
-                                static_cast<std::uint32_t>(opt.attribute("soft").as_bool() ? 0 : 1),
-                                static_cast<std::uint8_t>(opt.attribute("cpl").as_bool() ? 1 : 0)});
+        uses.push_back(
+            StandUse{std::move(names.airline), std::move(names.type), opt.attribute("reg").as_string(),
+                     std::move(names.callsign), std::move(names.callsign2), gf_hours2bitset(hours), nextId++,
+                     day, fromParkFile, static_cast<std::uint32_t>(opt.attribute("soft").as_bool() ? 0 : 1),
+                     static_cast<std::uint8_t>(opt.attribute("cpl").as_bool() ? 1 : 0)});
     }
     uses.shrink_to_fit();
     return uses;
@@ -88,11 +89,13 @@ void lf_readParkPositions(const pugi::xml_document& doc) {
         ++number;
         const pugi::xml_attribute idAttribute = parkpos.attribute("id");
         if (!idAttribute) {
-            throw UserErrorException(93, fmt::format("Parking position #{} has no '{}' attribute.", number, "id"));
+            throw UserErrorException(
+                93, fmt::format("Parking position #{} has no '{}' attribute.", number, "id"));
         }
         std::string id = gf_trim(idAttribute.as_string());
         if (id.empty()) {
-            throw UserErrorException(93, fmt::format("Parking position #{} has empty '{}' attribute.", number, "id"));
+            throw UserErrorException(
+                93, fmt::format("Parking position #{} has empty '{}' attribute.", number, "id"));
         }
         if (!seen.insert(id).second) {
             throw UserErrorException(94, fmt::format("Parking position '{}' appears more than once.", id));
@@ -113,9 +116,10 @@ void lf_readParkPos(pugi::xml_node parkpos, std::string id, std::uint32_t fromPa
         logInvalidCoordinates(id);
         return;
     }
-    gf_appendStand(ParkPos(std::move(id), readParkFileUses(parkpos, fromParkFile), GeoPoint{latitude, longitude},
-                           heading * kDegToRad, radius, parkpos.attribute("cargo").as_bool(),
-                           parkpos.attribute("ramp").as_bool(), parkpos.attribute("heli").as_bool()));
+    gf_appendStand(ParkPos(std::move(id), readParkFileUses(parkpos, fromParkFile),
+                           GeoPoint{latitude, longitude}, heading * kDegToRad, radius,
+                           parkpos.attribute("cargo").as_bool(), parkpos.attribute("ramp").as_bool(),
+                           parkpos.attribute("heli").as_bool()));
 }
 
 OptNames lf_readAirlineTypeLists(pugi::xml_node opt) {
@@ -163,9 +167,15 @@ bool lf_readLearnedStand(const LearnedStandContext& context, ParkPos& stand) {
             gf_logLine(fmt::format("learned opt of stand {} has bad day {}, skipped", context.id, day));
             continue;
         }
-        StandUse use{std::move(names.airline), std::move(names.type), opt.attribute("reg").as_string(),
-                     std::move(names.callsign), std::move(names.callsign2), slots, nextId,
-                     static_cast<std::uint32_t>(day), 0,
+        StandUse use{std::move(names.airline),
+                     std::move(names.type),
+                     opt.attribute("reg").as_string(),
+                     std::move(names.callsign),
+                     std::move(names.callsign2),
+                     slots,
+                     nextId,
+                     static_cast<std::uint32_t>(day),
+                     0,
                      static_cast<std::uint32_t>(opt.attribute("soft").as_bool() ? 0 : 1),
                      static_cast<std::uint8_t>(opt.attribute("cpl").as_bool() ? 1 : 0)};
         const bool known = std::any_of(stand.uses.begin(), stand.uses.end(),
@@ -179,8 +189,8 @@ bool lf_readLearnedStand(const LearnedStandContext& context, ParkPos& stand) {
 }
 
 bool lf_sameStandUse(const StandUse& a, const StandUse& b) {
-    return a.day == b.day && a.real == b.real && a.reg == b.reg && a.airline == b.airline && a.type == b.type &&
-           (a.slots & b.slots).any();
+    return a.day == b.day && a.real == b.real && a.reg == b.reg && a.airline == b.airline &&
+           a.type == b.type && (a.slots & b.slots).any();
 }
 
 } // namespace zeph

@@ -56,7 +56,8 @@ void appendChanges(pugi::xml_node& node, const ParkPos& stand) {
 void appendUse(pugi::xml_node& parkpos, const StandUse& use) {
     const std::optional<std::string> hours = gf_bitset2hours(use.slots);
     if (!hours) {
-        gf_logLine(fmt::format("bit set problem: {} {} {:3} {:4}", use.reg, use.callsign, use.airline, use.type));
+        gf_logLine(
+            fmt::format("bit set problem: {} {} {:3} {:4}", use.reg, use.callsign, use.airline, use.type));
         return;
     }
     pugi::xml_node opt = parkpos.append_child("opt");
@@ -72,7 +73,8 @@ void appendUse(pugi::xml_node& parkpos, const StandUse& use) {
     gf_appendAttribute(opt, "day", fmt::format("{}", use.day));
     gf_appendAttribute(opt, "hh", *hours);
     if (!use.callsign.empty()) {
-        gf_appendAttribute(opt, "cs", use.callsign2.empty() ? use.callsign : use.callsign + ":" + use.callsign2);
+        gf_appendAttribute(opt, "cs",
+                           use.callsign2.empty() ? use.callsign : use.callsign + ":" + use.callsign2);
     }
     if (use.coupled != 0) {
         gf_appendAttribute(opt, "cpl", "true");

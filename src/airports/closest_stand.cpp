@@ -53,8 +53,9 @@ StandPoints lf_standPointsOf(const fs::path& file) {
     }
     std::vector<StandPoint> points;
     for (const pugi::xml_node stand : stands.children("parkpos")) {
-        points.push_back({stand.attribute("id").as_string(),
-                          {stand.attribute("latitude").as_double(), stand.attribute("longitude").as_double()}});
+        points.push_back(
+            {stand.attribute("id").as_string(),
+             {stand.attribute("latitude").as_double(), stand.attribute("longitude").as_double()}});
     }
     return points;
 }

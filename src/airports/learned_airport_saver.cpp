@@ -67,14 +67,16 @@ void lf_saveLearnedAirports() {
     if (handmade) {
         std::tie(data.qfReal, data.qfSoft) = lf_qualityFactor();
     }
-    const fs::path file = apfLearnedFile.empty() ? lf_learnedFileByPublisher(data.code, data.publisher) : apfLearnedFile;
+    const fs::path file =
+        apfLearnedFile.empty() ? lf_learnedFileByPublisher(data.code, data.publisher) : apfLearnedFile;
     const std::string time = gf_utcClockText();
     const std::string problem = lf_prepareLearnedFile(file);
     if (!problem.empty()) {
         gf_logText(fmt::format("{} saving '{}' did not succeed: {}", time, file.string(), problem));
     } else if (gf_writeApf(data, file, 0, simulatorKind.load())) {
-        gf_logText(fmt::format("{}{} '{}' saved with {} update{}", time, handmade ? " handmade" : "", file.string(),
-                               learnedUpdateCount, gf_plural(static_cast<std::int64_t>(learnedUpdateCount))));
+        gf_logText(fmt::format("{}{} '{}' saved with {} update{}", time, handmade ? " handmade" : "",
+                               file.string(), learnedUpdateCount,
+                               gf_plural(static_cast<std::int64_t>(learnedUpdateCount))));
     } else {
         gf_logText(fmt::format("{} saving '{}' did not succeed", time, file.string()));
     }

@@ -25,7 +25,9 @@ namespace zeph {
 
 namespace {
 
-void lf_logSetting(std::string_view key, auto value) { lf_logContinuation(fmt::format("{:24}: {}", key, value)); }
+void lf_logSetting(std::string_view key, auto value) {
+    lf_logContinuation(fmt::format("{:24}: {}", key, value));
+}
 
 void lf_readCheck(const pugi::xml_document& doc, CheckBoxParameter& box) {
     if (const auto value = gf_getBoolParameter(doc, box.key)) {
@@ -65,13 +67,14 @@ void lf_applyLearnedSettings(const pugi::xml_document& doc) {
         MAX_FIT.setValue(MAX_FIT.clamp(*value));
         MAX_FIT_FL.setValue(lf_maxFitHours(MAX_FIT.get()));
         gf_selectMaxFitCombo();
-        lf_logContinuation(fmt::format("{:24}: {} (max number of half hours, is {:.1F} hrs decimal)", MAX_FIT.key,
-                                       MAX_FIT.get(), MAX_FIT_FL.get()));
+        lf_logContinuation(fmt::format("{:24}: {} (max number of half hours, is {:.1F} hrs decimal)",
+                                       MAX_FIT.key, MAX_FIT.get(), MAX_FIT_FL.get()));
     }
     if (gf_getBoolParameter(doc, INITIAL_LOAD_ONLY.key)) {
         lf_readCheck(doc, INITIAL_LOAD_ONLY);
         // The airport's state of the button; the program's own (nowButtonEnabled) stays as it was.
-        controlSink().showEnabled(nowButton, !INITIAL_LOAD_ONLY.get() && mainWindowState.nowButtonEnabled.load());
+        controlSink().showEnabled(nowButton,
+                                  !INITIAL_LOAD_ONLY.get() && mainWindowState.nowButtonEnabled.load());
     }
 }
 
@@ -111,7 +114,8 @@ void lf_mergeStand(pugi::xml_node parkpos, const std::filesystem::path& file, st
     }
     // A stand without an id could be neither found nor saved and read again.
     if (lf_trimBlanks(id).empty() || !lf_hasStandAttributes(parkpos)) {
-        gf_logLine(fmt::format("manually created standid {} misses correct attributes in {}", id, file.string()));
+        gf_logLine(
+            fmt::format("manually created standid {} misses correct attributes in {}", id, file.string()));
         return;
     }
     const std::size_t before = stands.size();
@@ -132,9 +136,11 @@ void lf_mergeLearned(const pugi::xml_document& doc, const XmlMeta& meta, const s
     }
     const std::string name = gf_getStringParameter(doc, "airport_name").value_or("");
     if (name != header.airport_name) {
-        gf_setStatus(fmt::format("Warning: learned file airport name: '{}' differs from archived file airport name: '{}'",
-                                 name, header.airport_name),
-                     true);
+        gf_setStatus(
+            fmt::format(
+                "Warning: learned file airport name: '{}' differs from archived file airport name: '{}'",
+                name, header.airport_name),
+            true);
     }
     lf_applyLearnedSettings(doc);
     if (const auto mark = gf_getStringParameter(doc, "handmade")) {
@@ -153,14 +159,14 @@ void lf_mergeLearned(const pugi::xml_document& doc, const XmlMeta& meta, const s
 
 } // namespace
 
-void lf_readLearned(const std::filesystem::path& learnedFile, const ApfHeader& header, std::vector<ParkPos>& stands,
-                    bool& handmade) {
+void lf_readLearned(const std::filesystem::path& learnedFile, const ApfHeader& header,
+                    std::vector<ParkPos>& stands, bool& handmade) {
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed = doc.load_file(learnedFile.c_str());
     if (!parsed) {
         gf_save1GenerationOf(learnedFile);
-        gf_logLine(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", learnedFile.string(),
-                               parsed.description()));
+        gf_logLine(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}",
+                               learnedFile.string(), parsed.description()));
         return;
     }
     lf_logAndFlush(fmt::format("Read from learned airport file: '{}'", learnedFile.string()));

@@ -87,7 +87,8 @@ void lf_numberAndFindOverlaps() {
         ParkPos& a = standList[i];
         for (std::size_t j = i + 1; j < standList.size(); ++j) {
             ParkPos& b = standList[j];
-            if (a.radius + b.radius > 1.1 * gf_greatCircleDistance({a.latitude, a.longitude}, {b.latitude, b.longitude})) {
+            if (a.radius + b.radius >
+                1.1 * gf_greatCircleDistance({a.latitude, a.longitude}, {b.latitude, b.longitude})) {
                 a.adjacentStands.push_back(b.number);
                 b.adjacentStands.push_back(a.number);
             }
@@ -103,8 +104,8 @@ void lf_showAirport(const std::string& reference, const ApfHeader& header) {
     mainWindowState.invalidateArea(countersArea);
     lf_numberAndFindOverlaps();
     const bool handmade = apfHandmade.load();
-    gf_logText(fmt::format("Airport file read from '{}' for {}", handmade ? apfLearnedFile.string() : reference,
-                           header.airport_name));
+    gf_logText(fmt::format("Airport file read from '{}' for {}",
+                           handmade ? apfLearnedFile.string() : reference, header.airport_name));
     mainWindowState.handmadeFile.store(handmade);
     mainWindowState.setParkAirportPublisher(header.publisher);
     lf_logContinuation(fmt::format("{:24}: {}", "publisher", header.publisher));
@@ -115,8 +116,8 @@ void lf_showAirport(const std::string& reference, const ApfHeader& header) {
     mainWindowState.setQualityFactorText(lf_qualityText());
     parkAirportLoaded.store(true);
     gf_enableControl(flushStaticButton);
-    trafficReader.setReferenceElevation(parkAirportRecord.code.empty() ? std::nullopt
-                                                                       : std::optional<double>(parkAirportRecord.altitude));
+    trafficReader.setReferenceElevation(
+        parkAirportRecord.code.empty() ? std::nullopt : std::optional<double>(parkAirportRecord.altitude));
 }
 
 std::string lf_readApfFile(const std::string& reference, ApfHeader& header) {

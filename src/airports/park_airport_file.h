@@ -36,8 +36,8 @@ std::string gf_readApf(const std::string& reference, ApfHeader& header);
 // Merges one learned file into stands (standList): its settings, changed radii and cargo flags, hand-made
 // stands and uses, or, with "handmade", the whole airport. Problems are logged; a merge that ends early
 // sets learnedMergeIncomplete. Traffic thread.
-void lf_readLearned(const std::filesystem::path& learnedFile, const ApfHeader& header, std::vector<ParkPos>& stands,
-                    bool& handmade);
+void lf_readLearned(const std::filesystem::path& learnedFile, const ApfHeader& header,
+                    std::vector<ParkPos>& stands, bool& handmade);
 
 // (Qf_real, Qf_soft) of standList, from its stands' uses, weighted by radius.
 std::pair<std::int32_t, std::int32_t> lf_qualityFactor();

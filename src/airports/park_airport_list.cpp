@@ -134,14 +134,14 @@ bool lf_readMyParkAirports() {
         const bool result = readParkAirportsFile();
         const std::size_t count = parkAirportList.size();
         if (count > 0) {
-            gf_logText(fmt::format("{} park airport{} read from '{}'", count, gf_plural(count),
-                                   kFileName));
+            gf_logText(fmt::format("{} park airport{} read from '{}'", count, gf_plural(count), kFileName));
         }
         if (count > kManyParkAirports) {
-            gf_setStatus(fmt::format("Warning: There are a lot of airports ({}), that will cost Corvane much cpu "
-                                     "time and may cause stutters",
-                                     count),
-                         true);
+            gf_setStatus(
+                fmt::format("Warning: There are a lot of airports ({}), that will cost Corvane much cpu "
+                            "time and may cause stutters",
+                            count),
+                true);
         }
         lf_addMyThirdpartyAirports();
         return result;
@@ -154,7 +154,8 @@ bool lf_readMyParkAirports() {
 void lf_addMyThirdpartyAirports() {
     const std::size_t before = parkAirportList.size();
     std::vector<std::filesystem::path> files;
-    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(myThirdpartyDir)) {
+    for (const std::filesystem::directory_entry& entry :
+         std::filesystem::directory_iterator(myThirdpartyDir)) {
         if (entry.is_regular_file()) {
             files.push_back(entry.path());
         }
@@ -172,14 +173,15 @@ void lf_addMyThirdpartyAirports() {
     }
     const std::size_t added = parkAirportList.size() - before;
     if (added > 0) {
-        gf_logText(fmt::format("{} park airport{} added from my_thirdparty folder(-s)", added,
-                               gf_plural(added)));
+        gf_logText(
+            fmt::format("{} park airport{} added from my_thirdparty folder(-s)", added, gf_plural(added)));
     }
 }
 
 std::vector<std::string>::iterator lf_updateReservedStand(std::vector<std::string>::iterator first,
                                                           std::vector<std::string>::iterator last,
-                                                          const ParkAirport& entry, const std::string& newLine) {
+                                                          const ParkAirport& entry,
+                                                          const std::string& newLine) {
     const auto sameCode = [&](const std::string& line) {
         const auto fields = gf_split(line, ',');
         return !fields.empty() && fields.front() == entry.code;

@@ -44,6 +44,7 @@ bool gf_writeMyParkAirports();
 // the first one's position, or last when there is none.
 std::vector<std::string>::iterator lf_updateReservedStand(std::vector<std::string>::iterator first,
                                                           std::vector<std::string>::iterator last,
-                                                          const ParkAirport& entry, const std::string& newLine);
+                                                          const ParkAirport& entry,
+                                                          const std::string& newLine);
 
 } // namespace zeph

@@ -43,7 +43,8 @@ double lf_useScore(const ParkPos& stand, bool real) {
         return 0.0;
     }
     return static_cast<double>(std::min<std::int64_t>(20 * count, 4000) + 10000 +
-                               100 * static_cast<std::int64_t>(days.count()) + 2 * std::min<std::int64_t>(slots, 600));
+                               100 * static_cast<std::int64_t>(days.count()) +
+                               2 * std::min<std::int64_t>(slots, 600));
 }
 
 std::int32_t lf_factor(double score, double weights) {
@@ -54,7 +55,8 @@ std::int32_t lf_factor(double score, double weights) {
 } // namespace
 
 std::pair<std::int32_t, std::int32_t> lf_qualityFactor() {
-    const bool anyUse = std::any_of(standList.begin(), standList.end(), [](const ParkPos& s) { return !s.uses.empty(); });
+    const bool anyUse =
+        std::any_of(standList.begin(), standList.end(), [](const ParkPos& s) { return !s.uses.empty(); });
     if (!anyUse) {
         return {-1, -1};
     }

@@ -74,8 +74,8 @@ std::optional<std::uint32_t> gf_addStandUse(ParkPos& stand, const AcProfile& air
     }
     const auto id = static_cast<std::uint32_t>(stand.uses.size() + 1);
     stand.uses.push_back(StandUse{std::move(airline), std::move(type), registration,
-                                  withoutTrailingUnderscore(callsign), std::string(), slots, id, now.day, 0, 1,
-                                  static_cast<std::uint8_t>(coupled ? 1 : 0)});
+                                  withoutTrailingUnderscore(callsign), std::string(), slots, id, now.day, 0,
+                                  1, static_cast<std::uint8_t>(coupled ? 1 : 0)});
     gf_noteLearnedUpdate();
     return id;
 }

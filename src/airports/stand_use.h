@@ -18,11 +18,11 @@ struct StandUse {
     std::string airline;
     std::string type;
     std::string reg;
-    std::string callsign;  // the first callsign seen
-    std::string callsign2; // a second callsign, empty when none
-    HalfHourSet slots;     // the half hours of day in which the stand was taken
-    std::uint32_t id = 0;  // 1, 2, ... within its stand; 0 marks no use
-    std::uint32_t day = 0; // 1..7, Monday 1
+    std::string callsign;           // the first callsign seen
+    std::string callsign2;          // a second callsign, empty when none
+    HalfHourSet slots;              // the half hours of day in which the stand was taken
+    std::uint32_t id = 0;           // 1, 2, ... within its stand; 0 marks no use
+    std::uint32_t day = 0;          // 1..7, Monday 1
     std::uint32_t fromParkFile = 0; // 1 when it came with the park airport file (never saved as learned)
     std::uint32_t real = 0;         // 1 seen in live traffic, 0 soft
     std::uint8_t coupled = 0;       // the callsign was coupled to another one

@@ -52,7 +52,8 @@ bool knownToUse(const ParkPos& stand, const AcProfile& aircraft) {
 ParkPos::ParkPos(std::string&& standId, std::vector<StandUse>&& standUses, GeoPoint position,
                  double headingRadians, double radiusMetres, bool isCargo, bool isRamp, bool isHeli)
     : uses(std::move(standUses)), id(std::move(standId)), latitude(position.lat), longitude(position.lon),
-      heading(headingRadians), radius(radiusMetres * kNmPerMetre), cargo(isCargo), ramp(isRamp), heli(isHeli) {
+      heading(headingRadians), radius(radiusMetres * kNmPerMetre), cargo(isCargo), ramp(isRamp),
+      heli(isHeli) {
     adjacentStands.reserve(kAdjacentRoom);
 }
 
@@ -101,7 +102,8 @@ std::string gf_closestStandId(GeoPoint position) {
 }
 
 std::vector<ParkPos>::iterator gf_findStand(const std::string& id) {
-    return std::find_if(standList.begin(), standList.end(), [&](const ParkPos& stand) { return stand.id == id; });
+    return std::find_if(standList.begin(), standList.end(),
+                        [&](const ParkPos& stand) { return stand.id == id; });
 }
 
 ParkPos* gf_standByNumber(std::uint32_t number) {
@@ -119,8 +121,8 @@ void gf_freeStand(std::uint32_t number) {
     }
 }
 
-std::vector<ParkPos>::iterator gf_findStandFor(GeoPoint position, const AcProfile& aircraft, double maxDistance,
-                                               bool useLearned) {
+std::vector<ParkPos>::iterator gf_findStandFor(GeoPoint position, const AcProfile& aircraft,
+                                               double maxDistance, bool useLearned) {
     const double halfSpan = aircraft.radius;
     // A NaN half span would take a misfit stand and write a NaN radius into it.
     if (!isFinite(position) || !std::isfinite(halfSpan)) {

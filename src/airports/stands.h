@@ -89,7 +89,7 @@ void gf_freeStand(std::uint32_t number);
 // the first of equally near ones. With useLearned and nothing within maxDistance, a fitting stand within
 // 85 m that the aircraft is known to use. A helipad goes only to a rotorcraft, and a rotorcraft only to a
 // helipad. Non-finite input finds nothing. Traffic thread.
-std::vector<ParkPos>::iterator gf_findStandFor(GeoPoint position, const AcProfile& aircraft, double maxDistance,
-                                               bool useLearned);
+std::vector<ParkPos>::iterator gf_findStandFor(GeoPoint position, const AcProfile& aircraft,
+                                               double maxDistance, bool useLearned);
 
 } // namespace zeph

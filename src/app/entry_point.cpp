@@ -58,7 +58,9 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
         return false;
     }
     for (std::size_t k = 0; k < a.size(); ++k) {
-        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+        const auto lower = [](char c) {
+            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        };
         if (lower(a[k]) != lower(b[k])) {
             return false;
         }
@@ -138,7 +140,8 @@ constexpr std::chrono::seconds lostDisplayMargin{5};
 // the process ends with 1.
 [[noreturn]] void closeAfterLostDisplay() {
     ui().postMessage(mainWindowState.mainWindow.load(), Msg::Close, 0, 0);
-    const auto limit = std::chrono::duration_cast<std::chrono::seconds>(closingDownLongestWait + lostDisplayMargin);
+    const auto limit =
+        std::chrono::duration_cast<std::chrono::seconds>(closingDownLongestWait + lostDisplayMargin);
     const std::optional<int> code = ui().runMessageLoopWithoutDisplay(limit);
     if (code) {
         endLoop();
@@ -208,8 +211,9 @@ void readWindowPosition() {
     }
     // The user's only copy is removed only once it is kept aside.
     if (!gf_save1GenerationOf(file)) {
-        gf_logLine(fmt::format("{} failed to load, syntax error?\n --> could not be saved as 0.xml, file kept\n",
-                               parametersFileUtf8()));
+        gf_logLine(
+            fmt::format("{} failed to load, syntax error?\n --> could not be saved as 0.xml, file kept\n",
+                        parametersFileUtf8()));
         return;
     }
     gf_logLine(fmt::format("{} failed to load, syntax error?\n --> saved as 0.xml,  file removed\n",

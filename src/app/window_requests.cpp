@@ -16,9 +16,9 @@ namespace zeph {
 namespace {
 
 std::int32_t countActiveLive() {
-    return static_cast<std::int32_t>(std::count_if(liveAcTable.begin(), liveAcTable.end(), [](const LiveAc& ac) {
-        return ac.state == AcState::active;
-    }));
+    return static_cast<std::int32_t>(
+        std::count_if(liveAcTable.begin(), liveAcTable.end(),
+                      [](const LiveAc& ac) { return ac.state == AcState::active; }));
 }
 
 // Each removal leaves the aircraft in the table on its way out, so the count goes down by hand.

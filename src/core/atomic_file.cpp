@@ -156,7 +156,8 @@ bool writeThrough(int fd, const std::function<bool(std::ostream&)>& write) {
 
 } // namespace
 
-bool writeFileAtomically(const std::filesystem::path& target, const std::function<bool(std::ostream&)>& write) {
+bool writeFileAtomically(const std::filesystem::path& target,
+                         const std::function<bool(std::ostream&)>& write) {
     TempFile temp(target);
     if (!temp.isOpen()) {
         return false;

@@ -10,6 +10,7 @@ namespace zeph {
 // over the target. On any failure (write returns false, a write error such as a full disk, a failed rename)
 // the temp file is removed, the old target keeps every byte, and the result is false. A replaced target
 // keeps its permission bits. An exception from write is passed on after the temp file is removed.
-bool writeFileAtomically(const std::filesystem::path& target, const std::function<bool(std::ostream&)>& write);
+bool writeFileAtomically(const std::filesystem::path& target,
+                         const std::function<bool(std::ostream&)>& write);
 
 } // namespace zeph

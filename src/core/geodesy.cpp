@@ -21,7 +21,8 @@ double gf_greatCircleDistance(const GeoPoint& a, const GeoPoint& b) {
     const double latB = b.lat * kDegToRad;
     const double dLat = latB - latA;
     const double dLon = (b.lon - a.lon) * kDegToRad;
-    const double h = square(std::sin(dLat / 2)) + std::cos(latA) * std::cos(latB) * square(std::sin(dLon / 2));
+    const double h =
+        square(std::sin(dLat / 2)) + std::cos(latA) * std::cos(latB) * square(std::sin(dLon / 2));
     // For nearly opposite points h rounds just above 1, and sqrt(1 - h) would turn the distance into NaN.
     const double hBounded = std::clamp(h, 0.0, 1.0);
     return std::atan2(std::sqrt(hBounded), std::sqrt(1.0 - hBounded)) * kEarthDiameterNm;
@@ -32,7 +33,8 @@ double gf_initialBearing(const GeoPoint& from, const GeoPoint& to) {
     const double latTo = to.lat * kDegToRad;
     const double dLon = (to.lon - from.lon) * kDegToRad;
     const double y = std::sin(dLon) * std::cos(latTo);
-    const double x = std::cos(latFrom) * std::sin(latTo) - std::sin(latFrom) * std::cos(latTo) * std::cos(dLon);
+    const double x =
+        std::cos(latFrom) * std::sin(latTo) - std::sin(latFrom) * std::cos(latTo) * std::cos(dLon);
     const double theta = std::atan2(y, x);
     return theta < 0 ? theta + kTwoPi : theta;
 }

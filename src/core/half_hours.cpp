@@ -184,8 +184,9 @@ std::pair<int, int> unpackWeekSlot(std::uint64_t slot) {
 
 std::int32_t gf_halfHoursBetween(WeekSlot from, WeekSlot to) {
     constexpr std::int32_t perDay = slotCount;
-    std::int32_t halfHours = (static_cast<std::int32_t>(to.day) - static_cast<std::int32_t>(from.day)) * perDay -
-                             static_cast<std::int32_t>(from.slot) + static_cast<std::int32_t>(to.slot);
+    std::int32_t halfHours =
+        (static_cast<std::int32_t>(to.day) - static_cast<std::int32_t>(from.day)) * perDay -
+        static_cast<std::int32_t>(from.slot) + static_cast<std::int32_t>(to.slot);
     if (halfHours < 0) {
         halfHours += 7 * perDay;
     }

@@ -30,9 +30,7 @@ struct WeekSlot {
     std::uint32_t day = 0;
     std::uint32_t slot = 0;
 
-    std::uint64_t packed() const {
-        return packWeekSlot({static_cast<int>(day), static_cast<int>(slot)});
-    }
+    std::uint64_t packed() const { return packWeekSlot({static_cast<int>(day), static_cast<int>(slot)}); }
     static WeekSlot fromPacked(std::uint64_t word) {
         const auto [day, slot] = unpackWeekSlot(word);
         return WeekSlot{static_cast<std::uint32_t>(day), static_cast<std::uint32_t>(slot)};

@@ -35,7 +35,9 @@ public:
 
     // Only the holder itself can see its own id here: another thread's answer may be stale, but it is never
     // true for a thread that does not hold the lock.
-    bool heldByThisThread() const { return owner_.load(std::memory_order_relaxed) == std::this_thread::get_id(); }
+    bool heldByThisThread() const {
+        return owner_.load(std::memory_order_relaxed) == std::this_thread::get_id();
+    }
 
 private:
     std::mutex mutex_;

@@ -31,8 +31,7 @@ public:
     // Queues one task; the caller has waited for a slot (gf_waitForTaskSlot). The task is counted in
     // runningScanTasks from here on, and its place is given back when it ends, on every way out, before its
     // future becomes ready.
-    template <typename F>
-    auto submit(F task) -> std::future<std::invoke_result_t<F>> {
+    template <typename F> auto submit(F task) -> std::future<std::invoke_result_t<F>> {
         using R = std::invoke_result_t<F>;
         auto packaged = std::make_shared<std::packaged_task<R()>>(
             [guard = ScanTaskGuard(), fn = std::move(task)]() mutable -> R {

@@ -7,7 +7,8 @@ namespace zeph {
 using SteadyClock = std::chrono::steady_clock;
 
 SteadyClock::time_point sleepDeadline(SteadyClock::time_point now, std::int64_t milliseconds) {
-    const auto room = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::time_point::max() - now);
+    const auto room =
+        std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::time_point::max() - now);
     if (milliseconds >= room.count()) {
         return SteadyClock::time_point::max();
     }

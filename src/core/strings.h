@@ -24,7 +24,7 @@ void gf_removeBlanksInCommaList(std::string& text);
 std::string gf_joinWithComma(const std::vector<std::string>& items);
 
 bool gf_equalsWithStar(const std::string& a, const std::string& b); // b == a + "*"
-bool gf_equalsUpper(const std::string& a, std::string b);          // a == upper-cased b
+bool gf_equalsUpper(const std::string& a, std::string b);           // a == upper-cased b
 int gf_toUpperChar(unsigned char c);
 
 // round(part * 100 / whole), 0 when whole < 1; gsl::narrowing_error when the result does not fit an int.

@@ -44,8 +44,8 @@ std::string pathForMessage(const std::filesystem::path& file) {
     }
 }
 
-// Reads a seekable stream whole, from its start, in one read; an empty buffer for an empty or unseekable stream,
-// whose state is then cleared and put back to the start.
+// Reads a seekable stream whole, from its start, in one read; an empty buffer for an empty or unseekable
+// stream, whose state is then cleared and put back to the start.
 std::string readWholeStream(std::istream& in) {
     in.seekg(0, std::ios::end);
     std::streamoff size = in.tellg();
@@ -224,7 +224,8 @@ TextCharset gf_detectCharset(const std::filesystem::path& file) {
     return isUtf8Sample(bytes) ? TextCharset::Utf8WithoutBom : TextCharset::Ansi;
 }
 
-bool gf_readTextFileAs(TextCharset charset, const std::filesystem::path& file, std::vector<std::string>& lines) {
+bool gf_readTextFileAs(TextCharset charset, const std::filesystem::path& file,
+                       std::vector<std::string>& lines) {
     try {
         lines.clear();
         return readAs(charset, file, lines);

@@ -16,8 +16,8 @@ enum class TextCharset : std::int32_t {
     Unicode = 1,          // UTF-16 little-endian
     UnicodeBigEndian = 2, // UTF-16 big-endian
     Utf8WithBom = 3,
-    Utf8WithoutBom = 4,   // also an empty file
-    NoneFound = 5,        // the file cannot be opened
+    Utf8WithoutBom = 4, // also an empty file
+    NoneFound = 5,      // the file cannot be opened
 };
 
 // "ANSI", "Unicode", "Unicode_big_endian", "UTF8_with_BOM", "UTF8_without_BOM", "none_found".
@@ -31,7 +31,8 @@ TextCharset gf_detectCharset(const std::filesystem::path& file);
 // Clears lines and fills them with the file's lines as UTF-8. False without a report when the file cannot
 // be opened (the caller reports it); false with one status line "Read failed for '<path>': <reason>"
 // (logged) for NoneFound, an unknown code, invalid UTF-16 or a read error. Never throws.
-bool gf_readTextFileAs(TextCharset charset, const std::filesystem::path& file, std::vector<std::string>& lines);
+bool gf_readTextFileAs(TextCharset charset, const std::filesystem::path& file,
+                       std::vector<std::string>& lines);
 
 // Lines: the text between LF bytes, one CR before the LF (or at the very end) dropped, a leading UTF-8
 // byte-order mark skipped; a final LF starts no further line; empty lines inside are kept. Every reader

@@ -118,8 +118,8 @@ bool gf_writeMeta(pugi::xml_node document, const XmlMeta& meta) {
     if (meta.kind > 0) {
         return ok;
     }
-    bool versionOk = meta.p3d.empty() ? lf_appendInfo(metaNode, "MSFS", meta.msfs)
-                                      : lf_appendInfo(metaNode, "P3D", "v56");
+    bool versionOk =
+        meta.p3d.empty() ? lf_appendInfo(metaNode, "MSFS", meta.msfs) : lf_appendInfo(metaNode, "P3D", "v56");
     return versionOk && ok;
 }
 

@@ -14,8 +14,8 @@ struct XmlMeta {
     std::string author;
     std::string version;
     std::string date;
-    std::string p3d;  // "v56" for Prepar3D v5 and v6
-    std::string msfs; // "2020" or "2024"
+    std::string p3d;        // "v56" for Prepar3D v5 and v6
+    std::string msfs;       // "2020" or "2024"
     std::int32_t kind = -1; // 3 Prepar3D, 1 MSFS 2020, any other MSFS 2024; -1 when a file gave none
 
     friend bool operator==(const XmlMeta&, const XmlMeta&) = default;

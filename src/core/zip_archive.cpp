@@ -33,7 +33,8 @@ ZipArchive::~ZipArchive() {
 }
 
 bool ZipArchive::openRead(const std::filesystem::path& path, bool checkConsistency) {
-    return !isOpen() && openWithFlags(archive_, lastError_, path, ZIP_RDONLY | (checkConsistency ? ZIP_CHECKCONS : 0));
+    return !isOpen() &&
+           openWithFlags(archive_, lastError_, path, ZIP_RDONLY | (checkConsistency ? ZIP_CHECKCONS : 0));
 }
 
 bool ZipArchive::create(const std::filesystem::path& path) {
@@ -123,8 +124,6 @@ int ZipArchive::close() {
     return 0;
 }
 
-std::string ZipArchive::errorText() const {
-    return lastError_;
-}
+std::string ZipArchive::errorText() const { return lastError_; }
 
 } // namespace zeph

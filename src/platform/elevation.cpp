@@ -15,6 +15,8 @@ bool isElevated() {
     return forced < 0 ? ::geteuid() == 0 : forced == 1;
 }
 
-void setElevationForTests(std::optional<bool> value) { elevationForTests.store(value ? (*value ? 1 : 0) : -1); }
+void setElevationForTests(std::optional<bool> value) {
+    elevationForTests.store(value ? (*value ? 1 : 0) : -1);
+}
 
 } // namespace zeph

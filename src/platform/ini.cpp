@@ -12,9 +12,7 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\x1a';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\x1a'; }
 
 std::string_view trim(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) {
@@ -26,9 +24,7 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
-char asciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool namesMatch(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
@@ -104,8 +100,7 @@ IniLine parseLine(std::string_view raw) {
 
 // Calls visit(line) for each entry with a name in the first section called section, until visit returns
 // true.
-template <class Visit>
-void forEachEntry(std::string_view text, std::string_view section, Visit visit) {
+template <class Visit> void forEachEntry(std::string_view text, std::string_view section, Visit visit) {
     bool inside = false;
     while (!text.empty()) {
         auto end = text.find_first_of("\r\n");
@@ -123,7 +118,8 @@ void forEachEntry(std::string_view text, std::string_view section, Visit visit) 
 }
 
 std::string_view unquote(std::string_view value) {
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
         return value.substr(1, value.size() - 2);
     }
     return value;

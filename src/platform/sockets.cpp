@@ -32,17 +32,17 @@ struct ErrnoRow {
 // Linux errno → Winsock number. Winsock keeps the BSD order from EWOULDBLOCK (10035) to EREMOTE (10071);
 // Linux does not, so every row is spelled out.
 constexpr ErrnoRow kErrnoTable[] = {
-    {EINTR, 10004},           {EBADF, 10009},           {EACCES, 10013},          {EFAULT, 10014},
-    {EINVAL, 10022},          {EMFILE, 10024},          {EAGAIN, 10035},          {EINPROGRESS, 10036},
-    {EALREADY, 10037},        {ENOTSOCK, 10038},        {EDESTADDRREQ, 10039},    {EMSGSIZE, 10040},
-    {EPROTOTYPE, 10041},      {ENOPROTOOPT, 10042},     {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044},
-    {EOPNOTSUPP, 10045},      {EPFNOSUPPORT, 10046},    {EAFNOSUPPORT, 10047},    {EADDRINUSE, 10048},
-    {EADDRNOTAVAIL, 10049},   {ENETDOWN, 10050},        {ENETUNREACH, 10051},     {ENETRESET, 10052},
-    {ECONNABORTED, 10053},    {ECONNRESET, 10054},      {EPIPE, 10054},           {ENOBUFS, 10055},
-    {EISCONN, 10056},         {ENOTCONN, 10057},        {ESHUTDOWN, 10058},       {ETOOMANYREFS, 10059},
-    {ETIMEDOUT, 10060},       {ECONNREFUSED, 10061},    {ELOOP, 10062},           {ENAMETOOLONG, 10063},
-    {EHOSTDOWN, 10064},       {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},       {EUSERS, 10068},
-    {EDQUOT, 10069},          {ESTALE, 10070},          {EREMOTE, 10071},
+    {EINTR, 10004},         {EBADF, 10009},        {EACCES, 10013},          {EFAULT, 10014},
+    {EINVAL, 10022},        {EMFILE, 10024},       {EAGAIN, 10035},          {EINPROGRESS, 10036},
+    {EALREADY, 10037},      {ENOTSOCK, 10038},     {EDESTADDRREQ, 10039},    {EMSGSIZE, 10040},
+    {EPROTOTYPE, 10041},    {ENOPROTOOPT, 10042},  {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044},
+    {EOPNOTSUPP, 10045},    {EPFNOSUPPORT, 10046}, {EAFNOSUPPORT, 10047},    {EADDRINUSE, 10048},
+    {EADDRNOTAVAIL, 10049}, {ENETDOWN, 10050},     {ENETUNREACH, 10051},     {ENETRESET, 10052},
+    {ECONNABORTED, 10053},  {ECONNRESET, 10054},   {EPIPE, 10054},           {ENOBUFS, 10055},
+    {EISCONN, 10056},       {ENOTCONN, 10057},     {ESHUTDOWN, 10058},       {ETOOMANYREFS, 10059},
+    {ETIMEDOUT, 10060},     {ECONNREFUSED, 10061}, {ELOOP, 10062},           {ENAMETOOLONG, 10063},
+    {EHOSTDOWN, 10064},     {EHOSTUNREACH, 10065}, {ENOTEMPTY, 10066},       {EUSERS, 10068},
+    {EDQUOT, 10069},        {ESTALE, 10070},       {EREMOTE, 10071},
 };
 // EWOULDBLOCK is EAGAIN on Linux; should that ever differ, it needs its own row.
 static_assert(EWOULDBLOCK == EAGAIN);
@@ -162,9 +162,7 @@ int resolverErrorNumber(int eaiCode, int savedErrno) {
     }
 }
 
-int lastSocketError() {
-    return lastError;
-}
+int lastSocketError() { return lastError; }
 
 // --- UdpSocket ---
 
@@ -182,17 +180,11 @@ bool UdpSocket::bind(bool loopbackOnly, std::uint16_t port) {
            failWithErrno();
 }
 
-std::uint16_t UdpSocket::boundPort() const {
-    return portOf(fd_);
-}
+std::uint16_t UdpSocket::boundPort() const { return portOf(fd_); }
 
-std::string UdpSocket::boundAddress() const {
-    return addressOf(fd_);
-}
+std::string UdpSocket::boundAddress() const { return addressOf(fd_); }
 
-WaitResult UdpSocket::waitReadable(std::chrono::milliseconds limit) {
-    return waitFor(fd_, POLLIN, limit);
-}
+WaitResult UdpSocket::waitReadable(std::chrono::milliseconds limit) { return waitFor(fd_, POLLIN, limit); }
 
 std::int64_t UdpSocket::receive(char* buffer, std::size_t capacity) {
     for (;;) {
@@ -212,9 +204,7 @@ std::int64_t UdpSocket::receive(char* buffer, std::size_t capacity) {
     }
 }
 
-void UdpSocket::close() {
-    fd_.reset();
-}
+void UdpSocket::close() { fd_.reset(); }
 
 // --- TcpStream ---
 
@@ -238,7 +228,8 @@ bool TcpStream::send(std::string_view text, std::chrono::milliseconds limit) {
     const auto deadline = Clock::now() + limit;
     std::size_t done = 0;
     while (done < text.size()) {
-        const ssize_t n = ::send(fd_.get(), text.data() + done, text.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n =
+            ::send(fd_.get(), text.data() + done, text.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n >= 0) {
             done += static_cast<std::size_t>(n);
             continue;
@@ -291,9 +282,7 @@ TcpStream::Received TcpStream::receiveFor(std::span<char> buffer, std::chrono::m
     }
 }
 
-void TcpStream::close() {
-    fd_.reset();
-}
+void TcpStream::close() { fd_.reset(); }
 
 // --- TcpListener ---
 
@@ -320,7 +309,8 @@ TcpListener::OpenResult TcpListener::open(std::string_view portText, bool loopba
         return fail(Step::Resolve, resolverErrorNumber(code, errno));
     }
     const addrinfo& first = *list;
-    SocketFd fd(::socket(first.ai_family, first.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, first.ai_protocol));
+    SocketFd fd(
+        ::socket(first.ai_family, first.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, first.ai_protocol));
     if (!fd.valid()) {
         return fail(Step::Socket, socketErrorNumber(errno));
     }
@@ -352,16 +342,10 @@ std::optional<TcpStream> TcpListener::acceptFor(std::chrono::milliseconds limit)
     return TcpStream(std::move(fd));
 }
 
-std::uint16_t TcpListener::boundPort() const {
-    return portOf(fd_);
-}
+std::uint16_t TcpListener::boundPort() const { return portOf(fd_); }
 
-std::string TcpListener::boundAddress() const {
-    return addressOf(fd_);
-}
+std::string TcpListener::boundAddress() const { return addressOf(fd_); }
 
-void TcpListener::close() {
-    fd_.reset();
-}
+void TcpListener::close() { fd_.reset(); }
 
 } // namespace zeph

@@ -119,7 +119,8 @@ SocketResult connectTcp(TcpFamily family, const std::string& host, const std::st
     }
     // Only the first address is tried, as the connection set-up expects.
     const addrinfo& first = *list;
-    SocketFd fd(::socket(first.ai_family, first.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, first.ai_protocol));
+    SocketFd fd(
+        ::socket(first.ai_family, first.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, first.ai_protocol));
     if (!fd.valid()) {
         return failure(errno);
     }
@@ -142,9 +143,7 @@ int setTcpNoDelay(const SocketFd& socket) {
     return ::setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on)) < 0 ? errno : 0;
 }
 
-int socketLayerStartup() {
-    return 0;
-}
+int socketLayerStartup() { return 0; }
 
 void socketLayerCleanup() {}
 

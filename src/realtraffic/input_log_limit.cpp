@@ -23,9 +23,7 @@ InputLogLimit::Admission InputLogLimit::admit() {
     return {true, heldBackLine()};
 }
 
-std::optional<std::string> InputLogLimit::takeHeldBack() {
-    return heldBackLine();
-}
+std::optional<std::string> InputLogLimit::takeHeldBack() { return heldBackLine(); }
 
 std::optional<std::string> InputLogLimit::heldBackLine() {
     if (heldBack_ == 0) {

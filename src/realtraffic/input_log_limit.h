@@ -25,7 +25,7 @@ public:
     explicit InputLogLimit(std::string readerName, Clock clock = &std::chrono::steady_clock::now);
 
     struct Admission {
-        bool write = false;                 // whether the error line may be written now
+        bool write = false;                  // whether the error line may be written now
         std::optional<std::string> heldBack; // a count of held-back lines, to be written before it
     };
     // Asks to write one error line.

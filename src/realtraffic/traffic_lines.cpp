@@ -79,8 +79,9 @@ bool positionOutOfRange(const GeoPoint& p) {
     return p.lat < -90.0 || p.lat > 90.0 || p.lon < -180.0 || p.lon > 180.0 || isNearNullIsland(p);
 }
 
-// The texts an aircraft keeps go into log lines, the simulator's callsigns and flight-plan XML; a control byte
-// there would forge log lines or break the XML, and RealTraffic never sends one, so such a line is corrupt.
+// The texts an aircraft keeps go into log lines, the simulator's callsigns and flight-plan XML; a control
+// byte there would forge log lines or break the XML, and RealTraffic never sends one, so such a line is
+// corrupt.
 void refuseControlBytes(const std::vector<std::string_view>& fields) {
     constexpr std::array<std::pair<int, std::string_view>, 5> kTextFields = {
         {{kCallsign, "callsign"}, {kType, "type"}, {kRegistration, "reg"}, {kFrom, "from"}, {kTo, "to"}}};

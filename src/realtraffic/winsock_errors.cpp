@@ -74,8 +74,9 @@ static_assert(std::size(kErrorTexts) == 49);
 std::string gf_winsockErrorText(int code) {
     const auto* row = std::lower_bound(std::begin(kErrorTexts), std::end(kErrorTexts), code,
                                        [](const ErrorRow& r, int c) { return r.code < c; });
-    const std::string_view text =
-        row != std::end(kErrorTexts) && row->code == code ? row->text : std::string_view("Unknown errror code");
+    const std::string_view text = row != std::end(kErrorTexts) && row->code == code
+                                      ? row->text
+                                      : std::string_view("Unknown errror code");
     return fmt::format("{} {}", code, text);
 }
 

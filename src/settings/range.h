@@ -19,8 +19,8 @@ extern std::atomic<std::int32_t> rememberedRange;
 
 // RANGE becomes nm clamped to its choices' bounds (not saved) and its combo selects that entry. The range
 // copies take nm as given, so an airport file may ask for more than the combo offers, but bounded to
-// RANGE's minimum .. maxLateralRangeNm so that the metres cannot wrap. With remember, nm also becomes rememberedRange; the
-// auto range passes false. Returns the metres.
+// RANGE's minimum .. maxLateralRangeNm so that the metres cannot wrap. With remember, nm also becomes
+// rememberedRange; the auto range passes false. Returns the metres.
 std::uint32_t gf_setRange(std::int32_t nm, bool remember = true);
 
 } // namespace zeph

@@ -38,7 +38,9 @@ struct FrameReport {
 };
 std::vector<FrameReport> frameReports;
 
-void report(FrameReport::Kind kind, std::string text = {}) { frameReports.push_back({kind, std::move(text)}); }
+void report(FrameReport::Kind kind, std::string text = {}) {
+    frameReports.push_back({kind, std::move(text)});
+}
 
 void emptyWorkLists() {
     positionBuffers.sendHalf().clear();
@@ -53,8 +55,8 @@ void sendPositions(SimConnectClient* handle) {
     const std::uint32_t userObject = userAcObjectId.load();
     for (const AiPositionData& position : sendHalf) {
         if (position.objectId > userObject) {
-            SimConnect_SetDataOnSimObject(handle, simid::kDefinePosition, position.objectId, 0, 0, kPositionBytes,
-                                          &position);
+            SimConnect_SetDataOnSimObject(handle, simid::kDefinePosition, position.objectId, 0, 0,
+                                          kPositionBytes, &position);
         }
     }
     sendHalf.clear();
@@ -67,8 +69,8 @@ void sendClientEvents(SimConnectClient* handle) {
         if (flaps) {
             SimConnect_AIReleaseControl(handle, event.objectId, simid::kRequestReleaseControl);
         }
-        if (SimConnect_TransmitClientEvent(handle, event.objectId, event.clientEvent, event.value, simid::kGroup,
-                                           0) < 0) {
+        if (SimConnect_TransmitClientEvent(handle, event.objectId, event.clientEvent, event.value,
+                                           simid::kGroup, 0) < 0) {
             report(FrameReport::Kind::status,
                    fmt::format("SimConnect TransmitClientEvent: {} fails", event.clientEvent));
             continue;
@@ -147,8 +149,8 @@ void lf_createAcInSim(const AiCreateRequest& request) {
         report(FrameReport::Kind::plainLine,
                fmt::format("! callsign {} cut to {} for the simulator", request.callsign, callsign));
     }
-    const std::int32_t result = SimConnect_AICreateNonATCAircraft(simClientHandle, title.c_str(), callsign.c_str(),
-                                                                  &request.position, simid::kRequestCreateAircraft);
+    const std::int32_t result = SimConnect_AICreateNonATCAircraft(
+        simClientHandle, title.c_str(), callsign.c_str(), &request.position, simid::kRequestCreateAircraft);
     if (result < 0) {
         report(FrameReport::Kind::eventLine,
                fmt::format("! Simcon call to create ac in sim failed, hexid:{}, liv: '{}', callsign: {})",
@@ -174,12 +176,14 @@ void lf_createAcInSim(const AiCreateRequest& request) {
 
 void lf_removeAcFromSim(std::uint32_t objectId) {
     if (objectId <= userAcObjectId.load()) {
-        report(FrameReport::Kind::eventLine, fmt::format("SimConnect call to remove ac with objectid {}", objectId));
+        report(FrameReport::Kind::eventLine,
+               fmt::format("SimConnect call to remove ac with objectid {}", objectId));
         return;
     }
     if (SimConnect_AIRemoveObject(simClientHandle, objectId, simid::kRequestRemoveObject) < 0) {
-        report(FrameReport::Kind::eventLine, fmt::format("{} !SimConnect call to remove AI ac from sim failed, id {}?",
-                                                         gf_utcClockText(), objectId));
+        report(FrameReport::Kind::eventLine,
+               fmt::format("{} !SimConnect call to remove AI ac from sim failed, id {}?", gf_utcClockText(),
+                           objectId));
         report(FrameReport::Kind::requestError);
     }
 }

@@ -27,9 +27,7 @@ namespace {
 constexpr std::int64_t kOpenRetryMs = 100;
 constexpr std::int64_t kDispatchPauseMs = 1;
 
-bool mustStop(const std::stop_token& stop) {
-    return stop.stop_requested() || runIsStopping();
-}
+bool mustStop(const std::stop_token& stop) { return stop.stop_requested() || runIsStopping(); }
 
 void showWaiting() {
     gf_setStatus(fmt::format("Waiting for Prepar3Dv{} ...", lf_simMajorVersion()), true);

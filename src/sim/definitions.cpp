@@ -132,10 +132,10 @@ constexpr std::array<NamedId, 17> clientEvents{{
 
 // The group's members, in the order they are added; ENGINE_AUTO_START is not one of them.
 constexpr std::array<std::uint32_t, 16> groupMembers{
-    kEventNavLights,     kEventBeaconLights,  kEventLandingLights, kEventTaxiLights,
-    kEventStrobes,       kEventLogoLights,    kEventCabinLights,   kEventAllLightsToggle,
-    kEventFlaps,         kEventSpoilers,      kEventGear,          kEventEngineShutdown,
-    kEventThrottle,      kEventFreezeLatLon,  kEventFreezeAltitude, kEventFreezeAttitude,
+    kEventNavLights, kEventBeaconLights, kEventLandingLights,  kEventTaxiLights,
+    kEventStrobes,   kEventLogoLights,   kEventCabinLights,    kEventAllLightsToggle,
+    kEventFlaps,     kEventSpoilers,     kEventGear,           kEventEngineShutdown,
+    kEventThrottle,  kEventFreezeLatLon, kEventFreezeAltitude, kEventFreezeAttitude,
 };
 
 constexpr std::uint32_t kHighestPriority = 1;

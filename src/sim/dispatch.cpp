@@ -90,15 +90,13 @@ bool versionAccepted(std::string_view simText) {
 }
 
 // Removes the element at it; the last element takes its place (the order is not kept).
-template <class T>
-void removeUnordered(std::vector<T>& list, typename std::vector<T>::iterator it) {
+template <class T> void removeUnordered(std::vector<T>& list, typename std::vector<T>::iterator it) {
     *it = std::move(list.back());
     list.pop_back();
 }
 
 // The hexid of the pending creation that matches, which leaves the list.
-template <class Match>
-std::optional<std::uint32_t> takePendingCreation(Match match) {
+template <class Match> std::optional<std::uint32_t> takePendingCreation(Match match) {
     const auto found = std::find_if(pendingCreations.begin(), pendingCreations.end(), match);
     if (found == pendingCreations.end()) {
         return std::nullopt;
@@ -191,8 +189,8 @@ void reportExistingTraffic(const AcInRange& aircraft) {
     if (aircraft.agl > kMaxTrafficAgl || aircraft.atcId.empty() || aircraft.atcId.back() == '*') {
         return;
     }
-    pushSimResult({aircraft.objectId, static_cast<std::uint32_t>(aircraft.onGround), 0, 3, aircraft.groundAltitude,
-                   aircraft.agl});
+    pushSimResult({aircraft.objectId, static_cast<std::uint32_t>(aircraft.onGround), 0, 3,
+                   aircraft.groundAltitude, aircraft.agl});
 }
 
 } // namespace
@@ -213,8 +211,8 @@ void lf_onOpen(MessageBytes message) {
     if (name == "KittyHawk" || name == "SunRise") {
         throw UserErrorException(78, name + ", (MSFS) not being P3D connects ... ?");
     }
-    const std::string simText = fmt::format("{} ({}.{}.{}.{})", name, open->appVersionMajor, open->appVersionMinor,
-                                            open->buildMajor, open->buildMinor);
+    const std::string simText = fmt::format("{} ({}.{}.{}.{})", name, open->appVersionMajor,
+                                            open->appVersionMinor, open->buildMajor, open->buildMinor);
     gf_logText(fmt::format("{} connected", simText));
     mainWindowState.setSimText(simText);
     invalidateTopPanel();
@@ -239,7 +237,8 @@ void lf_onException(MessageBytes message) {
         }
         break;
     case 5:
-        throw UserErrorException(95, fmt::format("SimConnect Version Mismatch, dwIndex: {}", exception->index));
+        throw UserErrorException(95,
+                                 fmt::format("SimConnect Version Mismatch, dwIndex: {}", exception->index));
     case 11:
         gf_setStatus("SimConnect: too many objects (max 1000)", true);
         break;
@@ -294,7 +293,8 @@ void lf_onSimObjectData(MessageBytes message) {
             logTooShort(message);
             return;
         }
-        pushSimResult({reply->objectId, 0, 0, 4, loadF64(reply->data.data()), loadF64(reply->data.data() + 8)});
+        pushSimResult(
+            {reply->objectId, 0, 0, 4, loadF64(reply->data.data()), loadF64(reply->data.data() + 8)});
         break;
     case kRequestUserTitle:
         lf_onUserAcTitle(*reply);

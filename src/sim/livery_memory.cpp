@@ -34,8 +34,9 @@ std::string_view gf_rememberedLivery(std::uint32_t hexid) {
 
 void lf_handleCreationFailure(const AcProfile& aircraft) {
     if (!runStopping.load() && !userStopped.load()) {
-        gf_setStatus(fmt::format("{} '{}' could not be created by your Sim!", aircraft.callsign, aircraft.livery),
-                     true);
+        gf_setStatus(
+            fmt::format("{} '{}' could not be created by your Sim!", aircraft.callsign, aircraft.livery),
+            true);
     }
     if (!failedLiveries.contains(aircraft.livery)) {
         failedLiveries.emplace(aircraft.livery);

@@ -7,8 +7,8 @@
 namespace zeph::simid {
 
 // Requests; the comment names the call and the definition it carries.
-inline constexpr std::uint32_t kRequestAcInRange = 101;    // RequestDataOnSimObjectType, 404, aircraft
-inline constexpr std::uint32_t kRequestStaticCg = 102;     // RequestDataOnSimObject, 405, a new AI object
+inline constexpr std::uint32_t kRequestAcInRange = 101; // RequestDataOnSimObjectType, 404, aircraft
+inline constexpr std::uint32_t kRequestStaticCg = 102;  // RequestDataOnSimObject, 405, a new AI object
 inline constexpr std::uint32_t kRequestReleaseControl = 103;
 inline constexpr std::uint32_t kRequestCreateAircraft = 104;
 inline constexpr std::uint32_t kRequestRemoveObject = 105;

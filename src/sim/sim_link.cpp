@@ -53,8 +53,8 @@ public:
                                                      objectType);
     }
 
-    std::int32_t requestDataOnSimObject(std::uint32_t requestId, std::uint32_t defineId, std::uint32_t objectId,
-                                        std::uint32_t period) override {
+    std::int32_t requestDataOnSimObject(std::uint32_t requestId, std::uint32_t defineId,
+                                        std::uint32_t objectId, std::uint32_t period) override {
         assert(simConnectMutex.heldByThisThread());
         if (simClientHandle == nullptr) {
             return E_FAIL;
@@ -62,7 +62,8 @@ public:
         return SimConnect_RequestDataOnSimObject(simClientHandle, requestId, defineId, objectId, period);
     }
 
-    std::int32_t setAiFlightPlan(std::uint32_t objectId, const std::string& path, std::uint32_t requestId) override {
+    std::int32_t setAiFlightPlan(std::uint32_t objectId, const std::string& path,
+                                 std::uint32_t requestId) override {
         assert(simConnectMutex.heldByThisThread());
         if (simClientHandle == nullptr) {
             return E_FAIL;
@@ -80,7 +81,8 @@ public:
     }
 
     std::int32_t setDataOnSimObject(std::uint32_t defineId, std::uint32_t objectId, std::uint32_t flags,
-                                    std::uint32_t arrayCount, std::uint32_t unitSize, const void* data) override {
+                                    std::uint32_t arrayCount, std::uint32_t unitSize,
+                                    const void* data) override {
         assert(simConnectMutex.heldByThisThread());
         if (simClientHandle == nullptr) {
             return E_FAIL;
@@ -140,8 +142,9 @@ std::string lf_simMajorVersion() {
         return fmt::format("{}", configured);
     }
     throw UserErrorException(
-        77, fmt::format("P3D install path does not contain v5 or v6. Use hidden parameter {}, set it to 5 or 6.",
-                        P3D_VERSION.key));
+        77,
+        fmt::format("P3D install path does not contain v5 or v6. Use hidden parameter {}, set it to 5 or 6.",
+                    P3D_VERSION.key));
 }
 
 void lf_simRequestError() {

@@ -88,12 +88,13 @@ public:
     // Hands an AI object the flight plan in the file at path.
     virtual std::int32_t setAiFlightPlan(std::uint32_t objectId, const std::string& path,
                                          std::uint32_t requestId) = 0;
-    virtual std::int32_t transmitClientEvent(std::uint32_t objectId, std::uint32_t eventId, std::uint32_t data,
-                                             std::uint32_t groupId, std::uint32_t flags) = 0;
+    virtual std::int32_t transmitClientEvent(std::uint32_t objectId, std::uint32_t eventId,
+                                             std::uint32_t data, std::uint32_t groupId,
+                                             std::uint32_t flags) = 0;
     // Writes count x unitSize bytes of a data definition to an object (a count of 0 counts as 1).
-    virtual std::int32_t setDataOnSimObject(std::uint32_t defineId, std::uint32_t objectId, std::uint32_t flags,
-                                            std::uint32_t arrayCount, std::uint32_t unitSize,
-                                            const void* data) = 0;
+    virtual std::int32_t setDataOnSimObject(std::uint32_t defineId, std::uint32_t objectId,
+                                            std::uint32_t flags, std::uint32_t arrayCount,
+                                            std::uint32_t unitSize, const void* data) = 0;
 };
 // The installed port; by default the one that calls the client.
 SimCallPort& gf_simCalls();

@@ -70,7 +70,8 @@ bool userAircraftKnown() {
 
 // One request on the user object through the call port, under simConnectMutex; a failure is logged and
 // ends the run, outside the lock.
-void requestOnUser(std::uint32_t requestId, std::uint32_t defineId, std::uint32_t period, const char* failure) {
+void requestOnUser(std::uint32_t requestId, std::uint32_t defineId, std::uint32_t period,
+                   const char* failure) {
     std::int32_t result = 0;
     {
         const std::lock_guard lock(simConnectMutex);
@@ -83,7 +84,8 @@ void requestOnUser(std::uint32_t requestId, std::uint32_t defineId, std::uint32_
 }
 
 void logTooShort(const ScObjectData& reply) {
-    gf_logText(fmt::format("! SimConnect data too short, request {}, object {}", reply.requestId, reply.objectId));
+    gf_logText(
+        fmt::format("! SimConnect data too short, request {}, object {}", reply.requestId, reply.objectId));
 }
 
 // The text of a reply field: up to its first NUL, never beyond width or the reply's end.
@@ -92,12 +94,14 @@ std::string textField(const ScObjectData& reply, std::size_t width) {
 }
 
 bool allFinite(const UserAcPosition& r) {
-    const std::array<double, 8> numbers{r.latitude, r.longitude, r.pitch,    r.bank,
-                                        r.heading,  r.altitude,  r.altitudeAboveGround, r.groundVelocity};
+    const std::array<double, 8> numbers{r.latitude, r.longitude,           r.pitch,         r.bank, r.heading,
+                                        r.altitude, r.altitudeAboveGround, r.groundVelocity};
     return std::all_of(numbers.begin(), numbers.end(), [](double x) { return std::isfinite(x); });
 }
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
 
 void showStand(const std::string& stand) {
     std::string previous;
@@ -137,7 +141,8 @@ std::optional<std::string> modelOfTitle() {
 
 void handleModel(std::string model) {
     if (model.empty()) {
-        throw UserErrorException(71, "atc_model= in [General] section of your aircraft.cfg is empty or missing");
+        throw UserErrorException(71,
+                                 "atc_model= in [General] section of your aircraft.cfg is empty or missing");
     }
     lf_logContinuation(fmt::format("model raw: {}", model));
     std::string report = "SimConnect: User aircraft model: " + model;
@@ -167,7 +172,8 @@ void handleModel(std::string model) {
     if (found) {
         report += fmt::format(", half wing span: {:.1f} meter", span * kMetresPerNm);
     } else {
-        gf_setStatus("User aircraft wing span unknown, max is taken instead, please report in my Forum!", true);
+        gf_setStatus("User aircraft wing span unknown, max is taken instead, please report in my Forum!",
+                     true);
     }
     const auto kind = static_cast<std::uint32_t>(gf_categoryOfType(model));
     userAcKind.store(kind);
@@ -209,8 +215,8 @@ UserAcPosition gf_getUserAcPosition() {
     {
         const std::lock_guard lock(simConnectMutex);
         if (!simConnectError.load()) {
-            result = gf_simCalls().requestDataOnSimObject(kRequestUserPosition, kDefineUserPosition, kUserObject,
-                                                          kPeriodOnce);
+            result = gf_simCalls().requestDataOnSimObject(kRequestUserPosition, kDefineUserPosition,
+                                                          kUserObject, kPeriodOnce);
         }
         const std::lock_guard userLock(userDataMutex);
         copy = simUserData;
@@ -237,7 +243,8 @@ bool lf_waitForUserAircraft() {
     if (runIsStopping()) {
         return false;
     }
-    requestOnUser(kRequestUserOnGround, kDefineUserOnGround, kPeriodSecond, "SimConnect request ac gnd/air fails");
+    requestOnUser(kRequestUserOnGround, kDefineUserOnGround, kPeriodSecond,
+                  "SimConnect request ac gnd/air fails");
     while (!userAircraftKnown()) {
         const UserAcPosition position = gf_getUserAcPosition();
         const auto copiedAt = std::chrono::steady_clock::now();
@@ -291,7 +298,8 @@ void lf_onUserPosition(const ScObjectData& reply) {
         simUserData = record;
         previous = std::exchange(previousUserPosition, position);
     }
-    if (!isNearNullIsland(previous) && !isNearNullIsland(position) && gf_greatCircleDistance(previous, position) > kTeleportNm) {
+    if (!isNearNullIsland(previous) && !isNearNullIsland(position) &&
+        gf_greatCircleDistance(previous, position) > kTeleportNm) {
         gf_logText("Teleport");
         gf_setExitReason(ExitReason::NEW_FLIGHT, 30);
     }
@@ -300,7 +308,8 @@ void lf_onUserPosition(const ScObjectData& reply) {
     const bool zuluKnown = record.zuluDayOfYear >= 1 && record.zuluDayOfYear <= 366 && record.zuluTime >= 0 &&
                            record.zuluTime <= kSecondsPerDay;
     if (rtProfessional.load() && zuluKnown) {
-        simUtcSeconds.store(daysSince1970(record.zuluYear, record.zuluDayOfYear) * kSecondsPerDay + record.zuluTime);
+        simUtcSeconds.store(daysSince1970(record.zuluYear, record.zuluDayOfYear) * kSecondsPerDay +
+                            record.zuluTime);
     }
     userAcObjectId.store(reply.objectId);
 }

@@ -51,9 +51,9 @@ extern std::atomic<std::uint32_t> userAcObjectId; // 2 until the first user reco
 extern std::string userAcTitle;                   // the simulator's title; userDataMutex
 extern std::optional<double> userHalfWingSpan;    // nautical miles; userDataMutex
 extern GeoPoint previousUserPosition;             // of the last accepted record; userDataMutex
-extern std::string userAcStand;                   // the stand within 55 m of the user, or empty; userDataMutex
-extern std::atomic<std::uint32_t> userAcKind;     // the user aircraft's AcKind
-extern std::atomic<std::int64_t> simUtcSeconds;   // the simulator's UTC time, seconds since 1970
+extern std::string userAcStand;                 // the stand within 55 m of the user, or empty; userDataMutex
+extern std::atomic<std::uint32_t> userAcKind;   // the user aircraft's AcKind
+extern std::atomic<std::int64_t> simUtcSeconds; // the simulator's UTC time, seconds since 1970
 
 // What other threads read of the user aircraft, taken together under userDataMutex.
 struct UserAircraftSnapshot {

@@ -74,8 +74,8 @@ void recordFirstSystemError();
 
 // The reset before a restart: both stop flags cleared, the reason NOT YET SET; the delay is left.
 void resetExitReasonForRestart();
-// The same reset, refused (flags and reason kept, false returned) when the user has closed the window: a close
-// that lands while a restart is prepared still ends the program.
+// The same reset, refused (flags and reason kept, false returned) when the user has closed the window: a
+// close that lands while a restart is prepared still ends the program.
 bool resetExitReasonUnlessClosed();
 
 } // namespace zeph

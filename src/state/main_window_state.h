@@ -41,16 +41,18 @@ struct SeparatorLine {
 
 // The string fields of the display, copied whole for a paint.
 struct DisplayTexts {
-    std::string userAcTitle;          // top panel
-    std::string parkAirportCode;      // counters area
-    std::string parkAirportName;      // counters area
-    std::string parkAirportPublisher; // counters area
-    std::string qualityFactorText;    // counters area
-    std::string simText;              // top panel
+    std::string userAcTitle;            // top panel
+    std::string parkAirportCode;        // counters area
+    std::string parkAirportName;        // counters area
+    std::string parkAirportPublisher;   // counters area
+    std::string qualityFactorText;      // counters area
+    std::string simText;                // top panel
     std::string realTrafficVersionText; // top panel
-    std::string userStandText;        // top panel
-    std::string reservedStandText;    // counters area; the park airport's reserved stand, set with reservedStandFound
-    bool reservedStandFound = false;  // the colour of reservedStandText, copied with it so a paint sees them agree
+    std::string userStandText;          // top panel
+    std::string
+        reservedStandText; // counters area; the park airport's reserved stand, set with reservedStandFound
+    bool reservedStandFound =
+        false; // the colour of reservedStandText, copied with it so a paint sees them agree
 };
 
 class MainWindowState {
@@ -87,10 +89,10 @@ public:
     // On cache lines of their own: every thread writes them, and the painter must not slow those writers by
     // touching its own fields next to them.
     alignas(64) std::mutex statusMutex;
-    std::string statusText;     // the normal text; empty = nothing shown
-    std::string errorText;      // the sticky error; not empty = shown instead of statusText
-    std::int32_t statusClock = 0; // seconds of running flight
-    std::int32_t statusSetAt = 0; // statusClock when statusText was set, at least 1; 0 = no timed text
+    std::string statusText;            // the normal text; empty = nothing shown
+    std::string errorText;             // the sticky error; not empty = shown instead of statusText
+    std::int32_t statusClock = 0;      // seconds of running flight
+    std::int32_t statusSetAt = 0;      // statusClock when statusText was set, at least 1; 0 = no timed text
     bool statusRepaintPending = false; // the line was invalidated and no paint has read the texts since
 
     // The painter of the Paint in progress; null outside painting. GUI thread only.
@@ -142,7 +144,7 @@ public:
     std::atomic<bool> softMode{false};
     std::atomic<bool> weekMode{false};
     std::atomic<bool> reservedStandFound{false};
-    std::atomic<bool> ready{false}; // set last by the constructor
+    std::atomic<bool> ready{false};                  // set last by the constructor
     std::atomic<std::int32_t> trafficReaderState{3}; // 1 receiving, 2 silent, 3 stopped or not started
     std::atomic<std::int32_t> qnhReaderState{3};
     // The "Now" button's state as the program last set it.
@@ -170,8 +172,8 @@ inline std::atomic<bool> staticRenewalBusy{false};
 inline std::atomic<bool> parkAirportLoaded{false};
 // The RT_traffic_week value of the loaded park airport's file.
 inline std::atomic<std::int32_t> rtTrafficWeek{0};
-// Airports to be learned offline that have been zipped into tblo.zip; the window asks for the mail while it is
-// not 0.
+// Airports to be learned offline that have been zipped into tblo.zip; the window asks for the mail while it
+// is not 0.
 inline std::atomic<std::int32_t> offlineLearningCount{0};
 
 // mainWindowState, staticRenewalBusy and the park-airport display atomics (parkAirportLoaded, rtTrafficWeek,

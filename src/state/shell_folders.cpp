@@ -27,7 +27,8 @@ bool gf_openParametersFolder() {
 }
 
 bool gf_openManual() {
-    return openOrTell(std::filesystem::current_path() / manualFile, "Could not open local folder with Manual");
+    return openOrTell(std::filesystem::current_path() / manualFile,
+                      "Could not open local folder with Manual");
 }
 
 } // namespace zeph

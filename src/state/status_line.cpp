@@ -57,9 +57,7 @@ void gf_setErrorStatus(std::string_view text) {
     requestRepaint(state);
 }
 
-void gf_clearStatus() {
-    gf_setStatus(std::string_view(), true);
-}
+void gf_clearStatus() { gf_setStatus(std::string_view(), true); }
 
 void gf_clearErrorStatus() {
     {
@@ -83,9 +81,7 @@ void lf_advanceStatusClock() {
     }
 }
 
-void StatusLineSink::setStatus(std::string_view text, bool log) {
-    gf_setStatus(text, log);
-}
+void StatusLineSink::setStatus(std::string_view text, bool log) { gf_setStatus(text, log); }
 
 StatusLineSink& statusLineSink() {
     static StatusLineSink sink;

@@ -33,8 +33,8 @@ std::optional<GeoPoint> firstParkAirport() {
 }
 
 // Whole nautical miles from the park airport, each threshold with its range, from the top.
-constexpr std::array<std::pair<std::int32_t, std::int32_t>, 9> distanceSteps{{
-    {33, 35}, {28, 30}, {23, 25}, {19, 20}, {17, 18}, {15, 16}, {13, 14}, {11, 12}, {9, 10}}};
+constexpr std::array<std::pair<std::int32_t, std::int32_t>, 9> distanceSteps{
+    {{33, 35}, {28, 30}, {23, 25}, {19, 20}, {17, 18}, {15, 16}, {13, 14}, {11, 12}, {9, 10}}};
 
 } // namespace
 

@@ -18,9 +18,9 @@
 namespace zeph {
 namespace {
 
-constexpr double kAtStandNm = 0.0458963282937365;         // 85 m
-constexpr double kStandStepNm = 0.0016198704103671706;    // 3 m
-constexpr double kLeftStandNm = 0.10799136069114472;      // 200 m
+constexpr double kAtStandNm = 0.0458963282937365;      // 85 m
+constexpr double kStandStepNm = 0.0016198704103671706; // 3 m
+constexpr double kLeftStandNm = 0.10799136069114472;   // 200 m
 constexpr double kBackwardsInFlightDeg = 100.0;
 constexpr double kBackwardsOnLandingDeg = 90.0;
 constexpr double kBehindOnLandingRollDeg = 150.0;
@@ -43,7 +43,8 @@ bool atStand(LiveAc& aircraft, StreamPos& position) {
         return false;
     }
     aircraft.groundLogic = 1;
-    const double d = gf_greatCircleDistance(pointOf(position), GeoPoint{aircraft.standLatitude, aircraft.standLongitude});
+    const double d =
+        gf_greatCircleDistance(pointOf(position), GeoPoint{aircraft.standLatitude, aircraft.standLongitude});
     const double reach = aircraft.previousPhase == AcPhase::parking ? 2.0 * kAtStandNm : kAtStandNm;
     if (d > reach) {
         if (aircraft.phase == AcPhase::parking) {
@@ -98,7 +99,8 @@ void choosePushBackSide(LiveAc& aircraft, const StreamPos& position) {
 }
 
 bool afterPushBack(LiveAc& aircraft, StreamPos& position) {
-    const double metres = gf_greatCircleDistance(pointOf(position), pointOf(aircraft.position)) * kMetresPerNm;
+    const double metres =
+        gf_greatCircleDistance(pointOf(position), pointOf(aircraft.position)) * kMetresPerNm;
     const double radius = aircraft.radius * kMetresPerNm;
     if ((metres > 2.75 * radius && metres > aircraft.lastPushBackDistance) || metres > 6.0 * radius) {
         position.stationary = 0;
@@ -136,7 +138,8 @@ bool onTheMove(LiveAc& aircraft, StreamPos& position) {
         gf_logLine(fmt::format("{} empty sz?", "checkExtendingSituations"));
         return false;
     }
-    if (aircraft.onGround == 0 && offHeading(aircraft, aircraft.stream.back(), position) >= kBackwardsInFlightDeg) {
+    if (aircraft.onGround == 0 &&
+        offHeading(aircraft, aircraft.stream.back(), position) >= kBackwardsInFlightDeg) {
         return false;
     }
     endRunningPrediction(aircraft);
@@ -228,7 +231,8 @@ bool checkNewPosDuringLanding(LiveAc& aircraft, StreamPos& position) {
     const StreamPos& last = stream.back();
     position.stationary = lf_samePoint(pointOf(position), pointOf(last)) ? 1 : 0;
     // An aircraft does not speed up again on approach or on the landing roll.
-    if (position.stationary == 0 && position.groundSpeed > last.groundSpeed && position.groundSpeed > kNoSpeedUpAboveKt) {
+    if (position.stationary == 0 && position.groundSpeed > last.groundSpeed &&
+        position.groundSpeed > kNoSpeedUpAboveKt) {
         position.groundSpeed = last.groundSpeed;
     }
     return true;

@@ -81,7 +81,8 @@ void inTheAir(LiveAc& aircraft) {
         } else if (!parkAirportSet()) {
             descendAt(aircraft, kLeastDescentFpm);
         } else {
-            aircraft.altitudeStep = (parkAirportRecord.altitude - aircraft.position.altitude) / passesOf(aircraft);
+            aircraft.altitudeStep =
+                (parkAirportRecord.altitude - aircraft.position.altitude) / passesOf(aircraft);
         }
         gf_setGear(aircraft, 1);
     } else if (aircraft.approach == 0) {
@@ -101,14 +102,16 @@ void setPitchStep(LiveAc& aircraft) {
     rate = rate > 0.0 ? std::min(rate, 2400.0) : std::max(rate, -3000.0) / 2.0;
     const double target = (-3.0 - rate / 600.0 * 2.2) * kDegToRad;
     const double largest = kindValuesOf(aircraft.kind).pitchStepDeg * kDegToRad;
-    aircraft.pitchStep = std::clamp((target - aircraft.position.pitch) / passesOf(aircraft), -largest, largest);
+    aircraft.pitchStep =
+        std::clamp((target - aircraft.position.pitch) / passesOf(aircraft), -largest, largest);
 }
 
 // Turn to fly this segment, in (-pi, pi]: a reported heading low down, else toward the next leg.
 double segmentTurn(const LiveAc& aircraft) {
     const StreamPos& next = aircraft.stream[1];
     const double below = aircraft.approach != 0 ? 2000.0 : 1000.0;
-    if (next.trueHeadingKnown == 0 || !next.trueHeading || !next.roll || aircraft.heightAboveGround >= below) {
+    if (next.trueHeadingKnown == 0 || !next.trueHeading || !next.roll ||
+        aircraft.heightAboveGround >= below) {
         return lf_turnAhead(aircraft);
     }
     const double turn = wrapToPi(*next.trueHeading - aircraft.position.heading);

@@ -31,14 +31,12 @@ bool isActiveParked(const LiveAc& aircraft) {
 // Half hours from the parking slot forward to the current slot, wrapping over the end of the week, so a
 // slot parked late on Sunday still counts on Monday.
 std::int64_t halfHoursSince(const LiveAc& aircraft, std::pair<int, int> current) {
-    return gf_halfHoursBetween(WeekSlot{aircraft.parkingDay, aircraft.parkingHalfHour},
-                               WeekSlot{static_cast<std::uint32_t>(current.first),
-                                        static_cast<std::uint32_t>(current.second)});
+    return gf_halfHoursBetween(
+        WeekSlot{aircraft.parkingDay, aircraft.parkingHalfHour},
+        WeekSlot{static_cast<std::uint32_t>(current.first), static_cast<std::uint32_t>(current.second)});
 }
 
-bool fitChanged(float shown, float value) {
-    return std::isnan(shown) || std::isnan(value) || shown != value;
-}
+bool fitChanged(float shown, float value) { return std::isnan(shown) || std::isnan(value) || shown != value; }
 
 } // namespace
 
@@ -80,8 +78,9 @@ std::int64_t lf_countLiveForDisplay(bool withParkedHours) {
         return count;
     }
     const float fit =
-        count == 0 ? 0.0F
-                   : static_cast<float>(static_cast<double>(halfHours) / (2.0 * static_cast<double>(count)) + 0.5);
+        count == 0
+            ? 0.0F
+            : static_cast<float>(static_cast<double>(halfHours) / (2.0 * static_cast<double>(count)) + 0.5);
     if (fitChanged(mainWindowState.liveAverageFit.load(), fit)) {
         mainWindowState.liveAverageFit.store(fit);
         mainWindowState.invalidateArea(countersArea);

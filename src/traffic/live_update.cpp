@@ -20,7 +20,8 @@ void removeEmptyStream(LiveAc& aircraft) {
     const PositionBlock& p = aircraft.position;
     gf_logLine(fmt::format("{} stream empty ? {}, hexid:{}, objectid:{}, alt:{:.0f} ft, lalo:{}, TAS:{:.0f}",
                            "updateLiveAc", gf_acLogPrefix(aircraft), aircraft.hexid, aircraft.objectId,
-                           p.altitude, fmt::format("{:.6f},{:.6f}", p.latitude, p.longitude), p.trueAirspeed));
+                           p.altitude, fmt::format("{:.6f},{:.6f}", p.latitude, p.longitude),
+                           p.trueAirspeed));
     removeAircraftFromSim(aircraft);
 }
 

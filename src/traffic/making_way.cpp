@@ -57,9 +57,11 @@ bool sameOrCoupled(const StaticAc& aircraft, const LiveAc& live) {
 }
 
 std::string makeWayLine(const StaticAc& aircraft, const LiveAc& live, const ParkPos& stand) {
-    const bool same = aircraft.firstCallsign == live.callsign || sameRegistration(aircraft.registration, live.registration);
-    return fmt::format("{:8}: {:8} {} makes way for{} {} {}", stand.id, aircraft.callsign, aircraft.registration,
-                       same ? " the same live version" : "", live.callsign, live.registration);
+    const bool same =
+        aircraft.firstCallsign == live.callsign || sameRegistration(aircraft.registration, live.registration);
+    return fmt::format("{:8}: {:8} {} makes way for{} {} {}", stand.id, aircraft.callsign,
+                       aircraft.registration, same ? " the same live version" : "", live.callsign,
+                       live.registration);
 }
 
 } // namespace
@@ -89,14 +91,16 @@ void lf_makeWay(LiveAc& aircraft, const ParkPos& stand) {
 
 void lf_makeWayAtExcludedStand(LiveAc& aircraft, std::uint32_t adjacentNumber, const ParkPos& stand) {
     const ParkPos* adjacent = gf_standByNumber(adjacentNumber);
-    const GeoPoint from = adjacent != nullptr ? GeoPoint{adjacent->latitude, adjacent->longitude} : GeoPoint{0.0, 0.0};
+    const GeoPoint from =
+        adjacent != nullptr ? GeoPoint{adjacent->latitude, adjacent->longitude} : GeoPoint{0.0, 0.0};
     const GeoPoint taken{stand.latitude, stand.longitude};
     const double liveSpan = gf_wingspanOfType(aircraft.type);
     for (StaticAc& other : staticAcTable) {
         if (other.state == AcState::active && other.standNumber == adjacentNumber &&
             lf_tooClose(from, taken, gf_wingspanOfType(other.type), liveSpan)) {
             gf_logLine(fmt::format("{:8}: {:8} makes way for {} parking at excluded stand {}",
-                                   lf_standText(other.standNumber), other.callsign, aircraft.callsign, stand.id));
+                                   lf_standText(other.standNumber), other.callsign, aircraft.callsign,
+                                   stand.id));
             removeAircraftFromSim(other);
             return;
         }
@@ -133,8 +137,8 @@ void lf_ghostCheck(const std::string& callsign) {
         gf_logLine(fmt::format("{:8}: {:8} is a ghost and will be removed, continue with {}",
                                lf_standText(ghost->standNumber), ghostCallsign, callsign));
     } else {
-        gf_logLine(fmt::format("          {:8} is a ghost and will be removed, continue with {}", ghostCallsign,
-                               callsign));
+        gf_logLine(fmt::format("          {:8} is a ghost and will be removed, continue with {}",
+                               ghostCallsign, callsign));
     }
     ghostCallsigns.push_back(ghostCallsign);
     removeAircraftFromSim(*ghost);
@@ -157,7 +161,8 @@ void lf_sameRegcodeOrCoupled(LiveAc& aircraft, bool onGround) {
             gf_logLine(fmt::format("{:8}: {:8} '{}' '{}' removed, new {} {} '{}' '{}' has {} callsign",
                                    lf_standText(other.standNumber), other.callsign, other.firstCallsign,
                                    other.coupledCallsign, where, aircraft.callsign, aircraft.firstCallsign,
-                                   aircraft.coupledCallsign, other.firstCallsign == aircraft.callsign ? "same" : "coupled"));
+                                   aircraft.coupledCallsign,
+                                   other.firstCallsign == aircraft.callsign ? "same" : "coupled"));
         } else {
             continue;
         }

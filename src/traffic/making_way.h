@@ -46,7 +46,8 @@ void lf_listParkedLive();
 
 // The id of the stand with this number for log lines: "sid==0?" for 0, "sid==?" when no stand has it.
 std::string lf_standText(std::uint32_t standNumber);
-// Clears the stand a live aircraft is to be placed on of the static aircraft in its way, there and next to it.
+// Clears the stand a live aircraft is to be placed on of the static aircraft in its way, there and next to
+// it.
 void lf_makeWay(LiveAc& aircraft, const ParkPos& stand);
 // Removes one active static aircraft on an adjacent stand too close to the stand being taken.
 void lf_makeWayAtExcludedStand(LiveAc& aircraft, std::uint32_t adjacentNumber, const ParkPos& stand);

@@ -129,7 +129,8 @@ void decodeReport(LiveAc& aircraft, StreamPos& position) {
         return;
     }
     if (aircraft.holdFlag != 0 && !stream.empty()) {
-        const double metres = gf_greatCircleDistance(pointOf(position), pointOf(stream.front())) * kMetresPerNm;
+        const double metres =
+            gf_greatCircleDistance(pointOf(position), pointOf(stream.front())) * kMetresPerNm;
         if (metres > HOLDING_THRESHOLD_METERS.get()) {
             aircraft.holdFlag = 0;
             aircraft.holdStart = 0;
@@ -196,7 +197,8 @@ bool lf_acceptNewPos(LiveAc& aircraft, StreamPos& position) {
 }
 
 bool lf_samePoint(const GeoPoint& one, const GeoPoint& other) {
-    return std::fabs(one.lat - other.lat) < kSamePointDegrees && std::fabs(one.lon - other.lon) < kSamePointDegrees;
+    return std::fabs(one.lat - other.lat) < kSamePointDegrees &&
+           std::fabs(one.lon - other.lon) < kSamePointDegrees;
 }
 
 void lf_endPrediction(LiveAc& aircraft) {

@@ -75,8 +75,8 @@ struct KindValues {
     double rotationSpeedKt; // every position after the take-off roll's head at least this fast: rotate
     double pitchStepDeg;    // largest pitch change per pass in the air
     double largestBankDeg;
-    double bankStepDeg;     // largest bank change per pass
-    double climbOutHeight;  // feet above ground: above it the climb-out configuration ends
+    double bankStepDeg;    // largest bank change per pass
+    double climbOutHeight; // feet above ground: above it the climb-out configuration ends
 };
 
 // The row of a kind; a value outside 0-5 throws std::out_of_range "invalid unordered_map<K, T> key".
@@ -214,9 +214,9 @@ struct LiveAc : StaticAc {
     double lastDriveLatitude = 0.0;
     double lastDriveLongitude = 0.0;
     std::uint8_t lastDriveLanded = 0; // the last parking check searched as wide as after a landing
-    std::int32_t earlyWindow = 1000; // passes a position may be flown before its due pass
-    std::int32_t lateWindow = 1000;  // passes a position may be flown after its due pass
-    std::int32_t phaseCountdown = 1; // passes left in the current take-off or landing step
+    std::int32_t earlyWindow = 1000;  // passes a position may be flown before its due pass
+    std::int32_t lateWindow = 1000;   // passes a position may be flown after its due pass
+    std::int32_t phaseCountdown = 1;  // passes left in the current take-off or landing step
     std::int32_t pushBackPieces = 0;
     std::int32_t leaveCount = 0;
     double referenceHeading = 0.0;

@@ -50,11 +50,13 @@ bool onGroundRule(const LiveAc& aircraft, const UserAcPosition& user, double dis
     // The offset from the line is a distance: its sign must not let an aircraft far off the line pass.
     return aircraft.onGround != 0 && user.altitudeAboveGround < kGroundRuleUserHeight &&
            distanceNm <= kGroundRuleRangeNm &&
-           std::fabs(std::sin(std::fabs(bearing - user.heading))) * distanceNm * kFeetPerNm <= kGroundRuleLateral;
+           std::fabs(std::sin(std::fabs(bearing - user.heading))) * distanceNm * kFeetPerNm <=
+               kGroundRuleLateral;
 }
 
 bool inAirRule(const LiveAc& aircraft, const UserAcPosition& user, double distanceNm, double bearing) {
-    if (distanceNm > kAirRuleRangeNm || std::fabs(aircraft.position.altitude - user.altitude) >= kAirRuleHeight) {
+    if (distanceNm > kAirRuleRangeNm ||
+        std::fabs(aircraft.position.altitude - user.altitude) >= kAirRuleHeight) {
         return false;
     }
     const double a = std::remainder(aircraft.position.heading - bearing, 2.0 * std::numbers::pi) / kDegToRad;
@@ -72,7 +74,8 @@ void lf_callsignBlocked(std::uint32_t hexid) {
         gf_logText(fmt::format("{} will be removed from buffer while blocked", gf_acLogPrefix(*aircraft)));
         aircraft->remove = 1;
     } else if (aircraft->state == AcState::active) {
-        gf_logText(fmt::format("{} removed from simulator immediately while blocked", gf_acLogPrefix(*aircraft)));
+        gf_logText(
+            fmt::format("{} removed from simulator immediately while blocked", gf_acLogPrefix(*aircraft)));
         removeAircraftFromSim(*aircraft);
     }
 }
@@ -88,8 +91,8 @@ void lf_maxParkExceeded(std::uint8_t extra) {
         lf_listLongestParked(longest);
         LiveAc* first = longest.empty() ? nullptr : gf_findLiveAc(longest.front().first);
         if (first != nullptr && first->state == AcState::active) {
-            gf_logText(fmt::format("{:8}: {} live max park exceeded, removed", lf_standText(first->standNumber),
-                                   first->callsign));
+            gf_logText(fmt::format("{:8}: {} live max park exceeded, removed",
+                                   lf_standText(first->standNumber), first->callsign));
             removeAircraftFromSim(*first);
         }
     }
@@ -99,13 +102,12 @@ void lf_maxParkExceeded(std::uint8_t extra) {
     if (statics + extra + parked <= wanted || staticAcTable.empty()) {
         return;
     }
-    const auto earliest = std::min_element(staticAcTable.begin(), staticAcTable.end(),
-                                           [](const StaticAc& a, const StaticAc& b) {
-                                               return weekSlotOf(a) < weekSlotOf(b);
-                                           });
+    const auto earliest =
+        std::min_element(staticAcTable.begin(), staticAcTable.end(),
+                         [](const StaticAc& a, const StaticAc& b) { return weekSlotOf(a) < weekSlotOf(b); });
     if (earliest->state == AcState::active) {
-        gf_logText(fmt::format("{:8}: {} static max park exceeded, removed", lf_standText(earliest->standNumber),
-                               earliest->callsign));
+        gf_logText(fmt::format("{:8}: {} static max park exceeded, removed",
+                               lf_standText(earliest->standNumber), earliest->callsign));
         removeAircraftFromSim(*earliest);
     }
 }
@@ -119,7 +121,8 @@ void lf_listLongestParked(std::vector<std::pair<std::uint32_t, std::int64_t>>& l
             list.emplace_back(aircraft.hexid, (now - aircraft.parkedSince) / kTicksPerSecond);
         }
     }
-    std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::stable_sort(list.begin(), list.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
 }
 
 void lf_removeLiveParked(int count) {
@@ -167,8 +170,8 @@ bool lf_sameCallsignOrGhost(std::uint32_t standNumber, const std::string& callsi
     LiveAc& existing = *found;
     const std::string standText = lf_standText(standNumber);
     if (existing.callsign == callsign) {
-        gf_logText(fmt::format("{:8}: {:8} ac with same callsign {} wants it, remove existing ... ", standText,
-                               existing.callsign, callsign));
+        gf_logText(fmt::format("{:8}: {:8} ac with same callsign {} wants it, remove existing ... ",
+                               standText, existing.callsign, callsign));
         removeAircraftFromSim(existing);
         return true;
     }

@@ -39,7 +39,8 @@ bool respawn(LiveAc& aircraft) {
 // the record's airline.
 std::optional<RegcodeInfo> otherOwner(const LiveAc& aircraft, const std::string& registration) {
     std::optional<RegcodeInfo> info = gf_lookupRegcode(registration);
-    if (!info || (info->airl == aircraft.airline && info->type == aircraft.type) || info->opr == aircraft.airline) {
+    if (!info || (info->airl == aircraft.airline && info->type == aircraft.type) ||
+        info->opr == aircraft.airline) {
         return std::nullopt;
     }
     return info;
@@ -97,7 +98,8 @@ bool lf_respawnCheck(LiveAc& aircraft, const TrafficReport& report) {
         lf_updateBufferedIdentity(aircraft, report);
         return true;
     }
-    if (aircraft.state != AcState::active || aircraft.phase == AcPhase::pushing_back || aircraft.timingMode >= 1) {
+    if (aircraft.state != AcState::active || aircraft.phase == AcPhase::pushing_back ||
+        aircraft.timingMode >= 1) {
         return true;
     }
     const bool sameRoute = lf_updateRoute(aircraft, report);
@@ -235,7 +237,8 @@ void liveryRespawn(LiveAc& aircraft) {
             removalQueue.push_back(aircraft.objectId);
             return;
         }
-        gf_logLine(fmt::format("{} removing act {} with objectid=0 ?", gf_acLogPrefix(aircraft), "liveryRespawn"));
+        gf_logLine(
+            fmt::format("{} removing act {} with objectid=0 ?", gf_acLogPrefix(aircraft), "liveryRespawn"));
         // No removal will be reported for an object that was never made: the record goes back to buffer now,
         // or the intake would drop its reports for good.
         lf_returnToBuffer(aircraft);

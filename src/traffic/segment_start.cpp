@@ -146,8 +146,9 @@ void lf_setNextDue(LiveAc& aircraft, std::int32_t travelPasses) {
     StreamPos& next = aircraft.stream[1];
     if (aircraft.timingMode < 1) {
         const std::int64_t reported = next.duePass;
-        candidate = candidate > reported + aircraft.lateWindow ? reported + aircraft.lateWindow
-                                                               : std::max(candidate, reported - aircraft.earlyWindow);
+        candidate = candidate > reported + aircraft.lateWindow
+                        ? reported + aircraft.lateWindow
+                        : std::max(candidate, reported - aircraft.earlyWindow);
     }
     next.duePass = std::max(candidate, now);
 }
@@ -172,7 +173,8 @@ double lf_segmentSpeed(const LiveAc& aircraft) {
     const StreamPos& next = aircraft.stream[1];
     double speed = (head.groundSpeed + next.groundSpeed) / 2.0;
     if (head.groundSpeed == 0.0 && next.groundSpeed == 0.0) {
-        const std::int64_t passes = std::max<std::int64_t>(next.duePass - head.duePass, kShortestTravelPasses);
+        const std::int64_t passes =
+            std::max<std::int64_t>(next.duePass - head.duePass, kShortestTravelPasses);
         speed = headToNextNm(aircraft) * kPassesPerHour / static_cast<double>(passes);
     }
     return std::max(speed, 1.0);

@@ -33,7 +33,7 @@ static_assert(offsetof(AiInitPosition, airspeed) == 52);
 // One AI creation, handed from an add queue to the simulator link's creation work list.
 struct AiCreateRequest {
     AiInitPosition position;
-    std::string callsign;   // tail number and ATC id of the new object
+    std::string callsign;    // tail number and ATC id of the new object
     std::string livery;      // title of the livery to create; a copy, so a new livery scan cannot free it
     std::uint32_t hexid = 0; // the key of the record the object is made for
 };

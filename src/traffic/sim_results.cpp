@@ -58,7 +58,8 @@ LiveAc* liveByObjectId(std::uint32_t objectId) {
     return found != liveAcTable.end() ? &*found : nullptr;
 }
 
-template <typename Record> void swapAndPop(std::vector<Record>& table, typename std::vector<Record>::iterator at) {
+template <typename Record>
+void swapAndPop(std::vector<Record>& table, typename std::vector<Record>::iterator at) {
     if (at != table.end() - 1) {
         *at = std::move(table.back());
     }
@@ -74,8 +75,8 @@ void onLiveCreated(const SimResult& result) {
     if (aircraft == nullptr) {
         // An object nobody would move or remove: it goes again.
         removalQueue.push_back(result.objectId);
-        gf_logLine(fmt::format("! lf_handleSimResults: no aircraft for hexid {}, object {} removed", result.hexid,
-                               result.objectId));
+        gf_logLine(fmt::format("! lf_handleSimResults: no aircraft for hexid {}, object {} removed",
+                               result.hexid, result.objectId));
         return;
     }
     if (lf_requestStaticCG(*aircraft, result)) {
@@ -133,7 +134,8 @@ void onStaticCg(const SimResult& result) {
         aircraft->staticCgHeight = result.value1;
     }
     // A pitch the simulator cannot mean (out of range, or not a number) gives the usual standing pitch.
-    const bool usable = std::isfinite(result.value2) && result.value2 > -kDegToRad && result.value2 <= 2.5 * kDegToRad;
+    const bool usable =
+        std::isfinite(result.value2) && result.value2 > -kDegToRad && result.value2 <= 2.5 * kDegToRad;
     aircraft->staticPitch = usable ? result.value2 : kFallbackPitch;
 }
 
@@ -157,14 +159,29 @@ void onCreationFailed(const SimResult& result) {
 
 void handleResult(const SimResult& result) {
     switch (result.kind) {
-    case liveCreated: onLiveCreated(result); break;
-    case staticCreated: createdList.push_back(result); break;
-    case objectRemoved: gf_removeFlightPlan(result.objectId); break;
-    case inRange: onInRange(result); break;
-    case staticCgData: onStaticCg(result); break;
-    case callsignBlocked: lf_callsignBlocked(result.hexid); break;
-    case creationFailed: onCreationFailed(result); break;
-    default: break;
+    case liveCreated:
+        onLiveCreated(result);
+        break;
+    case staticCreated:
+        createdList.push_back(result);
+        break;
+    case objectRemoved:
+        gf_removeFlightPlan(result.objectId);
+        break;
+    case inRange:
+        onInRange(result);
+        break;
+    case staticCgData:
+        onStaticCg(result);
+        break;
+    case callsignBlocked:
+        lf_callsignBlocked(result.hexid);
+        break;
+    case creationFailed:
+        onCreationFailed(result);
+        break;
+    default:
+        break;
     }
 }
 
@@ -287,7 +304,8 @@ void lf_onAcCreated() {
     for (SimResult& entry : createdList) {
         if (entry.counter < kCompletionPasses) {
             ++entry.counter;
-            if (entry.kind == liveCreated && (entry.counter == kFirstToggle || entry.counter == kSecondToggle)) {
+            if (entry.kind == liveCreated &&
+                (entry.counter == kFirstToggle || entry.counter == kSecondToggle)) {
                 toggleAllLights(entry.objectId);
             }
             continue;

@@ -33,19 +33,18 @@ namespace zeph {
 
 namespace {
 
-
 constexpr std::int64_t kAirLeadPasses = 100;
 constexpr std::int64_t kGroundLeadPasses = 300; // a taxiing aircraft needs longer to be placed and rolling
 constexpr std::size_t kMostQueuedRequests = 10;
 
-constexpr double kUserGroundSpeedLimit = 8.0;  // knots
+constexpr double kUserGroundSpeedLimit = 8.0; // knots
 constexpr double kClearOfUserMetres = 500.0;
 constexpr double kNearUserOnGroundNm = 0.08099352051835854; // 150 m
 constexpr double kAirConflictRangeNm = 6.0;
-constexpr double kAirConflictHeight = 3000.0;   // feet
-constexpr double kAirConflictLateral = 4000.0;  // feet
+constexpr double kAirConflictHeight = 3000.0;  // feet
+constexpr double kAirConflictLateral = 4000.0; // feet
 constexpr double kGroundConflictRangeNm = 1.5;
-constexpr double kUserLowAboveGround = 1000.0;  // feet
+constexpr double kUserLowAboveGround = 1000.0;   // feet
 constexpr double kGroundConflictLateral = 500.0; // feet
 
 constexpr double kParkAirportReachNm = 5.0;
@@ -55,8 +54,8 @@ constexpr double kNewestNearNm = 0.018898488120950324;  // 35 m
 constexpr double kAdjacentClearance = 1.1;
 
 constexpr double kGroundPitch = 0.010471975511965976; // 0.6 deg
-constexpr double kMostClimbRate = 2400.0;              // ft/min
-constexpr double kMostDescentRate = -3000.0;           // ft/min
+constexpr double kMostClimbRate = 2400.0;             // ft/min
+constexpr double kMostDescentRate = -3000.0;          // ft/min
 constexpr double kSecondsPerMinute = 60.0;
 
 void dropOldest(LiveAc& aircraft) { aircraft.stream.pop_front(); }
@@ -68,9 +67,10 @@ bool mixesAirAndGround(const LiveAc& aircraft) {
 }
 
 std::size_t activeLiveCount() {
-    return static_cast<std::size_t>(std::count_if(liveAcTable.begin(), liveAcTable.end(), [](const LiveAc& a) {
-        return a.hexid > kLastStaticHexid && a.state == AcState::active;
-    }));
+    return static_cast<std::size_t>(
+        std::count_if(liveAcTable.begin(), liveAcTable.end(), [](const LiveAc& a) {
+            return a.hexid > kLastStaticHexid && a.state == AcState::active;
+        }));
 }
 
 // The heading a new object starts with: the saved one of a respawn, the stand's when parked, the reported
@@ -153,7 +153,8 @@ bool adjacentStandHeld(const LiveAc& aircraft, const ParkPos& stand) {
             if (other.standNumber == number && other.state == AcState::active &&
                 (other.phase == AcPhase::parked || other.phase == AcPhase::pushing_back) &&
                 other.callsign != aircraft.callsign &&
-                apart <= kAdjacentClearance * (gf_wingspanOfType(aircraft.type) + gf_wingspanOfType(other.type))) {
+                apart <=
+                    kAdjacentClearance * (gf_wingspanOfType(aircraft.type) + gf_wingspanOfType(other.type))) {
                 return true;
             }
         }
@@ -238,8 +239,8 @@ void lf_handleBufferedAc(LiveAc& aircraft) {
         return;
     }
     if (aircraft.stream.size() == 1 ||
-        (aircraft.callsign.ends_with('_') &&
-         std::find(ghostCallsigns.begin(), ghostCallsigns.end(), aircraft.callsign) != ghostCallsigns.end())) {
+        (aircraft.callsign.ends_with('_') && std::find(ghostCallsigns.begin(), ghostCallsigns.end(),
+                                                       aircraft.callsign) != ghostCallsigns.end())) {
         aircraft.remove = 1;
         return;
     }
@@ -308,7 +309,8 @@ bool lf_userConflictWait(LiveAc& aircraft) {
     if (!COLLISION_USER_AIR.get()) {
         return false;
     }
-    const bool conflict = p.airborne != 0 ? airConflict(aircraft, user, distance) : groundConflict(p, user, distance);
+    const bool conflict =
+        p.airborne != 0 ? airConflict(aircraft, user, distance) : groundConflict(p, user, distance);
     if (conflict) {
         aircraft.userConflict = 1;
     }
@@ -453,7 +455,8 @@ void lf_createFlightPlan(LiveAc& aircraft) {
     bool handedOver = false;
     if (gf_writeFlightPlan(path, aircraft) && !simConnectError.load()) {
         const std::lock_guard lock(simConnectMutex);
-        handedOver = gf_simCalls().setAiFlightPlan(aircraft.objectId, path.string(), simid::kRequestFlightPlan) == 0;
+        handedOver =
+            gf_simCalls().setAiFlightPlan(aircraft.objectId, path.string(), simid::kRequestFlightPlan) == 0;
     }
     aircraft.hasFlightPlan = handedOver ? 1 : 0;
     if (!handedOver) {

@@ -76,7 +76,8 @@ void takeRegistrationOwner(LiveAc& aircraft, const std::string& registration) {
     }
 }
 
-void recordUse(ParkPos& stand, LiveAc& aircraft, WeekSlot now, const std::string& registration, bool leaving) {
+void recordUse(ParkPos& stand, LiveAc& aircraft, WeekSlot now, const std::string& registration,
+               bool leaving) {
     const TodaysUses today = todaysUses(stand, now, registration);
     if (today.parkFileDisagrees) {
         return; // nothing is learned against the park airport's own file
@@ -110,7 +111,8 @@ void recordUse(ParkPos& stand, LiveAc& aircraft, WeekSlot now, const std::string
 
 HalfHourSet slotsAround(std::int32_t halfHour, std::int32_t window) {
     HalfHourSet mask;
-    for (std::int32_t slot = std::max(halfHour - window, 0); slot <= std::min(halfHour + window, kLastSlot); ++slot) {
+    for (std::int32_t slot = std::max(halfHour - window, 0); slot <= std::min(halfHour + window, kLastSlot);
+         ++slot) {
         mask.set(static_cast<std::size_t>(slot));
     }
     return mask;
@@ -140,8 +142,8 @@ void lf_addRealStandOption(std::uint32_t standNumber, LiveAc& aircraft, std::uin
         }
         recordUse(*stand, aircraft, now, registration, mode == kStandLeftMode || mode == kStandAbandonedMode);
     } catch (const std::exception& e) {
-        gf_logLine(fmt::format("{}: hh_now: {}, {}", "lf_addRealStandOption", static_cast<std::int32_t>(now.slot),
-                               e.what()));
+        gf_logLine(fmt::format("{}: hh_now: {}, {}", "lf_addRealStandOption",
+                               static_cast<std::int32_t>(now.slot), e.what()));
     }
 }
 
@@ -166,7 +168,8 @@ bool lf_weekSlotSpan(WeekSlot now, ParkPos& stand, std::uint32_t useId, WeekSlot
 void lf_searchForCoupledCsAroundThisTime(std::uint64_t weekSlot, LiveAc& aircraft) {
     try {
         const auto [day, halfHour] = unpackWeekSlot(weekSlot);
-        const HalfHourSet mask = slotsAround(halfHour, aircraft.kind == AcKind::Heavy ? kHeavyWindow : kOtherWindow);
+        const HalfHourSet mask =
+            slotsAround(halfHour, aircraft.kind == AcKind::Heavy ? kHeavyWindow : kOtherWindow);
         const std::string callsign = withoutTrailingUnderscore(aircraft.callsign);
         for (const ParkPos& stand : standList) {
             for (const StandUse& use : stand.uses) {

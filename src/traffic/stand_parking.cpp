@@ -47,7 +47,8 @@ bool isUsersStand(const ParkPos& stand) {
     if (!reserved.empty() && stand.id == reserved) {
         return true;
     }
-    const std::string closest = gf_closestStandId(GeoPoint{userAcPosition.latitude, userAcPosition.longitude});
+    const std::string closest =
+        gf_closestStandId(GeoPoint{userAcPosition.latitude, userAcPosition.longitude});
     return !closest.empty() && stand.id == closest;
 }
 
@@ -70,7 +71,8 @@ void parkAtStand(LiveAc& aircraft, ParkPos* stand) {
     }
     lf_clearCargoStand(aircraft);
     gf_resetAcControls(aircraft);
-    gf_logText(fmt::format("{:8}: {:8} arrived at stand", lf_standText(aircraft.standNumber), aircraft.callsign));
+    gf_logText(
+        fmt::format("{:8}: {:8} arrived at stand", lf_standText(aircraft.standNumber), aircraft.callsign));
     coupleCheckList.push_back(aircraft.hexid);
     lf_addRealStandOption(aircraft.standNumber, aircraft, kStandArrivedMode);
     lf_maxParkExceeded(0);
@@ -112,7 +114,8 @@ void try2Park(LiveAc& aircraft, std::uint8_t landed) {
     aircraft.lastDriveLatitude = last.lat;
     aircraft.lastDriveLongitude = last.lon;
     aircraft.lastDriveLanded = landed != 0 ? 1 : 0;
-    const auto stand = gf_findStandFor(last, aircraft, landed != 0 ? kLandedSearchNm : kSearchNm, landed != 0);
+    const auto stand =
+        gf_findStandFor(last, aircraft, landed != 0 ? kLandedSearchNm : kSearchNm, landed != 0);
     if (stand == standList.end() || isUsersStand(*stand)) {
         return;
     }
@@ -132,8 +135,8 @@ void lf_removeForParkingWish(std::uint32_t standNumber, LiveAc& aircraft) {
     if (there == nullptr || there->phase != AcPhase::parked || there->state != AcState::active) {
         return;
     }
-    gf_logText(fmt::format("{:8}: {:8} removed, {} wants to park there", lf_standText(standNumber), there->callsign,
-                           aircraft.callsign));
+    gf_logText(fmt::format("{:8}: {:8} removed, {} wants to park there", lf_standText(standNumber),
+                           there->callsign, aircraft.callsign));
     removeAircraftFromSim(*there);
 }
 
@@ -213,8 +216,8 @@ void lf_clearCargoStand(LiveAc& aircraft) {
     stand->cargo = false;
     stand->cargoChanged = true;
     gf_noteLearnedUpdate();
-    gf_logLine(fmt::format("{} stand: {}, cargo attribute set to false, {} parked here", parkAirportRecord.name,
-                           stand->id, gf_acLogPrefix(aircraft)));
+    gf_logLine(fmt::format("{} stand: {}, cargo attribute set to false, {} parked here",
+                           parkAirportRecord.name, stand->id, gf_acLogPrefix(aircraft)));
 }
 
 void lf_parksAt(LiveAc& aircraft) {
@@ -228,8 +231,9 @@ void lf_parksAt(LiveAc& aircraft) {
         // A record without a stand takes nothing from the plan or the statics.
         if (ParkPos* stand = gf_standByNumber(aircraft.standNumber)) {
             stand->occupied = true;
-            std::erase_if(staticPlan,
-                          [&](const StaticPlanEntry& entry) { return entry.standId == aircraft.standNumber; });
+            std::erase_if(staticPlan, [&](const StaticPlanEntry& entry) {
+                return entry.standId == aircraft.standNumber;
+            });
             removeStaticOnStand(aircraft);
         }
     }

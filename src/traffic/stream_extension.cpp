@@ -18,8 +18,8 @@ namespace zeph {
 namespace {
 
 constexpr std::int64_t kPassesPerMinute = 6000;
-constexpr std::int64_t kGroundCopyPasses = 300;   // 3 s
-constexpr std::int64_t kAirCopyPasses = 800;      // 8 s
+constexpr std::int64_t kGroundCopyPasses = 300; // 3 s
+constexpr std::int64_t kAirCopyPasses = 800;    // 8 s
 constexpr double kNeighbourReach = 1.2;
 constexpr int kAirPredictions = 8;
 constexpr int kGroundPredictions = 10;
@@ -44,7 +44,8 @@ bool holdOnGround(LiveAc& aircraft) {
         return false;
     }
     if (aircraft.holdFlag != 0) {
-        if (AIRBORNE_ONLY.get() || (now - aircraft.holdStart) / kPassesPerMinute > MAX_HOLDING_MINUTES.get()) {
+        if (AIRBORNE_ONLY.get() ||
+            (now - aircraft.holdStart) / kPassesPerMinute > MAX_HOLDING_MINUTES.get()) {
             return false;
         }
     } else {
@@ -105,8 +106,11 @@ void takeOffRollSpeed(double headSpeed, double& speed, double& verticalRate) {
         double speed;
         double rate;
     };
-    static constexpr Row rows[] = {{30.0, 40.0, 0.0},    {60.0, 80.0, 0.0},     {100.0, 110.0, 0.0},
-                                   {140.0, 150.0, 600.0}, {160.0, 170.0, 1200.0}};
+    static constexpr Row rows[] = {{30.0, 40.0, 0.0},
+                                   {60.0, 80.0, 0.0},
+                                   {100.0, 110.0, 0.0},
+                                   {140.0, 150.0, 600.0},
+                                   {160.0, 170.0, 1200.0}};
     for (const Row& row : rows) {
         if (headSpeed <= row.upTo) {
             speed = row.speed;

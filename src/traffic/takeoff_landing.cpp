@@ -95,8 +95,9 @@ double flareCheckHeight(LiveAc& aircraft) {
         aircraft.touchDownElevation = parkAirportRecord.altitude;
         aircraft.elevationKnown = 1;
     }
-    aircraft.flareHeight = aircraft.elevationKnown != 0 ? aircraft.position.altitude - aircraft.touchDownElevation
-                                                        : aircraft.heightAboveGround;
+    aircraft.flareHeight = aircraft.elevationKnown != 0
+                               ? aircraft.position.altitude - aircraft.touchDownElevation
+                               : aircraft.heightAboveGround;
     return std::min(aircraft.heightAboveGround, aircraft.flareHeight);
 }
 

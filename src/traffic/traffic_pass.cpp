@@ -152,8 +152,9 @@ void lf_requestAcInRange() {
             const std::lock_guard lock(simConnectMutex);
             if (!simConnectError.load()) {
                 const auto radius = static_cast<std::uint32_t>(std::max(0, RANGE.get()) * metersPerNm);
-                failed = gf_simCalls().requestDataOnSimObjectType(
-                    simid::kRequestAcInRange, simid::kDefineAcInRange, radius, simid::kObjectTypeAircraft) < 0;
+                failed = gf_simCalls().requestDataOnSimObjectType(simid::kRequestAcInRange,
+                                                                  simid::kDefineAcInRange, radius,
+                                                                  simid::kObjectTypeAircraft) < 0;
             }
         }
         // The failure path takes the status and log locks: never under simConnectMutex.

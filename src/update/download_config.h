@@ -8,10 +8,10 @@
 namespace zeph {
 
 struct DownloadConfig {
-    std::string baseUrl;                // the maker's downloads folder, ending in "/"
-    std::filesystem::path caBundle;     // extra certificate authorities; empty for the system's
-    long connectTimeoutS = 15;          // for the connection to be made
-    long lowSpeedTimeS = 30;            // below one byte a second for this long ends a transfer
+    std::string baseUrl;            // the maker's downloads folder, ending in "/"
+    std::filesystem::path caBundle; // extra certificate authorities; empty for the system's
+    long connectTimeoutS = 15;      // for the connection to be made
+    long lowSpeedTimeS = 30;        // below one byte a second for this long ends a transfer
 };
 
 // A copy, so that no caller holds a lock during a transfer. baseUrl is CORVANE_DOWNLOAD_BASE_URL when that is

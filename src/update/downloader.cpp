@@ -68,7 +68,8 @@ void setOptions(CURL* handle, const std::string& url, Transfer& transfer, const 
 }
 
 // The transfer into the open temp file, which this closes. The reason of a failure, or none.
-std::optional<std::string> transferInto(CURL* handle, const std::string& url, std::unique_ptr<std::FILE, FileCloser> file) {
+std::optional<std::string> transferInto(CURL* handle, const std::string& url,
+                                        std::unique_ptr<std::FILE, FileCloser> file) {
     Transfer transfer{file.get(), std::nullopt};
     setOptions(handle, url, transfer, downloadConfig());
     const CURLcode result = curl_easy_perform(handle);

@@ -87,8 +87,9 @@ void fetchAndUnpack(const Version& version, const std::string& archiveName) {
     const std::string url = downloadConfig().baseUrl + "release/" + archiveName;
     const CurlHandle handle = lf_newCurlHandle();
     if (!gf_downloadFile(handle.get(), url, archiveName, true, ContentCheck::ZipArchive)) {
-        gf_setStatus(fmt::format("Downloading program installer file version {} failed", gf_versionText(version)),
-                     true);
+        gf_setStatus(
+            fmt::format("Downloading program installer file version {} failed", gf_versionText(version)),
+            true);
         removeWithWarning(installerExeName, "Warning: could not remove old installer");
         return;
     }
@@ -149,8 +150,8 @@ bool moveInstallerIntoNewVersion() {
     }
     fs::rename(part, target, error);
     if (error) {
-        gf_logText(
-            fmt::format("could not finalize rename {} => {}: {}", part.string(), target.string(), error.message()));
+        gf_logText(fmt::format("could not finalize rename {} => {}: {}", part.string(), target.string(),
+                               error.message()));
         return false;
     }
     removeWithWarning(installerExeName, "Warning: could not remove extracted");
@@ -191,8 +192,8 @@ bool lf_downloadInstaller(const Version& version) {
 
 bool lf_downloadReleaseNotes(const fs::path& localPath) {
     const CurlHandle handle = lf_newCurlHandle();
-    return gf_downloadFile(handle.get(), downloadConfig().baseUrl + "docs/" + releaseNotesName.string(), localPath,
-                           true);
+    return gf_downloadFile(handle.get(), downloadConfig().baseUrl + "docs/" + releaseNotesName.string(),
+                           localPath, true);
 }
 
 std::string lf_installerNeedsAdmin(const fs::path& programFolder) {
@@ -218,18 +219,21 @@ bool lf_openExplorerAtNewVersion() {
 
 bool lf_runProgramUpdate(const Version& version) {
     if (!lf_downloadInstaller(version)) {
-        gf_setStatus("The downloading/unzipping of the new version failed? Try manually via the Maravel website.",
-                     true);
+        gf_setStatus(
+            "The downloading/unzipping of the new version failed? Try manually via the Maravel website.",
+            true);
         return false;
     }
     if (!lf_downloadReleaseNotes(newVersionDir / releaseNotesName)) {
-        gf_logLine(fmt::format("could not download {} to {}", releaseNotesName.string(), newVersionDir.string()));
+        gf_logLine(
+            fmt::format("could not download {} to {}", releaseNotesName.string(), newVersionDir.string()));
     }
     const std::string text = lf_installerNeedsAdmin(fs::current_path());
     lf_logAndFlush(text);
     gf_writeFile(text, newVersionDir / "README.txt");
     if (!lf_openExplorerAtNewVersion()) {
-        gf_setStatus("Opening file explorer at the new version failed? Try manually via the Maravel website.", true);
+        gf_setStatus("Opening file explorer at the new version failed? Try manually via the Maravel website.",
+                     true);
     } else {
         gf_flushLog();
     }

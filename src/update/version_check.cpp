@@ -94,7 +94,8 @@ void checkDataFile(std::string_view section, const Version& web, StringParameter
 }
 
 // The scan runs later in this start-up; its version is recorded now.
-void tickScan(std::string_view section, const Version& web, CheckBoxParameter& box, StringParameter& installed) {
+void tickScan(std::string_view section, const Version& web, CheckBoxParameter& box,
+              StringParameter& installed) {
     box.set(true);
     controlSink().setCheck(box);
     mainWindowState.invalidateArea(settingsArea);
@@ -110,7 +111,9 @@ void lf_logUpdated(std::string_view section, const Version& version) {
 
 void lf_logUpToDate(std::string_view section) { gf_logText(fmt::format("{} version up-to-date", section)); }
 
-void lf_logVersionNotFound(std::string_view section) { gf_logLine(fmt::format("{} version not found", section)); }
+void lf_logVersionNotFound(std::string_view section) {
+    gf_logLine(fmt::format("{} version not found", section));
+}
 
 std::optional<Version> lf_webVersion(const nlohmann::json& versions, std::string_view section) {
     if (!versions.is_object()) {

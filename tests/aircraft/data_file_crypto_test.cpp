@@ -61,8 +61,8 @@ TEST_F(DataFileCrypto, EveryFailureLeavesNoPlainFileAndOneLine) {
     const std::string xml = "<root>" + std::string(5000, 'x') + "</root>";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        test::writeSealed(dir() / "d.enc", xml, c.name == std::string("wrong key") ? randomKey() : gf_dataFileKey(),
-                          c.faults);
+        test::writeSealed(dir() / "d.enc", xml,
+                          c.name == std::string("wrong key") ? randomKey() : gf_dataFileKey(), c.faults);
         test::writeFileBytes(dir() / "d.xml", "stale plain file");
         const std::size_t before = readLog().size();
         EXPECT_EQ(gf_streamDecrypt(c.encrypted, c.plain), !c.error.has_value());
@@ -83,7 +83,8 @@ TEST_F(DataFileCrypto, RemovingAMissingFileSaysNothingAFullFolderIsReported) {
     fs::create_directories(dir() / "full");
     test::writeFileBytes(dir() / "full" / "x", "x");
     gf_removeFile("full");
-    EXPECT_EQ(readLog(), std::vector<std::string>{"==> Warning: could not remove full, errorcode: Directory not empty"});
+    EXPECT_EQ(readLog(),
+              std::vector<std::string>{"==> Warning: could not remove full, errorcode: Directory not empty"});
 }
 
 } // namespace

@@ -51,16 +51,18 @@ TEST_F(DbaseReader, TheSealedFixtureFillsEveryTable) {
     EXPECT_DOUBLE_EQ(maxHalfSpan, 35.0 / 1852);
     // Buzjets, HighPerf and Rotorcraft have no wingspan: the mean of the four stored ones, never NaN.
     EXPECT_DOUBLE_EQ(gf_wingspanOfType("EC35"), (17.9 + 18 + 32.2 + 5.5) / 4 / 1852);
-    for (const std::string line :
-         {"==> wingspan model NOPE is not valid, skipped", "==> wrong part of fix: 'B73H', already exists, skipped",
-          "==> wrong fix XXXX -> NOPE, the latter is not valid", "2 publishers read", "==> regcode PH-BXB already exists",
-          "8 dbase records read", "==> no wingspan for category Buzjets, average of all types used",
-          "==> no wingspan for category HighPerf, average of all types used",
-          "==> no wingspan for category Rotorcraft, average of all types used"}) {
+    for (const std::string line : {"==> wingspan model NOPE is not valid, skipped",
+                                   "==> wrong part of fix: 'B73H', already exists, skipped",
+                                   "==> wrong fix XXXX -> NOPE, the latter is not valid", "2 publishers read",
+                                   "==> regcode PH-BXB already exists", "8 dbase records read",
+                                   "==> no wingspan for category Buzjets, average of all types used",
+                                   "==> no wingspan for category HighPerf, average of all types used",
+                                   "==> no wingspan for category Rotorcraft, average of all types used"}) {
         EXPECT_EQ(logged(line), 1) << line;
     }
     EXPECT_EQ(typeFixes.at("B73H"), "B738");
-    const std::vector<std::vector<std::string>> groups = {{"A320", "B738", "E190"}, {"A388", "B744", "B77W"}, {"C172"}};
+    const std::vector<std::vector<std::string>> groups = {
+        {"A320", "B738", "E190"}, {"A388", "B744", "B77W"}, {"C172"}};
     EXPECT_EQ(similarTypeGroups, groups);
     ASSERT_EQ(thirdPartyAirports.size(), 1U);
     EXPECT_EQ(thirdPartyAirports[0].publisher, "FlyTampa");
@@ -85,7 +87,8 @@ TEST_F(DbaseReader, FailuresThrowOrAnswerFalseAndLeaveNoPlainFile) {
         std::optional<bool> result; // none: it throws
         std::string text;           // what it threw, or each cargo operator read and ";"
     };
-    const std::string empty61 = "61: In XML file section [cargo_operators], element [ICAO], attribute [codes] is empty.";
+    const std::string empty61 =
+        "61: In XML file section [cargo_operators], element [ICAO], attribute [codes] is empty.";
     const std::vector<Case> cases = {
         {"no dbase.enc", "-", "", false, std::nullopt, "input/dbase.enc not available"},
         {"undecryptable", "", "", true, std::nullopt, "input/dbase.enc stream decrypt failed"},
@@ -99,7 +102,8 @@ TEST_F(DbaseReader, FailuresThrowOrAnswerFalseAndLeaveNoPlainFile) {
         SCOPED_TRACE(c.name);
         fs::remove_all(dir() / "input");
         if (c.pattern != "-") {
-            sealFixture(c.pattern, c.replacement, {.flipByte = c.damaged ? std::optional<std::size_t>(40) : std::nullopt});
+            sealFixture(c.pattern, c.replacement,
+                        {.flipByte = c.damaged ? std::optional<std::size_t>(40) : std::nullopt});
         }
         std::optional<bool> result;
         std::string text;
@@ -118,9 +122,12 @@ TEST_F(DbaseReader, FailuresThrowOrAnswerFalseAndLeaveNoPlainFile) {
             EXPECT_EQ(regcodeTable.size(), 8U);
         }
     }
-    EXPECT_EQ(std::ranges::count_if(readLog(), [](const std::string& line) {
-                  return line.starts_with("==> 'input/dbase.xml' not read because of ");
-              }), 1) << "the malformed file";
+    EXPECT_EQ(std::ranges::count_if(readLog(),
+                                    [](const std::string& line) {
+                                        return line.starts_with("==> 'input/dbase.xml' not read because of ");
+                                    }),
+              1)
+        << "the malformed file";
 }
 
 } // namespace

@@ -55,11 +55,20 @@ protected:
         test::writeSealed(dir() / aigRegcodesEncFile, test::readFileBytes(data / "AIG-regcodes.xml"));
         fs::copy(data / "my_regcodes", dir() / myRegcodesDir);
         std::vector<LiveryData> liveries;
-        for (const auto& [airline, type, title] : std::vector<std::array<std::string, 3>>{
-                 {"KLM", "B738", "B738 KLM 1"}, {"KLM", "B738", "B738 KLM 2"}, {"KLM", "B738", "B738 KLM 7"},
-                 {"KLM", "B763", "B763 KLM Cargo"}, {"UPS", "B763", "B763 UPS"}, {"EZY", "A320", "A320 EZY FSLTL_1"},
-                 {"BAW", "A320", "A320 BA FSLTL"}, {"EZY", "B738", "B738 EZY"}, {"ZZZ", "B738", "B738 Generic"}, {"ZZZ", "B77W", "B77W Generic"},
-                 {"ZZZ", "C172", "C172 Generic"}, {"PVT", "C172", "C172 Private"}, {"AAL", "PA28", "PA28 AAL"}}) {
+        for (const auto& [airline, type, title] :
+             std::vector<std::array<std::string, 3>>{{"KLM", "B738", "B738 KLM 1"},
+                                                     {"KLM", "B738", "B738 KLM 2"},
+                                                     {"KLM", "B738", "B738 KLM 7"},
+                                                     {"KLM", "B763", "B763 KLM Cargo"},
+                                                     {"UPS", "B763", "B763 UPS"},
+                                                     {"EZY", "A320", "A320 EZY FSLTL_1"},
+                                                     {"BAW", "A320", "A320 BA FSLTL"},
+                                                     {"EZY", "B738", "B738 EZY"},
+                                                     {"ZZZ", "B738", "B738 Generic"},
+                                                     {"ZZZ", "B77W", "B77W Generic"},
+                                                     {"ZZZ", "C172", "C172 Generic"},
+                                                     {"PVT", "C172", "C172 Private"},
+                                                     {"AAL", "PA28", "PA28 AAL"}}) {
             liveries.push_back(test::testLivery(airline, type, title, type == "B763"));
         }
         for (int k = 1; k <= 44; ++k) {
@@ -74,7 +83,8 @@ protected:
         noMatchList.clear();
         LogFixture::TearDown();
     }
-    static AcProfile profile(const std::string& airline, const std::string& type, const std::string& reg = "") {
+    static AcProfile profile(const std::string& airline, const std::string& type,
+                             const std::string& reg = "") {
         FlightIdentity identity;
         identity.airline = airline;
         identity.type = type;
@@ -114,23 +124,28 @@ void expectSoundTables() {
         }));
     }
     EXPECT_TRUE(std::ranges::all_of(specialTitles, owned));
-    EXPECT_TRUE(std::ranges::all_of(regcodeTitleTable, [](const auto& entry) { return owned(entry.second); }));
+    EXPECT_TRUE(
+        std::ranges::all_of(regcodeTitleTable, [](const auto& entry) { return owned(entry.second); }));
 }
 
 TEST_F(LiveryMatching, TheBuildFilesEveryLiveryAndSwitchesOffEmptyCategories) {
     const auto log = readLog();
     for (const std::string line :
          {"Category Light: 47 pax liveries", "Category Large: 7 pax liveries and 2 cargo liveries",
-          "Category Heavy: 1 pax liverie", "Category Buzjets: No livery found", "Category Rotorcraft: No livery found",
+          "Category Heavy: 1 pax liverie", "Category Buzjets: No livery found",
+          "Category Rotorcraft: No livery found",
           "HELICOPTERS temporarily switched off because you do not have Helicopters installed",
           "HIGH_PERF_AIRCRAFT temporarily switched off because you do not have High Perf aircraft installed",
           "3 models have a generic livery", "3 registration codes", "5 similar model definitions",
           "7 airlines, 49 pax aircraft models and 1 cargo aircraft models",
-          "  C172,L001,L002,L003,L004,L005,L006,L007,L008,L009,L010,L011,L012,L013,L014,L015,L016,L017,L018,L019",
+          "  "
+          "C172,L001,L002,L003,L004,L005,L006,L007,L008,L009,L010,L011,L012,L013,L014,L015,L016,L017,L018,"
+          "L019",
           "  L040,L041,L042,L043,L044,PA28"}) {
         EXPECT_EQ(std::ranges::count(log, line), 1) << line;
     }
-    EXPECT_TRUE(airlineTypeTitles[1].at("UPS").contains("B763") && airlineTypeTitles[1].at("KLM").contains("B763"));
+    EXPECT_TRUE(airlineTypeTitles[1].at("UPS").contains("B763") &&
+                airlineTypeTitles[1].at("KLM").contains("B763"));
     EXPECT_FALSE(airlineTypeTitles[0].contains("UPS")) << "an airline with cargo liveries only";
     for (const char* type : {"B738", "B77W", "C172"}) {
         EXPECT_TRUE(airlineTypeTitles[0].at("ZZZ").contains(type) && modelTitles[0].contains(type)) << type;
@@ -147,7 +162,8 @@ TEST_F(LiveryMatching, TheBuildFilesEveryLiveryAndSwitchesOffEmptyCategories) {
     EXPECT_EQ(similarScannedTypes.at("A320"), Types{"B738"});
     EXPECT_FALSE(similarScannedTypes.contains("B77W") || similarScannedTypes.contains("C172"));
     EXPECT_EQ(airlineSimilarTypes.at("KLM"), (TypeLists{{"A320", {"B738"}}, {"E190", {"B738"}}}));
-    EXPECT_EQ(lf_fallbackTypesOf("C152"), Types{"C172"}) << "a Light type without group: the first Light type";
+    EXPECT_EQ(lf_fallbackTypesOf("C152"), Types{"C172"})
+        << "a Light type without group: the first Light type";
     EXPECT_TRUE(lf_fallbackTypesOf("B77W").empty() && lf_similarTypeList({"XXX", "A320"}).empty());
     expectSoundTables();
     EXPECT_TRUE(owned(lf_findInstalledTitle("B738 KLM 7")) && lf_findInstalledTitle("b738 klm 7").empty() &&
@@ -191,14 +207,22 @@ TEST_F(LiveryMatching, TheLiveLadderGoesDownToTheDepth) {
         std::string failed{};
     };
     const Row rows[] = {
-        {"KLM", "B738", "PH-BXB", false, 1, "B738 KLM 1", 0},     {"KLM", "B738", "PH-BXC", false, 1, "B738 KLM 2", 1},
-        {"KLM", "B738", "PH-XXX", false, 1, ""},                  {"PVT", "C172", "", false, 2, "C172 Generic", 4},
-        {"KLM", "B738", "", true, 4, "B738 KLM 7", 2},            {"KLM", "B763", "", false, 4, ""},
-        {"EJU", "A320", "G-EZAB", false, 4, "A320 EZY FSLTL_1", 2}, {"BAW", "A320", "", false, 4, "A320 BA FSLTL", 2},
-        {"KLM", "E190", "", false, 3, "B738 KLM 7", 3},           {"DLH", "B77W", "", false, 3, ""},
-        {"DLH", "B77W", "", false, 4, "B77W Generic", 4},         {"DLH", "C172", "", false, 3, "C172 Generic", 4},
-        {"DLH", "PA28", "", false, 3, "PA28 AAL", 5},             {"DLH", "C152", "", false, 3, "C172 ", 6},
-        {"KLM", "B738", "", false, 4, "B738 Generic", 4, "B738 KLM 7"},   {"", "A320", "G-EZAB", false, 4, ""},
+        {"KLM", "B738", "PH-BXB", false, 1, "B738 KLM 1", 0},
+        {"KLM", "B738", "PH-BXC", false, 1, "B738 KLM 2", 1},
+        {"KLM", "B738", "PH-XXX", false, 1, ""},
+        {"PVT", "C172", "", false, 2, "C172 Generic", 4},
+        {"KLM", "B738", "", true, 4, "B738 KLM 7", 2},
+        {"KLM", "B763", "", false, 4, ""},
+        {"EJU", "A320", "G-EZAB", false, 4, "A320 EZY FSLTL_1", 2},
+        {"BAW", "A320", "", false, 4, "A320 BA FSLTL", 2},
+        {"KLM", "E190", "", false, 3, "B738 KLM 7", 3},
+        {"DLH", "B77W", "", false, 3, ""},
+        {"DLH", "B77W", "", false, 4, "B77W Generic", 4},
+        {"DLH", "C172", "", false, 3, "C172 Generic", 4},
+        {"DLH", "PA28", "", false, 3, "PA28 AAL", 5},
+        {"DLH", "C152", "", false, 3, "C172 ", 6},
+        {"KLM", "B738", "", false, 4, "B738 Generic", 4, "B738 KLM 7"},
+        {"", "A320", "G-EZAB", false, 4, ""},
         {"EZY", "A320", "", false, 3, "B738 EZY", 3, "A320 EZY FSLTL_1"},
     };
     for (const Row& r : rows) {
@@ -213,7 +237,8 @@ TEST_F(LiveryMatching, TheLiveLadderGoesDownToTheDepth) {
         EXPECT_EQ(ac.reversedThrottleLivery, ac.livery.find("FSLTL_") != std::string_view::npos ? 1 : 0);
         if (r.step >= 0) {
             ++counts.at(static_cast<std::size_t>(r.step));
-            EXPECT_EQ(readLog().back(), fmt::format("          {} ={}= {}", gf_acLogPrefix(ac), r.step, ac.livery));
+            EXPECT_EQ(readLog().back(),
+                      fmt::format("          {} ={}= {}", gf_acLogPrefix(ac), r.step, ac.livery));
         }
         EXPECT_EQ(matchStepCounts, counts);
     }
@@ -255,7 +280,8 @@ TEST_F(LiveryMatching, PicksPreferTitlesThatAreNotSpecial) {
     AcProfile ac = profile("KLM", "B738");
     lf_pickNonSpecialLivery(ac, {"B738 KLM 1", "B738 KLM 2"});
     lf_pickNonSpecialLivery(ac, {});
-    EXPECT_EQ(ac.livery, "B738 KLM 1") << "only specials, RANDOM off: the first; an empty list changes nothing";
+    EXPECT_EQ(ac.livery, "B738 KLM 1")
+        << "only specials, RANDOM off: the first; an empty list changes nothing";
     RANDOM.setValue(true);
     specialTitles = {"S1", "S2"};
     lf_indexSpecialTitles();
@@ -277,12 +303,12 @@ TEST_F(LiveryMatching, TheNoMatchListAndTheSummaryAreBlocksOfTheLog) {
     const Lines log = readLog();
     const Lines lines(log.begin() + static_cast<std::ptrdiff_t>(quiet), log.end());
     ASSERT_EQ(lines.size(), 20U) << "an empty list and a summary without matches write nothing";
-    EXPECT_EQ(std::set<std::string>(lines.begin() + 2, lines.begin() + 4), (std::set<std::string>{
-                                                                                "KL  B73  PH-ABC", "KL  B73  PH-ABD"}));
+    EXPECT_EQ(std::set<std::string>(lines.begin() + 2, lines.begin() + 4),
+              (std::set<std::string>{"KL  B73  PH-ABC", "KL  B73  PH-ABD"}));
     EXPECT_EQ(Lines(lines.begin(), lines.begin() + 2), (Lines{"", "No match found for:"}));
     EXPECT_EQ(Lines(lines.begin() + 4, lines.end()),
-              (Lines{"", "", test::matchingSummaryBanner(), "Matches at step: ", "  0: 0", "  1: 0", "  2: 3", "  3: 0",
-                     "  4: 1", "  5: 0", "  6: 0", "", "Could not be created by P3D:", "  B738 KLM",
+              (Lines{"", "", test::matchingSummaryBanner(), "Matches at step: ", "  0: 0", "  1: 0", "  2: 3",
+                     "  3: 0", "  4: 1", "  5: 0", "  6: 0", "", "Could not be created by P3D:", "  B738 KLM",
                      std::string(100, '*'), ""}));
 }
 
@@ -313,7 +339,8 @@ TEST_F(LiveryTablesThreads, ARescanAskedDuringMatchingChangesNoTable) {
         stand.cargo = bytes() % 2 == 0;
         gf_matchLiveryLive(ac);
         gf_matchLivery(copy, stand);
-        ASSERT_TRUE((ac.livery.empty() || owned(ac.livery)) && (copy.livery.empty() || owned(copy.livery))) << k;
+        ASSERT_TRUE((ac.livery.empty() || owned(ac.livery)) && (copy.livery.empty() || owned(copy.livery)))
+            << k;
     }
     window.join();
     EXPECT_TRUE(liveryResetRequested.exchange(false) && liveryTablesBuilt);

@@ -11,17 +11,17 @@
 #include "aircraft/aircraft_database.h"
 #include "aircraft/cfg_lines.h"
 #include "aircraft/liveries_scanned_file.h"
+#include "aircraft/livery_scan.h"
 #include "aircraft/regcodes.h"
 #include "aircraft/scan_reports.h"
-#include "aircraft/livery_scan.h"
 #include "core/errors.h"
 #include "core/run_flags.h"
 #include "core/scan_tasks.h"
 #include "core/scan_throttle.h"
 #include "gen/livery_tree.h"
-#include "state/main_window_state.h"
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
+#include "state/main_window_state.h"
 #include "support/aircraft_fixture.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
@@ -39,8 +39,9 @@ namespace fs = std::filesystem;
 // Lines like people write them, and the ECMAScript patterns they must match like.
 TEST(CfgLines, KeyAndHeaderReadersMatchTheirPatterns) {
     std::mt19937 random(7);
-    const std::vector<std::string> pieces{" ", "\t", "//", "\r", "=", "title", "TiTlE", "atc_id", "atc_id_x", "[fltsim.",
-                                          "[FLTSIM.", "12", "-3", "]", "x", "a b", "\n", "\v"};
+    const std::vector<std::string> pieces{" ",     "\t",     "//",       "\r",       "=",        "title",
+                                          "TiTlE", "atc_id", "atc_id_x", "[fltsim.", "[FLTSIM.", "12",
+                                          "-3",    "]",      "x",        "a b",      "\n",       "\v"};
     const std::regex title("\\s*(title)\\s*=\\s*(.*\\S)\\s*", std::regex::icase);
     const std::regex header("\\s*(\\[fltsim\\.)(-?\\d+)\\]\\s*", std::regex::icase);
     for (int n = 0; n < 2000; ++n) {
@@ -100,7 +101,8 @@ protected:
         test::writeFileBytes(path / "aircraft.cfg", "[General]\natc_model=" + type + "\n" + sections);
     }
     static std::string section(int n, const std::string& title, const std::string& extra) {
-        return "[fltsim." + std::to_string(n) + "]\ntitle=" + title + "\nsim=a\nmodel=\ntexture=klm\n" + extra;
+        return "[fltsim." + std::to_string(n) + "]\ntitle=" + title + "\nsim=a\nmodel=\ntexture=klm\n" +
+               extra;
     }
     bool logged(const std::string& line) const {
         const auto lines = readLog();
@@ -111,8 +113,9 @@ protected:
 };
 
 TEST_F(LiveryScan, AScanWritesItsFileAndReportsAndUnticksTheBox) {
-    aircraft("L0/KLM_B738", "B738", section(0, "B738 KLM", "atc_parking_codes=KLM\natc_id=PH-BXB\n") +
-                                        section(1, "B738 KLM 2", "atc_parking_codes=KLMX, BAW\n"));
+    aircraft("L0/KLM_B738", "B738",
+             section(0, "B738 KLM", "atc_parking_codes=KLM\natc_id=PH-BXB\n") +
+                 section(1, "B738 KLM 2", "atc_parking_codes=KLMX, BAW\n"));
     aircraft("L0/zdup", "B738", section(0, "B738 KLM", "atc_parking_codes=KLM\n"));
     aircraft("L0/bad", "QQQQ", section(0, "Q", ""));
     gf_scanLiveries();
@@ -143,10 +146,12 @@ TEST_F(LiveryScan, TheUsersMistakesAreErrorsWithTheirCodes) {
     test::ParametersFileBuilder().write(parametersFile());
     const std::vector<fs::path> bothFolders{fs::current_path() / docsDir, fs::absolute(appDataDir())};
     const std::vector<Case> cases{
-        {"", "48: Exit Corvane_P3D first!   Then set one or more lfolder parameters to your liveries, see Manual 5.3",
+        {"",
+         "48: Exit Corvane_P3D first!   Then set one or more lfolder parameters to your liveries, see Manual "
+         "5.3",
          true},
-        {(dir() / "missing").string(), "243: the path pointed to by parameter 'lfolder0' does not exist, see Log.txt!",
-         false},
+        {(dir() / "missing").string(),
+         "243: the path pointed to by parameter 'lfolder0' does not exist, see Log.txt!", false},
         {(dir() / "emptyFolder").string(), "53: no liveries found", false},
     };
     for (const Case& c : cases) {
@@ -161,14 +166,16 @@ TEST_F(LiveryScan, TheUsersMistakesAreErrorsWithTheirCodes) {
         }
         EXPECT_TRUE(SCAN_LIVERIES.get());
         const auto paths = shell_.paths();
-        EXPECT_EQ(std::vector<fs::path>(paths.begin() + static_cast<std::ptrdiff_t>(openedBefore), paths.end()),
-                  c.opensFolders ? bothFolders : std::vector<fs::path>{});
+        EXPECT_EQ(
+            std::vector<fs::path>(paths.begin() + static_cast<std::ptrdiff_t>(openedBefore), paths.end()),
+            c.opensFolders ? bothFolders : std::vector<fs::path>{});
     }
 }
 
 TEST_F(LiveryScan, AStoppedScanWritesNothingAndScansAgainNextTime) {
     for (int n = 0; n < 8; ++n) {
-        aircraft("L0/a" + std::to_string(n), "B738", section(0, "T" + std::to_string(n), "atc_parking_codes=KLM\n"));
+        aircraft("L0/a" + std::to_string(n), "B738",
+                 section(0, "T" + std::to_string(n), "atc_parking_codes=KLM\n"));
     }
     std::atomic<int> read{0};
     setScanFileReaderForTests([&](int number, const fs::path& file, bool) {
@@ -196,7 +203,8 @@ TEST(LiveriesScannedFile, BadFilesGiveTheirUserErrors) {
         {"<root", "51: File " + path + " not found"},
         {"<other/>", "533: " + path + " does not contain liveries"},
         {"<root><x/></root>", "52: " + path + " does not contain a <liveries> section"},
-        {"<root><liveries><liv airl='A' type='B'/></liveries></root>", "999: Missing required attribute 'title' in <liv>"},
+        {"<root><liveries><liv airl='A' type='B'/></liveries></root>",
+         "999: Missing required attribute 'title' in <liv>"},
     };
     for (const Case& c : cases) {
         test::writeFileBytes(liveriesScannedFile, c.xml);
@@ -299,8 +307,9 @@ TEST_F(LiveryScan, TheCatalogueScansToItsGoldens) {
         EXPECT_EQ(mainWindowState.liveryCount.load(), scannedLiveries.size());
         scannedLiveries.clear();
     }
-    EXPECT_NE(test::readFileBytes(parametersFile()).find(test::parameterElementText("SCAN_LIVERIES", "false")),
-              std::string::npos);
+    EXPECT_NE(
+        test::readFileBytes(parametersFile()).find(test::parameterElementText("SCAN_LIVERIES", "false")),
+        std::string::npos);
 }
 
 TEST_F(LiveryScan, FilesThatCannotBeReadGiveOneLine) {
@@ -326,14 +335,16 @@ TEST_F(LiveryScan, FilesThatCannotBeReadGiveOneLine) {
         EXPECT_TRUE(logged(c.line)) << c.line;
         fs::permissions(file, fs::perms::owner_all);
     }
-    EXPECT_EQ(status.entries().at(0),
-              test::StatusEntry("Read failed for '" + file.string() + "': wide_to_utf8: invalid UTF-16", true));
+    EXPECT_EQ(
+        status.entries().at(0),
+        test::StatusEntry("Read failed for '" + file.string() + "': wide_to_utf8: invalid UTF-16", true));
 }
 
 TEST_F(LiveryScan, PreviousFilesGoButTheConversions) {
     auto writePrevious = [] {
-        for (const fs::path& file : {liveriesScannedFile, errorsDir / "InvalidAirlineCodes.txt", errorsDir / "Fixes.txt",
-                                     errorsDir / "IncompleFltsimSections.txt", infoDir / "AirlineModelConversions.txt"}) {
+        for (const fs::path& file :
+             {liveriesScannedFile, errorsDir / "InvalidAirlineCodes.txt", errorsDir / "Fixes.txt",
+              errorsDir / "IncompleFltsimSections.txt", infoDir / "AirlineModelConversions.txt"}) {
             fs::create_directories(file.parent_path());
             test::writeFileBytes(file, "x");
         }
@@ -359,11 +370,12 @@ TEST_F(LiveryScan, PreviousFilesGoButTheConversions) {
 TEST_F(LiveryScan, TheWalkReadsLiveryFilesOnlyWhereItMay) {
     const fs::path l0 = dir() / "L0";
     const fs::path airportFolder = dir() / "my_airports";
-    const fs::path deep = l0 / std::string(250 - l0.string().size(), 'd'); // a folder path of 250 bytes or more
-    for (const fs::path& file : {l0 / "a/AIRCRAFT.CFG", l0 / "b/Sim.cfg", l0 / "c/aircraft.cfg.bak",
-                                 l0 / "c/aircraft_old.cfg", l0 / "airport_vehicles/aircraft.cfg",
-                                 airportFolder / "aircraft.cfg", airportFolder / "top/aircraft.cfg",
-                                 deep / "aircraft.cfg"}) {
+    const fs::path deep =
+        l0 / std::string(250 - l0.string().size(), 'd'); // a folder path of 250 bytes or more
+    for (const fs::path& file :
+         {l0 / "a/AIRCRAFT.CFG", l0 / "b/Sim.cfg", l0 / "c/aircraft.cfg.bak", l0 / "c/aircraft_old.cfg",
+          l0 / "airport_vehicles/aircraft.cfg", airportFolder / "aircraft.cfg",
+          airportFolder / "top/aircraft.cfg", deep / "aircraft.cfg"}) {
         fs::create_directories(file.parent_path());
         test::writeFileBytes(file, "");
     }
@@ -377,14 +389,16 @@ TEST_F(LiveryScan, TheWalkReadsLiveryFilesOnlyWhereItMay) {
         return std::list<ScanCandidate>{};
     });
     EXPECT_THROW(gf_scanLiveries(), UserErrorException);
-    EXPECT_EQ(read, (std::set<fs::path>{l0 / "a/AIRCRAFT.CFG", l0 / "b/Sim.cfg", airportFolder / "aircraft.cfg"}));
+    EXPECT_EQ(read,
+              (std::set<fs::path>{l0 / "a/AIRCRAFT.CFG", l0 / "b/Sim.cfg", airportFolder / "aircraft.cfg"}));
 }
 
 using LiveryScanThreads = LiveryScan;
 
 TEST_F(LiveryScanThreads, TasksGiveBackTheirPlaceAndNoWorkerOutlivesTheScan) {
     for (int n = 0; n < 6; ++n) {
-        aircraft("L0/a" + std::to_string(n), "B738", section(0, "T" + std::to_string(n), "atc_parking_codes=KLM\n"));
+        aircraft("L0/a" + std::to_string(n), "B738",
+                 section(0, "T" + std::to_string(n), "atc_parking_codes=KLM\n"));
     }
     const int threadsBefore = test::threadCount();
     runningScanTasks.store(3); // another scan's tasks
@@ -403,7 +417,8 @@ TEST_F(LiveryScanThreads, TasksGiveBackTheirPlaceAndNoWorkerOutlivesTheScan) {
 
 TEST_F(LiveryScanThreads, ASlowTaskLosesItsLiveriesAndEndsBeforeTheReport) {
     for (int n = 0; n < 3; ++n) {
-        aircraft("L0/a" + std::to_string(n), "B738", section(0, "T" + std::to_string(n), "atc_parking_codes=KLM\n"));
+        aircraft("L0/a" + std::to_string(n), "B738",
+                 section(0, "T" + std::to_string(n), "atc_parking_codes=KLM\n"));
     }
     maxScanTasks.store(2);
     setScanFutureTimeoutForTests(std::chrono::milliseconds(50));

@@ -67,14 +67,16 @@ TEST_F(RegcodePasses, InlineThenOfflineSourcesWinInTheirOrder) {
     const std::string status =
         "There were errors processing the regcode files in folder 'input/my_regcodes', see Log.txt";
     EXPECT_EQ(mainWindowState.statusText, status);
-    EXPECT_EQ(test::readFileLines(dir() / offlineRegcodesFile()),
-              (std::vector<std::string>{
-                  "Processing file input/AIG-regcodes.xml",
-                  "There were errors processing the AIG-regcode file 'input/AIG-regcodes.xml', see Log.txt",
-                  "2 new regcodes added, 2 regcodes defined as special", "Processing files in input/my_regcodes",
-                  "   regcode PH-BXB for 'B738 KLM 3', instead of the same for 'B738 KLM 1'",
-                  "4 new regcodes added, 1 regcode replaced, 3 regcodes defined as special"}));
-    for (const std::string& line : {status, std::string("5 special liveries"), std::string("2 unique liveries")}) {
+    EXPECT_EQ(
+        test::readFileLines(dir() / offlineRegcodesFile()),
+        (std::vector<std::string>{
+            "Processing file input/AIG-regcodes.xml",
+            "There were errors processing the AIG-regcode file 'input/AIG-regcodes.xml', see Log.txt",
+            "2 new regcodes added, 2 regcodes defined as special", "Processing files in input/my_regcodes",
+            "   regcode PH-BXB for 'B738 KLM 3', instead of the same for 'B738 KLM 1'",
+            "4 new regcodes added, 1 regcode replaced, 3 regcodes defined as special"}));
+    for (const std::string& line :
+         {status, std::string("5 special liveries"), std::string("2 unique liveries")}) {
         EXPECT_EQ(logged(line), 1) << line;
     }
     EXPECT_FALSE(fs::exists(dir() / aigRegcodesXmlFile));
@@ -103,7 +105,8 @@ TEST_F(RegcodePasses, DontUseTitlesComeFromRecordsWithoutRegistrations) {
     for (const std::string line :
          {"1 don't use title read", "1 don't use title read from files in input/my_regcodes",
           "==> There were errors in processing the file 'input/AIG-regcodes.xml', see the Log.txt",
-          "==> There were errors in processing the regcode files in folder 'input/my_regcodes', see the Log.txt"}) {
+          "==> There were errors in processing the regcode files in folder 'input/my_regcodes', see the "
+          "Log.txt"}) {
         EXPECT_EQ(logged(line), 1) << line;
     }
 }

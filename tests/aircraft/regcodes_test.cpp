@@ -22,11 +22,17 @@ namespace fs = std::filesystem;
 class RegcodeLookupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        regcodeTable = {{"D-AIMA", {"DLH", "A320", "", false}}, {"N123AB", {"AAL", "B738", "AAX", true}},
-                        {"", {"EMP", "B77W", "", false}},       {"D-AIMB", {"DLH", "A388", "DLH", false}},
-                        {"DA-IMC", {"DLH", "A320", "DLA", false}}, {"D-AIMC", {"DLH", "B744", "DLH", false}},
-                        {"G-EZAB", {"EZY", "A320", "EJU", false}}, {"N12AB", {"AAL", "C172", "", false}},
-                        {"PH-BXB", {"KLM", "B738", "", false}},    {"AB", {}}, {"LONGKEY", {}}};
+        regcodeTable = {{"D-AIMA", {"DLH", "A320", "", false}},
+                        {"N123AB", {"AAL", "B738", "AAX", true}},
+                        {"", {"EMP", "B77W", "", false}},
+                        {"D-AIMB", {"DLH", "A388", "DLH", false}},
+                        {"DA-IMC", {"DLH", "A320", "DLA", false}},
+                        {"D-AIMC", {"DLH", "B744", "DLH", false}},
+                        {"G-EZAB", {"EZY", "A320", "EJU", false}},
+                        {"N12AB", {"AAL", "C172", "", false}},
+                        {"PH-BXB", {"KLM", "B738", "", false}},
+                        {"AB", {}},
+                        {"LONGKEY", {}}};
         lf_buildRegcodeIndex();
     }
     void TearDown() override { test::clearTestAircraft(); }
@@ -34,15 +40,19 @@ protected:
 
 TEST_F(RegcodeLookupTest, TriesTheDashFormsThenTheRegistration) {
     const std::vector<std::pair<std::string, std::vector<std::string>>> prefixes = {
-        {"DAIMA", {"DA-IMA", "D-AIMA", "DAIMA"}}, {"N456UP", {"N456UP"}}, {"G-EZAB", {"G-EZAB"}}, {"ABCD", {"ABCD"}}};
+        {"DAIMA", {"DA-IMA", "D-AIMA", "DAIMA"}},
+        {"N456UP", {"N456UP"}},
+        {"G-EZAB", {"G-EZAB"}},
+        {"ABCD", {"ABCD"}}};
     for (const auto& [registration, candidates] : prefixes) {
         EXPECT_EQ(lf_regPrefixes(registration), candidates) << registration;
     }
     // "-": nothing found. The table holds an empty key, yet an empty registration is never looked up.
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"", "-"},       {"D-AIMA", "DLH A320 "},   {"N123AB", "AAL B738 AAX cargo"}, {"d-aima", "-"},
-        {"DAIMA", "DLH A320 "}, {"D-AIM", "-"},    {"D-AIMAX", "-"},  {"DAIMB", "DLH A388 DLH"},
-        {"DAIMC", "DLH A320 DLA"}, {"N456UP", "-"}};
+        {"", "-"},        {"D-AIMA", "DLH A320 "},   {"N123AB", "AAL B738 AAX cargo"},
+        {"d-aima", "-"},  {"DAIMA", "DLH A320 "},    {"D-AIM", "-"},
+        {"D-AIMAX", "-"}, {"DAIMB", "DLH A388 DLH"}, {"DAIMC", "DLH A320 DLA"},
+        {"N456UP", "-"}};
     for (const auto& [registration, expected] : cases) {
         const auto f = gf_lookupRegcode(registration);
         EXPECT_EQ(f ? f->airl + " " + f->type + " " + f->opr + (f->cargo ? " cargo" : "") : "-", expected)
@@ -56,8 +66,13 @@ TEST_F(RegcodeLookupTest, TriesTheDashFormsThenTheRegistration) {
 // The table's short keys (under 6 characters, never the empty one) found in a text.
 TEST_F(RegcodeLookupTest, TextSearchFindsShortKeysOnly) {
     const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
-        {"C172 Caf\xc3\xa9 N12AB", "N12AB"}, {"nothing here", std::nullopt}, {"PH-BXB", std::nullopt},
-        {"N12", std::nullopt}, {"", std::nullopt}, {"LONGKEY", std::nullopt}, {"xxABxx", "AB"}};
+        {"C172 Caf\xc3\xa9 N12AB", "N12AB"},
+        {"nothing here", std::nullopt},
+        {"PH-BXB", std::nullopt},
+        {"N12", std::nullopt},
+        {"", std::nullopt},
+        {"LONGKEY", std::nullopt},
+        {"xxABxx", "AB"}};
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(lf_findRegcodeInText(text), expected) << text;
     }
@@ -81,12 +96,14 @@ TEST_F(RegcodeLookupTest, TheIndexFindsAKeyExactlyWhenTheWalkDoes) {
     for (int k = 0; k < 1000; ++k) {
         const std::string title = word(5 + random() % 30);
         const bool walkFinds = std::any_of(regcodeTable.begin(), regcodeTable.end(), [&](const auto& entry) {
-            return !entry.first.empty() && entry.first.size() < 6 && title.find(entry.first) != std::string::npos;
+            return !entry.first.empty() && entry.first.size() < 6 &&
+                   title.find(entry.first) != std::string::npos;
         });
         const auto found = lf_findRegcodeInText(title);
         ASSERT_EQ(found.has_value(), walkFinds) << title;
         if (found) {
-            EXPECT_TRUE(regcodeTable.contains(*found) && found->size() < 6 && title.find(*found) != std::string::npos);
+            EXPECT_TRUE(regcodeTable.contains(*found) && found->size() < 6 &&
+                        title.find(*found) != std::string::npos);
         }
     }
 }
@@ -103,24 +120,40 @@ TEST_F(RegcodeReaders, AigFileVariants) {
         std::vector<std::string> lines;
     };
     const std::vector<Case> cases = {
-        {"fixture", "", "", false, 5,
+        {"fixture",
+         "",
+         "",
+         false,
+         5,
          {"==> SAME AS PREVIOUS title 'Old title not to use'", "5 liveries read from AIG-regcodes"}},
         {"no meta", "<meta>[\\s\\S]*</meta>", "", false, 0, {}},
-        {"meta only", "<AIG-regcodes>[\\s\\S]*</AIG-regcodes>", "", true, 0, {"0 liveries read from AIG-regcodes"}},
-        {"malformed", "</AIG-regcodes>", "</AIG-regcode>", false, 0, {"==> Failed to load input/AIG-regcodes.xml"}},
+        {"meta only",
+         "<AIG-regcodes>[\\s\\S]*</AIG-regcodes>",
+         "",
+         true,
+         0,
+         {"0 liveries read from AIG-regcodes"}},
+        {"malformed",
+         "</AIG-regcodes>",
+         "</AIG-regcode>",
+         false,
+         0,
+         {"==> Failed to load input/AIG-regcodes.xml"}},
     };
     fs::create_directories(dir() / "input");
     const std::string xml = test::readFileBytes(fs::path(AIRCRAFT_TEST_DATA) / "AIG-regcodes.xml");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        test::writeFileBytes(dir() / aigRegcodesXmlFile,
-                             c.pattern.empty() ? xml : std::regex_replace(xml, std::regex(c.pattern), c.replacement));
+        test::writeFileBytes(
+            dir() / aigRegcodesXmlFile,
+            c.pattern.empty() ? xml : std::regex_replace(xml, std::regex(c.pattern), c.replacement));
         const std::size_t before = readLog().size();
         std::list<RegcodeLivery> out;
         EXPECT_EQ(lf_readAIGregcodes(out), c.result);
         EXPECT_EQ(out.size(), c.records);
         const auto lines = readLog();
-        EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end()), c.lines);
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end()),
+                  c.lines);
     }
     EXPECT_FALSE(fs::exists(dir() / aigRegcodesXmlFile)) << "a file that does not load is removed";
 }
@@ -139,11 +172,13 @@ TEST_F(RegcodeReaders, UserFilesInNameOrder) {
         }
         records.push_back(text);
     }
-    EXPECT_EQ(records, (std::vector<std::string>{"B738 KLM 3 special: PH-BXB", "B738 KLM 4 special: PH-BXE PH-BXF",
-                                                 "B738 KLM 5: PH-BXG", "Only a title:", "B738 KLM 6 special: PH-BXH"}));
+    EXPECT_EQ(records, (std::vector<std::string>{"B738 KLM 3 special: PH-BXB",
+                                                 "B738 KLM 4 special: PH-BXE PH-BXF", "B738 KLM 5: PH-BXG",
+                                                 "Only a title:", "B738 KLM 6 special: PH-BXH"}));
     const auto lines = readLog();
-    for (const std::string line : {"==> wrong regcode length 'AB' in input/my_regcodes/user_a.TXT",
-                                   "==> input/my_regcodes/user_a.TXT: wrong format 'a;b;c;d'", "5 liveries"}) {
+    for (const std::string line :
+         {"==> wrong regcode length 'AB' in input/my_regcodes/user_a.TXT",
+          "==> input/my_regcodes/user_a.TXT: wrong format 'a;b;c;d'", "5 liveries"}) {
         EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 1) << line;
     }
     EXPECT_FALSE(lf_processRegcodeFiles("input/nothere", out));

@@ -31,7 +31,8 @@ TEST_F(SealdataCli, ExitCodesAndWhatTheProgramOpens) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(dir() / "out.enc");
-        const std::string command = std::string(SEALDATA_BIN) + " " + c.options + " plain.xml out.enc 2>err.txt";
+        const std::string command =
+            std::string(SEALDATA_BIN) + " " + c.options + " plain.xml out.enc 2>err.txt";
         const int status = std::system(command.c_str());
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), c.exitCode);

@@ -41,7 +41,9 @@ TEST_F(AirportDatabase, ReadOnceSortedWithItsLinesAndLookedUp) {
             .airport(R"(code="XAAA" lat="1" lon="1" alt="1" stands="1")")
             .airport(R"(code="XBBB" iata="XB" lat="1" lon="1" stands="1")")
             .airport(R"(code="XCCC" iata="XC" lat="1" alt="1" stands="1")")
-            .airport(jfk).airport(jfk).airport(R"(code="ZZZZ" iata="" lat="2" lon="2" alt="2" stands="2")");
+            .airport(jfk)
+            .airport(jfk)
+            .airport(R"(code="ZZZZ" iata="" lat="2" lon="2" alt="2" stands="2")");
         (root ? xml : xml.withoutRoot()).seal(dir());
         ASSERT_TRUE(gf_readAirports());
         std::string codes;
@@ -63,8 +65,8 @@ TEST_F(AirportDatabase, ReadOnceSortedWithItsLinesAndLookedUp) {
     EXPECT_EQ(gf_findAirport("EHAM")->altitude, -11.0);
     EXPECT_EQ(gf_findAirport("eham"), nullptr);
     EXPECT_TRUE(gf_isKnownAirport("EHAM") && !gf_isKnownAirport("eham"));
-    EXPECT_EQ(gf_airportDisplayText(*gf_findAirport("EHAM")) + gf_airportDisplayText(*gf_findAirport("ZZZZ")) +
-                  gf_airportDisplayText("", ""),
+    EXPECT_EQ(gf_airportDisplayText(*gf_findAirport("EHAM")) +
+                  gf_airportDisplayText(*gf_findAirport("ZZZZ")) + gf_airportDisplayText("", ""),
               "EHAM (AMS)ZZZZ?");
 }
 
@@ -102,7 +104,8 @@ TEST_F(AirportDatabase, PublisherFromNameAndThirdpartyEntries) {
     publisherNames = {{"FlyTampa", "flytampa"}};
     EXPECT_EQ(lf_publisherFromFilename("/x/orbx/EHAM/scenery/a.bgl"), "simaddon");
     EXPECT_EQ(scanLog.back(), "from filename => publisher simaddon");
-    EXPECT_EQ(lf_publisherFromFilename("/x/FLYTAMPA/a.bgl") + lf_publisherFromFilename("/x/y/a.bgl"), "FlyTampa");
+    EXPECT_EQ(lf_publisherFromFilename("/x/FLYTAMPA/a.bgl") + lf_publisherFromFilename("/x/y/a.bgl"),
+              "FlyTampa");
     const std::string publisher = "Some Pub";
     const std::string code = "EHAM";
     int result = -1;

@@ -38,21 +38,31 @@ protected:
 
 TEST_F(AirportFile, GeneratedAndLearnedFiles) {
     const test::TestAircraft fleet;
-    ApfData airport{"EHAM", "Schiphol", "x.bgl", "", 0, 7, 2, -11, {stand("g12"), stand("A5"), stand("H1", 10.0)}};
+    ApfData airport{
+        "EHAM", "Schiphol", "x.bgl", "", 0, 7, 2, -11, {stand("g12"), stand("A5"), stand("H1", 10.0)}};
     airport.stands[0].cargo = airport.stands[0].ramp = airport.stands[2].heli = true;
     const std::string geometry = R"( latitude="52.300000" longitude="4.750000" heading="90.0" radius=)";
-    EXPECT_EQ(written(airport, 1, "  <parameters>"),
-              "  <parameters>\n    <parameter name=\"airport_name\" value=\"Schiphol\" />\n"
-              "    <parameter name=\"publisher\" value=\"\" />\n    <parameter name=\"altitude\" value=\"-11\" />\n"
-              "    <parameter name=\"num_parkpos\" value=\"3\" />\n    <parameter name=\"BGLpath\" value=\"x.bgl\" />\n"
-              "  </parameters>\n  <parkpositions>\n"
-              "    <parkpos id=\"g12\"" + geometry + "\"20.0\" cargo=\"true\" ramp=\"true\" />\n"
-              "    <parkpos id=\"A5\"" + geometry + "\"20.0\" cargo=\"false\" ramp=\"false\" />\n"
-              "    <parkpos id=\"H1\"" + geometry + "\"10.0\" heli=\"true\" ramp=\"false\" />\n"
-              "  </parkpositions>\n</root>\n");
+    EXPECT_EQ(
+        written(airport, 1, "  <parameters>"),
+        "  <parameters>\n    <parameter name=\"airport_name\" value=\"Schiphol\" />\n"
+        "    <parameter name=\"publisher\" value=\"\" />\n    <parameter name=\"altitude\" value=\"-11\" />\n"
+        "    <parameter name=\"num_parkpos\" value=\"3\" />\n    <parameter name=\"BGLpath\" value=\"x.bgl\" "
+        "/>\n"
+        "  </parameters>\n  <parkpositions>\n"
+        "    <parkpos id=\"g12\"" +
+            geometry +
+            "\"20.0\" cargo=\"true\" ramp=\"true\" />\n"
+            "    <parkpos id=\"A5\"" +
+            geometry +
+            "\"20.0\" cargo=\"false\" ramp=\"false\" />\n"
+            "    <parkpos id=\"H1\"" +
+            geometry +
+            "\"10.0\" heli=\"true\" ramp=\"false\" />\n"
+            "  </parkpositions>\n</root>\n");
     airport.publisher = "Pub";
     airport.stands[1].radiusChanged = true;
-    airport.stands[2].uses = {use("PH-BXA", "", "", 0b110), use("D-X", "KLM12", "KLM34", 1), use("D-Y", "KLM9", "", 0)};
+    airport.stands[2].uses = {use("PH-BXA", "", "", 0b110), use("D-X", "KLM12", "KLM34", 1),
+                              use("D-Y", "KLM9", "", 0)};
     airport.stands[2].uses[1].real = 0;
     airport.stands[2].uses[1].coupled = 1;
     MAX_FIT_FL.setValue(8.0F);
@@ -60,19 +70,23 @@ TEST_F(AirportFile, GeneratedAndLearnedFiles) {
               "  <parkpositions>\n    <parkpos id=\"g12\" />\n"
               "    <parkpos id=\"A5\" radius_change=\"true\" radius=\"20.0\" />\n    <parkpos id=\"H1\">\n"
               "      <opt reg=\"PH-BXA\" day=\"3\" hh=\"1:2\" />\n"
-              "      <opt reg=\"D-X\" airl=\"KLM\" type=\"B738\" soft=\"true\" day=\"3\" hh=\"0\" cs=\"KLM12:KLM34\" "
+              "      <opt reg=\"D-X\" airl=\"KLM\" type=\"B738\" soft=\"true\" day=\"3\" hh=\"0\" "
+              "cs=\"KLM12:KLM34\" "
               "cpl=\"true\" />\n    </parkpos>\n  </parkpositions>\n</root>\n");
     EXPECT_TRUE(logHas("==> bit set problem: D-Y KLM9 KLM B738"));
     pugi::xml_document learned;
     ASSERT_TRUE(learned.load_file((dir() / "airports" / "learned" / "EHAM.xml").c_str()));
     EXPECT_EQ(gf_getIntParameter(learned, "MAX_FIT"), 15);
-    EXPECT_EQ(learned.child("root").child("parameters").select_nodes("parameter").size(), 10U) << "eight settings";
+    EXPECT_EQ(learned.child("root").child("parameters").select_nodes("parameter").size(), 10U)
+        << "eight settings";
     apfHandmade.store(true);
     EXPECT_NE(written(airport, 0, "<parameters>").find(R"(handmade" value="true" />
     <parameter name="altitude" value="-11" />
     <parameter name="Qf_real" value="7" />
-    <parameter name="Qf_soft" value="2" />)"), std::string::npos);
-    EXPECT_NE(written(airport, 0, "<parkpositions>").find("<parkpos id=\"A5\"" + geometry), std::string::npos);
+    <parameter name="Qf_soft" value="2" />)"),
+              std::string::npos);
+    EXPECT_NE(written(airport, 0, "<parkpositions>").find("<parkpos id=\"A5\"" + geometry),
+              std::string::npos);
     test::writeFileBytes(dir() / "regular", "x");
     EXPECT_FALSE(gf_writeApf(airport, dir() / "regular" / "EHAM.xml", 1, 3));
 }
@@ -80,15 +94,21 @@ TEST_F(AirportFile, GeneratedAndLearnedFiles) {
 TEST_F(AirportFile, ParkFileStands) {
     const std::string at = R"(latitude="1" longitude="2")";
     const std::pair<test::ParkFileBuilder, std::string> cases[] = {
-        {test::ParkFileBuilder().stand(R"(id="Z" latitude="0.0" longitude="0.0")")
-             .stand(R"(id="K" latitude="0.0" longitude="0.000001")"), "no error K "},
+        {test::ParkFileBuilder()
+             .stand(R"(id="Z" latitude="0.0" longitude="0.0")")
+             .stand(R"(id="K" latitude="0.0" longitude="0.000001")"),
+         "no error K "},
         {test::ParkFileBuilder().stand("id=\"G1\" " + at).stand("id=\" G1 \" " + at),
          "94: Parking position 'G1' appears more than once. G1 "},
-        {test::ParkFileBuilder().stand("id=\"G1\" " + at).stand(at), "93: Parking position #2 has no 'id' attribute. G1 "},
+        {test::ParkFileBuilder().stand("id=\"G1\" " + at).stand(at),
+         "93: Parking position #2 has no 'id' attribute. G1 "},
         {test::ParkFileBuilder().stand("id=\"G1\" " + at).stand("id=\" \t\" " + at),
          "93: Parking position #2 has empty 'id' attribute. G1 "},
-        {test::ParkFileBuilder().stand(R"(id="N" latitude="nan" longitude="2")").stand(R"(id="R" radius="inf" )" + at)
-             .stand(R"(id="F" latitude="91" longitude="2")"), "no error "},
+        {test::ParkFileBuilder()
+             .stand(R"(id="N" latitude="nan" longitude="2")")
+             .stand(R"(id="R" radius="inf" )" + at)
+             .stand(R"(id="F" latitude="91" longitude="2")"),
+         "no error "},
     };
     for (const auto& [file, expected] : cases) {
         lf_clearParkPositions();
@@ -120,14 +140,16 @@ TEST_F(AirportFile, UsesReadFromParkAndLearnedFiles) {
     EXPECT_EQ(standList[0].latitude, 52.123457);
     lf_clearParkPositions();
     test::ParkFileBuilder()
-        .stand(R"(id="A1" latitude="52.3" longitude="4.75" radius="20")",
-               R"(<opt reg="D-X" day="0" hh="1"/><opt reg="D-X" day="8" hh="1"/><opt reg="D-X" day="2" hh=""/>)"
-               R"(<opt reg="PH-BXA" airl="X" day="2" hh="3" cs="KLM12:KLM34:X"/>)")
+        .stand(
+            R"(id="A1" latitude="52.3" longitude="4.75" radius="20")",
+            R"(<opt reg="D-X" day="0" hh="1"/><opt reg="D-X" day="8" hh="1"/><opt reg="D-X" day="2" hh=""/>)"
+            R"(<opt reg="PH-BXA" airl="X" day="2" hh="3" cs="KLM12:KLM34:X"/>)")
         .load(doc);
     lf_readParkPositions(doc);
     ParkPos& a1 = standList.at(0);
     ASSERT_EQ(a1.uses.size(), 1U);
-    EXPECT_EQ(a1.uses[0].callsign + "|" + a1.uses[0].callsign2 + "|" + a1.uses[0].airline, "KLM12|KLM34:X|TRA");
+    EXPECT_EQ(a1.uses[0].callsign + "|" + a1.uses[0].callsign2 + "|" + a1.uses[0].airline,
+              "KLM12|KLM34:X|TRA");
     airport.stands[0].uses = {use("D-X", "KLM12", "", 0b1100)};
     ASSERT_TRUE(doc.load_string(written(airport, 0, "<").c_str()));
     pugi::xml_node parkpos = doc.child("root").child("parkpositions").child("parkpos");

@@ -17,8 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kStands = "<root><parkpositions><parkpos id=\"g1\" latitude=\"50.0\" longitude=\"8.0\"/>"
-                            "<parkpos id=\"g2\" latitude=\"50.001\" longitude=\"8.0\"/></parkpositions></root>";
+const std::string kStands =
+    "<root><parkpositions><parkpos id=\"g1\" latitude=\"50.0\" longitude=\"8.0\"/>"
+    "<parkpos id=\"g2\" latitude=\"50.001\" longitude=\"8.0\"/></parkpositions></root>";
 
 class AirportFiles : public test::LogFixture {
 protected:
@@ -79,7 +80,8 @@ TEST_F(AirportFiles, LearnedFileOfEveryReference) {
         const char* publisher;
         fs::path expected;
     } cases[] = {
-        {"archive/thirdparty/Some%20Publisher/EHAM.xml", "", "airports/learned/thirdparty/Some Publisher/EHAM.xml"},
+        {"archive/thirdparty/Some%20Publisher/EHAM.xml", "",
+         "airports/learned/thirdparty/Some Publisher/EHAM.xml"},
         {"airports\\my_thirdparty\\EHAM.xml", "My Pub", "airports/learned/thirdparty/My Pub/EHAM.xml"},
         {"airports/my_thirdparty/EHAM.xml", "", "airports/learned/thirdparty/EHAM.xml"},
         {"airports/my_thirdparty/EHAM.xml", "..", "airports/learned/thirdparty/EHAM.xml"},
@@ -120,8 +122,9 @@ TEST_F(AirportFiles, ClosestStandOfLocalAndDownloadedFiles) {
     test::writeFileBytes("airports/my_thirdparty/EHAM.xml", kStands);
     EXPECT_NEAR(gf_readDestApfForClosestStand("EHAM", near, id), 0.024, 0.001);
     EXPECT_EQ(id, "g1");
-    test::writeFileBytes("airports/my_thirdparty/EHAM.xml", "<parkpositions><parkpos id=\"z\"/><parkpos id=\"y\"/>"
-                                                            "</parkpositions>");
+    test::writeFileBytes("airports/my_thirdparty/EHAM.xml",
+                         "<parkpositions><parkpos id=\"z\"/><parkpos id=\"y\"/>"
+                         "</parkpositions>");
     EXPECT_NEAR(gf_readDestApfForClosestStand("EHAM", {0.0, 0.001}, id), 0.06, 0.001);
     EXPECT_EQ(id, "z") << "a stand without coordinates lies at 0,0, and the first of equally near ones wins";
     airportTable = {{"EDDA", "", 50.0, 8.0, 0.0, 5}, {"EDDB", "", 50.0, 8.0, 0.0, 5}};
@@ -147,22 +150,28 @@ TEST_F(AirportFiles, ClosestAirportByItsNearestStand) {
     const auto standAt = [](const char* id, double lat) {
         return fmt::format("<parkpos id=\"{}\" latitude=\"{}\" longitude=\"8.0\"/>", id, lat);
     };
-    test::writeFileBytes("airports/my_thirdparty/XBBA.xml", "<parkpositions>" + standAt("g3", 50.00036) + "</parkpositions>");
-    test::writeFileBytes("airports/my_thirdparty/XBBB.xml", "<parkpositions>" + standAt("b1", 50.001) + "</parkpositions>");
+    test::writeFileBytes("airports/my_thirdparty/XBBA.xml",
+                         "<parkpositions>" + standAt("g3", 50.00036) + "</parkpositions>");
+    test::writeFileBytes("airports/my_thirdparty/XBBB.xml",
+                         "<parkpositions>" + standAt("b1", 50.001) + "</parkpositions>");
     EXPECT_EQ(gf_closestAirport(here)->code, "XBBA");
-    EXPECT_TRUE(logHas("Airport XBBB is closest, but stand g3 at neighbouring airport XBBA is closer at 40 meters ..."));
-    test::writeFileBytes("airports/my_thirdparty/XBBA.xml", "<parkpositions>" + standAt("g3", 50.001) + "</parkpositions>");
+    EXPECT_TRUE(logHas(
+        "Airport XBBB is closest, but stand g3 at neighbouring airport XBBA is closer at 40 meters ..."));
+    test::writeFileBytes("airports/my_thirdparty/XBBA.xml",
+                         "<parkpositions>" + standAt("g3", 50.001) + "</parkpositions>");
     EXPECT_EQ(gf_closestAirport(here)->code, "XBBB") << "equal stand distances keep the closest airport";
 }
 
 TEST_F(AirportFiles, QualityFactorOfTheUses) {
     for (int n = 0; n < 10; ++n) {
-        gf_appendStand(ParkPos(fmt::format("s{}", n), {}, GeoPoint{50.0, 8.0 + n * 0.001}, 0.0, 20.0, false, false, false));
+        gf_appendStand(ParkPos(fmt::format("s{}", n), {}, GeoPoint{50.0, 8.0 + n * 0.001}, 0.0, 20.0, false,
+                               false, false));
     }
     parkQf = lf_qualityFactor();
     EXPECT_EQ(parkQf, std::make_pair(-1, -1));
     EXPECT_EQ(lf_qualityText(), "  ");
-    standList[4].uses = {{"", "", "A", "", "", 0b1111, 1, 1, 0, 1, 0}, {"", "", "B", "", "", 0b111, 2, 1, 0, 1, 0},
+    standList[4].uses = {{"", "", "A", "", "", 0b1111, 1, 1, 0, 1, 0},
+                         {"", "", "B", "", "", 0b111, 2, 1, 0, 1, 0},
                          {"", "", "C", "", "", 0b111, 3, 2, 0, 1, 0}};
     parkQf = lf_qualityFactor();
     EXPECT_EQ(parkQf, std::make_pair(6, 0));
@@ -172,7 +181,9 @@ TEST_F(AirportFiles, QualityFactorOfTheUses) {
 TEST_F(AirportFiles, SavesWhereTheNextReadLooks) {
     setParkAirportRecord({"EHAM"});
     apfHeader = {"Schiphol", "Some Pub", -11};
-    const auto stand = [](const char* id) { return ParkPos(id, {}, GeoPoint{52.3, 4.75}, 0.0, 20.0, false, false, false); };
+    const auto stand = [](const char* id) {
+        return ParkPos(id, {}, GeoPoint{52.3, 4.75}, 0.0, 20.0, false, false, false);
+    };
     for (const char* id : {"parkonly", "radius", "learned"}) {
         gf_appendStand(stand(id));
     }
@@ -184,7 +195,8 @@ TEST_F(AirportFiles, SavesWhereTheNextReadLooks) {
     const fs::path file = "airports/learned/thirdparty/Some Pub/EHAM.xml";
     const std::string saved = test::readFileBytes(file);
     EXPECT_EQ(saved.find("parkonly"), std::string::npos);
-    EXPECT_NE(saved.find("<parkpos id=\"radius\" radius_change=\"true\" radius=\"20.0\" />"), std::string::npos);
+    EXPECT_NE(saved.find("<parkpos id=\"radius\" radius_change=\"true\" radius=\"20.0\" />"),
+              std::string::npos);
     EXPECT_TRUE(standList[0].uses.empty()) << "the park file's uses leave the list";
     EXPECT_NE(readLog().back().find(" '" + file.string() + "' saved with 1 update"), std::string::npos);
     // A folder that cannot be made is a failed save, and the run goes on.
@@ -192,7 +204,8 @@ TEST_F(AirportFiles, SavesWhereTheNextReadLooks) {
     apfLearnedFile = "airports/learned/blocked/EHAM.xml";
     learnedUpdateCount = 2;
     lf_saveLearnedAirports();
-    EXPECT_NE(readLog().back().find(" saving 'airports/learned/blocked/EHAM.xml' did not succeed: "), std::string::npos);
+    EXPECT_NE(readLog().back().find(" saving 'airports/learned/blocked/EHAM.xml' did not succeed: "),
+              std::string::npos);
     EXPECT_EQ(learnedUpdateCount, 0U);
 }
 

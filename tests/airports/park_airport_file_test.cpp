@@ -50,7 +50,8 @@ protected:
         ApfData airport{"EHAM", "Schiphol", "", publisher, 0, 0, 0, -11, {}};
         for (int n = 1; n <= 5; ++n) {
             airport.stands.emplace_back(fmt::format("A{}", n), std::vector<StandUse>{},
-                                        GeoPoint{52.3, 4.75 + n * spacingDeg}, 0.0, 20.0, false, false, false);
+                                        GeoPoint{52.3, 4.75 + n * spacingDeg}, 0.0, 20.0, false, false,
+                                        false);
         }
         EXPECT_TRUE(gf_writeApf(airport, "made.xml", 1, 3));
         return test::readFileBytes("made.xml");
@@ -77,7 +78,8 @@ TEST_F(ParkAirportFile, FailuresAreNamed) {
     file.erase(file.find("<parkpos "), file.find("</parkpositions>") - file.find("<parkpos "));
     test::writeFileBytes("airports/my_thirdparty/EHAM.xml", file);
     EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"), "no stands found");
-    file.erase(file.find("<parameter name=\"altitude\""), file.find("<parameter name=\"num_parkpos\"") - file.find("<parameter name=\"altitude\""));
+    file.erase(file.find("<parameter name=\"altitude\""),
+               file.find("<parameter name=\"num_parkpos\"") - file.find("<parameter name=\"altitude\""));
     test::writeFileBytes("airports/my_thirdparty/EHAM.xml", file);
     EXPECT_THROW(read("airports/my_thirdparty/EHAM.xml"), UserErrorException);
     setParkAirportRecord({});
@@ -137,14 +139,16 @@ TEST_F(ParkAirportFile, DefaultsWithoutLearnedFileAndOverlaps) {
     EXPECT_EQ(parkQf, std::make_pair(2, 5));
     EXPECT_EQ(test::readFileBytes(dir() / "AppData/Corvane_P3D/parameters.xml"), parameters);
     EXPECT_EQ(standList[1].number, 2U);
-    EXPECT_EQ(standList[1].adjacentStands, (std::vector<std::uint32_t>{1, 3})) << "30 m apart with 20 m radii";
+    EXPECT_EQ(standList[1].adjacentStands, (std::vector<std::uint32_t>{1, 3}))
+        << "30 m apart with 20 m radii";
     EXPECT_FALSE(fs::exists("airports/park_airport.xml"));
 }
 
 TEST_F(ParkAirportFile, IncompleteLearnedFileIsKeptAside) {
     test::writeFileBytes("airports/my_thirdparty/EHAM.xml", parkFile("stock"));
-    const std::string learned = "<root><parkpositions><parkpos id=\"A1\" radius_change=\"true\" radius=\"30.0\"/>"
-                                "</parkpositions></root>";
+    const std::string learned =
+        "<root><parkpositions><parkpos id=\"A1\" radius_change=\"true\" radius=\"30.0\"/>"
+        "</parkpositions></root>";
     test::writeFileBytes("airports/learned/stock/EHAM.xml", learned);
     EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"), "");
     EXPECT_TRUE(learnedMergeIncomplete) << "no meta header: nothing of it was merged";
@@ -159,7 +163,8 @@ TEST_F(ParkAirportFile, IncompleteLearnedFileIsKeptAside) {
 
 TEST_F(ParkAirportFile, MergesTheLearnedFile) {
     test::writeFileBytes("airports/my_thirdparty/EHAM.xml", parkFile("stock"));
-    const std::string meta = R"(<meta><info name="copyright" value="c"/><info name="version" value="11.9.9"/></meta>)";
+    const std::string meta =
+        R"(<meta><info name="copyright" value="c"/><info name="version" value="11.9.9"/></meta>)";
     const std::string learned = "<root>" + meta + R"(<parameters><parameter name="airport_name" value="X"/>
         <parameter name="RANGE" value="150"/><parameter name="MAX_FIT" value="60"/>
         <parameter name="INITIAL_LOAD_ONLY" value="true"/></parameters><parkpositions>
@@ -181,11 +186,12 @@ TEST_F(ParkAirportFile, MergesTheLearnedFile) {
     const std::vector<std::string> calls = sink.calls();
     EXPECT_NE(std::find(calls.begin(), calls.end(), "showEnabled Now false"), calls.end());
     EXPECT_TRUE(mainWindowState.nowButtonEnabled.load()) << "the program's own state of the button stays";
-    for (const char* line : {"learned stand Q9 in airports/learned/stock/EHAM.xml not found?",
-                             "==> manually created standid A5 already exists in airports/learned/stock/EHAM.xml",
-                             "==> manually created standid M1 misses correct attributes in airports/learned/stock/EHAM.xml",
-                             "==> manually created standid  misses correct attributes in airports/learned/stock/EHAM.xml",
-                             "Warning: learned file airport name: 'X' differs from archived file airport name: 'Schiphol'"}) {
+    for (const char* line :
+         {"learned stand Q9 in airports/learned/stock/EHAM.xml not found?",
+          "==> manually created standid A5 already exists in airports/learned/stock/EHAM.xml",
+          "==> manually created standid M1 misses correct attributes in airports/learned/stock/EHAM.xml",
+          "==> manually created standid  misses correct attributes in airports/learned/stock/EHAM.xml",
+          "Warning: learned file airport name: 'X' differs from archived file airport name: 'Schiphol'"}) {
         EXPECT_TRUE(logHas(line)) << line;
     }
     EXPECT_EQ(test::readFileBytes(dir() / "AppData/Corvane_P3D/parameters.xml"), parameters);

@@ -43,13 +43,17 @@ protected:
 
 TEST_F(ParkAirportList, LinesAndThirdpartyFiles) {
     EXPECT_EQ(read("EGLL\nEGLL,A12\n", {}, true), "EGLL,;");
-    EXPECT_EQ(read("\xEF\xBB\xBF" "A,B,C\r\n\n", {}, true), "");
+    EXPECT_EQ(read("\xEF\xBB\xBF"
+                   "A,B,C\r\n\n",
+                   {}, true),
+              "");
     EXPECT_EQ(read("QQQQ\n\tEHAM , B5\nEGLL,\n", {}, false), "EHAM,B5;EGLL,;");
     EXPECT_EQ(read(nullptr, {"EHAM.xml", "EHAM.txt", "eham.xml", "EGLL/"}, true), "EHAM,;");
-    for (const char* line : {"==> my_park_airports.txt:EGLL double, skipped", "airport QQQQ is unknown",
-                             "==> my_park_airports.txt:A,B,C wrong syntax, skipped", "airports/my_park_airports.txt not found",
-                             "2 park airports read from 'my_park_airports.txt'",
-                             "1 park airport added from my_thirdparty folder(-s)"}) {
+    for (const char* line :
+         {"==> my_park_airports.txt:EGLL double, skipped", "airport QQQQ is unknown",
+          "==> my_park_airports.txt:A,B,C wrong syntax, skipped", "airports/my_park_airports.txt not found",
+          "2 park airports read from 'my_park_airports.txt'",
+          "1 park airport added from my_thirdparty folder(-s)"}) {
         EXPECT_TRUE(logHas(line)) << line;
     }
     fs::remove_all(dir() / "airports" / "my_thirdparty");
@@ -64,8 +68,9 @@ TEST_F(ParkAirportList, ManyAirportsWarn) {
         file += airportTable.back().code + "\n";
     }
     read(file.c_str(), {}, true);
-    EXPECT_EQ(mainWindowState.statusText, "Warning: There are a lot of airports (3001), that will cost Corvane much "
-                                          "cpu time and may cause stutters");
+    EXPECT_EQ(mainWindowState.statusText,
+              "Warning: There are a lot of airports (3001), that will cost Corvane much "
+              "cpu time and may cause stutters");
 }
 
 TEST_F(ParkAirportList, AWrittenStandIsTheOneReadBack) {

@@ -43,11 +43,21 @@ void fillStands(const std::vector<StandSpec>& specs) {
     for (const StandSpec& spec : specs) {
         std::vector<StandUse> uses;
         if (spec.use != Use::None) {
-            uses.push_back(StandUse{"DLH", "A320", "D-X", "KLM12", "", {}, spec.use == Use::IdZero ? 0U : 1U, 1, 0,
-                                    spec.use == Use::Soft ? 0U : 1U, 0});
+            uses.push_back(StandUse{"DLH",
+                                    "A320",
+                                    "D-X",
+                                    "KLM12",
+                                    "",
+                                    {},
+                                    spec.use == Use::IdZero ? 0U : 1U,
+                                    1,
+                                    0,
+                                    spec.use == Use::Soft ? 0U : 1U,
+                                    0});
         }
         const GeoPoint at = gf_destinationPoint(kHere, kTwoPi / 4.0, spec.metres / kMetresPerNm * kFeetPerNm);
-        gf_appendStand(ParkPos(spec.id, std::move(uses), at, 0.0, spec.radiusMetres, false, false, spec.heli));
+        gf_appendStand(
+            ParkPos(spec.id, std::move(uses), at, 0.0, spec.radiusMetres, false, false, spec.heli));
         standList.back().occupied = spec.occupied;
     }
 }
@@ -70,8 +80,16 @@ TEST(Stands, StandForAnAircraft) {
         {"misfit at 25 m", {{"S", 25.0, half - 2.0}}, aircraft(), false, "end"},
         {"1.8 m wider fits", {{"S", 40.0, half - 1.8}}, aircraft(), false, "S"},
         {"equal distances", {{"S1", 30.0, 30.0}, {"S2", 30.0, 30.0}}, aircraft(), false, "S1"},
-        {"occupied", {{"S1", 10.0, 30.0, true}, {"S2", 60.0, 30.0, true, false, Use::Real}}, aircraft(), true, "end"},
-        {"rotorcraft", {{"S", 10.0, 30.0}, {"H", 20.0, 30.0, false, true}}, aircraft(AcKind::Rotorcraft), false, "end"},
+        {"occupied",
+         {{"S1", 10.0, 30.0, true}, {"S2", 60.0, 30.0, true, false, Use::Real}},
+         aircraft(),
+         true,
+         "end"},
+        {"rotorcraft",
+         {{"S", 10.0, 30.0}, {"H", 20.0, 30.0, false, true}},
+         aircraft(AcKind::Rotorcraft),
+         false,
+         "end"},
         {"learned use", {{"S", 60.0, 30.0, false, false, Use::Real}}, aircraft(), true, "S"},
         {"soft use", {{"S", 60.0, 30.0, false, false, Use::Soft}}, aircraft(), true, "end"},
         {"use id 0", {{"S", 60.0, 30.0, false, false, Use::IdZero}}, aircraft(), true, "end"},

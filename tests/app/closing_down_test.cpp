@@ -76,8 +76,8 @@ protected:
 
     std::size_t linesEnding(std::string_view end) const {
         const auto lines = readLog();
-        return static_cast<std::size_t>(
-            std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.ends_with(end); }));
+        return static_cast<std::size_t>(std::count_if(
+            lines.begin(), lines.end(), [&](const std::string& line) { return line.ends_with(end); }));
     }
 
     bool waitForMoreLinesEnding(std::string_view end, std::size_t before) const {
@@ -145,8 +145,8 @@ TEST_F(ClosingDownThreads, TakesTheRunApartInItsOrder) {
         gf_startRTServer(std::to_string(port));
         TcpStream client;
         if (c.clientConnected) {
-            SocketResult connected = connectTcp(TcpFamily::IPv4, "127.0.0.1", std::to_string(port),
-                                                test::kLivenessBound);
+            SocketResult connected =
+                connectTcp(TcpFamily::IPv4, "127.0.0.1", std::to_string(port), test::kLivenessBound);
             ASSERT_TRUE(connected.ok());
             client = TcpStream(std::move(connected.fd));
             ASSERT_TRUE(waitForClient());
@@ -165,9 +165,10 @@ TEST_F(ClosingDownThreads, TakesTheRunApartInItsOrder) {
         noMatchList = {"KLM B738 PH-ABC"};
         bool stoppedAndClosed = false;
         setClosingDownHookForTests([&] {
-            stoppedAndClosed = !isTrafficAccepting() && !simClientThread.joinable() && !qnhReaderThread.joinable() &&
-                               !trafficReaderThread.joinable() && trafficReader.stopFlag.load() &&
-                               qnhReader.stopFlag.load() && !rtClientConnected.load() && rtServerPort() == 0;
+            stoppedAndClosed = !isTrafficAccepting() && !simClientThread.joinable() &&
+                               !qnhReaderThread.joinable() && !trafficReaderThread.joinable() &&
+                               trafficReader.stopFlag.load() && qnhReader.stopFlag.load() &&
+                               !rtClientConnected.load() && rtServerPort() == 0;
         });
         const std::size_t logBefore = readLog().size();
         const std::size_t quitsBefore = headless().dispatchedCount(saveAndQuitMessage);
@@ -176,7 +177,8 @@ TEST_F(ClosingDownThreads, TakesTheRunApartInItsOrder) {
 
         EXPECT_EQ(mainWindowState.displayTexts().parkAirportCode.empty(), *c.parkAirport != '\0')
             << "leaving the park airport empties what the window shows of it";
-        EXPECT_TRUE(stoppedAndClosed) << "intake off, client joined, readers stopped and joined, sockets closed";
+        EXPECT_TRUE(stoppedAndClosed)
+            << "intake off, client joined, readers stopped and joined, sockets closed";
         EXPECT_EQ(readToEnd(client), c.clientGets) << "then the program closes the connection";
         const auto lines = newLogLines(logBefore);
         ASSERT_FALSE(lines.empty());
@@ -406,11 +408,27 @@ TEST_F(ClosingDownThreads, TheResetKeepsACloseThatCameDuringIt) {
 TEST_F(ClosingDownThreads, EveryWaitEndsWhenTheProgramEnds) {
     const std::uint16_t rtPort = test::freeLoopbackPort();
     const std::vector<std::pair<const char*, std::function<void()>>> waits{
-        {"after SYSTEM ERROR", [] { recordSystemError(); lf_closingDown(); }},
-        {"NEW FLIGHT notice", [] { gf_setExitReason(ExitReason::NEW_FLIGHT, 0); lf_closingDown(); }},
-        {"restart countdown", [] { gf_setExitReason(ExitReason::READER_ERROR, 60); lf_restartCountdown(); }},
+        {"after SYSTEM ERROR",
+         [] {
+             recordSystemError();
+             lf_closingDown();
+         }},
+        {"NEW FLIGHT notice",
+         [] {
+             gf_setExitReason(ExitReason::NEW_FLIGHT, 0);
+             lf_closingDown();
+         }},
+        {"restart countdown",
+         [] {
+             gf_setExitReason(ExitReason::READER_ERROR, 60);
+             lf_restartCountdown();
+         }},
         {"user aircraft", [] { lf_waitForUserAircraft(); }},
-        {"RealTraffic", [&] { gf_startRTServer(std::to_string(rtPort)); lf_waitForRealTraffic(); }},
+        {"RealTraffic",
+         [&] {
+             gf_startRTServer(std::to_string(rtPort));
+             lf_waitForRealTraffic();
+         }},
         {"simulator link", [] { lf_simClientThread(std::stop_token{}); }},
         {"QNH reader", [] { lf_qnhReaderThread(0); }},
     };

@@ -227,7 +227,8 @@ TEST(ProductionSwitch, TheLastSwitchWinsAndTheProgramPathIsNeverRead) {
         {"slash off wins", {"corvane", "--production", "/No-Production"}, false, true},
     };
     for (const Case& c : cases) {
-        const ProductionSwitch result = lf_readProductionSwitch(static_cast<int>(c.argv.size()), c.argv.data());
+        const ProductionSwitch result =
+            lf_readProductionSwitch(static_cast<int>(c.argv.size()), c.argv.data());
         EXPECT_EQ(result.value, c.value) << c.name;
         EXPECT_EQ(result.given, c.given) << c.name;
     }
@@ -246,8 +247,8 @@ TEST_F(InitInstance, DamagedParametersFileIsKeptAsGenerationZeroAndRemoved) {
         const char* name;
         void (*write)(const fs::path&);
     };
-    for (const Case& c : {Case{"not well formed", test::writeNotWellFormedFile},
-                          Case{"empty", test::writeEmptyFile}}) {
+    for (const Case& c :
+         {Case{"not well formed", test::writeNotWellFormedFile}, Case{"empty", test::writeEmptyFile}}) {
         SCOPED_TRACE(c.name);
         freshStart();
         const std::size_t before = logSize();
@@ -275,7 +276,8 @@ TEST_F(InitInstance, DamagedParametersFileThatCannotBeKeptAsideStays) {
     ASSERT_TRUE(initInstance(title));
     EXPECT_EQ(test::readFileBytes(parametersFile()), old) << "the user's only copy is never removed";
     const auto lines = logSince(before);
-    EXPECT_NE(std::find(lines.begin(), lines.end(), " --> could not be saved as 0.xml, file kept"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), " --> could not be saved as 0.xml, file kept"),
+              lines.end());
     EXPECT_EQ(mainWindowRect(), Rect::fromSize(400, 20, 880, 476));
     fs::remove(appDataDir() / "parameters0.xml");
 }
@@ -293,7 +295,9 @@ TEST_F(InitInstance, StoredPositionAtAnEndOfItsRangeGivesWayToTheDefault) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.storedX);
         freshStart();
-        test::ParametersFileBuilder().parameter("MAIN_WINDOW_X", c.storedX).parameter("MAIN_WINDOW_Y", "77")
+        test::ParametersFileBuilder()
+            .parameter("MAIN_WINDOW_X", c.storedX)
+            .parameter("MAIN_WINDOW_Y", "77")
             .write(parametersFile());
         registerMainWindowClass();
         ASSERT_TRUE(initInstance(title));

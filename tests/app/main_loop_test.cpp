@@ -184,11 +184,16 @@ TEST_F(MainLoopTickTest, OneCoupleCheckASecond) {
     const test::WeekClock clock(WeekSlot{3, 20});
     test::StandBuilder(northOfUser(20.0))
         .stand({.id = "A1"})
-        .use({.firstSlot = 18, .lastSlot = 18, .reg = "D-ABCE", .airline = "ABC", .callsign = "ABC998",
+        .use({.firstSlot = 18,
+              .lastSlot = 18,
+              .reg = "D-ABCE",
+              .airline = "ABC",
+              .callsign = "ABC998",
               .callsign2 = "ABC999"})
         .install();
     liveAcTable.push_back(liveAircraft(222222, northOfUser(5.0)));
-    liveAcTable[0].callsign = "ABC999", liveAcTable[0].airline = "ABC", liveAcTable[0].registration = "D-ABCD";
+    liveAcTable[0].callsign = "ABC999", liveAcTable[0].airline = "ABC",
+    liveAcTable[0].registration = "D-ABCD";
     staticAcTable = {staticAircraft(7, northOfUser(9.0))};
     staticAcTable[0].registration = "D-ABCD", staticAcTable[0].objectId = 700;
     coupleCheckList = {111111, 222222};

@@ -63,7 +63,6 @@ struct ClientEnd {
     ~ClientEnd() { stopSimClientThread(); }
 };
 
-
 // RealTraffic's side of the TCP link: connects as soon as the run listens and answers the version question
 // before it is asked, so the run reads the answer right after asking.
 TcpStream connectedRealTraffic(std::uint16_t port) {

@@ -42,7 +42,9 @@ TEST(ProcessRunThreads, TheRunWaitsForOrConnectsToTheSimulatorUntilSigterm) {
     };
     const Case cases[] = {
         {"no simulator", false, {"Waiting for Prepar3Dv5 ...", "Exiting: USER CLOSED SIM"}},
-        {"the stand-in", true, {"Lockheed Martin Prepar3D v5 (5.3.12.28584) connected", "SimConnect closed ok"}},
+        {"the stand-in",
+         true,
+         {"Lockheed Martin Prepar3D v5 (5.3.12.28584) connected", "SimConnect closed ok"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -69,7 +71,8 @@ TEST(ProcessRunThreads, TheRunWaitsForOrConnectsToTheSimulatorUntilSigterm) {
         }
         program.signal(SIGTERM);
         EXPECT_EQ(
-            program.waitForExit(std::chrono::milliseconds(static_cast<long long>(5000 * test::kSlowFactor))), 0)
+            program.waitForExit(std::chrono::milliseconds(static_cast<long long>(5000 * test::kSlowFactor))),
+            0)
             << program.errorOutput();
         for (const std::string& line : c.linesAtExit) {
             EXPECT_TRUE(logHolds(log, line)) << line;

@@ -78,7 +78,8 @@ ProgramProcess::ProgramProcess(const std::filesystem::path& program, const Progr
     }
     envp.push_back(nullptr);
 
-    const int failed = ::posix_spawn(&pid_, argvTexts.front().c_str(), &actions, nullptr, argv.data(), envp.data());
+    const int failed =
+        ::posix_spawn(&pid_, argvTexts.front().c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) {
         throw std::runtime_error("posix_spawn failed for " + program.string());
@@ -93,9 +94,7 @@ ProgramProcess::~ProgramProcess() {
     }
 }
 
-void ProgramProcess::signal(int signalNumber) const {
-    ::kill(pid_, signalNumber);
-}
+void ProgramProcess::signal(int signalNumber) const { ::kill(pid_, signalNumber); }
 
 std::optional<int> ProgramProcess::waitForExit(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -113,9 +112,7 @@ std::optional<int> ProgramProcess::waitForExit(std::chrono::milliseconds timeout
     }
 }
 
-std::string ProgramProcess::errorOutput() const {
-    return readFileBytes(outputDir_ / "stderr.txt");
-}
+std::string ProgramProcess::errorOutput() const { return readFileBytes(outputDir_ / "stderr.txt"); }
 
 bool isTimeText(const std::string& line) {
     const auto digits = [&line](std::size_t from, std::size_t count) {

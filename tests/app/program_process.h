@@ -15,17 +15,21 @@ namespace zeph::test {
 // The places a started program sees: its program folder (the current folder) and every location of the
 // desktop, each a temp folder of its own, so that parallel tests never share a lock or a settings file.
 // The program folder holds "docs" and the sample input/dbase.enc, and the registry file
-// (CORVANE_REGISTRY_FILE) holds Prepar3D v5 with its SetupPath at a temp folder that has an empty "Scenery", so a run gets as far as the wait for the
-// simulator. AppData starts empty: a run that gets to the livery scan calls seedRun() first.
+// (CORVANE_REGISTRY_FILE) holds Prepar3D v5 with its SetupPath at a temp folder that has an empty "Scenery",
+// so a run gets as far as the wait for the simulator. AppData starts empty: a run that gets to the livery
+// scan calls seedRun() first.
 class ProgramPlaces {
 public:
     ProgramPlaces();
 
     // parameters.xml as a user leaves it ready to run (seedRunParameters: the livery scan on a one-livery
-    // tree, the scenery scan on an empty folder), so that the run's livery scan succeeds and opens no folders.
+    // tree, the scenery scan on an empty folder), so that the run's livery scan succeeds and opens no
+    // folders.
     void seedRun() const;
     // Written by the run's livery scan: a seeded run got past its start.
-    std::filesystem::path liveriesScannedFile() const { return programDir() / "output" / "LiveriesScanned.xml"; }
+    std::filesystem::path liveriesScannedFile() const {
+        return programDir() / "output" / "LiveriesScanned.xml";
+    }
 
     const std::filesystem::path& programDir() const { return programDir_.path(); }
     const std::filesystem::path& runtimeDir() const { return runtime_.path(); }
@@ -62,7 +66,8 @@ public:
 
     pid_t pid() const { return pid_; }
     void signal(int signalNumber) const;
-    // The exit status (128 + the signal when a signal ended it), or nothing while it still runs after timeout.
+    // The exit status (128 + the signal when a signal ended it), or nothing while it still runs after
+    // timeout.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
     std::string errorOutput() const;
 

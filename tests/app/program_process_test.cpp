@@ -58,8 +58,8 @@ TEST(ProgramProcess, ASecondStartWithTheSameRuntimeFolderEndsWith255AndTouchesNo
         int secondExit;
         bool secondLog;
     };
-    for (const Case& c : {Case{"same runtime folder", true, 255, false},
-                          Case{"other runtime folder", false, 0, true}}) {
+    for (const Case& c :
+         {Case{"same runtime folder", true, 255, false}, Case{"other runtime folder", false, 0, true}}) {
         SCOPED_TRACE(c.name);
         ProgramPlaces firstPlaces;
         firstPlaces.seedRun();
@@ -94,7 +94,8 @@ TEST(ProgramProcess, ALogThatCannotBeOpenedEndsWithOneAndSaysSoOnStandardError) 
     fs::create_directory(places.programDir() / "Log.txt");
     ProgramProcess program(CORVANE_BIN, places);
     EXPECT_EQ(program.waitForExit(exitBound), 1);
-    EXPECT_NE(program.errorOutput().find("Failed to write file Log.txt"), std::string::npos) << program.errorOutput();
+    EXPECT_NE(program.errorOutput().find("Failed to write file Log.txt"), std::string::npos)
+        << program.errorOutput();
     EXPECT_FALSE(fs::exists(places.parametersFile())) << "nothing ran";
 }
 

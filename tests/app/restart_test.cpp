@@ -12,11 +12,11 @@
 #include "app/entry_point.h"
 #include "app/main_loop.h"
 #include "app/startup_thread.h"
-#include "support/parameters_files.h"
 #include "run_threads.h"
 #include "settings/parameter_table.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
+#include "support/parameters_files.h"
 
 namespace zeph {
 namespace {
@@ -87,9 +87,11 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
     const std::string airportScanBanner =
         "++++++++++++++++++++++++ airports scan manual starts +++++++++++++++++++++++++++++";
     EXPECT_EQ(logCount(airportScanBanner), 2);
-    EXPECT_TRUE(inOrder(readLog(), {airportScanBanner, "Exiting: READER ERROR", "Exiting: NEW SETTINGS", airportScanBanner}))
+    EXPECT_TRUE(inOrder(
+        readLog(), {airportScanBanner, "Exiting: READER ERROR", "Exiting: NEW SETTINGS", airportScanBanner}))
         << "no airport scan in the run after the reader error";
-    EXPECT_EQ(logCount("++++++++++++++++++++++++ liveries scan manual starts ++++++++++++++++++++++++++++++++"), 2)
+    EXPECT_EQ(
+        logCount("++++++++++++++++++++++++ liveries scan manual starts ++++++++++++++++++++++++++++++++"), 2)
         << "no livery scan in the run after the reader error";
     EXPECT_TRUE(threadsJoined);
 }
@@ -108,7 +110,8 @@ TEST_F(RestartThreads, ANewFlightEndsTheProgramAfterTenSeconds) {
 
 TEST_F(RestartThreads, NewSettingsAfterError151RestartWithoutAClose) {
     writeRegistry(false, "", false, "");
-    test::ParametersFileBuilder().storedDefaults("11.10.5").write(parametersXml()); // no livery or scenery folder
+    test::ParametersFileBuilder().storedDefaults("11.10.5").write(
+        parametersXml()); // no livery or scenery folder
     startRun();
     ASSERT_TRUE(eventually([&] { return logCount("Exiting: SYSTEM ERROR") == 1; }));
     gf_setExitReason(ExitReason::NEW_SETTINGS, 0);

@@ -17,13 +17,13 @@
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
 #include "state/run_state.h"
-#include "traffic/traffic_tables.h"
 #include "state/status_line.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
 #include "support/reg_file_builder.h"
 #include "support/run_parameters.h"
 #include "support/sealed_files.h"
+#include "traffic/traffic_tables.h"
 
 namespace zeph::test {
 

@@ -25,8 +25,8 @@
 #include "sim/user_aircraft.h"
 #include "state/main_window_state.h"
 #include "state/status_line.h"
-#include "support/fake_simulator.h"
 #include "support/airport_fixture.h"
+#include "support/fake_simulator.h"
 #include "support/free_port.h"
 #include "support/livery_tables.h"
 #include "support/slow_factor.h"
@@ -80,13 +80,18 @@ protected:
     // ground was removed; the twin is set up again before every second.
     std::set<int> secondsTwinRemoved(int last) {
         LiveAc& live = liveAcTable.emplace_back();
-        live.callsign = "ABC123", live.hexid = live.objectId = 222222, live.state = AcState::active, live.onGround = 1;
+        live.callsign = "ABC123", live.hexid = live.objectId = 222222, live.state = AcState::active,
+        live.onGround = 1;
         // 5 nm north of the user aircraft, with one position due far ahead: it stays where it is.
         std::unique_lock lock(userDataMutex);
-        live.position.latitude = userAcPosition.latitude + 5.0 / 60.0, live.position.longitude = userAcPosition.longitude;
+        live.position.latitude = userAcPosition.latitude + 5.0 / 60.0,
+        live.position.longitude = userAcPosition.longitude;
         lock.unlock();
-        live.stream.push_back({.latitude = live.position.latitude, .longitude = live.position.longitude,
-                               .duePass = tickCounter.load() + 100000000, .roll = {}, .trueHeading = {}});
+        live.stream.push_back({.latitude = live.position.latitude,
+                               .longitude = live.position.longitude,
+                               .duePass = tickCounter.load() + 100000000,
+                               .roll = {},
+                               .trueHeading = {}});
         StaticAc twin;
         twin.callsign = "ABC123*", twin.hexid = 7, twin.objectId = 700, twin.state = AcState::active;
         std::set<int> seconds;
@@ -107,13 +112,15 @@ protected:
         while (secondsCounter.load() < last && !stuck_) {
             const std::size_t before = linesStarting(text);
             second();
-            if (linesStarting(text) > before) seconds.insert(secondsCounter.load());
+            if (linesStarting(text) > before)
+                seconds.insert(secondsCounter.load());
         }
         return seconds;
     }
     std::size_t linesStarting(const std::string& text) const {
         const auto lines = readLog();
-        return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.starts_with(text); }));
+        return static_cast<std::size_t>(std::count_if(
+            lines.begin(), lines.end(), [&](const std::string& line) { return line.starts_with(text); }));
     }
 
     test::FakeSimulator simulator_; // answers the traffic engine's own requests
@@ -137,7 +144,8 @@ TEST_F(SecondsScheduleTest, TheFirstEventGivesSecondOne) {
 TEST_F(SecondsScheduleTest, TheOffBeatChecksRunOnlyOnSecondsThatAreNotMultiplesOfFive) {
     secondsCounter.store(0);
     test::placeUserAircraft(UserAcPosition{.latitude = 50.0, .longitude = 8.0}, true); // at no known airport
-    EXPECT_EQ(secondsLogging("User aircraft on the ground", 400), multiplesNotOfFive(16, 400)) << "the park-airport check";
+    EXPECT_EQ(secondsLogging("User aircraft on the ground", 400), multiplesNotOfFive(16, 400))
+        << "the park-airport check";
     secondsCounter.store(0);
     EXPECT_EQ(secondsReaderFoundSilent(400), multiplesNotOfFive(59, 400));
     secondsCounter.store(0);
@@ -175,13 +183,15 @@ TEST_F(SecondsScheduleTest, TheFiveSecondBeat) {
     // RealTraffic's side of the TCP link, to see what the beat sends.
     const std::uint16_t port = test::freeLoopbackPort();
     gf_startRTServer(std::to_string(port));
-    SocketResult connected = connectTcp(TcpFamily::IPv4, "127.0.0.1", std::to_string(port), test::kLivenessBound);
+    SocketResult connected =
+        connectTcp(TcpFamily::IPv4, "127.0.0.1", std::to_string(port), test::kLivenessBound);
     ASSERT_TRUE(connected.ok());
     TcpStream realTraffic(std::move(connected.fd));
     ASSERT_TRUE(waitForClient());
     test::installEddfStands();
     StaticAc onReserved;
-    onReserved.hexid = 7, onReserved.objectId = 700, onReserved.state = AcState::active, onReserved.standNumber = 2; // A12
+    onReserved.hexid = 7, onReserved.objectId = 700, onReserved.state = AcState::active,
+    onReserved.standNumber = 2; // A12
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         staticAcTable = {onReserved};
@@ -312,7 +322,8 @@ TEST_F(SecondsScheduleTest, ParkingAdjustmentsNeedAParkAirportWithStands) {
         setParkAirportRecord(ParkAirportRecord{c.code});
         standList.clear();
         if (c.stands) {
-            standList.emplace_back("A1", std::vector<StandUse>{}, GeoPoint{50.0, 8.5}, 0.0, 20.0, false, false, false);
+            standList.emplace_back("A1", std::vector<StandUse>{}, GeoPoint{50.0, 8.5}, 0.0, 20.0, false,
+                                   false, false);
         }
         staticRenewNow.store(true);
         staticRenewalStarted = true;

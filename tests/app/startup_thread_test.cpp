@@ -132,7 +132,8 @@ TEST_F(StartUpThreads, NoSimulatorButALiveryFolderGoesOn) {
 
 TEST_F(StartUpThreads, NoSimulatorAndNoFoldersAskForTheInstallPath) {
     writeRegistry(false, "", false, "");
-    test::ParametersFileBuilder().storedDefaults("11.10.5").write(parametersXml()); // no livery or scenery folder
+    test::ParametersFileBuilder().storedDefaults("11.10.5").write(
+        parametersXml()); // no livery or scenery folder
     startRun();
     ASSERT_TRUE(eventually([&] { return logCount("Exiting: SYSTEM ERROR") == 1; }));
     EXPECT_TRUE(logHas("P3D not detected?"));
@@ -297,16 +298,12 @@ TEST_F(StartUpThreads, TheCatchClausesEndTheRunAsSystemError) {
          {"Error reading airports failed!"},
          true},
         {"format error",
-         [] {
-             setStartUpHookForTests([] { throw fmt::format_error("x"); });
-         },
+         [] { setStartUpHookForTests([] { throw fmt::format_error("x"); }); },
          "x",
          {"Error std::format error: x", "Error x"},
          true},
         {"not an exception",
-         [] {
-             setStartUpHookForTests([] { throw 42; });
-         },
+         [] { setStartUpHookForTests([] { throw 42; }); },
          "Unknown exception",
          {"Error Unknown exception"},
          false},
@@ -315,7 +312,8 @@ TEST_F(StartUpThreads, TheCatchClausesEndTheRunAsSystemError) {
              serveProgramUpdate(server);
              site.emplace("CORVANE_DOWNLOAD_BASE_URL", server.baseUrl());
          },
-         "48: Exit Corvane_P3D first!   Then set one or more lfolder parameters to your liveries, see Manual 5.3",
+         "48: Exit Corvane_P3D first!   Then set one or more lfolder parameters to your liveries, see Manual "
+         "5.3",
          {},
          true},
     };

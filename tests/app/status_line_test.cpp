@@ -18,7 +18,8 @@
 namespace zeph {
 namespace {
 
-std::intptr_t statusWindowProc(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t statusWindowProc(WindowHandle window, unsigned msg, std::uintptr_t wParam,
+                               std::intptr_t lParam) {
     if (msg == Msg::Paint) {
         lf_paintStatus(*reinterpret_cast<Painter*>(wParam));
         return 0;
@@ -78,6 +79,7 @@ protected:
     }
 
     std::vector<Rect> invalidations() { return loop_.headless().invalidations(); }
+
 public:
     // The text drawn on the status line by a paint now, if any.
     std::optional<std::string> paintedStatus() {
@@ -109,63 +111,83 @@ TEST_F(StatusLine, TextsErrorsAndTheirLogLines) {
              gf_setStatus("first", false);
              gf_setStatus("second", false);
          },
-         "second", "", {}},
+         "second",
+         "",
+         {}},
         {"an error refuses a later text and its log line",
          [] {
              gf_setErrorStatus("x");
              gf_setStatus("y", true);
          },
-         "", "x", {"Error x"}},
+         "",
+         "x",
+         {"Error x"}},
         {"an error empties the normal text",
          [] {
              gf_setStatus("normal", false);
              gf_setErrorStatus("broken");
          },
-         "", "broken", {"Error broken"}},
+         "",
+         "broken",
+         {"Error broken"}},
         {"two errors: the second shows, both logged",
          [] {
              gf_setErrorStatus("one");
              gf_setErrorStatus("two");
          },
-         "", "two", {"Error one", "Error two"}},
+         "",
+         "two",
+         {"Error one", "Error two"}},
         {"runStopping: shown, not logged",
          [] {
              runStopping = true;
              gf_setStatus("closing", true);
          },
-         "closing", "", {}},
+         "closing",
+         "",
+         {}},
         {"userStopped: shown, not logged",
          [] {
              userStopped = true;
              gf_setStatus("closing", true);
          },
-         "closing", "", {}},
+         "closing",
+         "",
+         {}},
         {"an error while stopping is not logged",
          [] {
              userStopped = true;
              gf_setErrorStatus("late");
          },
-         "", "late", {}},
+         "",
+         "late",
+         {}},
         {"an empty text with log writes nothing", [] { gf_setStatus("", true); }, "", "", {}},
         {"clear empties the text",
          [] {
              gf_setStatus("gone soon", false);
              gf_clearStatus();
          },
-         "", "", {}},
+         "",
+         "",
+         {}},
         {"clear leaves an error",
          [] {
              gf_setErrorStatus("stays");
              gf_clearStatus();
          },
-         "", "stays", {"Error stays"}},
+         "",
+         "stays",
+         {"Error stays"}},
         {"the status hook of core reaches the line",
          [] {
              setStatusSink(&statusLineSink());
              reportStatus("via hook", true);
              setStatusSink(nullptr);
          },
-         "via hook", "", {"via hook"}},
+         "via hook",
+         "",
+         {"via hook"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -184,10 +206,10 @@ TEST_F(StatusLine, TextsErrorsAndTheirLogLines) {
 TEST_F(StatusLine, NormalTextGoesAfter25SecondsOfFlight) {
     struct Case {
         const char* name;
-        int secondsBefore;      // clock advances before the text is set
-        std::int32_t setAt;     // statusSetAt right after
-        int stillShownAfter;    // advances after which it is still there
-        int clearedAfter;       // advances after which it is gone
+        int secondsBefore;   // clock advances before the text is set
+        std::int32_t setAt;  // statusSetAt right after
+        int stillShownAfter; // advances after which it is still there
+        int clearedAfter;    // advances after which it is gone
     };
     const std::vector<Case> cases{
         {"set before the first second", 0, 1, 25, 26},

@@ -67,7 +67,8 @@ public:
 
 TEST_F(WindowRequests, TheLiveLimitAndTheNavLightsReachTheTablesOnlyWhenServed) {
     for (std::uint32_t n = 1; n <= 12; ++n) {
-        liveAcTable.push_back(test::makeLiveAc({.hexid = 20000 + n, .distanceNm = double(n)}, AcState::active, 100 + n));
+        liveAcTable.push_back(
+            test::makeLiveAc({.hexid = 20000 + n, .distanceNm = double(n)}, AcState::active, 100 + n));
     }
     liveAcTable.front().phase = AcPhase::parked;
     liveAcTable.push_back(test::makeLiveAc({.hexid = 30000, .distanceNm = 20.0}, AcState::adding2sim));
@@ -99,7 +100,8 @@ using WindowRequestsThreads = WindowRequests;
 TEST_F(WindowRequestsThreads, TheGuiThreadRequestsWhileTheTrafficThreadServes) {
     airportTable = {AirportRecord{"EDDF", "FRA", 50.03, 8.57}, AirportRecord{"EHAM", "AMS", 52.31, 4.76}};
     for (std::uint32_t n = 1; n <= 500; ++n) {
-        liveAcTable.push_back(test::makeLiveAc({.hexid = 20000 + n, .distanceNm = 0.1 * n}, AcState::active, 100 + n));
+        liveAcTable.push_back(
+            test::makeLiveAc({.hexid = 20000 + n, .distanceNm = 0.1 * n}, AcState::active, 100 + n));
     }
     enableForUse({&DESTINATION});
     test::FakeSimulator simulator;

@@ -136,7 +136,8 @@ TEST(AtomicFile, ReplacedFileKeepsItsPermissionBits) {
     test::TempDir dir;
     auto target = dir / "private.txt";
     test::writeFileBytes(target, "old");
-    std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::permissions(target,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_TRUE(writeFileAtomically(target, [](std::ostream& out) { return writeText(out, "new"); }));
     EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
@@ -151,11 +152,13 @@ TEST(AtomicFile, FullDiskThroughEveryWriter) {
         std::function<bool(const std::filesystem::path&)> write;
     };
     const std::vector<Case> cases = {
-        {"writeFileAtomically", [&](auto& f) { return writeFileAtomically(f, [&](std::ostream& o) {
-                                                   return writeText(o, big);
-                                               }); }},
+        {"writeFileAtomically",
+         [&](auto& f) { return writeFileAtomically(f, [&](std::ostream& o) { return writeText(o, big); }); }},
         {"gf_writeFile", [&](auto& f) { return gf_writeFile(big, f); }},
-        {"gf_writeLinesToFile", [&](auto& f) { return gf_writeLinesToFile({big, big}, f); }},
+        {"gf_writeLinesToFile",
+         [&](auto& f) {
+             return gf_writeLinesToFile({big, big}, f);
+         }},
         {"gf_addXmlDeclaration",
          [&](auto& f) {
              pugi::xml_document document;

@@ -12,7 +12,8 @@ TEST(UserErrorException, MessageCarriesTheCodeExceptNinetyNine) {
         std::string message;
     };
     const Case cases[] = {
-        {99, "abc", "abc"}, {0, "abc", "0: abc"}, {41, "", "41: "}, {-5, "x", "-5: x"}, {78, "a: b", "78: a: b"},
+        {99, "abc", "abc"}, {0, "abc", "0: abc"},     {41, "", "41: "},
+        {-5, "x", "-5: x"}, {78, "a: b", "78: a: b"},
     };
     for (const auto& c : cases) {
         try {

@@ -13,7 +13,9 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr double kFeetPerNm = 6076.11549;
 
-std::string describe(const GeoPoint& p) { return "(" + std::to_string(p.lat) + ", " + std::to_string(p.lon) + ")"; }
+std::string describe(const GeoPoint& p) {
+    return "(" + std::to_string(p.lat) + ", " + std::to_string(p.lon) + ")";
+}
 
 TEST(GeodesyDistance, KnownDistancesInNauticalMiles) {
     struct Case {

@@ -171,7 +171,8 @@ TEST(WeekSlots, HalfHoursBetweenWrapsOverTheEndOfTheWeek) {
         std::int32_t halfHours;
     };
     const Case cases[] = {
-        {{7, 47}, {1, 0}, 1}, {{1, 0}, {7, 47}, 335}, {{3, 10}, {3, 10}, 0}, {{3, 10}, {3, 9}, 335}, {{2, 40}, {3, 2}, 10},
+        {{7, 47}, {1, 0}, 1},   {{1, 0}, {7, 47}, 335}, {{3, 10}, {3, 10}, 0},
+        {{3, 10}, {3, 9}, 335}, {{2, 40}, {3, 2}, 10},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(gf_halfHoursBetween(c.from, c.to), c.halfHours)

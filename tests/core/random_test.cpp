@@ -37,9 +37,8 @@ TEST(RandomIndex, ReturnsZeroWithoutDrawing) {
         std::int64_t n;
     };
     const std::vector<Case> cases = {
-        {"RANDOM off, n 10", false, 10},        {"RANDOM off, n 2", false, 2},
-        {"RANDOM off, n 1", false, 1},          {"RANDOM on, n 0", true, 0},
-        {"RANDOM on, n 1", true, 1},            {"RANDOM on, n negative", true, -5},
+        {"RANDOM off, n 10", false, 10}, {"RANDOM off, n 2", false, 2}, {"RANDOM off, n 1", false, 1},
+        {"RANDOM on, n 0", true, 0},     {"RANDOM on, n 1", true, 1},   {"RANDOM on, n negative", true, -5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -79,10 +78,8 @@ TEST(RandomVariation, OneOfTwoValuesAndAlwaysOneDraw) {
         double whenOdd;
     };
     const std::vector<Case> cases = {
-        {"ten percent", true, 100, 10, 110, 90},
-        {"ten percent, RANDOM off", false, 100, 10, 110, 90},
-        {"percent 0", true, 100, 0, 100, 100},
-        {"negative percent", true, 100, -5, 100, 100},
+        {"ten percent", true, 100, 10, 110, 90},        {"ten percent, RANDOM off", false, 100, 10, 110, 90},
+        {"percent 0", true, 100, 0, 100, 100},          {"negative percent", true, 100, -5, 100, 100},
         {"negative value", true, -200, 50, -300, -100},
     };
     for (const Case& c : cases) {

@@ -1,5 +1,5 @@
-#include "core/scan_throttle.h"
 #include "core/scan_tasks.h"
+#include "core/scan_throttle.h"
 
 #include <chrono>
 #include <future>
@@ -24,8 +24,7 @@ void resetThrottle(int limit) {
 }
 
 // Waits until check() holds or the liveness bound has passed; the result is check()'s last answer.
-template <typename Check>
-bool eventually(Check check) {
+template <typename Check> bool eventually(Check check) {
     const auto deadline = std::chrono::steady_clock::now() + kLiveness;
     while (!check() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(1ms);
@@ -56,13 +55,15 @@ TEST(ScanThrottleThreads, NeverMoreThanTheLimitAndEveryTaskFinishes) {
             gf_waitForTaskSlot();
             ScanTaskGuard slot;
             updateMaximum(mostCounted, runningScanTasks.load());
-            tasks.emplace_back([&](ScanTaskGuard held) {
-                (void)held;
-                updateMaximum(mostActive, ++active);
-                std::this_thread::sleep_for(20ms);
-                --active;
-                ++finished;
-            }, std::move(slot));
+            tasks.emplace_back(
+                [&](ScanTaskGuard held) {
+                    (void)held;
+                    updateMaximum(mostActive, ++active);
+                    std::this_thread::sleep_for(20ms);
+                    --active;
+                    ++finished;
+                },
+                std::move(slot));
         }
         tasks.clear();
         EXPECT_EQ(mostCounted.load(), item.limit);
@@ -75,10 +76,13 @@ TEST(ScanThrottleThreads, NeverMoreThanTheLimitAndEveryTaskFinishes) {
 TEST(ScanThrottleThreads, ThrowingTaskFreesItsSlot) {
     resetThrottle(1);
     gf_waitForTaskSlot();
-    auto result = std::async(std::launch::async, [](ScanTaskGuard held) {
-        (void)held;
-        throw std::runtime_error("unreadable aircraft.cfg");
-    }, ScanTaskGuard{});
+    auto result = std::async(
+        std::launch::async,
+        [](ScanTaskGuard held) {
+            (void)held;
+            throw std::runtime_error("unreadable aircraft.cfg");
+        },
+        ScanTaskGuard{});
     result.wait();
     // The future still holds the task's state: the slot must be free already.
     EXPECT_EQ(runningScanTasks.load(), 0);
@@ -97,17 +101,19 @@ TEST(ScanThrottleThreads, WaitReturnsAfterATaskEnds) {
     std::atomic<bool> releaseAll{false};
     std::vector<std::jthread> workers;
     for (int i = 0; i < 4; ++i) {
-        workers.emplace_back([&, i](ScanTaskGuard held) {
-            (void)held;
-            if (i == 0) {
-                released.wait();
-                taskEndedAt = ++step; // the slot is freed right after this, when held goes
-                return;
-            }
-            while (!releaseAll) {
-                std::this_thread::sleep_for(1ms);
-            }
-        }, ScanTaskGuard{});
+        workers.emplace_back(
+            [&, i](ScanTaskGuard held) {
+                (void)held;
+                if (i == 0) {
+                    released.wait();
+                    taskEndedAt = ++step; // the slot is freed right after this, when held goes
+                    return;
+                }
+                while (!releaseAll) {
+                    std::this_thread::sleep_for(1ms);
+                }
+            },
+            ScanTaskGuard{});
     }
     std::jthread waiter([&] {
         gf_waitForTaskSlot();

@@ -17,8 +17,7 @@ std::string bytes(std::initializer_list<unsigned> values) {
 }
 
 // The exception text of a call, or "" when it did not throw.
-template <typename F>
-std::string thrownText(F call) {
+template <typename F> std::string thrownText(F call) {
     try {
         call();
     } catch (const std::runtime_error& e) {
@@ -106,7 +105,8 @@ TEST(TextConvert, AnsiIsWindows1252AndNeverFails) {
 TEST(TextConvert, PathsMustBeUtf8) {
     EXPECT_EQ(gf_path2s("/tmp/caf\xC3\xA9.txt"), "/tmp/caf\xC3\xA9.txt");
     EXPECT_EQ(gf_path2s(""), "");
-    EXPECT_EQ(thrownText([] { gf_path2s(std::filesystem::path("bad\xFFname")); }), "gf_path2s: invalid UTF-8");
+    EXPECT_EQ(thrownText([] { gf_path2s(std::filesystem::path("bad\xFFname")); }),
+              "gf_path2s: invalid UTF-8");
 }
 
 } // namespace

@@ -105,9 +105,13 @@ TEST_F(OddUtf16File, KeepsEveryCompleteUnitAndLogsOnce) {
     };
     const std::vector<Case> cases = {
         {"little-endian with mark plus one byte",
-         test::bytesOf({0xFF, 0xFE, 0x61, 0x00, 0x0A, 0x00, 0x62, 0x00, 0x63}), TextCharset::Unicode, {"a", "b"}},
-        {"big-endian without mark plus one byte", test::bytesOf({0x00, 0x61, 0x00, 0x62, 0x00}),
-         TextCharset::UnicodeBigEndian, {"ab"}},
+         test::bytesOf({0xFF, 0xFE, 0x61, 0x00, 0x0A, 0x00, 0x62, 0x00, 0x63}),
+         TextCharset::Unicode,
+         {"a", "b"}},
+        {"big-endian without mark plus one byte",
+         test::bytesOf({0x00, 0x61, 0x00, 0x62, 0x00}),
+         TextCharset::UnicodeBigEndian,
+         {"ab"}},
         {"a single byte", test::bytesOf({0x61}), TextCharset::Unicode, {}},
     };
     for (const auto& item : cases) {
@@ -281,7 +285,10 @@ TEST(TextFileWriting, WritesLfEndedLinesWithoutMarkOrCr) {
     const std::vector<Case> cases = {
         {"gf_writeFile x", [](auto& f) { return gf_writeFile("x", f); }, "x\n"},
         {"gf_writeFile empty", [](auto& f) { return gf_writeFile("", f); }, "\n"},
-        {"gf_writeLinesToFile", [](auto& f) { return gf_writeLinesToFile({"a", "", "b\xC3\xA9"}, f); },
+        {"gf_writeLinesToFile",
+         [](auto& f) {
+             return gf_writeLinesToFile({"a", "", "b\xC3\xA9"}, f);
+         },
          "a\n\nb\xC3\xA9\n"},
         {"gf_writeLinesToFile no lines", [](auto& f) { return gf_writeLinesToFile({}, f); }, ""},
     };

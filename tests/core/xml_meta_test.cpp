@@ -15,8 +15,8 @@ namespace zeph {
 
 // Names every field when a comparison fails.
 void PrintTo(const XmlMeta& meta, std::ostream* out) {
-    *out << "{author '" << meta.author << "' version '" << meta.version << "' date '" << meta.date << "' p3d '"
-         << meta.p3d << "' msfs '" << meta.msfs << "' kind " << meta.kind << "}";
+    *out << "{author '" << meta.author << "' version '" << meta.version << "' date '" << meta.date
+         << "' p3d '" << meta.p3d << "' msfs '" << meta.msfs << "' kind " << meta.kind << "}";
 }
 
 namespace {
@@ -49,7 +49,8 @@ TEST(XmlMetaKind, VersionTextsFollowTheKind) {
         std::string p3d;
         std::string msfs;
     };
-    const std::vector<Case> cases = {{3, "v56", ""}, {1, "", "2020"}, {2, "", "2024"}, {0, "", "2024"}, {-5, "", "2024"}};
+    const std::vector<Case> cases = {
+        {3, "v56", ""}, {1, "", "2020"}, {2, "", "2024"}, {0, "", "2024"}, {-5, "", "2024"}};
     for (const auto& item : cases) {
         SCOPED_TRACE("kind " + std::to_string(item.kind));
         XmlMeta meta = metaFor(9, "old", "old");
@@ -63,8 +64,8 @@ TEST(XmlMetaKind, VersionTextsFollowTheKind) {
 TEST(XmlMetaWrite, EntriesByKind) {
     test::TestClock clock(kTestNow);
     const std::string version = gf_versionText(programVersion);
-    const InfoList common = {{"author", "Corvane_P3D"}, {"version", version}, {"date", "Dec 06, 2026"},
-                             {"copyright", kCopyright}};
+    const InfoList common = {
+        {"author", "Corvane_P3D"}, {"version", version}, {"date", "Dec 06, 2026"}, {"copyright", kCopyright}};
     struct Case {
         const char* name;
         XmlMeta meta;
@@ -110,7 +111,8 @@ TEST(XmlMetaWrite, ReadBackGivesTheRecord) {
         pugi::xml_document document;
         ASSERT_TRUE(gf_writeMeta(document, item.written));
         for (bool acceptWithoutSim : {false, true}) {
-            EXPECT_EQ(gf_readMeta(document, acceptWithoutSim), item.read) << "acceptWithoutSim " << acceptWithoutSim;
+            EXPECT_EQ(gf_readMeta(document, acceptWithoutSim), item.read)
+                << "acceptWithoutSim " << acceptWithoutSim;
         }
     }
 }
@@ -176,28 +178,57 @@ TEST_F(XmlMetaRead, HeadersOfEveryShape) {
         {"two versions: the first counts",
          wrap(copyright + R"(<info name="version" value="1" /><info name="version" value="2" />
                              <info name="sim" value="3" />)"),
-         false, record("1", 3), {}},
+         false,
+         record("1", 3),
+         {}},
         {"empty copyright", wrap(emptyCopyright), true, std::nullopt, {"==> no copyright info in the file?"}},
         {"missing copyright", wrap(R"(<info name="sim" value="3" />)"), true, std::nullopt, {}},
-        {"copyright in other letter case", wrap(R"(<info name="Copyright" value="c" /><info name="sim" value="3"/>)"),
-         true, std::nullopt, {}},
+        {"copyright in other letter case",
+         wrap(R"(<info name="Copyright" value="c" /><info name="sim" value="3"/>)"),
+         true,
+         std::nullopt,
+         {}},
         {"a later empty copyright is ignored",
-         wrap(copyright + R"(<info name="copyright" value="" /><info name="sim" value="1" />)"), false,
-         record("", 1), {}},
+         wrap(copyright + R"(<info name="copyright" value="" /><info name="sim" value="1" />)"),
+         false,
+         record("", 1),
+         {}},
         {"meta directly under the document",
-         "<meta>" + copyright + R"(<info name="sim" value="3" /></meta>)", false, record("", 3), {}},
+         "<meta>" + copyright + R"(<info name="sim" value="3" /></meta>)",
+         false,
+         record("", 3),
+         {}},
         {"no meta", "<root><airport/></root>", true, std::nullopt, {}},
         {"meta without info", "<root><meta><other/></meta></root>", true, std::nullopt, {}},
-        {"info without attributes is ignored", wrap("<info/>" + copyright + R"(<info name="sim" value="1" />)"),
-         false, record("", 1), {}},
-        {"non-numeric sim reads as 0", wrap(copyright + R"(<info name="sim" value="abc" />)"), false, record("", 0),
+        {"info without attributes is ignored",
+         wrap("<info/>" + copyright + R"(<info name="sim" value="1" />)"),
+         false,
+         record("", 1),
          {}},
-        {"sim without value reads as 0", wrap(copyright + R"(<info name="sim" />)"), false, record("", 0), {}},
-        {"P3D alone is enough", wrap(copyright + R"(<info name="P3D" value="v56" />)"), false,
-         record("", -1, "v56"), {}},
-        {"MSFS alone is enough", wrap(copyright + R"(<info name="MSFS" value="2024" />)"), false,
-         record("", -1, "", "2024"), {}},
-        {"unknown names are ignored", wrap(copyright + R"(<info name="colour" value="red" />)"), false, std::nullopt,
+        {"non-numeric sim reads as 0",
+         wrap(copyright + R"(<info name="sim" value="abc" />)"),
+         false,
+         record("", 0),
+         {}},
+        {"sim without value reads as 0",
+         wrap(copyright + R"(<info name="sim" />)"),
+         false,
+         record("", 0),
+         {}},
+        {"P3D alone is enough",
+         wrap(copyright + R"(<info name="P3D" value="v56" />)"),
+         false,
+         record("", -1, "v56"),
+         {}},
+        {"MSFS alone is enough",
+         wrap(copyright + R"(<info name="MSFS" value="2024" />)"),
+         false,
+         record("", -1, "", "2024"),
+         {}},
+        {"unknown names are ignored",
+         wrap(copyright + R"(<info name="colour" value="red" />)"),
+         false,
+         std::nullopt,
          {}},
     };
     for (const auto& item : cases) {
@@ -207,7 +238,8 @@ TEST_F(XmlMetaRead, HeadersOfEveryShape) {
         ASSERT_TRUE(document.load_string(item.xml.c_str()));
         EXPECT_EQ(gf_readMeta(document, item.acceptWithoutSim), item.expected);
         auto log = readLog();
-        EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(logBefore), log.end()), item.log);
+        EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(logBefore), log.end()),
+                  item.log);
     }
 }
 
@@ -224,8 +256,7 @@ TEST(XmlDeclaration, OneUtf8DeclarationFirstAndTwoBlankIndent) {
         {"no declaration", "<root/>", start},
         {"declaration with ISO-8859-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><root/>", start},
         {"declaration without version", "<?xml encoding=\"latin1\"?><root/>", start},
-        {"declaration with standalone keeps it",
-         "<?xml version=\"1.1\" standalone=\"yes\"?><root/>",
+        {"declaration with standalone keeps it", "<?xml version=\"1.1\" standalone=\"yes\"?><root/>",
          "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<root>\n  <meta>\n"},
         {"standalone before version", "<?xml standalone=\"no\"?><root/>",
          "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<root>\n  <meta>\n"},
@@ -239,7 +270,8 @@ TEST(XmlDeclaration, OneUtf8DeclarationFirstAndTwoBlankIndent) {
         ASSERT_TRUE(gf_addXmlDeclaration(document, file));
         const std::string bytes = test::readFileBytes(file);
         EXPECT_EQ(bytes.substr(0, item.expectedStart.size()), item.expectedStart);
-        EXPECT_NE(bytes.find("    <info name=\"author\" value=\"Corvane_P3D\" />\n"), std::string::npos) << bytes;
+        EXPECT_NE(bytes.find("    <info name=\"author\" value=\"Corvane_P3D\" />\n"), std::string::npos)
+            << bytes;
 
         pugi::xml_document reread;
         ASSERT_TRUE(reread.load_string(bytes.c_str(), pugi::parse_default | pugi::parse_declaration));
@@ -270,7 +302,8 @@ TEST(XmlDeclaration, SavingReplacesTheFileWholeOrNotAtAll) {
     pugi::xml_document document;
     document.append_child("root");
     EXPECT_TRUE(gf_addXmlDeclaration(document, dir / "parameters.xml"));
-    EXPECT_EQ(test::readFileBytes(dir / "parameters.xml"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root />\n");
+    EXPECT_EQ(test::readFileBytes(dir / "parameters.xml"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root />\n");
     EXPECT_EQ(test::readFileBytes(dir / "parameters.xml.tmp-1-1"), "stale");
 
     EXPECT_FALSE(gf_addXmlDeclaration(document, dir / "missing" / "parameters.xml"));

@@ -22,27 +22,26 @@ std::string utf16Bytes(std::string_view utf8, bool bigEndian) {
     return bytes;
 }
 
-const char* const kRules =
-    "Port=before any section\n"
-    "[SimConnect]\n"
-    "  Protocol = IPv4  \n"
-    "address=first\n"
-    "ADDRESS=second\n"
-    "; Port=commented out\n"
-    "   ;MaxReceiveSize=1\n"
-    "Quoted=\"  kept blanks  \"\n"
-    "Single='x'\n"
-    "Mixed=\"x'\n"
-    "Lone=\"\n"
-    "Empty=\n"
-    "Equals=a=b\n"
-    "Flag\n"
-    "Inline=7 ; not a comment\n"
-    "[ simconnect ]\n"
-    "Port=from the second section\n"
-    "[SimConnect.2]\r\n"
-    "Port=500\r"
-    "Address=cr only\n";
+const char* const kRules = "Port=before any section\n"
+                           "[SimConnect]\n"
+                           "  Protocol = IPv4  \n"
+                           "address=first\n"
+                           "ADDRESS=second\n"
+                           "; Port=commented out\n"
+                           "   ;MaxReceiveSize=1\n"
+                           "Quoted=\"  kept blanks  \"\n"
+                           "Single='x'\n"
+                           "Mixed=\"x'\n"
+                           "Lone=\"\n"
+                           "Empty=\n"
+                           "Equals=a=b\n"
+                           "Flag\n"
+                           "Inline=7 ; not a comment\n"
+                           "[ simconnect ]\n"
+                           "Port=from the second section\n"
+                           "[SimConnect.2]\r\n"
+                           "Port=500\r"
+                           "Address=cr only\n";
 
 TEST(Ini, GetStringFollowsPrivateProfileRules) {
     TempDir dir;
@@ -52,11 +51,11 @@ TEST(Ini, GetStringFollowsPrivateProfileRules) {
         const char* key;
         const char* expected;
     } cases[] = {
-        {"SimConnect", "Protocol", "IPv4"},       // blanks around name and value
-        {"simconnect", "PROTOCOL", "IPv4"},       // names match without letter case
-        {"SimConnect", "Address", "first"},       // the first key wins
-        {"SimConnect", "Port", ""},               // comment, later section and prelude never count
-        {"SimConnect", "MaxReceiveSize", ""},     // indented comment
+        {"SimConnect", "Protocol", "IPv4"},   // blanks around name and value
+        {"simconnect", "PROTOCOL", "IPv4"},   // names match without letter case
+        {"SimConnect", "Address", "first"},   // the first key wins
+        {"SimConnect", "Port", ""},           // comment, later section and prelude never count
+        {"SimConnect", "MaxReceiveSize", ""}, // indented comment
         {"SimConnect", "Quoted", "  kept blanks  "},
         {"SimConnect", "Single", "x"},
         {"SimConnect", "Mixed", "\"x'"},
@@ -66,7 +65,7 @@ TEST(Ini, GetStringFollowsPrivateProfileRules) {
         {"SimConnect", "Flag", ""},
         {"SimConnect", "Inline", "7 ; not a comment"},
         {"SimConnect", "Missing", ""},
-        {"SimConnect.2", "Port", "500"},          // CR LF and CR alone end lines
+        {"SimConnect.2", "Port", "500"}, // CR LF and CR alone end lines
         {"SimConnect.2", "Address", "cr only"},
         {"SimConnect.3", "Port", ""},
     };
@@ -94,7 +93,7 @@ TEST(Ini, ValuesAreCutAtMaxCharsInUtf16Units) {
         {std::string(3000, 'v'), 2047, std::string(2047, 'v')},
         {std::string(2047, 'v'), 2047, std::string(2047, 'v')},
         {"\"" + std::string(2047, 'q') + "\"", 2047, std::string(2047, 'q')}, // quotes go before the cut
-        {"a" + grin + "b", 2, "a"},                                          // a pair is never split
+        {"a" + grin + "b", 2, "a"},                                           // a pair is never split
         {"a" + grin + "b", 3, "a" + grin},
         {"\xC3\xA9t\xC3\xA9", 2, "\xC3\xA9t"},
         {"abc", 0, ""},
@@ -111,7 +110,8 @@ TEST(Ini, ValuesAreCutAtMaxCharsInUtf16Units) {
 }
 
 TEST(Ini, FileIsDecodedByItsBom) {
-    const std::string text = "[SimConnect]\r\nAddress=h\xC3\xA9te\r\nPort=\xE2\x82\xAC" "5\r\n";
+    const std::string text = "[SimConnect]\r\nAddress=h\xC3\xA9te\r\nPort=\xE2\x82\xAC"
+                             "5\r\n";
     struct Case {
         const char* name;
         std::string bytes;
@@ -120,24 +120,28 @@ TEST(Ini, FileIsDecodedByItsBom) {
         {"UTF-8 with BOM", "\xEF\xBB\xBF" + text},
         {"UTF-16LE", utf16Bytes(text, false)},
         {"UTF-16BE", utf16Bytes(text, true)},
-        {"Windows-1252", "[SimConnect]\r\nAddress=h\xE9te\r\nPort=\x80" "5\r\n"},
+        {"Windows-1252", "[SimConnect]\r\nAddress=h\xE9te\r\nPort=\x80"
+                         "5\r\n"},
         {"UTF-16LE, odd last byte", utf16Bytes(text, false) + "X"},
     };
     TempDir dir;
     for (const auto& c : cases) {
         writeFileBytes(dir / "SimConnect.cfg", c.bytes);
         EXPECT_EQ(iniGetString(dir / "SimConnect.cfg", "simconnect", "address"), "h\xC3\xA9te") << c.name;
-        EXPECT_EQ(iniGetString(dir / "SimConnect.cfg", "SimConnect", "Port"), "\xE2\x82\xAC" "5") << c.name;
+        EXPECT_EQ(iniGetString(dir / "SimConnect.cfg", "SimConnect", "Port"), "\xE2\x82\xAC"
+                                                                              "5")
+            << c.name;
         EXPECT_TRUE(iniSectionExists(dir / "SimConnect.cfg", "SimConnect")) << c.name;
     }
 }
 
 TEST(Ini, LoneSurrogatesBecomeReplacementCharacters) {
     std::string bytes = utf16Bytes("[S]\nK=a", false);
-    bytes += std::string("\x00\xD8", 2); // a high surrogate followed by no low one
+    bytes += std::string("\x00\xD8", 2);      // a high surrogate followed by no low one
     bytes += std::string("b\x00\x00\xDC", 4); // 'b', then a lone low surrogate
     bytes += std::string("\n\x00", 2);
-    EXPECT_EQ(iniTextGetString(bytes, "S", "K"), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(iniTextGetString(bytes, "S", "K"), "a\xEF\xBF\xBD"
+                                                 "b\xEF\xBF\xBD");
 }
 
 TEST(Ini, SectionExistsOnlyWithAnEntryInItsFirstOccurrence) {

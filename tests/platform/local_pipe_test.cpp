@@ -30,13 +30,9 @@ using test::TempDir;
 
 const std::string kDefaultPipe = "\\\\.\\pipe\\Lockheed Martin Prepar3D v5\\SimConnect";
 
-bool isBlocking(const SocketFd& fd) {
-    return (::fcntl(fd.get(), F_GETFL) & O_NONBLOCK) == 0;
-}
+bool isBlocking(const SocketFd& fd) { return (::fcntl(fd.get(), F_GETFL) & O_NONBLOCK) == 0; }
 
-bool isOpen(int fd) {
-    return ::fcntl(fd, F_GETFD) >= 0;
-}
+bool isOpen(int fd) { return ::fcntl(fd, F_GETFD) >= 0; }
 
 void sendText(const SocketFd& fd, std::string_view text) {
     ASSERT_EQ(::send(fd.get(), text.data(), text.size(), MSG_NOSIGNAL), static_cast<ssize_t>(text.size()));
@@ -70,20 +66,20 @@ TEST(LocalPipe, SocketPathMapsLocalPipesIntoThePipeFolder) {
         {"\\\\.\\PIPE\\Test", dir / "Test"},
         {"\\\\.\\pipe\\a/b", dir / "a" / "b"},
         {"\\\\otherhost\\pipe\\SimConnect", std::nullopt},
-        {"\\\\\\pipe\\SimConnect", std::nullopt},       // empty server: callers map it to "."
+        {"\\\\\\pipe\\SimConnect", std::nullopt}, // empty server: callers map it to "."
         {"\\\\.\\pipe\\..\\escape", std::nullopt},
         {"\\\\.\\pipe\\a\\..\\b", std::nullopt},
         {"\\\\.\\pipe\\a/../b", std::nullopt},
         {"\\\\.\\pipe\\.\\a", std::nullopt},
-        {"\\\\.\\pipe\\\\absolute", std::nullopt},     // empty component
+        {"\\\\.\\pipe\\\\absolute", std::nullopt}, // empty component
         {"\\\\.\\pipe\\a\\", std::nullopt},
         {"\\\\.\\pipe\\", std::nullopt},
         {"\\\\.\\pipes\\a", std::nullopt},
         {"\\\\.\\a", std::nullopt},
         {"\\.\\pipe\\a", std::nullopt},
         {std::string("\\\\.\\pipe\\a\0b", 12), std::nullopt},
-        {"\\\\.\\pipe\\\xFF", std::nullopt},           // not UTF-8
-        {"\\\\.\\pipe\\" + longName, std::nullopt},    // over the 107 bytes of sun_path
+        {"\\\\.\\pipe\\\xFF", std::nullopt},        // not UTF-8
+        {"\\\\.\\pipe\\" + longName, std::nullopt}, // over the 107 bytes of sun_path
         {"\\\\.\\pipe\\" + std::string(260, 'n'), std::nullopt},
     };
     for (const auto& c : cases) {
@@ -303,7 +299,7 @@ TEST(RawPeerThreads, CutsWhatItReceivesByTheLeadingSize) {
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[0].size(), 8u);
     EXPECT_EQ(messages[1], (Bytes{2, 0, 0, 0}));
-    EXPECT_EQ(messages[2], (Bytes{12, 0, 0, 0, 'e', 'f', 'g', 'h', 'i', 'j', 0x09, 0}) );
+    EXPECT_EQ(messages[2], (Bytes{12, 0, 0, 0, 'e', 'f', 'g', 'h', 'i', 'j', 0x09, 0}));
     EXPECT_EQ(peer->receivedBytes().size(), 25u);
 }
 

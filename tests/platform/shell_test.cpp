@@ -138,11 +138,12 @@ TEST(ShellOpen, TheOpenerStartsWithNoSignalBlocked) {
     }
     TempDir bin;
     fs::path out = bin / "mask.txt";
-    writeScript(bin / "xdg-open",
-                // Written whole through a rename: the test must not read the file between its creation and its text.
-                "#!/bin/bash\nwhile read -r key value; do [ \"$key\" = SigBlk: ] && echo -n \"$value\" > '" +
-                    out.string() + ".tmp' && /bin/mv '" + out.string() + ".tmp' '" + out.string() +
-                    "'; done < /proc/$$/status\n");
+    writeScript(
+        bin / "xdg-open",
+        // Written whole through a rename: the test must not read the file between its creation and its text.
+        "#!/bin/bash\nwhile read -r key value; do [ \"$key\" = SigBlk: ] && echo -n \"$value\" > '" +
+            out.string() + ".tmp' && /bin/mv '" + out.string() + ".tmp' '" + out.string() +
+            "'; done < /proc/$$/status\n");
     ScopedEnv env("PATH", bin.path().string());
     sigset_t close;
     sigemptyset(&close);

@@ -172,9 +172,7 @@ TEST(Sockets, BindingATakenUdpPortGives10048) {
 
 TEST(Sockets, UdpReceiveGivesTheRealLengthOfEveryDatagram) {
     UdpSocket socket = boundUdp(true);
-    const struct {
-        std::size_t length;
-    } cases[] = {{1}, {16383}, {16384}, {20000}, {65000}};
+    const struct { std::size_t length; } cases[] = {{1}, {16383}, {16384}, {20000}, {65000}};
     for (const auto& c : cases) {
         const std::string datagram = std::string(c.length - 1, 'd') + 'e';
         sendDatagram(socket.boundPort(), datagram);
@@ -201,7 +199,8 @@ TEST(Sockets, UdpWaitAndReceiveOnAClosedSocketFail) {
 }
 
 TEST(Sockets, ListenerRejectsPortTextsThatNameNoPort) {
-    for (const char* port : {"", "0", "70000", "65536", "99999", "123456", "12a", "+80", " 80", "-1", "http"}) {
+    for (const char* port :
+         {"", "0", "70000", "65536", "99999", "123456", "12a", "+80", " 80", "-1", "http"}) {
         TcpListener listener;
         const auto result = listener.open(port, true);
         EXPECT_EQ(result.failedStep, TcpListener::Step::Resolve) << "'" << port << "'";

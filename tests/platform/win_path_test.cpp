@@ -20,9 +20,11 @@ TEST(WinPath, NamesResolveAsWindowsFindsThem) {
         WinKind kind;
     };
     const Case cases[] = {
-        {"MODEL.ABC", WinKind::directory}, {"texture.", WinKind::directory},   {"model.abc\\sub", WinKind::directory},
-        {"model.abc/SUB/", WinKind::none}, {"B738.AIR .", WinKind::regular},   {"../outside.air", WinKind::none},
-        {"/b738.air", WinKind::none},      {"C:b738.air", WinKind::none},       {"missing/x", WinKind::none},
+        {"MODEL.ABC", WinKind::directory},      {"texture.", WinKind::directory},
+        {"model.abc\\sub", WinKind::directory}, {"model.abc/SUB/", WinKind::none},
+        {"B738.AIR .", WinKind::regular},       {"../outside.air", WinKind::none},
+        {"/b738.air", WinKind::none},           {"C:b738.air", WinKind::none},
+        {"missing/x", WinKind::none},
     };
     for (const Case& c : cases) {
         std::error_code error;

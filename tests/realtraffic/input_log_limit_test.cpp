@@ -87,9 +87,11 @@ TEST(InputLogLimit, EscapesControlBytesAndCutsLongInput) {
         {"high bytes pass", "\xc3\xa9\xff", "\xc3\xa9\xff"},
         {"512 bytes stay whole", std::string(512, 'x'), std::string(512, 'x')},
         {"513 bytes are cut", std::string(513, 'x'), std::string(512, 'x') + "..."},
-        {"escapes count as one byte each", std::string(600, '\n'), [] {
+        {"escapes count as one byte each", std::string(600, '\n'),
+         [] {
              std::string s;
-             for (int k = 0; k < 512; ++k) s += "\\x0a";
+             for (int k = 0; k < 512; ++k)
+                 s += "\\x0a";
              return s + "...";
          }()},
     };

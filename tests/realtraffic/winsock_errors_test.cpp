@@ -44,7 +44,8 @@ TEST(WinsockErrors, FixedRowsReadExactly) {
 }
 
 TEST(WinsockErrors, ExactlyTheListedCodesHaveATextInTheShortStyle) {
-    std::set<int> listed = {10004, 10009, 10013, 10014, 10022, 10024, 10091, 10092, 10093, 10101, 11001, 11004};
+    std::set<int> listed = {10004, 10009, 10013, 10014, 10022, 10024,
+                            10091, 10092, 10093, 10101, 11001, 11004};
     for (int code = 10035; code <= 10071; ++code) {
         listed.insert(code);
     }
@@ -72,12 +73,9 @@ TEST(WinsockErrors, CodesWithoutATextAreUnknown) {
         int code;
         const char* text;
     } cases[] = {
-        {0, "0 Unknown errror code"},
-        {5, "5 Unknown errror code"},
-        {10034, "10034 Unknown errror code"},
-        {10072, "10072 Unknown errror code"},
-        {10109, "10109 Unknown errror code"},
-        {-1, "-1 Unknown errror code"},
+        {0, "0 Unknown errror code"},         {5, "5 Unknown errror code"},
+        {10034, "10034 Unknown errror code"}, {10072, "10072 Unknown errror code"},
+        {10109, "10109 Unknown errror code"}, {-1, "-1 Unknown errror code"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(gf_winsockErrorText(c.code), c.text) << "code " << c.code;

@@ -90,8 +90,9 @@ TEST_F(ParametersTest, FirstStartWritesDefaultsAndTurnsOnTheScans) {
     EXPECT_TRUE(SCAN_AIRPORTS.get());
     const auto calls = sink().calls();
     const std::vector<std::string> lastCalls(calls.end() - 3, calls.end());
-    EXPECT_EQ(lastCalls, (std::vector<std::string>{"setCheck SCAN_LIVERIES true", "setCheck SCAN_AIRPORTS true",
-                                                   "selectComboEntry RANGE 40"}))
+    EXPECT_EQ(lastCalls,
+              (std::vector<std::string>{"setCheck SCAN_LIVERIES true", "setCheck SCAN_AIRPORTS true",
+                                        "selectComboEntry RANGE 40"}))
         << "the scans are turned on, then the stored range is the range in use";
     EXPECT_FALSE(std::filesystem::exists(generationFile()));
 }
@@ -300,7 +301,8 @@ TEST_F(ParametersTest, DamagedFileIsKeptAsideAndNoValueIsLost) {
         item.damage(file());
         return std::filesystem::is_regular_file(file()) ? test::readFileBytes(file()) : "";
     };
-    const std::string notKeptAside = "==> " + parametersFileUtf8() + " failed to load and could not be saved as "
+    const std::string notKeptAside = "==> " + parametersFileUtf8() +
+                                     " failed to load and could not be saved as "
                                      "0.xml; it stays as it is";
     const auto expectKept = [&](const std::string& oldBytes, const std::string& line) {
         EXPECT_EQ(std::filesystem::is_regular_file(file()) ? test::readFileBytes(file()) : "", oldBytes);

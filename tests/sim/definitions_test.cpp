@@ -23,7 +23,8 @@ using test::SimFixture;
 
 // Keeps every dispatched message whole; the context is a std::vector<std::string>.
 void keepMessage(const std::uint8_t* message, std::uint32_t size, void* context) {
-    static_cast<std::vector<std::string>*>(context)->emplace_back(reinterpret_cast<const char*>(message), size);
+    static_cast<std::vector<std::string>*>(context)->emplace_back(reinterpret_cast<const char*>(message),
+                                                                  size);
 }
 
 std::uint32_t messageId(const std::string& message) { return standin::readU32(message, 8); }
@@ -33,8 +34,8 @@ protected:
     // Dispatches into kept until the marker message (id 10) has come.
     void keepUntilMarker(std::vector<std::string>& kept) {
         injectAfterSent(test::unknownMessage(10));
-        ASSERT_TRUE(pumpUntil(
-            [&] { return !kept.empty() && messageId(kept.back()) == 10; }, keepMessage, &kept));
+        ASSERT_TRUE(
+            pumpUntil([&] { return !kept.empty() && messageId(kept.back()) == 10; }, keepMessage, &kept));
     }
 };
 
@@ -106,7 +107,7 @@ TEST_F(DefinitionsTest, EachDefinitionHasTheBlockSizeOfItsRecord) {
         bool written;                     // written onto an aircraft instead
     };
     const Case cases[] = {
-        {407, std::nullopt, false}, {408, 32, false}, {409, 8, false}, {402, 64, true}, {403, 96, false},
+        {407, std::nullopt, false}, {408, 32, false}, {409, 8, false},  {402, 64, true}, {403, 96, false},
         {405, 16, false},           {406, 8, false},  {404, 56, false}, {401, 24, true},
     };
     for (const Case& c : cases) {

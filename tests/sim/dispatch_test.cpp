@@ -3,8 +3,8 @@
 // marker message, so "nothing" means "nothing up to the marker".
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <iterator>
 #include <limits>
@@ -50,7 +50,8 @@ struct Outcome {
 std::string text(const std::vector<SimResult>& results) {
     std::string out;
     for (const SimResult& r : results) {
-        out += fmt::format("{{{},{},{},{},{},{}}} ", r.objectId, r.hexid, r.counter, r.kind, r.value1, r.value2);
+        out +=
+            fmt::format("{{{},{},{},{},{},{}}} ", r.objectId, r.hexid, r.counter, r.kind, r.value1, r.value2);
     }
     return out;
 }
@@ -142,18 +143,54 @@ TEST_F(DispatchTest, OpenReplyShowsTheSimulatorOrRefusesIt) {
     };
     const std::string v6 = "Lockheed Martin Prepar3D v6";
     const Case cases[] = {
-        {"default v5", "Lockheed Martin\xAE Prepar3D\xAE v5", {5, 3, 12, 28584}, "", 5, "",
-         "Lockheed Martin Prepar3D v5 (5.3.12.28584)", true},
-        {"v6 with a v5 path", v6, {6, 0, 30, 12345}, "C:\\Program Files\\Lockheed Martin\\Prepar3D v5", 5,
-         "78: wrong P3D version 'Lockheed Martin Prepar3D v6 (6.0.30.12345)' connects ... ?)",
-         "Lockheed Martin Prepar3D v6 (6.0.30.12345)", true},
-        {"v6 with a V6 path", v6, {6, 0, 30, 12345}, "D:\\P3D V6", 5, "", "Lockheed Martin Prepar3D v6 (6.0.30.12345)",
+        {"default v5",
+         "Lockheed Martin\xAE Prepar3D\xAE v5",
+         {5, 3, 12, 28584},
+         "",
+         5,
+         "",
+         "Lockheed Martin Prepar3D v5 (5.3.12.28584)",
          true},
-        {"v6 with P3D_VERSION 6", v6, {6, 0, 30, 12345}, "", 6, "", "Lockheed Martin Prepar3D v6 (6.0.30.12345)", true},
-        {"V5 only", "Lockheed Martin Prepar3D V5", {5, 3, 12, 28584}, "C:\\P3D v5", 5,
+        {"v6 with a v5 path",
+         v6,
+         {6, 0, 30, 12345},
+         "C:\\Program Files\\Lockheed Martin\\Prepar3D v5",
+         5,
+         "78: wrong P3D version 'Lockheed Martin Prepar3D v6 (6.0.30.12345)' connects ... ?)",
+         "Lockheed Martin Prepar3D v6 (6.0.30.12345)",
+         true},
+        {"v6 with a V6 path",
+         v6,
+         {6, 0, 30, 12345},
+         "D:\\P3D V6",
+         5,
+         "",
+         "Lockheed Martin Prepar3D v6 (6.0.30.12345)",
+         true},
+        {"v6 with P3D_VERSION 6",
+         v6,
+         {6, 0, 30, 12345},
+         "",
+         6,
+         "",
+         "Lockheed Martin Prepar3D v6 (6.0.30.12345)",
+         true},
+        {"V5 only",
+         "Lockheed Martin Prepar3D V5",
+         {5, 3, 12, 28584},
+         "C:\\P3D v5",
+         5,
          "78: wrong P3D version 'Lockheed Martin Prepar3D V5 (5.3.12.28584)' connects ... ?)",
-         "Lockheed Martin Prepar3D V5 (5.3.12.28584)", true},
-        {"MSFS", "KittyHawk", {11, 0, 0, 0}, "", 5, "78: KittyHawk, (MSFS) not being P3D connects ... ?", "", true},
+         "Lockheed Martin Prepar3D V5 (5.3.12.28584)",
+         true},
+        {"MSFS",
+         "KittyHawk",
+         {11, 0, 0, 0},
+         "",
+         5,
+         "78: KittyHawk, (MSFS) not being P3D connects ... ?",
+         "",
+         true},
         {"empty name", "", {5, 3, 12, 28584}, "", 5, "", "", false},
     };
     for (const Case& c : cases) {
@@ -211,14 +248,44 @@ TEST_F(DispatchTest, ExceptionsAreLoggedOrBecomeResults) {
         runStopping.store(true);
     };
     const Case cases[] = {
-        {"11 too many objects", 11, 5, nullptr, {"SimConnect: too many objects (max 1000)"}, {}, 1, "",
+        {"11 too many objects",
+         11,
+         5,
+         nullptr,
+         {"SimConnect: too many objects (max 1000)"},
+         {},
+         1,
+         "",
          "SimConnect: too many objects (max 1000)"},
         {"19 invalid data size", 19, 5, nullptr, {"SIMCONNECT_EXCEPTION_INVALID_DATA_SIZE"}, {}, 1, "", ""},
-        {"23 flight plan", 23, 5, nullptr, {"==> SimConnect exception: load flight plan failed"}, {}, 1, "", ""},
-        {"24 invalid for type", 24, 5, nullptr, {"SIMCONNECT_EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE"}, {}, 1, "",
+        {"23 flight plan",
+         23,
+         5,
+         nullptr,
+         {"==> SimConnect exception: load flight plan failed"},
+         {},
+         1,
+         "",
+         ""},
+        {"24 invalid for type",
+         24,
+         5,
+         nullptr,
+         {"SIMCONNECT_EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE"},
+         {},
+         1,
+         "",
          ""},
         {"31 unknown code", 31, 5, nullptr, {"==> SIMCONNECT_EXCEPTION #31"}, {}, 1, "", ""},
-        {"3 with a user position", 3, 5, position, {"==> SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID"}, {}, 1, "", ""},
+        {"3 with a user position",
+         3,
+         5,
+         position,
+         {"==> SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID"},
+         {},
+         1,
+         "",
+         ""},
         {"3 without a user position", 3, 5, noPosition, {}, {}, 1, "", ""},
         {"3 while stopping", 3, 5, stopping, {}, {}, 1, "", ""},
         {"22 of an unknown send id", 22, 78, nullptr, {}, {}, 1, "", ""},
@@ -288,7 +355,8 @@ TEST_F(DispatchTest, FlightEventsEndTheRunAsNewFlight) {
     };
     const Case cases[] = {
         {"position changed", [&] { standin().sendPositionChanged(); }, "==> User ac position changed"},
-        {"file name", [&] { standin().sendFlightLoaded("C:\\flights\\a.fxml"); }, "==> SimConnect: New file event"},
+        {"file name", [&] { standin().sendFlightLoaded("C:\\flights\\a.fxml"); },
+         "==> SimConnect: New file event"},
         {"flight loaded", [&] { standin().sendFlightLoaded("C:\\flights\\a.fxml", true); },
          "SimConnect: flight loaded event"},
     };
@@ -314,13 +382,15 @@ TEST_F(DispatchTest, ObjectsAddedAndRemoved) {
         Results results;
     };
     const Case cases[] = {
-        {202, 150, 2, {150}, {}}, {202, 2, 2, {}, {}}, {202, 151, 1, {}, {}}, {203, 1, 2, {}, {{1, 0, 0, 2, 0.0, 0.0}}},
+        {202, 150, 2, {150}, {}}, {202, 2, 2, {}, {}},
+        {202, 151, 1, {}, {}},    {203, 1, 2, {}, {{1, 0, 0, 2, 0.0, 0.0}}},
         {203, 152, 1, {}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.event << " " << c.object << " type " << c.type);
         newObjectIds.clear();
-        const Outcome outcome = run([&] { inject(sw::encodeAddRemove(kVersion, c.event, c.object, c.type)); });
+        const Outcome outcome =
+            run([&] { inject(sw::encodeAddRemove(kVersion, c.event, c.object, c.type)); });
         EXPECT_EQ(newObjectIds, c.newIds);
         EXPECT_EQ(text(outcome.results), text(c.results));
         EXPECT_TRUE(outcome.lines.empty());
@@ -343,8 +413,9 @@ TEST_F(DispatchTest, ANewObjectWithThePendingCallsignBecomesTheProgramsAircraft)
         std::vector<std::uint8_t> init(56, 0); // at the user's place, 1364 ft: 1000 ft above the ground
         const double altitude = 1364.0;
         std::memcpy(init.data() + 16, &altitude, sizeof altitude);
-        ASSERT_EQ(SimConnect_AICreateNonATCAircraft(simClientHandle, "Boeing 737-800", c.tail, init.data(), 104),
-                  S_OK);
+        ASSERT_EQ(
+            SimConnect_AICreateNonATCAircraft(simClientHandle, "Boeing 737-800", c.tail, init.data(), 104),
+            S_OK);
         std::uint32_t sendId = 0;
         SimConnect_GetLastSentPacketID(simClientHandle, &sendId);
         pendingCreations.push_back({sendId, c.hexid, c.tail});
@@ -433,10 +504,19 @@ TEST_F(DispatchTest, ByTypeRepliesMatchCreationsOrReportTraffic) {
          {},
          {{oid, 0, 0, 3, 364.0, 300.0}}},
         {"too high", [&] { inject(byTypeReply(101, 170, acInRangeBlock(3000.0, 364.0, 0, "N1"))); }, {}, {}},
-        {"static callsign", [&] { inject(byTypeReply(101, 170, acInRangeBlock(300.0, 364.0, 1, "ABC*"))); }, {}, {}},
+        {"static callsign",
+         [&] { inject(byTypeReply(101, 170, acInRangeBlock(300.0, 364.0, 1, "ABC*"))); },
+         {},
+         {}},
         {"no ATC ID", [&] { inject(byTypeReply(101, 170, acInRangeBlock(300.0, 364.0, 1, ""))); }, {}, {}},
-        {"other request", [&] { inject(byTypeReply(102, 170, acInRangeBlock(300.0, 364.0, 1, "N1"))); }, {}, {}},
-        {"the user aircraft", [&] { inject(byTypeReply(101, 2, acInRangeBlock(300.0, 364.0, 1, "N1"))); }, {}, {}},
+        {"other request",
+         [&] { inject(byTypeReply(102, 170, acInRangeBlock(300.0, 364.0, 1, "N1"))); },
+         {},
+         {}},
+        {"the user aircraft",
+         [&] { inject(byTypeReply(101, 2, acInRangeBlock(300.0, 364.0, 1, "N1"))); },
+         {},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -451,7 +531,8 @@ TEST_F(DispatchTest, UnknownShortAndNonFiniteMessagesAreLoggedAndSkipped) {
     sw::ObjectDataHead head;
     head.requestId = 102;
     head.objectId = 170;
-    const std::string cgReply = sw::encodeObjectData(kVersion, sw::MessageId::ObjectData, head, std::string(16, '\0'));
+    const std::string cgReply =
+        sw::encodeObjectData(kVersion, sw::MessageId::ObjectData, head, std::string(16, '\0'));
     const double nan = std::numeric_limits<double>::quiet_NaN();
     struct Case {
         const char* name;
@@ -465,15 +546,20 @@ TEST_F(DispatchTest, UnknownShortAndNonFiniteMessagesAreLoggedAndSkipped) {
         {"id 17", test::unknownMessage(17), {"! Unknown Dispatch dwID 17"}},
         {"object data of 20 bytes", cutTo(cgReply, 20), {"! SimConnect message dwID 8 too short: 20 bytes"}},
         {"static CG block of 8", cutTo(cgReply, 48), {"! SimConnect message dwID 8 too short: 48 bytes"}},
-        {"by-type block of 30", cutTo(byTypeReply(101, 170, acInRangeBlock(1, 2, 0, "N1")), 70),
+        {"by-type block of 30",
+         cutTo(byTypeReply(101, 170, acInRangeBlock(1, 2, 0, "N1")), 70),
          {"! SimConnect message dwID 9 too short: 70 bytes"}},
-        {"open reply of 100", cutTo(sw::encodeOpenReply(kVersion, "Lockheed Martin Prepar3D v5", {5, 3, 1, 1}), 100),
+        {"open reply of 100",
+         cutTo(sw::encodeOpenReply(kVersion, "Lockheed Martin Prepar3D v5", {5, 3, 1, 1}), 100),
          {"! SimConnect message dwID 2 too short: 100 bytes"}},
-        {"event of 20", cutTo(sw::encodeEvent(kVersion, 0, 201, 1), 20),
+        {"event of 20",
+         cutTo(sw::encodeEvent(kVersion, 0, 201, 1), 20),
          {"! SimConnect message dwID 4 too short: 20 bytes"}},
-        {"NaN AGL", byTypeReply(101, 160, acInRangeBlock(nan, 364.0, 0, "N1")),
+        {"NaN AGL",
+         byTypeReply(101, 160, acInRangeBlock(nan, 364.0, 0, "N1")),
          {"! SimConnect data not finite, request 101, object 160"}},
-        {"infinite ground", byTypeReply(101, 160, acInRangeBlock(10.0, -HUGE_VAL, 0, "N1")),
+        {"infinite ground",
+         byTypeReply(101, 160, acInRangeBlock(10.0, -HUGE_VAL, 0, "N1")),
          {"! SimConnect data not finite, request 101, object 160"}},
     };
     mainWindowState.setSimText("kept");

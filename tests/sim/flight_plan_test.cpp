@@ -14,10 +14,10 @@ namespace fs = std::filesystem;
 std::string expectedPlan(std::string_view rules, std::string_view from, std::string_view to) {
     return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                        "<SimBase.Document Type=\"AceXML\" version=\"4,3\">\n"
-                       "<FlightPlan.FlightPlan>\n<FPType>")
-           + std::string(rules) + "</FPType>\n<DepartureID>" + std::string(from) + "</DepartureID>\n<DestinationID>"
-           + std::string(to)
-           + "</DestinationID>\n</FlightPlan.FlightPlan>\n</SimBase.Document>\n\n";
+                       "<FlightPlan.FlightPlan>\n<FPType>") +
+           std::string(rules) + "</FPType>\n<DepartureID>" + std::string(from) +
+           "</DepartureID>\n<DestinationID>" + std::string(to) +
+           "</DestinationID>\n</FlightPlan.FlightPlan>\n</SimBase.Document>\n\n";
 }
 
 AcProfile profileOf(AcKind kind, std::string from, std::string to) {

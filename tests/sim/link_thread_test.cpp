@@ -91,8 +91,8 @@ TEST_F(SimLinkState, MajorVersionFromTheInstallPathOrTheParameter) {
         std::string expected; // empty: error 77
     };
     const Case cases[] = {
-        {"C:\\P3D v5", 6, "5"}, {"C:\\Prepar3D V5", 6, "5"}, {"D:\\v6 and v5", 6, "5"}, {"D:\\P3D V6", 5, "6"},
-        {"E:\\Sim", 6, "6"},    {"E:\\Sim", 5, "5"},
+        {"C:\\P3D v5", 6, "5"}, {"C:\\Prepar3D V5", 6, "5"}, {"D:\\v6 and v5", 6, "5"},
+        {"D:\\P3D V6", 5, "6"}, {"E:\\Sim", 6, "6"},         {"E:\\Sim", 5, "5"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path + " " + std::to_string(c.p3dVersion));
@@ -228,10 +228,12 @@ TEST_F(SimClientThreads, ALostSimulatorEndsTheRunAsSimWasClosed) {
         ASSERT_TRUE(waitForClientThreadEnd());
         EXPECT_FALSE(clientThread().get_stop_source().stop_requested());
         const auto lines = readLog();
-        const std::vector<std::string> added(lines.begin() + static_cast<std::ptrdiff_t>(linesBefore), lines.end());
+        const std::vector<std::string> added(lines.begin() + static_cast<std::ptrdiff_t>(linesBefore),
+                                             lines.end());
         EXPECT_EQ(simulatorLostLines(added), c.userClosedFirst ? 0U : 1U);
         EXPECT_EQ(std::count(added.begin(), added.end(), "SimConnect closed ok"), 1);
-        EXPECT_EQ(exitReason.load(), c.userClosedFirst ? ExitReason::USER_CLOSED_SIM : ExitReason::SIM_WAS_CLOSED);
+        EXPECT_EQ(exitReason.load(),
+                  c.userClosedFirst ? ExitReason::USER_CLOSED_SIM : ExitReason::SIM_WAS_CLOSED);
         if (!c.userClosedFirst) {
             EXPECT_EQ(currentRestartDelay(), 0);
         }
@@ -252,8 +254,8 @@ TEST_F(SimClientThreads, AUserErrorClosesTheConnectionAndTheRunGoesOn) {
     const Case cases[] = {
         {"version mismatch", "Lockheed Martin\xAE Prepar3D\xAE v5", "", true,
          "95: SimConnect Version Mismatch, dwIndex: 3", false},
-        {"wrong version", "Lockheed Martin Prepar3D v6", "C:\\Program Files\\Lockheed Martin\\Prepar3D v5", false,
-         "78: wrong P3D version 'Lockheed Martin Prepar3D v6 (6.0.30.12345)' connects ... ?)", true},
+        {"wrong version", "Lockheed Martin Prepar3D v6", "C:\\Program Files\\Lockheed Martin\\Prepar3D v5",
+         false, "78: wrong P3D version 'Lockheed Martin Prepar3D v6 (6.0.30.12345)' connects ... ?)", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -262,7 +264,8 @@ TEST_F(SimClientThreads, AUserErrorClosesTheConnectionAndTheRunGoesOn) {
         SIM_INSTALL_PATH.setValue(c.installPath);
         standin::StandinOptions options = standinOptions();
         options.appName = c.appName;
-        options.appVersion = c.injectMismatch ? standin::AppVersion{5, 3, 12, 28584} : standin::AppVersion{6, 0, 30, 12345};
+        options.appVersion =
+            c.injectMismatch ? standin::AppVersion{5, 3, 12, 28584} : standin::AppVersion{6, 0, 30, 12345};
         startConnected(options);
         if (c.injectMismatch) {
             ASSERT_TRUE(eventually([] { return simConnected.load(); }));

@@ -58,7 +58,8 @@ TEST(Fnv1a, KnownValuesAndHexidByteOrder) {
         std::string_view text;
         std::uint64_t hash;
     };
-    const Case cases[] = {{"", 0xcbf29ce484222325ULL}, {"a", 0xaf63dc4c8601ec8cULL}, {"foobar", 0x85944171f73967e8ULL}};
+    const Case cases[] = {
+        {"", 0xcbf29ce484222325ULL}, {"a", 0xaf63dc4c8601ec8cULL}, {"foobar", 0x85944171f73967e8ULL}};
     for (const Case& c : cases) {
         EXPECT_EQ(fnv1a64(c.text), c.hash) << "'" << c.text << "'";
         EXPECT_EQ(Fnv1aHash{}(std::string(c.text)), c.hash) << "'" << c.text << "'";
@@ -149,13 +150,16 @@ TEST_F(LiveryMemory, CreationFailureIsShownAndCountedOnce) {
 }
 
 TEST_F(LiveryMemory, TwentiethFailedTitleEndsTheRunEveryTime) {
-    const std::string thrown = "81: There are too many liveries that could not be created by P3D!, see Log.txt";
-    const Lines errorLines = {"", "===> Error 81, There are too many liveries that could not be created by P3D!", ""};
+    const std::string thrown =
+        "81: There are too many liveries that could not be created by P3D!, see Log.txt";
+    const Lines errorLines = {
+        "", "===> Error 81, There are too many liveries that could not be created by P3D!", ""};
     runStopping.store(true); // keeps the log to the error lines
     for (int n = 1; n < 20; ++n) {
         EXPECT_NO_THROW(lf_handleCreationFailure(failedAircraft("X", fmt::format("Title {}", n)))) << n;
     }
-    EXPECT_NO_THROW(lf_handleCreationFailure(failedAircraft("X", "Title 1"))) << "a repeated title counts once";
+    EXPECT_NO_THROW(lf_handleCreationFailure(failedAircraft("X", "Title 1")))
+        << "a repeated title counts once";
     EXPECT_TRUE(readLog().empty());
     struct Case {
         const char* name;

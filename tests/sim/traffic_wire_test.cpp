@@ -49,10 +49,13 @@ TEST_F(TrafficWireThreads, AnAirlinerIsSentTheSamePositionsOverTheWireAsInProces
         ASSERT_EQ(std::memcmp(wire, &local[i], sizeof wire), 0) << "position " << i;
     }
     const auto events = standin().clientEvents(100);
-    EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const auto& e) { return e.eventName == "ALL_LIGHTS_TOGGLE"; }), 2);
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [](const auto& e) { return e.eventName == "ALL_LIGHTS_TOGGLE"; }),
+              2);
     const auto plans = standin().flightPlans();
     ASSERT_EQ(plans.size(), 1U);
-    EXPECT_EQ(std::to_string(plans[0].objectId) + plans[0].type + plans[0].departure + plans[0].destination, "100IFRZRHFRA");
+    EXPECT_EQ(std::to_string(plans[0].objectId) + plans[0].type + plans[0].departure + plans[0].destination,
+              "100IFRZRHFRA");
     EXPECT_TRUE(standin().violations().empty());
     lf_clearTrafficTables();
 }

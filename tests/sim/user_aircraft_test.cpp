@@ -156,7 +156,8 @@ TEST_F(UserAircraftTest, OnGroundRepliesTickTheSecondsAlsoBeforeThePositionIsKno
         oneSecondPending.store(false);
         run([&] {
             const std::lock_guard lock(simConnectMutex);
-            gf_simCalls().requestDataOnSimObject(simid::kRequestUserOnGround, simid::kDefineUserOnGround, 0, 4);
+            gf_simCalls().requestDataOnSimObject(simid::kRequestUserOnGround, simid::kDefineUserOnGround, 0,
+                                                 4);
         });
         standin().advanceClock(1000);
         ASSERT_TRUE(pumpUntil([] { return oneSecondPending.load(); }));
@@ -204,21 +205,28 @@ TEST_F(UserAircraftTest, PositionRecordsAreCheckedBeforeTheyCount) {
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     struct Case {
         const char* name;
-        double latitude_;     // sent
-        double altitude_;     // sent
+        double latitude_; // sent
+        double altitude_; // sent
         bool professional;
         Lines lines;
         ExitReason reason;
-        double latitude;      // simUserData's after the reply
-        double altitude;      // simUserData's after the reply
-        std::int64_t utc;     // simUtcSeconds after the reply, 5 before it
+        double latitude;  // simUserData's after the reply
+        double altitude;  // simUserData's after the reply
+        std::int64_t utc; // simUtcSeconds after the reply, 5 before it
     };
     const Case cases[] = {
         {"first record", 50.0, 300.0, false, {}, ExitReason::NOT_YET_SET, 50.0, 300.0, 5},
         {"below sea level", 50.0, -20.0, false, {}, ExitReason::NOT_YET_SET, 50.0, 0.0, 5},
         {"professional time", 50.0, 10.0, true, {}, ExitReason::NOT_YET_SET, 50.0, 10.0, 1704070800},
-        {"not finite", kNaN, 10.0, false, {"! SimConnect data not finite, request 109, object 7"},
-         ExitReason::NOT_YET_SET, 50.0, 10.0, 5},
+        {"not finite",
+         kNaN,
+         10.0,
+         false,
+         {"! SimConnect data not finite, request 109, object 7"},
+         ExitReason::NOT_YET_SET,
+         50.0,
+         10.0,
+         5},
         {"12 nm jump", 50.2, 10.0, false, {"Teleport"}, ExitReason::NEW_FLIGHT, 50.2, 10.0, 5},
     };
     standin().setClock(1704070800000);
@@ -247,7 +255,8 @@ TEST_F(UserAircraftTest, TitleAndModelSetSpanKindAndPanel) {
     const std::string sixty(60, 'T');
     const std::string accented = std::string(47, 'a') + "\xC3\xA9 tail"; // the cut would split the e-acute
     const std::string known = "Airbus A320 Lufthansa";
-    const std::string unknownSpan = "User aircraft wing span unknown, max is taken instead, please report in my Forum!";
+    const std::string unknownSpan =
+        "User aircraft wing span unknown, max is taken instead, please report in my Forum!";
     struct Case {
         const char* name;
         std::string title;
@@ -261,23 +270,67 @@ TEST_F(UserAircraftTest, TitleAndModelSetSpanKindAndPanel) {
         std::string thrown;
     };
     const Case cases[] = {
-        {"A320", known, "A320", known,
+        {"A320",
+         known,
+         "A320",
+         known,
          {continuation("SimConnect: User aircraft model: A320, half wing span: 17.9 meter, category: Large")},
-         test::halfSpanNm(35.8), AcKind::Large, true, "", ""},
-        {"deduced from the title", "Aerosoft A320 Lufthansa", "SomeLongModel", "Aerosoft A320 Lufthansa",
-         {continuation("SimConnect: User aircraft model deduced from title: A320, half wing span: 17.9 meter, "
-                       "category: Large")},
-         test::halfSpanNm(35.8), AcKind::Large, true, "", ""},
-        {"unknown span", known, "SomeLongModel", known,
+         test::halfSpanNm(35.8),
+         AcKind::Large,
+         true,
+         "",
+         ""},
+        {"deduced from the title",
+         "Aerosoft A320 Lufthansa",
+         "SomeLongModel",
+         "Aerosoft A320 Lufthansa",
+         {continuation(
+             "SimConnect: User aircraft model deduced from title: A320, half wing span: 17.9 meter, "
+             "category: Large")},
+         test::halfSpanNm(35.8),
+         AcKind::Large,
+         true,
+         "",
+         ""},
+        {"unknown span",
+         known,
+         "SomeLongModel",
+         known,
          {unknownSpan, continuation("SimConnect: User aircraft model: SomeLongModel, category: Light")},
-         maxHalfSpan, AcKind::Light, false, unknownSpan, ""},
-        {"camerapod", sixty, "camerapod", sixty.substr(0, 48),
-         {continuation("SimConnect: User aircraft model: camerapod")}, test::halfSpanNm(28.7), AcKind::Light, true,
-         "", ""},
-        {"cut title", accented, "A320", std::string(47, 'a'),
+         maxHalfSpan,
+         AcKind::Light,
+         false,
+         unknownSpan,
+         ""},
+        {"camerapod",
+         sixty,
+         "camerapod",
+         sixty.substr(0, 48),
+         {continuation("SimConnect: User aircraft model: camerapod")},
+         test::halfSpanNm(28.7),
+         AcKind::Light,
+         true,
+         "",
+         ""},
+        {"cut title",
+         accented,
+         "A320",
+         std::string(47, 'a'),
          {continuation("SimConnect: User aircraft model: A320, half wing span: 17.9 meter, category: Large")},
-         test::halfSpanNm(35.8), AcKind::Large, true, "", ""},
-        {"empty model", known, "", known, {}, 0.0, AcKind::Light, true, "",
+         test::halfSpanNm(35.8),
+         AcKind::Large,
+         true,
+         "",
+         ""},
+        {"empty model",
+         known,
+         "",
+         known,
+         {},
+         0.0,
+         AcKind::Light,
+         true,
+         "",
          "71: atc_model= in [General] section of your aircraft.cfg is empty or missing"},
     };
     for (const Case& c : cases) {

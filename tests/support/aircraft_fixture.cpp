@@ -3,8 +3,8 @@
 #include <array>
 
 #include "aircraft/aircraft_database.h"
-#include "aircraft/matching_tables.h"
 #include "aircraft/livery_matcher.h"
+#include "aircraft/matching_tables.h"
 #include "aircraft/regcode_passes.h"
 #include "aircraft/regcodes.h"
 #include "support/livery_tables.h"
@@ -94,10 +94,9 @@ void installTestAircraft() {
     regcodeTable["D-AEWG"] = RegcodeRecord{.airl = "DLH", .type = "A320", .opr = "EWG", .cargo = true};
     regcodeTable["PH-BXA"] = RegcodeRecord{.airl = "KLM", .type = "B738", .opr = "TRA", .cargo = false};
     lf_buildRegcodeIndex();
-    installTestLiveries({testLivery("TST", "B738", "Test Air B738"),
-                         testLivery("ZZZ", "B738", "Generic B738"),
-                         testLivery("DLH", "A320", "FSLTL_A320_DLH"),
-                         testLivery("DLH", "A320", "Lufthansa A320 D-AIMA")});
+    installTestLiveries(
+        {testLivery("TST", "B738", "Test Air B738"), testLivery("ZZZ", "B738", "Generic B738"),
+         testLivery("DLH", "A320", "FSLTL_A320_DLH"), testLivery("DLH", "A320", "Lufthansa A320 D-AIMA")});
     // D-AIMA's own livery, as the registration passes would enter it: special, so no other DLH A320 takes it.
     const std::string_view special = *installedTitles.find(std::string_view("Lufthansa A320 D-AIMA"));
     regcodeTitleTable["D-AIMA"] = special;

@@ -9,7 +9,8 @@
 // "PH-BXA" -> KLM B738 with operator TRA.
 // Installed liveries: ("TST", "B738") "Test Air B738", ("ZZZ", "B738") "Generic B738" and
 // ("DLH", "A320") "FSLTL_A320_DLH" and
-// "Lufthansa A320 D-AIMA", the livery of the registration D-AIMA (regcodeTitleTable). Any other type is unknown.
+// "Lufthansa A320 D-AIMA", the livery of the registration D-AIMA (regcodeTitleTable). Any other type is
+// unknown.
 
 namespace zeph::test {
 

@@ -1,10 +1,10 @@
 #include "support/airport_fixture.h"
 
 #include <cstdint>
-#include <numbers>
-#include <vector>
 #include <mutex>
+#include <numbers>
 #include <string>
+#include <vector>
 
 #include <filesystem>
 
@@ -26,15 +26,18 @@ void installTestParkAirport() {
                                            .longitude = kParkAirportPosition.lon,
                                            .altitude = kParkAirportAltitude});
     const auto at = [](double bearingDeg, double metres) {
-        return gf_destinationPoint(kParkAirportPosition, bearingDeg * std::numbers::pi / 180.0, metres / 0.3048);
+        return gf_destinationPoint(kParkAirportPosition, bearingDeg * std::numbers::pi / 180.0,
+                                   metres / 0.3048);
     };
     const GeoPoint a2 = at(90.0, 50.0);
     const GeoPoint c3 = at(90.0, 100.0);
     const GeoPoint h4 = at(0.0, 300.0);
     const std::lock_guard lock(standListMutex);
     standList.clear();
-    standList.emplace_back("A1", std::vector<StandUse>{}, kParkAirportPosition, 0.0, 20.0, false, false, false);
-    standList.emplace_back("A2", std::vector<StandUse>{}, a2, std::numbers::pi / 2.0, 20.0, false, false, false);
+    standList.emplace_back("A1", std::vector<StandUse>{}, kParkAirportPosition, 0.0, 20.0, false, false,
+                           false);
+    standList.emplace_back("A2", std::vector<StandUse>{}, a2, std::numbers::pi / 2.0, 20.0, false, false,
+                           false);
     standList.emplace_back("C3", std::vector<StandUse>{}, c3, 0.0, 20.0, true, false, false);
     standList.emplace_back("H4", std::vector<StandUse>{}, h4, 0.0, 10.0, false, false, true);
     const std::vector<std::vector<std::uint32_t>> adjacent{{2}, {1, 3}, {2}, {}};
@@ -69,21 +72,29 @@ constexpr const char* kZzpaFile = "airports/my_thirdparty/ZZPA.xml";
 } // namespace
 
 GeoPoint parkAirportStandPoint(int k) {
-    return gf_destinationPoint(kParkAirportPosition, std::numbers::pi / 2.0, (200.0 + 60.0 * (k - 1)) / 0.3048);
+    return gf_destinationPoint(kParkAirportPosition, std::numbers::pi / 2.0,
+                               (200.0 + 60.0 * (k - 1)) / 0.3048);
 }
 
 std::string parkAirportLearnedFile() { return lf_archivePathOf(kZzpaFile, "Test Publisher").string(); }
 
 void installParkAirportFiles(const std::vector<std::string>& opts) {
-    const GeoPoint zzpb = gf_destinationPoint(kParkAirportPosition, std::numbers::pi / 2.0, 15.0 * kFeetPerNm);
+    const GeoPoint zzpb =
+        gf_destinationPoint(kParkAirportPosition, std::numbers::pi / 2.0, 15.0 * kFeetPerNm);
     const GeoPoint zzpc = gf_destinationPoint(kParkAirportPosition, 0.0, 30.0 * kFeetPerNm);
-    airportTable = {AirportRecord{"ZZPA", "ZPA", kParkAirportPosition.lat, kParkAirportPosition.lon, kParkAirportAltitude, 10},
-                    AirportRecord{"ZZPB", "", zzpb.lat, zzpb.lon, 0.0, 0}, AirportRecord{"ZZPC", "", zzpc.lat, zzpc.lon, 0.0, 0}};
+    airportTable = {AirportRecord{"ZZPA", "ZPA", kParkAirportPosition.lat, kParkAirportPosition.lon,
+                                  kParkAirportAltitude, 10},
+                    AirportRecord{"ZZPB", "", zzpb.lat, zzpb.lon, 0.0, 0},
+                    AirportRecord{"ZZPC", "", zzpc.lat, zzpc.lon, 0.0, 0}};
     airportCodes = {"ZZPA", "ZZPB", "ZZPC"};
-    ApfData file{"ZZPA", "Test Park Airport", "", "Test Publisher", 0, 0, 0, static_cast<std::int32_t>(kParkAirportAltitude), {}};
+    ApfData file{"ZZPA", "Test Park Airport",
+                 "",     "Test Publisher",
+                 0,      0,
+                 0,      static_cast<std::int32_t>(kParkAirportAltitude),
+                 {}};
     for (int k = 1; k <= 10; ++k) {
-        file.stands.emplace_back("G" + std::to_string(k), std::vector<StandUse>{}, parkAirportStandPoint(k), 0.0, 20.0,
-                                 false, false, false);
+        file.stands.emplace_back("G" + std::to_string(k), std::vector<StandUse>{}, parkAirportStandPoint(k),
+                                 0.0, 20.0, false, false, false);
     }
     std::filesystem::create_directories("airports/my_thirdparty");
     gf_writeApf(file, kZzpaFile, 1, 3);

@@ -20,8 +20,8 @@ void installTestParkAirport();
 // No park airport and no stands.
 void clearTestParkAirport();
 
-// Frankfurt's stands as the simulator-link tests use them: "A10", "A12" and the cargo stand "V3", numbers 1 to
-// 3, 40 m in radius, in a row west to east around kEddfA12.
+// Frankfurt's stands as the simulator-link tests use them: "A10", "A12" and the cargo stand "V3", numbers 1
+// to 3, 40 m in radius, in a row west to east around kEddfA12.
 inline constexpr GeoPoint kEddfA12{50.0440, 8.5600};
 void installEddfStands();
 

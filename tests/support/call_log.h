@@ -24,9 +24,9 @@ public:
     }
     std::size_t count(std::string_view kind) const {
         const std::lock_guard lock(mutex_);
-        return static_cast<std::size_t>(std::count_if(calls_.begin(), calls_.end(), [&](const std::string& call) {
-            return call.substr(0, call.find(' ')) == kind;
-        }));
+        return static_cast<std::size_t>(
+            std::count_if(calls_.begin(), calls_.end(),
+                          [&](const std::string& call) { return call.substr(0, call.find(' ')) == kind; }));
     }
     void clear() {
         const std::lock_guard lock(mutex_);

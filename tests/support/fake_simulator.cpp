@@ -119,7 +119,8 @@ std::int32_t FakeSimulator::requestDataOnSimObjectType(std::uint32_t requestId, 
 
 std::int32_t FakeSimulator::requestDataOnSimObject(std::uint32_t requestId, std::uint32_t defineId,
                                                    std::uint32_t objectId, std::uint32_t period) {
-    portCalls_.push_back({tickCounter.load(), "requestDataOnSimObject", {requestId, defineId, objectId, period}, {}});
+    portCalls_.push_back(
+        {tickCounter.load(), "requestDataOnSimObject", {requestId, defineId, objectId, period}, {}});
     const std::int32_t result = answer("requestDataOnSimObject");
     if (result == 0 && requestId == kRequestStaticCg) {
         const auto [feet, radians] = staticCgOf(objectId);
@@ -130,21 +131,27 @@ std::int32_t FakeSimulator::requestDataOnSimObject(std::uint32_t requestId, std:
 
 std::int32_t FakeSimulator::setAiFlightPlan(std::uint32_t objectId, const std::string& path,
                                             std::uint32_t requestId) {
-    portCalls_.push_back({tickCounter.load(), "setAiFlightPlan", {objectId, requestId}, path, fileText(path)});
+    portCalls_.push_back(
+        {tickCounter.load(), "setAiFlightPlan", {objectId, requestId}, path, fileText(path)});
     return answer("setAiFlightPlan");
 }
 
-std::int32_t FakeSimulator::transmitClientEvent(std::uint32_t objectId, std::uint32_t eventId, std::uint32_t data,
-                                                std::uint32_t groupId, std::uint32_t flags) {
-    portCalls_.push_back({tickCounter.load(), "transmitClientEvent", {objectId, eventId, data, groupId, flags}, {}});
+std::int32_t FakeSimulator::transmitClientEvent(std::uint32_t objectId, std::uint32_t eventId,
+                                                std::uint32_t data, std::uint32_t groupId,
+                                                std::uint32_t flags) {
+    portCalls_.push_back(
+        {tickCounter.load(), "transmitClientEvent", {objectId, eventId, data, groupId, flags}, {}});
     return answer("transmitClientEvent");
 }
 
-std::int32_t FakeSimulator::setDataOnSimObject(std::uint32_t defineId, std::uint32_t objectId, std::uint32_t flags,
-                                               std::uint32_t arrayCount, std::uint32_t unitSize, const void* data) {
+std::int32_t FakeSimulator::setDataOnSimObject(std::uint32_t defineId, std::uint32_t objectId,
+                                               std::uint32_t flags, std::uint32_t arrayCount,
+                                               std::uint32_t unitSize, const void* data) {
     const std::size_t size = static_cast<std::size_t>(arrayCount == 0 ? 1 : arrayCount) * unitSize;
     std::string bytes = data != nullptr ? std::string(static_cast<const char*>(data), size) : std::string();
-    portCalls_.push_back({tickCounter.load(), "setDataOnSimObject", {defineId, objectId, flags, arrayCount, unitSize},
+    portCalls_.push_back({tickCounter.load(),
+                          "setDataOnSimObject",
+                          {defineId, objectId, flags, arrayCount, unitSize},
                           std::move(bytes)});
     return answer("setDataOnSimObject");
 }

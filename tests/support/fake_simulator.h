@@ -92,13 +92,15 @@ public:
         std::uint32_t event = 0;
         std::uint32_t value = 0;
     };
-    std::int32_t requestDataOnSimObject(std::uint32_t requestId, std::uint32_t defineId, std::uint32_t objectId,
-                                        std::uint32_t period) override;
-    std::int32_t setAiFlightPlan(std::uint32_t objectId, const std::string& path, std::uint32_t requestId) override;
+    std::int32_t requestDataOnSimObject(std::uint32_t requestId, std::uint32_t defineId,
+                                        std::uint32_t objectId, std::uint32_t period) override;
+    std::int32_t setAiFlightPlan(std::uint32_t objectId, const std::string& path,
+                                 std::uint32_t requestId) override;
     std::int32_t transmitClientEvent(std::uint32_t objectId, std::uint32_t eventId, std::uint32_t data,
                                      std::uint32_t groupId, std::uint32_t flags) override;
     std::int32_t setDataOnSimObject(std::uint32_t defineId, std::uint32_t objectId, std::uint32_t flags,
-                                    std::uint32_t arrayCount, std::uint32_t unitSize, const void* data) override;
+                                    std::uint32_t arrayCount, std::uint32_t unitSize,
+                                    const void* data) override;
     const std::vector<PortCall>& portCalls() const { return portCalls_; }
     // The queued client events the frames took, in order.
     const std::vector<ClientEvent>& clientEvents() const { return clientEvents_; }

@@ -25,7 +25,8 @@ inline std::string matchingSummaryBanner() {
 
 inline void setScannedLiveries(std::vector<LiveryData> liveries) {
     std::sort(liveries.begin(), liveries.end());
-    scannedLiveries.assign(std::make_move_iterator(liveries.begin()), std::make_move_iterator(liveries.end()));
+    scannedLiveries.assign(std::make_move_iterator(liveries.begin()),
+                           std::make_move_iterator(liveries.end()));
 }
 
 // Fills the airline, airline-type and model tables from liveries, with no file and no registration passes.

@@ -35,7 +35,8 @@ std::string lengthField(std::size_t length) { return fmt::format("Content-Length
 // The value of a header field, matched without regard to case; empty when absent.
 std::string headerValue(const std::string& request, const std::string& name) {
     std::string lower = request;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     const std::size_t at = lower.find("\r\n" + name + ":");
     if (at == std::string::npos) {
         return {};
@@ -75,7 +76,9 @@ LoopbackHttpServer::~LoopbackHttpServer() {
     ::close(listenFd_);
 }
 
-std::string LoopbackHttpServer::baseUrl() const { return fmt::format("http://127.0.0.1:{}/downloads/", port_); }
+std::string LoopbackHttpServer::baseUrl() const {
+    return fmt::format("http://127.0.0.1:{}/downloads/", port_);
+}
 
 std::string LoopbackHttpServer::urlOf(const std::string& path) const {
     return path.starts_with("/") ? fmt::format("http://127.0.0.1:{}{}", port_, path) : baseUrl() + path;
@@ -93,7 +96,9 @@ void LoopbackHttpServer::ok(const std::string& path, std::string bytes, std::str
     setRoute(path, std::move(route));
 }
 
-void LoopbackHttpServer::status(const std::string& path, int code) { setRoute(path, Route{Kind::Status, code}); }
+void LoopbackHttpServer::status(const std::string& path, int code) {
+    setRoute(path, Route{Kind::Status, code});
+}
 
 void LoopbackHttpServer::truncated(const std::string& path, std::size_t declared, std::size_t sent) {
     Route route{Kind::Truncated, 200};
@@ -121,7 +126,9 @@ void LoopbackHttpServer::stall(const std::string& path, bool afterHeaders, int m
     setRoute(path, std::move(route));
 }
 
-void LoopbackHttpServer::closeWithoutResponse(const std::string& path) { setRoute(path, Route{Kind::Close, 0}); }
+void LoopbackHttpServer::closeWithoutResponse(const std::string& path) {
+    setRoute(path, Route{Kind::Close, 0});
+}
 
 std::vector<LoopbackHttpServer::Request> LoopbackHttpServer::requests() const {
     const std::lock_guard lock(mutex_);
@@ -179,12 +186,14 @@ void LoopbackHttpServer::answer(int fd) {
 void LoopbackHttpServer::respond(int fd, const Route& route) {
     switch (route.kind) {
     case Kind::Ok:
-        sendAll(fd, head(200, "OK", "Content-Type: " + route.type + "\r\n" + lengthField(route.bytes.size())) +
-                        route.bytes);
+        sendAll(fd,
+                head(200, "OK", "Content-Type: " + route.type + "\r\n" + lengthField(route.bytes.size())) +
+                    route.bytes);
         break;
     case Kind::Status: {
         const std::string page = fmt::format("<html><body>{}</body></html>", route.code);
-        sendAll(fd, head(route.code, "Status", "Content-Type: text/html\r\n" + lengthField(page.size())) + page);
+        sendAll(fd,
+                head(route.code, "Status", "Content-Type: text/html\r\n" + lengthField(page.size())) + page);
         break;
     }
     case Kind::Truncated:
@@ -196,7 +205,9 @@ void LoopbackHttpServer::respond(int fd, const Route& route) {
         break;
     case Kind::Redirect: {
         const std::string page = "<html>moved</html>";
-        sendAll(fd, head(route.code, "Moved", "Location: " + route.bytes + "\r\n" + lengthField(page.size())) + page);
+        sendAll(fd,
+                head(route.code, "Moved", "Location: " + route.bytes + "\r\n" + lengthField(page.size())) +
+                    page);
         break;
     }
     case Kind::Stall:

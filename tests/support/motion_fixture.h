@@ -11,8 +11,8 @@
 #include "support/traffic_builders.h"
 #include "traffic/traffic_tables.h"
 
-// Tests of moving live aircraft. fresh() starts each case: empty tables, no park airport, a new fake, the pass
-// clock at kNow, the user on the ground at 47.05 N 8.10 E, RANDOM off, RANGE 40.
+// Tests of moving live aircraft. fresh() starts each case: empty tables, no park airport, a new fake, the
+// pass clock at kNow, the user on the ground at 47.05 N 8.10 E, RANDOM off, RANGE 40.
 
 namespace zeph::test {
 
@@ -43,8 +43,14 @@ protected:
     // TST123, an active B738 (object 100) flying north at 47 N 8 E, 12,000 ft, 300 kt; its stream the head at
     // that point, due now, then `next`. The record is the last of liveAcTable.
     LiveAc& aircraft(const std::vector<StreamPos>& next = {}) {
-        LiveAc a = makeLiveAc({.hexid = 4000001, .callsign = "TST123", .airline = "TST", .registration = "D-ABCD",
-                               .distanceNm = 0.0, .altitude = 12000.0, .groundSpeed = 300.0, .track = 0.0},
+        LiveAc a = makeLiveAc({.hexid = 4000001,
+                               .callsign = "TST123",
+                               .airline = "TST",
+                               .registration = "D-ABCD",
+                               .distanceNm = 0.0,
+                               .altitude = 12000.0,
+                               .groundSpeed = 300.0,
+                               .track = 0.0},
                               AcState::active, 100);
         a.position.latitude = a.stream[0].latitude = 47.0;
         a.position.longitude = a.stream[0].longitude = 8.0;
@@ -54,7 +60,8 @@ protected:
         return liveAcTable.emplace_back(std::move(a));
     }
     // `from` moved metres along a bearing, not stationary, due `after` passes after it.
-    static StreamPos moved(const StreamPos& from, double bearingDeg, double metres, std::int64_t after = 1000) {
+    static StreamPos moved(const StreamPos& from, double bearingDeg, double metres,
+                           std::int64_t after = 1000) {
         return movedPosition(from, bearingDeg, metres, after);
     }
 

@@ -17,20 +17,17 @@ namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
 
-SocketFd newEvent() {
-    return SocketFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-}
+SocketFd newEvent() { return SocketFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)); }
 
 void signal(const SocketFd& event) {
     std::uint64_t one = 1;
     [[maybe_unused]] auto written = ::write(event.get(), &one, sizeof(one));
 }
 
-bool isReadable(const pollfd& entry) {
-    return (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
-}
+bool isReadable(const pollfd& entry) { return (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0; }
 
-// A listening socket, non-blocking so the script thread can wait for a client and for the stop signal at once.
+// A listening socket, non-blocking so the script thread can wait for a client and for the stop signal at
+// once.
 SocketFd listenOn(int family, const sockaddr* address, socklen_t length, const RawPeerOptions& options) {
     SocketFd fd(::socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!fd.valid()) {
@@ -104,7 +101,8 @@ std::unique_ptr<RawPeer> RawPeer::listenUnix(const std::filesystem::path& path, 
     return fd.valid() ? start(std::move(fd), path, options) : nullptr;
 }
 
-std::unique_ptr<RawPeer> RawPeer::start(SocketFd listener, std::filesystem::path path, RawPeerOptions options) {
+std::unique_ptr<RawPeer> RawPeer::start(SocketFd listener, std::filesystem::path path,
+                                        RawPeerOptions options) {
     // The constructor is private so that every peer is listening before its threads start.
     return std::unique_ptr<RawPeer>(new RawPeer(std::move(listener), std::move(path), options));
 }
@@ -141,13 +139,9 @@ RawPeer& RawPeer::add(Action action) {
     return *this;
 }
 
-RawPeer& RawPeer::send(Bytes bytes) {
-    return add({Action::Kind::Send, std::move(bytes), {}, 0});
-}
+RawPeer& RawPeer::send(Bytes bytes) { return add({Action::Kind::Send, std::move(bytes), {}, 0}); }
 
-RawPeer& RawPeer::send(std::string_view bytes) {
-    return send(Bytes(bytes.begin(), bytes.end()));
-}
+RawPeer& RawPeer::send(std::string_view bytes) { return send(Bytes(bytes.begin(), bytes.end())); }
 
 RawPeer& RawPeer::pause(std::chrono::milliseconds duration) {
     return add({Action::Kind::Pause, {}, duration, 0});
@@ -157,21 +151,13 @@ RawPeer& RawPeer::awaitMessages(std::size_t count) {
     return add({Action::Kind::AwaitMessages, {}, {}, count});
 }
 
-RawPeer& RawPeer::closeWrite() {
-    return add({Action::Kind::CloseWrite, {}, {}, 0});
-}
+RawPeer& RawPeer::closeWrite() { return add({Action::Kind::CloseWrite, {}, {}, 0}); }
 
-RawPeer& RawPeer::close() {
-    return add({Action::Kind::Close, {}, {}, 0});
-}
+RawPeer& RawPeer::close() { return add({Action::Kind::Close, {}, {}, 0}); }
 
-RawPeer& RawPeer::reset() {
-    return add({Action::Kind::Reset, {}, {}, 0});
-}
+RawPeer& RawPeer::reset() { return add({Action::Kind::Reset, {}, {}, 0}); }
 
-void RawPeer::setReadRate(std::size_t bytesPerMillisecond) {
-    readRate_ = bytesPerMillisecond;
-}
+void RawPeer::setReadRate(std::size_t bytesPerMillisecond) { readRate_ = bytesPerMillisecond; }
 
 bool RawPeer::waitForClient(std::chrono::milliseconds limit) const {
     return waitFor(limit, [this] { return accepted_; });

@@ -50,7 +50,8 @@ public:
     static std::unique_ptr<RawPeer> listenTcp4(RawPeerOptions options = {});
     static std::unique_ptr<RawPeer> listenTcp6(RawPeerOptions options = {});
     // Makes the parent folders; replaces a stale socket file; removes the socket file at the end.
-    static std::unique_ptr<RawPeer> listenUnix(const std::filesystem::path& path, RawPeerOptions options = {});
+    static std::unique_ptr<RawPeer> listenUnix(const std::filesystem::path& path,
+                                               RawPeerOptions options = {});
 
     ~RawPeer();
     RawPeer(const RawPeer&) = delete;
@@ -63,13 +64,13 @@ public:
 
     // The script. Actions are played in the order they were added, once a client has been accepted; they can
     // be added at any time, before or after the client comes.
-    RawPeer& send(Bytes bytes);                  // written in full, as one send where the socket takes it
+    RawPeer& send(Bytes bytes); // written in full, as one send where the socket takes it
     RawPeer& send(std::string_view bytes);
     RawPeer& pause(std::chrono::milliseconds duration);
-    RawPeer& awaitMessages(std::size_t count);   // waits until that many messages have been received
-    RawPeer& closeWrite();                       // shutdown(SHUT_WR): the client reads EOF; reading goes on
-    RawPeer& close();                            // stops reading and closes the socket (FIN)
-    RawPeer& reset();                            // stops reading, SO_LINGER {1, 0}, closes: the client sees RST
+    RawPeer& awaitMessages(std::size_t count); // waits until that many messages have been received
+    RawPeer& closeWrite();                     // shutdown(SHUT_WR): the client reads EOF; reading goes on
+    RawPeer& close();                          // stops reading and closes the socket (FIN)
+    RawPeer& reset();                          // stops reading, SO_LINGER {1, 0}, closes: the client sees RST
     void setReadRate(std::size_t bytesPerMillisecond);
 
     // Waits for the client to be accepted / for every script action added so far to be played.
@@ -89,8 +90,8 @@ public:
     // EOF means the client closed its side (recv gave 0) or the connection failed (see readError).
     bool waitForEof(std::chrono::milliseconds limit = kLivenessBound) const;
     bool eofSeen() const;
-    int readError() const;  // errno of a failed recv (ECONNRESET, ...), else 0
-    int sendError() const;  // errno of a failed send; the rest of the sends are dropped then
+    int readError() const; // errno of a failed recv (ECONNRESET, ...), else 0
+    int sendError() const; // errno of a failed send; the rest of the sends are dropped then
 
 private:
     struct Action {
@@ -101,7 +102,8 @@ private:
     };
 
     RawPeer(SocketFd listener, std::filesystem::path path, RawPeerOptions options);
-    static std::unique_ptr<RawPeer> start(SocketFd listener, std::filesystem::path path, RawPeerOptions options);
+    static std::unique_ptr<RawPeer> start(SocketFd listener, std::filesystem::path path,
+                                          RawPeerOptions options);
 
     RawPeer& add(Action action);
     void runScript();
@@ -115,16 +117,15 @@ private:
     void takeBytes(const std::uint8_t* data, std::size_t size);
     bool sleepUnlessStopping(std::chrono::milliseconds duration) const;
 
-    template <class Pred>
-    bool waitFor(std::chrono::milliseconds limit, Pred pred) const {
+    template <class Pred> bool waitFor(std::chrono::milliseconds limit, Pred pred) const {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, limit, pred);
     }
 
     RawPeerOptions options_;
     SocketFd listener_;
-    SocketFd stopEvent_;   // readable once the destructor runs; never drained
-    SocketFd readerWake_;  // readable when the reader is to let go of the connection
+    SocketFd stopEvent_;  // readable once the destructor runs; never drained
+    SocketFd readerWake_; // readable when the reader is to let go of the connection
     std::uint16_t port_ = 0;
     std::filesystem::path path_;
     std::atomic<std::size_t> readRate_{0};
@@ -132,7 +133,7 @@ private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     bool stopping_ = false;
-    SocketFd connection_;        // set once by the script thread after accept
+    SocketFd connection_; // set once by the script thread after accept
     bool accepted_ = false;
     bool readerReleased_ = false; // the reader no longer touches connection_
     bool eof_ = false;

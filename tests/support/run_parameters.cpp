@@ -32,8 +32,7 @@ void seedRunParameters(const fs::path& appDataDir, const fs::path& root) {
     }
     const ChildResult result =
         runChild("/usr/bin/python3",
-                 {CORVANE_SOURCE_DIR "/scripts/seed_parameters.py",
-                  file.string(), "SCAN_LIVERIES=true",
+                 {CORVANE_SOURCE_DIR "/scripts/seed_parameters.py", file.string(), "SCAN_LIVERIES=true",
                   "lfolder0=" + liveries.string(), "SCAN_AIRPORTS=true", "afolder0=" + scenery.string()},
                  root);
     ASSERT_EQ(result.exitCode, 0) << result.err;

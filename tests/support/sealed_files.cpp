@@ -8,8 +8,8 @@
 
 namespace zeph::test {
 
-void writeSealed(const std::filesystem::path& file, std::string_view xml, const std::array<unsigned char, 32>& key,
-                 const sealdata::SealFaults& faults) {
+void writeSealed(const std::filesystem::path& file, std::string_view xml,
+                 const std::array<unsigned char, 32>& key, const sealdata::SealFaults& faults) {
     const TempDir plainDir;
     const std::filesystem::path plain = plainDir / "plain.xml";
     writeFileBytes(plain, std::string(xml));
@@ -18,7 +18,8 @@ void writeSealed(const std::filesystem::path& file, std::string_view xml, const 
 
 void writeSampleDbase(const std::filesystem::path& dir) {
     std::filesystem::create_directories(dir / "input");
-    std::filesystem::copy_file(std::filesystem::path(CORVANE_SEALED_DIR) / "dbase.enc", dir / "input" / "dbase.enc",
+    std::filesystem::copy_file(std::filesystem::path(CORVANE_SEALED_DIR) / "dbase.enc",
+                               dir / "input" / "dbase.enc",
                                std::filesystem::copy_options::overwrite_existing);
 }
 
@@ -27,7 +28,8 @@ void writeSampleAirports(const std::filesystem::path& dir) {
     std::filesystem::create_directories(dir / "airports" / "my_thirdparty");
     std::filesystem::create_directories(dir / "airports" / "my_ORBX");
     std::filesystem::copy_file(std::filesystem::path(CORVANE_SEALED_DIR) / "airports.enc",
-                               dir / "input" / "airports.enc", std::filesystem::copy_options::overwrite_existing);
+                               dir / "input" / "airports.enc",
+                               std::filesystem::copy_options::overwrite_existing);
 }
 
 } // namespace zeph::test

@@ -10,7 +10,8 @@ namespace zeph::test {
 
 // Seals xml into file with key, damaged as faults say; fails the test when sealing fails.
 void writeSealed(const std::filesystem::path& file, std::string_view xml,
-                 const std::array<unsigned char, 32>& key = gf_dataFileKey(), const sealdata::SealFaults& faults = {});
+                 const std::array<unsigned char, 32>& key = gf_dataFileKey(),
+                 const sealdata::SealFaults& faults = {});
 
 // Copies the build's sealed sample dbase.enc into dir/input, for tests that start a whole run.
 void writeSampleDbase(const std::filesystem::path& dir);

@@ -137,8 +137,8 @@ standin::SimStandin& SimFixture::startStandin(standin::StandinOptions options, b
     standin_->start();
     if (tcp) {
         std::ofstream cfg(documents() / "SimConnect.cfg", std::ios::binary);
-        cfg << "[SimConnect]\r\nProtocol=IPv4\r\nAddress=127.0.0.1\r\nPort=" << standin_->tcp4Port().value_or(0)
-            << "\r\n";
+        cfg << "[SimConnect]\r\nProtocol=IPv4\r\nAddress=127.0.0.1\r\nPort="
+            << standin_->tcp4Port().value_or(0) << "\r\n";
     }
     return *standin_;
 }
@@ -201,7 +201,8 @@ void SimFixture::openAsClientThread() {
     lf_setupSimDefinitions();
 }
 
-bool SimFixture::pumpUntil(const std::function<bool()>& done, SimConnectDispatchProc procedure, void* context) {
+bool SimFixture::pumpUntil(const std::function<bool()>& done, SimConnectDispatchProc procedure,
+                           void* context) {
     if (procedure == nullptr) {
         procedure = lf_dispatchProc;
     }
@@ -217,7 +218,8 @@ bool SimFixture::pumpUntil(const std::function<bool()>& done, SimConnectDispatch
             return true;
         }
         std::unique_lock lock(notifications_->mutex);
-        if (!notifications_->changed.wait_until(lock, deadline, [&] { return notifications_->count != seen; })) {
+        if (!notifications_->changed.wait_until(lock, deadline,
+                                                [&] { return notifications_->count != seen; })) {
             lock.unlock();
             SimConnect_CallDispatch(simClientHandle, procedure, context);
             return done();

@@ -109,8 +109,9 @@ void StandBuilder::install() const {
         for (const UseSpec& use : spec.uses) {
             uses.push_back(makeUse(use, use.id != 0 ? use.id : static_cast<std::uint32_t>(uses.size() + 1)));
         }
-        built.emplace_back(std::string(spec.id), std::move(uses), metresFrom(origin_, spec.bearingDeg, spec.metres),
-                           spec.headingDeg * kDegToRad, spec.radiusMetres, spec.cargo, false, spec.heli);
+        built.emplace_back(std::string(spec.id), std::move(uses),
+                           metresFrom(origin_, spec.bearingDeg, spec.metres), spec.headingDeg * kDegToRad,
+                           spec.radiusMetres, spec.cargo, false, spec.heli);
         built.back().number = static_cast<std::uint32_t>(built.size());
     }
     const auto computed = overlaps(built);

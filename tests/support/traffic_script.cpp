@@ -12,8 +12,14 @@ TrafficReport airlinerReport() {
     r.identity.to = "FRA";
     r.identity.callsign = "TST123";
     r.identity.registration = "D-ABCD";
-    r.position = StreamPos{.latitude = 47.0, .longitude = 8.0, .altitude = 12000, .groundSpeed = 300,
-                           .trueAirspeed = 330, .airborne = 1, .roll = {}, .trueHeading = {}};
+    r.position = StreamPos{.latitude = 47.0,
+                           .longitude = 8.0,
+                           .altitude = 12000,
+                           .groundSpeed = 300,
+                           .trueAirspeed = 330,
+                           .airborne = 1,
+                           .roll = {},
+                           .trueHeading = {}};
     r.reportTime = 1700000000;
     return r;
 }
@@ -40,7 +46,8 @@ FlightSpan watchFlight(PassHarness& harness, std::uint32_t hexid, std::int64_t p
         const LiveAc* a = gf_findLiveAc(hexid);
         const bool active = a != nullptr && a->state == AcState::active;
         span.activeAt = (active && span.activeAt < 0) ? harness.passesRun() - 1 : span.activeAt;
-        span.leftAt = (!active && span.activeAt >= 0 && span.leftAt < 0) ? harness.passesRun() - 1 : span.leftAt;
+        span.leftAt =
+            (!active && span.activeAt >= 0 && span.leftAt < 0) ? harness.passesRun() - 1 : span.leftAt;
     }
     return span;
 }

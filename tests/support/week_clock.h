@@ -14,7 +14,9 @@ namespace zeph::test {
 
 class WeekClock {
 public:
-    explicit WeekClock(WeekSlot start) : previous_(currentWeekSlot.load()), clock_(timeOf(start)) { set(start); }
+    explicit WeekClock(WeekSlot start) : previous_(currentWeekSlot.load()), clock_(timeOf(start)) {
+        set(start);
+    }
     ~WeekClock() { currentWeekSlot.store(previous_); }
     WeekClock(const WeekClock&) = delete;
     WeekClock& operator=(const WeekClock&) = delete;
@@ -41,7 +43,8 @@ private:
     static constexpr std::time_t week = 7 * day;
 
     static std::time_t timeOf(WeekSlot slot) {
-        return mondayStart + static_cast<std::time_t>(slot.day - 1) * day + static_cast<std::time_t>(slot.slot) * halfHour;
+        return mondayStart + static_cast<std::time_t>(slot.day - 1) * day +
+               static_cast<std::time_t>(slot.slot) * halfHour;
     }
     void publish() {
         clock_.set(time_);

@@ -5,7 +5,8 @@
 
 namespace zeph::test {
 
-void writeZip(const std::filesystem::path& path, const std::vector<std::pair<std::string, std::string>>& entries) {
+void writeZip(const std::filesystem::path& path,
+              const std::vector<std::pair<std::string, std::string>>& entries) {
     int code = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
     ASSERT_NE(archive, nullptr) << "zip_open " << code;

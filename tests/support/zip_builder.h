@@ -8,6 +8,7 @@ namespace zeph::test {
 
 // A zip archive with these (name, bytes) entries in order, written with libzip directly rather than through
 // the program's wrapper; fails the test when libzip does.
-void writeZip(const std::filesystem::path& path, const std::vector<std::pair<std::string, std::string>>& entries);
+void writeZip(const std::filesystem::path& path,
+              const std::vector<std::pair<std::string, std::string>>& entries);
 
 } // namespace zeph::test

@@ -21,7 +21,8 @@ class AutoRange : public ::testing::Test {
 protected:
     void SetUp() override { test::resetParametersForTests(appData_.path()); }
     void TearDown() override { placeUser(false, 0, -1); }
-    // The park-airport list holds one airport at nmFromAirport, east of the user; none for a negative distance.
+    // The park-airport list holds one airport at nmFromAirport, east of the user; none for a negative
+    // distance.
     static void placeUser(bool onGround, double altitude, double nmFromAirport) {
         test::placeUserAircraft(GeoPoint{50.0, 8.0}, altitude);
         {
@@ -44,12 +45,13 @@ TEST_F(AutoRange, TheRangeFollowsGroundHeightAndTheDistanceToTheParkAirport) {
         double altitude, distance;
         std::int32_t range;
     };
-    for (const Row& r : {Row{true, 0, 20.4, 10}, Row{false, 48001, 20.4, 100}, Row{false, 18001, 20.4, 40},
-                         Row{false, 5000, -1, 40}, Row{false, 5000, 20.4, 20}, Row{false, 5000, 8.6, 10},
-                         Row{false, 5000, 8.4, 8}, Row{false, 5000, 7.0, 10}, Row{false, 5000, 37.0, 40},
-                         Row{false, 5000, 32.6, 35}, Row{false, 5000, 13.4, 14}, Row{false, 5000, 12.4, 12}}) {
-        SCOPED_TRACE(testing::Message() << (r.onGround ? "ground " : "") << r.altitude << " ft, " << r.distance
-                                        << " nm (-1: empty list)");
+    for (const Row& r :
+         {Row{true, 0, 20.4, 10}, Row{false, 48001, 20.4, 100}, Row{false, 18001, 20.4, 40},
+          Row{false, 5000, -1, 40}, Row{false, 5000, 20.4, 20}, Row{false, 5000, 8.6, 10},
+          Row{false, 5000, 8.4, 8}, Row{false, 5000, 7.0, 10}, Row{false, 5000, 37.0, 40},
+          Row{false, 5000, 32.6, 35}, Row{false, 5000, 13.4, 14}, Row{false, 5000, 12.4, 12}}) {
+        SCOPED_TRACE(testing::Message() << (r.onGround ? "ground " : "") << r.altitude << " ft, "
+                                        << r.distance << " nm (-1: empty list)");
         placeUser(r.onGround, r.altitude, r.distance);
         lf_autoRange();
         EXPECT_EQ(lateralRangeNm.load(), r.range);
@@ -73,8 +75,11 @@ TEST_F(AutoRange, UntickingReturnsToTheUsersRangeAndAnAirportsRangeSurvives) {
 }
 
 TEST_F(AutoRange, TheStoredRangeIsTheRangeInUseFromTheStart) {
-    test::ParametersFileBuilder().storedDefaults("11.10.5").without("RANGE").parameter("RANGE", "100").write(
-        parametersFile());
+    test::ParametersFileBuilder()
+        .storedDefaults("11.10.5")
+        .without("RANGE")
+        .parameter("RANGE", "100")
+        .write(parametersFile());
     gf_initParameters();
     EXPECT_EQ(lateralRangeNm.load(), 100.0);
     EXPECT_EQ(rememberedRange.load(), 100);

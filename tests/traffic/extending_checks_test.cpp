@@ -28,9 +28,9 @@ TEST_F(ExtendingChecks, ReportsAtAStandOrAfterAPushBackKeepOrMoveTheAircraft) {
     };
     const Case cases[] = {
         {P::parked, {10, 13.5, 17, 20.5}, 1, P::parked, true, false}, // moving off
-        {P::parked, {10, 12, 11, 13}, 0, P::parked, false, false},     // drifting
-        {P::parked, {250}, 0, P::parked, true, true},                  // gone
-        {P::parked, {150}, 1, P::parked, true, false},                 // driving off
+        {P::parked, {10, 12, 11, 13}, 0, P::parked, false, false},    // drifting
+        {P::parked, {250}, 0, P::parked, true, true},                 // gone
+        {P::parked, {150}, 1, P::parked, true, false},                // driving off
         {P::parking, {100}, 1, P::taxi, false, false},
         {P::pushing_back, {30, 120}, 0, P::pushing_back, false, false},
         {P::pushed_back, {55, 60}, 1, P::taxi, false, false}, // past 2.75 r and the last distance
@@ -56,7 +56,8 @@ TEST_F(ExtendingChecks, ReportsAtAStandOrAfterAPushBackKeepOrMoveTheAircraft) {
         }
         EXPECT_EQ(a.stream.size(), 1 + c.appended);
         EXPECT_EQ(a.stream.back().stationary + 2 * (a.phase == c.phaseAfter), (c.appended == 0) + 2);
-        EXPECT_EQ(stand.uses.size() == 1 && stand.uses[0].reg == "D-ABCD" && stand.uses[0].coupled == 1, c.learned);
+        EXPECT_EQ(stand.uses.size() == 1 && stand.uses[0].reg == "D-ABCD" && stand.uses[0].coupled == 1,
+                  c.learned);
         EXPECT_EQ(a.state == AcState::removingfromsim, c.removed);
         EXPECT_EQ(stand.occupied, !c.learned);
         EXPECT_TRUE(c.phase != P::pushed_back || a.standNumber + a.holdFlag == 0U);
@@ -67,8 +68,10 @@ TEST_F(ExtendingChecks, ReportsAtAStandOrAfterAPushBackKeepOrMoveTheAircraft) {
 // On the landing roll (heading 250) a report behind the queued roll takes back the roll position past it; a
 // report at taxi speed beside it has turned off towards the stand and joins the queue.
 TEST_F(ExtendingChecks, ALandingRollTakesBackOnlyAReportThatStillRolls) {
-    for (const auto& [bearing, metres, knots, queued] : {std::tuple{70.0, 100.0, 100.0, 2U}, {340.0, 50.0, 20.0, 3U},
-                                                        {20.0, 50.0, 60.0, 2U}, {20.0, 50.0, 20.0, 3U}}) {
+    for (const auto& [bearing, metres, knots, queued] : {std::tuple{70.0, 100.0, 100.0, 2U},
+                                                         {340.0, 50.0, 20.0, 3U},
+                                                         {20.0, 50.0, 60.0, 2U},
+                                                         {20.0, 50.0, 20.0, 3U}}) {
         SCOPED_TRACE(testing::Message() << bearing << " at " << knots << " kt");
         fresh();
         LiveAc& a = aircraft();
@@ -86,8 +89,10 @@ TEST_F(ExtendingChecks, ALandingRollTakesBackOnlyAReportThatStillRolls) {
 
 // The first straight piece of a push back takes its curve side from the reported heading, else the track.
 TEST_F(ExtendingChecks, APushBackTakesItsCurveSideFromTheReports) {
-    for (const auto& [heading, trueHeading, track, side] : {std::tuple{0.0, 10.0, 0.0, 1}, {0.0, -1.0, -10.0, 0},
-                                                            {350.0, -1.0, 5.0, 1}, {10.0, -1.0, 355.0, 0}}) {
+    for (const auto& [heading, trueHeading, track, side] : {std::tuple{0.0, 10.0, 0.0, 1},
+                                                            {0.0, -1.0, -10.0, 0},
+                                                            {350.0, -1.0, 5.0, 1},
+                                                            {10.0, -1.0, 355.0, 0}}) {
         fresh();
         LiveAc& a = aircraft();
         a.phase = AcPhase::pushing_back;

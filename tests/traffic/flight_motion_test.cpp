@@ -37,11 +37,16 @@ protected:
 TEST_F(FlightMotion, PitchAndAltitudeFollowPositionOneWithinTheKindsSteps) {
     // Kind, height, rate, rise, due; pitch after the due passes (deg), altitude step.
     for (const auto& [kind, height, rate, rise, due, pitch, step] :
-         {std::tuple{AcKind::Large, 3000.0, 1200.0, 0.0, 100000, -7.4, 0.0}, {AcKind::Large, 3000.0, -600.0, 0.0, 100000, -1.9, 0.0},
-          {AcKind::Large, 3000.0, 3000.0, 0.0, 100000, -11.8, 0.0}, {AcKind::Large, 3000.0, -4000.0, 0.0, 100000, 2.5, 0.0},
-          {AcKind::Large, 3000.0, 0.0, 200.0, 800, -3.0, 0.25}, {AcKind::Heavy, 3000.0, 1200.0, 1000.0, 800, -4.0, 0.6},
-          {AcKind::Large, 3000.0, 1200.0, -1000.0, 800, -6.0, -1.25}, {AcKind::Large, 800.0, 0.0, -100.0, 800, -3.0, 0.2},
-          {AcKind::Large, 800.0, 0.0, 10.0, 800, -3.0, 0.2}, {AcKind::Large, 800.0, 0.0, 1000.0, 800, -3.0, 0.6}}) {
+         {std::tuple{AcKind::Large, 3000.0, 1200.0, 0.0, 100000, -7.4, 0.0},
+          {AcKind::Large, 3000.0, -600.0, 0.0, 100000, -1.9, 0.0},
+          {AcKind::Large, 3000.0, 3000.0, 0.0, 100000, -11.8, 0.0},
+          {AcKind::Large, 3000.0, -4000.0, 0.0, 100000, 2.5, 0.0},
+          {AcKind::Large, 3000.0, 0.0, 200.0, 800, -3.0, 0.25},
+          {AcKind::Heavy, 3000.0, 1200.0, 1000.0, 800, -4.0, 0.6},
+          {AcKind::Large, 3000.0, 1200.0, -1000.0, 800, -6.0, -1.25},
+          {AcKind::Large, 800.0, 0.0, -100.0, 800, -3.0, 0.2},
+          {AcKind::Large, 800.0, 0.0, 10.0, 800, -3.0, 0.2},
+          {AcKind::Large, 800.0, 0.0, 1000.0, 800, -3.0, 0.6}}) {
         fresh();
         LiveAc& a = flying(rate, rise, due, height);
         a.kind = kind;
@@ -53,12 +58,14 @@ TEST_F(FlightMotion, PitchAndAltitudeFollowPositionOneWithinTheKindsSteps) {
 
 // Descent to a touch-down point by QNH and park airport; the approach rate at its limits.
 TEST_F(FlightMotion, ADescentToTheGroundFollowsQnhOrTheParkAirport) {
-    for (const auto& [qnh, parkAltitude, rate, step] :
-         {std::tuple{1023, -1.0, -758.5, -0.126416667}, {1003, -1.0, -601.0, -0.100166667}, {1003, 400.0, -700.0, -1.0}}) {
+    for (const auto& [qnh, parkAltitude, rate, step] : {std::tuple{1023, -1.0, -758.5, -0.126416667},
+                                                        {1003, -1.0, -601.0, -0.100166667},
+                                                        {1003, 400.0, -700.0, -1.0}}) {
         fresh();
         currentQnh = qnh;
         if (parkAltitude >= 0) {
-            setParkAirportRecord({.code = "ZZPA", .latitude = 47.0, .longitude = 8.0, .altitude = parkAltitude});
+            setParkAirportRecord(
+                {.code = "ZZPA", .latitude = 47.0, .longitude = 8.0, .altitude = parkAltitude});
         }
         LiveAc& a = flying(-700.0, 0.0, 800, 1500.0);
         a.stream[0].verticalRate = -700.0, a.stream[1].airborne = 0, a.position.altitude = 1200.0;
@@ -73,15 +80,19 @@ TEST_F(FlightMotion, ADescentToTheGroundFollowsQnhOrTheParkAirport) {
     currentQnh = 1013;
 }
 
-// Heading turn and bank: the turn ahead, a reported heading low down, the kind's bank limits, a reported roll.
+// Heading turn and bank: the turn ahead, a reported heading low down, the kind's bank limits, a reported
+// roll.
 TEST_F(FlightMotion, HeadingAndBankTurnTowardTheNextLeg) {
     // Leg out (deg), reported heading (deg, <0 none), roll (rad, NaN none), height, approach, kind; turn and
     // bank after 800 passes (deg).
     const double none = std::nan("");
     for (const auto& [out, heading, roll, height, approach, kind, turn, bank] :
-         {std::tuple{10.0, -1.0, none, 3000.0, 0, AcKind::Large, 20.0, -16.0}, {30.0, 95.0, 0.0, 900.0, 0, AcKind::Large, 95.0, 0.0},
-          {30.0, 95.0, 0.0, 1100.0, 0, AcKind::Large, 20.0, 0.0}, {30.0, 95.0, 0.0, 1900.0, 1, AcKind::Large, 95.0, 0.0},
-          {60.0, -1.0, none, 3000.0, 0, AcKind::Heavy, 50.0, -12.0}, {30.0, -1.0, 0.1, 3000.0, 0, AcKind::Large, 20.0, 0.1 * kRadToDeg}}) {
+         {std::tuple{10.0, -1.0, none, 3000.0, 0, AcKind::Large, 20.0, -16.0},
+          {30.0, 95.0, 0.0, 900.0, 0, AcKind::Large, 95.0, 0.0},
+          {30.0, 95.0, 0.0, 1100.0, 0, AcKind::Large, 20.0, 0.0},
+          {30.0, 95.0, 0.0, 1900.0, 1, AcKind::Large, 95.0, 0.0},
+          {60.0, -1.0, none, 3000.0, 0, AcKind::Heavy, 50.0, -12.0},
+          {30.0, -1.0, 0.1, 3000.0, 0, AcKind::Large, 20.0, 0.1 * kRadToDeg}}) {
         fresh();
         LiveAc& a = flying(0.0, 0.0, 800, height);
         a.kind = kind, a.approach = approach;
@@ -107,7 +118,8 @@ TEST_F(FlightMotion, HeadingAndBankTurnTowardTheNextLeg) {
 // Configuration below 10000 ft by height and rate, and the start of the approach near the park airport.
 TEST_F(FlightMotion, ConfigurationFollowsHeightRateAndTheParkAirport) {
     using Events = std::vector<std::uint32_t>;
-    // Kind, height, head rate, flaps, throttle, park airport distance (nm, <0 none); events as event x 100000 + value.
+    // Kind, height, head rate, flaps, throttle, park airport distance (nm, <0 none); events as event x 100000
+    // + value.
     for (const auto& [kind, height, rate, flaps, throttle, nm, sent] :
          {std::tuple{AcKind::Large, 2100.0, 1500.0, 4U, 4U, -1.0, Events{21200001, 22311468}},
           {AcKind::Large, 2500.0, 1500.0, 1U, 3U, -1.0, Events{21200001, 22000000, 21800000}},
@@ -121,7 +133,8 @@ TEST_F(FlightMotion, ConfigurationFollowsHeightRateAndTheParkAirport) {
           {AcKind::Rotorcraft, 600.0, -700.0, 0U, 3U, 8.0, Events{21200000, 22316383}}}) {
         fresh();
         if (nm >= 0) {
-            setParkAirportRecord({.code = "ZZPA", .latitude = 47.0 + nm / 60.0, .longitude = 8.0, .altitude = 400.0});
+            setParkAirportRecord(
+                {.code = "ZZPA", .latitude = 47.0 + nm / 60.0, .longitude = 8.0, .altitude = 400.0});
         }
         LiveAc& a = flying(0.0, 0.0, 800, height);
         a.kind = kind, a.flapsIndex = flaps, a.throttleIndex = throttle, a.stream[0].verticalRate = rate;

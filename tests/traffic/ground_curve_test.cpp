@@ -40,30 +40,40 @@ TEST(GroundCurve, ATaxiTurnIsOneBezierCurveThroughTheFrame) {
 
 TEST(GroundCurve, HeadingsTurnTheShorterWayAndPositionsStayOnTheGlobe) {
     // From, to, expected after one pass at 1 degree a pass.
-    for (const auto& [from, to, expected] : {std::tuple{350.0, 10.0, 351.0}, {10.0, 350.0, 9.0}, {90.0, 270.0, 89.0},
-                                            {200.0, 20.0, 201.0}, {10.0, 10.3, 10.0}, {10.0, 10.8, 10.8}}) {
-        EXPECT_NEAR(lf_turnToward(from * kDegToRad, to * kDegToRad, kDegToRad) * kRadToDeg, expected, 1e-9) << from;
+    for (const auto& [from, to, expected] : {std::tuple{350.0, 10.0, 351.0},
+                                             {10.0, 350.0, 9.0},
+                                             {90.0, 270.0, 89.0},
+                                             {200.0, 20.0, 201.0},
+                                             {10.0, 10.3, 10.0},
+                                             {10.0, 10.8, 10.8}}) {
+        EXPECT_NEAR(lf_turnToward(from * kDegToRad, to * kDegToRad, kDegToRad) * kRadToDeg, expected, 1e-9)
+            << from;
     }
-    for (const auto& [lat, lon, wantLat, wantLon] : {std::tuple{0.0, 180.5, 0.0, -179.5}, {0.0, -180.5, 0.0, 179.5},
-                                                    {90.5, 10.0, 89.5, -170.0}, {-90.5, -170.0, -89.5, 10.0}}) {
+    for (const auto& [lat, lon, wantLat, wantLon] : {std::tuple{0.0, 180.5, 0.0, -179.5},
+                                                     {0.0, -180.5, 0.0, 179.5},
+                                                     {90.5, 10.0, 89.5, -170.0},
+                                                     {-90.5, -170.0, -89.5, 10.0}}) {
         GeoPoint p{lat, lon};
         lf_normalisePosition(p);
-        EXPECT_TRUE(std::fabs(p.lat - wantLat) < 1e-9 && std::fabs(p.lon - wantLon) < 1e-9) << lat << "," << lon;
+        EXPECT_TRUE(std::fabs(p.lat - wantLat) < 1e-9 && std::fabs(p.lon - wantLon) < 1e-9)
+            << lat << "," << lon;
     }
 }
 
 // The angle in degrees over a rate in radians: a "unit fix" fails every row.
 TEST(GroundCurve, ATurnIsTimedToFitItsSegment) {
-    for (const auto& [rateDeg, passes] : {std::pair{0.07, 737}, {0.15, 344}, {0.10, 516}, {0.05, 1031}, {0.20, 258}}) {
+    for (const auto& [rateDeg, passes] :
+         {std::pair{0.07, 737}, {0.15, 344}, {0.10, 516}, {0.05, 1031}, {0.20, 258}}) {
         EXPECT_EQ(lf_turnPasses(90, rateDeg * kDegToRad), passes) << rateDeg;
     }
     for (const auto& [angle, travel, metres, rateDeg, wide] : {std::tuple{90.0, 1494.0, 30.0, 0.14190, true},
-                                                             {10.0, 1000.0, 100.0, 0.019134, false},
-                                                             {30.0, 100.0, 10.0, 0.17220, false},
-                                                             {90.0, 300.0, 30.0, 0.17197, true},
-                                                             {60.0, 200.0, 30.0, 0.17185, false}}) {
+                                                               {10.0, 1000.0, 100.0, 0.019134, false},
+                                                               {30.0, 100.0, 10.0, 0.17220, false},
+                                                               {90.0, 300.0, 30.0, 0.17197, true},
+                                                               {60.0, 200.0, 30.0, 0.17185, false}}) {
         const TurnTiming timing = lf_turnTiming(angle, travel, metres, 0.07 * kDegToRad);
-        EXPECT_TRUE(std::fabs(timing.turnRate * kRadToDeg - rateDeg) < 5e-6 && timing.wideWindows == wide) << angle;
+        EXPECT_TRUE(std::fabs(timing.turnRate * kRadToDeg - rateDeg) < 5e-6 && timing.wideWindows == wide)
+            << angle;
     }
 }
 

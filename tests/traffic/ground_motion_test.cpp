@@ -30,7 +30,9 @@ protected:
         a.stream[0] = groundHead(lon), a.position.longitude = lon;
         return a;
     }
-    static double metres(GeoPoint from, GeoPoint to) { return gf_greatCircleDistance(from, to) * kMetresPerNm; }
+    static double metres(GeoPoint from, GeoPoint to) {
+        return gf_greatCircleDistance(from, to) * kMetresPerNm;
+    }
 };
 
 // An L corner, 40 m legs at 10 kt: one curve inside the triangle, at its end on time; the same across 180.
@@ -40,7 +42,8 @@ TEST_F(GroundMotion, ATaxiCornerIsFlownAsOneCurveAlsoAcrossTheAntimeridian) {
         fresh();
         test::placeUserAircraft(UserAcPosition{.latitude = 47.05, .longitude = lon}, true);
         fake_->recordPositions(true);
-        const StreamPos head = groundHead(lon), corner = moved(head, 0, 40, 778), end = moved(corner, 90, 40, 778);
+        const StreamPos head = groundHead(lon), corner = moved(head, 0, 40, 778),
+                        end = moved(corner, 90, 40, 778);
         LiveAc& a = taxiing({corner, end}, lon);
         test::PassHarness harness(*fake_);
         harness.run(1);
@@ -65,10 +68,14 @@ TEST_F(GroundMotion, ATaxiCornerIsFlownAsOneCurveAlsoAcrossTheAntimeridian) {
 TEST_F(GroundMotion, CornersAreCurvedCutOrLeftStraightAndSpeedChangesSplit) {
     // Turn (-1: two positions only), metres and passes to position 1, speeds, curve, midpoints added.
     for (const auto& [turn, metresTo1, after, speed, nextSpeed, curve, added] :
-         {std::tuple{60.0, 120.0, 1001, 15.0, 15.0, false, 1U}, {60.0, 120.0, 1001, 44.0, 44.0, true, 0U},
-          {60.0, 120.0, 599, 15.0, 15.0, true, 0U}, {170.0, 120.0, 1001, 44.0, 44.0, false, 0U},
-          {2.9, 120.0, 1001, 15.0, 15.0, false, 0U}, {-1.0, 150.0, 1001, 15.0, 5.0, false, 1U},
-          {-1.0, 150.0, 1001, 15.0, 10.1, false, 0U}, {-1.0, 99.0, 1001, 15.0, 5.0, false, 0U}}) {
+         {std::tuple{60.0, 120.0, 1001, 15.0, 15.0, false, 1U},
+          {60.0, 120.0, 1001, 44.0, 44.0, true, 0U},
+          {60.0, 120.0, 599, 15.0, 15.0, true, 0U},
+          {170.0, 120.0, 1001, 44.0, 44.0, false, 0U},
+          {2.9, 120.0, 1001, 15.0, 15.0, false, 0U},
+          {-1.0, 150.0, 1001, 15.0, 5.0, false, 1U},
+          {-1.0, 150.0, 1001, 15.0, 10.1, false, 0U},
+          {-1.0, 99.0, 1001, 15.0, 5.0, false, 0U}}) {
         SCOPED_TRACE(::testing::Message() << turn << " deg, " << metresTo1 << " m, " << speed << " kt");
         fresh();
         StreamPos head = groundHead(), next = moved(head, 0, metresTo1, after + 1000);
@@ -80,9 +87,10 @@ TEST_F(GroundMotion, CornersAreCurvedCutOrLeftStraightAndSpeedChangesSplit) {
         EXPECT_EQ(!std::isnan(a.controlPointEast), curve);
         ASSERT_EQ(a.stream.size(), before + added - (curve ? 1 : 0));
         const StreamPos& mid = a.stream[1];
-        EXPECT_TRUE(added == 0 || (mid.groundSpeed == (speed + nextSpeed) / 2 && mid.airborne == 0 &&
-                                   mid.latitude == (head.latitude + next.latitude) / 2 &&
-                                   mid.duePass == kNow + 1000 + (after + 1) / 2)); // 1501: halves away from zero
+        EXPECT_TRUE(added == 0 ||
+                    (mid.groundSpeed == (speed + nextSpeed) / 2 && mid.airborne == 0 &&
+                     mid.latitude == (head.latitude + next.latitude) / 2 &&
+                     mid.duePass == kNow + 1000 + (after + 1) / 2)); // 1501: halves away from zero
     }
     fresh(); // a split across 180 degrees lies between its ends
     LiveAc& a = taxiing({moved(groundHead(179.9995), 90, 150)}, 179.9995);
@@ -94,7 +102,8 @@ TEST_F(GroundMotion, CornersAreCurvedCutOrLeftStraightAndSpeedChangesSplit) {
 // 10 degrees off the segment: it turns in place, then drives to its targets; a Light's fast turn (1.032
 // degrees a pass) never goes past the wanted heading and no pass turns more than the rate.
 TEST_F(GroundMotion, AnAircraftTurnsInPlaceWithoutOvershootingThenDrives) {
-    for (const auto& [kind, offDeg, legMetres] : {std::tuple{AcKind::Large, 10.0, 100.0}, {AcKind::Light, 45.0, 1.0}}) {
+    for (const auto& [kind, offDeg, legMetres] :
+         {std::tuple{AcKind::Large, 10.0, 100.0}, {AcKind::Light, 45.0, 1.0}}) {
         fresh();
         const StreamPos p1 = moved(groundHead(), 0, legMetres, 10), p2 = moved(p1, 0, 100, 1500);
         LiveAc& a = taxiing({p1, p2});
@@ -119,33 +128,40 @@ TEST_F(GroundMotion, AnAircraftTurnsInPlaceWithoutOvershootingThenDrives) {
 }
 
 TEST_F(GroundMotion, AStopNearTheLastReportHandsOverToTheParking) {
-    // Metres from the stop, previous phase, towed, timing mode (landed with it), whether it drives to the stand
-    // that lies at the stop.
-    for (const auto& [distance, before, towed, mode, parks] :
-         {std::tuple{34.9, AcPhase::taxi, 0, 0, true}, {35.1, AcPhase::taxi, 0, 0, false},
-          {34.9, AcPhase::pushed_back, 0, 0, false}, {34.9, AcPhase::pushed_back, 1, 0, true},
-          {34.9, AcPhase::taxi, 0, 1, true}}) {
+    // Metres from the stop, previous phase, towed, timing mode (landed with it), whether it drives to the
+    // stand that lies at the stop.
+    for (const auto& [distance, before, towed, mode, parks] : {std::tuple{34.9, AcPhase::taxi, 0, 0, true},
+                                                               {35.1, AcPhase::taxi, 0, 0, false},
+                                                               {34.9, AcPhase::pushed_back, 0, 0, false},
+                                                               {34.9, AcPhase::pushed_back, 1, 0, true},
+                                                               {34.9, AcPhase::taxi, 0, 1, true}}) {
         fresh();
         parkAirportLoaded = true;
         StreamPos next = moved(groundHead(), 0, distance, 500), stop = next;
         next.groundSpeed = 5.0, stop.stationary = 1, stop.duePass += 500;
         test::StandBuilder(pointOf(stop)).stand({.id = "P1"}).install();
         LiveAc& a = taxiing({next, stop});
-        a.stream[0].groundSpeed = 5.0, a.previousPhase = before, a.towed = towed, a.timingMode = a.landed = mode;
+        a.stream[0].groundSpeed = 5.0, a.previousPhase = before, a.towed = towed,
+        a.timingMode = a.landed = mode;
         nextPosGround(a);
         EXPECT_EQ(a.phase, parks ? AcPhase::parking : AcPhase::taxi) << distance;
         // Driving onto the stand ends at rest on it.
         EXPECT_EQ(a.standNumber == 1 && a.stream.back().groundSpeed == 0.0 &&
-                      lf_samePoint(pointOf(a.stream.back()), pointOf(stop)), parks) << distance;
+                      lf_samePoint(pointOf(a.stream.back()), pointOf(stop)),
+                  parks)
+            << distance;
         parkAirportLoaded = false;
     }
 }
 
 TEST_F(GroundMotion, TheTakeOffRollRotatesAtTheRotationSpeed) {
-    // Head speed, climb of the positions after it, slowest of them, second airborne, altitude step (-1: none).
-    for (const auto& [head, rate, slowest, airborne, step] :
-         {std::tuple{43.0, 200.0, 140.0, 1, 0.6}, {43.0, 200.0, 139.0, 1, -1.0}, {43.0, 200.0, 140.0, 0, -1.0},
-          {43.0, 1500.0, 140.0, 1, 0.25}, {42.9, 1500.0, 140.0, 1, -1.0}}) {
+    // Head speed, climb of the positions after it, slowest of them, second airborne, altitude step (-1:
+    // none).
+    for (const auto& [head, rate, slowest, airborne, step] : {std::tuple{43.0, 200.0, 140.0, 1, 0.6},
+                                                              {43.0, 200.0, 139.0, 1, -1.0},
+                                                              {43.0, 200.0, 140.0, 0, -1.0},
+                                                              {43.0, 1500.0, 140.0, 1, 0.25},
+                                                              {42.9, 1500.0, 140.0, 1, -1.0}}) {
         fresh();
         std::vector<StreamPos> after{moved(groundHead(), 0, 300, 400)}; // position 1 due in 400 passes
         after.push_back(moved(after.back(), 0, 300, 400)), after.push_back(moved(after.back(), 0, 300, 400));
@@ -165,8 +181,11 @@ TEST_F(GroundMotion, TheTakeOffRollRotatesAtTheRotationSpeed) {
 
 // Touch-down heading 355 degrees, flaps index 2, throttle index 0.
 TEST_F(GroundMotion, LeavingTheRunwayPutsFlapsThrottleAndSpoilersBack) {
-    const std::vector<std::uint32_t> exit{20800001, 20700001, 21100000, 20900001, 21000000, 21300001, 21200001};
-    const auto then = [&](std::vector<std::uint32_t> events) { return events.insert(events.end(), exit.begin(), exit.end()), events; };
+    const std::vector<std::uint32_t> exit{20800001, 20700001, 21100000, 20900001,
+                                          21000000, 21300001, 21200001};
+    const auto then = [&](std::vector<std::uint32_t> events) {
+        return events.insert(events.end(), exit.begin(), exit.end()), events;
+    };
     // Heading, head speed, kind, events as event x 100000 + value, a 401 write, runway left.
     for (const auto& [heading, speed, kind, events, write, left] :
          {std::tuple{10.0, 60.0, AcKind::Large, then({21800000, 21900000}), true, true},
@@ -175,7 +194,8 @@ TEST_F(GroundMotion, LeavingTheRunwayPutsFlapsThrottleAndSpoilersBack) {
           {10.0, 60.0, AcKind::Rotorcraft, then({22316383}), true, true}}) {
         fresh();
         LiveAc& a = taxiing({moved(groundHead(), 0, 100)});
-        a.stream[0].groundSpeed = speed, a.kind = kind, a.landingRoll = 1, a.flapsIndex = 2, a.throttleIndex = 0;
+        a.stream[0].groundSpeed = speed, a.kind = kind, a.landingRoll = 1, a.flapsIndex = 2,
+        a.throttleIndex = 0;
         a.touchDownHeading = 355.0 * kDegToRad, a.position.heading = heading * kDegToRad;
         fake_->frame(), fake_->clearRecords(); // events queued by the cases before
         lf_groundMoveStep(a);
@@ -187,8 +207,11 @@ TEST_F(GroundMotion, LeavingTheRunwayPutsFlapsThrottleAndSpoilersBack) {
         EXPECT_EQ(sent, events) << heading << " " << gf_categoryName(kind);
         // The fake fails a write without simConnectMutex.
         EXPECT_EQ(std::count_if(fake_->portCalls().begin(), fake_->portCalls().end(),
-                                [](const auto& call) { return call.values[0] == simid::kDefineControls &&
-                                                              call.bytes == std::string(24, '\0'); }), write ? 1 : 0);
+                                [](const auto& call) {
+                                    return call.values[0] == simid::kDefineControls &&
+                                           call.bytes == std::string(24, '\0');
+                                }),
+                  write ? 1 : 0);
         EXPECT_EQ(a.landingRoll == 0 && a.touchDownHeading == 0.0, left);
     }
 }

@@ -62,13 +62,20 @@ TEST_F(LiveTableServices, RemoveFarthestLiveTakesOnlyAnAircraftClearlyBeyondTheD
     const AcState removing = AcState::removingfromsim;
     const std::vector<Case> cases{
         {"empty table", {}, true, {}},
-        {"only records not active", {liveAt(50.0, AcState::adding2sim), liveAt(60.0, AcState::liveryrespawn)},
-         true, {AcState::adding2sim, AcState::liveryrespawn}},
+        {"only records not active",
+         {liveAt(50.0, AcState::adding2sim), liveAt(60.0, AcState::liveryrespawn)},
+         true,
+         {AcState::adding2sim, AcState::liveryrespawn}},
         {"0.05 nm beyond is kept", {liveAt(10.05)}, true, {active}},
         {"0.2 nm beyond is removed", {liveAt(10.2)}, false, {removing}},
         {"of two within 0.1 nm the earlier", {liveAt(10.50), liveAt(10.55)}, false, {removing, active}},
-        {"the clearly farther one", {liveAt(10.5), liveAt(20.0), liveAt(3.0)}, false, {active, removing, active}},
-        {"a farther record not active is ignored", {liveAt(10.5), liveAt(30.0, AcState::adding2sim)}, false,
+        {"the clearly farther one",
+         {liveAt(10.5), liveAt(20.0), liveAt(3.0)},
+         false,
+         {active, removing, active}},
+        {"a farther record not active is ignored",
+         {liveAt(10.5), liveAt(30.0, AcState::adding2sim)},
+         false,
          {removing, AcState::adding2sim}},
     };
     for (const Case& c : cases) {
@@ -111,10 +118,12 @@ TEST_F(LiveTableServices, CountLiveForDisplayCountsActiveParkedAndKeepsTheMeanPa
         {"same day and the day before", {3, 10}, {parkedAt(3, 4), parkedAt(2, 46)}, 2, 5.0F},
         {"parked late on Sunday, now Monday", {1, 1}, {parkedAt(7, 47)}, 1, 1.5F},
         {"parked in the current slot", {4, 20}, {parkedAt(4, 20)}, 1, 0.5F},
-        {"not active or not parked do not count", {3, 10},
-         {parkedAt(3, 4), parkedAt(1, 0, AcState::removingfromsim), liveAt(1.0, AcState::active, AcPhase::parking),
-          parkedAt(1, 0, AcState::buffer)},
-         1, 3.5F},
+        {"not active or not parked do not count",
+         {3, 10},
+         {parkedAt(3, 4), parkedAt(1, 0, AcState::removingfromsim),
+          liveAt(1.0, AcState::active, AcPhase::parking), parkedAt(1, 0, AcState::buffer)},
+         1,
+         3.5F},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -31,7 +31,9 @@ TEST_F(LiveUpdate, ADryStreamHoldsOrPredictsOrEndsTheAircraft) {
         double speed = -1, altitude = 0; // of the new copy; -1: no copy, the aircraft is to leave
         std::int64_t due = 0;            // of the copy, from now
     };
-    const auto taxi = [](LiveAc& a) { a.phase = AcPhase::taxi, a.onGround = 1, a.stream[0].altitude = a.stream[0].airborne = 0; };
+    const auto taxi = [](LiveAc& a) {
+        a.phase = AcPhase::taxi, a.onGround = 1, a.stream[0].altitude = a.stream[0].airborne = 0;
+    };
     const auto neighbour = [&](LiveAc& a) {
         taxi(a);
         LiveAc other = a;
@@ -44,15 +46,25 @@ TEST_F(LiveUpdate, ADryStreamHoldsOrPredictsOrEndsTheAircraft) {
         {"approach, 4 left: 90 %", [](LiveAc& a) { a.approach = 1, a.timingMode = 5; }, 270, 11919.96, 800},
         {"39.6 nm from the user, range 40", [](LiveAc& a) { a.position.latitude = 47.05 - 39.6 / 60; }},
         {"airborne only, 550 ft above the park airport",
-         [](LiveAc& a) { test::installTestParkAirport(), AIRBORNE_ONLY.setValue(true), a.position.altitude = 5500; }},
-        {"a light aircraft, unwanted", [](LiveAc& a) { a.kind = AcKind::Light, LIGHT_AIRCRAFT.setValue(false); }},
+         [](LiveAc& a) {
+             test::installTestParkAirport(), AIRBORNE_ONLY.setValue(true), a.position.altitude = 5500;
+         }},
+        {"a light aircraft, unwanted",
+         [](LiveAc& a) { a.kind = AcKind::Light, LIGHT_AIRCRAFT.setValue(false); }},
         {"taxi: hold", taxi, 0, 0, 300},
         {"held 21 min", [&](LiveAc& a) { taxi(a), a.holdFlag = 1, a.holdStart = kNow - 126000; }},
         {"taxiing neighbour close", neighbour},
         {"held, airborne only", [&](LiveAc& a) { taxi(a), a.holdFlag = 1, AIRBORNE_ONLY.setValue(true); }},
-        {"landing roll at 90 kt", [&](LiveAc& a) { taxi(a), a.landingRoll = 1, a.stream[0].groundSpeed = 90; }, 60, 0, 300},
-        {"take-off roll at 120 kt", [&](LiveAc& a) { taxi(a), a.takeOffRoll = 1, a.stream[0].groundSpeed = 120; }, 150, 0, 300},
-        {"parked", [&](LiveAc& a) { taxi(a), test::installTestParkAirport(), a.phase = AcPhase::parked, a.standNumber = 2, gf_standByNumber(2)->occupied = true; }, 0, 0, 60480000},
+        {"landing roll at 90 kt",
+         [&](LiveAc& a) { taxi(a), a.landingRoll = 1, a.stream[0].groundSpeed = 90; }, 60, 0, 300},
+        {"take-off roll at 120 kt",
+         [&](LiveAc& a) { taxi(a), a.takeOffRoll = 1, a.stream[0].groundSpeed = 120; }, 150, 0, 300},
+        {"parked",
+         [&](LiveAc& a) {
+             taxi(a), test::installTestParkAirport(), a.phase = AcPhase::parked, a.standNumber = 2,
+                                                      gf_standByNumber(2)->occupied = true;
+         },
+         0, 0, 60480000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -71,7 +83,8 @@ TEST_F(LiveUpdate, ADryStreamHoldsOrPredictsOrEndsTheAircraft) {
         EXPECT_NEAR(copy.altitude, c.altitude, 1e-6);
         EXPECT_EQ(copy.duePass, kNow + c.due);
         const double seconds = c.due == 800 ? 8 : 3;
-        EXPECT_NEAR(gf_greatCircleDistance({47, 8}, {copy.latitude, copy.longitude}), c.speed * seconds / 3600, 1e-7);
+        EXPECT_NEAR(gf_greatCircleDistance({47, 8}, {copy.latitude, copy.longitude}),
+                    c.speed * seconds / 3600, 1e-7);
         EXPECT_EQ(copy.stationary + 2 * a.holdFlag + 4 * a.groundLogic,
                   (c.speed == 0) + 2 * (c.speed == 0 && !parked) + 4 * !parked);
         EXPECT_TRUE(!parked || !gf_standByNumber(2)->occupied);

@@ -13,14 +13,14 @@
 
 #include "airports/airport_database.h"
 #include "airports/airport_file_format.h"
-#include "airports/stands.h"
 #include "airports/park_airport_list.h"
+#include "airports/stands.h"
 #include "settings/airport_settings.h"
 #include "settings/data_tree.h"
+#include "sim/user_aircraft.h"
 #include "state/main_window_state.h"
 #include "state/run_state.h"
 #include "state/status_line.h"
-#include "sim/user_aircraft.h"
 #include "support/motion_fixture.h"
 #include "support/parameters_files.h"
 #include "support/pass_harness.h"
@@ -36,7 +36,9 @@ namespace fs = std::filesystem;
 // Three stands of ZZPA.xml hold a real use of Wednesday, 9:00 to 15:30.
 std::vector<std::string> threeUses() {
     std::vector<std::string> opts;
-    for (int k = 0; k < 3; ++k) opts.push_back(fmt::format(R"(<opt reg="D-AIM{0}" airl="DLH" type="A320" day="3" hh="18:30" cs="DLH{0}"/>)", k));
+    for (int k = 0; k < 3; ++k)
+        opts.push_back(
+            fmt::format(R"(<opt reg="D-AIM{0}" airl="DLH" type="A320" day="3" hh="18:30" cs="DLH{0}"/>)", k));
     return opts;
 }
 
@@ -55,11 +57,21 @@ protected:
     }
     // The user aircraft distanceNm from ZZPA along bearingDeg, heightFt above the ground.
     static void userAt(double distanceNm, double bearingDeg, bool onGround, double heightFt = 0.0) {
-        const GeoPoint at = gf_destinationPoint(test::kParkAirportPosition, bearingDeg * std::numbers::pi / 180.0, distanceNm * kFeetPerNm);
-        test::placeUserAircraft(UserAcPosition{.latitude = at.lat, .longitude = at.lon, .altitudeAboveGround = heightFt}, onGround);
+        const GeoPoint at = gf_destinationPoint(
+            test::kParkAirportPosition, bearingDeg * std::numbers::pi / 180.0, distanceNm * kFeetPerNm);
+        test::placeUserAircraft(
+            UserAcPosition{.latitude = at.lat, .longitude = at.lon, .altitudeAboveGround = heightFt},
+            onGround);
     }
-    static std::string status() { const std::lock_guard lock(mainWindowState.statusMutex); return mainWindowState.statusText; }
-    static std::string learnedBytes() { return fs::exists(test::parkAirportLearnedFile()) ? test::readFileBytes(test::parkAirportLearnedFile()) : ""; }
+    static std::string status() {
+        const std::lock_guard lock(mainWindowState.statusMutex);
+        return mainWindowState.statusText;
+    }
+    static std::string learnedBytes() {
+        return fs::exists(test::parkAirportLearnedFile())
+                   ? test::readFileBytes(test::parkAirportLearnedFile())
+                   : "";
+    }
     test::RecordingControlSink sink_;
     test::WeekClock clock_{WeekSlot{3, 20}};
 };
@@ -73,7 +85,9 @@ TEST_F(ParkAirportStatus, EnteringLoadsAndCalculatesThenFlyingOutGivesItUp) {
     EXPECT_TRUE(!logHas("Calculating static parked aircraft ...") && staticRenewalBusy.load());
     renewalCountdown.store(3);
     lf_checkParkAirport(0);
-    EXPECT_EQ(std::make_tuple(mainWindowState.standCount.load(), mainWindowState.parkFileFound.load(), renewalCountdown.load()), std::make_tuple(10UL, true, 20));
+    EXPECT_EQ(std::make_tuple(mainWindowState.standCount.load(), mainWindowState.parkFileFound.load(),
+                              renewalCountdown.load()),
+              std::make_tuple(10UL, true, 20));
     EXPECT_TRUE(logHas("3 positions (30% vs wanted 30%, with Max fit=24.0 hours)"));
     test::PassHarness(*fake_).run(500); // a static built every 50 passes, created, active 200 passes later
     const auto& made = fake_->creations();
@@ -81,18 +95,24 @@ TEST_F(ParkAirportStatus, EnteringLoadsAndCalculatesThenFlyingOutGivesItUp) {
     for (std::size_t k = 0; k < made.size(); ++k) {
         const StaticAc& s = staticAcTable[k];
         const ParkPos& stand = *gf_standByNumber(s.standNumber);
-        EXPECT_EQ(std::make_tuple(made[k].hexid, made[k].position.latitude, made[k].position.longitude, s.state), std::make_tuple(s.hexid, stand.latitude, stand.longitude, AcState::active));
+        EXPECT_EQ(
+            std::make_tuple(made[k].hexid, made[k].position.latitude, made[k].position.longitude, s.state),
+            std::make_tuple(s.hexid, stand.latitude, stand.longitude, AcState::active));
         EXPECT_EQ(k == 0 ? 50 : made[k].pass - made[k - 1].pass, 50);
     }
     lf_checkParkAirport(0);
-    EXPECT_EQ(std::make_tuple(staticRenewalBusy.load(), mainWindowState.minutesToRenewal.load(), status()), std::make_tuple(false, 19, std::string()));
+    EXPECT_EQ(std::make_tuple(staticRenewalBusy.load(), mainWindowState.minutesToRenewal.load(), status()),
+              std::make_tuple(false, 19, std::string()));
     clock_.stepHalfHours(1);
     lf_parkingAdjustments();
-    EXPECT_TRUE(logHas("Parking adjustments: 0 to be removed, 0 to be added")) << "half an hour later the same three fit";
+    EXPECT_TRUE(logHas("Parking adjustments: 0 to be removed, 0 to be added"))
+        << "half an hour later the same three fit";
 
-    LiveAc& parked = liveAcTable.emplace_back(test::makeLiveAc({.hexid = 4000001, .callsign = "KLM1"}, AcState::active, 91));
+    LiveAc& parked = liveAcTable.emplace_back(
+        test::makeLiveAc({.hexid = 4000001, .callsign = "KLM1"}, AcState::active, 91));
     parked.phase = AcPhase::parked, parked.standNumber = 5;
-    liveAcTable.emplace_back(test::makeLiveAc({.hexid = 4000002, .callsign = "KLM2"}, AcState::active, 92)).phase = AcPhase::flying;
+    liveAcTable.emplace_back(test::makeLiveAc({.hexid = 4000002, .callsign = "KLM2"}, AcState::active, 92))
+        .phase = AcPhase::flying;
     MAX_FIT.setValue(5);
     userAt(25.0, 270.0, true);
     lf_checkParkAirport(0);
@@ -100,22 +120,35 @@ TEST_F(ParkAirportStatus, EnteringLoadsAndCalculatesThenFlyingOutGivesItUp) {
     userAt(20.1, 270.0, false, 1000.0);
     lf_checkParkAirport(0);
     EXPECT_TRUE(logHas("10:30:00 ZZPA (ZPA) is out of sight (20.1 nm), parked aircraft will be removed"));
-    EXPECT_TRUE(std::all_of(staticAcTable.begin(), staticAcTable.end(), [](const StaticAc& s) { return s.state == AcState::removingfromsim; }));
-    EXPECT_EQ(std::make_tuple(liveAcTable[0].state, liveAcTable[1].state), std::make_tuple(AcState::removingfromsim, AcState::active));
+    EXPECT_TRUE(std::all_of(staticAcTable.begin(), staticAcTable.end(),
+                            [](const StaticAc& s) { return s.state == AcState::removingfromsim; }));
+    EXPECT_EQ(std::make_tuple(liveAcTable[0].state, liveAcTable[1].state),
+              std::make_tuple(AcState::removingfromsim, AcState::active));
     EXPECT_TRUE(fs::exists(test::parkAirportLearnedFile()));
-    EXPECT_TRUE(standList.empty() && parkAirportRecord.code.empty() && mainWindowState.displayTexts().parkAirportCode.empty());
+    EXPECT_TRUE(standList.empty() && parkAirportRecord.code.empty() &&
+                mainWindowState.displayTexts().parkAirportCode.empty());
     EXPECT_EQ(MAX_FIT.get(), 47) << "the user's setting is back";
     const auto calls = sink_.calls();
-    for (const char* call : {"enable Now false", "enable Flush static false", "showComboValue MAX_LIVE_SEL 500"}) {
+    for (const char* call :
+         {"enable Now false", "enable Flush static false", "showComboValue MAX_LIVE_SEL 500"}) {
         EXPECT_NE(std::find(calls.begin(), calls.end(), call), calls.end()) << call;
     }
 }
 
 TEST_F(ParkAirportStatus, ChoosingAParkAirport) {
-    struct Case { const char* name; double nm; double bearing; bool onGround; double height; std::string line; };
+    struct Case {
+        const char* name;
+        double nm;
+        double bearing;
+        bool onGround;
+        double height;
+        std::string line;
+    };
     const Case cases[] = {
-        {"at ZZPB without file", 15.0, 90.0, true, 0.0, "User aircraft on the ground at ZZPB, no airport file found"},
-        {"no airport near", 6.0, 270.0, true, 0.0, "User aircraft on the ground, no RT supported airport in sight"},
+        {"at ZZPB without file", 15.0, 90.0, true, 0.0,
+         "User aircraft on the ground at ZZPB, no airport file found"},
+        {"no airport near", 6.0, 270.0, true, 0.0,
+         "User aircraft on the ground, no RT supported airport in sight"},
         {"in sight", 19.9, 270.0, false, 17000.0, "ZZPA in sight at 19.9 nm"},
         {"too far", 20.1, 270.0, false, 17000.0, ""},
         {"too high", 19.9, 270.0, false, 18001.0, ""},
@@ -138,17 +171,29 @@ TEST_F(ParkAirportStatus, LoadErrorsLeaveNoParkAirportAndNothingChanged) {
         test::writeFileBytes("airports/my_thirdparty/ZZPA.xml", bytes);
     };
     const auto noStands = [&] {
-        edit([](std::string& b) { b.erase(b.find("<parkpos "), b.find("</parkpositions>") - b.find("<parkpos ")); });
+        edit([](std::string& b) {
+            b.erase(b.find("<parkpos "), b.find("</parkpositions>") - b.find("<parkpos "));
+        });
         MAX_FIT.setValue(9); // the learned file's setting
         fs::create_directories(fs::path(test::parkAirportLearnedFile()).parent_path());
-        gf_writeApf(ApfData{"ZZPA", "Test Park Airport", "", "Test Publisher", 0, 0, 0, 4950, {}}, test::parkAirportLearnedFile(), 0, 3);
+        gf_writeApf(ApfData{"ZZPA", "Test Park Airport", "", "Test Publisher", 0, 0, 0, 4950, {}},
+                    test::parkAirportLearnedFile(), 0, 3);
         MAX_FIT.setValue(47);
     };
-    struct Case { const char* name; std::function<void()> arrange; std::string code; std::string error; };
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::string code;
+        std::string error;
+    };
     const Case cases[] = {
         {"no file", [] {}, "ZZPC", "lf_readParkedFile ZZPC not found"},
         {"no stands", noStands, "ZZPA", "no stands found"},
-        {"a repeated stand id", [&] { test::installParkAirportFiles(), edit([](std::string& b) { b.replace(b.find("\"G2\""), 4, "\"G1\""); }); },
+        {"a repeated stand id",
+         [&] {
+             test::installParkAirportFiles(),
+                 edit([](std::string& b) { b.replace(b.find("\"G2\""), 4, "\"G1\""); });
+         },
          "ZZPA", "94: Parking position 'G1' appears more than once."},
     };
     for (const Case& c : cases) {
@@ -159,19 +204,22 @@ TEST_F(ParkAirportStatus, LoadErrorsLeaveNoParkAirportAndNothingChanged) {
         loadPending = true;
         lf_checkParkAirport(0);
         EXPECT_TRUE(status() == c.error && logHas(c.error)) << status();
-        EXPECT_TRUE(parkAirportRecord.code.empty() && !parkAirportLoaded.load() && standList.empty() && MAX_FIT.get() == 47);
+        EXPECT_TRUE(parkAirportRecord.code.empty() && !parkAirportLoaded.load() && standList.empty() &&
+                    MAX_FIT.get() == 47);
         EXPECT_EQ(learnedBytes(), learnedBefore);
     }
 }
 
 TEST_F(ParkAirportStatus, ListOrderReservedStandAndAverageFit) {
     const auto entry = [](const char* code, double nm) {
-        const GeoPoint at = gf_destinationPoint(test::kParkAirportPosition, std::numbers::pi, nm * kFeetPerNm);
+        const GeoPoint at =
+            gf_destinationPoint(test::kParkAirportPosition, std::numbers::pi, nm * kFeetPerNm);
         return ParkAirport{code, "", at.lat, at.lon, 0.0};
     };
     const auto order = [] {
         std::string text;
-        for (const ParkAirport& p : parkAirportList) text += fmt::format("{} {:.0f} ", p.code, p.distance);
+        for (const ParkAirport& p : parkAirportList)
+            text += fmt::format("{} {:.0f} ", p.code, p.distance);
         return text;
     };
     userAt(0.0001, 0.0, false, 50000.0);
@@ -189,7 +237,8 @@ TEST_F(ParkAirportStatus, ListOrderReservedStandAndAverageFit) {
     test::writeFileBytes(myParkAirportsFile, "ZZPA,G1\n");
     lf_readMyParkAirports(), userAt(0.0, 0.0, true), lf_logParkAirport("ZZPA");
     ASSERT_EQ(lf_readParkedFile(), "");
-    staticAcTable = {test::makeStaticAc({.hexid = 7, .standNumber = 2, .state = AcState::active, .objectId = 70})};
+    staticAcTable = {
+        test::makeStaticAc({.hexid = 7, .standNumber = 2, .state = AcState::active, .objectId = 70})};
     test::writeFileBytes(myParkAirportsFile, "ZZPA,G2\n");
     std::string text;
     EXPECT_TRUE(lf_checkReservedStand(1, text) && text == "reserved stand changed from 'G1' to 'G2'") << text;
@@ -200,8 +249,13 @@ TEST_F(ParkAirportStatus, ListOrderReservedStandAndAverageFit) {
     fs::remove(myParkAirportsFile), fs::create_directory(myParkAirportsFile);
     EXPECT_FALSE(lf_checkReservedStand(1, text));
 
-    struct Fit { std::vector<WeekSlot> parked; WeekSlot now; float hours; };
-    for (const Fit& f : {Fit{{{3, 20}, {3, 18}, {3, 16}}, {3, 20}, 1.5F}, Fit{{{7, 47}}, {1, 1}, 1.5F}, Fit{{}, {3, 20}, 0.0F}}) {
+    struct Fit {
+        std::vector<WeekSlot> parked;
+        WeekSlot now;
+        float hours;
+    };
+    for (const Fit& f : {Fit{{{3, 20}, {3, 18}, {3, 16}}, {3, 20}, 1.5F}, Fit{{{7, 47}}, {1, 1}, 1.5F},
+                         Fit{{}, {3, 20}, 0.0F}}) {
         clock_.set(f.now), staticAcTable.clear();
         for (const WeekSlot& at : f.parked) {
             StaticAc& s = staticAcTable.emplace_back(test::makeStaticAc({.state = AcState::active}));
@@ -227,7 +281,10 @@ TEST_F(ParkAirportThreads, ReadersSeeOneWholeAirportOrNone) {
         while (!done.load()) {
             gf_closestStandId(test::parkAirportStandPoint(1)), lf_checkUserAirport();
             const ParkAirportSnapshot seen = parkAirportSnapshot();
-            const bool whole = seen.code.empty() ? seen.altitude == 0.0 : seen.code == "ZZPA" && seen.altitude == test::kParkAirportAltitude && seen.position.lat == test::kParkAirportPosition.lat;
+            const bool whole = seen.code.empty()
+                                   ? seen.altitude == 0.0
+                                   : seen.code == "ZZPA" && seen.altitude == test::kParkAirportAltitude &&
+                                         seen.position.lat == test::kParkAirportPosition.lat;
             torn += whole ? 0 : 1;
         }
     });

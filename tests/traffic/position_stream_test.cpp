@@ -19,8 +19,9 @@ TEST_F(PositionStream, DuePassStaysWithinTheWindowsAndNeverBeforeNow) {
         std::int32_t travel, mode;
         std::int64_t due;
     };
-    for (const Case& c : {Case{11000, 3000, 0, 12000}, Case{15000, 3000, 0, 14000}, Case{13500, 3000, 0, 13000},
-                          Case{11000, 3000, 2, 13000}, Case{5000, 25, 0, 10000}}) {
+    for (const Case& c :
+         {Case{11000, 3000, 0, 12000}, Case{15000, 3000, 0, 14000}, Case{13500, 3000, 0, 13000},
+          Case{11000, 3000, 2, 13000}, Case{5000, 25, 0, 10000}}) {
         fresh();
         LiveAc& a = aircraft({StreamPos{.duePass = c.reported, .roll = {}, .trueHeading = {}}});
         a.timingMode = c.mode;
@@ -54,11 +55,13 @@ TEST_F(PositionStream, ASegmentStartSetsItsStepsAndWindowsAndPopsTheHead) {
         SCOPED_TRACE(testing::Message() << c.north << " " << c.east << " " << c.due);
         EXPECT_NEAR(a.latitudeStep + 1000 * a.longitudeStep, c.latitudeStep + 1000 * c.longitudeStep, 1e-12);
         EXPECT_EQ(a.earlyWindow + a.lateWindow, 2 * c.windowsAfter);
-        EXPECT_TRUE(a.stream.size() == 2 && std::isnan(a.controlPointEast) && std::isnan(a.curveStartParameter));
+        EXPECT_TRUE(a.stream.size() == 2 && std::isnan(a.controlPointEast) &&
+                    std::isnan(a.curveStartParameter));
         EXPECT_NEAR(a.referenceHeading, c.east == 0 ? 0.0 : M_PI / 2, 1e-4);
         for (int pass = 0; pass < 400 && c.east != 0; ++pass) { // the short way, and on the globe
             lf_curveStep(a);
-            ASSERT_TRUE(std::fabs(a.position.longitude) >= 179.998 - 1e-9 && std::fabs(a.position.longitude) <= 180);
+            ASSERT_TRUE(std::fabs(a.position.longitude) >= 179.998 - 1e-9 &&
+                        std::fabs(a.position.longitude) <= 180);
         }
     }
 }
@@ -66,8 +69,9 @@ TEST_F(PositionStream, ASegmentStartSetsItsStepsAndWindowsAndPopsTheHead) {
 // A stop the taxiing aircraft has not reached (it stands 60 m short, north of it) is driven to; within 5 m,
 // or parked at its stand, it stays where it is.
 TEST_F(PositionStream, ATaxiingAircraftShortOfItsStopDrivesThere) {
-    for (const auto& [phase, metresShort, drives] :
-         {std::tuple{AcPhase::taxi, 60.0, true}, {AcPhase::taxi, 2.0, false}, {AcPhase::parked, 60.0, false}}) {
+    for (const auto& [phase, metresShort, drives] : {std::tuple{AcPhase::taxi, 60.0, true},
+                                                     {AcPhase::taxi, 2.0, false},
+                                                     {AcPhase::parked, 60.0, false}}) {
         SCOPED_TRACE(testing::Message() << gf_groundStateName(phase) << " " << metresShort << " m short");
         fresh();
         LiveAc& a = aircraft();
@@ -93,8 +97,9 @@ TEST_F(PositionStream, RepeatedOrJitteringPositionsStandOnTheGroundAndAreRefused
         int airborne, onGround, rotorcraft, accepted;
         std::int64_t due; // of the accepted position, from now
     };
-    for (const Case& c : {Case{0, 1, 1, 1, 1, 3000}, Case{0, 1, 1, 0, 0, 0}, Case{0, 0, 0, 0, 0, 0},
-                          Case{0, 0, 1, 0, 1, 3000}, Case{0.0001, 0, 1, 0, 1, 0}, Case{0.0001, 0, 0, 0, 0, 0}}) {
+    for (const Case& c :
+         {Case{0, 1, 1, 1, 1, 3000}, Case{0, 1, 1, 0, 0, 0}, Case{0, 0, 0, 0, 0, 0},
+          Case{0, 0, 1, 0, 1, 3000}, Case{0.0001, 0, 1, 0, 1, 0}, Case{0.0001, 0, 0, 0, 0, 0}}) {
         fresh();
         LiveAc& a = aircraft();
         a.kind = c.rotorcraft != 0 ? AcKind::Rotorcraft : AcKind::Large;

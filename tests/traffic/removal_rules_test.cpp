@@ -26,8 +26,8 @@ protected:
         lf_clearTrafficTables();
         LogFixture::TearDown();
     }
-    LiveAc& parked(std::uint32_t hexid, const std::string& callsign, std::uint32_t stand, AcPhase phase = AcPhase::parked,
-                   AcState state = AcState::active) {
+    LiveAc& parked(std::uint32_t hexid, const std::string& callsign, std::uint32_t stand,
+                   AcPhase phase = AcPhase::parked, AcState state = AcState::active) {
         liveAcTable.push_back(test::makeLiveAc({.hexid = hexid, .callsign = callsign}, state, hexid - 19900));
         liveAcTable.back().phase = phase;
         liveAcTable.back().standNumber = stand;
@@ -50,7 +50,8 @@ TEST_F(RemovalRules, TwoLiveAircraftForOneStand) {
         {"ABC123", "ABC123", AcPhase::parked, AcState::active, 0, true, true,
          "C3      : ABC123   ac with same callsign ABC123 wants it, remove existing ... "},
         {"ABC123", "ABC123_", AcPhase::parked, AcState::active, 0, false, false, nullptr},
-        {"ABC123_", "ABC123", AcPhase::parked, AcState::active, 0, true, true, "C3      : ABC123_  ghost, replace by ABC123"},
+        {"ABC123_", "ABC123", AcPhase::parked, AcState::active, 0, true, true,
+         "C3      : ABC123_  ghost, replace by ABC123"},
         {"ABC123", "DEF1_", AcPhase::parked, AcState::active, 0, false, false, nullptr},
         {"ABC123", "DEF1", AcPhase::parked, AcState::active, 1, false, false, nullptr},
         {"ABC123", "DEF1", AcPhase::parked, AcState::active, 0, true, true,
@@ -98,15 +99,18 @@ TEST_F(RemovalRules, TheUserAircraftInTheAir) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         lf_clearTrafficTables();
-        test::placeUserAircraft(UserAcPosition{.latitude = 47.0, .longitude = 8.0, .altitude = 5000,
+        test::placeUserAircraft(UserAcPosition{.latitude = 47.0,
+                                               .longitude = 8.0,
+                                               .altitude = 5000,
                                                .altitudeAboveGround = c.userAboveGround},
                                 false);
         const GeoPoint ahead = test::pointFromUser(c.aheadFeet / kFeetPerNm, 0);
-        const GeoPoint at = gf_destinationPoint(ahead, c.abeamFeet >= 0 ? 1.5707963267948966 : 4.71238898038469,
-                                                std::abs(c.abeamFeet));
+        const GeoPoint at = gf_destinationPoint(
+            ahead, c.abeamFeet >= 0 ? 1.5707963267948966 : 4.71238898038469, std::abs(c.abeamFeet));
         for (int k = 0; k < 2; ++k) {
-            LiveAc a = test::makeLiveAc({.hexid = 20001u + k, .altitude = c.altitude, .airborne = !c.onGround},
-                                        AcState::active, 100 + k);
+            LiveAc a =
+                test::makeLiveAc({.hexid = 20001u + k, .altitude = c.altitude, .airborne = !c.onGround},
+                                 AcState::active, 100 + k);
             a.position.latitude = at.lat;
             a.position.longitude = at.lon;
             a.position.heading = c.heading * 0.017453292519943295;
@@ -143,12 +147,14 @@ TEST_F(RemovalRules, ParkedLimitAndLongestParked) {
 
     lf_clearTrafficTables();
     test::installTestParkAirport();
-    for (const auto& [hexid, seconds] : {std::pair{20001U, 600}, std::pair{20002U, 300}, std::pair{20003U, 900}}) {
+    for (const auto& [hexid, seconds] :
+         {std::pair{20001U, 600}, std::pair{20002U, 300}, std::pair{20003U, 900}}) {
         parked(hexid, "LIV", 1).parkedSince = (1'700'000'000LL - seconds) * 10'000'000;
     }
     std::vector<std::pair<std::uint32_t, std::int64_t>> longest;
     lf_listLongestParked(longest);
-    EXPECT_EQ(longest, (std::vector<std::pair<std::uint32_t, std::int64_t>>{{20003, 900}, {20001, 600}, {20002, 300}}));
+    EXPECT_EQ(longest, (std::vector<std::pair<std::uint32_t, std::int64_t>>{
+                           {20003, 900}, {20001, 600}, {20002, 300}}));
     lf_removeLiveParked(2);
     EXPECT_EQ(liveAcTable[2].state, AcState::removingfromsim);
     EXPECT_EQ(liveAcTable[0].state, AcState::removingfromsim);
@@ -158,15 +164,16 @@ TEST_F(RemovalRules, ParkedLimitAndLongestParked) {
 TEST_F(RemovalRules, BlockedCallsigns) {
     for (const AcState state : {AcState::buffer, AcState::active, AcState::adding2sim}) {
         lf_clearTrafficTables();
-        liveAcTable.push_back(test::makeLiveAc({.hexid = 20001, .callsign = "TST123", .airline = "TST",
-                                                .registration = "D-ABCD"}, state, 101));
+        liveAcTable.push_back(test::makeLiveAc(
+            {.hexid = 20001, .callsign = "TST123", .airline = "TST", .registration = "D-ABCD"}, state, 101));
         liveAcTable[0].from = "ZRH";
         liveAcTable[0].to = "FRA";
         lf_callsignBlocked(20001);
         EXPECT_EQ(liveAcTable[0].remove != 0, state == AcState::buffer);
         EXPECT_EQ(liveAcTable[0].state == AcState::removingfromsim, state == AcState::active);
     }
-    EXPECT_EQ(readLog().front(), "TST123   D-ABCD   ZRH->FRA TST B738 will be removed from buffer while blocked");
+    EXPECT_EQ(readLog().front(),
+              "TST123   D-ABCD   ZRH->FRA TST B738 will be removed from buffer while blocked");
 }
 
 } // namespace

@@ -18,7 +18,8 @@ protected:
     std::vector<AiPositionData> fly(const std::vector<test::ScriptedReport>& script, test::FlightSpan& span) {
         fresh();
         fake_->recordPositions(true);
-        fake_->setHeightAboveGround(10600.0); // 12000 ft over the fake's ground: the created aircraft's report
+        fake_->setHeightAboveGround(
+            10600.0); // 12000 ft over the fake's ground: the created aircraft's report
         test::PassHarness harness(*fake_, script);
         span = test::watchFlight(harness, 4000001, 22000);
         return fake_->positions(100);
@@ -44,13 +45,17 @@ TEST_F(Scenario, AnAirlinerFliesItsReportsThenItsPredictionsAndLeaves) {
         }
     }
     ASSERT_EQ(reached.size(), 12U);
-    const auto lagOf = [&](std::size_t k) { return span.activeAt + std::int64_t(reached[k]) - 1000 * std::int64_t(k) - 3000; };
+    const auto lagOf = [&](std::size_t k) {
+        return span.activeAt + std::int64_t(reached[k]) - 1000 * std::int64_t(k) - 3000;
+    };
     for (std::size_t k = 1; k <= 11; ++k) {
         EXPECT_TRUE(lagOf(k) >= 100 && lagOf(k) <= 260 && std::abs(lagOf(k) - lagOf(1)) <= 2) << k;
         const double from = script[k - 1].report.position.latitude, to = script[k].report.position.latitude;
         const std::size_t mid = (reached[k - 1] + reached[k]) / 2; // halfway in time, halfway in place
         const double share = double(mid - reached[k - 1]) / double(reached[k] - reached[k - 1]);
-        EXPECT_TRUE(k == 1 || std::abs(sent[mid].latitude - from - (to - from) * share) * 60 * kMetresPerNm < 1) << k;
+        EXPECT_TRUE(k == 1 ||
+                    std::abs(sent[mid].latitude - from - (to - from) * share) * 60 * kMetresPerNm < 1)
+            << k;
     }
     EXPECT_NEAR(sent.back().latitude, 47.2238, 0.0005) << "8 predictions at 95 % compounded";
     ASSERT_EQ(fake_->removals().size(), 1U);
@@ -62,14 +67,16 @@ TEST_F(Scenario, AnAirlinerFliesItsReportsThenItsPredictionsAndLeaves) {
     }
     test::FlightSpan again;
     const std::vector<AiPositionData> second = fly(script, again);
-    EXPECT_TRUE(second.size() == sent.size() && std::memcmp(second.data(), sent.data(), sent.size() * sizeof sent[0]) == 0);
+    EXPECT_TRUE(second.size() == sent.size() &&
+                std::memcmp(second.data(), sent.data(), sent.size() * sizeof sent[0]) == 0);
 }
 
 // The airliner is called TST124 from its sixth report on: it leaves the simulator once and comes back where
 // it was under its new callsign; with GUID_CHANGES off it keeps its object to the end.
 TEST_F(Scenario, ANewCallsignBringsTheAirlinerBackUnderIt) {
     auto script = test::straightFlight(test::airlinerReport());
-    for (std::size_t k = 5; k < script.size(); ++k) script[k].report.identity.callsign = "TST124";
+    for (std::size_t k = 5; k < script.size(); ++k)
+        script[k].report.identity.callsign = "TST124";
     for (const bool guid : {true, false}) {
         SCOPED_TRACE(guid);
         GUID_CHANGES.setValue(guid);
@@ -81,9 +88,12 @@ TEST_F(Scenario, ANewCallsignBringsTheAirlinerBackUnderIt) {
         ASSERT_EQ(removed.size(), made.size());
         EXPECT_EQ(removed[0].objectId, 100U);
         if (guid) {
-            EXPECT_TRUE(made[1].objectId == 101 && made[1].callsign == "TST124" && made[1].title == "Test Air B738");
+            EXPECT_TRUE(made[1].objectId == 101 && made[1].callsign == "TST124" &&
+                        made[1].title == "Test Air B738");
             const AiPositionData again = fake_->positions(101).front();
-            EXPECT_LT(gf_greatCircleDistance({first.back().latitude, first.back().longitude}, {again.latitude, again.longitude}), 0.05);
+            EXPECT_LT(gf_greatCircleDistance({first.back().latitude, first.back().longitude},
+                                             {again.latitude, again.longitude}),
+                      0.05);
             EXPECT_TRUE(removed[0].pass < made[1].pass && removed[1].objectId == 101);
         }
         EXPECT_GE(removed.back().pass, kNow + 20000) << "the last object leaves after its predictions";

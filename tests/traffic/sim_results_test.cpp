@@ -16,9 +16,8 @@
 #include <fmt/format.h>
 
 #include "core/errors.h"
-#include "sim/ai_objects.h"
-#include "support/slow_factor.h"
 #include "settings/parameter_table.h"
+#include "sim/ai_objects.h"
 #include "sim/commands.h"
 #include "sim/flight_plans.h"
 #include "sim/livery_memory.h"
@@ -26,6 +25,7 @@
 #include "support/aircraft_fixture.h"
 #include "support/fake_simulator.h"
 #include "support/log_fixture.h"
+#include "support/slow_factor.h"
 #include "support/traffic_builders.h"
 #include "traffic/traffic_tables.h"
 
@@ -106,13 +106,16 @@ TEST_F(SimResults, ACreatedLiveAircraftIsActiveAfter200PassesWithItsLights) {
         const char* type;
         Events events; // after the light toggles
     };
-    const Events airHigh{{221, 0}, {219, 0}, {208, 1}, {207, 1}, {211, 0}, {209, 0}, {210, 1}, {213, 0}, {212, 1}};
-    const Events airLow{{221, 0}, {219, 0}, {208, 1}, {207, 1}, {211, 1}, {209, 0}, {210, 1}, {213, 1}, {212, 0}};
-    const Events taxi{{219, 0}, {221, 0}, {208, 1}, {207, 1}, {211, 0}, {209, 1}, {210, 0}, {213, 1}, {212, 1},
-                      {223, 0}, {218, 3072}};
-    const Events parked{{219, 0}, {222, 0}, {208, 0}, {207, 0}, {211, 0}, {209, 0}, {210, 0}, {213, 1}, {212, 1},
-                        {223, 0}, {218, 0}};
-    const Events rotor{{222, 0}, {208, 0}, {207, 0}, {211, 0}, {209, 0}, {210, 0}, {213, 1}, {212, 1}, {223, 16383}};
+    const Events airHigh{{221, 0}, {219, 0}, {208, 1}, {207, 1}, {211, 0},
+                         {209, 0}, {210, 1}, {213, 0}, {212, 1}};
+    const Events airLow{{221, 0}, {219, 0}, {208, 1}, {207, 1}, {211, 1},
+                        {209, 0}, {210, 1}, {213, 1}, {212, 0}};
+    const Events taxi{{219, 0}, {221, 0}, {208, 1}, {207, 1}, {211, 0},   {209, 1},
+                      {210, 0}, {213, 1}, {212, 1}, {223, 0}, {218, 3072}};
+    const Events parked{{219, 0}, {222, 0}, {208, 0}, {207, 0}, {211, 0}, {209, 0},
+                        {210, 0}, {213, 1}, {212, 1}, {223, 0}, {218, 0}};
+    const Events rotor{{222, 0}, {208, 0}, {207, 0}, {211, 0},    {209, 0},
+                       {210, 0}, {213, 1}, {212, 1}, {223, 16383}};
     const Case cases[] = {
         {"airborne at 12,000 ft", 12000, 10600, true, AcPhase::flying, "B738", airHigh},
         {"airborne at 8,000 ft", 8000, 1500, true, AcPhase::flying, "B738", airLow},
@@ -165,7 +168,8 @@ TEST_F(SimResults, TheCreationResultHandsOverThePlanAndAsksForTheStaticCg) {
         {"object id 2", 2, "FRA", "", {}, false, ""},
         {"a route", kObject, "FRA", "", both, true, ""},
         {"no destination", kObject, "", "", {"requestDataOnSimObject"}, false, ""},
-        {"the plan refused", kObject, "FRA", "setAiFlightPlan", both, false, " creating a flight plan failed"},
+        {"the plan refused", kObject, "FRA", "setAiFlightPlan", both, false,
+         " creating a flight plan failed"},
         {"the request refused", kObject, "FRA", "requestDataOnSimObject", both, true,
          "SimConnect request StaticCG fails"},
     };
@@ -198,8 +202,9 @@ TEST_F(SimResults, TheCreationResultHandsOverThePlanAndAsksForTheStaticCg) {
         EXPECT_EQ(liveAcTable[0].hasFlightPlan != 0, c.flightPlan);
         EXPECT_EQ(createdList.size(), c.objectId == 2 ? 0U : 1U);
         const auto log = readLog();
-        const bool found = std::any_of(log.begin() + static_cast<std::ptrdiff_t>(logged), log.end(),
-                                       [&](const std::string& l) { return l.starts_with("==> ") && l.ends_with(c.line); });
+        const bool found =
+            std::any_of(log.begin() + static_cast<std::ptrdiff_t>(logged), log.end(),
+                        [&](const std::string& l) { return l.starts_with("==> ") && l.ends_with(c.line); });
         EXPECT_EQ(log.size() > logged, *c.line != 0);
         EXPECT_TRUE(*c.line == 0 || found);
         EXPECT_EQ(exitReason.load() == ExitReason::SIMCONNECT_ERROR, failing == "requestDataOnSimObject");
@@ -226,11 +231,12 @@ TEST_F(SimResults, RemovalsAfterTheHandOverAndOrphansAreNotLost) {
     liveAcTable.clear();
     passes(100);
     EXPECT_EQ(removalQueue, std::deque<std::uint32_t>{kObject + 1});
-    EXPECT_EQ(readLog().front(), "==> ! lf_handleSimResults: no aircraft for hexid 20077, object 101 removed");
+    EXPECT_EQ(readLog().front(),
+              "==> ! lf_handleSimResults: no aircraft for hexid 20077, object 101 removed");
     EXPECT_TRUE(createdList.empty());
     // A static entry: active at 200 with its object id, and removed when its removal came meanwhile.
-    staticAcTable.push_back(test::makeStaticAc({.hexid = 12, .standNumber = 3, .callsign = "ABC123*",
-                                                .state = AcState::adding2sim}));
+    staticAcTable.push_back(test::makeStaticAc(
+        {.hexid = 12, .standNumber = 3, .callsign = "ABC123*", .state = AcState::adding2sim}));
     staticAcTable[0].gone = 1;
     push({{kObject + 3, 12, 0, 1, 0.0, 0.0}});
     passes(201);
@@ -296,10 +302,11 @@ TEST_F(SimResults, TouchDownAndStaticCg) {
     }
     const double deg = 0.017453292519943295;
     for (const auto& [cg, pitch, cgAfter, pitchAfter] :
-         std::vector<std::tuple<double, double, double, double>>{{0.4, 3 * deg, 8.0, 0.012217304763960306},
-                                                                 {12.0, -1 * deg, 12.0, 0.012217304763960306},
-                                                                 {12.0, 2.5 * deg, 12.0, 2.5 * deg},
-                                                                 {12.0, std::nan(""), 12.0, 0.012217304763960306}}) {
+         std::vector<std::tuple<double, double, double, double>>{
+             {0.4, 3 * deg, 8.0, 0.012217304763960306},
+             {12.0, -1 * deg, 12.0, 0.012217304763960306},
+             {12.0, 2.5 * deg, 12.0, 2.5 * deg},
+             {12.0, std::nan(""), 12.0, 0.012217304763960306}}) {
         liveAcTable[0].staticCgHeight = 8.0;
         push({{kObject, 0, 0, 4, cg, pitch}});
         lf_handleSimResults();

@@ -8,8 +8,8 @@
 
 #include "aircraft/no_match_list.h"
 #include "airports/park_airport_list.h"
-#include "core/geodesy.h"
 #include "core/clock.h"
+#include "core/geodesy.h"
 #include "settings/parameter_table.h"
 #include "sim/livery_memory.h"
 #include "support/aircraft_fixture.h"
@@ -93,7 +93,9 @@ TEST_F(Spawning, BufferRulesDecideWhenAndWhether) {
     mixed.stream[1].airborne = 0;
     const auto none = [] {};
     const auto liveTwin = [](AcState state) {
-        return [state] { liveAcTable.push_back(test::makeLiveAc({.hexid = 20009, .callsign = "ABC123"}, state, 109)); };
+        return [state] {
+            liveAcTable.push_back(test::makeLiveAc({.hexid = 20009, .callsign = "ABC123"}, state, 109));
+        };
     };
     const Case cases[] = {
         {"airborne at D - 101 waits", buffered(air), kDue - 101, none, AcState::buffer, false, 2},
@@ -105,18 +107,22 @@ TEST_F(Spawning, BufferRulesDecideWhenAndWhether) {
         {"a known ghost erased", buffered(ghost), kDue, [] { ghostCallsigns.push_back("ABC123_"); },
          AcState::buffer, true, 2},
         {"air and ground mixed", mixed, kDue, none, AcState::buffer, false, 1},
-        {"11 requests queued", buffered(air), kDue, [] { liveAddQueue.resize(11); }, AcState::buffer, false, 1},
+        {"11 requests queued", buffered(air), kDue, [] { liveAddQueue.resize(11); }, AcState::buffer, false,
+         1},
         {"MAX_LIVE_SEL 0", buffered(air), kDue, [] { MAX_LIVE_SEL.setValue(0); }, AcState::buffer, true, 2},
-        {"blocked callsign", buffered(air), kDue, [] { BLOCK_CALLSIGN.setValue("TST123"); }, AcState::buffer, true, 2},
-        {"in the no-match list", buffered(test::ReportSpec{.hexid = 20001, .callsign = "TST123", .airline = "TST",
-                                                           .registration = "D-ABCD"}),
+        {"blocked callsign", buffered(air), kDue, [] { BLOCK_CALLSIGN.setValue("TST123"); }, AcState::buffer,
+         true, 2},
+        {"in the no-match list",
+         buffered(test::ReportSpec{
+             .hexid = 20001, .callsign = "TST123", .airline = "TST", .registration = "D-ABCD"}),
          kDue, [] { noMatchList.insert("TST B738 D-ABCD"); }, AcState::buffer, true, 2},
         {"invalid callsign", buffered(test::ReportSpec{.hexid = 20001, .callsign = "@@@@@@@@"}), kDue, none,
          AcState::buffer, true, 2},
         {"ghost of a live twin", buffered(ghost), kDue, liveTwin(AcState::active), AcState::buffer, true, 2},
         {"ghost of a twin being removed", buffered(ghost), kDue, liveTwin(AcState::removingfromsim),
          AcState::adding2sim, false, 2},
-        {"standing on the ground, no stand", buffered(ground, 3, true), kDue, none, AcState::buffer, false, 2},
+        {"standing on the ground, no stand", buffered(ground, 3, true), kDue, none, AcState::buffer, false,
+         2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -135,11 +141,14 @@ TEST_F(Spawning, BufferRulesDecideWhenAndWhether) {
 TEST_F(Spawning, LiveLimitRemovesTheFarthestForANearerNewcomer) {
     MAX_LIVE_SEL.setValue(10);
     for (std::uint32_t k = 0; k < 10; ++k) {
-        liveAcTable.push_back(test::makeLiveAc({.hexid = 30000 + k, .distanceNm = 5.0 + k}, AcState::active, 100 + k));
+        liveAcTable.push_back(
+            test::makeLiveAc({.hexid = 30000 + k, .distanceNm = 5.0 + k}, AcState::active, 100 + k));
     }
-    const LiveAc& far = step(buffered({.hexid = 20001, .callsign = "TST123", .airline = "TST", .distanceNm = 20.0}));
+    const LiveAc& far =
+        step(buffered({.hexid = 20001, .callsign = "TST123", .airline = "TST", .distanceNm = 20.0}));
     EXPECT_TRUE(far.remove != 0 && removalQueue.empty());
-    const LiveAc& near = step(buffered({.hexid = 20002, .callsign = "TST124", .airline = "TST", .distanceNm = 3.0}));
+    const LiveAc& near =
+        step(buffered({.hexid = 20002, .callsign = "TST124", .airline = "TST", .distanceNm = 3.0}));
     EXPECT_EQ(near.state, AcState::adding2sim);
     EXPECT_EQ(liveAcTable[9].state, AcState::removingfromsim) << "the one 14 nm away";
 }
@@ -154,14 +163,41 @@ TEST_F(Spawning, IdentityAndLivery) {
     };
     const Case cases[] = {
         // A registration with a livery of its own takes it.
-        {{.callsign = "DLH4AB", .airline = "", .registration = "D-AIMA"}, "DLH", "DLH4AB", "Lufthansa A320 D-AIMA", 0, 0, false, 0},
+        {{.callsign = "DLH4AB", .airline = "", .registration = "D-AIMA"},
+         "DLH",
+         "DLH4AB",
+         "Lufthansa A320 D-AIMA",
+         0,
+         0,
+         false,
+         0},
         // The operator's aircraft takes a livery of the airline its registration names.
-        {{.callsign = "EWG1", .airline = "", .registration = "D-AEWG"}, "EWG", "EWG1", "FSLTL_A320_DLH", 1, 1, false, 0},
-        {{.callsign = "", .airline = "", .registration = "D-AIMA"}, "DLH", "D-AIMA", "Lufthansa A320 D-AIMA", 0, 0, false, 0},
+        {{.callsign = "EWG1", .airline = "", .registration = "D-AEWG"},
+         "EWG",
+         "EWG1",
+         "FSLTL_A320_DLH",
+         1,
+         1,
+         false,
+         0},
+        {{.callsign = "", .airline = "", .registration = "D-AIMA"},
+         "DLH",
+         "D-AIMA",
+         "Lufthansa A320 D-AIMA",
+         0,
+         0,
+         false,
+         0},
         {{.callsign = "N123AB", .airline = ""}, "PVT", "N123AB", "Generic B738", 0, 0, false, 0},
         {{.callsign = "abc45XY", .airline = ""}, "ABC", "abc45XY", "Generic B738", 0, 0, false, 0},
-        {{.callsign = "TST123", .type = "E190", .airline = "XYZ", .registration = "D-ABCD"}, "XYZ", "TST123", "", 0, 0,
-         true, 1},
+        {{.callsign = "TST123", .type = "E190", .airline = "XYZ", .registration = "D-ABCD"},
+         "XYZ",
+         "TST123",
+         "",
+         0,
+         0,
+         true,
+         1},
         {{.callsign = "TST123", .type = "E190", .airline = "XYZ"}, "XYZ", "TST123", "", 0, 0, true, 0},
     };
     for (const Case& c : cases) {
@@ -196,15 +232,28 @@ TEST_F(Spawning, InitialAttitude) {
     const Case cases[] = {
         {"climbing 3000 ft/min", 3000.0, true, none, -11.8, 50.0, 90.0, 0.0},
         {"descending 4000 ft/min", -4000.0, true, none, 2.5, -4000.0 / 60.0, 90.0, 0.0},
-        {"on the ground, rolling 0.1", 0.0, false, [](LiveAc& a) { a.stream[0].roll = 0.1; }, 0.6, 0.0, 90.0, 0.1},
-        {"respawn heading", 0.0, true, [](LiveAc& a) { a.respawnFlag = 1; a.respawnHeading = 10 * kDegToRad; }, -3.0, 0.0,
-         10.0, 0.0},
-        {"parked: the stand's heading", 0.0, false, [](LiveAc& a) { a.phase = AcPhase::parked; a.standHeading = 1.0; },
+        {"on the ground, rolling 0.1", 0.0, false, [](LiveAc& a) { a.stream[0].roll = 0.1; }, 0.6, 0.0, 90.0,
+         0.1},
+        {"respawn heading", 0.0, true,
+         [](LiveAc& a) {
+             a.respawnFlag = 1;
+             a.respawnHeading = 10 * kDegToRad;
+         },
+         -3.0, 0.0, 10.0, 0.0},
+        {"parked: the stand's heading", 0.0, false,
+         [](LiveAc& a) {
+             a.phase = AcPhase::parked;
+             a.standHeading = 1.0;
+         },
          0.6, 0.0, 1.0 / kDegToRad, 0.0},
-        {"stationary second: the track", 0.0, false, [](LiveAc& a) { a.stream[0].track = 270.0; a.stream[1].stationary = 1; },
+        {"stationary second: the track", 0.0, false,
+         [](LiveAc& a) {
+             a.stream[0].track = 270.0;
+             a.stream[1].stationary = 1;
+         },
          0.6, 0.0, 270.0, 0.0},
-        {"bearing west", 0.0, true, [](LiveAc& a) { a.stream[1].longitude = a.stream[0].longitude - 0.01; }, -3.0, 0.0,
-         270.0, 0.0},
+        {"bearing west", 0.0, true, [](LiveAc& a) { a.stream[1].longitude = a.stream[0].longitude - 0.01; },
+         -3.0, 0.0, 270.0, 0.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -227,7 +276,8 @@ TEST_F(Spawning, UserConflictWaits) {
         const char* name;
         bool userOnGround;
         double userAltitude, userAboveGround, userSpeed;
-        double distanceNm, bearingDeg, altitude, trackDeg; // P from the user; the second position along the track
+        double distanceNm, bearingDeg, altitude,
+            trackDeg; // P from the user; the second position along the track
         bool airborne;
         std::uint8_t flag;
         bool collisionGround;
@@ -236,7 +286,8 @@ TEST_F(Spawning, UserConflictWaits) {
     const Case cases[] = {
         {"ground, 140 m", true, 0, 0, 0, 140 / 1852.0, 0, 0, 0, false, 0, true, true},
         {"ground, 160 m", true, 0, 0, 0, 160 / 1852.0, 0, 0, 0, false, 0, true, false},
-        {"ground, 140 m, COLLISION_USER_GND off", true, 0, 0, 0, 140 / 1852.0, 0, 0, 0, false, 0, false, false},
+        {"ground, 140 m, COLLISION_USER_GND off", true, 0, 0, 0, 140 / 1852.0, 0, 0, 0, false, 0, false,
+         false},
         {"flag set, user at 10 kt", true, 0, 0, 10, 3, 0, 3000, 0, true, 1, true, true},
         {"3 nm north flying south", false, 5000, 3000, 200, 3, 0, 6000, 180, true, 0, true, true},
         {"3 nm north flying east", false, 5000, 3000, 200, 3, 0, 6000, 90, true, 0, true, false},
@@ -247,13 +298,20 @@ TEST_F(Spawning, UserConflictWaits) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        test::placeUserAircraft(UserAcPosition{.latitude = 47.0, .longitude = 8.0, .altitude = c.userAltitude,
-                                               .altitudeAboveGround = c.userAboveGround, .groundVelocity = c.userSpeed},
+        test::placeUserAircraft(UserAcPosition{.latitude = 47.0,
+                                               .longitude = 8.0,
+                                               .altitude = c.userAltitude,
+                                               .altitudeAboveGround = c.userAboveGround,
+                                               .groundVelocity = c.userSpeed},
                                 c.userOnGround);
         COLLISION_USER_GND.setValue(c.collisionGround);
-        LiveAc a = buffered({.hexid = 20001, .distanceNm = c.distanceNm, .bearingDeg = c.bearingDeg,
-                             .altitude = c.altitude, .airborne = c.airborne});
-        const GeoPoint next = gf_destinationPoint({a.stream[0].latitude, a.stream[0].longitude}, c.trackDeg * kDegToRad, 6000);
+        LiveAc a = buffered({.hexid = 20001,
+                             .distanceNm = c.distanceNm,
+                             .bearingDeg = c.bearingDeg,
+                             .altitude = c.altitude,
+                             .airborne = c.airborne});
+        const GeoPoint next =
+            gf_destinationPoint({a.stream[0].latitude, a.stream[0].longitude}, c.trackDeg * kDegToRad, 6000);
         a.stream[1].latitude = next.lat;
         a.stream[1].longitude = next.lon;
         a.userConflict = c.flag;
@@ -273,7 +331,8 @@ TEST_F(Spawning, StandOfAGroundAircraft) {
     };
     test::installTestParkAirport();
     const auto near = [](double bearingDeg, double metres, double fromEastMetres = 0) {
-        const GeoPoint base = gf_destinationPoint(test::kParkAirportPosition, 90 * kDegToRad, fromEastMetres / 0.3048);
+        const GeoPoint base =
+            gf_destinationPoint(test::kParkAirportPosition, 90 * kDegToRad, fromEastMetres / 0.3048);
         return gf_destinationPoint(base, bearingDeg * kDegToRad, metres / 0.3048);
     };
     const auto none = [] {};
@@ -282,16 +341,28 @@ TEST_F(Spawning, StandOfAGroundAircraft) {
         {"60 m from A2", near(0, 60, 50), none, 0, false},
         {"at the user's A1", near(0, 0), none, 0, false},
         {"at A1, the user airborne", near(0, 0),
-         [] { test::placeUserAircraft(UserAcPosition{.latitude = 47.25, .longitude = 8.75, .altitude = 8000,
-                                                     .altitudeAboveGround = 3000}, false); }, 1, false},
-        {"C3 reserved", near(0, 0, 100), [] { const std::lock_guard lock(parkAirportListMutex); reservedStand = "C3"; },
+         [] {
+             test::placeUserAircraft(
+                 UserAcPosition{
+                     .latitude = 47.25, .longitude = 8.75, .altitude = 8000, .altitudeAboveGround = 3000},
+                 false);
+         },
+         1, false},
+        {"C3 reserved", near(0, 0, 100),
+         [] {
+             const std::lock_guard lock(parkAirportListMutex);
+             reservedStand = "C3";
+         },
          0, false},
-        {"a parked B77W next door", near(0, 15, 50), [] {
-             LiveAc heavy = test::makeLiveAc({.hexid = 30001, .callsign = "HVY1", .type = "B77W"}, AcState::active, 101);
+        {"a parked B77W next door", near(0, 15, 50),
+         [] {
+             LiveAc heavy =
+                 test::makeLiveAc({.hexid = 30001, .callsign = "HVY1", .type = "B77W"}, AcState::active, 101);
              heavy.phase = AcPhase::parked;
              heavy.standNumber = 3;
              liveAcTable.push_back(heavy);
-         }, 0, true},
+         },
+         0, true},
     };
     test::WeekClock clock(WeekSlot{3, 20});
     for (const Case& c : cases) {
@@ -302,9 +373,12 @@ TEST_F(Spawning, StandOfAGroundAircraft) {
         COLLISION_USER_GND.setValue(false);
         test::placeUserAircraft(UserAcPosition{.latitude = 47.25, .longitude = 8.75}, true);
         c.before();
-        LiveAc a = buffered(
-            {.hexid = 20001, .callsign = "TST123", .airline = "TST", .registration = "D-ABCD", .airborne = false}, 2,
-            true);
+        LiveAc a = buffered({.hexid = 20001,
+                             .callsign = "TST123",
+                             .airline = "TST",
+                             .registration = "D-ABCD",
+                             .airborne = false},
+                            2, true);
         for (StreamPos& p : a.stream) {
             p.latitude = c.at.lat;
             p.longitude = c.at.lon;
@@ -324,7 +398,8 @@ TEST_F(Spawning, StandOfAGroundAircraft) {
         EXPECT_EQ(spawned.position.heading, stand.heading);
         EXPECT_EQ(spawned.parkedSince, clock.time() * 10'000'000);
         ASSERT_EQ(stand.uses.size(), 1U);
-        EXPECT_TRUE(stand.uses[0].reg == "D-ABCD" && stand.uses[0].day == 3 && stand.uses[0].slots == HalfHourSet(1ULL << 20));
+        EXPECT_TRUE(stand.uses[0].reg == "D-ABCD" && stand.uses[0].day == 3 &&
+                    stand.uses[0].slots == HalfHourSet(1ULL << 20));
     }
 }
 

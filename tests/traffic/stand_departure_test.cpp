@@ -18,7 +18,8 @@ namespace {
 
 using Events = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 // The lights of leaving a stand, then engines started and flaps to index 1.
-const Events kLeaving{{208, 1}, {207, 1}, {211, 0}, {209, 1}, {210, 0}, {213, 1}, {212, 0}, {221, 0}, {218, 3072}};
+const Events kLeaving{{208, 1}, {207, 1}, {211, 0}, {209, 1},   {210, 0},
+                      {213, 1}, {212, 0}, {221, 0}, {218, 3072}};
 
 class StandDeparture : public test::MotionFixture {
 protected:
@@ -45,17 +46,22 @@ protected:
     }
     Events events() const {
         Events out;
-        std::ranges::transform(fake_->clientEvents(), std::back_inserter(out), [](const auto& e) { return std::pair{e.event, e.value}; });
+        std::ranges::transform(fake_->clientEvents(), std::back_inserter(out), [](const auto& e) {
+            return std::pair{e.event, e.value};
+        });
         return out;
     }
-    static double metres(GeoPoint from, GeoPoint to) { return gf_greatCircleDistance(from, to) * kMetresPerNm; }
+    static double metres(GeoPoint from, GeoPoint to) {
+        return gf_greatCircleDistance(from, to) * kMetresPerNm;
+    }
     GeoPoint stand_;
 };
 
 // Straight back 2.5 stand radii; with a reported heading 10 degrees to a side during the first piece, on
 // along a curve to that side, nose against the travel.
 TEST_F(StandDeparture, APushBackGoesStraightBackThenCurvesToTheReportedSide) {
-    for (const auto& [turnDeg, endBearing, endHeading] : {std::tuple{0.0, 0.0, 90.0}, {10.0, 0.0, 180.0}, {-10.0, 180.0, 0.0}}) {
+    for (const auto& [turnDeg, endBearing, endHeading] :
+         {std::tuple{0.0, 0.0, 90.0}, {10.0, 0.0, 180.0}, {-10.0, 180.0, 0.0}}) {
         SCOPED_TRACE(turnDeg);
         fresh();
         STRAIGHT_PBS_ONLY.setValue(turnDeg == 0.0);
@@ -76,13 +82,16 @@ TEST_F(StandDeparture, APushBackGoesStraightBackThenCurvesToTheReportedSide) {
         if (turnDeg != 0.0) {
             EXPECT_EQ(end.duePass - harness.t0(), 1215 + 1494);
             EXPECT_NEAR(metres(pointOf(behind), pointOf(end)), 17.9, 0.05);
-            EXPECT_NEAR(offHeadingDegrees(gf_initialBearing(pointOf(behind), pointOf(end)), endBearing * kDegToRad), 0, 0.05);
+            EXPECT_NEAR(
+                offHeadingDegrees(gf_initialBearing(pointOf(behind), pointOf(end)), endBearing * kDegToRad),
+                0, 0.05);
         }
         harness.runThrough(end.duePass - harness.t0() - 1);
         EXPECT_LT(metres(pointOf(end), pointOf(a.position)), 0.001);
         EXPECT_LT(offHeadingDegrees(endHeading * kDegToRad, a.position.heading), turnDeg != 0.0 ? 1.0 : 1e-7);
         harness.run(1);
-        EXPECT_TRUE(a.phase == AcPhase::pushed_back && a.pushBackPieces == 1 && a.lastPushBackDistance == 900.0);
+        EXPECT_TRUE(a.phase == AcPhase::pushed_back && a.pushBackPieces == 1 &&
+                    a.lastPushBackDistance == 900.0);
         EXPECT_EQ(events(), kLeaving); // no throttle event: already at index 0
     }
 }

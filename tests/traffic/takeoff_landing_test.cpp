@@ -1,5 +1,5 @@
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <tuple>
 
@@ -8,11 +8,11 @@
 #include "support/motion_fixture.h"
 #include "support/pass_harness.h"
 #include "support/traffic_script.h"
-#include "traffic/stream_geometry.h"
 #include "traffic/flight_motion.h"
 #include "traffic/ground_motion.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/position_stream.h"
+#include "traffic/stream_geometry.h"
 
 namespace zeph {
 namespace {
@@ -38,7 +38,8 @@ TEST_F(TakeOffLanding, TheRotationClimbsOutInStages) {
     LiveAc& a = aircraft();
     a.takeOffRoll = 1, a.onGround = 1, a.altitudeStep = 0.6, a.heightAboveGround = 0.0;
     lf_takeOffStep(a);
-    EXPECT_TRUE(a.phase == AcPhase::take_off && a.phaseCountdown == 200 && a.onGround == 0 && a.headingStep == 0.0);
+    EXPECT_TRUE(a.phase == AcPhase::take_off && a.phaseCountdown == 200 && a.onGround == 0 &&
+                a.headingStep == 0.0);
     EXPECT_TRUE(std::isnan(a.curveStartParameter) && std::isnan(a.controlPointEast) && a.bankStep == 0.0);
     controls();
     const std::map<std::int32_t, double> shares{{0, 0.0}, {-50, 0.1}, {-150, 0.2}, {-250, 0.5}, {-301, 1.0}};
@@ -49,7 +50,8 @@ TEST_F(TakeOffLanding, TheRotationClimbsOutInStages) {
             EXPECT_NEAR(a.position.pitch, a.rotationPitch, std::fabs(a.pitchStep));
         }
         if (shares.contains(a.phaseCountdown)) {
-            EXPECT_NEAR(a.position.altitude - before, shares.at(a.phaseCountdown) * 0.6, 1e-9) << a.phaseCountdown;
+            EXPECT_NEAR(a.position.altitude - before, shares.at(a.phaseCountdown) * 0.6, 1e-9)
+                << a.phaseCountdown;
         }
         EXPECT_EQ(controls().size(), pass == 499 ? 1U : 0U) << pass;
         if (pass == 499) {
@@ -77,23 +79,32 @@ TEST_F(TakeOffLanding, TheTakeOffRollAndTheTouchAndGoSetTheControls) {
         EXPECT_EQ(a.lateWindow, landingRoll != 0 ? 1000 : 5000);
     }
     const auto lines = readLog();
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& l) { return l.starts_with("==> towed aircraft takes-off? "); }),
-              1) << "the towed one only";
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(),
+                      [](const std::string& l) { return l.starts_with("==> towed aircraft takes-off? "); }),
+        1)
+        << "the towed one only";
 }
 
-// Flare stages by height above ground over a standing CG of 8.5 ft; stage 1 also on the park airport's height.
+// Flare stages by height above ground over a standing CG of 8.5 ft; stage 1 also on the park airport's
+// height.
 TEST_F(TakeOffLanding, TheFlareGoesThroughItsStagesAndHoldsThePitch) {
     // Stage before, height above ground, altitude over the park airport (<0 no park airport); stage after,
     // altitude step and head rate when it changed.
-    for (const auto& [stage, height, over, after, step, rate] :
-         {std::tuple{0U, 38.5, 38.5, 1U, -0.1, -601.0}, {0U, 39.0, 39.0, 0U, 0.0, 0.0}, {0U, 50.0, 37.0, 1U, -0.1, -601.0},
-          {0U, 38.5, -1.0, 1U, -0.1, -601.0}, {0U, 39.0, -1.0, 0U, 0.0, 0.0}, {1U, 28.5, 1.0, 2U, -0.075, -450.0},
-          {2U, 18.5, 1.0, 3U, -0.05, -300.0}, {3U, 11.5, 1.0, 4U, -0.025, -150.0}, {3U, 11.6, 1.0, 3U, 0.0, 0.0}}) {
+    for (const auto& [stage, height, over, after, step, rate] : {std::tuple{0U, 38.5, 38.5, 1U, -0.1, -601.0},
+                                                                 {0U, 39.0, 39.0, 0U, 0.0, 0.0},
+                                                                 {0U, 50.0, 37.0, 1U, -0.1, -601.0},
+                                                                 {0U, 38.5, -1.0, 1U, -0.1, -601.0},
+                                                                 {0U, 39.0, -1.0, 0U, 0.0, 0.0},
+                                                                 {1U, 28.5, 1.0, 2U, -0.075, -450.0},
+                                                                 {2U, 18.5, 1.0, 3U, -0.05, -300.0},
+                                                                 {3U, 11.5, 1.0, 4U, -0.025, -150.0},
+                                                                 {3U, 11.6, 1.0, 3U, 0.0, 0.0}}) {
         fresh();
         LiveAc& a = aircraft();
         if (over >= 0) {
-            setParkAirportRecord({.code = "ZZPA", .latitude = 47.0, .longitude = 8.0, .altitude = 12000.0 - over});
+            setParkAirportRecord(
+                {.code = "ZZPA", .latitude = 47.0, .longitude = 8.0, .altitude = 12000.0 - over});
         }
         landingFlare = false;
         a.approach = 1, a.staticCgHeight = 8.5, a.heightAboveGround = height, a.landingStage = stage;

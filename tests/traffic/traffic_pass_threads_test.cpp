@@ -168,13 +168,16 @@ TEST(TrafficPassThreads, ReaderClientAndTrafficThreadsShareTheTables) {
     // An empty stack is not yet every report taken, and creation requests go out one per 50 passes: the
     // passes go on until each record holds its last report and one request is out, whatever the pace.
     const auto settled = [] {
-        const auto last = [](const LiveAc& a) { return !a.stream.empty() && a.stream.back().altitude == 3000.0 + kReports - 1; };
+        const auto last = [](const LiveAc& a) {
+            return !a.stream.empty() && a.stream.back().altitude == 3000.0 + kReports - 1;
+        };
         return liveAcTable.size() == kAircraft && std::all_of(liveAcTable.begin(), liveAcTable.end(), last) &&
                std::any_of(liveAcTable.begin(), liveAcTable.end(),
                            [](const LiveAc& a) { return a.state != AcState::buffer; });
     };
     const auto deadline = std::chrono::steady_clock::now() + 30 * test::kLivenessBound;
-    while ((!readerDone.load() || !stackEmpty() || !settled()) && std::chrono::steady_clock::now() < deadline) {
+    while ((!readerDone.load() || !stackEmpty() || !settled()) &&
+           std::chrono::steady_clock::now() < deadline) {
         lf_handleAddingStack();
     }
     trafficDone.store(true);
@@ -187,13 +190,14 @@ TEST(TrafficPassThreads, ReaderClientAndTrafficThreadsShareTheTables) {
     EXPECT_FALSE(fake.creations().empty());
     for (const LiveAc& a : liveAcTable) {
         SCOPED_TRACE(testing::Message() << "hexid " << a.hexid);
-        // Creations go out one per 50 passes, so how many records have spawned when the stack is empty depends
-        // on the threads' pace. A record, spawned or waiting, may have flown or dropped its first positions:
-        // the rest are the reports in order, none lost at the end.
+        // Creations go out one per 50 passes, so how many records have spawned when the stack is empty
+        // depends on the threads' pace. A record, spawned or waiting, may have flown or dropped its first
+        // positions: the rest are the reports in order, none lost at the end.
         ASSERT_FALSE(a.stream.empty());
         const std::size_t first = kReports - a.stream.size();
         for (std::size_t k = 0; k < a.stream.size(); ++k) {
-            EXPECT_EQ(a.stream[k].altitude, 3000.0 + static_cast<double>(first + k)) << "report " << first + k;
+            EXPECT_EQ(a.stream[k].altitude, 3000.0 + static_cast<double>(first + k))
+                << "report " << first + k;
         }
     }
     lf_clearTrafficTables();

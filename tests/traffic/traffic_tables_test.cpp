@@ -122,8 +122,8 @@ TEST_F(TrafficTablesTest, ClearEmptiesTheQueuesAndKeepsThePassClock) {
     EXPECT_TRUE(addingStack.empty());
 }
 
-// A full stack drops reports; the log gets the first drop of a spell, then one count a minute, and a new spell
-// after a minute without a drop.
+// A full stack drops reports; the log gets the first drop of a spell, then one count a minute, and a new
+// spell after a minute without a drop.
 class DiscardLines : public test::LogFixture {
 protected:
     void TearDown() override {

@@ -36,9 +36,11 @@ TEST_F(DownloadFiles, AFileIsReplacedOnlyByAWholeVerifiedAnswer) {
         {"ok", [&](auto& s) { s.ok("f", sealed); }, ContentCheck::SealedDataFile, ""},
         {"404", [](auto& s) { s.status("f", 404); }, ContentCheck::None, "HTTP response code said error"},
         {"500", [](auto& s) { s.status("f", 500); }, ContentCheck::None, "HTTP response code said error"},
-        {"truncated", [](auto& s) { s.truncated("f", 1000, 400); }, ContentCheck::None, "Transferred a partial file"},
+        {"truncated", [](auto& s) { s.truncated("f", 1000, 400); }, ContentCheck::None,
+         "Transferred a partial file"},
         {"chunked without end", [](auto& s) { s.chunkedNoEnd("f", "abc"); }, ContentCheck::None, "'"},
-        {"redirect", [](auto& s) { s.redirect("f", 302, "/downloads/g"); }, ContentCheck::None, "HTTP status 302"},
+        {"redirect", [](auto& s) { s.redirect("f", 302, "/downloads/g"); }, ContentCheck::None,
+         "HTTP status 302"},
         {"closed", [](auto& s) { s.closeWithoutResponse("f"); }, ContentCheck::None, "'"},
         {"silent", [](auto& s) { s.stall("f", true, 3000); }, ContentCheck::None, "Timeout was reached"},
         {"html as sealed", [](auto& s) { s.ok("f", "<html>login</html>", "text/html"); },
@@ -76,7 +78,8 @@ TEST_F(DownloadFiles, AFileIsReplacedOnlyByAWholeVerifiedAnswer) {
 }
 
 TEST_F(DownloadFiles, NoServerNoFolderAndAFullDiskFail) {
-    const std::string nowhere = "http://127.0.0.1:" + std::to_string(test::freeLoopbackPort()) + "/downloads/f";
+    const std::string nowhere =
+        "http://127.0.0.1:" + std::to_string(test::freeLoopbackPort()) + "/downloads/f";
     EXPECT_FALSE(download(nowhere, dir() / "f"));
     EXPECT_EQ(readLog().back(), "Download error: 'Couldn't connect to server' for " + nowhere);
 
@@ -133,8 +136,8 @@ protected:
         test::writeFileBytes(temp_ / "site" / "downloads" / "x", "secure bytes");
         const test::ChildResult made = test::runChild(
             "/usr/bin/openssl",
-            {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
-             "subjectAltName=IP:127.0.0.1", "-keyout", "key.pem", "-out", "cert.pem"},
+            {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
+             "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", "key.pem", "-out", "cert.pem"},
             temp_.path());
         ASSERT_EQ(made.exitCode, 0) << made.err;
         pid_ = ::fork();
@@ -142,8 +145,8 @@ protected:
         if (pid_ == 0) {
             const std::string site = (temp_ / "site").string(), cert = (temp_ / "cert.pem").string(),
                               key = (temp_ / "key.pem").string(), portFile = (temp_ / "port").string();
-            ::execlp("python3", "python3", CORVANE_HTTPS_SERVER_SCRIPT, site.c_str(), cert.c_str(), key.c_str(),
-                     portFile.c_str(), static_cast<char*>(nullptr));
+            ::execlp("python3", "python3", CORVANE_HTTPS_SERVER_SCRIPT, site.c_str(), cert.c_str(),
+                     key.c_str(), portFile.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
         const auto deadline = std::chrono::steady_clock::now() + test::kLivenessBound * 5;

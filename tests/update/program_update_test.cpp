@@ -25,8 +25,8 @@ namespace fs = std::filesystem;
 
 const std::string archivePath = "release/setup_Corvane_P3D_d_v11.10.6.zip";
 const std::string adminReadme = "A new version is available. Run the installer as Administrator\n";
-const std::string normalReadme =
-    "A new version is available.\nThe installer can be executed normally (no Administrator rights required).\n";
+const std::string normalReadme = "A new version is available.\nThe installer can be executed normally (no "
+                                 "Administrator rights required).\n";
 
 // Bytes that do not repeat, so that the archive holds real compressed data.
 std::string installerBytes(std::size_t size, unsigned seed) {
@@ -46,8 +46,9 @@ protected:
         fs::create_directories(dir() / "input");
         setElevationForTests(false);
         setWriteProbeForTests([](const fs::path&, const std::string&) { return true; });
-        server.ok("versions.json",
-                  R"({"p3d": {"major": 11, "minor": 10, "patch": 6}, "airports": {"major": 1, "minor": 0, "patch": 0}})");
+        server.ok(
+            "versions.json",
+            R"({"p3d": {"major": 11, "minor": 10, "patch": 6}, "airports": {"major": 1, "minor": 0, "patch": 0}})");
         server.ok("docs/ReleaseNotes.pdf", "%PDF notes");
     }
     void TearDown() override {
@@ -81,8 +82,9 @@ TEST_F(ProgramUpdate, ANewerProgramIsPreparedInNewVersionAndEndsTheRun) {
     EXPECT_EQ(shell.paths(), std::vector<fs::path>{dir() / "new_version"});
     EXPECT_EQ(exitReason.load(), ExitReason::NEW_VERSION);
     EXPECT_EQ(currentRestartDelay(), 0);
-    EXPECT_EQ(server.paths(), (std::vector<std::string>{"/downloads/versions.json", "/downloads/" + archivePath,
-                                                        "/downloads/docs/ReleaseNotes.pdf"}));
+    EXPECT_EQ(server.paths(),
+              (std::vector<std::string>{"/downloads/versions.json", "/downloads/" + archivePath,
+                                        "/downloads/docs/ReleaseNotes.pdf"}));
     EXPECT_FALSE(tempFileLeft());
 }
 
@@ -98,10 +100,12 @@ TEST_F(ProgramUpdate, ReleaseNotesAndFileManagerFailuresStillEndTheRun) {
         << "the last entry stays";
     EXPECT_EQ(test::readFileBytes(dir() / "new_version" / "README.txt"), normalReadme);
     EXPECT_EQ(shell.paths().size(), 1U);
-    EXPECT_EQ(port_.calls(), std::vector<std::string>{"messageBox Could not open File Explorer at new version|Corvane"});
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        "Opening file explorer at the new version failed? Try manually via the Maravel website."),
-              lines.end());
+    EXPECT_EQ(port_.calls(),
+              std::vector<std::string>{"messageBox Could not open File Explorer at new version|Corvane"});
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(),
+                  "Opening file explorer at the new version failed? Try manually via the Maravel website."),
+        lines.end());
     EXPECT_EQ(exitReason.load(), ExitReason::NEW_VERSION);
 }
 
@@ -137,13 +141,15 @@ TEST_F(ProgramUpdate, ABrokenOrMissingInstallerPreparesNothingAndTheCheckGoesOn)
         const test::RecordingShellOpen shell;
         EXPECT_TRUE(gf_checkVersions());
         const auto lines = readLog();
-        const std::vector<std::string> fresh(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end());
+        const std::vector<std::string> fresh(lines.begin() + static_cast<std::ptrdiff_t>(before),
+                                             lines.end());
         const auto has = [&](const std::string& text) {
             return std::any_of(fresh.begin(), fresh.end(), [&](auto& l) { return l.starts_with(text); });
         };
         EXPECT_TRUE(has(c.line)) << c.line;
         EXPECT_TRUE(has("==> install_new_version.exe does not exists?"));
-        EXPECT_TRUE(has("The downloading/unzipping of the new version failed? Try manually via the Maravel website."));
+        EXPECT_TRUE(has(
+            "The downloading/unzipping of the new version failed? Try manually via the Maravel website."));
         EXPECT_TRUE(fs::is_empty(dir() / "new_version"));
         EXPECT_FALSE(fs::exists(dir() / "install_new_version.exe"));
         EXPECT_TRUE(shell.paths().empty());

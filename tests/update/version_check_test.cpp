@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 
 std::string section(const std::string& name, const std::string& version) {
     const Version v = gf_parseVersion(version);
-    return fmt::format("\"{}\": {{\"major\": {}, \"minor\": {}, \"patch\": {}}}", name, v.major, v.minor, v.patch);
+    return fmt::format("\"{}\": {{\"major\": {}, \"minor\": {}, \"patch\": {}}}", name, v.major, v.minor,
+                       v.patch);
 }
 
 // A program folder with input/ and output/, parameters in a temp AppData, and the maker's site.
@@ -61,8 +62,8 @@ protected:
     std::vector<std::string> newLines() {
         const auto lines = readLog();
         std::vector<std::string> fresh;
-        std::copy_if(lines.begin() + static_cast<std::ptrdiff_t>(seen_), lines.end(), std::back_inserter(fresh),
-                     [](const std::string& line) {
+        std::copy_if(lines.begin() + static_cast<std::ptrdiff_t>(seen_), lines.end(),
+                     std::back_inserter(fresh), [](const std::string& line) {
                          const std::size_t equals = line.find('=');
                          return equals == std::string::npos || equals == 0 ||
                                 line.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ_0123456789") != equals;
@@ -81,7 +82,9 @@ protected:
 TEST_F(VersionCheck, ASilentOrBrokenSiteCostsOneLine) {
     const std::vector<std::pair<const char*, std::function<void()>>> cases = {
         {"nothing on port 9",
-         [&] { setDownloadConfigForTests(DownloadConfig{"http://127.0.0.1:9/downloads/", {}, 2, 1}); }},
+         [&] {
+             setDownloadConfigForTests(DownloadConfig{"http://127.0.0.1:9/downloads/", {}, 2, 1});
+         }},
         {"not JSON", [&] { server.ok("versions.json", "<html>"); }},
         {"not an object", [&] { server.ok("versions.json", "[1, 2]"); }},
     };
@@ -91,7 +94,9 @@ TEST_F(VersionCheck, ASilentOrBrokenSiteCostsOneLine) {
         EXPECT_TRUE(gf_checkVersions());
         const auto lines = newLines();
         EXPECT_EQ(lines.back(), "==> Downloading version info from my web site failed!");
-        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](auto& l) { return l.starts_with("Download error"); }), 1);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](auto& l) { return l.starts_with("Download error"); }),
+                  1);
         EXPECT_FALSE(fs::exists(dir() / "versions.json"));
         EXPECT_FALSE(tempFileLeft());
     }
@@ -146,7 +151,10 @@ TEST_F(VersionCheck, SectionsDownloadTickAndRecordInTheirOrder) {
         fmt::format("==> Downloading '{}' failed !", dbaseUrl),
     };
     auto lines = newLines();
-    EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(std::min(lines.size(), expected.size())), lines.end()), expected);
+    EXPECT_EQ(
+        std::vector<std::string>(
+            lines.end() - static_cast<std::ptrdiff_t>(std::min(lines.size(), expected.size())), lines.end()),
+        expected);
     EXPECT_EQ(test::readFileBytes(airports), sealed);
     EXPECT_EQ(test::readFileBytes(dbase), "old dbase");
     EXPECT_TRUE(stored("AIRPORTS_VERSION", "1.2.3"));
@@ -165,7 +173,8 @@ TEST_F(VersionCheck, SectionsDownloadTickAndRecordInTheirOrder) {
     SCAN_LIVERIES.set(false);
     EXPECT_TRUE(gf_checkVersions());
     lines = newLines();
-    for (const char* line : {"airports version up-to-date", "liveries updated to 2.0.0", "addons version up-to-date"}) {
+    for (const char* line :
+         {"airports version up-to-date", "liveries updated to 2.0.0", "addons version up-to-date"}) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     }
     EXPECT_TRUE(SCAN_LIVERIES.get()) << "no LiveriesScanned.xml";

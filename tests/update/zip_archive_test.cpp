@@ -31,14 +31,17 @@ TEST(ZipArchive, WritesReadsAndReportsDamage) {
     EXPECT_EQ(entries[0].size, first.size());
     std::string read;
     int chunks = 0;
-    EXPECT_EQ(reader.readContent(entries[0].index, 4096, [&](std::span<const char> bytes) {
-        read.append(bytes.data(), bytes.size());
-        ++chunks;
-        return true;
-    }), 0);
+    EXPECT_EQ(reader.readContent(entries[0].index, 4096,
+                                 [&](std::span<const char> bytes) {
+                                     read.append(bytes.data(), bytes.size());
+                                     ++chunks;
+                                     return true;
+                                 }),
+              0);
     EXPECT_EQ(read, first);
     EXPECT_GT(chunks, 1);
-    EXPECT_EQ(reader.readContent(entries[1].index, 4096, [](std::span<const char>) { return false; }), ZIP_ER_WRITE);
+    EXPECT_EQ(reader.readContent(entries[1].index, 4096, [](std::span<const char>) { return false; }),
+              ZIP_ER_WRITE);
 
     test::writeZip(temp / "d.zip", {{"x", "stored bytes that will be damaged"}});
     std::string bytes = test::readFileBytes(temp / "d.zip");

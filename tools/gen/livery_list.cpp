@@ -33,13 +33,16 @@ std::vector<ListedLivery> readList(const std::filesystem::path& listFile) {
         throw std::invalid_argument(listFile.filename().string() + ": cannot be read");
     }
     const nlohmann::json list = nlohmann::json::parse(in, nullptr, false);
-    if (list.is_discarded() || !list.is_object() || !list.contains("liveries") || !list["liveries"].is_array()) {
-        throw std::invalid_argument(listFile.filename().string() + ": not a JSON object with a \"liveries\" list");
+    if (list.is_discarded() || !list.is_object() || !list.contains("liveries") ||
+        !list["liveries"].is_array()) {
+        throw std::invalid_argument(listFile.filename().string() +
+                                    ": not a JSON object with a \"liveries\" list");
     }
     std::vector<ListedLivery> liveries;
     std::set<std::string> folders;
     for (const nlohmann::json& item : list["liveries"]) {
-        const std::string where = listFile.filename().string() + ": item " + std::to_string(liveries.size() + 1);
+        const std::string where =
+            listFile.filename().string() + ": item " + std::to_string(liveries.size() + 1);
         if (!item.is_object()) {
             throw std::invalid_argument(where + ": not an object");
         }
@@ -49,7 +52,8 @@ std::vector<ListedLivery> readList(const std::filesystem::path& listFile) {
         // The folder becomes a path below the tree's root and must stay there.
         if (livery.folder.find('/') != std::string::npos || livery.folder == "." || livery.folder == ".." ||
             !folders.insert(livery.folder).second) {
-            throw std::invalid_argument(where + ": folder \"" + livery.folder + "\" is not one new plain name");
+            throw std::invalid_argument(where + ": folder \"" + livery.folder +
+                                        "\" is not one new plain name");
         }
         liveries.push_back(std::move(livery));
     }

@@ -16,7 +16,11 @@ std::vector<char32_t> decodeUtf8(const std::string& text) {
     std::vector<char32_t> points;
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const int length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+        const int length = lead < 0x80         ? 1
+                           : (lead >> 5) == 6  ? 2
+                           : (lead >> 4) == 14 ? 3
+                           : (lead >> 3) == 30 ? 4
+                                               : 0;
         if (length == 0 || i + static_cast<std::size_t>(length) > text.size()) {
             throw std::invalid_argument("not UTF-8 text");
         }
@@ -132,7 +136,9 @@ AircraftDir& AircraftDir::header(const std::string& text) {
     return line(text);
 }
 
-AircraftDir& AircraftDir::key(const std::string& name, const std::string& value) { return line(name + "=" + value); }
+AircraftDir& AircraftDir::key(const std::string& name, const std::string& value) {
+    return line(name + "=" + value);
+}
 
 AircraftDir& AircraftDir::line(const std::string& text) {
     lines_.push_back(text);

@@ -64,8 +64,8 @@ class LiveryTree {
 public:
     explicit LiveryTree(std::filesystem::path root);
     // The aircraft folder root/lfolder/relPath, made on first use.
-    AircraftDir& ac(const std::string& lfolder, const std::string& relPath, Encoding encoding = Encoding::Utf8,
-                    LineEnd lineEnd = LineEnd::Lf);
+    AircraftDir& ac(const std::string& lfolder, const std::string& relPath,
+                    Encoding encoding = Encoding::Utf8, LineEnd lineEnd = LineEnd::Lf);
     void write() const;
     const std::filesystem::path& root() const { return root_; }
 
@@ -91,8 +91,8 @@ struct ScaleOptions {
     double ivaoShare = 0.0; // of the files, below IVAO_MTL
     double pvtShare = 0.0;  // of the sections, without airline (private aircraft)
     std::vector<CharsetShare> charsets{{Encoding::Utf8, 1}};
-    std::vector<std::string> types{"B738"};     // known aircraft types
-    std::vector<std::string> airlines{"KLM"};   // known airline codes
+    std::vector<std::string> types{"B738"};   // known aircraft types
+    std::vector<std::string> airlines{"KLM"}; // known airline codes
 };
 
 // A tree of files aircraft.cfg files below root, each with sections that read as valid liveries; the same

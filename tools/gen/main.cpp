@@ -19,9 +19,12 @@ using zeph::gen::CharsetShare;
 using zeph::gen::Encoding;
 
 std::vector<CharsetShare> parseCharsets(const std::string& text) {
-    const std::map<std::string, Encoding> names{{"utf8", Encoding::Utf8},          {"bom", Encoding::Utf8Bom},
-                                                {"u16le", Encoding::Utf16LeBom},    {"u16be", Encoding::Utf16BeBom},
-                                                {"u16le-nobom", Encoding::Utf16LeNoBom}, {"cp1252", Encoding::Cp1252}};
+    const std::map<std::string, Encoding> names{{"utf8", Encoding::Utf8},
+                                                {"bom", Encoding::Utf8Bom},
+                                                {"u16le", Encoding::Utf16LeBom},
+                                                {"u16be", Encoding::Utf16BeBom},
+                                                {"u16le-nobom", Encoding::Utf16LeNoBom},
+                                                {"cp1252", Encoding::Cp1252}};
     std::vector<CharsetShare> shares;
     std::stringstream list(text);
     for (std::string item; std::getline(list, item, ',');) {
@@ -65,8 +68,9 @@ zeph::gen::ScaleOptions parseOptions(int argc, char** argv, std::string& out, st
         }
     }
     if (argc % 2 == 0 || out.empty()) {
-        throw std::invalid_argument("usage: gen_livery_tree --out DIR [--list FILE | [--files N] [--seed S] [--sections A-B] "
-                                    "[--ivao-share F] [--pvt-share F] [--charsets name:weight,...] [--dbase FILE]]");
+        throw std::invalid_argument(
+            "usage: gen_livery_tree --out DIR [--list FILE | [--files N] [--seed S] [--sections A-B] "
+            "[--ivao-share F] [--pvt-share F] [--charsets name:weight,...] [--dbase FILE]]");
     }
     return options;
 }

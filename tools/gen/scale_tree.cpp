@@ -13,7 +13,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // The values of attr="..." inside the element named section, split at ','.
-std::vector<std::string> attributeItems(const std::string& xml, const std::string& section, const std::string& attr) {
+std::vector<std::string> attributeItems(const std::string& xml, const std::string& section,
+                                        const std::string& attr) {
     std::vector<std::string> items;
     const std::size_t begin = xml.find("<" + section + ">");
     const std::size_t end = xml.find("</" + section + ">");
@@ -48,7 +49,8 @@ Encoding pickEncoding(const std::vector<CharsetShare>& shares, std::uint32_t dra
 
 } // namespace
 
-void readDbaseNames(const fs::path& dbase, std::vector<std::string>& types, std::vector<std::string>& airlines) {
+void readDbaseNames(const fs::path& dbase, std::vector<std::string>& types,
+                    std::vector<std::string>& airlines) {
     std::ifstream in(dbase, std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot open " + dbase.string());
@@ -78,8 +80,8 @@ void generateScaleTree(const fs::path& root, const ScaleOptions& options) {
         if (!ivao) {
             dir.atcModel(type);
         }
-        const int sections = options.minSections +
-                             static_cast<int>(draw.below(static_cast<std::size_t>(options.maxSections - options.minSections + 1)));
+        const int sections = options.minSections + static_cast<int>(draw.below(static_cast<std::size_t>(
+                                                       options.maxSections - options.minSections + 1)));
         for (int s = 0; s < sections; ++s) {
             const std::string airline = options.airlines[draw.below(options.airlines.size())];
             const bool pvt = !ivao && draw.chance(options.pvtShare);

@@ -32,7 +32,8 @@ TrafficLine aircraftLine(int k, const PositionReport& user, double elapsedSecond
     const double radiusNm = 1.0 + 3.0 * spread(k, 0);
     const double speedKt = 160.0 + 90.0 * spread(k, 2);
     // Clockwise round the user: the bearing from the user grows at speed / radius radians an hour.
-    const double bearing = 2.0 * std::numbers::pi * spread(k, 3) + speedKt / radiusNm * elapsedSeconds / 3600.0;
+    const double bearing =
+        2.0 * std::numbers::pi * spread(k, 3) + speedKt / radiusNm * elapsedSeconds / 3600.0;
     const double cosLatitude = std::max(std::cos(user.latitude * kRadiansPerDegree), 0.01);
 
     TrafficLine line;

@@ -57,8 +57,7 @@ struct Arguments {
     std::exit(kUsageExit);
 }
 
-template <typename Number>
-std::optional<Number> readWhole(std::string_view text) {
+template <typename Number> std::optional<Number> readWhole(std::string_view text) {
     Number value{};
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
@@ -172,7 +171,8 @@ void serveTcp(const std::stop_token& stop, RtFeed& feed) {
 }
 
 // The time the program first reported its position; nothing when stopped before.
-std::optional<std::chrono::steady_clock::time_point> waitForPosition(const std::stop_token& stop, RtFeed& feed) {
+std::optional<std::chrono::steady_clock::time_point> waitForPosition(const std::stop_token& stop,
+                                                                     RtFeed& feed) {
     while (!stop.stop_requested()) {
         if (const auto line = feed.waitForLine("Qs121=", 200ms)) {
             return line->at;

@@ -48,9 +48,7 @@ Fd& Fd::operator=(Fd&& other) noexcept {
     return *this;
 }
 
-int Fd::release() {
-    return std::exchange(fd_, -1);
-}
+int Fd::release() { return std::exchange(fd_, -1); }
 
 void Fd::reset() {
     if (fd_ >= 0) {

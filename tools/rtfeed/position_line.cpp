@@ -45,8 +45,8 @@ std::optional<PositionReport> decodePositionLine(std::string_view line) {
         values[k] = *value;
         line.remove_prefix(last ? line.size() : end + 1);
     }
-    return PositionReport{values[0] / 100000.0, values[1] / 100000.0, values[2],
-                          values[3] / 1000.0,   values[4] / 1000.0,   values[5] * kDegreesPerRadian,
+    return PositionReport{values[0] / 100000.0,         values[1] / 100000.0, values[2],
+                          values[3] / 1000.0,           values[4] / 1000.0,   values[5] * kDegreesPerRadian,
                           values[6] * kDegreesPerRadian};
 }
 

@@ -10,13 +10,13 @@ namespace zeph::rtfeed {
 
 // A position line turned back into plain units.
 struct PositionReport {
-    double pitch = 0;         // radians
-    double bank = 0;          // radians
-    double heading = 0;       // radians
+    double pitch = 0;   // radians
+    double bank = 0;    // radians
+    double heading = 0; // radians
     double altitudeFeet = 0;
     double groundSpeedKnots = 0;
-    double latitude = 0;      // degrees
-    double longitude = 0;     // degrees
+    double latitude = 0;  // degrees
+    double longitude = 0; // degrees
 };
 
 // The report of one position line (with or without its CR LF); nothing when the line is not one: another

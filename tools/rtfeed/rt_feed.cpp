@@ -58,17 +58,11 @@ RtFeed::~RtFeed() {
     disconnect();
 }
 
-bool RtFeed::sendTraffic(const TrafficLine& line) {
-    return sendTrafficRaw(line.toDatagram());
-}
+bool RtFeed::sendTraffic(const TrafficLine& line) { return sendTrafficRaw(line.toDatagram()); }
 
-bool RtFeed::sendTrafficRaw(std::string_view bytes) {
-    return sendDatagramTo(options_.trafficPort, bytes);
-}
+bool RtFeed::sendTrafficRaw(std::string_view bytes) { return sendDatagramTo(options_.trafficPort, bytes); }
 
-bool RtFeed::sendQnh(std::string_view json) {
-    return sendDatagramTo(options_.qnhPort, json);
-}
+bool RtFeed::sendQnh(std::string_view json) { return sendDatagramTo(options_.qnhPort, json); }
 
 bool RtFeed::sendDatagramTo(std::uint16_t port, std::string_view bytes) {
     const bool sent = sendDatagram(udp_.get(), options_.host, port, bytes);
@@ -319,7 +313,8 @@ bool RtFeed::playScenario(const Scenario& scenario, const std::stop_token& stop,
     std::condition_variable_any wake;
     const auto start = from.value_or(Clock::now());
     for (const ScenarioEntry& entry : scenario.entries) {
-        const auto due = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(entry.at));
+        const auto due =
+            start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(entry.at));
         std::unique_lock lock(waitMutex);
         if (wake.wait_until(lock, stop, due, [] { return false; }); stop.stop_requested()) {
             return false;

@@ -53,7 +53,7 @@ std::string replyText(const RtFeedOptions& options);
 struct ReceivedLine {
     std::string text;
     std::chrono::steady_clock::time_point at;
-    int connection = 0; // 1 for the first connection, 2 for the next, ...
+    int connection = 0;    // 1 for the first connection, 2 for the next, ...
     std::size_t index = 0; // its place in lines()
 };
 

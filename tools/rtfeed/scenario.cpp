@@ -12,9 +12,7 @@ namespace zeph::rtfeed {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trimLeft(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) {
@@ -48,7 +46,7 @@ struct Utf8Lead {
     unsigned char mask;    // the bits that tell the length
     unsigned char pattern; // their value for this length
     std::size_t length;
-    unsigned minimum;      // the smallest code point that needs this length
+    unsigned minimum; // the smallest code point that needs this length
 };
 constexpr Utf8Lead kUtf8Leads[] = {{0xE0, 0xC0, 2, 0x80}, {0xF0, 0xE0, 3, 0x800}, {0xF8, 0xF0, 4, 0x10000}};
 

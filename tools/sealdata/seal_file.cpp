@@ -24,8 +24,8 @@ bool readWhole(const std::filesystem::path& file, std::vector<unsigned char>& by
 }
 
 // The whole sealed stream in memory: data files are small, and the faults work on the finished bytes.
-bool sealBytes(const std::vector<unsigned char>& plain, const std::array<unsigned char, 32>& key, bool noFinal,
-               std::vector<unsigned char>& sealed) {
+bool sealBytes(const std::vector<unsigned char>& plain, const std::array<unsigned char, 32>& key,
+               bool noFinal, std::vector<unsigned char>& sealed) {
     crypto_secretstream_xchacha20poly1305_state state;
     sealed.assign(crypto_secretstream_xchacha20poly1305_HEADERBYTES, 0);
     if (crypto_secretstream_xchacha20poly1305_init_push(&state, sealed.data(), key.data()) != 0) {
@@ -41,8 +41,8 @@ bool sealBytes(const std::vector<unsigned char>& plain, const std::array<unsigne
                                                    : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
         const std::size_t at = sealed.size();
         sealed.resize(at + count + crypto_secretstream_xchacha20poly1305_ABYTES);
-        if (crypto_secretstream_xchacha20poly1305_push(&state, sealed.data() + at, nullptr, plain.data() + offset,
-                                                       count, nullptr, 0, tag) != 0) {
+        if (crypto_secretstream_xchacha20poly1305_push(&state, sealed.data() + at, nullptr,
+                                                       plain.data() + offset, count, nullptr, 0, tag) != 0) {
             return false;
         }
         offset += count;

@@ -12,10 +12,10 @@ namespace zeph::sealdata {
 
 // Damage for the negative fixtures of the readers' tests.
 struct SealFaults {
-    bool noFinal = false;                     // the last chunk carries the plain message tag
-    std::optional<std::size_t> flipByte{};    // this byte of the sealed file is inverted
-    std::optional<std::size_t> truncateTo{};  // the sealed file is cut to this many bytes
-    std::size_t appendGarbage = 0;            // this many bytes follow the last chunk
+    bool noFinal = false;                    // the last chunk carries the plain message tag
+    std::optional<std::size_t> flipByte{};   // this byte of the sealed file is inverted
+    std::optional<std::size_t> truncateTo{}; // the sealed file is cut to this many bytes
+    std::size_t appendGarbage = 0;           // this many bytes follow the last chunk
 };
 
 // False when a file cannot be read or written or libsodium cannot start; sealed is then removed.

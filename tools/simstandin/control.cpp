@@ -39,7 +39,8 @@ std::string jsonTextToBytes(const std::string& text, const std::string& field) {
         // Two-byte sequences C2..C3 xx are exactly the characters U+0080 to U+00FF.
         if ((c == 0xC2 || c == 0xC3) && k + 1 < text.size() &&
             (static_cast<unsigned char>(text[k + 1]) & 0xC0U) == 0x80) {
-            out.push_back(static_cast<char>(((c & 0x03U) << 6U) | (static_cast<unsigned char>(text[k + 1]) & 0x3FU)));
+            out.push_back(
+                static_cast<char>(((c & 0x03U) << 6U) | (static_cast<unsigned char>(text[k + 1]) & 0x3FU)));
             ++k;
             continue;
         }
@@ -85,7 +86,8 @@ void ControlServer::stop() {
     }
     started_ = false;
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(stopFd_.get(), &one, sizeof one); // never read: stays readable for all
+    [[maybe_unused]] const ssize_t n =
+        ::write(stopFd_.get(), &one, sizeof one); // never read: stays readable for all
     if (acceptThread_.joinable()) {
         acceptThread_.join();
     }
@@ -132,7 +134,8 @@ void ControlServer::acceptLoop() {
         reapFinished();
         const std::lock_guard lock(clientsMutex_);
         if (clients_.size() >= kMaxControlClients) {
-            writeAll(client.get(), R"({"ok":false,"error":"too many control clients"})" "\n");
+            writeAll(client.get(), R"({"ok":false,"error":"too many control clients"})"
+                                   "\n");
             continue;
         }
         auto done = std::make_shared<std::atomic<bool>>(false);
@@ -194,7 +197,8 @@ void ControlServer::serve(int rawFd) {
         }
         const std::size_t newline = buffer.find('\n');
         if ((newline == std::string::npos ? buffer.size() : newline) > kMaxControlLine) {
-            writeAll(fd.get(), R"({"ok":false,"error":"line longer than 1 MiB"})" "\n");
+            writeAll(fd.get(), R"({"ok":false,"error":"line longer than 1 MiB"})"
+                               "\n");
             return;
         }
     }

@@ -46,7 +46,8 @@ public:
 
     std::uint32_t u32(const char* key) const {
         const json& value = get(key);
-        if (!value.is_number_integer() || value.get<std::int64_t>() < 0 || value.get<std::int64_t>() > 0xFFFFFFFFLL) {
+        if (!value.is_number_integer() || value.get<std::int64_t>() < 0 ||
+            value.get<std::int64_t>() > 0xFFFFFFFFLL) {
             fail(key, "expected an integer from 0 to 4294967295");
         }
         return static_cast<std::uint32_t>(value.get<std::int64_t>());
@@ -123,7 +124,8 @@ std::optional<std::int64_t> parseUtc(const std::string& text) {
     unsigned second = 0;
     unsigned millis = 0;
     int used = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2u-%2uT%2u:%2u:%2u%n", &year, &month, &day, &hour, &minute, &second, &used) != 6) {
+    if (std::sscanf(text.c_str(), "%4d-%2u-%2uT%2u:%2u:%2u%n", &year, &month, &day, &hour, &minute, &second,
+                    &used) != 6) {
         return std::nullopt;
     }
     std::string rest = text.substr(static_cast<std::size_t>(used));
@@ -167,35 +169,53 @@ json fieldsJson(const PacketFields& fields) {
         [&](const auto& p) {
             using T = std::decay_t<decltype(p)>;
             if constexpr (std::is_same_v<T, OpenPacket>) {
-                j = {{"appName", bytesToJsonText(p.appName)}, {"reserved", p.reserved}, {"alias", p.alias},
+                j = {{"appName", bytesToJsonText(p.appName)},
+                     {"reserved", p.reserved},
+                     {"alias", p.alias},
                      {"version", p.version}};
             } else if constexpr (std::is_same_v<T, MapEventPacket> || std::is_same_v<T, SubscribePacket>) {
                 j = {{"eventId", p.eventId}, {"name", bytesToJsonText(p.name)}};
             } else if constexpr (std::is_same_v<T, TransmitEventPacket>) {
-                j = {{"objectId", p.objectId}, {"eventId", p.eventId}, {"data", p.data}, {"groupId", p.groupId},
+                j = {{"objectId", p.objectId},
+                     {"eventId", p.eventId},
+                     {"data", p.data},
+                     {"groupId", p.groupId},
                      {"flags", p.flags}};
             } else if constexpr (std::is_same_v<T, GroupAddPacket>) {
                 j = {{"groupId", p.groupId}, {"eventId", p.eventId}, {"maskable", p.maskable}};
             } else if constexpr (std::is_same_v<T, GroupPriorityPacket>) {
                 j = {{"groupId", p.groupId}, {"priority", p.priority}};
             } else if constexpr (std::is_same_v<T, AddDatumPacket>) {
-                j = {{"defineId", p.defineId}, {"name", bytesToJsonText(p.name)}, {"units", bytesToJsonText(p.units)},
-                     {"type", p.type}, {"epsilon", p.epsilon}, {"datumId", p.datumId}};
+                j = {{"defineId", p.defineId},
+                     {"name", bytesToJsonText(p.name)},
+                     {"units", bytesToJsonText(p.units)},
+                     {"type", p.type},
+                     {"epsilon", p.epsilon},
+                     {"datumId", p.datumId}};
             } else if constexpr (std::is_same_v<T, RequestDataPacket>) {
                 j = {{"requestId", p.requestId}, {"defineId", p.defineId}, {"objectId", p.objectId},
-                     {"period", p.period}, {"flags", p.flags}, {"origin", p.origin}, {"interval", p.interval},
-                     {"limit", p.limit}};
+                     {"period", p.period},       {"flags", p.flags},       {"origin", p.origin},
+                     {"interval", p.interval},   {"limit", p.limit}};
             } else if constexpr (std::is_same_v<T, RequestByTypePacket>) {
-                j = {{"requestId", p.requestId}, {"defineId", p.defineId}, {"radius", p.radius},
+                j = {{"requestId", p.requestId},
+                     {"defineId", p.defineId},
+                     {"radius", p.radius},
                      {"objectType", p.objectType}};
             } else if constexpr (std::is_same_v<T, SetDataPacket>) {
-                j = {{"defineId", p.defineId}, {"objectId", p.objectId}, {"flags", p.flags}, {"count", p.count},
-                     {"unitSize", p.unitSize}, {"data", hexOf(p.data)}};
+                j = {{"defineId", p.defineId}, {"objectId", p.objectId}, {"flags", p.flags},
+                     {"count", p.count},       {"unitSize", p.unitSize}, {"data", hexOf(p.data)}};
             } else if constexpr (std::is_same_v<T, CreateAircraftPacket>) {
-                j = {{"title", bytesToJsonText(p.title)}, {"tailNumber", bytesToJsonText(p.tailNumber)},
-                     {"lat", p.init.lat}, {"lon", p.init.lon}, {"alt", p.init.alt}, {"pitch", p.init.pitch},
-                     {"bank", p.init.bank}, {"heading", p.init.heading}, {"onGround", p.init.onGround},
-                     {"airspeed", p.init.airspeed}, {"requestId", p.requestId}};
+                j = {{"title", bytesToJsonText(p.title)},
+                     {"tailNumber", bytesToJsonText(p.tailNumber)},
+                     {"lat", p.init.lat},
+                     {"lon", p.init.lon},
+                     {"alt", p.init.alt},
+                     {"pitch", p.init.pitch},
+                     {"bank", p.init.bank},
+                     {"heading", p.init.heading},
+                     {"onGround", p.init.onGround},
+                     {"airspeed", p.init.airspeed},
+                     {"requestId", p.requestId}};
             } else if constexpr (std::is_same_v<T, ObjectRequestPacket>) {
                 j = {{"objectId", p.objectId}, {"requestId", p.requestId}};
             } else if constexpr (std::is_same_v<T, FlightPlanPacket>) {
@@ -208,24 +228,49 @@ json fieldsJson(const PacketFields& fields) {
 
 json packetJson(const PacketRecord& r) {
     const std::optional<PacketKind> kind = packetKindOf(r.id);
-    return {{"connection", r.connection}, {"sendId", r.sendId}, {"id", r.id},
+    return {{"connection", r.connection},
+            {"sendId", r.sendId},
+            {"id", r.id},
             {"kind", kind ? std::string(packetKindName(*kind)) : std::string("unknown")},
-            {"size", r.size}, {"version", r.version}, {"fields", fieldsJson(r.fields)}};
+            {"size", r.size},
+            {"version", r.version},
+            {"fields", fieldsJson(r.fields)}};
 }
 
 json objectJson(const SimObject& o) {
     static const std::map<ObjectKind, const char*> kinds = {
         {ObjectKind::User, "user"}, {ObjectKind::Ai, "ai"}, {ObjectKind::Traffic, "traffic"}};
-    json j = {{"id", o.id}, {"kind", kinds.at(o.kind)}, {"owner", o.owner}, {"title", bytesToJsonText(o.title)},
-              {"atcModel", bytesToJsonText(o.atcModel)}, {"atcId", bytesToJsonText(o.atcId)}, {"lat", o.lat},
-              {"lon", o.lon}, {"alt", o.alt}, {"pitch", o.pitch}, {"bank", o.bank}, {"heading", o.heading},
-              {"verticalSpeed", o.verticalSpeed}, {"airspeed", o.airspeed}, {"groundSpeed", o.groundSpeed},
-              {"onGround", o.onGround}, {"lightMask", o.lightMask}, {"freezeLatLon", o.freezeLatLon},
-              {"freezeAltitude", o.freezeAltitude}, {"freezeAttitude", o.freezeAttitude}, {"released", o.released},
-              {"flaps", o.flaps}, {"gear", o.gear}, {"spoilers", o.spoilers}, {"throttle", o.throttle},
-              {"spoilersPercent", o.spoilersPercent}, {"throttle1Percent", o.throttle1Percent},
-              {"throttle2Percent", o.throttle2Percent}, {"engineRunning", o.engineRunning},
-              {"staticCgFeet", o.staticCgFeet}, {"staticPitchRad", o.staticPitchRad}};
+    json j = {{"id", o.id},
+              {"kind", kinds.at(o.kind)},
+              {"owner", o.owner},
+              {"title", bytesToJsonText(o.title)},
+              {"atcModel", bytesToJsonText(o.atcModel)},
+              {"atcId", bytesToJsonText(o.atcId)},
+              {"lat", o.lat},
+              {"lon", o.lon},
+              {"alt", o.alt},
+              {"pitch", o.pitch},
+              {"bank", o.bank},
+              {"heading", o.heading},
+              {"verticalSpeed", o.verticalSpeed},
+              {"airspeed", o.airspeed},
+              {"groundSpeed", o.groundSpeed},
+              {"onGround", o.onGround},
+              {"lightMask", o.lightMask},
+              {"freezeLatLon", o.freezeLatLon},
+              {"freezeAltitude", o.freezeAltitude},
+              {"freezeAttitude", o.freezeAttitude},
+              {"released", o.released},
+              {"flaps", o.flaps},
+              {"gear", o.gear},
+              {"spoilers", o.spoilers},
+              {"throttle", o.throttle},
+              {"spoilersPercent", o.spoilersPercent},
+              {"throttle1Percent", o.throttle1Percent},
+              {"throttle2Percent", o.throttle2Percent},
+              {"engineRunning", o.engineRunning},
+              {"staticCgFeet", o.staticCgFeet},
+              {"staticPitchRad", o.staticPitchRad}};
     if (o.agl) {
         j["agl"] = *o.agl;
     }
@@ -267,8 +312,7 @@ using Handler = std::function<json(SimStandin&, const Args&)>;
 
 json done() { return json::object(); }
 
-template <typename T, typename F>
-json listJson(const char* name, const std::vector<T>& items, F toJson) {
+template <typename T, typename F> json listJson(const char* name, const std::vector<T>& items, F toJson) {
     json list = json::array();
     for (const T& item : items) {
         list.push_back(toJson(item));
@@ -278,18 +322,41 @@ json listJson(const char* name, const std::vector<T>& items, F toJson) {
 
 const std::map<std::string, Handler>& controlHandlers() {
     static const std::map<std::string, Handler> handlers = {
-        {"setSimRunning", [](SimStandin& s, const Args& a) { s.setSimRunning(a.boolean("running")); return done(); }},
-        {"sendQuit", [](SimStandin& s, const Args& a) { s.sendQuit(a.optU32("connection")); return done(); }},
-        {"dropConnection", [](SimStandin& s, const Args& a) { s.dropConnection(a.optU32("connection")); return done(); }},
-        {"sendPositionChanged", [](SimStandin& s, const Args&) { s.sendPositionChanged(); return done(); }},
+        {"setSimRunning",
+         [](SimStandin& s, const Args& a) {
+             s.setSimRunning(a.boolean("running"));
+             return done();
+         }},
+        {"sendQuit",
+         [](SimStandin& s, const Args& a) {
+             s.sendQuit(a.optU32("connection"));
+             return done();
+         }},
+        {"dropConnection",
+         [](SimStandin& s, const Args& a) {
+             s.dropConnection(a.optU32("connection"));
+             return done();
+         }},
+        {"sendPositionChanged",
+         [](SimStandin& s, const Args&) {
+             s.sendPositionChanged();
+             return done();
+         }},
         {"sendFlightLoaded",
          [](SimStandin& s, const Args& a) {
              s.sendFlightLoaded(a.text("path"), a.optBool("asEvent").value_or(false));
              return done();
          }},
-        {"stepFrames", [](SimStandin& s, const Args& a) { s.stepFrames(a.u32("count")); return json{{"frame", s.frame()}}; }},
+        {"stepFrames",
+         [](SimStandin& s, const Args& a) {
+             s.stepFrames(a.u32("count"));
+             return json{{"frame", s.frame()}};
+         }},
         {"advanceClock",
-         [](SimStandin& s, const Args& a) { s.advanceClock(a.integer("ms")); return json{{"clockMs", s.clockMs()}}; }},
+         [](SimStandin& s, const Args& a) {
+             s.advanceClock(a.integer("ms"));
+             return json{{"clockMs", s.clockMs()}};
+         }},
         {"setFrameRate",
          [](SimStandin& s, const Args& a) {
              const double hz = a.number("hz");
@@ -299,9 +366,21 @@ const std::map<std::string, Handler>& controlHandlers() {
              s.setFrameRate(hz);
              return done();
          }},
-        {"setUser", [](SimStandin& s, const Args& a) { s.setUser(userUpdateOf(a)); return done(); }},
-        {"moveUser", [](SimStandin& s, const Args& a) { s.moveUser(userUpdateOf(a)); return done(); }},
-        {"setGround", [](SimStandin& s, const Args& a) { s.setGround(a.number("feet")); return done(); }},
+        {"setUser",
+         [](SimStandin& s, const Args& a) {
+             s.setUser(userUpdateOf(a));
+             return done();
+         }},
+        {"moveUser",
+         [](SimStandin& s, const Args& a) {
+             s.moveUser(userUpdateOf(a));
+             return done();
+         }},
+        {"setGround",
+         [](SimStandin& s, const Args& a) {
+             s.setGround(a.number("feet"));
+             return done();
+         }},
         {"setClock",
          [](SimStandin& s, const Args& a) {
              if (a.has("utcMs")) {
@@ -315,10 +394,19 @@ const std::map<std::string, Handler>& controlHandlers() {
              s.setClock(*ms);
              return done();
          }},
-        {"addTraffic", [](SimStandin& s, const Args& a) { return json{{"objectId", s.addTraffic(trafficOf(a))}}; }},
+        {"addTraffic",
+         [](SimStandin& s, const Args& a) {
+             return json{{"objectId", s.addTraffic(trafficOf(a))}};
+         }},
         {"removeTraffic",
-         [](SimStandin& s, const Args& a) { return json{{"removed", s.removeTraffic(a.u32("objectId"))}}; }},
-        {"refuseTitles", [](SimStandin& s, const Args& a) { s.refuseTitles(a.texts("titles")); return done(); }},
+         [](SimStandin& s, const Args& a) {
+             return json{{"removed", s.removeTraffic(a.u32("objectId"))}};
+         }},
+        {"refuseTitles",
+         [](SimStandin& s, const Args& a) {
+             s.refuseTitles(a.texts("titles"));
+             return done();
+         }},
         {"installedTitles",
          [](SimStandin& s, const Args& a) {
              s.installedTitles(a.has("titles") ? std::optional(a.texts("titles")) : std::nullopt);
@@ -329,23 +417,51 @@ const std::map<std::string, Handler>& controlHandlers() {
              s.setStaticCg(a.text("title"), a.number("feet"), a.number("radians"));
              return done();
          }},
-        {"creationDelayFrames", [](SimStandin& s, const Args& a) { s.creationDelayFrames(a.u32("frames")); return done(); }},
-        {"neverReportCreations", [](SimStandin& s, const Args& a) { s.neverReportCreations(a.boolean("on")); return done(); }},
+        {"creationDelayFrames",
+         [](SimStandin& s, const Args& a) {
+             s.creationDelayFrames(a.u32("frames"));
+             return done();
+         }},
+        {"neverReportCreations",
+         [](SimStandin& s, const Args& a) {
+             s.neverReportCreations(a.boolean("on"));
+             return done();
+         }},
         {"objectAddedAfterNextByType",
-         [](SimStandin& s, const Args& a) { s.objectAddedAfterNextByType(a.boolean("on")); return done(); }},
+         [](SimStandin& s, const Args& a) {
+             s.objectAddedAfterNextByType(a.boolean("on"));
+             return done();
+         }},
         {"injectException",
          [](SimStandin& s, const Args& a) {
              s.injectException(a.u32("code"), a.u32("sendId"), a.u32("index"), a.optU32("connection"));
              return done();
          }},
         {"injectMessage",
-         [](SimStandin& s, const Args& a) { s.injectMessage(bytesOfHex(a, "hex"), a.optU32("connection")); return done(); }},
+         [](SimStandin& s, const Args& a) {
+             s.injectMessage(bytesOfHex(a, "hex"), a.optU32("connection"));
+             return done();
+         }},
         {"splitWrites",
-         [](SimStandin& s, const Args& a) { s.splitWrites(a.u32("bytes"), static_cast<int>(a.u32("pauseMs"))); return done(); }},
-        {"messagesPerWrite", [](SimStandin& s, const Args& a) { s.messagesPerWrite(a.u32("count")); return done(); }},
-        {"zeroPadding", [](SimStandin& s, const Args& a) { s.zeroPadding(a.u32("bytes")); return done(); }},
+         [](SimStandin& s, const Args& a) {
+             s.splitWrites(a.u32("bytes"), static_cast<int>(a.u32("pauseMs")));
+             return done();
+         }},
+        {"messagesPerWrite",
+         [](SimStandin& s, const Args& a) {
+             s.messagesPerWrite(a.u32("count"));
+             return done();
+         }},
+        {"zeroPadding",
+         [](SimStandin& s, const Args& a) {
+             s.zeroPadding(a.u32("bytes"));
+             return done();
+         }},
         {"sendDeclaredSize",
-         [](SimStandin& s, const Args& a) { s.sendDeclaredSize(a.u32("size"), a.optU32("connection")); return done(); }},
+         [](SimStandin& s, const Args& a) {
+             s.sendDeclaredSize(a.u32("size"), a.optU32("connection"));
+             return done();
+         }},
     };
     return handlers;
 }
@@ -369,9 +485,11 @@ const std::map<std::string, Handler>& queryHandlers() {
          [](SimStandin& s, const Args& a) {
              const PositionLog log = s.positions(a.u32("objectId"));
              json out = listJson("samples", log.samples, [](const PositionSample& p) {
-                 return json{{"frame", p.frame}, {"clockMs", p.clockMs}, {"lat", p.lat}, {"lon", p.lon},
-                             {"pitch", p.pitch}, {"bank", p.bank}, {"heading", p.heading}, {"alt", p.alt},
-                             {"verticalSpeed", p.verticalSpeed}, {"airspeed", p.airspeed}};
+                 return json{
+                     {"frame", p.frame},      {"clockMs", p.clockMs}, {"lat", p.lat},
+                     {"lon", p.lon},          {"pitch", p.pitch},     {"bank", p.bank},
+                     {"heading", p.heading},  {"alt", p.alt},         {"verticalSpeed", p.verticalSpeed},
+                     {"airspeed", p.airspeed}};
              });
              out["dropped"] = log.dropped;
              return out;
@@ -391,7 +509,8 @@ const std::map<std::string, Handler>& queryHandlers() {
          }},
         {"flightPlans",
          [](SimStandin& s, const Args&) {
-             return listJson("flightPlans", s.flightPlans(), [](const FlightPlanRecord& x) { return json(x); });
+             return listJson("flightPlans", s.flightPlans(),
+                             [](const FlightPlanRecord& x) { return json(x); });
          }},
         {"violations",
          [](SimStandin& s, const Args&) {
@@ -407,8 +526,8 @@ const std::map<std::string, Handler>& queryHandlers() {
          }},
         {"waitPackets",
          [](SimStandin& s, const Args& a) {
-             const bool reached = s.waitPackets(a.u32("id"), a.u32("count"),
-                                                std::chrono::milliseconds(a.u32("timeoutMs")));
+             const bool reached =
+                 s.waitPackets(a.u32("id"), a.u32("count"), std::chrono::milliseconds(a.u32("timeoutMs")));
              return json{{"reached", reached}};
          }},
     };

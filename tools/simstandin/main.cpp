@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <charconv>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -60,7 +60,8 @@ void parseFrames(const std::string& value, StandinOptions& options) {
         used = 0;
     }
     if (used != value.size() || !(hz > 0.0) || hz > 1000.0) {
-        usage(fmt::format("--frames takes a rate in Hz (above 0, at most 1000) or 'manual', not '{}'", value));
+        usage(
+            fmt::format("--frames takes a rate in Hz (above 0, at most 1000) or 'manual', not '{}'", value));
     }
     options.manualFrames = false;
     options.frameRate = hz;
@@ -102,7 +103,8 @@ Arguments parseArguments(int argc, char** argv) {
             const std::string text = value();
             const std::uint32_t every = parseRecordEvery(text);
             if (every == 0) {
-                usage(fmt::format("--record-every takes a number of frames from 1 to 100000, not '{}'", text));
+                usage(
+                    fmt::format("--record-every takes a number of frames from 1 to 100000, not '{}'", text));
             }
             args.options.recordEvery = every;
             everyGiven = true;
@@ -130,11 +132,16 @@ Arguments parseArguments(int argc, char** argv) {
 }
 
 nlohmann::ordered_json portLine(const SimStandin& standin, const std::optional<std::string>& control) {
-    nlohmann::ordered_json line = {{"tcp4", nullptr}, {"tcp6", nullptr}, {"unix", nullptr}, {"control", nullptr}};
-    if (standin.tcp4Port()) line["tcp4"] = *standin.tcp4Port();
-    if (standin.tcp6Port()) line["tcp6"] = *standin.tcp6Port();
-    if (standin.unixPath()) line["unix"] = zeph::standin::bytesToJsonText(*standin.unixPath());
-    if (control) line["control"] = zeph::standin::bytesToJsonText(*control);
+    nlohmann::ordered_json line = {
+        {"tcp4", nullptr}, {"tcp6", nullptr}, {"unix", nullptr}, {"control", nullptr}};
+    if (standin.tcp4Port())
+        line["tcp4"] = *standin.tcp4Port();
+    if (standin.tcp6Port())
+        line["tcp6"] = *standin.tcp6Port();
+    if (standin.unixPath())
+        line["unix"] = zeph::standin::bytesToJsonText(*standin.unixPath());
+    if (control)
+        line["control"] = zeph::standin::bytesToJsonText(*control);
     return line;
 }
 

@@ -58,8 +58,8 @@ HostPort parseHostPort(const std::string& text) {
         result.host = text.substr(0, colon);
         portText = text.substr(colon + 1);
     }
-    if (portText.empty() || portText.size() > 5 || portText.find_first_not_of("0123456789") != std::string::npos ||
-        std::stoul(portText) > 65535) {
+    if (portText.empty() || portText.size() > 5 ||
+        portText.find_first_not_of("0123456789") != std::string::npos || std::stoul(portText) > 65535) {
         throw std::runtime_error(fmt::format("bad port in '{}'", text));
     }
     result.port = static_cast<std::uint16_t>(std::stoul(portText));
@@ -95,10 +95,12 @@ Listener openTcpListener(const HostPort& where, bool ipv6) {
         length = sizeof(sockaddr_in);
     }
     if (::bind(listener.fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0) {
-        throw std::runtime_error(fmt::format("cannot bind {}:{}: {}", where.host, where.port, std::strerror(errno)));
+        throw std::runtime_error(
+            fmt::format("cannot bind {}:{}: {}", where.host, where.port, std::strerror(errno)));
     }
     if (::listen(listener.fd.get(), 16) != 0) {
-        throw std::runtime_error(fmt::format("cannot listen on {}:{}: {}", where.host, where.port, std::strerror(errno)));
+        throw std::runtime_error(
+            fmt::format("cannot listen on {}:{}: {}", where.host, where.port, std::strerror(errno)));
     }
     sockaddr_storage bound{};
     socklen_t boundLength = sizeof bound;
@@ -111,8 +113,9 @@ Listener openTcpListener(const HostPort& where, bool ipv6) {
 Listener openUnixListener(const std::string& path) {
     sockaddr_un address{};
     if (path.empty() || path.size() >= sizeof(address.sun_path)) {
-        throw std::runtime_error(fmt::format("socket path of {} bytes does not fit sun_path ({} at most): '{}'",
-                                             path.size(), sizeof(address.sun_path) - 1, path));
+        throw std::runtime_error(
+            fmt::format("socket path of {} bytes does not fit sun_path ({} at most): '{}'", path.size(),
+                        sizeof(address.sun_path) - 1, path));
     }
     struct stat info {};
     if (::lstat(path.c_str(), &info) == 0) {

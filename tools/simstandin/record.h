@@ -69,8 +69,8 @@ public:
 // The JSON forms; texts are bytes, each the character of the same number. Those without texts to convert
 // keep their members' names.
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(RemovalRecord, objectId, connection, reason)
-NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(ConnectionInfo, id, transport, open, opened, version, packets, bytesWritten,
-                                   writes)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(ConnectionInfo, id, transport, open, opened, version, packets,
+                                   bytesWritten, writes)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(RecordedStats, frame, objects, connections, packets, violations)
 void to_json(nlohmann::json& j, const CreationRecord& c);
 void to_json(nlohmann::json& j, const ClientEventRecord& e);

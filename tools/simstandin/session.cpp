@@ -24,8 +24,8 @@ constexpr std::array<LegacyAlias, 4> kLegacyAliases = {{
 
 } // namespace
 
-Session::Session(std::uint32_t connection, const SessionOptions& options, World& world, const CreationKnobs& knobs,
-                 SessionHub& hub)
+Session::Session(std::uint32_t connection, const SessionOptions& options, World& world,
+                 const CreationKnobs& knobs, SessionHub& hub)
     : connection_(connection), options_(options), world_(world), knobs_(knobs), hub_(hub) {}
 
 bool Session::feed(std::string_view bytes) {
@@ -91,7 +91,8 @@ void Session::handlePacket(std::string_view packet) {
     dispatch(*kind, header, decoded.fields);
 }
 
-bool Session::checkHeader(std::string_view packet, const PacketHeader& header, std::optional<PacketKind>& kind) {
+bool Session::checkHeader(std::string_view packet, const PacketHeader& header,
+                          std::optional<PacketKind>& kind) {
     kind = packetKindOf(header.id);
     if (!kind) {
         violation(header.sendId, fmt::format("unknown packet id 0x{:08X}", header.id));
@@ -110,7 +111,8 @@ bool Session::checkHeader(std::string_view packet, const PacketHeader& header, s
         sizeOk = expected == header.size;
     }
     if (!sizeOk) {
-        violation(header.sendId, fmt::format("size {} of {}, expected {}", header.size, packetKindName(*kind), expected));
+        violation(header.sendId,
+                  fmt::format("size {} of {}, expected {}", header.size, packetKindName(*kind), expected));
         if (options_.answerViolations) {
             except(ExceptionCode::SizeMismatch, header.sendId, 0);
         }
@@ -128,7 +130,8 @@ void Session::checkSendId(std::uint32_t sendId) {
         const std::uint32_t expected = *lastSendId_ == 0xFFFFFFFFU ? 1 : *lastSendId_ + 1;
         if (sendId != expected) {
             const char* what = sendId == *lastSendId_ ? "repeated send id" : "send id gap:";
-            violation(sendId, fmt::format("{} {} after {}, expected {}", what, sendId, *lastSendId_, expected));
+            violation(sendId,
+                      fmt::format("{} {} after {}, expected {}", what, sendId, *lastSendId_, expected));
         }
     }
     lastSendId_ = sendId;
@@ -162,8 +165,9 @@ void Session::handleOpen(const PacketHeader& header, const OpenPacket& open) {
         return;
     }
     if (!openFieldsAllowed(open)) {
-        violation(header.sendId, fmt::format("Open with alias 0x{:08X} and version {}.{}.{}.{}", open.alias,
-                                             open.version[0], open.version[1], open.version[2], open.version[3]));
+        violation(header.sendId,
+                  fmt::format("Open with alias 0x{:08X} and version {}.{}.{}.{}", open.alias, open.version[0],
+                              open.version[1], open.version[2], open.version[3]));
         except(ExceptionCode::VersionMismatch, header.sendId, 0);
         return;
     }
@@ -196,7 +200,8 @@ void Session::sendFlightLoaded(const std::string& path, bool asEvent) {
 }
 
 void Session::sendObjectEvent(bool added, std::uint32_t objectId) {
-    const auto& id = subscriptions_.at(static_cast<std::size_t>(added ? SystemEvent::ObjectAdded : SystemEvent::ObjectRemoved));
+    const auto& id = subscriptions_.at(
+        static_cast<std::size_t>(added ? SystemEvent::ObjectAdded : SystemEvent::ObjectRemoved));
     if (opened_ && id) {
         constexpr std::uint32_t kAircraft = 2;
         queue(encodeAddRemove(version_, *id, objectId, kAircraft));
@@ -236,9 +241,15 @@ void Session::onSecond() {
 
 void Session::dispatch(PacketKind kind, const PacketHeader& header, const PacketFields& fields) {
     switch (kind) {
-    case PacketKind::Open: handleOpen(header, std::get<OpenPacket>(fields)); break;
-    case PacketKind::SubscribeSystemEvent: handleSubscribe(header, std::get<SubscribePacket>(fields)); break;
-    case PacketKind::MapClientEvent: handleMapEvent(header, std::get<MapEventPacket>(fields)); break;
+    case PacketKind::Open:
+        handleOpen(header, std::get<OpenPacket>(fields));
+        break;
+    case PacketKind::SubscribeSystemEvent:
+        handleSubscribe(header, std::get<SubscribePacket>(fields));
+        break;
+    case PacketKind::MapClientEvent:
+        handleMapEvent(header, std::get<MapEventPacket>(fields));
+        break;
     case PacketKind::AddToGroup: {
         const auto& p = std::get<GroupAddPacket>(fields);
         groups_[p.groupId].push_back(p.eventId);
@@ -249,15 +260,33 @@ void Session::dispatch(PacketKind kind, const PacketHeader& header, const Packet
         groupPriorities_[p.groupId] = p.priority;
         break;
     }
-    case PacketKind::AddToDataDefinition: handleAddDatum(header, std::get<AddDatumPacket>(fields)); break;
-    case PacketKind::RequestData: handleRequestData(header, std::get<RequestDataPacket>(fields)); break;
-    case PacketKind::RequestDataByType: handleRequestByType(header, std::get<RequestByTypePacket>(fields)); break;
-    case PacketKind::SetData: handleSetData(header, std::get<SetDataPacket>(fields)); break;
-    case PacketKind::TransmitClientEvent: handleTransmit(header, std::get<TransmitEventPacket>(fields)); break;
-    case PacketKind::AiCreateNonAtc: handleCreate(header, std::get<CreateAircraftPacket>(fields)); break;
-    case PacketKind::AiReleaseControl: handleRelease(header, std::get<ObjectRequestPacket>(fields)); break;
-    case PacketKind::AiRemoveObject: handleRemove(header, std::get<ObjectRequestPacket>(fields)); break;
-    case PacketKind::AiSetFlightPlan: handleFlightPlan(header, std::get<FlightPlanPacket>(fields)); break;
+    case PacketKind::AddToDataDefinition:
+        handleAddDatum(header, std::get<AddDatumPacket>(fields));
+        break;
+    case PacketKind::RequestData:
+        handleRequestData(header, std::get<RequestDataPacket>(fields));
+        break;
+    case PacketKind::RequestDataByType:
+        handleRequestByType(header, std::get<RequestByTypePacket>(fields));
+        break;
+    case PacketKind::SetData:
+        handleSetData(header, std::get<SetDataPacket>(fields));
+        break;
+    case PacketKind::TransmitClientEvent:
+        handleTransmit(header, std::get<TransmitEventPacket>(fields));
+        break;
+    case PacketKind::AiCreateNonAtc:
+        handleCreate(header, std::get<CreateAircraftPacket>(fields));
+        break;
+    case PacketKind::AiReleaseControl:
+        handleRelease(header, std::get<ObjectRequestPacket>(fields));
+        break;
+    case PacketKind::AiRemoveObject:
+        handleRemove(header, std::get<ObjectRequestPacket>(fields));
+        break;
+    case PacketKind::AiSetFlightPlan:
+        handleFlightPlan(header, std::get<FlightPlanPacket>(fields));
+        break;
     }
 }
 

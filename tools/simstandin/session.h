@@ -42,8 +42,8 @@ public:
     // Tells every connection subscribed to it that an object came or went.
     virtual void announceObject(bool added, std::uint32_t objectId) = 0;
     // Keeps a creation whose reports wait `frames` frames.
-    virtual void deferCreation(std::uint32_t connection, std::uint32_t sendId, const CreateAircraftPacket& create,
-                               std::uint32_t frames) = 0;
+    virtual void deferCreation(std::uint32_t connection, std::uint32_t sendId,
+                               const CreateAircraftPacket& create, std::uint32_t frames) = 0;
     // Keeps an ObjectAdded until the next reply by type has gone out.
     virtual void holdObjectAdded(std::uint32_t objectId) = 0;
     // A reply by type has been queued.
@@ -78,7 +78,9 @@ public:
     // The protocol version replies carry: the Open's once opened, else that of the last packet.
     std::uint32_t replyVersion() const { return opened_ ? version_ : lastVersion_; }
     std::uint64_t packetsHandled() const { return packetsHandled_; }
-    bool subscribed(SystemEvent event) const { return subscriptions_.at(static_cast<std::size_t>(event)).has_value(); }
+    bool subscribed(SystemEvent event) const {
+        return subscriptions_.at(static_cast<std::size_t>(event)).has_value();
+    }
 
     // Pushes of the simulator; each goes out only when the client subscribed to its system event.
     void sendSystemEvent(SystemEvent event, std::uint32_t data);

@@ -32,10 +32,23 @@ constexpr std::array<SystemEventName, kSystemEventCount> kSystemEvents = {{
 }};
 
 constexpr std::array<std::string_view, 17> kClientEvents = {
-    "BEACON_LIGHTS_SET", "NAV_LIGHTS_SET",   "TAXI_LIGHTS_SET",      "STROBES_SET",
-    "LANDING_LIGHTS_SET", "CABIN_LIGHTS_SET", "LOGO_LIGHTS_SET",      "ALL_LIGHTS_TOGGLE",
-    "FREEZE_LATITUDE_LONGITUDE_SET", "FREEZE_ALTITUDE_SET", "FREEZE_ATTITUDE_SET", "FLAPS_SET",
-    "SPOILERS_SET", "GEAR_SET", "ENGINE_AUTO_START", "ENGINE_AUTO_SHUTDOWN", "THROTTLE_SET",
+    "BEACON_LIGHTS_SET",
+    "NAV_LIGHTS_SET",
+    "TAXI_LIGHTS_SET",
+    "STROBES_SET",
+    "LANDING_LIGHTS_SET",
+    "CABIN_LIGHTS_SET",
+    "LOGO_LIGHTS_SET",
+    "ALL_LIGHTS_TOGGLE",
+    "FREEZE_LATITUDE_LONGITUDE_SET",
+    "FREEZE_ALTITUDE_SET",
+    "FREEZE_ATTITUDE_SET",
+    "FLAPS_SET",
+    "SPOILERS_SET",
+    "GEAR_SET",
+    "ENGINE_AUTO_START",
+    "ENGINE_AUTO_SHUTDOWN",
+    "THROTTLE_SET",
 };
 
 struct LightEvent {
@@ -76,8 +89,10 @@ bool isPositionVar(VarId id) {
     case VarId::Heading:
     case VarId::Altitude:
     case VarId::VerticalSpeed:
-    case VarId::AirspeedTrue: return true;
-    default: return false;
+    case VarId::AirspeedTrue:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -85,7 +100,8 @@ bool isPositionVar(VarId id) {
 void applyClientEvent(SimObject& object, std::string_view name, std::uint32_t data) {
     for (const LightEvent& lightEvent : kLightEvents) {
         if (name == lightEvent.name) {
-            object.lightMask = data != 0 ? (object.lightMask | lightEvent.bit) : (object.lightMask & ~lightEvent.bit);
+            object.lightMask =
+                data != 0 ? (object.lightMask | lightEvent.bit) : (object.lightMask & ~lightEvent.bit);
             return;
         }
     }
@@ -164,8 +180,9 @@ void Session::handleAddDatum(const PacketHeader& h, const AddDatumPacket& p) {
     Definition& definition = definitions_[p.defineId];
     Datum datum{var, *unit, p.type, definition.blockSize};
     const std::optional<std::size_t> size = datumFixedSize(p.type);
-    definition.blockSize = (definition.blockSize && size) ? std::optional<std::size_t>(*definition.blockSize + *size)
-                                                          : std::nullopt;
+    definition.blockSize = (definition.blockSize && size)
+                               ? std::optional<std::size_t>(*definition.blockSize + *size)
+                               : std::nullopt;
     definition.datums.push_back(datum);
 }
 
@@ -308,14 +325,17 @@ void Session::handleTransmit(const PacketHeader& h, const TransmitEventPacket& p
         except(ExceptionCode::UnrecognizedId, h.sendId, 1);
         return;
     }
-    world_.clientEvents.push({world_.frame, connection_, object->id, mapped->second, p.data, p.groupId, p.flags});
+    world_.clientEvents.push(
+        {world_.frame, connection_, object->id, mapped->second, p.data, p.groupId, p.flags});
     applyClientEvent(*object, mapped->second, p.data);
 }
 
 void Session::handleCreate(const PacketHeader& h, const CreateAircraftPacket& p) {
     if (world_.titleRefused(p.title)) {
-        CreationRecord record{connection_, h.sendId, p.requestId, 0, p.title, p.tailNumber, p.init, true,
-                              static_cast<std::uint32_t>(ExceptionCode::CreateObjectFailed)};
+        CreationRecord record{
+            connection_, h.sendId, p.requestId,
+            0,           p.title,  p.tailNumber,
+            p.init,      true,     static_cast<std::uint32_t>(ExceptionCode::CreateObjectFailed)};
         world_.created.push(std::move(record));
         except(ExceptionCode::CreateObjectFailed, h.sendId, 1);
         return;

@@ -76,8 +76,7 @@ bool equalNoCase(std::string_view a, std::string_view b) {
 bool isAngle(Unit unit) { return unit == Unit::Degrees || unit == Unit::Radians; }
 
 // Float to integer without undefined behaviour: NaN gives 0, the rest is cut toward zero and clamped.
-template <typename Int>
-Int toInteger(double value) {
+template <typename Int> Int toInteger(double value) {
     if (std::isnan(value)) {
         return 0;
     }
@@ -151,8 +150,8 @@ bool unitSuits(const SimVar& var, Unit unit) {
 }
 
 bool datumTypeKnown(std::uint32_t type) {
-    return type == datum::kInt32 || type == datum::kInt64 || type == datum::kFloat32 || type == datum::kFloat64 ||
-           type == datum::kString32 || type == datum::kStringV;
+    return type == datum::kInt32 || type == datum::kInt64 || type == datum::kFloat32 ||
+           type == datum::kFloat64 || type == datum::kString32 || type == datum::kStringV;
 }
 
 bool datumTypeIsText(std::uint32_t type) { return type == datum::kString32 || type == datum::kStringV; }
@@ -184,59 +183,112 @@ double convertUnit(double value, Unit from, Unit to) {
 
 double readVar(VarId id, const SimObject& object, const VarContext& context) {
     switch (id) {
-    case VarId::Latitude: return object.lat;
-    case VarId::Longitude: return object.lon;
-    case VarId::Pitch: return object.pitch;
-    case VarId::Bank: return object.bank;
-    case VarId::Heading: return object.heading;
-    case VarId::Altitude: return object.alt;
-    case VarId::VerticalSpeed: return object.verticalSpeed;
-    case VarId::AirspeedTrue: return object.airspeed;
-    case VarId::AltAboveGround: return object.agl ? *object.agl : object.alt - context.ground;
-    case VarId::GroundVelocity: return object.groundSpeed;
+    case VarId::Latitude:
+        return object.lat;
+    case VarId::Longitude:
+        return object.lon;
+    case VarId::Pitch:
+        return object.pitch;
+    case VarId::Bank:
+        return object.bank;
+    case VarId::Heading:
+        return object.heading;
+    case VarId::Altitude:
+        return object.alt;
+    case VarId::VerticalSpeed:
+        return object.verticalSpeed;
+    case VarId::AirspeedTrue:
+        return object.airspeed;
+    case VarId::AltAboveGround:
+        return object.agl ? *object.agl : object.alt - context.ground;
+    case VarId::GroundVelocity:
+        return object.groundSpeed;
     case VarId::ZuluTime:
     case VarId::ZuluDayOfYear:
-    case VarId::ZuluYear: return zuluValue(id, context.clockMs);
+    case VarId::ZuluYear:
+        return zuluValue(id, context.clockMs);
     case VarId::LightStates:
-    case VarId::LightOnStates: return object.lightMask;
-    case VarId::GroundAltitude: return context.ground;
-    case VarId::SimOnGround: return reportsOnGround(object, context.ground) ? 1.0 : 0.0;
-    case VarId::StaticCgToGround: return object.staticCgFeet;
-    case VarId::StaticPitch: return object.staticPitchRad;
-    case VarId::SpoilersHandle: return object.spoilersPercent;
-    case VarId::Throttle1: return object.throttle1Percent;
-    case VarId::Throttle2: return object.throttle2Percent;
-    default: return 0.0;
+    case VarId::LightOnStates:
+        return object.lightMask;
+    case VarId::GroundAltitude:
+        return context.ground;
+    case VarId::SimOnGround:
+        return reportsOnGround(object, context.ground) ? 1.0 : 0.0;
+    case VarId::StaticCgToGround:
+        return object.staticCgFeet;
+    case VarId::StaticPitch:
+        return object.staticPitchRad;
+    case VarId::SpoilersHandle:
+        return object.spoilersPercent;
+    case VarId::Throttle1:
+        return object.throttle1Percent;
+    case VarId::Throttle2:
+        return object.throttle2Percent;
+    default:
+        return 0.0;
     }
 }
 
 std::string readTextVar(VarId id, const SimObject& object) {
     switch (id) {
-    case VarId::AtcId: return object.atcId;
-    case VarId::Title: return object.title;
-    case VarId::AtcModel: return object.atcModel;
-    default: return {};
+    case VarId::AtcId:
+        return object.atcId;
+    case VarId::Title:
+        return object.title;
+    case VarId::AtcModel:
+        return object.atcModel;
+    default:
+        return {};
     }
 }
 
 bool writeVar(VarId id, SimObject& object, double value) {
     switch (id) {
-    case VarId::Latitude: object.lat = value; return true;
-    case VarId::Longitude: object.lon = value; return true;
-    case VarId::Pitch: object.pitch = value; return true;
-    case VarId::Bank: object.bank = value; return true;
-    case VarId::Heading: object.heading = value; return true;
-    case VarId::Altitude: object.alt = value; return true;
-    case VarId::VerticalSpeed: object.verticalSpeed = value; return true;
-    case VarId::AirspeedTrue: object.airspeed = value; return true;
-    case VarId::GroundVelocity: object.groundSpeed = value; return true;
-    case VarId::SimOnGround: object.onGround = value != 0.0; return true;
+    case VarId::Latitude:
+        object.lat = value;
+        return true;
+    case VarId::Longitude:
+        object.lon = value;
+        return true;
+    case VarId::Pitch:
+        object.pitch = value;
+        return true;
+    case VarId::Bank:
+        object.bank = value;
+        return true;
+    case VarId::Heading:
+        object.heading = value;
+        return true;
+    case VarId::Altitude:
+        object.alt = value;
+        return true;
+    case VarId::VerticalSpeed:
+        object.verticalSpeed = value;
+        return true;
+    case VarId::AirspeedTrue:
+        object.airspeed = value;
+        return true;
+    case VarId::GroundVelocity:
+        object.groundSpeed = value;
+        return true;
+    case VarId::SimOnGround:
+        object.onGround = value != 0.0;
+        return true;
     case VarId::LightStates:
-    case VarId::LightOnStates: object.lightMask = toInteger<std::uint32_t>(value); return true;
-    case VarId::SpoilersHandle: object.spoilersPercent = value; return true;
-    case VarId::Throttle1: object.throttle1Percent = value; return true;
-    case VarId::Throttle2: object.throttle2Percent = value; return true;
-    default: return false;
+    case VarId::LightOnStates:
+        object.lightMask = toInteger<std::uint32_t>(value);
+        return true;
+    case VarId::SpoilersHandle:
+        object.spoilersPercent = value;
+        return true;
+    case VarId::Throttle1:
+        object.throttle1Percent = value;
+        return true;
+    case VarId::Throttle2:
+        object.throttle2Percent = value;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -247,15 +299,23 @@ void appendDatum(std::string& block, const Datum& d, const SimObject& object, co
     }
     const double value = convertUnit(readVar(d.var->id, object, context), d.var->native, d.unit);
     switch (d.type) {
-    case datum::kInt32: appendI32(block, toInteger<std::int32_t>(value)); break;
-    case datum::kInt64: appendI64(block, toInteger<std::int64_t>(value)); break;
-    case datum::kFloat32: appendF32(block, static_cast<float>(value)); break;
-    default: appendF64(block, value); break;
+    case datum::kInt32:
+        appendI32(block, toInteger<std::int32_t>(value));
+        break;
+    case datum::kInt64:
+        appendI64(block, toInteger<std::int64_t>(value));
+        break;
+    case datum::kFloat32:
+        appendF32(block, static_cast<float>(value));
+        break;
+    default:
+        appendF64(block, value);
+        break;
     }
 }
 
-std::optional<std::size_t> applyDatum(std::string_view block, std::size_t at, const Datum& d, SimObject& object,
-                                      bool& written) {
+std::optional<std::size_t> applyDatum(std::string_view block, std::size_t at, const Datum& d,
+                                      SimObject& object, bool& written) {
     written = false;
     if (d.type == datum::kStringV) { // texts are not written; only their length counts
         const std::size_t end = block.find('\0', at);
@@ -274,10 +334,18 @@ std::optional<std::size_t> applyDatum(std::string_view block, std::size_t at, co
     }
     double value = 0.0;
     switch (d.type) {
-    case datum::kInt32: value = static_cast<std::int32_t>(readU32(block, at)); break;
-    case datum::kInt64: value = static_cast<double>(readI64(block, at)); break;
-    case datum::kFloat32: value = readF32(block, at); break;
-    default: value = readF64(block, at); break;
+    case datum::kInt32:
+        value = static_cast<std::int32_t>(readU32(block, at));
+        break;
+    case datum::kInt64:
+        value = static_cast<double>(readI64(block, at));
+        break;
+    case datum::kFloat32:
+        value = readF32(block, at);
+        break;
+    default:
+        value = readF64(block, at);
+        break;
     }
     written = writeVar(d.var->id, object, convertUnit(value, d.unit, d.var->native));
     return size;

@@ -93,7 +93,7 @@ bool writeVar(VarId id, SimObject& object, double value);
 void appendDatum(std::string& block, const Datum& datum, const SimObject& object, const VarContext& context);
 // Reads one datum at `at` of a data block and writes it into `object`; returns the datum's size, or nothing
 // when the block is too short. `written` tells whether the variable took the value.
-std::optional<std::size_t> applyDatum(std::string_view block, std::size_t at, const Datum& datum, SimObject& object,
-                                      bool& written);
+std::optional<std::size_t> applyDatum(std::string_view block, std::size_t at, const Datum& datum,
+                                      SimObject& object, bool& written);
 
 } // namespace zeph::standin

@@ -1,6 +1,6 @@
 #include "simstandin/standin.h"
-#include "simstandin/standin_connection.h"
 #include "simstandin/recorder.h"
+#include "simstandin/standin_connection.h"
 
 #include <algorithm>
 #include <array>
@@ -32,7 +32,9 @@ std::int64_t floorSeconds(std::int64_t ms) { return ms / 1000 - ((ms % 1000 != 0
 class SimStandin::Hub : public SessionHub {
 public:
     explicit Hub(SimStandin& owner) : owner_(owner) {}
-    void announceObject(bool added, std::uint32_t objectId) override { owner_.announceLocked(added, objectId); }
+    void announceObject(bool added, std::uint32_t objectId) override {
+        owner_.announceLocked(added, objectId);
+    }
     void deferCreation(std::uint32_t connection, std::uint32_t sendId, const CreateAircraftPacket& create,
                        std::uint32_t frames) override {
         owner_.pendingCreations_.push_back({connection, sendId, create, frames});
@@ -53,9 +55,8 @@ private:
 };
 
 SimStandin::SimStandin(StandinOptions options)
-    : options_(std::move(options)),
-      world_(WorldLimits{options_.userObjectId, options_.aiObjectBase, options_.packetLogLimit,
-                         options_.positionHistory}),
+    : options_(std::move(options)), world_(WorldLimits{options_.userObjectId, options_.aiObjectBase,
+                                                       options_.packetLogLimit, options_.positionHistory}),
       hub_(std::make_unique<Hub>(*this)) {
     sessionOptions_.legacy = options_.legacy;
     sessionOptions_.appName = options_.appName;
@@ -250,8 +251,8 @@ void SimStandin::acceptFrom(int listenFd, const std::string& transport) {
         }
         const std::lock_guard lock(mutex_);
         const std::uint32_t id = nextConnectionId_++;
-        connections_.emplace(id, std::make_unique<Connection>(id, std::move(client), transport, sessionOptions_,
-                                                              world_, knobs_, *hub_));
+        connections_.emplace(id, std::make_unique<Connection>(id, std::move(client), transport,
+                                                              sessionOptions_, world_, knobs_, *hub_));
         noteLocked(connections_.at(id)->info(true));
         touched();
     }
@@ -299,11 +300,13 @@ void SimStandin::writeTo(Connection& connection, Clock::time_point now) {
             const std::size_t room = split ? faults_.splitBytes - chunk.size() : message.size();
             chunk.append(message, offset, room);
             offset = 0;
-            if ((split && chunk.size() >= faults_.splitBytes) || (!split && k + 1 >= faults_.messagesPerWrite)) {
+            if ((split && chunk.size() >= faults_.splitBytes) ||
+                (!split && k + 1 >= faults_.messagesPerWrite)) {
                 break;
             }
         }
-        const ssize_t n = ::send(connection.fd.get(), chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n =
+            ::send(connection.fd.get(), chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {
             connection.failed = errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
             return;
@@ -354,8 +357,8 @@ void SimStandin::closeConnection(std::uint32_t id) {
 void SimStandin::runTimers(Clock::time_point now) {
     if (!options_.manualFrames && now >= nextFrame_) {
         frameLocked();
-        const auto interval =
-            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / world_.frameRate));
+        const auto interval = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(1.0 / world_.frameRate));
         nextFrame_ += interval;
         if (nextFrame_ < now) { // late: go on from now rather than send a burst of frames
             nextFrame_ = now + interval;
@@ -423,7 +426,8 @@ void SimStandin::announceLocked(bool added, std::uint32_t objectId) {
     }
 }
 
-void SimStandin::forTargets(std::optional<std::uint32_t> connection, const std::function<void(Connection&)>& action) {
+void SimStandin::forTargets(std::optional<std::uint32_t> connection,
+                            const std::function<void(Connection&)>& action) {
     for (auto& [id, c] : connections_) {
         if (!connection || *connection == id) {
             action(*c);

@@ -38,9 +38,9 @@ struct StandinOptions {
     bool removeObjectsOnDisconnect = true;
     std::size_t packetLogLimit = 100000;
     std::size_t positionHistory = 256;
-    std::optional<std::string> tcp4;     // "127.0.0.1:0"
-    std::optional<std::string> tcp6;     // "[::1]:0"
-    std::optional<std::string> unixPath; // the local-pipe stand-in
+    std::optional<std::string> tcp4;       // "127.0.0.1:0"
+    std::optional<std::string> tcp6;       // "[::1]:0"
+    std::optional<std::string> unixPath;   // the local-pipe stand-in
     std::optional<std::string> recordFile; // JSON lines of what happened; see record.h
     std::uint32_t recordEvery = 3;         // a position line per AI object every this many frames
     std::chrono::milliseconds recordStatsEvery{10000};
@@ -100,8 +100,8 @@ struct PositionLog {
 
 // How the bytes of messages are handed to a socket.
 struct FaultModes {
-    std::size_t splitBytes = 0;  // more than 0: writes of at most this many bytes
-    int splitPauseMs = 0;        // pause between the pieces
+    std::size_t splitBytes = 0; // more than 0: writes of at most this many bytes
+    int splitPauseMs = 0;       // pause between the pieces
     std::size_t messagesPerWrite = 1;
     std::size_t zeroPadding = 0; // zero bytes after every message
 };
@@ -203,8 +203,7 @@ private:
     // The record (standin_record.cpp).
     void startRecording();
     void stopRecording(std::unique_lock<std::mutex>& lock);
-    template <typename T>
-    void noteLocked(const T& entry);
+    template <typename T> void noteLocked(const T& entry);
     void notePositionsLocked();
     void noteStatsLocked();
     void recordLocked(Clock::time_point now);

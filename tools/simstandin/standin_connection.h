@@ -11,11 +11,13 @@ namespace zeph::standin {
 struct SimStandin::Connection {
     Connection(std::uint32_t id, Fd fd, std::string transport, const SessionOptions& options, World& world,
                const CreationKnobs& knobs, SessionHub& hub)
-        : id(id), fd(std::move(fd)), transport(std::move(transport)), session(id, options, world, knobs, hub) {}
+        : id(id), fd(std::move(fd)), transport(std::move(transport)),
+          session(id, options, world, knobs, hub) {}
 
     ConnectionInfo info(bool open) const {
-        return {id, transport, open, session.opened(), session.replyVersion(), session.packetsHandled(),
-                bytesWritten, writes};
+        return {
+            id,           transport, open, session.opened(), session.replyVersion(), session.packetsHandled(),
+            bytesWritten, writes};
     }
 
     std::uint32_t id;

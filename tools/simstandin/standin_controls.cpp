@@ -13,18 +13,25 @@ namespace {
 double radiansOf(double degrees) { return degrees * std::numbers::pi / 180.0; }
 
 void applyPosition(SimObject& user, const UserUpdate& u) {
-    if (u.lat) user.lat = *u.lat;
-    if (u.lon) user.lon = *u.lon;
-    if (u.alt) user.alt = *u.alt;
-    if (u.pitchDeg) user.pitch = radiansOf(*u.pitchDeg);
-    if (u.bankDeg) user.bank = radiansOf(*u.bankDeg);
-    if (u.headingDeg) user.heading = radiansOf(*u.headingDeg);
-    if (u.groundSpeed) user.groundSpeed = *u.groundSpeed;
-    if (u.onGround) user.onGround = *u.onGround;
+    if (u.lat)
+        user.lat = *u.lat;
+    if (u.lon)
+        user.lon = *u.lon;
+    if (u.alt)
+        user.alt = *u.alt;
+    if (u.pitchDeg)
+        user.pitch = radiansOf(*u.pitchDeg);
+    if (u.bankDeg)
+        user.bank = radiansOf(*u.bankDeg);
+    if (u.headingDeg)
+        user.heading = radiansOf(*u.headingDeg);
+    if (u.groundSpeed)
+        user.groundSpeed = *u.groundSpeed;
+    if (u.onGround)
+        user.onGround = *u.onGround;
 }
 
-template <typename T>
-std::vector<T> copyOf(const BoundedLog<T>& log) {
+template <typename T> std::vector<T> copyOf(const BoundedLog<T>& log) {
     return {log.entries.begin(), log.entries.end()};
 }
 
@@ -112,10 +119,14 @@ void SimStandin::setUser(const UserUpdate& update) {
     const std::lock_guard lock(mutex_);
     SimObject& user = world_.user();
     applyPosition(user, update);
-    if (update.lightMask) user.lightMask = *update.lightMask;
-    if (update.title) user.title = *update.title;
-    if (update.atcModel) user.atcModel = *update.atcModel;
-    if (update.atcId) user.atcId = *update.atcId;
+    if (update.lightMask)
+        user.lightMask = *update.lightMask;
+    if (update.title)
+        user.title = *update.title;
+    if (update.atcModel)
+        user.atcModel = *update.atcModel;
+    if (update.atcId)
+        user.atcId = *update.atcId;
 }
 
 void SimStandin::moveUser(const UserUpdate& update) {

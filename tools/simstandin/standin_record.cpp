@@ -18,7 +18,8 @@ void SimStandin::startRecording() {
     if (!options_.recordFile || recorder_) {
         return;
     }
-    recorder_ = std::make_unique<Recorder>(*options_.recordFile, std::max<std::uint32_t>(options_.recordEvery, 1));
+    recorder_ =
+        std::make_unique<Recorder>(*options_.recordFile, std::max<std::uint32_t>(options_.recordEvery, 1));
     const auto note = [this](const auto& entry) { noteLocked(entry); };
     world_.created.observer = note;
     world_.removed.observer = note;
@@ -41,8 +42,7 @@ void SimStandin::stopRecording(std::unique_lock<std::mutex>& lock) {
     recorder_.reset(); // entries that still come (a control call after the stop) are not recorded
 }
 
-template <typename T>
-void SimStandin::noteLocked(const T& entry) {
+template <typename T> void SimStandin::noteLocked(const T& entry) {
     if (recorder_) {
         recorder_->note(entry, world_.clock.nowMs());
     }
@@ -65,7 +65,8 @@ void SimStandin::notePositionsLocked() {
 }
 
 void SimStandin::noteStatsLocked() {
-    RecordedStats stats{world_.frame, 0, connections_.size(), world_.packets.entries.size() + world_.packets.dropped,
+    RecordedStats stats{world_.frame, 0, connections_.size(),
+                        world_.packets.entries.size() + world_.packets.dropped,
                         world_.violations.entries.size() + world_.violations.dropped};
     for (const auto& [id, object] : world_.objects()) {
         stats.objects += object.kind == ObjectKind::Ai ? 1 : 0;

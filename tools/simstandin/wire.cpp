@@ -78,7 +78,8 @@ PacketFields decodeEventPackets(PacketKind kind, std::string_view p, std::vector
     case PacketKind::MapClientEvent:
         return MapEventPacket{readU32(p, 16), readText(p, 20, 256, "event name", cut)};
     case PacketKind::TransmitClientEvent:
-        return TransmitEventPacket{readU32(p, 16), readU32(p, 20), readU32(p, 24), readU32(p, 28), readU32(p, 32)};
+        return TransmitEventPacket{readU32(p, 16), readU32(p, 20), readU32(p, 24), readU32(p, 28),
+                                   readU32(p, 32)};
     case PacketKind::AddToGroup:
         return GroupAddPacket{readU32(p, 16), readU32(p, 20), readU32(p, 24)};
     case PacketKind::GroupPriority:
@@ -108,8 +109,8 @@ PacketFields decodeDataPackets(PacketKind kind, std::string_view p, std::vector<
     case PacketKind::RequestDataByType:
         return RequestByTypePacket{readU32(p, 16), readU32(p, 20), readU32(p, 24), readU32(p, 28)};
     case PacketKind::SetData:
-        return SetDataPacket{readU32(p, 16), readU32(p, 20), readU32(p, 24), readU32(p, 28), readU32(p, 32),
-                             std::string(p.substr(36))};
+        return SetDataPacket{readU32(p, 16), readU32(p, 20), readU32(p, 24),
+                             readU32(p, 28), readU32(p, 32), std::string(p.substr(36))};
     default:
         return std::monostate{};
     }
@@ -129,7 +130,8 @@ PacketFields decodeObjectPackets(PacketKind kind, std::string_view p, std::vecto
     case PacketKind::AiRemoveObject:
         return ObjectRequestPacket{readU32(p, 16), readU32(p, 20)};
     case PacketKind::AiSetFlightPlan:
-        return FlightPlanPacket{readU32(p, 16), readText(p, 20, 260, "flight plan path", cut), readU32(p, 280)};
+        return FlightPlanPacket{readU32(p, 16), readText(p, 20, 260, "flight plan path", cut),
+                                readU32(p, 280)};
     default:
         return std::monostate{};
     }
@@ -169,7 +171,9 @@ std::int64_t readI64(std::string_view bytes, std::size_t offset) {
     return static_cast<std::int64_t>(low | (high << 32U));
 }
 
-float readF32(std::string_view bytes, std::size_t offset) { return std::bit_cast<float>(readU32(bytes, offset)); }
+float readF32(std::string_view bytes, std::size_t offset) {
+    return std::bit_cast<float>(readU32(bytes, offset));
+}
 
 double readF64(std::string_view bytes, std::size_t offset) {
     return std::bit_cast<double>(static_cast<std::uint64_t>(readI64(bytes, offset)));
@@ -238,7 +242,8 @@ DecodedPacket decodePacket(PacketKind kind, std::string_view p) {
 }
 
 std::uint64_t setDataDeclaredSize(std::string_view packet) {
-    return 36U + static_cast<std::uint64_t>(readU32(packet, 28)) * static_cast<std::uint64_t>(readU32(packet, 32));
+    return 36U +
+           static_cast<std::uint64_t>(readU32(packet, 28)) * static_cast<std::uint64_t>(readU32(packet, 32));
 }
 
 std::string encodeExceptionCode(std::uint32_t version, std::uint32_t code, std::uint32_t sendId,
@@ -250,7 +255,8 @@ std::string encodeExceptionCode(std::uint32_t version, std::uint32_t code, std::
     return out;
 }
 
-std::string encodeException(std::uint32_t version, ExceptionCode code, std::uint32_t sendId, std::uint32_t index) {
+std::string encodeException(std::uint32_t version, ExceptionCode code, std::uint32_t sendId,
+                            std::uint32_t index) {
     return encodeExceptionCode(version, static_cast<std::uint32_t>(code), sendId, index);
 }
 
@@ -270,7 +276,8 @@ std::string encodeOpenReply(std::uint32_t version, std::string_view appName, con
 
 std::string encodeQuit(std::uint32_t version) { return messageHead(12, version, MessageId::Quit); }
 
-std::string encodeEvent(std::uint32_t version, std::uint32_t group, std::uint32_t eventId, std::uint32_t data) {
+std::string encodeEvent(std::uint32_t version, std::uint32_t group, std::uint32_t eventId,
+                        std::uint32_t data) {
     std::string out = messageHead(24, version, MessageId::Event);
     appendU32(out, group);
     appendU32(out, eventId);

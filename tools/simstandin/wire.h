@@ -17,8 +17,8 @@ inline constexpr std::size_t kRequestHeaderSize = 16;
 inline constexpr std::size_t kMessageHeaderSize = 12;
 inline constexpr std::uint32_t kMaxPacketSize = 41088;
 inline constexpr std::uint32_t kUnknownGroup = 0xFFFFFFFFU;
-inline constexpr std::uint32_t kAliasPrepar3d = 0x50334400U; // 00 44 33 50 on the wire
-inline constexpr std::uint32_t kAliasFsx = 0x46535800U;      // "\0XSF"
+inline constexpr std::uint32_t kAliasPrepar3d = 0x50334400U;  // 00 44 33 50 on the wire
+inline constexpr std::uint32_t kAliasFsx = 0x46535800U;       // "\0XSF"
 inline constexpr std::uint32_t kAliasKittyHawk = 0x004B4800U; // "\0HK\0"
 inline constexpr std::uint32_t kAliasSunRise = 0x00535200U;   // "\0RS\0"
 inline constexpr std::uint32_t kProtocolPrepar3d = 35;
@@ -189,10 +189,10 @@ struct FlightPlanPacket {
     std::uint32_t requestId = 0;
 };
 
-using PacketFields = std::variant<std::monostate, OpenPacket, MapEventPacket, TransmitEventPacket, GroupAddPacket,
-                                  GroupPriorityPacket, AddDatumPacket, RequestDataPacket, RequestByTypePacket,
-                                  SetDataPacket, SubscribePacket, CreateAircraftPacket, ObjectRequestPacket,
-                                  FlightPlanPacket>;
+using PacketFields =
+    std::variant<std::monostate, OpenPacket, MapEventPacket, TransmitEventPacket, GroupAddPacket,
+                 GroupPriorityPacket, AddDatumPacket, RequestDataPacket, RequestByTypePacket, SetDataPacket,
+                 SubscribePacket, CreateAircraftPacket, ObjectRequestPacket, FlightPlanPacket>;
 
 struct DecodedPacket {
     PacketFields fields;
@@ -224,17 +224,21 @@ struct ObjectDataHead {
 };
 
 // Whole messages, header included; `version` is the connection's protocol version.
-std::string encodeException(std::uint32_t version, ExceptionCode code, std::uint32_t sendId, std::uint32_t index);
-std::string encodeExceptionCode(std::uint32_t version, std::uint32_t code, std::uint32_t sendId, std::uint32_t index);
+std::string encodeException(std::uint32_t version, ExceptionCode code, std::uint32_t sendId,
+                            std::uint32_t index);
+std::string encodeExceptionCode(std::uint32_t version, std::uint32_t code, std::uint32_t sendId,
+                                std::uint32_t index);
 std::string encodeOpenReply(std::uint32_t version, std::string_view appName, const AppVersion& app);
 std::string encodeQuit(std::uint32_t version);
-std::string encodeEvent(std::uint32_t version, std::uint32_t group, std::uint32_t eventId, std::uint32_t data);
+std::string encodeEvent(std::uint32_t version, std::uint32_t group, std::uint32_t eventId,
+                        std::uint32_t data);
 std::string encodeAddRemove(std::uint32_t version, std::uint32_t eventId, std::uint32_t objectId,
                             std::uint32_t objectType);
 std::string encodeFileName(std::uint32_t version, std::uint32_t eventId, std::string_view fileName,
                            std::uint32_t flags);
 std::string encodeFrame(std::uint32_t version, std::uint32_t eventId, float frameRate, float simSpeed);
-std::string encodeObjectData(std::uint32_t version, MessageId id, const ObjectDataHead& head, std::string_view data);
+std::string encodeObjectData(std::uint32_t version, MessageId id, const ObjectDataHead& head,
+                             std::string_view data);
 std::string encodeAssignedObjectId(std::uint32_t version, std::uint32_t requestId, std::uint32_t objectId);
 
 } // namespace zeph::standin

@@ -29,7 +29,9 @@ void civilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsig
 
 bool isLeap(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0); }
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+    return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0);
+}
 
 bool sameTitle(const std::string& a, const std::string& b) { return a == b; }
 
@@ -62,8 +64,10 @@ ZuluParts zuluOf(std::int64_t utcMs) {
     unsigned month = 0;
     unsigned day = 0;
     civilFromDays(days, year, month, day);
-    static constexpr std::array<int, 12> kDaysBefore = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-    parts.dayOfYear = kDaysBefore.at(month - 1) + static_cast<std::int64_t>(day) + (month > 2 && isLeap(year) ? 1 : 0);
+    static constexpr std::array<int, 12> kDaysBefore = {0,   31,  59,  90,  120, 151,
+                                                        181, 212, 243, 273, 304, 334};
+    parts.dayOfYear =
+        kDaysBefore.at(month - 1) + static_cast<std::int64_t>(day) + (month > 2 && isLeap(year) ? 1 : 0);
     parts.year = year;
     return parts;
 }
@@ -79,17 +83,16 @@ bool reportsOnGround(const SimObject& object, double ground) {
 double distanceMetres(double lat1, double lon1, double lat2, double lon2) {
     const double dLat = toRadians(lat2 - lat1);
     const double dLon = toRadians(lon2 - lon1);
-    const double a = std::sin(dLat / 2) * std::sin(dLat / 2) +
-                     std::cos(toRadians(lat1)) * std::cos(toRadians(lat2)) * std::sin(dLon / 2) * std::sin(dLon / 2);
+    const double a = std::sin(dLat / 2) * std::sin(dLat / 2) + std::cos(toRadians(lat1)) *
+                                                                   std::cos(toRadians(lat2)) *
+                                                                   std::sin(dLon / 2) * std::sin(dLon / 2);
     const double clamped = std::clamp(a, 0.0, 1.0);
     return 2.0 * kEarthRadiusMetres * std::asin(std::sqrt(clamped));
 }
 
 World::World(const WorldLimits& limits)
-    : userId_(limits.userObjectId == 0 ? 1 : limits.userObjectId),
-      nextAiId_(limits.aiObjectBase),
-      nextTrafficId_(kTrafficIdBase),
-      positionHistory_(limits.positionHistory) {
+    : userId_(limits.userObjectId == 0 ? 1 : limits.userObjectId), nextAiId_(limits.aiObjectBase),
+      nextTrafficId_(kTrafficIdBase), positionHistory_(limits.positionHistory) {
     SimObject user;
     user.id = userId_;
     user.kind = ObjectKind::User;
@@ -180,8 +183,8 @@ std::vector<std::uint32_t> World::aircraftWithin(double radius) const {
 void World::recordPosition(const SimObject& object) {
     BoundedLog<PositionSample>& log = positions_[object.id];
     log.limit = positionHistory_;
-    log.push({frame, clock.nowMs(), object.lat, object.lon, object.pitch, object.bank, object.heading, object.alt,
-              object.verticalSpeed, object.airspeed});
+    log.push({frame, clock.nowMs(), object.lat, object.lon, object.pitch, object.bank, object.heading,
+              object.alt, object.verticalSpeed, object.airspeed});
 }
 
 const BoundedLog<PositionSample>* World::positions(std::uint32_t id) const {

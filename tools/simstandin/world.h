@@ -35,12 +35,12 @@ struct SimObject {
     std::string title;
     std::string atcModel;
     std::string atcId;
-    double lat = 0.0; // degrees
-    double lon = 0.0; // degrees
-    double alt = 0.0; // feet
-    double pitch = 0.0;   // radians
-    double bank = 0.0;    // radians
-    double heading = 0.0; // radians, true
+    double lat = 0.0;           // degrees
+    double lon = 0.0;           // degrees
+    double alt = 0.0;           // feet
+    double pitch = 0.0;         // radians
+    double bank = 0.0;          // radians
+    double heading = 0.0;       // radians, true
     double verticalSpeed = 0.0; // feet per second
     double airspeed = 0.0;      // knots, true
     double groundSpeed = 0.0;   // knots
@@ -132,8 +132,7 @@ struct PacketRecord {
 };
 
 // A ring of at most `limit` entries that counts what it dropped.
-template <typename T>
-struct BoundedLog {
+template <typename T> struct BoundedLog {
     std::deque<T> entries;
     std::size_t limit = 0;
     std::uint64_t dropped = 0;

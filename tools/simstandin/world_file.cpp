@@ -16,9 +16,9 @@ namespace {
 
 using nlohmann::json;
 
-constexpr std::array<std::string_view, 8> kWorldKeys = {"setUser",         "setGround",  "setClock",
-                                                        "refuseTitles",    "installedTitles", "addTraffic",
-                                                        "setSimRunning",   "setStaticCg"};
+constexpr std::array<std::string_view, 8> kWorldKeys = {"setUser",       "setGround",       "setClock",
+                                                        "refuseTitles",  "installedTitles", "addTraffic",
+                                                        "setSimRunning", "setStaticCg"};
 
 // Short forms: a bare array of titles, a bare number of feet, a bare boolean.
 json argumentsOf(const std::string& key, const json& value) {

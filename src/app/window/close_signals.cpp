@@ -41,9 +41,7 @@ void blockCloseSignals() {
 CloseSignalWatcher::CloseSignalWatcher(WindowHandle window)
     : thread_([window](const std::stop_token& stop) { watch(stop, window); }) {}
 
-CloseSignalWatcher::~CloseSignalWatcher() {
-    stop();
-}
+CloseSignalWatcher::~CloseSignalWatcher() { stop(); }
 
 void CloseSignalWatcher::stop() {
     if (thread_.joinable()) {

@@ -176,22 +176,27 @@ struct CheckBoxRow {
 
 const std::vector<CheckBoxRow>& checkBoxRows() {
     static const std::vector<CheckBoxRow> rows{
-        {&LIG_PRIORITIZE, "Liveries, for airl+model, in lower lfolders that are already available will be skipped",
-         clear},
+        {&LIG_PRIORITIZE,
+         "Liveries, for airl+model, in lower lfolders that are already available will be skipped", clear},
         {&COLLISION_LIVE_PARKED_GND, clear,
          "Be aware, live aircraft may collide with (run through) static parked on the ground"},
         {&COLLISION_USER_GND, clear,
-         "Be aware, user aircraft may collide with (run through) live aircraft and static parked on the ground"},
-        {&COLLISION_USER_AIR, clear, "Be aware, user aircraft may collide with (run through) live aircraft in the air"},
+         "Be aware, user aircraft may collide with (run through) live aircraft and static parked on the "
+         "ground"},
+        {&COLLISION_USER_AIR, clear,
+         "Be aware, user aircraft may collide with (run through) live aircraft in the air"},
         {&INITIAL_LOAD_ONLY,
-         fmt::format("Initial Load Only: static parked aircraft are generated once, no renewal every {} minutes", 20),
+         fmt::format(
+             "Initial Load Only: static parked aircraft are generated once, no renewal every {} minutes", 20),
          clear, followInitialLoadOnly},
         {&ALWAYS_ON_TOP, fmt::format("{}'s window will remain visible", programId), clear, followAlwaysOnTop},
-        {&GUID_CHANGES, clear, "Be aware, no more livery updates: you miss correct data for Learn, LittleNavMap, etc!",
+        {&GUID_CHANGES, clear,
+         "Be aware, no more livery updates: you miss correct data for Learn, LittleNavMap, etc!",
          invalidateSettings},
         {&AEROWINX,
-         fmt::format("AEROWINX mode is meant for users of the Aerowinx flight-deck simulator only, please restart {}",
-                     programId),
+         fmt::format(
+             "AEROWINX mode is meant for users of the Aerowinx flight-deck simulator only, please restart {}",
+             programId),
          clear},
         {&AUTO_RANGE, nothing, nothing, followAutoRange},
         {&SCAN_AIRPORTS, nothing, clear, followScanAirports},
@@ -202,8 +207,8 @@ const std::vector<CheckBoxRow>& checkBoxRows() {
         {&LIGHT_AIRCRAFT, nothing, nothing},
         {&HELICOPTERS, nothing, nothing},
         {&HIGH_PERF_AIRCRAFT, nothing, nothing},
-        {&AIRBORNE_ONLY, "Be aware, airborne live traffic only!  (greater than 300 ft above ground ...)", clear,
-         invalidateSettings},
+        {&AIRBORNE_ONLY, "Be aware, airborne live traffic only!  (greater than 300 ft above ground ...)",
+         clear, invalidateSettings},
         {&SCAN_LIVERIES, nothing, clear, followScanLiveries},
     };
     return rows;
@@ -288,7 +293,8 @@ const std::array<ComboRow, 10> comboRows{{
 bool lf_HandleWMCOMMAND(WindowHandle window, std::uintptr_t wParam) {
     try {
         const ControlId id = loWord(wParam);
-        if (lf_handleButtons(window, id) || lf_handleCheckBoxes(window, id) || lf_handleComboBoxes(window, wParam)) {
+        if (lf_handleButtons(window, id) || lf_handleCheckBoxes(window, id) ||
+            lf_handleComboBoxes(window, wParam)) {
             return true;
         }
     } catch (const std::exception& error) {
@@ -373,9 +379,9 @@ void lf_renewStaticParkingSoon() {
     const std::int32_t s = secondsCounter.load();
     const std::int32_t wait = (s / 15 + 1) * 15 - s;
     if (wait > 0) {
-        gf_setStatus(fmt::format("{} will update static parking in {} second{} ...", programId, wait,
-                                 gf_plural(wait)),
-                     false);
+        gf_setStatus(
+            fmt::format("{} will update static parking in {} second{} ...", programId, wait, gf_plural(wait)),
+            false);
     }
     staticRenewNow.store(true);
 }

@@ -37,9 +37,7 @@ struct ControlRow {
 ControlRow button(Button& target, int x, int width) {
     return {ControlKind::PushButton, &target, x, width, 20};
 }
-ControlRow checkBox(CheckBoxParameter& target, int x) {
-    return {ControlKind::CheckBox, &target, x, 12, 12};
-}
+ControlRow checkBox(CheckBoxParameter& target, int x) { return {ControlKind::CheckBox, &target, x, 12, 12}; }
 ControlRow edit(EditParameter& target, int x, int width, EditHook hook) {
     return {ControlKind::Edit, &target, x, width, 16, hook};
 }
@@ -242,16 +240,16 @@ void initParkingControls() {
 // --- factories ---
 
 WindowHandle gf_createButton(Button& button, WindowHandle parent, int x, int width) {
-    const WindowHandle handle = ui().createControl(parent, ControlKind::PushButton, button.controlId, button.key,
-                                                   Rect::fromSize(x, button.row, width, 20));
+    const WindowHandle handle = ui().createControl(parent, ControlKind::PushButton, button.controlId,
+                                                   button.key, Rect::fromSize(x, button.row, width, 20));
     button.handle = handle;
     ui().enable(handle, false);
     return handle;
 }
 
 WindowHandle gf_createCheckBox(CheckBoxParameter& box, WindowHandle parent, int x) {
-    const WindowHandle handle =
-        ui().createControl(parent, ControlKind::CheckBox, box.controlId, "", Rect::fromSize(x, box.row + 2, 12, 12));
+    const WindowHandle handle = ui().createControl(parent, ControlKind::CheckBox, box.controlId, "",
+                                                   Rect::fromSize(x, box.row + 2, 12, 12));
     box.handle = handle;
     ui().setCheck(handle, box.get());
     return handle;
@@ -259,8 +257,8 @@ WindowHandle gf_createCheckBox(CheckBoxParameter& box, WindowHandle parent, int 
 
 // The layer keeps the field's own handling behind the hook (callPrevious), so prevProc stays 0.
 WindowHandle gf_createEdit(EditParameter& edit, WindowHandle parent, int x, int width, EditHook hook) {
-    const WindowHandle handle =
-        ui().createControl(parent, ControlKind::Edit, edit.controlId, "", Rect::fromSize(x, edit.row, width, 16));
+    const WindowHandle handle = ui().createControl(parent, ControlKind::Edit, edit.controlId, "",
+                                                   Rect::fromSize(x, edit.row, width, 16));
     edit.handle = handle;
     ui().subclassEdit(handle, hook, &edit);
     ui().enable(handle, false);
@@ -281,8 +279,9 @@ void lf_createControls(WindowHandle window) {
             gf_createEdit(dynamic_cast<EditParameter&>(control), window, row.x, row.width, row.hook);
             break;
         case ControlKind::DropDownList:
-            control.handle = ui().createControl(window, ControlKind::DropDownList, control.controlId, "",
-                                                Rect::fromSize(row.x, control.row - 5, row.width, row.height));
+            control.handle =
+                ui().createControl(window, ControlKind::DropDownList, control.controlId, "",
+                                   Rect::fromSize(row.x, control.row - 5, row.width, row.height));
             break;
         }
     }
@@ -313,9 +312,7 @@ void gf_setItemText(const ComboParameter<std::int32_t>& parameter) {
     setItemText(parameter.controlId, std::to_string(parameter.get()));
 }
 
-void gf_setItemText(const EditParameter& parameter) {
-    setItemText(parameter.controlId, parameter.get());
-}
+void gf_setItemText(const EditParameter& parameter) { setItemText(parameter.controlId, parameter.get()); }
 
 void gf_setCheckBox(CheckBoxParameter& box, bool value) {
     box.set(value);
@@ -419,9 +416,7 @@ void WindowControlSink::showEnabled(const ParameterControl& control, bool enable
     }
 }
 
-void WindowControlSink::selectMaxFitCombo() {
-    gf_selectMaxFitCombo();
-}
+void WindowControlSink::selectMaxFitCombo() { gf_selectMaxFitCombo(); }
 
 WindowControlSink& windowControlSink() {
     static WindowControlSink sink;

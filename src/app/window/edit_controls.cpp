@@ -75,8 +75,8 @@ std::intptr_t lf_editSubclassProc(const EditParameter& parameter, WindowHandle e
     return ui().callPrevious(edit, msg, wParam, lParam);
 }
 
-std::intptr_t lf_installPathEditProc(WindowHandle edit, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam,
-                                     void*) {
+std::intptr_t lf_installPathEditProc(WindowHandle edit, unsigned msg, std::uintptr_t wParam,
+                                     std::intptr_t lParam, void*) {
     return lf_editSubclassProc(ALL_INSTALL_PATH, edit, msg, wParam, lParam);
 }
 
@@ -85,8 +85,8 @@ std::intptr_t lf_blockCallsignEditProc(WindowHandle edit, unsigned msg, std::uin
     return lf_editSubclassProc(BLOCK_CALLSIGN, edit, msg, wParam, lParam);
 }
 
-std::intptr_t lf_destinationEditProc(WindowHandle edit, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam,
-                                     void*) {
+std::intptr_t lf_destinationEditProc(WindowHandle edit, unsigned msg, std::uintptr_t wParam,
+                                     std::intptr_t lParam, void*) {
     return lf_editSubclassProc(DESTINATION, edit, msg, wParam, lParam);
 }
 
@@ -100,7 +100,8 @@ std::string lf_getTextFromId(ControlId id) {
     try {
         (void)utf8_to_wide(text);
     } catch (const std::exception& error) {
-        gf_logLine(fmt::format("{}: UTF-16 UTF-8 failed for id {}: {}", "lf_getTextFromId", id, error.what()));
+        gf_logLine(
+            fmt::format("{}: UTF-16 UTF-8 failed for id {}: {}", "lf_getTextFromId", id, error.what()));
         return "";
     }
     return text;

@@ -19,12 +19,12 @@ std::intptr_t lf_editSubclassProc(const EditParameter& parameter, WindowHandle e
                                   std::uintptr_t wParam, std::intptr_t lParam);
 
 // The hooks installed on the fields; each forwards to lf_editSubclassProc with its parameter.
-std::intptr_t lf_installPathEditProc(WindowHandle edit, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam,
-                                     void* param);
+std::intptr_t lf_installPathEditProc(WindowHandle edit, unsigned msg, std::uintptr_t wParam,
+                                     std::intptr_t lParam, void* param);
 std::intptr_t lf_blockCallsignEditProc(WindowHandle edit, unsigned msg, std::uintptr_t wParam,
                                        std::intptr_t lParam, void* param);
-std::intptr_t lf_destinationEditProc(WindowHandle edit, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam,
-                                     void* param);
+std::intptr_t lf_destinationEditProc(WindowHandle edit, unsigned msg, std::uintptr_t wParam,
+                                     std::intptr_t lParam, void* param);
 
 // The text of the main window's control with this id, as UTF-8; "" (logged) when there is no such control
 // or its text is not valid UTF-8.

@@ -5,7 +5,8 @@
 
 namespace zeph {
 
-bool QueuedUiBackend::postMessage(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+bool QueuedUiBackend::postMessage(WindowHandle window, unsigned msg, std::uintptr_t wParam,
+                                  std::intptr_t lParam) {
     if (window == nullptr) {
         return false;
     }
@@ -13,9 +14,7 @@ bool QueuedUiBackend::postMessage(WindowHandle window, unsigned msg, std::uintpt
     return true;
 }
 
-void QueuedUiBackend::postQuit(int code) {
-    pushPosted(Posted{nullptr, 0, 0, 0, code});
-}
+void QueuedUiBackend::postQuit(int code) { pushPosted(Posted{nullptr, 0, 0, 0, code}); }
 
 void QueuedUiBackend::pushPosted(Posted posted) {
     {
@@ -131,13 +130,9 @@ void QueuedUiBackend::clearQueues() {
     wakePending_ = false;
 }
 
-void QueuedUiBackend::claimGuiThread() {
-    guiThread_ = std::this_thread::get_id();
-}
+void QueuedUiBackend::claimGuiThread() { guiThread_ = std::this_thread::get_id(); }
 
-bool QueuedUiBackend::isGuiThread() const {
-    return guiThread_.load() == std::this_thread::get_id();
-}
+bool QueuedUiBackend::isGuiThread() const { return guiThread_.load() == std::this_thread::get_id(); }
 
 // On the GUI thread an operation takes effect at once, after everything queued before it, so a handler
 // reads back what it wrote. Inside a paint it is queued, which keeps widget changes out of drawing.

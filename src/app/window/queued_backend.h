@@ -69,7 +69,8 @@ protected:
     // Repaints every shown window (GUI thread).
     virtual void repaint() = 0;
     // Hands a posted message to its window's procedure; nothing when the window is gone (GUI thread).
-    virtual void dispatchPosted(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    virtual void dispatchPosted(WindowHandle window, unsigned msg, std::uintptr_t wParam,
+                                std::intptr_t lParam) = 0;
     // Called at the call of invalidate, on the caller's thread (the headless backend records it).
     virtual void noteInvalidation(WindowHandle window, const Rect* area);
 

@@ -53,9 +53,7 @@ void drawLine(int x1, int y1, int x2, int y2, Rgb colour) {
     }
 }
 
-bool readerShowsData(std::int32_t readerState) {
-    return readerState == 1 || readerState == 2;
-}
+bool readerShowsData(std::int32_t readerState) { return readerState == 1 || readerState == 2; }
 
 Rgb simulatorColour(const DisplayTexts& texts) {
     if (!mainWindowState.simConnected.load(relaxed)) {
@@ -109,10 +107,10 @@ void paintReaderValues() {
 
 enum class LabelRule {
     Plain,
-    YellowWhenOn,         // the label's own box
-    YellowWhenOff,        // the label's own box
-    GreyWhenOff,          // the label's own box
-    GreyWhenBoxDisabled,  // the label's own box
+    YellowWhenOn,        // the label's own box
+    YellowWhenOff,       // the label's own box
+    GreyWhenOff,         // the label's own box
+    GreyWhenBoxDisabled, // the label's own box
     GreyWhenAutoRangeOff,
     YellowWhileRenewalBusy,
     MaxParkSelection,
@@ -280,8 +278,8 @@ void paintParkedLine(int y) {
         }
     }
     if (maxPark != 0) {
-        lf_drawText(fmt::format("max park: {:3} (={} %)", maxPark, state.maxParkPercent.load(relaxed)), 708, y,
-                    limeGreen);
+        lf_drawText(fmt::format("max park: {:3} (={} %)", maxPark, state.maxParkPercent.load(relaxed)), 708,
+                    y, limeGreen);
     } else {
         lf_drawText("no max park live", 708, y, limeGreen);
     }

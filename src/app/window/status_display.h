@@ -3,9 +3,9 @@
 
 #include "app/window/ui.h"
 
-// Everything the main window shows besides its controls, painted on Msg::Paint from mainWindowState: the title
-// band, the top panel with the simulator and RealTraffic states, the settings labels, the counters and the
-// status line. GUI thread only.
+// Everything the main window shows besides its controls, painted on Msg::Paint from mainWindowState: the
+// title band, the top panel with the simulator and RealTraffic states, the settings labels, the counters and
+// the status line. GUI thread only.
 
 namespace zeph {
 

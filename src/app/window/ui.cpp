@@ -37,13 +37,9 @@ UiKind pickUiKind(const char* corvaneUi, const char* display, bool (*displayOpen
     return UiKind::Fltk;
 }
 
-void setDisplayLostHandler(DisplayLostHandler handler) {
-    lostDisplayHandler.store(handler);
-}
+void setDisplayLostHandler(DisplayLostHandler handler) { lostDisplayHandler.store(handler); }
 
-DisplayLostHandler displayLostHandler() {
-    return lostDisplayHandler.load();
-}
+DisplayLostHandler displayLostHandler() { return lostDisplayHandler.load(); }
 
 UiBackend& uiInit() {
     // Lives to the end of the process: windows and controls are never destroyed before it ends.

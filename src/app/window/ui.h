@@ -36,9 +36,7 @@ struct Notify {
     static constexpr std::uint16_t SelChange = 1; // drop-down lists, picked by the user
 };
 
-constexpr std::uint16_t loWord(std::uintptr_t value) {
-    return static_cast<std::uint16_t>(value & 0xFFFFU);
-}
+constexpr std::uint16_t loWord(std::uintptr_t value) { return static_cast<std::uint16_t>(value & 0xFFFFU); }
 constexpr std::uint16_t hiWord(std::uintptr_t value) {
     return static_cast<std::uint16_t>((value >> 16U) & 0xFFFFU);
 }
@@ -46,13 +44,14 @@ constexpr std::uintptr_t makeWParam(std::uint16_t low, std::uint16_t high) {
     return static_cast<std::uintptr_t>(low) | (static_cast<std::uintptr_t>(high) << 16U);
 }
 
-using WndProc = std::intptr_t (*)(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+using WndProc = std::intptr_t (*)(WindowHandle window, unsigned msg, std::uintptr_t wParam,
+                                  std::intptr_t lParam);
 
 // An edit field's hook sees each key as Msg::Char (wParam the character code, 13 for Enter) before the field
 // does. The field gets the key only when the hook passes it on with callPrevious. param is the value given to
 // subclassEdit.
-using EditHook = std::intptr_t (*)(WindowHandle edit, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam,
-                                   void* param);
+using EditHook = std::intptr_t (*)(WindowHandle edit, unsigned msg, std::uintptr_t wParam,
+                                   std::intptr_t lParam, void* param);
 
 // The answer to CtlColorEdit and CtlColorStatic: wParam points at it and the window procedure fills it in;
 // lParam is the control. An opaque answer gives the control that background.
@@ -103,10 +102,12 @@ public:
     // returned) or until limit has passed (nothing is returned).
     virtual std::optional<int> runMessageLoopWithoutDisplay(std::chrono::milliseconds limit) = 0;
     // Any thread. Messages are dispatched in the order posted; false for a null window.
-    virtual bool postMessage(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    virtual bool postMessage(WindowHandle window, unsigned msg, std::uintptr_t wParam,
+                             std::intptr_t lParam) = 0;
     // Any thread. The loop ends once the messages posted before have been dispatched.
     virtual void postQuit(int code) = 0;
-    // The default handling: Close destroys the window (which dispatches Destroy); every other message gives 0.
+    // The default handling: Close destroys the window (which dispatches Destroy); every other message gives
+    // 0.
     virtual std::intptr_t defWindowProc(WindowHandle window, unsigned msg, std::uintptr_t wParam,
                                         std::intptr_t lParam) = 0;
     // The window's client area on the screen.
@@ -116,18 +117,18 @@ public:
     // --- controls ---
     // During Create or later; null when the parent is not a window. Edits and check boxes ask the window
     // for their colours (CtlColorEdit, CtlColorStatic) here.
-    virtual WindowHandle createControl(WindowHandle parent, ControlKind kind, ControlId id, std::string_view label,
-                                       const Rect& rect) = 0;
+    virtual WindowHandle createControl(WindowHandle parent, ControlKind kind, ControlId id,
+                                       std::string_view label, const Rect& rect) = 0;
     // Any thread; null when the parent has no control with that id.
     virtual WindowHandle controlById(WindowHandle parent, ControlId id) = 0;
 
     // Any thread, queued. A handle of the wrong kind is ignored.
     virtual void enable(WindowHandle control, bool enabled) = 0;
-    virtual void setText(WindowHandle control, std::string text) = 0;    // edits, and button labels
-    virtual void setCheck(WindowHandle control, bool checked) = 0;       // check boxes only
-    virtual void comboReset(WindowHandle combo) = 0;                     // empty, nothing selected
-    virtual void comboAdd(WindowHandle combo, std::string text) = 0;     // at the end
-    virtual void comboSetSelection(WindowHandle combo, int index) = 0;   // -1 or out of range: none
+    virtual void setText(WindowHandle control, std::string text) = 0;           // edits, and button labels
+    virtual void setCheck(WindowHandle control, bool checked) = 0;              // check boxes only
+    virtual void comboReset(WindowHandle combo) = 0;                            // empty, nothing selected
+    virtual void comboAdd(WindowHandle combo, std::string text) = 0;            // at the end
+    virtual void comboSetSelection(WindowHandle combo, int index) = 0;          // -1 or out of range: none
     virtual void comboSelectPrefix(WindowHandle combo, std::string prefix) = 0; // see findComboPrefix
     // A flag and one wake-up, nothing else: the whole window is repainted once, however often this is called.
     virtual void invalidate(WindowHandle window, const Rect* area) = 0;
@@ -136,10 +137,11 @@ public:
     virtual void messageBox(std::string text, std::string caption, Icon icon) = 0;
 
     // GUI thread: they see everything queued before the message being handled.
-    virtual std::string getText(WindowHandle control) = 0; // an edit's text, a label, a combo's selected entry
-    virtual bool isChecked(WindowHandle control) = 0;      // false for anything but a check box
+    virtual std::string
+    getText(WindowHandle control) = 0;                // an edit's text, a label, a combo's selected entry
+    virtual bool isChecked(WindowHandle control) = 0; // false for anything but a check box
     virtual bool isEnabled(WindowHandle control) = 0;
-    virtual int comboSelection(WindowHandle combo) = 0;    // -1 when nothing is selected
+    virtual int comboSelection(WindowHandle combo) = 0; // -1 when nothing is selected
     virtual int comboCount(WindowHandle combo) = 0;
     virtual std::optional<std::string> comboText(WindowHandle combo, int index) = 0;
 

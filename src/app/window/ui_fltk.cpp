@@ -37,9 +37,7 @@ constexpr int dropDownHeight = 21;       // closed; the list opens below it
 // Labels drawn as they are: no '@' symbols and no '&' shortcut marks.
 constexpr auto plainLabel = static_cast<Fl_Labeltype>(FL_FREE_LABELTYPE);
 
-Fl_Color flColour(Rgb colour) {
-    return fl_rgb_color(colour.r, colour.g, colour.b);
-}
+Fl_Color flColour(Rgb colour) { return fl_rgb_color(colour.r, colour.g, colour.b); }
 
 void drawPlainLabel(const Fl_Label* label, int x, int y, int w, int h, Fl_Align align) {
     fl_font(label->font, label->size);
@@ -186,7 +184,8 @@ public:
 class FlMessageBox : public Fl_Window {
 public:
     FlMessageBox(const std::string& text, const std::string& caption)
-        : Fl_Window(380, 130), mark_(12, 14, 48, 48, "!"), text_(72, 12, 296, 70), ok_(288, 94, 80, 26, "OK") {
+        : Fl_Window(380, 130), mark_(12, 14, 48, 48, "!"), text_(72, 12, 296, 70),
+          ok_(288, 94, 80, 26, "OK") {
         end();
         copy_label(caption.c_str());
         mark_.box(FL_THIN_UP_BOX);
@@ -239,7 +238,8 @@ public:
     int comboCount(WindowHandle combo) override;
     std::optional<std::string> comboText(WindowHandle combo, int index) override;
     bool subclassEdit(WindowHandle edit, EditHook hook, void* param) override;
-    std::intptr_t callPrevious(WindowHandle edit, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    std::intptr_t callPrevious(WindowHandle edit, unsigned msg, std::uintptr_t wParam,
+                               std::intptr_t lParam) override;
 
     std::intptr_t dispatch(FlMainWindow& window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
     void paint(FlMainWindow& window);
@@ -249,7 +249,8 @@ private:
     void waitForEvents() override;
     void wake() override { Fl::awake(); }
     void repaint() override;
-    void dispatchPosted(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void dispatchPosted(WindowHandle window, unsigned msg, std::uintptr_t wParam,
+                        std::intptr_t lParam) override;
     void applyEnable(WindowHandle control, bool enabled) override;
     void applySetText(WindowHandle control, const std::string& text) override;
     void applySetCheck(WindowHandle control, bool checked) override;
@@ -363,7 +364,8 @@ char32_t keyCharacter() {
     if (Fl::event_length() <= 0) {
         return 0;
     }
-    const auto points = codePoints(std::string_view(Fl::event_text(), static_cast<std::size_t>(Fl::event_length())));
+    const auto points =
+        codePoints(std::string_view(Fl::event_text(), static_cast<std::size_t>(Fl::event_length())));
     return points.empty() ? 0 : points.front();
 }
 
@@ -436,7 +438,8 @@ WindowHandle FltkUi::createMainWindow(std::string_view className, std::string_vi
 }
 
 void FltkUi::show(WindowHandle handle) {
-    if (FlMainWindow* window = findWindow(handle); window != nullptr && !window->destroyed && !displayLost()) {
+    if (FlMainWindow* window = findWindow(handle);
+        window != nullptr && !window->destroyed && !displayLost()) {
         window->show();
         if (window->topmost) {
             sendAlwaysOnTop(*window, true);
@@ -475,8 +478,8 @@ Rect FltkUi::windowRect(WindowHandle handle) {
 
 // --- controls ---
 
-WindowHandle FltkUi::createControl(WindowHandle parent, ControlKind kind, ControlId id, std::string_view label,
-                                   const Rect& rect) {
+WindowHandle FltkUi::createControl(WindowHandle parent, ControlKind kind, ControlId id,
+                                   std::string_view label, const Rect& rect) {
     FlMainWindow* window = findWindow(parent);
     if (window == nullptr || window->destroyed) {
         return nullptr;
@@ -735,7 +738,8 @@ void FltkUi::dispatchPosted(WindowHandle handle, unsigned msg, std::uintptr_t wP
     }
 }
 
-std::intptr_t FltkUi::dispatch(FlMainWindow& window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t FltkUi::dispatch(FlMainWindow& window, unsigned msg, std::uintptr_t wParam,
+                               std::intptr_t lParam) {
     if (window.destroyed || window.proc == nullptr) {
         return 0;
     }
@@ -783,8 +787,6 @@ bool canOpenDisplay() {
     return true;
 }
 
-std::unique_ptr<UiBackend> makeFltkBackend() {
-    return std::make_unique<FltkUi>();
-}
+std::unique_ptr<UiBackend> makeFltkBackend() { return std::make_unique<FltkUi>(); }
 
 } // namespace zeph

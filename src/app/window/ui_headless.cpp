@@ -62,9 +62,7 @@ std::ostream& operator<<(std::ostream& out, const DrawOp& op) {
     return out << " rgb(" << int{op.colour.r} << "," << int{op.colour.g} << "," << int{op.colour.b} << ")";
 }
 
-HeadlessUi::HeadlessUi() {
-    claimGuiThread();
-}
+HeadlessUi::HeadlessUi() { claimGuiThread(); }
 
 HeadlessUi::~HeadlessUi() = default;
 
@@ -159,8 +157,8 @@ Rect HeadlessUi::windowRect(WindowHandle handle) {
 
 // --- controls ---
 
-WindowHandle HeadlessUi::createControl(WindowHandle parent, ControlKind kind, ControlId id, std::string_view label,
-                                       const Rect& rect) {
+WindowHandle HeadlessUi::createControl(WindowHandle parent, ControlKind kind, ControlId id,
+                                       std::string_view label, const Rect& rect) {
     Window* window = nullptr;
     Control* control = nullptr;
     {
@@ -189,7 +187,8 @@ WindowHandle HeadlessUi::createControl(WindowHandle parent, ControlKind kind, Co
 void HeadlessUi::askColours(Window& window, Control& control) {
     ControlColours colours;
     const unsigned msg = control.state.kind == ControlKind::Edit ? Msg::CtlColorEdit : Msg::CtlColorStatic;
-    dispatch(&window, msg, reinterpret_cast<std::uintptr_t>(&colours), reinterpret_cast<std::intptr_t>(&control));
+    dispatch(&window, msg, reinterpret_cast<std::uintptr_t>(&colours),
+             reinterpret_cast<std::intptr_t>(&control));
     if (colours.opaque) {
         std::lock_guard lock(mutex_);
         control.state.background = colours.background;
@@ -281,7 +280,8 @@ bool HeadlessUi::subclassEdit(WindowHandle handle, EditHook hook, void* param) {
     return true;
 }
 
-std::intptr_t HeadlessUi::callPrevious(WindowHandle handle, unsigned msg, std::uintptr_t wParam, std::intptr_t) {
+std::intptr_t HeadlessUi::callPrevious(WindowHandle handle, unsigned msg, std::uintptr_t wParam,
+                                       std::intptr_t) {
     std::lock_guard lock(mutex_);
     Control* control = findControl(handle);
     if (control == nullptr || control->state.kind != ControlKind::Edit || msg != Msg::Char) {
@@ -496,11 +496,13 @@ std::vector<DrawOp> HeadlessUi::paintWindow(Window& window) {
     return painter.ops;
 }
 
-void HeadlessUi::dispatchPosted(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+void HeadlessUi::dispatchPosted(WindowHandle window, unsigned msg, std::uintptr_t wParam,
+                                std::intptr_t lParam) {
     dispatch(window, msg, wParam, lParam);
 }
 
-std::intptr_t HeadlessUi::dispatch(WindowHandle handle, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t HeadlessUi::dispatch(WindowHandle handle, unsigned msg, std::uintptr_t wParam,
+                                   std::intptr_t lParam) {
     WndProc proc = nullptr;
     {
         std::lock_guard lock(mutex_);
@@ -532,7 +534,8 @@ void HeadlessUi::noteInvalidation(WindowHandle handle, const Rect* area) {
     if (window == nullptr) {
         return;
     }
-    invalidations_.push_back(area != nullptr ? *area : Rect{0, 0, window->rect.width(), window->rect.height()});
+    invalidations_.push_back(area != nullptr ? *area
+                                             : Rect{0, 0, window->rect.width(), window->rect.height()});
 }
 
 // --- lookups, under mutex_ ---
@@ -576,9 +579,7 @@ HeadlessUi::Control* HeadlessUi::mainControl(ControlId id) const {
     return nullptr;
 }
 
-std::unique_ptr<UiBackend> makeHeadlessBackend() {
-    return std::make_unique<HeadlessUi>();
-}
+std::unique_ptr<UiBackend> makeHeadlessBackend() { return std::make_unique<HeadlessUi>(); }
 
 HeadlessUi& headlessUi() {
     auto* backend = dynamic_cast<HeadlessUi*>(&ui());

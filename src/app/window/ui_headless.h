@@ -96,24 +96,26 @@ public:
     int comboCount(WindowHandle combo) override;
     std::optional<std::string> comboText(WindowHandle combo, int index) override;
     bool subclassEdit(WindowHandle edit, EditHook hook, void* param) override;
-    std::intptr_t callPrevious(WindowHandle edit, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    std::intptr_t callPrevious(WindowHandle edit, unsigned msg, std::uintptr_t wParam,
+                               std::intptr_t lParam) override;
 
     // --- test API ---
     // True while runMessageLoop runs on some thread.
     bool loopIsRunning() const { return loopRunning(); }
     // User actions on the latest main window, run on the GUI thread (the caller waits while a loop runs on
     // another thread). False when the control is missing, disabled or of another kind.
-    bool click(ControlId id);                   // push button or check box: Command(id, Clicked)
-    bool selectIndex(ControlId id, int index);  // drop-down: selects, then Command(id, SelChange)
+    bool click(ControlId id);                           // push button or check box: Command(id, Clicked)
+    bool selectIndex(ControlId id, int index);          // drop-down: selects, then Command(id, SelChange)
     bool typeText(ControlId id, std::string_view text); // each character as a key to the edit
-    bool pressEnter(ControlId id);              // Enter (13) to the edit
-    void requestClose();                        // the close button: Close to the window
+    bool pressEnter(ControlId id);                      // Enter (13) to the edit
+    void requestClose();                                // the close button: Close to the window
 
     // Applies what is queued, repaints when invalidated and dispatches the posted messages, on the calling
     // thread; while a loop runs on another thread, waits until that loop has done so instead. A quit stays
     // queued for runMessageLoop.
     void pump();
-    // Runs fn on the GUI thread: on the loop's thread while a loop runs elsewhere (the caller waits), else here.
+    // Runs fn on the GUI thread: on the loop's thread while a loop runs elsewhere (the caller waits), else
+    // here.
     void runOnGuiThread(const std::function<void()>& fn);
     // Dispatches a Paint to the latest main window now and returns what it drew.
     std::vector<DrawOp> paintNow();
@@ -169,7 +171,8 @@ private:
     void waitForEvents() override;
     void wake() override;
     void repaint() override;
-    void dispatchPosted(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void dispatchPosted(WindowHandle window, unsigned msg, std::uintptr_t wParam,
+                        std::intptr_t lParam) override;
     void noteInvalidation(WindowHandle window, const Rect* area) override;
     void applyEnable(WindowHandle control, bool enabled) override;
     void applySetText(WindowHandle control, const std::string& text) override;

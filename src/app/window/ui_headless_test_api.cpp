@@ -32,7 +32,8 @@ bool HeadlessUi::click(ControlId id) {
             parent = control->parent;
             handle = control;
         }
-        dispatch(parent, Msg::Command, makeWParam(id, Notify::Clicked), reinterpret_cast<std::intptr_t>(handle));
+        dispatch(parent, Msg::Command, makeWParam(id, Notify::Clicked),
+                 reinterpret_cast<std::intptr_t>(handle));
         clicked = true;
     });
     return clicked;
@@ -46,15 +47,17 @@ bool HeadlessUi::selectIndex(ControlId id, int index) {
         {
             std::lock_guard lock(mutex_);
             Control* control = mainControl(id);
-            if (control == nullptr || !control->state.enabled || control->state.kind != ControlKind::DropDownList ||
-                index < 0 || index >= static_cast<int>(control->state.items.size())) {
+            if (control == nullptr || !control->state.enabled ||
+                control->state.kind != ControlKind::DropDownList || index < 0 ||
+                index >= static_cast<int>(control->state.items.size())) {
                 return;
             }
             control->state.selection = index;
             parent = control->parent;
             handle = control;
         }
-        dispatch(parent, Msg::Command, makeWParam(id, Notify::SelChange), reinterpret_cast<std::intptr_t>(handle));
+        dispatch(parent, Msg::Command, makeWParam(id, Notify::SelChange),
+                 reinterpret_cast<std::intptr_t>(handle));
         selected = true;
     });
     return selected;
@@ -218,9 +221,7 @@ void HeadlessUi::removeString(unsigned id) {
     removedStrings_.insert(id);
 }
 
-void HeadlessUi::setRecording(bool recording) {
-    recording_ = recording;
-}
+void HeadlessUi::setRecording(bool recording) { recording_ = recording; }
 
 void HeadlessUi::reset() {
     if (loopRunning()) {

@@ -6,9 +6,7 @@ namespace zeph {
 
 namespace {
 
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     if (prefix.size() > text.size()) {

@@ -75,9 +75,7 @@ std::int32_t sendPacketCall(SimConnectClient* client, std::uint32_t packetId, st
     return S_OK;
 }
 
-std::int32_t textResult(bool fits) {
-    return fits ? S_OK : E_INSUFFICIENT_BUFFER;
-}
+std::int32_t textResult(bool fits) { return fits ? S_OK : E_INSUFFICIENT_BUFFER; }
 
 // The Open packet; S_OK only when it was handed to the transport.
 std::int32_t sendOpenPacket(SimConnectClient* client, const char* name) {
@@ -110,8 +108,8 @@ std::int32_t sendOpenPacket(SimConnectClient* client, const char* name) {
 
 } // namespace
 
-std::int32_t SimConnect_Open(SimConnectClient** handle, const char* name, void* window, std::uint32_t userMessage,
-                             void* event, std::uint32_t configIndex) {
+std::int32_t SimConnect_Open(SimConnectClient** handle, const char* name, void* window,
+                             std::uint32_t userMessage, void* event, std::uint32_t configIndex) {
     if (handle == nullptr || name == nullptr) {
         return E_INVALIDARG;
     }
@@ -146,7 +144,8 @@ std::int32_t SimConnect_Close(SimConnectClient* handle) {
     return S_OK;
 }
 
-std::int32_t SimConnect_CallDispatch(SimConnectClient* handle, SimConnectDispatchProc procedure, void* context) {
+std::int32_t SimConnect_CallDispatch(SimConnectClient* handle, SimConnectDispatchProc procedure,
+                                     void* context) {
     return lf_dispatchMessages(handle, procedure, context);
 }
 
@@ -168,8 +167,9 @@ std::int32_t SimConnect_MapClientEventToSimEvent(SimConnectClient* handle, std::
     });
 }
 
-std::int32_t SimConnect_TransmitClientEvent(SimConnectClient* handle, std::uint32_t objectId, std::uint32_t eventId,
-                                            std::uint32_t data, std::uint32_t groupId, std::uint32_t flags) {
+std::int32_t SimConnect_TransmitClientEvent(SimConnectClient* handle, std::uint32_t objectId,
+                                            std::uint32_t eventId, std::uint32_t data, std::uint32_t groupId,
+                                            std::uint32_t flags) {
     using namespace scwire::transmitClientEvent;
     return sendPacketCall(handle, kId, kPacketSize, [&](PacketWriter& w) {
         w.u32(kObjectId, objectId);
@@ -202,9 +202,9 @@ std::int32_t SimConnect_SetNotificationGroupPriority(SimConnectClient* handle, s
     });
 }
 
-std::int32_t SimConnect_AddToDataDefinition(SimConnectClient* handle, std::uint32_t defineId, const char* datumName,
-                                            const char* unitsName, std::uint32_t datumType, float epsilon,
-                                            std::uint32_t datumId) {
+std::int32_t SimConnect_AddToDataDefinition(SimConnectClient* handle, std::uint32_t defineId,
+                                            const char* datumName, const char* unitsName,
+                                            std::uint32_t datumType, float epsilon, std::uint32_t datumId) {
     using namespace scwire::addToDataDefinition;
     return sendPacketCall(handle, kId, kPacketSize, [&](PacketWriter& w) {
         w.u32(kDefineId, defineId);
@@ -219,8 +219,9 @@ std::int32_t SimConnect_AddToDataDefinition(SimConnectClient* handle, std::uint3
 }
 
 std::int32_t SimConnect_RequestDataOnSimObject(SimConnectClient* handle, std::uint32_t requestId,
-                                               std::uint32_t defineId, std::uint32_t objectId, std::uint32_t period,
-                                               std::uint32_t flags, std::uint32_t origin, std::uint32_t interval,
+                                               std::uint32_t defineId, std::uint32_t objectId,
+                                               std::uint32_t period, std::uint32_t flags,
+                                               std::uint32_t origin, std::uint32_t interval,
                                                std::uint32_t limit) {
     using namespace scwire::requestDataOnSimObject;
     return sendPacketCall(handle, kId, kPacketSize, [&](PacketWriter& w) {
@@ -249,14 +250,16 @@ std::int32_t SimConnect_RequestDataOnSimObjectType(SimConnectClient* handle, std
     });
 }
 
-std::int32_t SimConnect_SetDataOnSimObject(SimConnectClient* handle, std::uint32_t defineId, std::uint32_t objectId,
-                                           std::uint32_t flags, std::uint32_t arrayCount, std::uint32_t unitSize,
+std::int32_t SimConnect_SetDataOnSimObject(SimConnectClient* handle, std::uint32_t defineId,
+                                           std::uint32_t objectId, std::uint32_t flags,
+                                           std::uint32_t arrayCount, std::uint32_t unitSize,
                                            const void* data) {
     using namespace scwire::setDataOnSimObject;
     std::uint32_t count = arrayCount == 0 ? 1 : arrayCount;
     // In 64 bits, so that a huge count times a huge unit cannot wrap round to a small packet.
     std::uint64_t dataSize = std::uint64_t{count} * unitSize;
-    if (handle == nullptr || dataSize > scwire::kPacketAreaSize - kFixedSize || (data == nullptr && dataSize > 0)) {
+    if (handle == nullptr || dataSize > scwire::kPacketAreaSize - kFixedSize ||
+        (data == nullptr && dataSize > 0)) {
         return E_FAIL;
     }
     auto size = static_cast<std::size_t>(kFixedSize + dataSize);
@@ -288,7 +291,8 @@ std::int32_t SimConnect_AICreateNonATCAircraft(SimConnectClient* handle, const c
         return E_FAIL;
     }
     return sendPacketCall(handle, kId, kPacketSize, [&](PacketWriter& w) {
-        if (!w.text(kTitle, kTitleWidth, containerTitle) || !w.text(kTailNumber, kTailNumberWidth, tailNumber)) {
+        if (!w.text(kTitle, kTitleWidth, containerTitle) ||
+            !w.text(kTailNumber, kTailNumberWidth, tailNumber)) {
             return E_INSUFFICIENT_BUFFER;
         }
         w.bytes(kInitPosition, initPosition, kInitPositionSize);
@@ -297,7 +301,8 @@ std::int32_t SimConnect_AICreateNonATCAircraft(SimConnectClient* handle, const c
     });
 }
 
-std::int32_t SimConnect_AIReleaseControl(SimConnectClient* handle, std::uint32_t objectId, std::uint32_t requestId) {
+std::int32_t SimConnect_AIReleaseControl(SimConnectClient* handle, std::uint32_t objectId,
+                                         std::uint32_t requestId) {
     using namespace scwire::aiReleaseControl;
     return sendPacketCall(handle, kId, kPacketSize, [&](PacketWriter& w) {
         w.u32(kObjectId, objectId);
@@ -306,7 +311,8 @@ std::int32_t SimConnect_AIReleaseControl(SimConnectClient* handle, std::uint32_t
     });
 }
 
-std::int32_t SimConnect_AIRemoveObject(SimConnectClient* handle, std::uint32_t objectId, std::uint32_t requestId) {
+std::int32_t SimConnect_AIRemoveObject(SimConnectClient* handle, std::uint32_t objectId,
+                                       std::uint32_t requestId) {
     using namespace scwire::aiRemoveObject;
     return sendPacketCall(handle, kId, kPacketSize, [&](PacketWriter& w) {
         w.u32(kObjectId, objectId);

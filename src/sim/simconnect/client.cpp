@@ -81,7 +81,8 @@ SimConnectClient* lf_createClient(TransportKind kind) {
     return client.release();
 }
 
-int lf_getPacketBuffer(const PacketAreaLock&, SimConnectClient* client, std::uint8_t** packet, std::size_t size) {
+int lf_getPacketBuffer(const PacketAreaLock&, SimConnectClient* client, std::uint8_t** packet,
+                       std::size_t size) {
     if (packet != nullptr) {
         *packet = nullptr;
     }
@@ -136,7 +137,8 @@ int lf_sendPacket(const PacketAreaLock&, SimConnectClient* client) {
     bool handed = false;
     if (bytes) {
         std::memcpy(bytes.get(), client->packetArea.data(), used);
-        handed = client->transport.send(SimConnectMessage{std::move(bytes), static_cast<std::uint32_t>(used), 0});
+        handed =
+            client->transport.send(SimConnectMessage{std::move(bytes), static_cast<std::uint32_t>(used), 0});
     }
     std::memset(client->packetArea.data(), 0, used);
     client->writePos = 0;
@@ -150,8 +152,8 @@ std::uint32_t lf_lastSentPacketId(const PacketAreaLock&, const SimConnectClient&
     return client.sendIdCounter;
 }
 
-int lf_setNotifyTarget(SimConnectClient* client, SimConnectNotify callback, void* window, std::uint32_t message,
-                       void* event) {
+int lf_setNotifyTarget(SimConnectClient* client, SimConnectNotify callback, void* window,
+                       std::uint32_t message, void* event) {
     if (client == nullptr) {
         return 0;
     }
@@ -240,12 +242,8 @@ int lf_closeClient(SimConnectClient* client) {
     return 0;
 }
 
-int lf_clientCount() {
-    return clientCount.load();
-}
+int lf_clientCount() { return clientCount.load(); }
 
-std::uint64_t lf_clientsCreated() {
-    return clientUidCounter.load();
-}
+std::uint64_t lf_clientsCreated() { return clientUidCounter.load(); }
 
 } // namespace zeph

@@ -94,8 +94,8 @@ int lf_sendPacket(const PacketAreaLock& lock, SimConnectClient* client);
 // client's last reserved id. Under the packet-area lock.
 std::uint32_t lf_lastSentPacketId(const PacketAreaLock& lock, const SimConnectClient& client);
 
-int lf_setNotifyTarget(SimConnectClient* client, SimConnectNotify callback, void* window, std::uint32_t message,
-                       void* event);
+int lf_setNotifyTarget(SimConnectClient* client, SimConnectNotify callback, void* window,
+                       std::uint32_t message, void* event);
 
 // The received-message entry of the transport: queues the message and notifies.
 void lf_queueReceivedMessage(SimConnectClient& client, SimConnectMessage message);

@@ -63,15 +63,13 @@ void applyProtocol(std::string_view value, ConnectionSettings& settings) {
     }
 }
 
-bool isLocalServer(const std::string& address) {
-    return address.empty() || address == ".";
-}
+bool isLocalServer(const std::string& address) { return address.empty() || address == "."; }
 
 // One attempt: a fresh client, connected or closed again (with the close's waits).
 SimConnectClient* attempt(TransportKind kind, TcpFamily family, const ConnectionSettings& settings) {
     SimConnectClient* client = lf_createClient(kind);
-    if (lf_connectTransport(client->transport, family, settings.address, settings.port, settings.maxReceiveSize,
-                            settings.disableNagle)) {
+    if (lf_connectTransport(client->transport, family, settings.address, settings.port,
+                            settings.maxReceiveSize, settings.disableNagle)) {
         lf_closeClient(client);
         return nullptr;
     }
@@ -179,7 +177,8 @@ int lf_cfgSectionExists(const std::filesystem::path& file, std::uint32_t configI
     return iniSectionExists(file, cfgSectionName(configIndex)) ? 0 : 3;
 }
 
-void lf_readCfgSection(const std::filesystem::path& file, std::uint32_t configIndex, ConnectionSettings& settings) {
+void lf_readCfgSection(const std::filesystem::path& file, std::uint32_t configIndex,
+                       ConnectionSettings& settings) {
     std::string section = cfgSectionName(configIndex);
     if (std::string protocol = iniGetString(file, section, "Protocol"); !protocol.empty()) {
         applyProtocol(protocol, settings);
@@ -232,8 +231,9 @@ int lf_openClient(SimConnectClient** handle, std::uint32_t configIndex) {
     *handle = nullptr;
     if (configIndex != 0 && configIndex != kNoFilesIndex) {
         auto places = cfgFilePlaces();
-        bool found = std::any_of(places.begin(), places.end(),
-                                 [&](const auto& file) { return lf_cfgSectionExists(file, configIndex) == 0; });
+        bool found = std::any_of(places.begin(), places.end(), [&](const auto& file) {
+            return lf_cfgSectionExists(file, configIndex) == 0;
+        });
         if (!found) {
             return 3;
         }

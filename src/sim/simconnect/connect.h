@@ -39,7 +39,8 @@ std::vector<std::filesystem::path> cfgFilePlaces();
 int lf_cfgSectionExists(const std::filesystem::path& file, std::uint32_t configIndex);
 // Applies one file's section to the settings, key by key; a missing file, section or key, or an empty value,
 // changes nothing.
-void lf_readCfgSection(const std::filesystem::path& file, std::uint32_t configIndex, ConnectionSettings& settings);
+void lf_readCfgSection(const std::filesystem::path& file, std::uint32_t configIndex,
+                       ConnectionSettings& settings);
 // The defaults with every SimConnect.cfg applied in order; 0xFFFFFFFF reads no file.
 ConnectionSettings lf_loadConnectionSettings(std::uint32_t configIndex);
 

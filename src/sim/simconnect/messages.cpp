@@ -10,13 +10,9 @@ namespace zeph {
 
 namespace {
 
-bool holds(MessageBytes message, std::size_t end) {
-    return message.size() >= end;
-}
+bool holds(MessageBytes message, std::size_t end) { return message.size() >= end; }
 
-std::uint32_t fieldU32(MessageBytes message, std::size_t offset) {
-    return loadU32(message.data() + offset);
-}
+std::uint32_t fieldU32(MessageBytes message, std::size_t offset) { return loadU32(message.data() + offset); }
 
 } // namespace
 

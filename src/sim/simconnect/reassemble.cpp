@@ -20,9 +20,7 @@ std::unique_ptr<std::uint8_t[]> allocateBytes(std::size_t size) {
     }
 }
 
-std::size_t unconsumed(const ReceiveBuffer& buffer) {
-    return buffer.writePos - buffer.readPos;
-}
+std::size_t unconsumed(const ReceiveBuffer& buffer) { return buffer.writePos - buffer.readPos; }
 
 void resetWhenEmpty(ReceiveBuffer& buffer) {
     if (buffer.readPos == buffer.writePos) {

@@ -62,9 +62,7 @@ TransportCloseCause closeCauseOfErrno(int error) {
     }
 }
 
-SimConnectTransport::SimConnectTransport(TransportKind kind) : kind_(kind) {
-    liveTransports.fetch_add(1);
-}
+SimConnectTransport::SimConnectTransport(TransportKind kind) : kind_(kind) { liveTransports.fetch_add(1); }
 
 SimConnectTransport::~SimConnectTransport() {
     closeAndJoin();
@@ -324,8 +322,6 @@ bool lf_connectTransport(SimConnectTransport& transport, TcpFamily family, const
     return !transport.start();
 }
 
-int lf_liveTransportCount() {
-    return liveTransports.load();
-}
+int lf_liveTransportCount() { return liveTransports.load(); }
 
 } // namespace zeph

@@ -155,7 +155,8 @@ inline constexpr std::size_t kCode = 12, kSendId = 16, kIndex = 20;
 
 namespace openMsg {
 inline constexpr std::size_t kName = 12, kNameWidth = 256;
-inline constexpr std::size_t kAppVersionMajor = 268, kAppVersionMinor = 272, kBuildMajor = 276, kBuildMinor = 280;
+inline constexpr std::size_t kAppVersionMajor = 268, kAppVersionMinor = 272, kBuildMajor = 276,
+                             kBuildMinor = 280;
 } // namespace openMsg
 
 namespace eventMsg {

@@ -37,19 +37,37 @@ TEST_F(ControlHandlers, EachCheckBoxFlipsAndStoresOnceAndGivesItsNote) {
         std::function<bool()> follows{};
     };
     const std::vector<Row> rows{
-        {&LIG_PRIORITIZE, "", "Liveries, for airl+model, in lower lfolders that are already available will be skipped"},
-        {&COLLISION_LIVE_PARKED_GND, "", "Be aware, live aircraft may collide with (run through) static parked on the ground"},
-        {&COLLISION_USER_GND, "Be aware, user aircraft may collide with (run through) live aircraft and static parked on the ground", ""},
-        {&COLLISION_USER_AIR, "Be aware, user aircraft may collide with (run through) live aircraft in the air", ""},
-        {&INITIAL_LOAD_ONLY, "Initial Load Only: static parked aircraft are generated once, no renewal every 20 minutes", "",
+        {&LIG_PRIORITIZE, "",
+         "Liveries, for airl+model, in lower lfolders that are already available will be skipped"},
+        {&COLLISION_LIVE_PARKED_GND, "",
+         "Be aware, live aircraft may collide with (run through) static parked on the ground"},
+        {&COLLISION_USER_GND,
+         "Be aware, user aircraft may collide with (run through) live aircraft and static parked on the "
+         "ground",
+         ""},
+        {&COLLISION_USER_AIR,
+         "Be aware, user aircraft may collide with (run through) live aircraft in the air", ""},
+        {&INITIAL_LOAD_ONLY,
+         "Initial Load Only: static parked aircraft are generated once, no renewal every 20 minutes", "",
          [&] { return !enabled(nowButton); }},
-        {&ALWAYS_ON_TOP, "Corvane_P3D's window will remain visible", "", [&] { return headless().topmost(); }},
-        {&GUID_CHANGES, "Be aware, no more livery updates: you miss correct data for Learn, LittleNavMap, etc!", ""},
-        {&AEROWINX, "AEROWINX mode is meant for users of the Aerowinx flight-deck simulator only, please restart Corvane_P3D", ""},
-        {&AUTO_RANGE, "", "x", [&] { return enabled(AR_ABOVE_HEIGHT) && !enabled(RANGE); }}, // the user's range clears
+        {&ALWAYS_ON_TOP, "Corvane_P3D's window will remain visible", "",
+         [&] { return headless().topmost(); }},
+        {&GUID_CHANGES,
+         "Be aware, no more livery updates: you miss correct data for Learn, LittleNavMap, etc!", ""},
+        {&AEROWINX,
+         "AEROWINX mode is meant for users of the Aerowinx flight-deck simulator only, please restart "
+         "Corvane_P3D",
+         ""},
+        {&AUTO_RANGE, "", "x",
+         [&] { return enabled(AR_ABOVE_HEIGHT) && !enabled(RANGE); }}, // the user's range clears
         {&SCAN_AIRPORTS, "", "Your airports will be scanned at the next start of Corvane_P3D"},
-        {&PARK_SOFT, "x", "x"}, {&WEEK, "x", "x"}, {&NAV_LIGHTS_WHILE_PARKED, "x", "x"}, {&STRAIGHT_PBS_ONLY, "x", "x"},
-        {&LIGHT_AIRCRAFT, "x", "x"}, {&HELICOPTERS, "x", "x"}, {&HIGH_PERF_AIRCRAFT, "x", "x"},
+        {&PARK_SOFT, "x", "x"},
+        {&WEEK, "x", "x"},
+        {&NAV_LIGHTS_WHILE_PARKED, "x", "x"},
+        {&STRAIGHT_PBS_ONLY, "x", "x"},
+        {&LIGHT_AIRCRAFT, "x", "x"},
+        {&HELICOPTERS, "x", "x"},
+        {&HIGH_PERF_AIRCRAFT, "x", "x"},
         {&AIRBORNE_ONLY, "Be aware, airborne live traffic only!  (greater than 300 ft above ground ...)", ""},
         {&SCAN_LIVERIES, "", "Your liveries will be scanned at the next start of Corvane_P3D"},
     };
@@ -82,9 +100,11 @@ TEST_F(ControlHandlers, TickingAScanBeforeRealTrafficConnectedRestartsTheRun) {
     const std::string later = " at the next start of Corvane_P3D";
     const std::vector<Row> rows{
         {&SCAN_LIVERIES, true, false, "Your liveries will be scanned", ExitReason::NEW_SETTINGS, true},
-        {&SCAN_LIVERIES, false, false, "Your liveries will be scanned" + later, ExitReason::NOT_YET_SET, false},
+        {&SCAN_LIVERIES, false, false, "Your liveries will be scanned" + later, ExitReason::NOT_YET_SET,
+         false},
         {&SCAN_AIRPORTS, true, false, "Your airports will be scanned", ExitReason::NEW_SETTINGS, false},
-        {&SCAN_AIRPORTS, false, false, "Your airports will be scanned" + later, ExitReason::NOT_YET_SET, false},
+        {&SCAN_AIRPORTS, false, false, "Your airports will be scanned" + later, ExitReason::NOT_YET_SET,
+         false},
         {&SCAN_LIVERIES, true, true, "Your liveries will be scanned", ExitReason::READER_ERROR, true},
     };
     for (const Row& r : rows) {

@@ -47,9 +47,7 @@ struct ExpectedControl {
     Rect rect;
 };
 
-Rect at(int x, int y, int width, int height) {
-    return Rect::fromSize(x, y, width, height);
-}
+Rect at(int x, int y, int width, int height) { return Rect::fromSize(x, y, width, height); }
 
 constexpr auto button = ControlKind::PushButton;
 constexpr auto box = ControlKind::CheckBox;
@@ -58,25 +56,44 @@ constexpr auto list = ControlKind::DropDownList;
 
 // Check boxes sit two pixels below their row, drop-down lists five above it.
 const std::vector<ExpectedControl> expectedControls = {
-    {32788, edit, "", at(111, 119, 1200, 16)},  {32798, box, "", at(5, 149, 12, 12)},
-    {32800, box, "", at(536, 149, 12, 12)},     {32771, box, "", at(748, 149, 12, 12)},
-    {32802, box, "", at(5, 177, 12, 12)},       {32804, button, "tblo", at(217, 175, 60, 20)},
-    {32776, box, "", at(748, 177, 12, 12)},     {32808, list, "", at(217, 198, 40, 120)},
-    {32809, box, "", at(323, 205, 12, 12)},     {32810, box, "", at(430, 205, 12, 12)},
-    {32811, box, "", at(536, 205, 12, 12)},     {32774, box, "", at(652, 205, 12, 12)},
-    {32773, box, "", at(748, 205, 12, 12)},     {32818, list, "", at(217, 226, 50, 200)},
-    {32819, box, "", at(323, 233, 12, 12)},     {32820, list, "", at(455, 226, 70, 230)},
-    {32821, box, "", at(572, 233, 12, 12)},     {32834, box, "", at(217, 289, 12, 12)},
-    {32833, box, "", at(323, 289, 12, 12)},     {32835, box, "", at(430, 289, 12, 12)},
-    {32828, edit, "", at(107, 259, 100, 16)},   {32829, button, "Unblock", at(223, 257, 60, 20)},
-    {32830, button, "cs->oid:", at(305, 257, 60, 20)}, {32831, list, "", at(375, 254, 100, 300)},
-    {32832, button, "Block", at(576, 257, 60, 20)},    {32847, button, "Now", at(111, 313, 45, 20)},
-    {32848, list, "", at(323, 310, 55, 144)},   {32849, list, "", at(536, 310, 55, 144)},
-    {32839, edit, "", at(217, 343, 50, 16)},    {32840, list, "", at(353, 338, 45, 144)},
-    {32841, list, "", at(566, 338, 70, 230)},   {32855, box, "", at(652, 317, 12, 12)},
-    {32851, box, "", at(5, 373, 12, 12)},       {32853, box, "", at(71, 373, 12, 12)},
-    {32852, box, "", at(151, 373, 12, 12)},     {32850, list, "", at(323, 366, 50, 200)},
-    {32854, list, "", at(566, 366, 60, 300)},   {32838, button, "Re-read", at(758, 341, 90, 20)},
+    {32788, edit, "", at(111, 119, 1200, 16)},
+    {32798, box, "", at(5, 149, 12, 12)},
+    {32800, box, "", at(536, 149, 12, 12)},
+    {32771, box, "", at(748, 149, 12, 12)},
+    {32802, box, "", at(5, 177, 12, 12)},
+    {32804, button, "tblo", at(217, 175, 60, 20)},
+    {32776, box, "", at(748, 177, 12, 12)},
+    {32808, list, "", at(217, 198, 40, 120)},
+    {32809, box, "", at(323, 205, 12, 12)},
+    {32810, box, "", at(430, 205, 12, 12)},
+    {32811, box, "", at(536, 205, 12, 12)},
+    {32774, box, "", at(652, 205, 12, 12)},
+    {32773, box, "", at(748, 205, 12, 12)},
+    {32818, list, "", at(217, 226, 50, 200)},
+    {32819, box, "", at(323, 233, 12, 12)},
+    {32820, list, "", at(455, 226, 70, 230)},
+    {32821, box, "", at(572, 233, 12, 12)},
+    {32834, box, "", at(217, 289, 12, 12)},
+    {32833, box, "", at(323, 289, 12, 12)},
+    {32835, box, "", at(430, 289, 12, 12)},
+    {32828, edit, "", at(107, 259, 100, 16)},
+    {32829, button, "Unblock", at(223, 257, 60, 20)},
+    {32830, button, "cs->oid:", at(305, 257, 60, 20)},
+    {32831, list, "", at(375, 254, 100, 300)},
+    {32832, button, "Block", at(576, 257, 60, 20)},
+    {32847, button, "Now", at(111, 313, 45, 20)},
+    {32848, list, "", at(323, 310, 55, 144)},
+    {32849, list, "", at(536, 310, 55, 144)},
+    {32839, edit, "", at(217, 343, 50, 16)},
+    {32840, list, "", at(353, 338, 45, 144)},
+    {32841, list, "", at(566, 338, 70, 230)},
+    {32855, box, "", at(652, 317, 12, 12)},
+    {32851, box, "", at(5, 373, 12, 12)},
+    {32853, box, "", at(71, 373, 12, 12)},
+    {32852, box, "", at(151, 373, 12, 12)},
+    {32850, list, "", at(323, 366, 50, 200)},
+    {32854, list, "", at(566, 366, 60, 300)},
+    {32838, button, "Re-read", at(758, 341, 90, 20)},
     {32857, button, "Flush static", at(758, 369, 90, 20)},
 };
 
@@ -125,9 +142,9 @@ TEST_F(ControlsAtStart, TheRunsStartSetsEveryControlFromTheDefaults) {
     openWindow();
     simulatorKind.store(1);
     lf_initControlsFromParameters();
-    const std::vector<ControlId> enabled = {32771, 32776, 32773, 32798, 32800, 32802, 32808, 32809, 32810, 32811,
-                                            32774, 32819, 32820, 32821, 32834, 32833, 32835, 32828, 32848, 32849,
-                                            32855, 32840, 32841, 32853, 32852, 32851};
+    const std::vector<ControlId> enabled = {32771, 32776, 32773, 32798, 32800, 32802, 32808, 32809, 32810,
+                                            32811, 32774, 32819, 32820, 32821, 32834, 32833, 32835, 32828,
+                                            32848, 32849, 32855, 32840, 32841, 32853, 32852, 32851};
     const std::vector<ControlId> disabled = {32788, 32804, 32818, 32832, 32829, 32847, 32830,
                                              32831, 32839, 32838, 32850, 32854, 32857};
     for (ControlId id : enabled) {
@@ -141,9 +158,10 @@ TEST_F(ControlsAtStart, TheRunsStartSetsEveryControlFromTheDefaults) {
         std::size_t entries;
         const char* shown;
     };
-    for (const Selection& s : {Selection{32808, 4, "4"}, Selection{32818, 20, "40"}, Selection{32820, 11, "48000"},
-                               Selection{32848, 7, "500"}, Selection{32849, 7, "500"}, Selection{32840, 6, "20"},
-                               Selection{32850, 21, "30"}, Selection{32854, 20, "24.0"}}) {
+    for (const Selection& s :
+         {Selection{32808, 4, "4"}, Selection{32818, 20, "40"}, Selection{32820, 11, "48000"},
+          Selection{32848, 7, "500"}, Selection{32849, 7, "500"}, Selection{32840, 6, "20"},
+          Selection{32850, 21, "30"}, Selection{32854, 20, "24.0"}}) {
         const HeadlessControl combo = control(s.id);
         EXPECT_EQ(combo.items.size(), s.entries) << s.id;
         EXPECT_EQ(selected(combo), s.shown) << s.id;
@@ -165,7 +183,8 @@ TEST_F(ControlsAtStart, RangeAndHeightFollowAutoRangeAndUnblockFollowsTheBlocked
     openWindow();
     for (const Case& c : {Case{true, "", false, true, false}, Case{false, "AB12", true, false, true},
                           Case{true, "AB12", false, true, true}, Case{false, "", true, false, false}}) {
-        SCOPED_TRACE(::testing::Message() << "auto range " << c.autoRange << ", blocked '" << c.blocked << "'");
+        SCOPED_TRACE(::testing::Message()
+                     << "auto range " << c.autoRange << ", blocked '" << c.blocked << "'");
         AUTO_RANGE.setValue(c.autoRange);
         BLOCK_CALLSIGN.setValue(c.blocked);
         lf_initControlsFromParameters();
@@ -183,7 +202,8 @@ TEST_F(ControlsAtStart, NowIsDisabledOnlyWhileRenewalsRunEveryTwentyMinutes) {
     };
     openWindow();
     for (const Case& c : {Case{false, true, false}, Case{true, true, true}, Case{true, false, false}}) {
-        SCOPED_TRACE(::testing::Message() << "initial load only " << c.initialLoadOnly << ", before " << c.nowBefore);
+        SCOPED_TRACE(::testing::Message()
+                     << "initial load only " << c.initialLoadOnly << ", before " << c.nowBefore);
         INITIAL_LOAD_ONLY.setValue(c.initialLoadOnly);
         ui().enable(static_cast<WindowHandle>(nowButton.handle), c.nowBefore);
         lf_initControlsFromParameters();
@@ -193,7 +213,10 @@ TEST_F(ControlsAtStart, NowIsDisabledOnlyWhileRenewalsRunEveryTwentyMinutes) {
 
 TEST_F(ControlsAtStart, TheParkingShareShowsThirtyAndIsNotSaved) {
     openWindow();
-    test::ParametersFileBuilder().storedDefaults("11.10.5").without("parking_percentage").write(parametersFile());
+    test::ParametersFileBuilder()
+        .storedDefaults("11.10.5")
+        .without("parking_percentage")
+        .write(parametersFile());
     const std::string before = test::readFileBytes(parametersFile());
     parking_percentage.setValue(50);
     lf_initControlsFromParameters();
@@ -254,7 +277,8 @@ TEST_F(ControlOperations, SetRangeSelectsTheClampedEntryKeepsTheGivenRangeAndSav
         std::uint32_t meters;
     };
     openWindow();
-    for (const Case& c : {Case{150, "100", 150.0, 277800}, Case{25, "25", 25.0, 46300}, Case{7, "40", 7.0, 12964}}) {
+    for (const Case& c :
+         {Case{150, "100", 150.0, 277800}, Case{25, "25", 25.0, 46300}, Case{7, "40", 7.0, 12964}}) {
         SCOPED_TRACE(c.nm);
         RANGE.setValue(40);
         gf_fillIntCombo(RANGE);
@@ -272,7 +296,8 @@ TEST_F(ControlOperationsThreads, AWorkersCallsignListIsShownOnceTheLoopHasRun) {
         const char* shown;
     };
     openWindow();
-    for (const Case& c : {Case{"baw", "BAW12"}, Case{"DLH", "DLH4"}, Case{"", "DLH4"}, Case{"xyz", "<none>"}}) {
+    for (const Case& c :
+         {Case{"baw", "BAW12"}, Case{"DLH", "DLH4"}, Case{"", "DLH4"}, Case{"xyz", "<none>"}}) {
         SCOPED_TRACE(c.value);
         {
             const std::lock_guard lock(callsignListMutex);
@@ -301,13 +326,38 @@ TEST_F(ControlOperations, SetItemTextShowsTheValueOrLogsWhyItCannot) {
         std::vector<std::string> logged;
     };
     const std::vector<Case> cases = {
-        {"unknown id", [&] { noControl.setValue("x"); gf_setItemText(noControl); }, 32828, "AB12",
+        {"unknown id",
+         [&] {
+             noControl.setValue("x");
+             gf_setItemText(noControl);
+         },
+         32828,
+         "AB12",
          {"GetDlgItem failed for ID 1"}},
-        {"not UTF-8", [] { BLOCK_CALLSIGN.setValue("\xC0\x80"); gf_setItemText(BLOCK_CALLSIGN); }, 32828, "AB12",
+        {"not UTF-8",
+         [] {
+             BLOCK_CALLSIGN.setValue("\xC0\x80");
+             gf_setItemText(BLOCK_CALLSIGN);
+         },
+         32828,
+         "AB12",
          {"utf8_to_wide failed for '\xC0\x80': utf8_to_wide: invalid UTF-8"}},
-        {"text", [] { BLOCK_CALLSIGN.setValue("\xC3\x84Z12"); gf_setItemText(BLOCK_CALLSIGN); }, 32828,
-         "\xC3\x84Z12", {}},
-        {"number", [&] { numberInInstallField.setValue(7); gf_setItemText(numberInInstallField); }, 32788, "7", {}},
+        {"text",
+         [] {
+             BLOCK_CALLSIGN.setValue("\xC3\x84Z12");
+             gf_setItemText(BLOCK_CALLSIGN);
+         },
+         32828,
+         "\xC3\x84Z12",
+         {}},
+        {"number",
+         [&] {
+             numberInInstallField.setValue(7);
+             gf_setItemText(numberInInstallField);
+         },
+         32788,
+         "7",
+         {}},
     };
     openWindow();
     for (const Case& c : cases) {
@@ -335,9 +385,10 @@ TEST_F(ControlOperations, TheStaticParkingGroupIsDisabledWhileARenewalIsPlanned)
         bool nowAfter;
     };
     openWindow();
-    for (const Case& c : {Case{false, true, false, true}, Case{true, true, true, true},
-                          Case{true, false, false, false}}) {
-        SCOPED_TRACE(::testing::Message() << "initial load only " << c.initialLoadOnly << ", now " << c.nowBefore);
+    for (const Case& c :
+         {Case{false, true, false, true}, Case{true, true, true, true}, Case{true, false, false, false}}) {
+        SCOPED_TRACE(::testing::Message()
+                     << "initial load only " << c.initialLoadOnly << ", now " << c.nowBefore);
         INITIAL_LOAD_ONLY.setValue(c.initialLoadOnly);
         mainWindowState.minutesToRenewal.store(3);
         ui().enable(static_cast<WindowHandle>(nowButton.handle), c.nowBefore);
@@ -368,28 +419,36 @@ TEST_F(ControlOperations, SettingsReachTheirControlsThroughTheHook) {
         std::function<bool(MainWindowControls&)> shown;
     };
     const std::vector<Case> cases = {
-        {"a check box set and saved",
-         [] { gf_setCheckBox(AEROWINX, true); },
+        {"a check box set and saved", [] { gf_setCheckBox(AEROWINX, true); },
          [](MainWindowControls& t) {
              pugi::xml_document document;
              return t.control(32774).checked && document.load_file(parametersFile().c_str()) &&
                     gf_getBoolParameter(document, "AEROWINX") == true;
          }},
         {"a combo value that is no choice",
-         [] { MAX_PARK_SEL.setValue(60); controlSink().showComboValue(MAX_PARK_SEL); },
+         [] {
+             MAX_PARK_SEL.setValue(60);
+             controlSink().showComboValue(MAX_PARK_SEL);
+         },
          [](MainWindowControls& t) { return selected(t.control(32848)) == "<none>"; }},
-        {"a combo entry that is no choice",
-         [] { controlSink().selectComboEntry(MAX_PARK_SEL, 60); },
+        {"a combo entry that is no choice", [] { controlSink().selectComboEntry(MAX_PARK_SEL, 60); },
          [](MainWindowControls& t) { return selected(t.control(32848)) == "500"; }},
         {"an edit value",
-         [] { DESTINATION.setValue("EDDF"); DESTINATION.showValue(); },
+         [] {
+             DESTINATION.setValue("EDDF");
+             DESTINATION.showValue();
+         },
          [](MainWindowControls& t) { return t.control(32839).text == "EDDF"; }},
-        {"an enable",
-         [] { controlSink().enable(DESTINATION, true); },
+        {"an enable", [] { controlSink().enable(DESTINATION, true); },
          [](MainWindowControls& t) { return t.control(32839).enabled; }},
         {"max fit from its level",
-         [] { MAX_FIT.setValue(13); controlSink().selectMaxFitCombo(); },
-         [](MainWindowControls& t) { return selected(t.control(32854)) == "7.0" && MAX_FIT_FL.get() == 7.0F; }},
+         [] {
+             MAX_FIT.setValue(13);
+             controlSink().selectMaxFitCombo();
+         },
+         [](MainWindowControls& t) {
+             return selected(t.control(32854)) == "7.0" && MAX_FIT_FL.get() == 7.0F;
+         }},
     };
     openWindow();
     for (const Case& c : cases) {
@@ -409,8 +468,8 @@ TEST_F(ControlOperations, AWindowPositionAtAnEndOfItsRangeIsReplacedAndSaved) {
         std::int32_t expectedY;
         bool saved;
     };
-    for (const Case& c : {Case{-30000, 20, 77, 20, true}, Case{12, 30000, 12, 30000, true},
-                          Case{100, 50, 100, 50, false}}) {
+    for (const Case& c :
+         {Case{-30000, 20, 77, 20, true}, Case{12, 30000, 12, 30000, true}, Case{100, 50, 100, 50, false}}) {
         SCOPED_TRACE(::testing::Message() << c.x << "," << c.y);
         fs::remove(parametersFile());
         MAIN_WINDOW_X.setValue(c.x);

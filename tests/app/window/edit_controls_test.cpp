@@ -42,8 +42,9 @@ public:
         headless().pump();
         const Lines log = readLog();
         Lines added;
-        std::copy_if(log.begin() + static_cast<std::ptrdiff_t>(before), log.end(), std::back_inserter(added),
-                     [](const std::string& l) { return l.starts_with("==>") || l.find('=') == std::string::npos; });
+        std::copy_if(
+            log.begin() + static_cast<std::ptrdiff_t>(before), log.end(), std::back_inserter(added),
+            [](const std::string& l) { return l.starts_with("==>") || l.find('=') == std::string::npos; });
         return added;
     }
     std::string shown(const EditParameter& field) { return control(field.controlId).text; }
@@ -63,12 +64,21 @@ TEST_F(EditControls, TheCallsignFieldBlocksCheckedUpperCasedCallsigns) {
         {"AB", {"callsign 'AB' is not valid"}, "ABC123"},
         {"ABCDEFGHI", {"callsign 'ABCDEFGHI' is not valid"}, "ABC123"},
         {"abc123", {"callsign 'ABC123' was already set ..."}, "ABC123"},
-        {"ab\xC3\xA9" "12", {}, "AB\xC3\xA9" "12"},
-        {"", {"no more blocking of live aircraft 'AB\xC3\xA9" "12'"}, ""},
+        {"ab\xC3\xA9"
+         "12",
+         {},
+         "AB\xC3\xA9"
+         "12"},
+        {"",
+         {"no more blocking of live aircraft 'AB\xC3\xA9"
+          "12'"},
+         ""},
         {"abc123", {}, "ABC123"},
         {"\xC0\x80", // taken as an emptied field
          {"==> lf_getTextFromId: UTF-16 UTF-8 failed for id 32828: utf8_to_wide: invalid UTF-8",
-          "no more blocking of live aircraft 'ABC123'"}, "", false},
+          "no more blocking of live aircraft 'ABC123'"},
+         "",
+         false},
         {"dlh4", {}, "DLH4"},
     };
     CALLSIGN_2_OBJECTID.setValue("DLH4");
@@ -139,7 +149,8 @@ TEST_F(EditControls, AnInstallPathThatExistsIsStoredAndRestartsTheRun) {
         {dir, false, restart, dir, ExitReason::NEW_SETTINGS},
         {file, false, restart, file, ExitReason::NEW_SETTINGS},
         {"/x/y", false, "This install path does not exist: /x/y", "old", ExitReason::NOT_YET_SET},
-        {locked, false, "Cannot access install path '" + locked + "': Permission denied", "old", ExitReason::NOT_YET_SET},
+        {locked, false, "Cannot access install path '" + locked + "': Permission denied", "old",
+         ExitReason::NOT_YET_SET},
         {"", false, "", "", ExitReason::NOT_YET_SET},
         {dir, true, "Install path saved, please restart Corvane_P3D", dir, ExitReason::SYSTEM_ERROR},
     };

@@ -99,7 +99,8 @@ TEST_F(HeadlessControls, EditsAndCheckBoxesAskTheWindowForTheirColours) {
         ControlId id;
         bool coloured;
     };
-    const Case cases[] = {{buttonId, false}, {boxId, true}, {comboId, false}, {editId, true}, {hookedId, true}};
+    const Case cases[] = {
+        {buttonId, false}, {boxId, true}, {comboId, false}, {editId, true}, {hookedId, true}};
     for (const Case& c : cases) {
         const auto control = headless().control(c.id);
         ASSERT_TRUE(control.has_value()) << c.id;
@@ -118,9 +119,12 @@ TEST_F(HeadlessControls, ClicksNotifyButtonsAndBoxesOnlyWhenEnabled) {
         bool dispatched;
     };
     const Case cases[] = {
-        {"push button", buttonId, false, true}, {"check box", boxId, false, true},
-        {"drop-down", comboId, false, false},   {"edit", editId, false, false},
-        {"disabled push button", buttonId, true, false}, {"disabled check box", boxId, true, false},
+        {"push button", buttonId, false, true},
+        {"check box", boxId, false, true},
+        {"drop-down", comboId, false, false},
+        {"edit", editId, false, false},
+        {"disabled push button", buttonId, true, false},
+        {"disabled check box", boxId, true, false},
         {"unknown id", 1, false, false},
     };
     for (const Case& c : cases) {
@@ -130,7 +134,8 @@ TEST_F(HeadlessControls, ClicksNotifyButtonsAndBoxesOnlyWhenEnabled) {
         const auto sent = commands();
         if (c.dispatched) {
             EXPECT_EQ(sent, (std::vector<std::pair<int, int>>{{c.id, Notify::Clicked}})) << c.name;
-            EXPECT_EQ(headless().dispatched().back().lParam, reinterpret_cast<std::intptr_t>(window.control(c.id)))
+            EXPECT_EQ(headless().dispatched().back().lParam,
+                      reinterpret_cast<std::intptr_t>(window.control(c.id)))
                 << c.name << ": lParam is the control";
         } else {
             EXPECT_TRUE(sent.empty()) << c.name;
@@ -208,7 +213,8 @@ TEST_F(HeadlessControls, PickingAnEntryNotifiesSelChange) {
         headless().clearRecords();
         EXPECT_EQ(headless().selectIndex(comboId, c.index), c.picked) << "index " << c.index;
         if (c.picked) {
-            EXPECT_EQ(commands(), (std::vector<std::pair<int, int>>{{comboId, Notify::SelChange}})) << c.index;
+            EXPECT_EQ(commands(), (std::vector<std::pair<int, int>>{{comboId, Notify::SelChange}}))
+                << c.index;
             EXPECT_EQ(ui().comboSelection(window.control(comboId)), c.index);
         } else {
             EXPECT_TRUE(commands().empty()) << "index " << c.index;
@@ -321,7 +327,8 @@ TEST_F(HeadlessControls, MessageBoxesAndTopmostAreRecorded) {
     ui().messageBox("Could not open File Explorer at tblo.zip.", "Corvane", Icon::Exclamation);
     ui().setTopmost(window.window(), true);
     EXPECT_EQ(headless().messageBoxes(),
-              (std::vector<MessageBoxRecord>{{"Could not open File Explorer at tblo.zip.", "Corvane", Icon::Exclamation}}));
+              (std::vector<MessageBoxRecord>{
+                  {"Could not open File Explorer at tblo.zip.", "Corvane", Icon::Exclamation}}));
     EXPECT_TRUE(headless().topmost());
     ui().setTopmost(window.window(), false);
     EXPECT_FALSE(headless().topmost());

@@ -102,7 +102,8 @@ TEST_F(HeadlessWindow, TheDefaultCloseDestroysTheWindow) {
     ASSERT_NE(window.create(), nullptr);
     headless().clearRecords();
     headless().requestClose();
-    EXPECT_EQ(messagesOf(headless().dispatched()), std::vector<unsigned>{Msg::Close}) << "the test window stays";
+    EXPECT_EQ(messagesOf(headless().dispatched()), std::vector<unsigned>{Msg::Close})
+        << "the test window stays";
     EXPECT_TRUE(ui().isEnabled(window.window()));
 
     headless().clearRecords();
@@ -150,9 +151,9 @@ TEST_F(HeadlessWindow, InvalidationsAreRecordedAndPaintOnce) {
     EXPECT_EQ(headless().dispatchedCount(Msg::Paint), 0U) << "painting waits for the loop";
     headless().pump();
     EXPECT_EQ(headless().dispatchedCount(Msg::Paint), 1U);
-    EXPECT_EQ(headless().lastPaint(),
-              (std::vector<DrawOp>{DrawOp::fill(Rect{0, 0, 880, 28}, black), DrawOp::line(0, 28, 880, 28, white),
-                                   DrawOp::textAt(3, 455, "status line", yellow)}));
+    EXPECT_EQ(headless().lastPaint(), (std::vector<DrawOp>{DrawOp::fill(Rect{0, 0, 880, 28}, black),
+                                                           DrawOp::line(0, 28, 880, 28, white),
+                                                           DrawOp::textAt(3, 455, "status line", yellow)}));
     headless().pump();
     EXPECT_EQ(headless().dispatchedCount(Msg::Paint), 1U) << "nothing invalid, no paint";
     EXPECT_EQ(headless().paintNow().size(), 3U);
@@ -200,9 +201,12 @@ TEST_F(HeadlessWindow, UpdatePaintsWhatIsInvalidNow) {
 }
 
 TEST_F(HeadlessWindow, AWindowNotShownIsNotPainted) {
-    ui().registerClass("Hidden", [](WindowHandle w, unsigned msg, std::uintptr_t wp, std::intptr_t lp) {
-        return ui().defWindowProc(w, msg, wp, lp);
-    }, appIconId);
+    ui().registerClass(
+        "Hidden",
+        [](WindowHandle w, unsigned msg, std::uintptr_t wp, std::intptr_t lp) {
+            return ui().defWindowProc(w, msg, wp, lp);
+        },
+        appIconId);
     const WindowHandle hidden = ui().createMainWindow("Hidden", "Hidden", 0, 0, 100, 100);
     ASSERT_NE(hidden, nullptr);
     ui().invalidate(hidden, nullptr);

@@ -118,11 +118,14 @@ TEST_F(LiveTableDisplay, RefreshCallsignListShowsActiveAircraftNotParkedInByteOr
     const AcState active = AcState::active;
     const std::vector<Case> cases{
         {"byte order: upper case first",
-         {liveAc("abc1", active, AcPhase::flying), liveAc("ZZZ1", active, AcPhase::taxi)}, 1, {"ZZZ1", "abc1"}},
+         {liveAc("abc1", active, AcPhase::flying), liveAc("ZZZ1", active, AcPhase::taxi)},
+         1,
+         {"ZZZ1", "abc1"}},
         {"parked and not active left out",
          {liveAc("PRK1", active, AcPhase::parked), liveAc("BUF1", AcState::buffer, AcPhase::birth),
           liveAc("RMV1", AcState::removingfromsim, AcPhase::flying), liveAc("DLH4", active, AcPhase::flying)},
-         1, {"DLH4"}},
+         1,
+         {"DLH4"}},
         {"none", {liveAc("PRK1", active, AcPhase::parked)}, 0, {}},
     };
     for (const Case& c : cases) {

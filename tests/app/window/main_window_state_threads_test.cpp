@@ -119,9 +119,11 @@ TEST_F(MainWindowStateThreads, WritersOnManyThreadsWhileTheWindowPaints) {
     EXPECT_EQ(loop().stop(), 0);
 
     EXPECT_EQ(mainWindowState.liveCount.load(), static_cast<std::uint64_t>(writers * writesPerThread));
-    EXPECT_NE(std::find(last.begin(), last.end(), DrawOp::textAt(5, 63, "final title", {255, 255, 0})), last.end())
+    EXPECT_NE(std::find(last.begin(), last.end(), DrawOp::textAt(5, 63, "final title", {255, 255, 0})),
+              last.end())
         << "the paint after the writers shows the last title";
-    EXPECT_NE(std::find(last.begin(), last.end(), DrawOp::textAt(3, 455, "final status", {255, 255, 0})), last.end());
+    EXPECT_NE(std::find(last.begin(), last.end(), DrawOp::textAt(3, 455, "final status", {255, 255, 0})),
+              last.end());
     EXPECT_NE(std::find(last.begin(), last.end(), DrawOp::textAt(5, 399, "FINL", {50, 205, 50})), last.end());
     ASSERT_FALSE(seen_.empty());
     for (const std::string& text : seen_) {

@@ -113,12 +113,12 @@ TEST_F(StatusDisplay, AreasLinesAndTitleBand) {
         EXPECT_EQ(fillOf(ops, area.rect), area.colour) << area.name;
     }
     const std::vector<DrawOp> lines{
-        DrawOp::line(0, 28, 880, 28, white),     DrawOp::line(0, 113, 880, 113, white),
-        DrawOp::line(0, 449, 880, 449, white),   DrawOp::line(0, 392, 880, 392, white),
-        DrawOp::line(0, 140, 880, 140, black),   DrawOp::line(0, 168, 642, 168, black),
-        DrawOp::line(0, 196, 642, 196, black),   DrawOp::line(0, 224, 642, 224, black),
-        DrawOp::line(0, 252, 642, 252, black),   DrawOp::line(0, 280, 642, 280, black),
-        DrawOp::line(0, 308, 880, 308, black),   DrawOp::line(642, 140, 642, 308, black),
+        DrawOp::line(0, 28, 880, 28, white),    DrawOp::line(0, 113, 880, 113, white),
+        DrawOp::line(0, 449, 880, 449, white),  DrawOp::line(0, 392, 880, 392, white),
+        DrawOp::line(0, 140, 880, 140, black),  DrawOp::line(0, 168, 642, 168, black),
+        DrawOp::line(0, 196, 642, 196, black),  DrawOp::line(0, 224, 642, 224, black),
+        DrawOp::line(0, 252, 642, 252, black),  DrawOp::line(0, 280, 642, 280, black),
+        DrawOp::line(0, 308, 880, 308, black),  DrawOp::line(642, 140, 642, 308, black),
         DrawOp::line(425, 29, 425, 112, black),
     };
     for (const DrawOp& line : lines) {
@@ -245,7 +245,8 @@ TEST_F(StatusDisplay, ScanCounts) {
          1234,
          5,
          17,
-         {DrawOp::textAt(5, 91, "# liveries: 1234", limeGreen), DrawOp::textAt(141, 91, "# simaddon: 5", limeGreen),
+         {DrawOp::textAt(5, 91, "# liveries: 1234", limeGreen),
+          DrawOp::textAt(141, 91, "# simaddon: 5", limeGreen),
           DrawOp::textAt(278, 91, "# thirdp: 17", limeGreen)}},
     };
     for (const Case& c : cases) {
@@ -271,10 +272,11 @@ TEST_F(StatusDisplay, LabelColours) {
         {"defaults",
          [] {},
          {DrawOp::textAt(5, 119, "Install path:", black), DrawOp::textAt(768, 147, "Stay on top", black),
-          DrawOp::textAt(25, 147, "Scan for liveries", yellow), DrawOp::textAt(768, 203, "GUID changes", black),
-          DrawOp::textAt(430, 231, "Ah:", black), DrawOp::textAt(536, 231, "ft", black),
-          DrawOp::textAt(672, 315, "Straight push backs only", grey), DrawOp::textAt(264, 371, "Target: ", black),
-          DrawOp::textAt(632, 371, "hrs", black), DrawOp::textAt(343, 203, "Light aircraft", black),
+          DrawOp::textAt(25, 147, "Scan for liveries", yellow),
+          DrawOp::textAt(768, 203, "GUID changes", black), DrawOp::textAt(430, 231, "Ah:", black),
+          DrawOp::textAt(536, 231, "ft", black), DrawOp::textAt(672, 315, "Straight push backs only", grey),
+          DrawOp::textAt(264, 371, "Target: ", black), DrawOp::textAt(632, 371, "hrs", black),
+          DrawOp::textAt(343, 203, "Light aircraft", black),
           DrawOp::textAt(171, 315, "Max park (static+live):", black),
           DrawOp::textAt(401, 315, "Max live (park incl):", black)}},
         {"both max selections 0",
@@ -307,8 +309,11 @@ TEST_F(StatusDisplay, LabelColours) {
          },
          {DrawOp::textAt(672, 203, "Aerowinx", yellow), DrawOp::textAt(768, 203, "GUID changes", yellow),
           DrawOp::textAt(25, 147, "Scan for liveries", black), DrawOp::textAt(592, 231, "AirOnly", yellow),
-          DrawOp::textAt(25, 371, "ILO", yellow), DrawOp::textAt(672, 315, "Straight push backs only", black)}},
-        {"renewal busy", [] { staticRenewalBusy = true; }, {DrawOp::textAt(5, 315, "Airport parking", yellow)}},
+          DrawOp::textAt(25, 371, "ILO", yellow),
+          DrawOp::textAt(672, 315, "Straight push backs only", black)}},
+        {"renewal busy",
+         [] { staticRenewalBusy = true; },
+         {DrawOp::textAt(5, 315, "Airport parking", yellow)}},
         {"offline learning zipped",
          [] { offlineLearningCount = 2; },
          {DrawOp::textAt(323, 175, "Mail tblo.zip to support@corvane.example, pls", red)}},
@@ -334,7 +339,8 @@ TEST_F(StatusDisplay, LabelOfADisabledBoxIsGrey) {
         SCOPED_TRACE(enabled ? "enabled" : "disabled");
         ui().enable(box, enabled);
         const Ops ops = paint();
-        EXPECT_EQ(findText(ops, "Light aircraft"), DrawOp::textAt(343, 203, "Light aircraft", enabled ? black : grey));
+        EXPECT_EQ(findText(ops, "Light aircraft"),
+                  DrawOp::textAt(343, 203, "Light aircraft", enabled ? black : grey));
         EXPECT_EQ(findText(ops, "Helicopters"), DrawOp::textAt(450, 203, "Helicopters", black))
             << "a box without a control is not greyed";
     }
@@ -367,7 +373,9 @@ TEST_F(StatusDisplay, RenewalNote) {
         INITIAL_LOAD_ONLY.setValue(c.initialLoadOnly);
         mainWindowState.minutesToRenewal = c.minutes;
         const Ops ops = paint();
-        const auto noteAt = [](const DrawOp& op) { return op.kind == DrawKind::Text && op.x1 == 5 && op.y1 == 343; };
+        const auto noteAt = [](const DrawOp& op) {
+            return op.kind == DrawKind::Text && op.x1 == 5 && op.y1 == 343;
+        };
         const auto found = std::find_if(ops.begin(), ops.end(), noteAt);
         if (c.note) {
             ASSERT_NE(found, ops.end());
@@ -405,9 +413,12 @@ TEST_F(StatusDisplay, Counters) {
          {" Frankfurt", "# stands", "qf:", "no max park", "# updates"}},
         {"a park airport without max park",
          [&] { parkAirport(true); },
-         {DrawOp::textAt(5, 399, "EDDF", limeGreen), DrawOp::textAt(85, 399, " Frankfurt, Corvane, wk=23", limeGreen),
-          DrawOp::textAt(430, 399, "qf: 0.93", limeGreen), DrawOp::textAt(748, 399, "# updates:   12", limeGreen),
-          DrawOp::textAt(5, 427, "# stands: 211", limeGreen), DrawOp::textAt(111, 427, "parked live:   9", limeGreen),
+         {DrawOp::textAt(5, 399, "EDDF", limeGreen),
+          DrawOp::textAt(85, 399, " Frankfurt, Corvane, wk=23", limeGreen),
+          DrawOp::textAt(430, 399, "qf: 0.93", limeGreen),
+          DrawOp::textAt(748, 399, "# updates:   12", limeGreen),
+          DrawOp::textAt(5, 427, "# stands: 211", limeGreen),
+          DrawOp::textAt(111, 427, "parked live:   9", limeGreen),
           DrawOp::textAt(708, 427, "no max park live", limeGreen)},
          {"static:", "average fit", "reserved stand", "*"}},
         {"max park below 0",
@@ -431,9 +442,11 @@ TEST_F(StatusDisplay, Counters) {
              mainWindowState.setReservedStand("A12", true);
          },
          {DrawOp::textAt(85, 399, " Frankfurt, Corvane (h), wk=23", limeGreen),
-          DrawOp::textAt(370, 399, "*WS*", limeGreen), DrawOp::textAt(571, 399, "reserved stand: A12", limeGreen),
-          DrawOp::textAt(249, 427, "average fit: 2", limeGreen), DrawOp::textAt(430, 427, "static:  45", limeGreen),
-          DrawOp::textAt(500, 427, " (4)", yellow), DrawOp::textAt(708, 427, "max park: 120 (=38 %)", limeGreen)},
+          DrawOp::textAt(370, 399, "*WS*", limeGreen),
+          DrawOp::textAt(571, 399, "reserved stand: A12", limeGreen),
+          DrawOp::textAt(249, 427, "average fit: 2", limeGreen),
+          DrawOp::textAt(430, 427, "static:  45", limeGreen), DrawOp::textAt(500, 427, " (4)", yellow),
+          DrawOp::textAt(708, 427, "max park: 120 (=38 %)", limeGreen)},
          {"average fit: 3.5"}},
         {"soft mode only, a lost reserved stand, static fit outside week mode",
          [&] {
@@ -446,11 +459,13 @@ TEST_F(StatusDisplay, Counters) {
          {DrawOp::textAt(370, 399, "*S*", limeGreen), DrawOp::textAt(571, 399, "reserved stand: A12", red),
           DrawOp::textAt(571, 427, "average fit: 3.5", limeGreen)},
          {" (", "average fit: 2"}},
-        {"week mode only", [&] {
+        {"week mode only",
+         [&] {
              parkAirport(true);
              mainWindowState.weekMode = true;
          },
-         {DrawOp::textAt(370, 399, "*W*", limeGreen)}, {}},
+         {DrawOp::textAt(370, 399, "*W*", limeGreen)},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -18,9 +18,7 @@ TestWindow::TestWindow(std::vector<ControlToMake> controls) : controls_(std::mov
     current = this;
 }
 
-TestWindow::~TestWindow() {
-    current = nullptr;
-}
+TestWindow::~TestWindow() { current = nullptr; }
 
 WindowHandle TestWindow::create(int x, int y, int width, int height) {
     ui().registerClass(className, proc, appIconId);
@@ -31,18 +29,18 @@ WindowHandle TestWindow::create(int x, int y, int width, int height) {
     return created;
 }
 
-WindowHandle TestWindow::control(ControlId id) const {
-    return ui().controlById(window_, id);
-}
+WindowHandle TestWindow::control(ControlId id) const { return ui().controlById(window_, id); }
 
-std::intptr_t TestWindow::proc(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t TestWindow::proc(WindowHandle window, unsigned msg, std::uintptr_t wParam,
+                               std::intptr_t lParam) {
     if (current == nullptr) {
         return 0;
     }
     return current->handle(window, msg, wParam, lParam);
 }
 
-std::intptr_t TestWindow::handle(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t TestWindow::handle(WindowHandle window, unsigned msg, std::uintptr_t wParam,
+                                 std::intptr_t lParam) {
     if (msg == Msg::Create) {
         window_ = window;
     }

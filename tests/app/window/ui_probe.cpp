@@ -35,9 +35,7 @@ constexpr Rgb white{255, 255, 255};
 
 WindowHandle control(ControlId id);
 
-void say(const std::string& line) {
-    std::cout << line << std::endl;
-}
+void say(const std::string& line) { std::cout << line << std::endl; }
 
 void createControls(WindowHandle window) {
     UiBackend& layer = ui();
@@ -71,7 +69,8 @@ std::string commandLine(WindowHandle window, std::uintptr_t wParam) {
     if (id == listId) {
         const WindowHandle list = layer.controlById(window, listId);
         const int selection = layer.comboSelection(list);
-        line += " sel=" + std::to_string(selection) + " text=" + layer.comboText(list, selection).value_or("-") +
+        line += " sel=" + std::to_string(selection) +
+                " text=" + layer.comboText(list, selection).value_or("-") +
                 " count=" + std::to_string(layer.comboCount(list)) +
                 " first=" + layer.comboText(list, 0).value_or("-");
     } else {
@@ -82,9 +81,7 @@ std::string commandLine(WindowHandle window, std::uintptr_t wParam) {
 
 WindowHandle probeWindow = nullptr;
 
-WindowHandle control(ControlId id) {
-    return ui().controlById(probeWindow, id);
-}
+WindowHandle control(ControlId id) { return ui().controlById(probeWindow, id); }
 
 std::intptr_t editHook(WindowHandle edit, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam, void*) {
     say("Hook Char " + std::to_string(wParam) + " text=" + ui().getText(edit));

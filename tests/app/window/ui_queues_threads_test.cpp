@@ -133,7 +133,8 @@ TEST_F(UiQueuesThreads, OperationsQueuedBeforeAPostAreAppliedWhenItIsDispatched)
     ASSERT_EQ(received.size(), static_cast<std::size_t>(rounds));
     for (std::size_t k = 0; k < received.size(); ++k) {
         // Later operations may have been applied as well; never fewer.
-        EXPECT_GE(std::stoi(textsSeen[k]), static_cast<int>(received[k].first)) << "post " << received[k].first;
+        EXPECT_GE(std::stoi(textsSeen[k]), static_cast<int>(received[k].first))
+            << "post " << received[k].first;
     }
 }
 

@@ -17,7 +17,8 @@ TEST(ComboPrefix, FindsTheFirstEntryBeginningWithThePrefixRegardlessOfCase) {
         int expected;
     };
     const Case cases[] = {
-        {"2", 1}, {"ab", 2}, {"ABD", 3}, {"x", -1}, {"", 0}, {"1", 0}, {"baw", 4}, {"BAW123", -1}, {"10 ", -1},
+        {"2", 1}, {"ab", 2},  {"ABD", 3},     {"x", -1},   {"", 0},
+        {"1", 0}, {"baw", 4}, {"BAW123", -1}, {"10 ", -1},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(findComboPrefix(entries, c.prefix), c.expected) << "prefix '" << c.prefix << "'";
@@ -50,8 +51,8 @@ TEST(MenuEntries, OnlyShortcutMarksAreEscaped) {
         const char* escaped;
     };
     const Case cases[] = {
-        {"R&D", "R&&D"}, {"&&", "&&&&"}, {"a/b", "a/b"}, {"_x", "_x"}, {"@y", "@y"}, {"x@y", "x@y"},
-        {"a\\b|c", "a\\b|c"}, {"", ""},
+        {"R&D", "R&&D"}, {"&&", "&&&&"}, {"a/b", "a/b"},       {"_x", "_x"},
+        {"@y", "@y"},    {"x@y", "x@y"}, {"a\\b|c", "a\\b|c"}, {"", ""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(escapeMenuEntry(c.text), c.escaped) << "entry '" << c.text << "'";
@@ -68,9 +69,9 @@ TEST(CodePoints, DecodesUtf8AndReplacesEachBadByte) {
         {"\xC3\xA4", {0xE4}},
         {"\xE2\x82\xAC", {0x20AC}},
         {"\xF0\x9F\x98\x80", {0x1F600}},
-        {"\xC0\x80", {0xFFFD, 0xFFFD}},         // overlong
+        {"\xC0\x80", {0xFFFD, 0xFFFD}},             // overlong
         {"\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}}, // a surrogate
-        {"\xE2\x82", {0xFFFD, 0xFFFD}},         // cut short
+        {"\xE2\x82", {0xFFFD, 0xFFFD}},             // cut short
         {"a\xFFz", {U'a', 0xFFFD, U'z'}},
     };
     for (const Case& c : cases) {
@@ -84,8 +85,12 @@ TEST(CodePoints, EncodesAndErasesWholeCharacters) {
         std::string utf8;
     };
     const Case cases[] = {
-        {U'a', "a"}, {0xE4, "\xC3\xA4"}, {0x20AC, "\xE2\x82\xAC"}, {0x1F600, "\xF0\x9F\x98\x80"},
-        {0xD800, "\xEF\xBF\xBD"}, {0x110000, "\xEF\xBF\xBD"},
+        {U'a', "a"},
+        {0xE4, "\xC3\xA4"},
+        {0x20AC, "\xE2\x82\xAC"},
+        {0x1F600, "\xF0\x9F\x98\x80"},
+        {0xD800, "\xEF\xBF\xBD"},
+        {0x110000, "\xEF\xBF\xBD"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(utf8Of(c.point), c.utf8) << "code point " << static_cast<unsigned long>(c.point);
@@ -104,7 +109,8 @@ TEST(MessageWords, SplitAndJoinLikeWindows) {
         std::uint16_t high;
         std::uintptr_t joined;
     };
-    const Case cases[] = {{32771, 0, 32771}, {32818, 1, 0x18032}, {0, 0xFFFF, 0xFFFF0000}, {0xFFFF, 0xFFFF, 0xFFFFFFFF}};
+    const Case cases[] = {
+        {32771, 0, 32771}, {32818, 1, 0x18032}, {0, 0xFFFF, 0xFFFF0000}, {0xFFFF, 0xFFFF, 0xFFFFFFFF}};
     for (const Case& c : cases) {
         EXPECT_EQ(makeWParam(c.low, c.high), c.joined) << c.low << "/" << c.high;
         EXPECT_EQ(loWord(c.joined), c.low) << c.joined;

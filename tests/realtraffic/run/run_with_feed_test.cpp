@@ -35,13 +35,13 @@
 #include "support/aircraft_fixture.h"
 #include "support/free_port.h"
 #include "support/log_fixture.h"
-#include "support/recording_shell_open.h"
-#include "support/run_parameters.h"
 #include "support/parameters_files.h"
+#include "support/recording_shell_open.h"
 #include "support/reg_file_builder.h"
+#include "support/run_parameters.h"
 #include "support/run_simulator.h"
-#include "support/sealed_files.h"
 #include "support/scoped_env.h"
+#include "support/sealed_files.h"
 #include "support/slow_factor.h"
 #include "support/temp_dir.h"
 #include "support/window_fixture.h"
@@ -115,9 +115,10 @@ private:
 };
 
 // A run's surroundings as the program finds them on a user's PC: the program folder with "docs", the
-// sample input/dbase.enc and the log, AppData with RealTraffic's marker, Prepar3D v5 in the registry, PORT_NUMBER on a free port, the
-// headless window with the program's main window, and a simulator whose flight runs (the simulator
-// stand-in on the local pipe: the user aircraft in flight at 52.3, 4.76, a simulator second every 200 ms).
+// sample input/dbase.enc and the log, AppData with RealTraffic's marker, Prepar3D v5 in the registry,
+// PORT_NUMBER on a free port, the headless window with the program's main window, and a simulator whose
+// flight runs (the simulator stand-in on the local pipe: the user aircraft in flight at 52.3, 4.76, a
+// simulator second every 200 ms).
 class RunWithFeed : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -250,7 +251,8 @@ TEST_F(RunWithFeed, ARunTalksWithRealTrafficFromStartToEnd) {
     ASSERT_TRUE(eventually([] { return trafficReader.lastReportTime() != 0.0; })) << "the first traffic";
     const std::size_t afterFirstTraffic = feed.lines().size();
     ASSERT_TRUE(eventually([&] { return userPositionLinesFrom(feed, afterFirstTraffic) >= 3; }));
-    ASSERT_TRUE(eventually([&] { return simTimeLines(feed).size() >= 2; })) << "one per five simulator seconds";
+    ASSERT_TRUE(eventually([&] { return simTimeLines(feed).size() >= 2; }))
+        << "one per five simulator seconds";
     // The simulator's time as its user record last gave it, in milliseconds: its clock started at
     // kSimSeconds and has been advanced a second at a time since.
     const auto times = simTimeLines(feed);
@@ -301,9 +303,10 @@ TEST_F(RunWithFeed, ARunTalksWithRealTrafficFromStartToEnd) {
     ASSERT_TRUE(eventually(
         [&] {
             simulator_->standin().stepFrames(1);
-            return std::ranges::any_of(simulator_->standin().created(), [](const standin::CreationRecord& record) {
-                return record.objectId != 0 && record.title == "B738 Generic ZZZ";
-            });
+            return std::ranges::any_of(simulator_->standin().created(),
+                                       [](const standin::CreationRecord& record) {
+                                           return record.objectId != 0 && record.title == "B738 Generic ZZZ";
+                                       });
         },
         kBound + 30s))
         << "a feed aircraft created with the generic B738 livery";

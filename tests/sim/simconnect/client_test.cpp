@@ -60,7 +60,8 @@ TEST_F(SimConnectDispatch, DeliversWholeMessagesInOrderAndSkipsShortOnes) {
     EXPECT_EQ(got[1], frameMessage());
 
     got.clear();
-    EXPECT_EQ(SimConnect_CallDispatch(client_, collectMessage, &got), S_OK) << "empty queue, healthy transport";
+    EXPECT_EQ(SimConnect_CallDispatch(client_, collectMessage, &got), S_OK)
+        << "empty queue, healthy transport";
     EXPECT_TRUE(got.empty());
 }
 
@@ -86,7 +87,8 @@ TEST_F(SimConnectDispatch, RefusesMissingHandleOrProcedure) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(SimConnect_CallDispatch(c.handle, c.procedure, &got), static_cast<std::int32_t>(0x80004005u));
+        EXPECT_EQ(SimConnect_CallDispatch(c.handle, c.procedure, &got),
+                  static_cast<std::int32_t>(0x80004005u));
     }
     EXPECT_TRUE(got.empty());
     std::uint32_t id = 0;

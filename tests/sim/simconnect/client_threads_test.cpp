@@ -48,7 +48,8 @@ TEST(SimConnectClientThreads, OneClientTwoThreadsKeepsEveryPacketWhole) {
         Bytes init(56, 0x11);
         for (std::uint32_t i = 0; i < kCreations; ++i) {
             std::string title = "T" + std::to_string(i);
-            creationResults[i] = SimConnect_AICreateNonATCAircraft(client, title.c_str(), "D-TEST", init.data(), 104);
+            creationResults[i] =
+                SimConnect_AICreateNonATCAircraft(client, title.c_str(), "D-TEST", init.data(), 104);
             SimConnect_GetLastSentPacketID(client, &creationIds[i]);
         }
     });
@@ -85,7 +86,8 @@ TEST(SimConnectClientThreads, OneClientTwoThreadsKeepsEveryPacketWhole) {
             ASSERT_EQ(readU32(m.data() + 16), 401u);
             Bytes block(m.begin() + 36, m.end());
             auto found = blocksLeft.find(block);
-            ASSERT_TRUE(found != blocksLeft.end() && found->second > 0) << "a position block is not one of A's";
+            ASSERT_TRUE(found != blocksLeft.end() && found->second > 0)
+                << "a position block is not one of A's";
             --found->second;
         } else {
             ASSERT_EQ(id, 0xF0000029u) << "unknown packet id";

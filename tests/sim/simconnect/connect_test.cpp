@@ -20,7 +20,8 @@ namespace {
 
 enum class CfgCharset { Utf8, Utf16le };
 
-void writeCfg(const std::filesystem::path& folder, const std::string& text, CfgCharset charset = CfgCharset::Utf8) {
+void writeCfg(const std::filesystem::path& folder, const std::string& text,
+              CfgCharset charset = CfgCharset::Utf8) {
     std::string bytes = text;
     if (charset == CfgCharset::Utf16le) {
         bytes = utf16Bytes(utf8ToUtf16(text).value(), false, true);
@@ -32,10 +33,11 @@ TEST(SimConnectCfg, LaterPlacesOverrideEarlierOnesKeyByKey) {
     for (CfgCharset charset : {CfgCharset::Utf8, CfgCharset::Utf16le}) {
         SCOPED_TRACE(charset == CfgCharset::Utf8 ? "UTF-8" : "UTF-16LE with BOM");
         SimConnectTestEnv env;
-        writeCfg(env.publicDocuments(),
-                 "[SimConnect]\r\nProtocol=IPv6\r\nAddress=public.example\r\nPort=1000\r\nMaxReceiveSize=50000\r\n"
-                 "DisableNagle=1\r\n",
-                 charset);
+        writeCfg(
+            env.publicDocuments(),
+            "[SimConnect]\r\nProtocol=IPv6\r\nAddress=public.example\r\nPort=1000\r\nMaxReceiveSize=50000\r\n"
+            "DisableNagle=1\r\n",
+            charset);
         writeCfg(env.documents(), "[SimConnect]\r\nAddress=documents.example\r\nPort=2000\r\n", charset);
         writeCfg(env.currentFolder(), "[SimConnect]\r\nPort=3000\r\nDisableNagle=0\r\n", charset);
         ConnectionSettings settings = lf_loadConnectionSettings(0);
@@ -62,33 +64,33 @@ TEST(SimConnectCfg, KeysOfOneSection) {
     const std::vector<Case> cases = {
         {"no file section", "", 0, ScProtocol::Pipe, "", "", 41088, false},
         {"ipv4 in lower case", "[SimConnect]\nProtocol=ipv4\n", 0, ScProtocol::IPv4, "", "", 41088, false},
-        {"Auto is the pipe", "[SimConnect]\nProtocol=IPv6\nProtocol=Auto\n", 0, ScProtocol::IPv6, "", "", 41088,
-         false},
-        {"unknown protocol ignored", "[SimConnect]\nProtocol=Carrier pigeon\n", 0, ScProtocol::Pipe, "", "", 41088,
-         false},
-        {"MaxReceiveSize 1000 leaves the default", "[SimConnect]\nMaxReceiveSize=1000\n", 0, ScProtocol::Pipe, "",
-         "", 41088, false},
-        {"MaxReceiveSize 100000 raises it", "[SimConnect]\nMaxReceiveSize=100000\n", 0, ScProtocol::Pipe, "", "",
-         100000, false},
+        {"Auto is the pipe", "[SimConnect]\nProtocol=IPv6\nProtocol=Auto\n", 0, ScProtocol::IPv6, "", "",
+         41088, false},
+        {"unknown protocol ignored", "[SimConnect]\nProtocol=Carrier pigeon\n", 0, ScProtocol::Pipe, "", "",
+         41088, false},
+        {"MaxReceiveSize 1000 leaves the default", "[SimConnect]\nMaxReceiveSize=1000\n", 0, ScProtocol::Pipe,
+         "", "", 41088, false},
+        {"MaxReceiveSize 100000 raises it", "[SimConnect]\nMaxReceiveSize=100000\n", 0, ScProtocol::Pipe, "",
+         "", 100000, false},
         {"MaxReceiveSize above 1 MiB is held there", "[SimConnect]\nMaxReceiveSize=4000000000\n", 0,
          ScProtocol::Pipe, "", "", 1048576, false},
-        {"MaxReceiveSize -1 wraps and is held", "[SimConnect]\nMaxReceiveSize=-1\n", 0, ScProtocol::Pipe, "", "",
-         1048576, false},
+        {"MaxReceiveSize -1 wraps and is held", "[SimConnect]\nMaxReceiveSize=-1\n", 0, ScProtocol::Pipe, "",
+         "", 1048576, false},
         {"numbers that are not numbers", "[SimConnect]\nMaxReceiveSize=lots\nDisableNagle=yes\n", 0,
          ScProtocol::Pipe, "", "", 41088, false},
         {"DisableNagle 7", "[SimConnect]\nDisableNagle=7\n", 0, ScProtocol::Pipe, "", "", 41088, true},
-        {"empty values change nothing", "[SimConnect]\nProtocol=\nAddress=\nPort=\n", 0, ScProtocol::Pipe, "", "",
-         41088, false},
-        {"the first of two sections wins", "[SimConnect]\nPort=1\n[simconnect]\nPort=2\n", 0, ScProtocol::Pipe, "",
-         "1", 41088, false},
-        {"index 2 reads SimConnect.2", "[SimConnect]\nPort=1\n[SimConnect.2]\nPort=2\n", 2, ScProtocol::Pipe, "",
-         "2", 41088, false},
-        {"index 0xFFFFFFFF reads no file", "[SimConnect]\nPort=1\n[SimConnect.4294967295]\nPort=2\n", 0xFFFFFFFFu,
-         ScProtocol::Pipe, "", "", 41088, false},
-        {"address kept to 1023 characters", "[SimConnect]\nAddress=" + longAddress + "\n", 0, ScProtocol::Pipe,
-         std::string(1023, 'a'), "", 41088, false},
-        {"bytes that are not UTF-8", "[SimConnect]\nAddress=M\xFCnchen\n", 0, ScProtocol::Pipe, "M\xC3\xBCnchen", "",
-         41088, false},
+        {"empty values change nothing", "[SimConnect]\nProtocol=\nAddress=\nPort=\n", 0, ScProtocol::Pipe, "",
+         "", 41088, false},
+        {"the first of two sections wins", "[SimConnect]\nPort=1\n[simconnect]\nPort=2\n", 0,
+         ScProtocol::Pipe, "", "1", 41088, false},
+        {"index 2 reads SimConnect.2", "[SimConnect]\nPort=1\n[SimConnect.2]\nPort=2\n", 2, ScProtocol::Pipe,
+         "", "2", 41088, false},
+        {"index 0xFFFFFFFF reads no file", "[SimConnect]\nPort=1\n[SimConnect.4294967295]\nPort=2\n",
+         0xFFFFFFFFu, ScProtocol::Pipe, "", "", 41088, false},
+        {"address kept to 1023 characters", "[SimConnect]\nAddress=" + longAddress + "\n", 0,
+         ScProtocol::Pipe, std::string(1023, 'a'), "", 41088, false},
+        {"bytes that are not UTF-8", "[SimConnect]\nAddress=M\xFCnchen\n", 0, ScProtocol::Pipe,
+         "M\xC3\xBCnchen", "", 41088, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,10 +132,18 @@ TEST(SimConnectCfg, ATcpProtocolAfterAPortTakesTheRegistryPort) {
 
 TEST(SimConnectCfg, NumbersReadLikeTheSystemConversion) {
     const std::vector<std::pair<std::string, std::uint32_t>> cases = {
-        {"0", 0},        {"41088", 41088},         {"  17", 17},          {"+5", 5},
-        {"12abc", 12},   {"abc", 0},               {"", 0},               {"4294967295", 0xFFFFFFFFu},
-        {"4294967296", 0xFFFFFFFFu},               {"99999999999999999999", 0xFFFFFFFFu},
-        {"-1", 0xFFFFFFFFu},                       {"-0", 0},
+        {"0", 0},
+        {"41088", 41088},
+        {"  17", 17},
+        {"+5", 5},
+        {"12abc", 12},
+        {"abc", 0},
+        {"", 0},
+        {"4294967295", 0xFFFFFFFFu},
+        {"4294967296", 0xFFFFFFFFu},
+        {"99999999999999999999", 0xFFFFFFFFu},
+        {"-1", 0xFFFFFFFFu},
+        {"-0", 0},
     };
     for (const auto& [text, expected] : cases) {
         SCOPED_TRACE(text);
@@ -203,7 +213,10 @@ std::string reachedBy(const SimConnectClient* client) {
 }
 
 RawPeer* peerNamed(const ChainPeers& peers, const std::string& name) {
-    return name == "pipe" ? peers.pipe.get() : name == "v6" ? peers.v6.get() : name == "v4" ? peers.v4.get() : nullptr;
+    return name == "pipe" ? peers.pipe.get()
+           : name == "v6" ? peers.v6.get()
+           : name == "v4" ? peers.v4.get()
+                          : nullptr;
 }
 
 TEST(SimConnectChain, TriesPipeThenIpv6ThenIpv4) {
@@ -223,11 +236,12 @@ TEST(SimConnectChain, TriesPipeThenIpv6ThenIpv4) {
         {"then 127.0.0.1", false, false, "", false, false, 0, "v4"},
         {"a 9-character registry port", false, false, "", true, false, 0, "v4"},
         {"a 10-character registry port is empty", false, false, "", true, true, 1, "none"},
-        {"Protocol=IPv4 alone makes no attempt", true, true, "[SimConnect]\nProtocol=IPv4\n", false, false, 1, "none"},
-        {"IPv6 at ::2 stops after its failure", true, true, "[SimConnect]\nProtocol=IPv6\nAddress=::2\n", false,
-         false, 1, "none"},
-        {"IPv6 at ::1 without a port falls back to IPv4", true, true, "[SimConnect]\nProtocol=IPv6\nAddress=::1\n",
-         false, false, 0, "v4"},
+        {"Protocol=IPv4 alone makes no attempt", true, true, "[SimConnect]\nProtocol=IPv4\n", false, false, 1,
+         "none"},
+        {"IPv6 at ::2 stops after its failure", true, true, "[SimConnect]\nProtocol=IPv6\nAddress=::2\n",
+         false, false, 1, "none"},
+        {"IPv6 at ::1 without a port falls back to IPv4", true, true,
+         "[SimConnect]\nProtocol=IPv6\nAddress=::1\n", false, false, 0, "v4"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -287,7 +301,8 @@ TEST(SimConnectChain, AMissingSectionOfAnIndexIsABadArgument) {
         std::uint32_t index;
         std::int32_t expected;
     };
-    for (const auto& c : {Case{2, static_cast<std::int32_t>(0x80070057u)}, Case{3, static_cast<std::int32_t>(0x80070057u)}}) {
+    for (const auto& c :
+         {Case{2, static_cast<std::int32_t>(0x80070057u)}, Case{3, static_cast<std::int32_t>(0x80070057u)}}) {
         SCOPED_TRACE(c.index);
         SimConnectClient* handle = nullptr;
         EXPECT_EQ(SimConnect_Open(&handle, "Corvane_P3D", nullptr, 0, nullptr, c.index), c.expected);
@@ -311,8 +326,8 @@ TEST(SimConnectChain, MaxReceiveSizeOfTheCfgReachesTheTransport) {
         SimConnectTestEnv env;
         auto peer = RawPeer::listenTcp4();
         ASSERT_TRUE(peer);
-        writeCfg(env.currentFolder(), "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + peer->portText() +
-                                          "\n" + c.limitLine);
+        writeCfg(env.currentFolder(), "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" +
+                                          peer->portText() + "\n" + c.limitLine);
         SimConnectClient* handle = nullptr;
         ASSERT_EQ(SimConnect_Open(&handle, "Corvane_P3D", nullptr, 0, nullptr, 0), S_OK);
         ClientCloser closer{handle};

@@ -49,7 +49,8 @@ TEST(SimConnectMessages, EachReaderNeedsTheLastByteItReads) {
 TEST(SimConnectMessages, ReadsTheFieldsAtTheirOffsets) {
     Bytes m = zeroImage(60);
     putHex(m, 0, "3C 00 00 00 23 00 00 00 08 00 00 00");
-    putHex(m, 12, "65 00 00 00  D2 04 00 00  AA BB CC DD  00 00 F0 42  11 22 33 44  55 66 77 88  99 00 00 00");
+    putHex(m, 12,
+           "65 00 00 00  D2 04 00 00  AA BB CC DD  00 00 F0 42  11 22 33 44  55 66 77 88  99 00 00 00");
     putHex(m, 40, "01 02 03");
 
     auto header = readHeader(m);

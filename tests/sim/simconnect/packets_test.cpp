@@ -68,17 +68,18 @@ std::vector<GoldenCase> goldenCases(const Bytes& positionBlock, const Bytes& blo
     Bytes subscribe = image(276, "14 01 00 00 23 00 00 00 17 00 00 F0 02 00 00 00");
     putHex(subscribe, 16, "C9 00 00 00");
     putText(subscribe, 20, "Sim");
-    cases.push_back({"SubscribeToSystemEvent", [](auto* h) { return SimConnect_SubscribeToSystemEvent(h, 201, "Sim"); },
-                     subscribe});
+    cases.push_back({"SubscribeToSystemEvent",
+                     [](auto* h) { return SimConnect_SubscribeToSystemEvent(h, 201, "Sim"); }, subscribe});
 
     Bytes define = image(544, "20 02 00 00 23 00 00 00 0C 00 00 F0 03 00 00 00");
     putHex(define, 16, "92 01 00 00");
     putText(define, 20, "Plane Latitude");
     putText(define, 276, "degree");
     putHex(define, 532, "04 00 00 00 00 00 00 00 FF FF FF FF");
-    cases.push_back({"AddToDataDefinition",
-                     [](auto* h) { return SimConnect_AddToDataDefinition(h, 402, "Plane Latitude", "degree", 4); },
-                     define});
+    cases.push_back(
+        {"AddToDataDefinition",
+         [](auto* h) { return SimConnect_AddToDataDefinition(h, 402, "Plane Latitude", "degree", 4); },
+         define});
 
     Bytes map = image(276, "14 01 00 00 23 00 00 00 04 00 00 F0 04 00 00 00");
     putHex(map, 16, "DC 00 00 00");
@@ -89,7 +90,8 @@ std::vector<GoldenCase> goldenCases(const Bytes& positionBlock, const Bytes& blo
     Bytes group = image(28, "1C 00 00 00 23 00 00 00 07 00 00 F0 05 00 00 00");
     putHex(group, 16, "2D 01 00 00 D0 00 00 00 01 00 00 00");
     cases.push_back({"AddClientEventToNotificationGroup",
-                     [](auto* h) { return SimConnect_AddClientEventToNotificationGroup(h, 301, 208, true); }, group});
+                     [](auto* h) { return SimConnect_AddClientEventToNotificationGroup(h, 301, 208, true); },
+                     group});
 
     Bytes priority = image(24, "18 00 00 00 23 00 00 00 09 00 00 F0 06 00 00 00");
     putHex(priority, 16, "2D 01 00 00 01 00 00 00");
@@ -104,19 +106,22 @@ std::vector<GoldenCase> goldenCases(const Bytes& positionBlock, const Bytes& blo
     Bytes byType = image(32, "20 00 00 00 23 00 00 00 0F 00 00 F0 08 00 00 00");
     putHex(byType, 16, "65 00 00 00 94 01 00 00 10 27 00 00 02 00 00 00");
     cases.push_back({"RequestDataOnSimObjectType",
-                     [](auto* h) { return SimConnect_RequestDataOnSimObjectType(h, 101, 404, 10000, 2); }, byType});
+                     [](auto* h) { return SimConnect_RequestDataOnSimObjectType(h, 101, 404, 10000, 2); },
+                     byType});
 
     Bytes setData = image(100, "64 00 00 00 23 00 00 00 10 00 00 F0 09 00 00 00");
     putHex(setData, 16, "92 01 00 00 64 00 00 00 00 00 00 00 01 00 00 00 40 00 00 00");
     std::copy(block64.begin(), block64.end(), setData.begin() + 36);
-    cases.push_back({"SetDataOnSimObject with count 0",
-                     [&block64](auto* h) { return SimConnect_SetDataOnSimObject(h, 402, 100, 0, 0, 64, block64.data()); },
-                     setData});
+    cases.push_back(
+        {"SetDataOnSimObject with count 0",
+         [&block64](auto* h) { return SimConnect_SetDataOnSimObject(h, 402, 100, 0, 0, 64, block64.data()); },
+         setData});
 
     Bytes transmit = image(36, "24 00 00 00 23 00 00 00 05 00 00 F0 0A 00 00 00");
     putHex(transmit, 16, "64 00 00 00 DA 00 00 00 FF 3F 00 00 2D 01 00 00 00 00 00 00");
     cases.push_back({"TransmitClientEvent",
-                     [](auto* h) { return SimConnect_TransmitClientEvent(h, 100, 218, 16383, 301, 0); }, transmit});
+                     [](auto* h) { return SimConnect_TransmitClientEvent(h, 100, 218, 16383, 301, 0); },
+                     transmit});
 
     Bytes create = image(344, "58 01 00 00 23 00 00 00 29 00 00 F0 0B 00 00 00");
     putText(create, 16, "Airbus A320 Lufthansa");
@@ -133,11 +138,13 @@ std::vector<GoldenCase> goldenCases(const Bytes& positionBlock, const Bytes& blo
 
     Bytes release = image(24, "18 00 00 00 23 00 00 00 2B 00 00 F0 0C 00 00 00");
     putHex(release, 16, "88 13 00 00 67 00 00 00");
-    cases.push_back({"AIReleaseControl", [](auto* h) { return SimConnect_AIReleaseControl(h, 5000, 103); }, release});
+    cases.push_back(
+        {"AIReleaseControl", [](auto* h) { return SimConnect_AIReleaseControl(h, 5000, 103); }, release});
 
     Bytes remove = image(24, "18 00 00 00 23 00 00 00 2C 00 00 F0 0D 00 00 00");
     putHex(remove, 16, "88 13 00 00 69 00 00 00");
-    cases.push_back({"AIRemoveObject", [](auto* h) { return SimConnect_AIRemoveObject(h, 5000, 105); }, remove});
+    cases.push_back(
+        {"AIRemoveObject", [](auto* h) { return SimConnect_AIRemoveObject(h, 5000, 105); }, remove});
 
     Bytes plan = image(284, "1C 01 00 00 23 00 00 00 2D 00 00 F0 0E 00 00 00");
     putHex(plan, 16, "88 13 00 00");
@@ -145,7 +152,8 @@ std::vector<GoldenCase> goldenCases(const Bytes& positionBlock, const Bytes& blo
     putHex(plan, 280, "6E 00 00 00");
     cases.push_back({"AISetAircraftFlightPlan",
                      [](auto* h) {
-                         return SimConnect_AISetAircraftFlightPlan(h, 5000, "/home/pilot/orig_dest/EDDF_KJFK.pln", 110);
+                         return SimConnect_AISetAircraftFlightPlan(
+                             h, 5000, "/home/pilot/orig_dest/EDDF_KJFK.pln", 110);
                      },
                      plan});
     return cases;
@@ -223,7 +231,8 @@ TEST_F(SimConnectPackets, BadArgumentsSendNothing) {
         {"tail number of 12 characters",
          [&] { return SimConnect_AICreateNonATCAircraft(handle_, "T", "ABCDEFGHIJKL", block.data(), 104); },
          static_cast<std::int32_t>(0x8007007Au), true},
-        {"event name of 256 bytes", [&] { return SimConnect_SubscribeToSystemEvent(handle_, 201, name256.c_str()); },
+        {"event name of 256 bytes",
+         [&] { return SimConnect_SubscribeToSystemEvent(handle_, 201, name256.c_str()); },
          static_cast<std::int32_t>(0x8007007Au), true},
         {"flight-plan path of 260 bytes",
          [&] { return SimConnect_AISetAircraftFlightPlan(handle_, 1, std::string(260, 'p').c_str(), 110); },
@@ -237,7 +246,8 @@ TEST_F(SimConnectPackets, BadArgumentsSendNothing) {
              return SimConnect_SetDataOnSimObject(handle_, 401, 100, 0, 1, 41053, big.data());
          },
          static_cast<std::int32_t>(0x80004005u), false},
-        {"SetData without data", [&] { return SimConnect_SetDataOnSimObject(handle_, 401, 100, 0, 1, 24, nullptr); },
+        {"SetData without data",
+         [&] { return SimConnect_SetDataOnSimObject(handle_, 401, 100, 0, 1, 24, nullptr); },
          static_cast<std::int32_t>(0x80004005u), false},
         {"create without an initial position",
          [&] { return SimConnect_AICreateNonATCAircraft(handle_, "T", "D-AIPX", nullptr, 104); },
@@ -280,10 +290,12 @@ TEST_F(SimConnectPackets, TextsUpToTheirWidthFit) {
     EXPECT_EQ(create[283], 0);
 
     // UTF-8 titles go out as their bytes.
-    ASSERT_EQ(SimConnect_AICreateNonATCAircraft(handle_, "Airbus A320 \xC3\x96sterreich", nullptr, block.data(), 104),
+    ASSERT_EQ(SimConnect_AICreateNonATCAircraft(handle_, "Airbus A320 \xC3\x96sterreich", nullptr,
+                                                block.data(), 104),
               S_OK);
     create = nextMessage();
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(create.data() + 16)), "Airbus A320 \xC3\x96sterreich");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(create.data() + 16)),
+              "Airbus A320 \xC3\x96sterreich");
     EXPECT_EQ(create[272], 0) << "a null tail number is an empty field";
 }
 
@@ -306,7 +318,8 @@ TEST(SimConnectOpen, RefusedNamesAndArguments) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SimConnectClient* handle = reinterpret_cast<SimConnectClient*>(&env);
-        EXPECT_EQ(SimConnect_Open(c.withHandle ? &handle : nullptr, c.appName, nullptr, 0, nullptr, 0), c.expected);
+        EXPECT_EQ(SimConnect_Open(c.withHandle ? &handle : nullptr, c.appName, nullptr, 0, nullptr, 0),
+                  c.expected);
         if (c.withHandle && c.appName != nullptr) {
             EXPECT_EQ(handle, nullptr);
         }

@@ -58,9 +58,7 @@ Bytes hexBytes(std::string_view hex) {
     return bytes;
 }
 
-Bytes zeroImage(std::size_t size) {
-    return Bytes(size, 0);
-}
+Bytes zeroImage(std::size_t size) { return Bytes(size, 0); }
 
 void putHex(Bytes& image, std::size_t offset, std::string_view hex) {
     Bytes bytes = hexBytes(hex);
@@ -92,9 +90,7 @@ SimConnectTestEnv::SimConnectTestEnv()
     setSimConnectTimingsForTest(shortTimings());
 }
 
-SimConnectTestEnv::~SimConnectTestEnv() {
-    setSimConnectTimingsForTest(previous_);
-}
+SimConnectTestEnv::~SimConnectTestEnv() { setSimConnectTimingsForTest(previous_); }
 
 std::filesystem::path SimConnectTestEnv::defaultPipePath() const {
     return LocalPipe::socketPath(pipeFullName(".", "")).value_or(std::filesystem::path());

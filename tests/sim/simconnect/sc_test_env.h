@@ -83,9 +83,9 @@ std::string familyName(PeerFamily family);
 
 // A peer listening on that family (nullptr for Tcp6 without an IPv6 loopback), and a client connected to
 // it directly through its transport (nullptr when that fails).
-std::unique_ptr<RawPeer> listenPeer(const SimConnectTestEnv& env, PeerFamily family, RawPeerOptions options = {});
-SimConnectClient* connectClient(const RawPeer& peer, PeerFamily family,
-                                std::uint32_t maxReceiveSize = 41088);
+std::unique_ptr<RawPeer> listenPeer(const SimConnectTestEnv& env, PeerFamily family,
+                                    RawPeerOptions options = {});
+SimConnectClient* connectClient(const RawPeer& peer, PeerFamily family, std::uint32_t maxReceiveSize = 41088);
 
 // Closes the client at the end of a scope.
 struct ClientCloser {

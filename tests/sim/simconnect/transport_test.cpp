@@ -50,7 +50,8 @@ struct Connection {
 };
 
 // nullptr (with a note) where the family cannot listen here, which is only TCP ::1 without IPv6 loopback.
-std::unique_ptr<Connection> connect(const SimConnectTestEnv& env, PeerFamily family, RawPeerOptions options = {}) {
+std::unique_ptr<Connection> connect(const SimConnectTestEnv& env, PeerFamily family,
+                                    RawPeerOptions options = {}) {
     auto connection = std::make_unique<Connection>();
     connection->peer = listenPeer(env, family, options);
     if (!connection->peer) {
@@ -80,11 +81,14 @@ TEST(SimConnectTransportFaults, SizeLimitsCloseWithAbort) {
     };
     const Bytes largest = objectData(41088);
     const std::vector<Case> cases = {
-        {"41,088 bytes, then a size of 41,089", [&] {
+        {"41,088 bytes, then a size of 41,089",
+         [&] {
              Bytes s = largest;
              appendU32(s, 41089);
              return s;
-         }(), 1, {largest}},
+         }(),
+         1,
+         {largest}},
         {"a size of 2", hexBytes("02 00 00 00 23 00 00 00"), 2, {}},
     };
     for (PeerFamily family : kFamilies) {
@@ -102,7 +106,8 @@ TEST(SimConnectTransportFaults, SizeLimitsCloseWithAbort) {
             std::vector<Bytes> got;
             EXPECT_EQ(SimConnect_CallDispatch(connection->client, collectMessage, &got), kAbort);
             EXPECT_EQ(got, c.deliveredFirst);
-            EXPECT_EQ(SimConnect_CallDispatch(connection->client, collectMessage, &got), kAbort) << "it stays";
+            EXPECT_EQ(SimConnect_CallDispatch(connection->client, collectMessage, &got), kAbort)
+                << "it stays";
         }
     }
 }
@@ -153,21 +158,23 @@ TEST(SimConnectTransportFaults, ASlowPeerGetsEveryPacketWhole) {
         SCOPED_TRACE(familyName(family));
         SimConnectTestEnv env;
         RawPeerOptions options;
-        options.receiveBuffer = 1;  // the system's minimum
-        options.readRate = 4096;    // 4 KiB per millisecond
+        options.receiveBuffer = 1; // the system's minimum
+        options.readRate = 4096;   // 4 KiB per millisecond
         auto connection = connect(env, family, options);
         if (!connection) {
             continue;
         }
         int smallest = 1;
         ASSERT_EQ(setsockopt(connection->client->transport.nativeHandle(), SOL_SOCKET, SO_SNDBUF, &smallest,
-                             sizeof smallest), 0);
+                             sizeof smallest),
+                  0);
         Bytes block(64);
         for (std::uint32_t i = 0; i < kPackets; ++i) {
             for (std::size_t b = 0; b < block.size(); ++b) {
                 block[b] = static_cast<std::uint8_t>(i * 31 + b);
             }
-            ASSERT_EQ(SimConnect_SetDataOnSimObject(connection->client, 402, i, 0, 1, 64, block.data()), S_OK);
+            ASSERT_EQ(SimConnect_SetDataOnSimObject(connection->client, 402, i, 0, 1, 64, block.data()),
+                      S_OK);
         }
         ASSERT_TRUE(connection->peer->waitForMessages(kPackets, 5 * kLivenessBound));
         auto received = connection->peer->received();
@@ -200,7 +207,7 @@ TEST(SimConnectTransportFaults, ErrnoMapsToTheRecordedStatus) {
         std::uint32_t code;
     };
     const std::vector<Case> cases = {
-        {ECONNRESET, 5, 0xC000020Du}, {EPIPE, 5, 0xC000014Bu},   {ECONNABORTED, 5, 0xC000013Cu},
+        {ECONNRESET, 5, 0xC000020Du}, {EPIPE, 5, 0xC000014Bu},     {ECONNABORTED, 5, 0xC000013Cu},
         {ECANCELED, 8, 0xC0000120u},  {ETIMEDOUT, 9, 0x8007006Eu}, {EIO, 9, 0x80070005u},
     };
     for (const auto& c : cases) {

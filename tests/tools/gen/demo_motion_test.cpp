@@ -23,7 +23,8 @@ TEST(DemoMotion, FrameRoundTripsAndKnowsItsBearings) {
         LocalPoint point;
         double bearing; // of the direction from the origin to the point
     };
-    for (const Case& c : std::vector<Case>{{{900, 0}, 70}, {{0, 300}, 340}, {{0, -300}, 160}, {{-600, 0}, 250}}) {
+    for (const Case& c :
+         std::vector<Case>{{{900, 0}, 70}, {{0, 300}, 340}, {{0, -300}, 160}, {{-600, 0}, 250}}) {
         const GeoDegrees geo = kFrame.toGeo(c.point);
         const LocalPoint back = kFrame.toLocal(geo);
         EXPECT_NEAR(back.x, c.point.x, 1e-6) << c.bearing;

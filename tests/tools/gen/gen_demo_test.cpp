@@ -44,13 +44,20 @@ TEST(GenDemo, BrokenScenesNameTheAircraftAndTheFault) {
     };
     const std::vector<Case> cases = {
         {"unknown stand", "/aircraft/2/legs/0/parked"_json_pointer, "Z9", "scene: BAW902: unknown stand Z9"},
-        {"unknown point", "/aircraft/3/legs/3/taxi/2"_json_pointer, "Nowhere", "scene: AFR1235: unknown point Nowhere"},
-        {"backward leg", "/aircraft/0/legs/0/to"_json_pointer, 1, "scene: DLH4AB: leg times 2 to 1 do not run forward"},
+        {"unknown point", "/aircraft/3/legs/3/taxi/2"_json_pointer, "Nowhere",
+         "scene: AFR1235: unknown point Nowhere"},
+        {"backward leg", "/aircraft/0/legs/0/to"_json_pointer, 1,
+         "scene: DLH4AB: leg times 2 to 1 do not run forward"},
         {"overlapping legs", "/aircraft/3/legs/1/from"_json_pointer, 70,
          "scene: AFR1235: leg from 70 starts before the leg before ends"},
-        {"static hexid", "/aircraft/1/hexid"_json_pointer, "2710", "scene: UPS232: hexid 2710 is not a hex number above 10000"},
-        {"altitudes", "/aircraft/7/legs/0/alts"_json_pointer, {4000}, "scene: CFG123: an air leg needs one altitude per point"},
-        {"fault copy", "/faults/0/like"_json_pointer, "XYZ1", "scene: XYZ1: a fault line copies an aircraft the scene does not fly"},
+        {"static hexid", "/aircraft/1/hexid"_json_pointer, "2710",
+         "scene: UPS232: hexid 2710 is not a hex number above 10000"},
+        {"altitudes",
+         "/aircraft/7/legs/0/alts"_json_pointer,
+         {4000},
+         "scene: CFG123: an air leg needs one altitude per point"},
+        {"fault copy", "/faults/0/like"_json_pointer, "XYZ1",
+         "scene: XYZ1: a fault line copies an aircraft the scene does not fly"},
     };
     for (const Case& c : cases) {
         nlohmann::json scene = sampleScene();
@@ -68,8 +75,9 @@ TEST(GenDemo, BrokenScenesNameTheAircraftAndTheFault) {
 // scene ends the program with 2 before any file is written.
 TEST(GenDemo, WritesReproducibleScenariosOrNothing) {
     TempDir dir;
-    const std::vector<std::string> args = {"--airport", kAirport.string(), "--scene", kScene.string(),
-                                           "--soak", "20", "--minutes", "2", "--out"};
+    const std::vector<std::string> args = {
+        "--airport", kAirport.string(), "--scene", kScene.string(), "--soak",
+        "20",        "--minutes",       "2",       "--out"};
     auto run = [&](const fs::path& out, const fs::path& scene) {
         std::vector<std::string> all = args;
         all.push_back(out.string());
@@ -78,7 +86,8 @@ TEST(GenDemo, WritesReproducibleScenariosOrNothing) {
     };
     ASSERT_EQ(run(dir / "a", kScene).exitCode, 0);
     ASSERT_EQ(run(dir / "b", kScene).exitCode, 0);
-    for (const char* name : {"scenario.scn", "expect.json", "short.scn", "short-expect.json", "soak.scn", "world.json"}) {
+    for (const char* name :
+         {"scenario.scn", "expect.json", "short.scn", "short-expect.json", "soak.scn", "world.json"}) {
         EXPECT_EQ(readFileBytes(dir / "a" / name), readFileBytes(dir / "b" / name)) << name;
     }
     for (const char* name : {"scenario.scn", "short.scn", "soak.scn"}) {
@@ -119,7 +128,8 @@ TEST(GenScenery, RefusesAnOptionWhereAFolderBelongs) {
     TempDir dir;
     const zeph::test::ChildResult result = runChild(GEN_SCENERY_EXE, {"--sample", "--out", "x"}, dir.path());
     EXPECT_NE(result.exitCode, 0);
-    EXPECT_NE(result.err.find("--sample needs a value, not the option --out"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("--sample needs a value, not the option --out"), std::string::npos)
+        << result.err;
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 

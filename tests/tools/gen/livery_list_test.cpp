@@ -15,7 +15,8 @@ using zeph::test::readFileBytes;
 using zeph::test::TempDir;
 using zeph::test::writeFileBytes;
 
-const std::string kGood = R"({"folder": "Sample A320 KLM", "type": "A320", "airline": "KLM", "title": "Sample A320 KLM"})";
+const std::string kGood =
+    R"({"folder": "Sample A320 KLM", "type": "A320", "airline": "KLM", "title": "Sample A320 KLM"})";
 
 TEST(LiveryList, BadListsNameTheItemAndWriteNothing) {
     struct Case {

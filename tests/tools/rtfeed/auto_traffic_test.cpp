@@ -22,8 +22,9 @@ using test::splitFields;
 
 double distanceNm(double lat1, double lon1, double lat2, double lon2) {
     constexpr double kRad = std::numbers::pi / 180.0;
-    const double a = std::pow(std::sin((lat2 - lat1) * kRad / 2), 2) +
-                     std::cos(lat1 * kRad) * std::cos(lat2 * kRad) * std::pow(std::sin((lon2 - lon1) * kRad / 2), 2);
+    const double a =
+        std::pow(std::sin((lat2 - lat1) * kRad / 2), 2) +
+        std::cos(lat1 * kRad) * std::cos(lat2 * kRad) * std::pow(std::sin((lon2 - lon1) * kRad / 2), 2);
     return 2 * 3440.065 * std::asin(std::sqrt(a));
 }
 

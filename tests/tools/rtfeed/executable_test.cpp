@@ -192,8 +192,8 @@ TEST(RtFeedProgram, ServesTheConnectionRecordsItAndReconnects) {
     TestTcpServer server;
     std::vector<std::string> args = udpArgs(traffic, qnh);
     const auto record = dir / "record.txt";
-    args.insert(args.end(), {"--tcp-port", std::to_string(server.port()), "--edition", "stnd", "--version", "8.1",
-                             "--auto", "2", "--record", record.string()});
+    args.insert(args.end(), {"--tcp-port", std::to_string(server.port()), "--edition", "stnd", "--version",
+                             "8.1", "--auto", "2", "--record", record.string()});
     FeedProcess feed(args);
 
     SocketFd peer = server.accept(kLivenessBound);
@@ -214,9 +214,14 @@ TEST(RtFeedProgram, ServesTheConnectionRecordsItAndReconnects) {
     writeBytes(again, "Qs123=2000\r\n");
 
     // Both directions, the version replies with their connection and the datagrams with 0.
-    const std::vector<std::string> expected = {
-        R"(in 1 Qs999=version)", R"(out 1 {"version":"8.1"})", R"(in 1 Qs121=0;0;0;0;0;0.907571;0.078540)",
-        R"(in 1 exit)", R"(in 1 )", R"(in 2 Qs999=version)", R"(out 2 {"version":"8.1"})", R"(in 2 Qs123=2000)"};
+    const std::vector<std::string> expected = {R"(in 1 Qs999=version)",
+                                               R"(out 1 {"version":"8.1"})",
+                                               R"(in 1 Qs121=0;0;0;0;0;0.907571;0.078540)",
+                                               R"(in 1 exit)",
+                                               R"(in 1 )",
+                                               R"(in 2 Qs999=version)",
+                                               R"(out 2 {"version":"8.1"})",
+                                               R"(in 2 Qs123=2000)"};
     std::vector<std::string> lines;
     std::int64_t lastWallMs = 0;
     const auto deadline = std::chrono::steady_clock::now() + kLivenessBound;
@@ -232,8 +237,8 @@ TEST(RtFeedProgram, ServesTheConnectionRecordsItAndReconnects) {
             EXPECT_EQ(line.value("eof", false), line.at("line") == "") << text;
             EXPECT_GE(line.at("wall_ms").get<std::int64_t>(), lastWallMs);
             lastWallMs = line.at("wall_ms").get<std::int64_t>();
-            lines.push_back(fmt::format("{} {} {}", line.at("dir").get<std::string>(), line.at("conn").get<int>(),
-                                        line.at("line").get<std::string>()));
+            lines.push_back(fmt::format("{} {} {}", line.at("dir").get<std::string>(),
+                                        line.at("conn").get<int>(), line.at("line").get<std::string>()));
         }
     }
     EXPECT_EQ(lines, expected);
@@ -280,7 +285,8 @@ TEST(RtFeedProgram, AWriteErrorStopsTheRecordWithOneLineAndTheFeedGoesOn) {
     EXPECT_TRUE(qnh.next(kLivenessBound + 2s).has_value()) << "still sending after the failed write";
     feed.signal(SIGTERM);
     EXPECT_EQ(feed.waitExit(kLivenessBound), 0);
-    EXPECT_EQ(feed.errorText(), "rtfeed: recording stopped: cannot write /dev/full: No space left on device\n");
+    EXPECT_EQ(feed.errorText(),
+              "rtfeed: recording stopped: cannot write /dev/full: No space left on device\n");
 }
 
 } // namespace

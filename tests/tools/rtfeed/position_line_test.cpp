@@ -9,7 +9,8 @@ namespace zeph::rtfeed {
 namespace {
 
 TEST(PositionLine, TheExampleLineGivesItsValuesBack) {
-    const auto report = RtFeed::decodePositionLine("Qs121=5000;-10000;1.570796;35000000;450000;0.907571;0.078540\r\n");
+    const auto report =
+        RtFeed::decodePositionLine("Qs121=5000;-10000;1.570796;35000000;450000;0.907571;0.078540\r\n");
     ASSERT_TRUE(report.has_value());
     EXPECT_DOUBLE_EQ(report->pitch, 0.05);
     EXPECT_DOUBLE_EQ(report->bank, -0.1);

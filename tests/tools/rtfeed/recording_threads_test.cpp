@@ -42,8 +42,9 @@ TEST_F(RtFeedRecordingThreads, SplitSegmentsMakeWholeLines) {
     std::vector<std::string> observed;
     feed.setLineObserver([&](const ReceivedLine& line) { observed.push_back(line.text); });
     const SocketFd peer = connectFeed();
-    const char* segments[] = {"Qs12", "3=2000\r\nQs121=5000;-10000;", "1.570796;35000000;450000;0.907571;0.078540\r",
-                              "\nline\nwith LF\r\n", "exit\r\n"};
+    const char* segments[] = {"Qs12", "3=2000\r\nQs121=5000;-10000;",
+                              "1.570796;35000000;450000;0.907571;0.078540\r", "\nline\nwith LF\r\n",
+                              "exit\r\n"};
     for (const char* segment : segments) {
         writeBytes(peer, segment);
         std::this_thread::sleep_for(20ms); // separate segments on the wire

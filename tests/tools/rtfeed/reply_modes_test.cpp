@@ -57,7 +57,8 @@ TEST(RtFeedReplies, EachModeAnswersTheQuestionInOneWrite) {
         {ReplyMode::Professional, "9.1 \"beta\"", R"({"level":2,"version":"9.1 \"beta\""})"},
         {ReplyMode::Standard, "", R"({"version":"8.0"})"},
         {ReplyMode::Standard, "8.2", R"({"version":"8.2"})"},
-        {ReplyMode::Standard, "8.2 \xE9", R"({"version":"8.2 \u00e9"})"}, // not UTF-8: each byte its own character
+        {ReplyMode::Standard, "8.2 \xE9",
+         R"({"version":"8.2 \u00e9"})"}, // not UTF-8: each byte its own character
         {ReplyMode::Standard, "8.2 \xC3\xA9", "{\"version\":\"8.2 \xC3\xA9\"}"},
         {ReplyMode::Array, "", "[1,2]"},
         {ReplyMode::Number, "", "42"},

@@ -60,10 +60,13 @@ TEST(Scenario, MalformedLinesNameTheirLineNumber) {
         std::string message;
     } cases[] = {
         {"no time", "T T,1\n", "scenario line 1: 'T' is not a time in seconds (a number 0 or above)"},
-        {"negative time", "# c\n-1 T T,1\n", "scenario line 2: '-1' is not a time in seconds (a number 0 or above)"},
+        {"negative time", "# c\n-1 T T,1\n",
+         "scenario line 2: '-1' is not a time in seconds (a number 0 or above)"},
         {"nan time", "nan Q {}\n", "scenario line 1: 'nan' is not a time in seconds (a number 0 or above)"},
-        {"time with junk", "1s Q {}\n", "scenario line 1: '1s' is not a time in seconds (a number 0 or above)"},
-        {"time going back", "0 T a\n2 T b\n1.5 T c\n", "scenario line 3: time 1.5 is before the time 2 of the line before"},
+        {"time with junk", "1s Q {}\n",
+         "scenario line 1: '1s' is not a time in seconds (a number 0 or above)"},
+        {"time going back", "0 T a\n2 T b\n1.5 T c\n",
+         "scenario line 3: time 1.5 is before the time 2 of the line before"},
         {"unknown kind", "0 T a\n\n1 X a\n", "scenario line 3: 'X' is neither T (traffic) nor Q (QNH)"},
         {"lower-case kind", "0 t a\n", "scenario line 1: 't' is neither T (traffic) nor Q (QNH)"},
         {"no kind", "0\n", "scenario line 1: '' is neither T (traffic) nor Q (QNH)"},

@@ -38,7 +38,8 @@ bool readable(int fd, std::chrono::milliseconds limit) {
 
 } // namespace
 
-UdpCollector::UdpCollector() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)), port_(bindLoopback(fd_)) {
+UdpCollector::UdpCollector()
+    : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)), port_(bindLoopback(fd_)) {
     // Room for bursts of auto traffic and long datagrams.
     const int size = 1 << 20;
     ::setsockopt(fd_.get(), SOL_SOCKET, SO_RCVBUF, &size, sizeof(size));

@@ -42,10 +42,11 @@ TEST(TrafficLine, NamedValuesGoToTheirFields) {
         std::size_t n;
         const char* text;
     } cases[] = {
-        {0, "T"},           {1, "5000001"},       {2, "-33.946111"}, {3, "151.177222"}, {4, "0"},
-        {5, "1280"},        {7, ""},              {8, "12.5"},       {9, "QFA1"},       {10, "A388"},
-        {11, "VH-OQA"},     {12, "null"},         {13, "SYD"},       {14, "1796541918.70"},
-        {17, "mlat"},       {20, "-1"},           {23, "0"},         {25, "0.0"},       {28, ""},
+        {0, "T"},    {1, "5000001"},        {2, "-33.946111"}, {3, "151.177222"},
+        {4, "0"},    {5, "1280"},           {7, ""},           {8, "12.5"},
+        {9, "QFA1"}, {10, "A388"},          {11, "VH-OQA"},    {12, "null"},
+        {13, "SYD"}, {14, "1796541918.70"}, {17, "mlat"},      {20, "-1"},
+        {23, "0"},   {25, "0.0"},           {28, ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(fields[c.n], c.text) << "field " << c.n;
@@ -70,14 +71,9 @@ TEST(TrafficLine, SetOverridesAnyFieldAndLengthensTheLine) {
         std::string text;
         std::size_t fieldCount;
     } cases[] = {
-        {"hexid text", 1, "12a", 29},
-        {"latitude", 2, "nan", 29},
-        {"ignored field", 6, "x", 29},
-        {"field 0", 0, "X", 29},
-        {"last field", 28, "C2", 29},
-        {"field 29", 29, "extra", 30},
-        {"far beyond", 40, "far", 41},
-        {"a comma inside", 9, "A,B", 30},
+        {"hexid text", 1, "12a", 29},  {"latitude", 2, "nan", 29},       {"ignored field", 6, "x", 29},
+        {"field 0", 0, "X", 29},       {"last field", 28, "C2", 29},     {"field 29", 29, "extra", 30},
+        {"far beyond", 40, "far", 41}, {"a comma inside", 9, "A,B", 30},
     };
     for (const auto& c : cases) {
         TrafficLine line;
@@ -103,14 +99,10 @@ TEST(TrafficLine, SetWinsOverTheNamedValueAndTheLastSetCounts) {
 
 TEST(TrafficLine, UtcTimesAreReadInOneShape) {
     const std::vector<std::pair<std::string, std::optional<double>>> cases = {
-        {"2024-01-03T10:00:00Z", 1704276000.0},
-        {"2024-02-29T23:59:59.5Z", 1709251199.5},
-        {"1970-01-01T00:00:00Z", 0.0},
-        {"2023-02-29T00:00:00Z", std::nullopt},
-        {"2024-01-03T24:00:00Z", std::nullopt},
-        {"2024-01-03 10:00:00Z", std::nullopt},
-        {"2024-01-03T10:00:00", std::nullopt},
-        {"2024-01-03T10:00:00.Z", std::nullopt},
+        {"2024-01-03T10:00:00Z", 1704276000.0}, {"2024-02-29T23:59:59.5Z", 1709251199.5},
+        {"1970-01-01T00:00:00Z", 0.0},          {"2023-02-29T00:00:00Z", std::nullopt},
+        {"2024-01-03T24:00:00Z", std::nullopt}, {"2024-01-03 10:00:00Z", std::nullopt},
+        {"2024-01-03T10:00:00", std::nullopt},  {"2024-01-03T10:00:00.Z", std::nullopt},
         {"2024-1-03T10:00:00Z", std::nullopt},
     };
     for (const auto& [text, expected] : cases) {

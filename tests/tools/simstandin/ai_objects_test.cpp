@@ -103,7 +103,8 @@ TEST_F(StandinAi, RefusedTitlesGetTheirException) {
     };
     const std::vector<Case> cases = {
         {"refused by name", [&] { standin().refuseTitles({"Airbus A320 Lufthansa"}); }},
-        {"not installed", [&] {
+        {"not installed",
+         [&] {
              standin().refuseTitles({});
              standin().installedTitles(std::vector<std::string>{"Boeing 737-800"});
          }},

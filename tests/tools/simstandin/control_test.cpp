@@ -26,13 +26,16 @@ TEST(StandinControl, CommandsChangeTheWorld) {
         std::function<bool(const json& reply)> check;
     };
     const std::vector<Case> cases = {
-        {"setUser", R"({"cmd":"setUser","lat":47.46,"lon":8.55,"alt":1416,"title":"T\u00ae","onGround":false})",
+        {"setUser",
+         R"({"cmd":"setUser","lat":47.46,"lon":8.55,"alt":1416,"title":"T\u00ae","onGround":false})",
          [&](const json&) {
              const st::SimObject user = standin.objects()[0];
              return user.lat == 47.46 && user.title == "T\xAE" && !user.onGround;
          }},
         {"moveUser keeps the title", R"({"cmd":"moveUser","lat":1,"title":"ignored"})",
-         [&](const json&) { return standin.objects()[0].lat == 1.0 && standin.objects()[0].title == "T\xAE"; }},
+         [&](const json&) {
+             return standin.objects()[0].lat == 1.0 && standin.objects()[0].title == "T\xAE";
+         }},
         {"setClock from text", R"({"cmd":"setClock","utc":"2024-03-01T12:30:00Z"})",
          [&](const json&) { return standin.clockMs() == 1709296200000; }},
         {"advanceClock", R"({"cmd":"advanceClock","ms":250})",
@@ -43,8 +46,10 @@ TEST(StandinControl, CommandsChangeTheWorld) {
          [&](const json& r) { return r.at("removed") == true && standin.objects().size() == 1; }},
         {"removeTraffic of the user", R"({"cmd":"removeTraffic","objectId":1})",
          [&](const json& r) { return r.at("removed") == false; }},
-        {"stepFrames", R"({"cmd":"stepFrames","count":3})", [&](const json& r) { return r.at("frame") == 3; }},
-        {"setSimRunning", R"({"cmd":"setSimRunning","running":false})", [&](const json&) { return !standin.simRunning(); }},
+        {"stepFrames", R"({"cmd":"stepFrames","count":3})",
+         [&](const json& r) { return r.at("frame") == 3; }},
+        {"setSimRunning", R"({"cmd":"setSimRunning","running":false})",
+         [&](const json&) { return !standin.simRunning(); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -70,7 +75,8 @@ TEST(StandinControl, BadLinesAreAnsweredWithTheirError) {
         {"bad time", R"({"cmd":"setClock","utc":"yesterday"})", "setClock.utc: expected a time"},
         {"text above U+00FF", R"({"cmd":"setUser","title":"\u20ac"})", "setUser.title: only characters"},
         {"odd hex", R"({"cmd":"injectMessage","hex":"abc"})", "injectMessage.hex: expected an even number"},
-        {"titles not an array", R"({"cmd":"refuseTitles","titles":"A320"})", "refuseTitles.titles: expected an array"},
+        {"titles not an array", R"({"cmd":"refuseTitles","titles":"A320"})",
+         "refuseTitles.titles: expected an array"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

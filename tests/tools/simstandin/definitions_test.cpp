@@ -14,8 +14,9 @@ TEST_F(StandinTest, TheProgramsSetUpIsAcceptedWithoutAnException) {
         std::uint32_t expectedSize;
         std::uint32_t datums;
     };
-    const std::vector<Case> cases = {{401, 40 + 24, 3}, {402, 40 + 64, 8}, {403, 40 + 96, 12}, {404, 40 + 56, 4},
-                                     {405, 40 + 16, 2}, {406, 40 + 8, 1},  {408, 40 + 32, 1},  {409, 40 + 8, 1}};
+    const std::vector<Case> cases = {{401, 40 + 24, 3}, {402, 40 + 64, 8}, {403, 40 + 96, 12},
+                                     {404, 40 + 56, 4}, {405, 40 + 16, 2}, {406, 40 + 8, 1},
+                                     {408, 40 + 32, 1}, {409, 40 + 8, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.define);
         send(client, sc::requestData(client.nextSendId(), 1000 + c.define, c.define, 0, 1));

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 #include <fcntl.h>
@@ -41,7 +41,8 @@ std::optional<std::string> readLine(int fd, std::string& buffer, std::chrono::mi
             buffer.erase(0, end + 1);
             return line;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         pollfd p{fd, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
             return std::nullopt;
@@ -189,7 +190,8 @@ TEST(StandinProgram, ReportsItsPortsAndServesTheControlChannel) {
         ASSERT_TRUE(reply.is_object());
         EXPECT_EQ(reply.at("ok"), c.ok);
         if (!c.ok) {
-            EXPECT_NE(reply.at("error").get<std::string>().find(c.errorPart), std::string::npos) << reply.dump();
+            EXPECT_NE(reply.at("error").get<std::string>().find(c.errorPart), std::string::npos)
+                << reply.dump();
         }
     }
     const json objects = control.ask(R"({"cmd":"objects"})");
@@ -234,7 +236,8 @@ TEST(StandinProgram, EndsCleanlyOnEveryStopSignal) {
 TEST(StandinProgram, DefaultWorldIsAParkedRunningAircraft) {
     TempDir dir;
     const std::string controlPath = (dir / "ctl.sock").string();
-    StandinProcess process({"--tcp4", "127.0.0.1:0", "--world", SIMSTANDIN_DEFAULT_WORLD, "--control", controlPath});
+    StandinProcess process(
+        {"--tcp4", "127.0.0.1:0", "--world", SIMSTANDIN_DEFAULT_WORLD, "--control", controlPath});
     const std::optional<json> ports = process.portLine();
     ASSERT_TRUE(ports.has_value());
     ControlClient control(controlPath);
@@ -315,7 +318,10 @@ TEST(StandinProgram, BadStartsEndWithOneLineOnStandardError) {
     const std::vector<Case> cases = {
         {"missing world file", {"--world", (dir / "none.json").string()}, 2, {"none.json", "cannot read"}},
         {"world file that is not JSON", {"--world", (dir / "bad.json").string()}, 2, {"bad.json", "JSON"}},
-        {"world field of the wrong type", {"--world", (dir / "field.json").string()}, 2, {"field.json", "setUser.lat"}},
+        {"world field of the wrong type",
+         {"--world", (dir / "field.json").string()},
+         2,
+         {"field.json", "setUser.lat"}},
         {"unknown world key", {"--world", (dir / "key.json").string()}, 2, {"key.json", "setWeather"}},
         {"unknown argument", {"--fast"}, 2, {"--fast"}},
         {"bad frame rate", {"--frames", "fast"}, 2, {"--frames"}},
@@ -331,7 +337,8 @@ TEST(StandinProgram, BadStartsEndWithOneLineOnStandardError) {
         }
         EXPECT_EQ(result.err.find("simstandin: "), 0U) << result.err;
         if (std::string(c.name).find("world") != std::string::npos) {
-            EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << "one line: " << result.err;
+            EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1)
+                << "one line: " << result.err;
         }
     }
 }

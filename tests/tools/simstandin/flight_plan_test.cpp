@@ -14,9 +14,15 @@ std::string planText(const std::string& type, const std::string& from, const std
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<SimBase.Document Type=\"AceXML\" version=\"4,3\">\n"
            "<FlightPlan.FlightPlan>\n"
-           "<FPType>" + type + "</FPType>\n"
-           "<DepartureID>" + from + "</DepartureID>\n"
-           "<DestinationID>" + to + "</DestinationID>\n"
+           "<FPType>" +
+           type +
+           "</FPType>\n"
+           "<DepartureID>" +
+           from +
+           "</DepartureID>\n"
+           "<DestinationID>" +
+           to +
+           "</DestinationID>\n"
            "</FlightPlan.FlightPlan>\n"
            "</SimBase.Document>\n"
            "\n";

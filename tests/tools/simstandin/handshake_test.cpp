@@ -99,7 +99,8 @@ TEST_F(StandinTest, RefusedOpensGetTheirException) {
         if (c.exceptionCode == 0) {
             const std::string reply = expectMessage(client, 2);
             EXPECT_EQ(reply.size(), 308U);
-            EXPECT_EQ(sc::u32At(reply, 4), sc::u32At(c.packet, 4)) << "replies carry the connection's version";
+            EXPECT_EQ(sc::u32At(reply, 4), sc::u32At(c.packet, 4))
+                << "replies carry the connection's version";
             continue;
         }
         expectException(client, c.exceptionCode, 1, 0);

@@ -42,7 +42,8 @@ TEST(StandinListeners, StartFailsWithAClearMessage) {
         std::string messagePart;
     };
     const std::vector<Case> cases = {
-        {"port in use", "127.0.0.1:" + std::to_string(*holder.tcp4Port()), std::nullopt, "cannot bind 127.0.0.1"},
+        {"port in use", "127.0.0.1:" + std::to_string(*holder.tcp4Port()), std::nullopt,
+         "cannot bind 127.0.0.1"},
         {"not host:port", "localhost", std::nullopt, "not host:port"},
         {"not an address", "loopback:0", std::nullopt, "not an IPv4 address"},
         {"path too long for sun_path", std::nullopt, (dir / std::string(110, 'x')).string(), "sun_path"},

@@ -94,7 +94,8 @@ void RawClient::send(const std::string& bytes) {
 bool RawClient::fill(std::size_t count, std::chrono::steady_clock::time_point deadline) {
     char chunk[65536];
     while (buffer_.size() < count && !eof_ && fd_ >= 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             return false;
         }

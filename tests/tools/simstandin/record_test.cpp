@@ -160,12 +160,15 @@ TEST(StandinSummaryProgram, PrintsTheRunsLinesAndSaysWhenTheRecordIsCut) {
                              "static aircraft placed 1: A3\nprotocol violations 0\n";
     const std::vector<Case> cases = {
         {{"whole.jsonl", "--log", "Log.txt"}, 0, text},
-        {{"whole.jsonl", "--json", "--log", "Log.txt"}, 0,
+        {{"whole.jsonl", "--json", "--log", "Log.txt"},
+         0,
          R"({"createdAgain":0,"flightPlans":0,"liveCreated":1,"refused":0,"removed":0,"statics":["A3"],)"
          R"("violations":0})"
          "\n"},
-        {{"whole.jsonl"}, 0, "live aircraft created 1, removed 0, flight plans 0\n"
-                             "static aircraft placed 1: DLH401*\nprotocol violations 0\n"},
+        {{"whole.jsonl"},
+         0,
+         "live aircraft created 1, removed 0, flight plans 0\n"
+         "static aircraft placed 1: DLH401*\nprotocol violations 0\n"},
         {{"cut.jsonl", "--log", "Log.txt"}, 1, text},
         {{"missing.jsonl"}, 2, ""},
         {{}, 2, ""},

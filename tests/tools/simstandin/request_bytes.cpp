@@ -20,7 +20,9 @@ void put32(std::string& bytes, std::size_t offset, std::uint32_t value) {
     }
 }
 
-void putF32(std::string& bytes, std::size_t offset, float value) { put32(bytes, offset, std::bit_cast<std::uint32_t>(value)); }
+void putF32(std::string& bytes, std::size_t offset, float value) {
+    put32(bytes, offset, std::bit_cast<std::uint32_t>(value));
+}
 
 void putF64(std::string& bytes, std::size_t offset, double value) {
     const auto bits = std::bit_cast<std::uint64_t>(value);
@@ -137,8 +139,8 @@ std::string groupPriority(std::uint32_t sendId, std::uint32_t group, std::uint32
     return p;
 }
 
-std::string addDatum(std::uint32_t sendId, std::uint32_t defineId, std::string_view name, std::string_view units,
-                     std::uint32_t type) {
+std::string addDatum(std::uint32_t sendId, std::uint32_t defineId, std::string_view name,
+                     std::string_view units, std::uint32_t type) {
     std::string p = packet(0x220, 0xF000000C, sendId);
     put32(p, 16, defineId);
     putText(p, 20, name);
@@ -149,8 +151,8 @@ std::string addDatum(std::uint32_t sendId, std::uint32_t defineId, std::string_v
     return p;
 }
 
-std::string requestData(std::uint32_t sendId, std::uint32_t requestId, std::uint32_t defineId, std::uint32_t objectId,
-                        std::uint32_t period) {
+std::string requestData(std::uint32_t sendId, std::uint32_t requestId, std::uint32_t defineId,
+                        std::uint32_t objectId, std::uint32_t period) {
     std::string p = packet(0x30, 0xF000000E, sendId);
     put32(p, 16, requestId);
     put32(p, 20, defineId);
@@ -159,8 +161,8 @@ std::string requestData(std::uint32_t sendId, std::uint32_t requestId, std::uint
     return p; // flags, origin, interval and limit stay 0
 }
 
-std::string requestByType(std::uint32_t sendId, std::uint32_t requestId, std::uint32_t defineId, std::uint32_t radius,
-                          std::uint32_t objectType) {
+std::string requestByType(std::uint32_t sendId, std::uint32_t requestId, std::uint32_t defineId,
+                          std::uint32_t radius, std::uint32_t objectType) {
     std::string p = packet(0x20, 0xF000000F, sendId);
     put32(p, 16, requestId);
     put32(p, 20, defineId);
@@ -212,7 +214,8 @@ std::string aiRemove(std::uint32_t sendId, std::uint32_t objectId, std::uint32_t
     return p;
 }
 
-std::string flightPlan(std::uint32_t sendId, std::uint32_t objectId, std::string_view path, std::uint32_t requestId) {
+std::string flightPlan(std::uint32_t sendId, std::uint32_t objectId, std::string_view path,
+                       std::uint32_t requestId) {
     std::string p = packet(0x11C, 0xF000002D, sendId);
     put32(p, 16, objectId);
     putText(p, 20, path);
@@ -267,11 +270,23 @@ const DatumRow kDatums[] = {
 };
 
 const char* eventName(std::uint32_t id) {
-    static const char* names[] = {"BEACON_LIGHTS_SET", "NAV_LIGHTS_SET", "TAXI_LIGHTS_SET", "STROBES_SET",
-                                  "LANDING_LIGHTS_SET", "CABIN_LIGHTS_SET", "LOGO_LIGHTS_SET", "ALL_LIGHTS_TOGGLE",
-                                  "FREEZE_LATITUDE_LONGITUDE_SET", "FREEZE_ALTITUDE_SET", "FREEZE_ATTITUDE_SET",
-                                  "FLAPS_SET", "SPOILERS_SET", "GEAR_SET", "ENGINE_AUTO_START",
-                                  "ENGINE_AUTO_SHUTDOWN", "THROTTLE_SET"};
+    static const char* names[] = {"BEACON_LIGHTS_SET",
+                                  "NAV_LIGHTS_SET",
+                                  "TAXI_LIGHTS_SET",
+                                  "STROBES_SET",
+                                  "LANDING_LIGHTS_SET",
+                                  "CABIN_LIGHTS_SET",
+                                  "LOGO_LIGHTS_SET",
+                                  "ALL_LIGHTS_TOGGLE",
+                                  "FREEZE_LATITUDE_LONGITUDE_SET",
+                                  "FREEZE_ALTITUDE_SET",
+                                  "FREEZE_ATTITUDE_SET",
+                                  "FLAPS_SET",
+                                  "SPOILERS_SET",
+                                  "GEAR_SET",
+                                  "ENGINE_AUTO_START",
+                                  "ENGINE_AUTO_SHUTDOWN",
+                                  "THROTTLE_SET"};
     return names[id - 207];
 }
 
@@ -281,20 +296,20 @@ std::vector<std::string> programSetup(std::uint32_t firstSendId) {
     std::vector<std::string> packets;
     std::uint32_t sendId = firstSendId;
     const std::pair<std::uint32_t, const char*> subscriptions[] = {
-        {201, "Sim"}, {202, "ObjectAdded"}, {203, "ObjectRemoved"}, {205, "PositionChanged"}, {206, "FlightLoaded"},
-        {204, "Frame"}};
+        {201, "Sim"},          {202, "ObjectAdded"}, {203, "ObjectRemoved"}, {205, "PositionChanged"},
+        {206, "FlightLoaded"}, {204, "Frame"}};
     for (const auto& [id, name] : subscriptions) {
         packets.push_back(subscribe(sendId++, id, name));
     }
     for (const DatumRow& row : kDatums) {
         packets.push_back(addDatum(sendId++, row.define, row.name, row.units, row.type));
     }
-    for (std::uint32_t id : {220U, 221U, 222U, 223U, 218U, 219U, 208U, 207U, 211U, 209U, 210U, 213U, 212U, 214U,
-                             215U, 216U, 217U}) {
+    for (std::uint32_t id : {220U, 221U, 222U, 223U, 218U, 219U, 208U, 207U, 211U, 209U, 210U, 213U, 212U,
+                             214U, 215U, 216U, 217U}) {
         packets.push_back(mapEvent(sendId++, id, eventName(id)));
     }
-    for (std::uint32_t id : {208U, 207U, 211U, 209U, 210U, 213U, 212U, 214U, 218U, 219U, 220U, 222U, 223U, 215U,
-                             216U, 217U}) {
+    for (std::uint32_t id :
+         {208U, 207U, 211U, 209U, 210U, 213U, 212U, 214U, 218U, 219U, 220U, 222U, 223U, 215U, 216U, 217U}) {
         packets.push_back(addToGroup(sendId++, 301, id));
     }
     packets.push_back(groupPriority(sendId, 301, 1));

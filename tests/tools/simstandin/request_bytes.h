@@ -10,7 +10,8 @@
 namespace zeph::test::sc {
 
 // Header fields of every request: size at +0, protocol at +4, packet id at +8, send id at +12.
-std::string packet(std::uint32_t size, std::uint32_t packetId, std::uint32_t sendId, std::uint32_t protocol = 0x23);
+std::string packet(std::uint32_t size, std::uint32_t packetId, std::uint32_t sendId,
+                   std::uint32_t protocol = 0x23);
 void put32(std::string& bytes, std::size_t offset, std::uint32_t value);
 void putF32(std::string& bytes, std::size_t offset, float value);
 void putF64(std::string& bytes, std::size_t offset, double value);
@@ -34,12 +35,12 @@ std::string transmit(std::uint32_t sendId, std::uint32_t objectId, std::uint32_t
                      std::uint32_t group = 301, std::uint32_t flags = 0);
 std::string addToGroup(std::uint32_t sendId, std::uint32_t group, std::uint32_t eventId);
 std::string groupPriority(std::uint32_t sendId, std::uint32_t group, std::uint32_t priority);
-std::string addDatum(std::uint32_t sendId, std::uint32_t defineId, std::string_view name, std::string_view units,
-                     std::uint32_t type);
-std::string requestData(std::uint32_t sendId, std::uint32_t requestId, std::uint32_t defineId, std::uint32_t objectId,
-                        std::uint32_t period);
-std::string requestByType(std::uint32_t sendId, std::uint32_t requestId, std::uint32_t defineId, std::uint32_t radius,
-                          std::uint32_t objectType = 2);
+std::string addDatum(std::uint32_t sendId, std::uint32_t defineId, std::string_view name,
+                     std::string_view units, std::uint32_t type);
+std::string requestData(std::uint32_t sendId, std::uint32_t requestId, std::uint32_t defineId,
+                        std::uint32_t objectId, std::uint32_t period);
+std::string requestByType(std::uint32_t sendId, std::uint32_t requestId, std::uint32_t defineId,
+                          std::uint32_t radius, std::uint32_t objectType = 2);
 std::string setData(std::uint32_t sendId, std::uint32_t defineId, std::uint32_t objectId, std::uint32_t count,
                     std::uint32_t unitSize, const std::string& data);
 struct Init {

@@ -48,10 +48,10 @@ TEST_F(StandinRequests, UserPositionOnObjectZero) {
         std::size_t offset;
         double expected;
     };
-    for (const Value& v : {Value{"latitude", 40, 50.0333}, Value{"longitude", 48, 8.5706},
-                           Value{"pitch", 56, 2.0 * kDeg}, Value{"bank", 64, -5.0 * kDeg},
-                           Value{"heading", 72, 90.0 * kDeg}, Value{"altitude", 80, 1364.0},
-                           Value{"height above ground", 88, 1000.0}, Value{"ground speed", 96, 140.0}}) {
+    for (const Value& v :
+         {Value{"latitude", 40, 50.0333}, Value{"longitude", 48, 8.5706}, Value{"pitch", 56, 2.0 * kDeg},
+          Value{"bank", 64, -5.0 * kDeg}, Value{"heading", 72, 90.0 * kDeg}, Value{"altitude", 80, 1364.0},
+          Value{"height above ground", 88, 1000.0}, Value{"ground speed", 96, 140.0}}) {
         EXPECT_NEAR(sc::f64At(reply, v.offset), v.expected, 1e-12) << v.name;
     }
     EXPECT_EQ(sc::i64At(reply, 104), 3600) << "zulu time";

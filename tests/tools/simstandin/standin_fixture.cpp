@@ -72,7 +72,8 @@ std::string StandinTest::expectMessage(RawClient& client, std::uint32_t id) {
     return *message;
 }
 
-void StandinTest::expectException(RawClient& client, std::uint32_t code, std::uint32_t sendId, std::uint32_t index) {
+void StandinTest::expectException(RawClient& client, std::uint32_t code, std::uint32_t sendId,
+                                  std::uint32_t index) {
     const std::string message = expectMessage(client, 1);
     ASSERT_EQ(message.size(), 24U);
     EXPECT_EQ(sc::u32At(message, 12), code) << "exception code";

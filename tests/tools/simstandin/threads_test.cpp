@@ -114,7 +114,8 @@ TEST_F(StandinThreads, WaitForWakesOnPackets) {
     });
     EXPECT_TRUE(standin().waitPackets(0x09, 5, kLivenessBound));
     sender.join();
-    EXPECT_FALSE(standin().waitPackets(0x09, 6, std::chrono::milliseconds(20))) << "a count never reached times out";
+    EXPECT_FALSE(standin().waitPackets(0x09, 6, std::chrono::milliseconds(20)))
+        << "a count never reached times out";
 }
 
 TEST_F(StandinThreads, PacketLogAndHistoryAreBounded) {

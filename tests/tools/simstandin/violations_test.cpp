@@ -9,7 +9,8 @@
 namespace zeph::test {
 namespace {
 
-bool hasViolation(const std::vector<standin::Violation>& violations, std::uint32_t sendId, const std::string& part) {
+bool hasViolation(const std::vector<standin::Violation>& violations, std::uint32_t sendId,
+                  const std::string& part) {
     return std::any_of(violations.begin(), violations.end(), [&](const standin::Violation& v) {
         return v.sendId == sendId && v.text.find(part) != std::string::npos;
     });
@@ -38,8 +39,8 @@ TEST_F(StandinTest, BrokenPacketsAreRecordedAndAnswered) {
     std::string noTerminator = sc::subscribe(2, 201, "");
     sc::putText(noTerminator, 20, std::string(256, 'S'));
     const std::vector<Case> cases = {
-        {"AddToDataDefinition declared as 540 bytes", withSize(sc::addDatum(2, 402, "Plane Latitude", "degree", 4), 540),
-         2, "size 540"},
+        {"AddToDataDefinition declared as 540 bytes",
+         withSize(sc::addDatum(2, 402, "Plane Latitude", "degree", 4), 540), 2, "size 540"},
         {"unknown packet id", unknownId, 3, "unknown packet id"},
         {"packet id without its prefix", noPrefix, 3, "unknown packet id"},
         {"SetData whose count and unit overflow 32 bits", wrapping, 2, "size 36"},
@@ -100,7 +101,8 @@ TEST_F(StandinTest, UnframeableSizeClosesOnlyThatConnection) {
         const char* name;
         std::uint32_t size;
     };
-    const std::vector<Case> cases = {{"50,000 bytes", 50000}, {"41,089 bytes", 41089}, {"8 bytes", 8}, {"0 bytes", 0}};
+    const std::vector<Case> cases = {
+        {"50,000 bytes", 50000}, {"41,089 bytes", 41089}, {"8 bytes", 8}, {"0 bytes", 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         restart({});

@@ -30,14 +30,17 @@ TEST(StandinWire, MessagesHaveTheirLayouts) {
         {"exception", st::encodeException(35, st::ExceptionCode::CreateObjectFailed, 77, 1),
          "18000000 23000000 01000000 16000000 4d000000 01000000"},
         {"quit", st::encodeQuit(4), "0c000000 04000000 03000000"},
-        {"event", st::encodeEvent(35, 0xFFFFFFFF, 201, 1), "18000000 23000000 04000000 ffffffff c9000000 01000000"},
+        {"event", st::encodeEvent(35, 0xFFFFFFFF, 201, 1),
+         "18000000 23000000 04000000 ffffffff c9000000 01000000"},
         {"add/remove", st::encodeAddRemove(35, 202, 100, 2),
          "1c000000 23000000 05000000 ffffffff ca000000 64000000 02000000"},
         {"frame", st::encodeFrame(35, 204, 30.0F, 1.0F),
          "20000000 23000000 07000000 ffffffff cc000000 00000000 0000f041 0000803f"},
-        {"object data", st::encodeObjectData(35, st::MessageId::ObjectDataByType, head, std::string("\x01\x02", 2)),
+        {"object data",
+         st::encodeObjectData(35, st::MessageId::ObjectDataByType, head, std::string("\x01\x02", 2)),
          "2a000000 23000000 09000000 6d000000 01000000 93010000 00000000 02000000 03000000 0c000000 0102"},
-        {"assigned object id", st::encodeAssignedObjectId(35, 104, 100), "14000000 23000000 0c000000 68000000 64000000"},
+        {"assigned object id", st::encodeAssignedObjectId(35, 104, 100),
+         "14000000 23000000 0c000000 68000000 64000000"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -49,7 +52,8 @@ TEST(StandinWire, MessagesHaveTheirLayouts) {
               sc::toHex(sc::fromHex("20010000 23000000 06000000 ffffffff ce000000 00000000 612e66786d6c")));
     const std::string open = st::encodeOpenReply(35, std::string(300, 'n'), {5, 3, 12, 28584});
     ASSERT_EQ(open.size(), 308U);
-    EXPECT_EQ(sc::textAt(open, 12, 256), std::string(255, 'n')) << "a name is cut to 255 bytes and terminated";
+    EXPECT_EQ(sc::textAt(open, 12, 256), std::string(255, 'n'))
+        << "a name is cut to 255 bytes and terminated";
     EXPECT_EQ(sc::toHex(open.substr(268, 40)),
               sc::toHex(sc::fromHex("05000000 03000000 0c000000 a86f0000 05000000 03000000 0c000000 a86f0000 "
                                     "00000000 00000000")));
@@ -60,7 +64,8 @@ TEST(StandinWire, RequestsDecodeFromTheirOffsets) {
     init.lat = 50.5;
     init.heading = 270.0;
     init.airspeed = 140;
-    const st::DecodedPacket create = st::decodePacket(st::PacketKind::AiCreateNonAtc, sc::aiCreate(5, "Title", "TAIL", init, 104));
+    const st::DecodedPacket create =
+        st::decodePacket(st::PacketKind::AiCreateNonAtc, sc::aiCreate(5, "Title", "TAIL", init, 104));
     const auto& c = std::get<st::CreateAircraftPacket>(create.fields);
     EXPECT_EQ(c.title, "Title");
     EXPECT_EQ(c.tailNumber, "TAIL");
@@ -94,8 +99,10 @@ TEST(StandinWire, TextFieldsAtTheirWidths) {
         bool terminated;
     };
     const std::vector<Case> cases = {
-        {"datum name of 255 characters", sc::addDatum(2, 1, std::string(255, 'n'), "", 4), std::string(255, 'n'), true},
-        {"datum name of 256 characters", sc::addDatum(2, 1, std::string(256, 'n'), "", 4), std::string(256, 'n'), false},
+        {"datum name of 255 characters", sc::addDatum(2, 1, std::string(255, 'n'), "", 4),
+         std::string(255, 'n'), true},
+        {"datum name of 256 characters", sc::addDatum(2, 1, std::string(256, 'n'), "", 4),
+         std::string(256, 'n'), false},
         {"tail number of 11 characters", sc::aiCreate(2, "T", "DLH4ABCDEFG", {}), "DLH4ABCDEFG", true},
         {"tail number of 12 characters", sc::aiCreate(2, "T", "DLH4ABCDEFGH", {}), "DLH4ABCDEFGH", false},
     };
@@ -117,11 +124,11 @@ TEST(StandinWire, PacketIdsAndSizes) {
         std::uint32_t id;
         std::uint32_t size; // 0: not a packet of the stand-in
     };
-    const std::vector<Case> cases = {{0xF0000001, 296}, {0xF0000004, 276}, {0xF0000005, 36}, {0xF0000007, 28},
-                                     {0xF0000009, 24},  {0xF000000C, 544}, {0xF000000E, 48}, {0xF000000F, 32},
-                                     {0xF0000010, 36},  {0xF0000017, 276}, {0xF0000029, 344}, {0xF000002B, 24},
-                                     {0xF000002C, 24},  {0xF000002D, 284}, {0xF0000002, 0},  {0x00000001, 0},
-                                     {0xF1000001, 0},   {0xF0010001, 0}};
+    const std::vector<Case> cases = {
+        {0xF0000001, 296}, {0xF0000004, 276}, {0xF0000005, 36}, {0xF0000007, 28},  {0xF0000009, 24},
+        {0xF000000C, 544}, {0xF000000E, 48},  {0xF000000F, 32}, {0xF0000010, 36},  {0xF0000017, 276},
+        {0xF0000029, 344}, {0xF000002B, 24},  {0xF000002C, 24}, {0xF000002D, 284}, {0xF0000002, 0},
+        {0x00000001, 0},   {0xF1000001, 0},   {0xF0010001, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(sc::toHex(std::string(reinterpret_cast<const char*>(&c.id), 4)));
         const std::optional<st::PacketKind> kind = st::packetKindOf(c.id);
@@ -170,8 +177,16 @@ TEST(StandinWire, DatumsConvertUnitsAndTypes) {
         std::uint32_t type;
         std::string expected;
     };
-    auto f64 = [](double v) { std::string s(8, '\0'); sc::putF64(s, 0, v); return s; };
-    auto f32 = [](float v) { std::string s(4, '\0'); sc::putF32(s, 0, v); return s; };
+    auto f64 = [](double v) {
+        std::string s(8, '\0');
+        sc::putF64(s, 0, v);
+        return s;
+    };
+    auto f32 = [](float v) {
+        std::string s(4, '\0');
+        sc::putF32(s, 0, v);
+        return s;
+    };
     const std::vector<Case> cases = {
         {"latitude in degrees", "PLANE LATITUDE", st::Unit::Degrees, 4, f64(50.0)},
         {"latitude in radians", "PLANE LATITUDE", st::Unit::Radians, 4, f64(50.0 * std::numbers::pi / 180.0)},

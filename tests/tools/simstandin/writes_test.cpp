@@ -43,7 +43,8 @@ TEST_F(StandinWrites, PositionWritesAreKeptInTheHistory) {
     send(client_, sc::setData(client_.nextSendId(), 402, objectId_, 1, 64, doubles(values)));
     waitHandled();
     standin().stepFrames(1);
-    send(client_, sc::setData(client_.nextSendId(), 402, objectId_, 1, 64, doubles({1, 2, 3, 4, 5, 6, 7, 8})));
+    send(client_,
+         sc::setData(client_.nextSendId(), 402, objectId_, 1, 64, doubles({1, 2, 3, 4, 5, 6, 7, 8})));
     waitHandled();
     const standin::PositionLog log = standin().positions(objectId_);
     ASSERT_EQ(log.samples.size(), 2U);
@@ -87,7 +88,8 @@ TEST_F(StandinWrites, BadWritesAreRefused) {
         SCOPED_TRACE(c.name);
         const std::uint32_t sendId = client_.nextSendId();
         const std::uint32_t object = c.object == 0 ? objectId_ : c.object;
-        send(client_, sc::setData(sendId, c.define, object, c.count, c.unit, std::string(c.count * c.unit, '\0')));
+        send(client_,
+             sc::setData(sendId, c.define, object, c.count, c.unit, std::string(c.count * c.unit, '\0')));
         expectException(client_, c.code, sendId, c.index);
     }
     EXPECT_TRUE(standin().positions(objectId_).samples.empty());

@@ -66,8 +66,10 @@ const std::vector<Leg>* legsFor(const SceneAircraft& aircraft, bool cut) {
 }
 
 std::string scenarioText(const std::string& title, std::vector<Entry> entries) {
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.at < b.at; });
-    std::string text = "# " + title + "; written by gen_demo. Seconds from the first position line, then the line.\n";
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.at < b.at; });
+    std::string text =
+        "# " + title + "; written by gen_demo. Seconds from the first position line, then the line.\n";
     for (const Entry& entry : entries) {
         text += fmt::format("{:.1f} T {}\n", entry.at, entry.datagram);
     }
@@ -86,8 +88,10 @@ ordered_json reportPolyline(const std::vector<Report>& reports, const LocalFrame
 
 ordered_json aircraftExpect(const SceneAircraft& aircraft, const std::vector<Report>& reports,
                             const LocalFrame& frame, bool cut) {
-    ordered_json expect = {{"n", aircraft.n},       {"callsign", aircraft.callsign},
-                           {"hexid", aircraft.hexid}, {"reg", aircraft.reg},
+    ordered_json expect = {{"n", aircraft.n},
+                           {"callsign", aircraft.callsign},
+                           {"hexid", aircraft.hexid},
+                           {"reg", aircraft.reg},
                            {"type", aircraft.type}};
     ordered_json own = aircraft.expect;
     if (cut && own.contains("short")) {
@@ -107,12 +111,14 @@ ordered_json aircraftExpect(const SceneAircraft& aircraft, const std::vector<Rep
     return expect;
 }
 
-Entry faultEntry(const Scene& scene, const FaultLine& fault, const std::map<std::string, std::vector<Report>>& seen) {
+Entry faultEntry(const Scene& scene, const FaultLine& fault,
+                 const std::map<std::string, std::vector<Report>>& seen) {
     const auto aircraft = std::find_if(scene.aircraft.begin(), scene.aircraft.end(),
                                        [&](const SceneAircraft& a) { return a.callsign == fault.like; });
     const auto reports = seen.find(fault.like);
     if (aircraft == scene.aircraft.end() || reports == seen.end()) {
-        throw SceneError(fmt::format("scene: {}: a fault line copies an aircraft the scene does not fly", fault.like));
+        throw SceneError(
+            fmt::format("scene: {}: a fault line copies an aircraft the scene does not fly", fault.like));
     }
     const auto nearest = std::min_element(reports->second.begin(), reports->second.end(),
                                           [&](const Report& a, const Report& b) {
@@ -159,7 +165,8 @@ Variant buildVariant(const Scene& scene, bool cut) {
     for (const FaultLine& fault : scene.faults) {
         if (seen.count(fault.like) != 0 || !cut) {
             entries.push_back(faultEntry(scene, fault, seen));
-            faults.push_back({{"at", fault.at}, {"like", fault.like}, {"field", fault.field}, {"text", fault.text}});
+            faults.push_back(
+                {{"at", fault.at}, {"like", fault.like}, {"field", fault.field}, {"text", fault.text}});
         }
     }
     const ordered_json expect = {{"endAfter", cut ? scene.shortEndAfter : scene.endAfter},
@@ -179,22 +186,21 @@ std::string worldText(const Scene& scene) {
         throw SceneError(fmt::format("scene: user: unknown stand {}", userStand));
     }
     const GeoDegrees at = scene.frame.toGeo(stand->second.at);
-    const ordered_json world = {
-        {"setGround", {{"feet", scene.groundFt}}},
-        {"setUser",
-         {{"lat", roundTo(at.lat, 1e-6)},
-          {"lon", roundTo(at.lon, 1e-6)},
-          {"alt", scene.groundFt},
-          {"headingDeg", stand->second.headingDeg},
-          {"groundSpeed", 0},
-          {"onGround", true},
-          {"lightMask", 1},
-          {"title", scene.user.value("title", std::string("Standin A320"))},
-          {"atcModel", scene.user.value("atcModel", std::string("A320"))},
-          {"atcId", scene.user.value("atcId", std::string("D-ASTA"))}}},
-        {"setClock", {{"utc", scene.world["clock"]}}},
-        {"setSimRunning", {{"running", true}}},
-        {"refuseTitles", {{"titles", scene.world["refuseTitles"]}}}};
+    const ordered_json world = {{"setGround", {{"feet", scene.groundFt}}},
+                                {"setUser",
+                                 {{"lat", roundTo(at.lat, 1e-6)},
+                                  {"lon", roundTo(at.lon, 1e-6)},
+                                  {"alt", scene.groundFt},
+                                  {"headingDeg", stand->second.headingDeg},
+                                  {"groundSpeed", 0},
+                                  {"onGround", true},
+                                  {"lightMask", 1},
+                                  {"title", scene.user.value("title", std::string("Standin A320"))},
+                                  {"atcModel", scene.user.value("atcModel", std::string("A320"))},
+                                  {"atcId", scene.user.value("atcId", std::string("D-ASTA"))}}},
+                                {"setClock", {{"utc", scene.world["clock"]}}},
+                                {"setSimRunning", {{"running", true}}},
+                                {"refuseTitles", {{"titles", scene.world["refuseTitles"]}}}};
     return world.dump(4) + "\n";
 }
 
@@ -252,11 +258,13 @@ std::string soakText(const Scene& scene, const SoakOptions& soak) {
 std::map<std::string, std::string> buildDemoFiles(const Scene& scene, const SoakOptions& soak) {
     const Variant full = buildVariant(scene, false);
     const Variant cut = buildVariant(scene, true);
-    return {{"scenario.scn", full.scenario}, {"expect.json", full.expect},  {"short.scn", cut.scenario},
-            {"short-expect.json", cut.expect}, {"soak.scn", soakText(scene, soak)}, {"world.json", worldText(scene)}};
+    return {{"scenario.scn", full.scenario},     {"expect.json", full.expect},
+            {"short.scn", cut.scenario},         {"short-expect.json", cut.expect},
+            {"soak.scn", soakText(scene, soak)}, {"world.json", worldText(scene)}};
 }
 
-void writeFilesAtomically(const std::filesystem::path& folder, const std::map<std::string, std::string>& files) {
+void writeFilesAtomically(const std::filesystem::path& folder,
+                          const std::map<std::string, std::string>& files) {
     std::filesystem::create_directories(folder);
     std::vector<std::filesystem::path> temps;
     const auto removeTemps = [&temps] {

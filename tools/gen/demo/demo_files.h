@@ -20,6 +20,7 @@ std::map<std::string, std::string> buildDemoFiles(const Scene& scene, const Soak
 
 // Writes every file under a temporary name first and renames them only when all were written, so a failure
 // leaves no file of this run behind. Throws std::runtime_error naming the file that failed.
-void writeFilesAtomically(const std::filesystem::path& folder, const std::map<std::string, std::string>& files);
+void writeFilesAtomically(const std::filesystem::path& folder,
+                          const std::map<std::string, std::string>& files);
 
 } // namespace zeph::gen

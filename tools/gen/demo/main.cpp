@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     Arguments args;
     try {
         if (!parseArguments(argc, argv, args)) {
-            std::fputs("usage: gen_demo --airport FILE --scene FILE --out DIR [--soak N --minutes M]\n", stderr);
+            std::fputs("usage: gen_demo --airport FILE --scene FILE --out DIR [--soak N --minutes M]\n",
+                       stderr);
             return kUsageExit;
         }
         const zeph::gen::Scene scene = zeph::gen::readScene(args.airport, args.scene);

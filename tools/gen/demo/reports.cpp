@@ -87,9 +87,8 @@ Report sample(const Leg& leg, const LocalFrame& frame, double groundFt, double t
         if (leg.kind == LegKind::Air) {
             const double a0 = leg.alts[place.segment];
             const double a1 = leg.alts[std::min(place.segment + 1, leg.alts.size() - 1)];
-            const double segmentSeconds = speed > 0 ? distanceBetween(leg.path[place.segment],
-                                                                      leg.path[place.segment + 1]) / speed
-                                                    : 0;
+            const double segmentSeconds =
+                speed > 0 ? distanceBetween(leg.path[place.segment], leg.path[place.segment + 1]) / speed : 0;
             report.altFt = a0 + (a1 - a0) * std::min(place.along, 1.0);
             report.verticalFpm = segmentSeconds > 0 ? (a1 - a0) / segmentSeconds * 60 : 0;
             report.onGround = false;

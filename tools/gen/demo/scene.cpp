@@ -98,8 +98,9 @@ void readKind(const Context& context, const json& item, Leg& leg) {
             context.fail(fmt::format("a {} leg has one point", name));
         }
         if (kind == LegKind::Parked) {
-            const auto stand = item[name].is_string() ? context.scene.stands.find(item[name].get<std::string>())
-                                                      : context.scene.stands.end();
+            const auto stand = item[name].is_string()
+                                   ? context.scene.stands.find(item[name].get<std::string>())
+                                   : context.scene.stands.end();
             if (item.contains("heading")) {
                 leg.headingDeg = numberOf(context, item, "heading");
             } else if (stand != context.scene.stands.end()) {
@@ -180,15 +181,17 @@ std::string textOf(const Context& context, const json& item, const char* key, bo
     return item[key].get<std::string>();
 }
 
-SceneAircraft readAircraft(const Scene& scene, const std::map<std::string, LocalPoint>& points, const json& item) {
+SceneAircraft readAircraft(const Scene& scene, const std::map<std::string, LocalPoint>& points,
+                           const json& item) {
     Context context{scene, points, "#?"};
     if (!item.is_object()) {
         context.fail("an aircraft is an object");
     }
     SceneAircraft aircraft;
     aircraft.n = item.value("n", 0);
-    context.callsign = item.contains("callsign") && item["callsign"].is_string() ? item["callsign"].get<std::string>()
-                                                                                 : fmt::format("#{}", aircraft.n);
+    context.callsign = item.contains("callsign") && item["callsign"].is_string()
+                           ? item["callsign"].get<std::string>()
+                           : fmt::format("#{}", aircraft.n);
     aircraft.callsign = textOf(context, item, "callsign");
     aircraft.type = textOf(context, item, "type");
     aircraft.reg = textOf(context, item, "reg", false);
@@ -249,8 +252,10 @@ std::map<std::string, Stand> readStands(const std::filesystem::path& airportFile
                        xBearingDeg);
     std::map<std::string, Stand> stands;
     for (const pugi::xml_node parkpos : doc.child("root").child("parkpositions").children("parkpos")) {
-        const GeoDegrees at{parkpos.attribute("latitude").as_double(), parkpos.attribute("longitude").as_double()};
-        stands[parkpos.attribute("id").as_string()] = {frame.toLocal(at), parkpos.attribute("heading").as_double(),
+        const GeoDegrees at{parkpos.attribute("latitude").as_double(),
+                            parkpos.attribute("longitude").as_double()};
+        stands[parkpos.attribute("id").as_string()] = {frame.toLocal(at),
+                                                       parkpos.attribute("heading").as_double(),
                                                        parkpos.attribute("radius").as_double()};
     }
     return stands;
@@ -261,8 +266,8 @@ Scene parseScene(const std::filesystem::path& airportFile, const json& input) {
         throw SceneError("scene: the scene is not a JSON object");
     }
     Scene scene;
-    scene.stands = readStands(airportFile, input.value("origin", std::string("A1")), input.value("xBearing", 90.0),
-                              scene.frame);
+    scene.stands = readStands(airportFile, input.value("origin", std::string("A1")),
+                              input.value("xBearing", 90.0), scene.frame);
     scene.groundFt = input.value("ground", 0.0);
     scene.endAfter = input.value("endAfter", 0.0);
     scene.shortEndAfter = input.value("shortEndAfter", 0.0);

@@ -34,15 +34,15 @@ struct Leg {
     LegKind kind = LegKind::Parked;
     double from = 0;
     double to = 0;
-    std::vector<LocalPoint> path;  // one point when parked; the centre of a circle
-    std::vector<double> alts;      // air: feet at each path point
-    double headingDeg = 0;         // parked
+    std::vector<LocalPoint> path;                          // one point when parked; the centre of a circle
+    std::vector<double> alts;                              // air: feet at each path point
+    double headingDeg = 0;                                 // parked
     std::optional<std::pair<double, double>> pushHeadings; // push: true heading at its start and end
-    bool trueHeading = true;       // false: no true heading is reported
-    bool track = true;             // false: the track field stays empty
-    double speedFromKt = 0;        // roll
+    bool trueHeading = true;                               // false: no true heading is reported
+    bool track = true;                                     // false: the track field stays empty
+    double speedFromKt = 0;                                // roll
     double speedToKt = 0;
-    double radiusMetres = 0;       // circle
+    double radiusMetres = 0; // circle
     double altFt = 0;
     double speedKt = 0;
     double phaseDeg = 0;
@@ -77,7 +77,7 @@ struct Scene {
     std::vector<SceneAircraft> aircraft;
     std::vector<FaultLine> faults;
     nlohmann::ordered_json user;
-    nlohmann::ordered_json world;   // clock and refused titles, as the scene gives them
+    nlohmann::ordered_json world; // clock and refused titles, as the scene gives them
     nlohmann::ordered_json statics;
     nlohmann::ordered_json logLines;
     double endAfter = 0;
