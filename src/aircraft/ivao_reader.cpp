@@ -127,6 +127,8 @@ std::list<ScanCandidate> lf_procesIVAOFltSimSection(int folderNumber, std::vecto
     std::string title, types, atcid, model, sim, texture, value;
     bool hasTypes = false;
     bool hasAtcId = false;
+    // A key is read by its key reader (any case, blanks around '='); once read, a line that merely holds the
+    // key's text repeats it.
     for (const std::string& line : sectionLines) {
         if (lf_readTitle(line, value)) {
             if (!title.empty()) {
@@ -134,24 +136,20 @@ std::list<ScanCandidate> lf_procesIVAOFltSimSection(int folderNumber, std::vecto
                 return {};
             }
             title = value;
-        } else if (lf_hasAtcParkingTypesKey(line)) {
-            if (hasTypes) {
-                addIncomplete(fmt::format("{} {} has more than one atc_parking_types key", folder, header));
-                return {};
+        } else if (!hasTypes && lf_readAtcParkingTypes(line, value)) {
+            hasTypes = true;
+        } else if (hasTypes && lf_hasAtcParkingTypesKey(line)) {
+            addIncomplete(fmt::format("{} {} has more than one atc_parking_types key", folder, header));
+            return {};
+        } else if (!hasAtcId && lf_readAtcId(line, value)) {
+            hasAtcId = true;
+            if (!lf_validateAtcId(value, atcid)) {
+                addIncomplete(fmt::format("invalid atc_id={} in {}", value, title));
+                atcid.clear();
             }
-            hasTypes = lf_readAtcParkingTypes(line, value);
-        } else if (lf_hasAtcIdKey(line)) {
-            if (hasAtcId) {
-                addIncomplete(fmt::format("{}, {}, has more than one atc_id key", folder, header));
-                return {};
-            }
-            if (lf_readAtcId(line, value)) {
-                hasAtcId = true;
-                if (!lf_validateAtcId(value, atcid)) {
-                    addIncomplete(fmt::format("invalid atc_id={} in {}", value, title));
-                    atcid.clear();
-                }
-            }
+        } else if (hasAtcId && lf_hasAtcIdKey(line)) {
+            addIncomplete(fmt::format("{}, {}, has more than one atc_id key", folder, header));
+            return {};
         } else if (model.empty() && lf_readModel(line, value)) {
             model = value;
         } else if (sim.empty() && lf_readSim(line, value)) {

@@ -1,7 +1,9 @@
 #include "aircraft/scan_reports.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -123,14 +125,16 @@ bool gf_writeListToFile(const std::list<std::string>& lines, const fs::path& fil
 }
 
 void lf_removePreviousScanFiles() {
-    // The conversions stay: they are the user's record of what earlier scans changed.
+    // LiveriesScanned.xml goes right after the first report, so a removal that fails later never leaves a
+    // stale scan result behind. The conversions stay: they are the user's record of what earlier scans
+    // changed.
     try {
-        for (const fs::path& file : livScanReportFiles) {
-            if (file != conversionsReportFile) {
-                fs::remove(file);
-            }
+        std::vector<fs::path> files{livScanReportFiles.front(), liveriesScannedFile};
+        std::copy_if(livScanReportFiles.begin() + 1, livScanReportFiles.end(), std::back_inserter(files),
+                     [](const fs::path& file) { return file != conversionsReportFile; });
+        for (const fs::path& file : files) {
+            fs::remove(file);
         }
-        fs::remove(liveriesScannedFile);
         if (fs::is_directory(errorsDir) && fs::is_empty(errorsDir)) {
             fs::remove(errorsDir);
         }

@@ -296,7 +296,7 @@ TEST_F(LiveryScan, TheCatalogueScansToItsGoldens) {
             expected[entry.path().filename().string()] = test::readFileBytes(entry.path());
         }
         if (prioritize) { // L1's KLM B738 liveries go: L0 has that airline and type
-            for (const char* title : {"B738 KLM 9", "B738 KLM Cargo", "Bar"}) {
+            for (const char* title : {"B738 KLM 9", "B738 KLM Cargo", "Bar", "Baz"}) {
                 std::string& xml = expected["LiveriesScanned.xml"];
                 const std::size_t at = xml.find(fmt::format("type=\"B738\" title=\"{}\"", title));
                 xml.erase(xml.rfind('\n', at) + 1, xml.find('\n', at) - xml.rfind('\n', at));
@@ -359,6 +359,7 @@ TEST_F(LiveryScan, PreviousFilesGoButTheConversions) {
     fs::create_directories(errorsDir / "Fixes.txt");
     test::writeFileBytes(errorsDir / "Fixes.txt" / "inside", "x");
     lf_removePreviousScanFiles();
+    EXPECT_FALSE(fs::exists(liveriesScannedFile)) << "it goes before the report files";
     EXPECT_FALSE(fs::exists(errorsDir / "InvalidAirlineCodes.txt"));
     EXPECT_TRUE(fs::exists(errorsDir / "IncompleFltsimSections.txt")) << "the files after the failure stay";
     const auto lines = readLog();

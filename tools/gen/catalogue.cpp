@@ -112,7 +112,12 @@ void ivaoCases(LiveryTree& tree) {
         .livery(3, "Bar", "")
         .atcId("PH-BXB")
         .livery(4, "B738 KLM Cargo", "")
-        .parkingTypes("CARGO");
+        .parkingTypes("CARGO")
+        .livery(5, "Baz", "")
+        .line("ATC_ID = PH-BXB")
+        .livery(6, "Qux", "")
+        .line("atc_id = PH-BXB")
+        .atcId("PH-BXC");
     tree.ac("L1", "IVAO_MTL/IVAO_GLID_KA6").livery(0, "GLID SWR Glider", "");
     tree.ac("L1", "IVAO_MTL/IVAO_T154M").livery(0, "T154 AFR Tupolev", "");
     tree.ac("L1", "ivao_x-csl/pack").livery(0, "B738 KLM Csl", "");
