@@ -76,7 +76,9 @@ void lf_buildCategories(AcKind kind) {
     const std::optional<CategoryBox> category = categoryBoxOf(kind);
     if (counts[0] == 0 && counts[1] == 0) {
         gf_logText(fmt::format("Category {}: No livery found", gf_categoryName(kind)));
-        if (category) {
+        // Categories come from the aircraft database. Without it (a run that ends for a prepared update reads
+        // none) every type counts as light, and the other boxes would be saved as off for good.
+        if (category && !aircraftTypes.empty()) {
             switchOffCategory(*category);
         }
         return;

@@ -92,6 +92,22 @@ void scanAirports() {
     invalidateTopPanel();
 }
 
+// Built also when the run already ends (a prepared update, the user's close), so its closing down reports
+// from them. Then a failure to build, such as the missing LiveriesScanned.xml of a scan the end cut short,
+// is only logged and the run keeps the reason it ends for: a prepared update must not turn into an error
+// that waits for the user. The next run builds the tables again.
+void buildMatchingTables() {
+    if (!runIsStopping()) {
+        gf_processScannedLiveries();
+        return;
+    }
+    try {
+        gf_processScannedLiveries();
+    } catch (const std::exception& error) {
+        gf_logText(fmt::format("Processing scanned liveries failed: {}", error.what()));
+    }
+}
+
 // What the main loop needs before it starts.
 void prepareMainLoop() {
     gf_createFlightPlanFolder();
@@ -124,10 +140,8 @@ void runUntilTheEnd() {
     if (SCAN_LIVERIES.get()) {
         gf_scanLiveries();
     }
-    // A run that is already ending (a prepared update, the user's close) needs no tables; building them
-    // could only fail on a scan it interrupted and hide the reason it ends for. The next run builds them.
+    buildMatchingTables();
     if (!runIsStopping()) {
-        gf_processScannedLiveries();
         scanAirports();
     }
     if (runIsStopping()) {

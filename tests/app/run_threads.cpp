@@ -52,6 +52,10 @@ std::optional<int> RunThreadsFixture::waitForEnd(std::chrono::milliseconds timeo
 void RunThreadsFixture::closeAndForget() {
     close();
     EXPECT_EQ(waitForEnd(), 0);
+    forgetRun();
+}
+
+void RunThreadsFixture::forgetRun() {
     stopSimClientThread();
     stopReaderThreads();
     lf_resetForRestart();

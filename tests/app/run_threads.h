@@ -29,6 +29,8 @@ protected:
     // Closes the window and waits for the end; then joins the run and puts every run value back, so the next
     // run in this process starts as the first one did (restartPending stays false).
     void closeAndForget();
+    // Puts every run value back after a run that ended.
+    void forgetRun();
 
     int logCount(const std::string& line) const;
     std::string statusText() const;

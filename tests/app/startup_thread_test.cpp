@@ -13,6 +13,8 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include "aircraft/liveries_scanned_file.h"
+#include "aircraft/livery_scan.h"
 #include "aircraft/matching_tables.h"
 #include "airports/airport_database.h"
 #include "airports/park_airport_list.h"
@@ -212,22 +214,43 @@ TEST_F(StartUpThreads, RealTrafficAndTheStockAirportsAreLookedFor) {
     }
 }
 
-TEST_F(StartUpThreads, APreparedProgramUpdateEndsTheRunAfterTheLiveryScan) {
+TEST_F(StartUpThreads, APreparedProgramUpdateEndsTheRunAfterTheLiveryScanAndTheTables) {
     test::LoopbackHttpServer server;
     serveProgramUpdate(server);
     const test::ScopedEnv site("CORVANE_DOWNLOAD_BASE_URL", server.baseUrl());
     const test::RecordingShellOpen shell;
-    startRun();
-    EXPECT_EQ(waitForEnd(), 0);
-    EXPECT_EQ(server.paths().front(), "/downloads/versions.json");
-    EXPECT_EQ(shell.paths().size(), 1U);
-    EXPECT_TRUE(logHas(scanBanner)) << "a new parameters.xml ticks SCAN_LIVERIES";
-    EXPECT_FALSE(liveryTablesBuilt) << "an ending run builds no tables from the scan it interrupted";
-    EXPECT_EQ(dbaseReads(readLog()), 0);
-    EXPECT_FALSE(logHas(airportScanBanner));
-    EXPECT_LT(liveAcTable.capacity(), 512U) << "no main loop";
-    EXPECT_TRUE(logHas("Exiting: NEW VERSION"));
-    EXPECT_EQ(runsStarted(), 1U);
+    struct Case {
+        const char* name;
+        bool scan;
+        std::string logged; // the tables' line, or the error of a build without LiveriesScanned.xml
+    };
+    const Case cases[] = {
+        {"a scan to run, cut short", true,
+         "Processing scanned liveries failed: 51: File output/LiveriesScanned.xml not found"},
+        {"a stored scan", false, "1 airlines, 1 pax aircraft models and 0 cargo aircraft models"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.scan) {
+            SCAN_LIVERIES.set(false);
+            scannedLiveries = {LiveryData{"ZZZ", "B738", "B738 Generic ZZZ", "", 1, false}};
+            lf_writeLiveriesScanned();
+        }
+        startRun();
+        EXPECT_EQ(waitForEnd(), 0);
+        EXPECT_EQ(server.paths().front(), "/downloads/versions.json");
+        EXPECT_EQ(logCount(scanBanner), 1) << "a new parameters.xml ticks SCAN_LIVERIES, a stored scan not";
+        EXPECT_EQ(liveryTablesBuilt, !c.scan);
+        EXPECT_EQ(logCount(c.logged), 1) << lastLines(readLog());
+        EXPECT_EQ(storedParameter("HIGH_PERF_AIRCRAFT"), "true") << "no categories without the database";
+        EXPECT_EQ(dbaseReads(readLog()), 0);
+        EXPECT_FALSE(logHas(airportScanBanner));
+        EXPECT_LT(liveAcTable.capacity(), 512U) << "no main loop";
+        EXPECT_EQ(logCount("Exiting: NEW VERSION"), c.scan ? 1 : 2);
+        EXPECT_EQ(runsStarted(), c.scan ? 1U : 2U);
+        forgetRun();
+    }
+    EXPECT_EQ(shell.paths().size(), 2U);
 }
 
 TEST_F(StartUpThreads, ARestartSkipsTheVersionCheckAndTheDataFiles) {
