@@ -1,5 +1,8 @@
 #include "airports/park_airport_file.h"
 
+#include <optional>
+#include <utility>
+
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
@@ -63,6 +66,18 @@ void lf_readHeader(const pugi::xml_document& doc, ApfHeader& header) {
     record.altitude = *altitude;
     setParkAirportRecord(std::move(record));
     header.airport_name = gf_getStringParameter(doc, "airport_name").value_or("");
+}
+
+// The file's (Qf_real, Qf_soft): each 0..100, or both -1 (no stand has a use). Values out of their range
+// count as missing, so that what the window shows and the defaults it chooses stay within theirs.
+std::optional<std::pair<std::int32_t, std::int32_t>> lf_readQualityValues(const pugi::xml_document& doc) {
+    const auto qfReal = gf_getIntParameter(doc, "Qf_real");
+    const auto qfSoft = gf_getIntParameter(doc, "Qf_soft");
+    const auto inRange = [](std::int32_t value) { return value >= 0 && value <= 100; };
+    if (!qfReal || !qfSoft || !((inRange(*qfReal) && inRange(*qfSoft)) || (*qfReal == -1 && *qfSoft == -1))) {
+        return std::nullopt;
+    }
+    return std::make_pair(*qfReal, *qfSoft);
 }
 
 // The learned file of the reference; an earlier save under the publisher's folder when that one is missing.
@@ -145,10 +160,8 @@ std::string lf_readApfFile(const std::string& reference, ApfHeader& header) {
     }
     lf_readHeader(doc, header);
     lf_readParkPositions(doc);
-    const auto qfReal = gf_getIntParameter(doc, "Qf_real");
-    const auto qfSoft = gf_getIntParameter(doc, "Qf_soft");
-    if (qfReal && qfSoft) {
-        parkQf = {*qfReal, *qfSoft};
+    if (const auto quality = lf_readQualityValues(doc)) {
+        parkQf = *quality;
     }
     userSettingsSnapshot = currentParkAirportSettings();
     apfLearnedFile = lf_chooseLearnedFile(reference, header);

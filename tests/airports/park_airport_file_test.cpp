@@ -144,6 +144,27 @@ TEST_F(ParkAirportFile, DefaultsWithoutLearnedFileAndOverlaps) {
     EXPECT_FALSE(fs::exists("airports/park_airport.xml"));
 }
 
+// The file's quality values are taken only within their range; others leave the values as they were.
+TEST_F(ParkAirportFile, QualityValuesOutOfRangeAreNotTaken) {
+    const struct {
+        const char* real;
+        const char* soft;
+        std::pair<std::int32_t, std::int32_t> expected;
+    } cases[] = {{"2", "5", {2, 5}},     {"100", "0", {100, 0}}, {"-1", "-1", {-1, -1}},
+                 {"140", "5", {33, 33}}, {"2", "-7", {33, 33}},  {"-1", "5", {33, 33}}};
+    for (const auto& c : cases) {
+        std::string file = parkFile("");
+        file.insert(
+            file.find("</parameters>"),
+            fmt::format(R"(<parameter name="Qf_real" value="{}"/><parameter name="Qf_soft" value="{}"/>)",
+                        c.real, c.soft));
+        test::writeFileBytes("airports/my_thirdparty/EHAM.xml", file);
+        parkQf = {33, 33};
+        EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"), "") << c.real << "/" << c.soft;
+        EXPECT_EQ(parkQf, c.expected) << c.real << "/" << c.soft;
+    }
+}
+
 TEST_F(ParkAirportFile, IncompleteLearnedFileIsKeptAside) {
     test::writeFileBytes("airports/my_thirdparty/EHAM.xml", parkFile("stock"));
     const std::string learned =
