@@ -10,6 +10,7 @@
 #include "airports/airport_database.h"
 #include "airports/bgl_file.h"
 #include "airports/scan_log.h"
+#include "fuzz/fuzz_airports.h"
 
 namespace {
 
@@ -35,10 +36,7 @@ void checkAirport(zeph::ApfData& airport, const std::uint32_t& helipads) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (zeph::airportCodes.empty()) {
-        for (const char* code : {"EHAM", "EGLL", "LFPG"}) {
-            zeph::airportTable.push_back(zeph::AirportRecord{code, "", 0, 0, 0, 0});
-            zeph::airportCodes.insert(code);
-        }
+        zeph::fuzz::addKnownAirports({{"EHAM"}, {"EGLL"}, {"LFPG"}});
     }
     std::vector<std::uint32_t> words((size + 3) / 4, 0);
     for (std::size_t i = 0; i < size; ++i) {

@@ -195,32 +195,6 @@ void takeStoredCoordinate(NumParameter<std::int32_t>& coordinate, const pugi::xm
     coordinate.setValue(stored ? coordinate.clamp(*stored) : coordinate.defaultValue);
 }
 
-// Only the window position is read here; the run reads every other setting. A file that is there but does
-// not load is kept as parameters0.xml and removed, so that the run writes a fresh one.
-void readWindowPosition() {
-    const fs::path file = parametersFile();
-    pugi::xml_document document;
-    if (document.load_file(file.c_str())) {
-        takeStoredCoordinate(MAIN_WINDOW_X, document);
-        takeStoredCoordinate(MAIN_WINDOW_Y, document);
-        lf_fixWindowPosition(MAIN_WINDOW_X.defaultValue, MAIN_WINDOW_Y.defaultValue);
-        return;
-    }
-    if (!fs::exists(file)) {
-        return;
-    }
-    // The user's only copy is removed only once it is kept aside.
-    if (!gf_save1GenerationOf(file)) {
-        gf_logLine(
-            fmt::format("{} failed to load, syntax error?\n --> could not be saved as 0.xml, file kept\n",
-                        parametersFileUtf8()));
-        return;
-    }
-    gf_logLine(fmt::format("{} failed to load, syntax error?\n --> saved as 0.xml,  file removed\n",
-                           parametersFileUtf8()));
-    fs::remove(file);
-}
-
 // --- the window procedure's messages ---
 
 void answerColours(std::uintptr_t wParam) {
@@ -259,6 +233,30 @@ void saveWindowPositionAndQuit(WindowHandle window) {
 }
 
 } // namespace
+
+void readWindowPosition() {
+    const fs::path file = parametersFile();
+    pugi::xml_document document;
+    if (document.load_file(file.c_str())) {
+        takeStoredCoordinate(MAIN_WINDOW_X, document);
+        takeStoredCoordinate(MAIN_WINDOW_Y, document);
+        lf_fixWindowPosition(MAIN_WINDOW_X.defaultValue, MAIN_WINDOW_Y.defaultValue);
+        return;
+    }
+    if (!fs::exists(file)) {
+        return;
+    }
+    // The user's only copy is removed only once it is kept aside.
+    if (!gf_save1GenerationOf(file)) {
+        gf_logLine(
+            fmt::format("{} failed to load, syntax error?\n --> could not be saved as 0.xml, file kept\n",
+                        parametersFileUtf8()));
+        return;
+    }
+    gf_logLine(fmt::format("{} failed to load, syntax error?\n --> saved as 0.xml,  file removed\n",
+                           parametersFileUtf8()));
+    fs::remove(file);
+}
 
 ProductionSwitch lf_readProductionSwitch(std::span<const std::string_view> arguments) {
     ProductionSwitch result;

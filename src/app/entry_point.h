@@ -46,6 +46,11 @@ ProductionSwitch lf_readProductionSwitch(int argc, const char* const* argv);
 // process's exit code: 0 also when the start fails, which is logged.
 int lf_runApplication(int argc, const char* const* argv);
 
+// Only the window position is read from parameters.xml here; the run reads every other setting. A file that
+// is there but does not load is kept as parameters0.xml and removed, so that the run writes a fresh one.
+// File-system errors are thrown.
+void readWindowPosition();
+
 // Reads the window position from parameters.xml, creates the main window there and shows it. False when the
 // window could not be made. A damaged parameters.xml is copied to parameters0.xml and removed. File-system
 // errors are thrown.

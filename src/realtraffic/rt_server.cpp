@@ -169,9 +169,23 @@ bool waitForClient() {
     return true;
 }
 
+ReplyGathering::ReplyGathering() : buffer_(replyLimit) {}
+
+std::span<char> ReplyGathering::room() { return std::span<char>(buffer_).subspan(count_); }
+
+ReplyGathering::State ReplyGathering::took(std::size_t bytes) {
+    count_ += std::min(bytes, buffer_.size() - count_);
+    if (count_ >= replyLimit) {
+        return State::Overrun;
+    }
+    // Anything the client sends after one whole reply stays unread.
+    return nlohmann::json::accept(buffer_.data(), buffer_.data() + count_) ? State::Whole : State::More;
+}
+
+std::string ReplyGathering::reply() const { return std::string(buffer_.data(), count_); }
+
 std::string gf_receiveFromRT() {
-    std::vector<char> buffer(replyLimit);
-    std::size_t count = 0;
+    ReplyGathering gathering;
     const Clock::time_point start = Clock::now();
     Clock::time_point lastByte = start;
     while (!runIsStopping()) {
@@ -179,14 +193,14 @@ std::string gf_receiveFromRT() {
         if (now - start >= replyLimitTime) {
             return {};
         }
-        if (count > 0 && now - lastByte >= replyQuiet) {
+        if (gathering.count() > 0 && now - lastByte >= replyQuiet) {
             break;
         }
-        const auto slice = std::min<Clock::duration>({acceptSlice, start + replyLimitTime - now,
-                                                      count > 0 ? lastByte + replyQuiet - now : acceptSlice});
+        const auto slice =
+            std::min<Clock::duration>({acceptSlice, start + replyLimitTime - now,
+                                       gathering.count() > 0 ? lastByte + replyQuiet - now : acceptSlice});
         const auto limit = std::max(1ms, std::chrono::ceil<std::chrono::milliseconds>(slice));
-        const TcpStream::Received got =
-            rtClient.receiveFor(std::span<char>(buffer).subspan(count, replyLimit - count), limit);
+        const TcpStream::Received got = rtClient.receiveFor(gathering.room(), limit);
         if (got.status == TcpStream::Status::Closed) {
             break;
         }
@@ -197,21 +211,20 @@ std::string gf_receiveFromRT() {
         if (got.status != TcpStream::Status::Data) {
             continue;
         }
-        count += got.count;
         lastByte = Clock::now();
-        if (count >= replyLimit) {
-            gf_logUnlessStopping(fmt::format("receive: buffer overrun: {}", count));
+        const ReplyGathering::State state = gathering.took(got.count);
+        if (state == ReplyGathering::State::Overrun) {
+            gf_logUnlessStopping(fmt::format("receive: buffer overrun: {}", gathering.count()));
             return {};
         }
-        // Anything the client sends after one whole reply stays unread.
-        if (nlohmann::json::accept(buffer.data(), buffer.data() + count)) {
+        if (state == ReplyGathering::State::Whole) {
             break;
         }
     }
     if (runIsStopping()) {
         return {};
     }
-    return std::string(buffer.data(), count);
+    return gathering.reply();
 }
 
 bool sendDataPacket(std::string_view text) {

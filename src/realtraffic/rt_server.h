@@ -1,8 +1,11 @@
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sim/user_aircraft.h"
 
@@ -28,6 +31,27 @@ std::string rtServerAddress();
 // Accepts one client. Waits in slices of at most 250 ms and gives up as soon as a stop of the run is asked
 // (runStopping, userStopped) or no listener is open. True when a new connection was made.
 bool waitForClient();
+// The bytes of RealTraffic's reply as they arrive, slice by slice, in room for 16384 bytes.
+class ReplyGathering {
+public:
+    enum class State {
+        More,   // not yet one JSON value
+        Whole,  // one JSON value: what follows it stays unread
+        Overrun // 16384 bytes or more: no version reply
+    };
+    ReplyGathering();
+    // Where the next slice is received; never empty before an overrun.
+    std::span<char> room();
+    // bytes more were received into room().
+    State took(std::size_t bytes);
+    std::size_t count() const { return count_; }
+    std::string reply() const;
+
+private:
+    std::vector<char> buffer_;
+    std::size_t count_ = 0;
+};
+
 // RealTraffic's reply to the version question, gathered until it forms one JSON value, the peer closes, it
 // has been quiet for 500 ms after its first byte, or 5 s have passed in all. Empty on any problem: a socket
 // error, 16384 bytes or more, no byte within the 5 s, a stop of the run.

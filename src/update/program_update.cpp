@@ -58,8 +58,8 @@ int unzipEntry(ZipArchive& archive, const ZipArchive::Entry& entry, std::FILE* o
     return result;
 }
 
-// Each entry in turn over install_new_version.exe, so the last one stays. A failed entry leaves no installer
-// behind: a part of one must never be prepared as the new version.
+} // namespace
+
 void unzipInstaller(ZipArchive& archive, const std::string& archiveName) {
     for (const ZipArchive::Entry& entry : archive.entries()) {
         removeWithWarning(installerExeName, "Warning: could not remove old installer");
@@ -80,6 +80,8 @@ void unzipInstaller(ZipArchive& archive, const std::string& archiveName) {
         }
     }
 }
+
+namespace {
 
 // The archive downloaded and unpacked into install_new_version.exe. After a failure no installer of an
 // earlier, interrupted attempt is left to be prepared as this one.

@@ -9,10 +9,17 @@
 
 namespace zeph {
 
+class ZipArchive;
+
 // True when the preparation ran to its end and NEW VERSION is recorded (delay 0); false when the installer
 // could not be prepared, and the version check goes on. Throws the filesystem errors of making or reading
 // new_version.
 bool lf_runProgramUpdate(const Version& version);
+
+// Each entry of the downloaded archive in turn over install_new_version.exe in the current folder, so the
+// last one stays. A failed entry leaves no installer behind: a part of one must never be prepared as the
+// new version. archiveName is for the log.
+void unzipInstaller(ZipArchive& archive, const std::string& archiveName);
 
 // True when new_version holds install_new_version.exe of the size unpacked from the downloaded archive.
 bool lf_downloadInstaller(const Version& version);
