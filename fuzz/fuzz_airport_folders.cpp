@@ -48,7 +48,6 @@ bool staysInside(std::string path) {
 
 void setUp() {
     static const bool ready = [] {
-        zeph::fuzz::enterOwnFolder("fuzz_airport_folders");
         zeph::fuzz::addKnownAirports({{"EGLL", "", 51.47, -0.45, 83, 3},
                                       {"EHAM", "", 52.31, 4.76, -11, 3},
                                       {"LFPG", "", 49.01, 2.55, 392, 3}});
@@ -114,6 +113,7 @@ void readParkAirports(const std::string& text) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const zeph::fuzz::InOwnFolder inFolder("fuzz_airport_folders");
     setUp();
     FuzzedDataProvider input(data, size);
     const std::string link = input.ConsumeRandomLengthString(300);

@@ -32,7 +32,6 @@ const std::string kReference = "airports/my_thirdparty/EHAM.xml";
 
 void setUp() {
     static const bool ready = [] {
-        zeph::fuzz::enterOwnFolder("fuzz_airport_header");
         fs::create_directories(zeph::myThirdpartyDir);
         zeph::fuzz::addKnownAirports({{"EHAM", "AMS", 52.3086, 4.7639, -11.0, 3}});
         return true;
@@ -75,6 +74,7 @@ void readAsDestination() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const zeph::fuzz::InOwnFolder inFolder("fuzz_airport_header");
     setUp();
     {
         std::ofstream out(kReference, std::ios::binary | std::ios::trunc);

@@ -14,7 +14,7 @@
 #include "update/program_update.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    zeph::fuzz::enterOwnFolder("fuzz_installer_zip");
+    const zeph::fuzz::InOwnFolder inFolder("fuzz_installer_zip");
     const std::filesystem::path download = "installer.zip";
     {
         std::ofstream out(download, std::ios::binary | std::ios::trunc);

@@ -36,7 +36,7 @@ void checkSettings(const zeph::ConnectionSettings& settings) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    zeph::fuzz::enterOwnFolder("fuzz_simconnect_cfg");
+    const zeph::fuzz::InOwnFolder inFolder("fuzz_simconnect_cfg");
     FuzzedDataProvider input(data, size);
     const std::uint32_t chosen = input.ConsumeIntegralInRange<std::uint32_t>(0, 3);
     const std::string text = input.ConsumeRemainingBytesAsString();

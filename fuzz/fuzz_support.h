@@ -1,6 +1,8 @@
 #pragma once
 #include <filesystem>
 #include <string>
+#include <system_error>
+#include <utility>
 
 #include <unistd.h>
 
@@ -8,25 +10,44 @@
 
 namespace zeph::fuzz {
 
-// A folder of this process under the temporary folder, made on the first call; a target touches no file
-// outside it.
+// A folder of this process under the temporary folder, made on the first call and removed when the run ends
+// normally (a crash leaves it for a look); a target touches no file outside it.
 inline const std::filesystem::path& ownFolder(const std::string& target) {
-    static const std::filesystem::path dir = [&] {
+    struct Folder {
+        std::filesystem::path path;
+        explicit Folder(std::filesystem::path made) : path(std::move(made)) {}
+        Folder(const Folder&) = delete;
+        Folder& operator=(const Folder&) = delete;
+        ~Folder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static const Folder dir{[&] {
         auto path = std::filesystem::temp_directory_path() / (target + "_" + std::to_string(getpid()));
         std::filesystem::create_directories(path);
         return path;
-    }();
-    return dir;
+    }()};
+    return dir.path;
 }
 
-// The same folder made the current one, as the program works from its own folder.
-inline void enterOwnFolder(const std::string& target) {
-    static const bool entered = [&] {
+// The same folder is the current one while the object lives, as the program works from its own folder; the
+// folder before comes back after each input, so that libFuzzer's relative paths keep their meaning.
+class InOwnFolder {
+public:
+    explicit InOwnFolder(const std::string& target) : before_(std::filesystem::current_path()) {
         std::filesystem::current_path(ownFolder(target));
-        return true;
-    }();
-    (void)entered;
-}
+    }
+    ~InOwnFolder() {
+        std::error_code ignored;
+        std::filesystem::current_path(before_, ignored);
+    }
+    InOwnFolder(const InOwnFolder&) = delete;
+    InOwnFolder& operator=(const InOwnFolder&) = delete;
+
+private:
+    std::filesystem::path before_;
+};
 
 // Stops the run with the input that broke a rule.
 inline void check(bool holds) {

@@ -124,7 +124,6 @@ zeph::TrafficReader& reader() {
 
 void setUp() {
     static const bool ready = [] {
-        zeph::fuzz::enterOwnFolder("fuzz_traffic_engine");
         zeph::flightPlanFolder = zeph::fuzz::ownFolder("fuzz_traffic_engine");
         zeph::test::installTestAircraft();
         zeph::RANDOM.setValue(false);
@@ -148,6 +147,7 @@ void setUp() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const zeph::fuzz::InOwnFolder inFolder("fuzz_traffic_engine");
     setUp();
     zeph::test::FakeSimulator fake;
     std::set<std::uint32_t> removed;

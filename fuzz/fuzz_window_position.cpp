@@ -32,8 +32,8 @@ bool inRange(const zeph::NumParameter<std::int32_t>& coordinate) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const zeph::fuzz::InOwnFolder inFolder("fuzz_window_position");
     static const bool ready = [] {
-        zeph::fuzz::enterOwnFolder("fuzz_window_position");
         zeph::setAppDataDirForTests(zeph::fuzz::ownFolder("fuzz_window_position"));
         return true;
     }();
