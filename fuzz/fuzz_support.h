@@ -6,12 +6,15 @@
 
 #include <unistd.h>
 
+#include "settings/data_tree.h"
+
 // What the fuzz targets share: a temporary folder of their own, and the check that stops on a broken rule.
 
 namespace zeph::fuzz {
 
 // A folder of this process under the temporary folder, made on the first call and removed when the run ends
-// normally (a crash leaves it for a look); a target touches no file outside it.
+// normally (a crash leaves it for a look), and the AppData folder of the run; a target touches no file
+// outside it.
 inline const std::filesystem::path& ownFolder(const std::string& target) {
     struct Folder {
         std::filesystem::path path;
@@ -26,6 +29,8 @@ inline const std::filesystem::path& ownFolder(const std::string& target) {
     static const Folder dir{[&] {
         auto path = std::filesystem::temp_directory_path() / (target + "_" + std::to_string(getpid()));
         std::filesystem::create_directories(path);
+        // parameters.xml too, should a setting be saved.
+        setAppDataDirForTests(path);
         return path;
     }()};
     return dir.path;

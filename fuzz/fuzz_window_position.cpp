@@ -33,11 +33,6 @@ bool inRange(const zeph::NumParameter<std::int32_t>& coordinate) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const zeph::fuzz::InOwnFolder inFolder("fuzz_window_position");
-    static const bool ready = [] {
-        zeph::setAppDataDirForTests(zeph::fuzz::ownFolder("fuzz_window_position"));
-        return true;
-    }();
-    (void)ready;
     const fs::path file = zeph::parametersFile();
     const fs::path aside = file.parent_path() / "parameters0.xml";
     fs::remove(aside);
