@@ -36,7 +36,8 @@ void checkAirport(zeph::ApfData& airport, const std::uint32_t& helipads) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (zeph::airportCodes.empty()) {
-        zeph::fuzz::addKnownAirports({{"EHAM"}, {"EGLL"}, {"LFPG"}});
+        zeph::fuzz::addKnownAirports(
+            {{"EHAM", "", 0, 0, 0, 0}, {"EGLL", "", 0, 0, 0, 0}, {"LFPG", "", 0, 0, 0, 0}});
     }
     std::vector<std::uint32_t> words((size + 3) / 4, 0);
     for (std::size_t i = 0; i < size; ++i) {

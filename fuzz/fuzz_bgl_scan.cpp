@@ -31,7 +31,8 @@ const fs::path kPlaces[] = {"scenery/fuzz.bgl", "ORBX/FTX_EU/scenery/fuzz.bgl",
 
 void setUp() {
     static const bool ready = [] {
-        zeph::fuzz::addKnownAirports({{"EHAM"}, {"EGLL"}, {"LFPG"}});
+        zeph::fuzz::addKnownAirports(
+            {{"EHAM", "", 0, 0, 0, 0}, {"EGLL", "", 0, 0, 0, 0}, {"LFPG", "", 0, 0, 0, 0}});
         for (const fs::path& place : kPlaces) {
             fs::create_directories(place.parent_path());
         }
