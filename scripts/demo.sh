@@ -7,14 +7,21 @@
 # Exit 3: the RealTraffic UDP ports are taken (another run?), before anything starts. Exit 4: a stand-in
 # did not come up; all that started is stopped. Otherwise the program's exit code, or 1 when it exited 0
 # but a stand-in did not.
+# While it runs, a line every 30 s gives the scene's time and the aircraft in the simulator stand-in.
+# It runs where RealTraffic's fixed UDP ports are its own (scripts/isolate.sh): in a network namespace of its
+# own, or after waiting for the other runs on this machine.
 # Only the processes started here are ever signalled, each by its own pid.
 set -euo pipefail
 project=$(cd "$(dirname "$0")/.." && pwd)
+if [[ "${CORVANE_PORTS_OWNED:-}" != "$(readlink /proc/self/ns/net)" ]]; then
+    exec "$project/scripts/isolate.sh" bash "$0" "$@"
+fi
 
 usage() {
     echo "usage: demo.sh --build DIR --in DEST [--headless] [--duration S] [--scenario scenario|short|soak]" >&2
     exit 2
 }
+[[ "${1:-}" == --help ]] && { sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 0; }
 build="" dest="" headless=0 duration="" scenario=scenario
 while [[ $# -gt 0 ]]; do
     case "$1" in
@@ -133,13 +140,30 @@ fi
 launcher_pid=$!
 trap 'stop_program' INT TERM
 
+summary=$(tool simstandin_summary)
+# One line of how far the scene is, from the simulator stand-in's record as it grows.
+progress() {
+    local scene=$((SECONDS - t0)) aircraft="the simulator's record is not readable yet"
+    if [[ -n "$summary" ]]; then
+        aircraft=$("$summary" demo/sim.jsonl --now 2>/dev/null | head -n 1) || true
+    fi
+    printf 'scene %d:%02d%s: %s\n' $((scene / 60)) $((scene % 60)) \
+        "${duration:+ of $((duration / 60)):$(printf %02d $((duration % 60)))}" "$aircraft"
+}
+
 # 4. t = 0 is the first position line RealTraffic received; the run ends --duration seconds later.
 started=$SECONDS
-t0="" term_at="" killed=""
+t0="" term_at="" killed="" next_progress=""
 while kill -0 "$launcher_pid" 2>/dev/null; do
     if [[ -z "$t0" ]] && { grep '"line":"Qs121=' demo/rt.jsonl 2>/dev/null | grep -q '"dir":"in"' ||
         ((SECONDS - started > 120)); }; then
         t0=$SECONDS
+        next_progress=$((t0 + 30))
+        echo "The scene begins: RealTraffic received the first position from the program"
+    fi
+    if [[ -n "$next_progress" && -z "$term_at" ]] && ((SECONDS >= next_progress)); then
+        progress
+        next_progress=$((next_progress + 30))
     fi
     if [[ -n "$duration" && -n "$t0" && -z "$term_at" ]] && ((SECONDS - t0 >= duration)); then
         stop_program
@@ -163,7 +187,6 @@ printf '{"corvane": %s, "simstandin": %s, "rtfeed": %s, "site": %s, "secondsFrom
     "$corvane_status" "$simstandin_status" "$rtfeed_status" "$site_status" "$exit_seconds" >demo/result.json.tmp
 mv -f demo/result.json.tmp demo/result.json
 
-summary=$(tool simstandin_summary)
 if [[ -n "$summary" ]]; then
     "$summary" demo/sim.jsonl --log Log.txt || true
 else

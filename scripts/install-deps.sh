@@ -11,6 +11,8 @@ packages=(
     libfltk1.3-dev libgtest-dev libgmock-dev libbenchmark-dev
     # test tooling
     xvfb xauth xdotool x11-apps x11-utils libx11-dev imagemagick python3 openssl nodejs npm
+    # a network namespace of its own for each run on RealTraffic's fixed ports (unshare, flock; ip)
+    util-linux iproute2
     # fuzz targets and symbolised sanitizer reports; the format check
     clang-14 libclang-rt-14-dev llvm-14 clang-format-14
 )

@@ -135,10 +135,18 @@ constexpr std::chrono::seconds lostDisplayMargin{5};
 
 // A lost display closes the program as the close button would: the close goes the way of SIGTERM's, the loop
 // goes on without the display until the closing down posts its quit, everything is joined as after the loop,
-// and the process ends with the loop's code; the log ends as after a close. Static destructors are skipped:
-// the toolkit's would call the display that is gone. A closing down that does not end in time is logged, and
-// the process ends with 1.
+// and the process ends with the loop's code; the log ends as after a close. Before the run has started (the
+// display went while it was opened or while the window was made) there is nothing to close: one line says so
+// and the process ends with 0. Static destructors are skipped: the toolkit's would call the display that is
+// gone. A closing down that does not end in time is logged, and the process ends with 1.
 [[noreturn]] void closeAfterLostDisplay() {
+    // The handler runs on the GUI thread, the only one that starts the run.
+    if (!startThread.joinable()) {
+        gf_logText("The display is gone or does not open before the run started, exiting");
+        gf_flushLog();
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     ui().postMessage(mainWindowState.mainWindow.load(), Msg::Close, 0, 0);
     const auto limit =
         std::chrono::duration_cast<std::chrono::seconds>(closingDownLongestWait + lostDisplayMargin);
@@ -281,11 +289,12 @@ ProductionSwitch lf_readProductionSwitch(int argc, const char* const* argv) {
 }
 
 int lf_runApplication(int argc, const char* const* argv) {
+    // Before the window layer opens the display, which may already be gone.
+    setDisplayLostHandler(closeAfterLostDisplay);
     uiInit();
     // After the window layer exists, so that it is still there when the handler runs.
     static const bool endsAtExit = std::atexit(endRun) == 0;
     static_cast<void>(endsAtExit);
-    setDisplayLostHandler(closeAfterLostDisplay);
     const ProductionSwitch production = lf_readProductionSwitch(argc, argv);
     const HookScope hooks;
     const std::string title = ui().loadString(appTitleStringId);

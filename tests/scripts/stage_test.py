@@ -2,8 +2,10 @@
 """The demo's scripts on real folders: stage_test.py BUILD_DIR
 
 stage.sh into an empty folder, again over a changed parameters.xml and learned file, and with --fresh;
-demo.sh with a RealTraffic port taken, and with a simulator stand-in that never names its port.
+demo.sh with a RealTraffic port taken, and with a simulator stand-in that never names its port; isolate.sh
+in a namespace of its own and waiting for the lock; every script's and tool's --help.
 """
+import fcntl
 import filecmp
 import json
 import os
@@ -22,6 +24,13 @@ SEALED = ["AIG-regcodes.enc", "airports.enc", "dbase.enc"]
 def run(script, *args):
     return subprocess.run(["bash", str(PROJECT / "scripts" / script), *map(str, args)],
                           capture_output=True, text=True, timeout=60)
+
+
+# The test runs where the fixed ports are its own; these runs of isolate.sh must start from outside.
+OUTSIDE = {k: v for k, v in os.environ.items() if k != "CORVANE_PORTS_OWNED"}
+BIND_BOTH = ("import os, socket\n"
+             "print(os.readlink('/proc/self/ns/net'), flush=True)\n"
+             "for port in (49004, 49005): socket.socket(socket.AF_INET, socket.SOCK_DGRAM).bind(('0.0.0.0', port))")
 
 
 class Staging(unittest.TestCase):
@@ -101,6 +110,47 @@ class DemoGuards(unittest.TestCase):
             self.assertEqual(result.returncode, 4, result.stderr)
             self.assertIn("demo.sh: simstandin gave no port line within 10 s", result.stderr)
             self.assertFalse(os.path.exists(f"/proc/{pid_file.read_text().strip()}"), "the stand-in is stopped")
+
+    def test_isolated_run_owns_the_ports_or_waits_for_the_lock(self):
+        isolate = str(PROJECT / "scripts" / "isolate.sh")
+        here = os.readlink("/proc/self/ns/net")
+        with tempfile.NamedTemporaryFile() as lock, socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as taken:
+            taken.bind(("0.0.0.0", 49005))
+            result = subprocess.run([isolate, sys.executable, "-c", BIND_BOTH], capture_output=True, text=True,
+                                    env=dict(OUTSIDE, CORVANE_PORTS_LOCK=lock.name), timeout=60)
+        if result.stdout.strip() != here:
+            self.assertEqual((result.returncode, result.stderr), (0, ""), "a namespace of its own: both ports free")
+        else:
+            self.assertIn("Address already in use", result.stderr, "the lock's way: the port in use is named")
+
+        with tempfile.NamedTemporaryFile() as lock:
+            env = dict(OUTSIDE, CORVANE_ISOLATE="lock", CORVANE_PORTS_LOCK=lock.name)
+            fcntl.flock(lock.fileno(), fcntl.LOCK_EX)
+            waiting = subprocess.Popen([isolate, "echo", "ran"], env=env, stdout=subprocess.PIPE,
+                                       stderr=subprocess.PIPE, text=True)
+            line = waiting.stderr.readline()
+            self.assertIn(f"waiting for {lock.name}, held by another run on RealTraffic's UDP ports", line)
+            self.assertIsNone(waiting.poll(), "it waits while the lock is held")
+            fcntl.flock(lock.fileno(), fcntl.LOCK_UN)
+            self.assertEqual(waiting.communicate(timeout=60)[0], "ran\n")
+
+    def test_help_prints_usage_at_once(self):
+        tools = BUILD / "tools"
+        cases = [  # program, a text of its usage
+            (PROJECT / "run.sh", "--stay"),
+            (PROJECT / "scripts" / "demo.sh", "--duration S"),
+            (PROJECT / "scripts" / "isolate.sh", "CORVANE_PORTS_LOCK"),
+            (tools / "simstandin" / "simstandin", "Defaults: --tcp4 127.0.0.1:0"),
+            (tools / "simstandin" / "simstandin_summary", "--now"),
+            (tools / "rtfeed" / "rtfeed", "--traffic-port 49005, --qnh-port 49004, --tcp-port 10747"),
+            (tools / "gen" / "gen_livery_tree", "Defaults: --files 1000, --seed 1"),
+            (tools / "gen" / "gen_scenery", "Defaults: --files 1000, --airport-share 0.02"),
+            (tools / "gen" / "demo" / "gen_demo", "Defaults: --soak 500"),
+        ]
+        for program, text in cases:
+            result = subprocess.run([str(program), "--help"], capture_output=True, text=True, timeout=30)
+            self.assertEqual((result.returncode, result.stderr), (0, ""), program.name)
+            self.assertIn(text, result.stdout, program.name)
 
 
 if __name__ == "__main__":

@@ -12,8 +12,18 @@
 #include <string>
 
 #include "gen/livery_tree.h"
+#include "gen/usage.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: gen_livery_tree --out DIR --list FILE\n"
+    "       gen_livery_tree --out DIR [--files N] [--seed S] [--sections A-B] [--ivao-share F]\n"
+    "                       [--pvt-share F] [--charsets name:weight,...] [--dbase FILE]\n"
+    "Writes the liveries a JSON list names, or a generated tree of aircraft.cfg files.\n"
+    "Defaults: --files 1000, --seed 1, --sections 1-8, --ivao-share 0, --pvt-share 0,\n"
+    "--charsets utf8:70,bom:10,u16le:10,u16be:2,cp1252:8 (also u16le-nobom), the type B738 and the\n"
+    "airline KLM unless --dbase names a plain aircraft database.\n";
 
 using zeph::gen::CharsetShare;
 using zeph::gen::Encoding;
@@ -68,9 +78,7 @@ zeph::gen::ScaleOptions parseOptions(int argc, char** argv, std::string& out, st
         }
     }
     if (argc % 2 == 0 || out.empty()) {
-        throw std::invalid_argument(
-            "usage: gen_livery_tree --out DIR [--list FILE | [--files N] [--seed S] [--sections A-B] "
-            "[--ivao-share F] [--pvt-share F] [--charsets name:weight,...] [--dbase FILE]]");
+        throw std::invalid_argument(kUsage);
     }
     return options;
 }
@@ -78,6 +86,9 @@ zeph::gen::ScaleOptions parseOptions(int argc, char** argv, std::string& out, st
 } // namespace
 
 int main(int argc, char** argv) {
+    if (zeph::gen::printUsageOnHelp(argc, argv, kUsage)) {
+        return 0;
+    }
     try {
         std::string out;
         std::string list;

@@ -11,8 +11,16 @@
 #include <vector>
 
 #include "gen/scenery_tree.h"
+#include "gen/usage.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: gen_scenery --out DIR [--files N] [--airport-share P] [--seed S] [--codes EHAM,EGLL,...]\n"
+    "       gen_scenery --sample DIR | --seeds DIR\n"
+    "Writes add-on scenery folders of BGL files: a tree for the benchmark, one sample add-on airport, or\n"
+    "the fuzz target's seeds.\n"
+    "Defaults: --files 1000, --airport-share 0.02, --seed 1, --codes EHAM,EGLL,LFPG,EDDF,KJFK.\n";
 
 int run(int argc, char** argv) {
     std::string out;
@@ -54,9 +62,7 @@ int run(int argc, char** argv) {
         }
     }
     if (out.empty()) {
-        throw std::invalid_argument(
-            "usage: gen_scenery --out DIR [--files N] [--airport-share P] [--seed S] | "
-            "--sample DIR | --seeds DIR");
+        throw std::invalid_argument(kUsage);
     }
     zeph::gen::writeScaleScenery(out, files, share, seed, codes);
     return 0;
@@ -65,6 +71,9 @@ int run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (zeph::gen::printUsageOnHelp(argc, argv, kUsage)) {
+        return 0;
+    }
     try {
         return run(argc, argv);
     } catch (const std::exception& e) {

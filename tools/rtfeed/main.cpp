@@ -49,11 +49,16 @@ struct Arguments {
     std::optional<std::string> recordFile;
 };
 
+constexpr const char* kUsage =
+    "usage: rtfeed [--host H] [--traffic-port N] [--qnh-port N] [--tcp-port N | --no-tcp]\n"
+    "              [--edition prof|stnd] [--version V] [--auto N] [--qnh HPA] [--scenario FILE [--loop]]\n"
+    "              [--start-on-position] [--clock-start YYYY-MM-DDTHH:MM:SSZ] [--record FILE]\n"
+    "Stands in for RealTraffic: traffic and QNH datagrams to the program, and the TCP conversation with it.\n"
+    "Defaults: --host 127.0.0.1, --traffic-port 49005, --qnh-port 49004, --tcp-port 10747, --edition prof\n"
+    "(version 9.0.1; stnd 8.0), no traffic unless --auto or --scenario, the machine's clock, no record.\n";
+
 [[noreturn]] void usage(const std::string& problem) {
-    std::cerr << "rtfeed: " << problem << "\n"
-              << "usage: rtfeed [--host H] [--traffic-port N] [--qnh-port N] [--tcp-port N | --no-tcp] "
-                 "[--edition prof|stnd] [--version V] [--auto N] [--qnh HPA] [--scenario FILE [--loop]] "
-                 "[--start-on-position] [--clock-start YYYY-MM-DDTHH:MM:SSZ] [--record FILE]\n";
+    std::cerr << "rtfeed: " << problem << "\n" << kUsage;
     std::exit(kUsageExit);
 }
 
@@ -85,6 +90,10 @@ Arguments parseArguments(int argc, char** argv) {
             }
             return argv[++k];
         };
+        if (flag == "--help") {
+            std::cout << kUsage;
+            std::exit(0);
+        }
         if (flag == "--host") {
             args.options.host = value();
         } else if (flag == "--traffic-port") {

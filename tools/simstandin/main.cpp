@@ -39,11 +39,16 @@ struct Arguments {
     std::optional<std::string> world;
 };
 
+constexpr const char* kUsage =
+    "usage: simstandin [--tcp4 ADDR:PORT] [--tcp6 [ADDR]:PORT] [--unix PATH] [--control PATH]\n"
+    "                  [--world FILE] [--legacy] [--frames HZ|manual] [--clock wall|manual]\n"
+    "                  [--record FILE [--record-every N]]\n"
+    "A SimConnect server standing in for the simulator; it prints {\"tcp4\":PORT,...} once it listens.\n"
+    "Defaults: --tcp4 127.0.0.1:0 (a free port) when no other listener is given, --frames 30,\n"
+    "--clock wall, no world file, no record, --record-every 3.\n";
+
 [[noreturn]] void usage(const std::string& problem) {
-    std::cerr << "simstandin: " << problem << "\n"
-              << "usage: simstandin [--tcp4 127.0.0.1:0] [--tcp6 [::1]:0] [--unix PATH] [--control PATH] "
-                 "[--world FILE] [--legacy] [--frames HZ|manual] [--clock wall|manual] "
-                 "[--record FILE [--record-every N]]\n";
+    std::cerr << "simstandin: " << problem << "\n" << kUsage;
     std::exit(kUsageExit);
 }
 
@@ -87,6 +92,10 @@ Arguments parseArguments(int argc, char** argv) {
             }
             return argv[++k];
         };
+        if (flag == "--help") {
+            std::cout << kUsage;
+            std::exit(0);
+        }
         if (flag == "--tcp4") {
             args.options.tcp4 = value();
         } else if (flag == "--tcp6") {

@@ -59,9 +59,13 @@ RunSummary summarize(const Record& record, std::string_view logText) {
     RunSummary summary;
     const std::map<std::string, std::string> stands = parkedStands(logText);
     std::set<std::uint32_t> live;
+    std::map<std::uint32_t, bool> present; // object id -> static
     std::set<std::string> refusedTails;
     std::set<std::string> againTails;
     for (const auto& [at, c] : record.created) {
+        if (!c.refused && c.objectId != 0) {
+            present[c.objectId] = isStatic(c.tailNumber);
+        }
         if (c.refused) {
             summary.refused += isStatic(c.tailNumber) ? 0 : 1;
             refusedTails.insert(c.tailNumber);
@@ -79,6 +83,10 @@ RunSummary summarize(const Record& record, std::string_view logText) {
     summary.createdAgain = static_cast<int>(againTails.size());
     for (const auto& [at, r] : record.removed) {
         summary.removed += r.reason == "request" && live.contains(r.objectId) ? 1 : 0;
+        present.erase(r.objectId);
+    }
+    for (const auto& [id, isStaticObject] : present) {
+        ++(isStaticObject ? summary.staticNow : summary.liveNow);
     }
     for (const auto& [at, f] : record.flightPlans) {
         summary.flightPlans += live.contains(f.objectId) ? 1 : 0;
@@ -109,6 +117,10 @@ nlohmann::json summaryJson(const RunSummary& s) {
     return {{"liveCreated", s.liveCreated}, {"refused", s.refused},         {"createdAgain", s.createdAgain},
             {"removed", s.removed},         {"flightPlans", s.flightPlans}, {"statics", s.statics},
             {"violations", s.violations}};
+}
+
+std::string nowLine(const RunSummary& s) {
+    return fmt::format("live aircraft in the simulator {}, static {}", s.liveNow, s.staticNow);
 }
 
 } // namespace zeph::standin

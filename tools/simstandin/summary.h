@@ -21,11 +21,16 @@ struct RunSummary {
     // does not place shows its tail. In stand order.
     std::vector<std::string> statics;
     int violations = 0;
+    // Objects in the simulator at the record's last line: created and not removed since.
+    int liveNow = 0;
+    int staticNow = 0;
 };
 
 // logText may be empty.
 RunSummary summarize(const Record& record, std::string_view logText);
 std::vector<std::string> summaryLines(const RunSummary& summary);
 nlohmann::json summaryJson(const RunSummary& summary);
+// "live aircraft in the simulator N, static M": a line of how a run stands while it goes on.
+std::string nowLine(const RunSummary& summary);
 
 } // namespace zeph::standin

@@ -1,6 +1,8 @@
 // simstandin_summary: the closing lines of a run from the stand-in's record, with the stands of the static
-// aircraft taken from the program's log when it is given. Exit 0; 1 when the record was cut short (the lines
-// are printed all the same, "record incomplete" on stderr); 2 for bad arguments or an unreadable record.
+// aircraft taken from the program's log when it is given; with --now, the one line of the aircraft in the
+// simulator at the record's last line, for a run still going on. Exit 0; 1 when the record was cut short
+// (the lines are printed all the same, "record incomplete" on stderr, except with --now); 2 for bad
+// arguments or an unreadable record.
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -13,10 +15,10 @@
 namespace {
 
 constexpr int kUsageExit = 2;
+constexpr const char* kUsage = "usage: simstandin_summary RECORD [--log Log.txt] [--json | --now]\n";
 
 int usage(const std::string& problem) {
-    std::cerr << "simstandin_summary: " << problem << "\n"
-              << "usage: simstandin_summary RECORD [--log Log.txt] [--json]\n";
+    std::cerr << "simstandin_summary: " << problem << "\n" << kUsage;
     return kUsageExit;
 }
 
@@ -26,10 +28,17 @@ int main(int argc, char** argv) {
     std::optional<std::string> recordFile;
     std::optional<std::string> logFile;
     bool json = false;
+    bool now = false;
     for (int k = 1; k < argc; ++k) {
         const std::string_view arg = argv[k];
+        if (arg == "--help") {
+            std::cout << kUsage;
+            return 0;
+        }
         if (arg == "--json") {
             json = true;
+        } else if (arg == "--now") {
+            now = true;
         } else if (arg == "--log" && k + 1 < argc) {
             logFile = argv[++k];
         } else if (!arg.starts_with("--") && !recordFile) {
@@ -57,6 +66,10 @@ int main(int argc, char** argv) {
         return kUsageExit;
     }
     const zeph::standin::RunSummary summary = zeph::standin::summarize(record, logText);
+    if (now) {
+        std::cout << zeph::standin::nowLine(summary) << "\n";
+        return 0;
+    }
     if (json) {
         std::cout << zeph::standin::summaryJson(summary).dump() << "\n";
     } else {

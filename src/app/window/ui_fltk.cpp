@@ -2,6 +2,7 @@
 // thread touches FLTK: other threads reach it through the shared queues and one Fl::awake() at a time.
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -286,7 +287,7 @@ FltkUi* displayOwner = nullptr;
 // A lost display (the X server stopped, an X forwarding dropped) closes the program as its close button
 // would, instead of letting the toolkit end the process under the run's threads. Never returns: Xlib ends
 // the process when its handler returns.
-int onDisplayLost(Display*) {
+[[noreturn]] int onDisplayLost(Display*) {
     std::fputs("X I/O error: the display is gone, closing down\n", stderr);
     if (displayOwner != nullptr) {
         displayOwner->loseDisplay();
@@ -295,6 +296,16 @@ int onDisplayLost(Display*) {
         handler();
     }
     std::_Exit(1);
+}
+
+// FLTK's fatal errors on X all come from the display: one that cannot be opened, or its I/O error handler.
+[[noreturn]] void onToolkitFatal(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputs("\n", stderr);
+    onDisplayLost(nullptr);
 }
 
 // Without a window manager nobody answers, and nothing happens.
@@ -400,9 +411,11 @@ FltkUi::FltkUi() {
     // Once, on the GUI thread, before any other thread can post: Fl::awake needs it.
     Fl::lock();
     Fl::set_labeltype(plainLabel, drawPlainLabel, measurePlainLabel);
-    // After the toolkit has installed its own handler, which opening the display does.
-    fl_open_display();
     displayOwner = this;
+    // The toolkit's own I/O handler, which opening the display installs, and a display that does not open
+    // both end in its fatal call: that goes the lost display's way too.
+    Fl::fatal = onToolkitFatal;
+    fl_open_display();
     XSetIOErrorHandler(onDisplayLost);
 }
 

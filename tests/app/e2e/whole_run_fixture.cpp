@@ -110,7 +110,13 @@ void runDemo(DemoRun& run, const std::string& scenario, int durationSeconds) {
                          "--in", run.dest.string(), "--headless", "--scenario", scenario, "--duration",
                          std::to_string(durationSeconds)},
                         run.dest);
-    loadRun(run, scenario);
+    try {
+        loadRun(run, scenario);
+    } catch (const std::exception& e) {
+        // What demo.sh said names the cause: a port in use, a stand-in that did not come up.
+        throw std::runtime_error(std::string(e.what()) + "; demo.sh exited " +
+                                 std::to_string(run.demo.exitCode) + ": " + run.demo.err);
+    }
 }
 
 void loadRun(DemoRun& run, const std::string& scenario) {

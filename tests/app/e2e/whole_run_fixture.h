@@ -55,7 +55,7 @@ std::filesystem::path buildDir();
 // Stages into dest (which must exist) with scripts/stage.sh; true when it exited 0.
 bool stageInto(DemoRun& run, const std::filesystem::path& dest);
 // demo.sh --headless --scenario S --duration D on the staged folder, then reads what the run left. A file the
-// run should have left and did not throws std::runtime_error naming it.
+// run should have left and did not throws std::runtime_error naming it and what demo.sh said.
 void runDemo(DemoRun& run, const std::string& scenario, int durationSeconds);
 // Reads what a finished run left in run.stage.
 void loadRun(DemoRun& run, const std::string& scenario);

@@ -92,6 +92,13 @@ TEST_F(StandinRecordThreads, TheRecordReadsBackAsTheJournalAndSumsUp) {
         (std::vector<std::string>{
             "live aircraft created 2 (1 refused by the simulator, created again), removed 1, flight plans 1",
             "static aircraft placed 1: A3", "protocol violations 1"}));
+    EXPECT_EQ(standin::nowLine(summary), "live aircraft in the simulator 0, static 0")
+        << "all removed at the end";
+    standin::Record unremoved = record;
+    unremoved.removed.clear();
+    EXPECT_EQ(standin::nowLine(standin::summarize(unremoved, "")),
+              "live aircraft in the simulator 2, static 1")
+        << "before the first removal";
 }
 
 TEST(StandinRecordLines, BrokenLinesAreNamedAndACutLastLineIsLeftOut) {

@@ -8,10 +8,15 @@
 
 #include "gen/demo/demo_files.h"
 #include "gen/demo/scene.h"
+#include "gen/usage.h"
 
 namespace {
 
 constexpr int kUsageExit = 2;
+constexpr const char* kUsage =
+    "usage: gen_demo --airport FILE --scene FILE --out DIR [--soak N --minutes M]\n"
+    "Writes the demo run's scenarios, simulator world and expectations from a scene and an airport file.\n"
+    "Defaults: --soak 500 aircraft, --minutes 15 (the soak scenario's).\n";
 
 struct Arguments {
     std::string airport;
@@ -45,11 +50,13 @@ bool parseArguments(int argc, char** argv, Arguments& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (zeph::gen::printUsageOnHelp(argc, argv, kUsage)) {
+        return 0;
+    }
     Arguments args;
     try {
         if (!parseArguments(argc, argv, args)) {
-            std::fputs("usage: gen_demo --airport FILE --scene FILE --out DIR [--soak N --minutes M]\n",
-                       stderr);
+            std::fputs(kUsage, stderr);
             return kUsageExit;
         }
         const zeph::gen::Scene scene = zeph::gen::readScene(args.airport, args.scene);

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# isolate.sh COMMAND [ARGS...]
+# Runs COMMAND with RealTraffic's fixed UDP ports 49004 and 49005 to itself. Where the machine lets us, that
+# is a network namespace of its own with only loopback (as root, or through an unprivileged user namespace),
+# so runs side by side never see each other's datagrams and never fight over a port. Where no namespace can
+# be made, it waits for a machine-wide lock (CORVANE_PORTS_LOCK, by default corvane-ports.lock in /tmp) and
+# says so (CORVANE_ISOLATE=lock takes that way at once). A command started from inside, in the same
+# namespace, runs at once: it already owns the ports. The exit code is the command's.
+set -euo pipefail
+
+if [[ $# -eq 0 || "$1" == --help ]]; then
+    sed -n '2,7s/^# \{0,1\}//p' "$0"
+    [[ $# -eq 0 ]] && exit 2
+    exit 0
+fi
+
+here=$(readlink /proc/self/ns/net 2>/dev/null || echo unknown)
+if [[ "${CORVANE_PORTS_OWNED:-}" == "$here" ]]; then
+    exec "$@"
+fi
+
+# Inside the new namespace: loopback up, back to the caller's own user, marked as owning the ports.
+if [[ "$1" == --inside ]]; then
+    uid=$2 gid=$3
+    shift 3
+    ip link set lo up
+    CORVANE_PORTS_OWNED=$(readlink /proc/self/ns/net)
+    export CORVANE_PORTS_OWNED
+    if [[ $(id -u) != "$uid" ]]; then
+        exec unshare --map-user="$uid" --map-group="$gid" -- "$@"
+    fi
+    exec "$@"
+fi
+
+# A display reached over the network would be out of reach from a namespace with only loopback.
+local_display() {
+    [[ -z "${DISPLAY:-}" || "$DISPLAY" == :* || "$DISPLAY" == unix:* ]]
+}
+
+# The ways to a namespace of our own, tried in turn with a command that does nothing.
+attempts=()
+[[ $(id -u) -eq 0 ]] && attempts+=("unshare --net")
+attempts+=("unshare --user --map-root-user --net")
+if [[ "${CORVANE_ISOLATE:-}" != lock ]] && local_display && command -v unshare >/dev/null && command -v ip >/dev/null; then
+    for attempt in "${attempts[@]}"; do
+        if $attempt -- "$0" --inside "$(id -u)" "$(id -g)" true >/dev/null 2>&1; then
+            exec $attempt -- "$0" --inside "$(id -u)" "$(id -g)" "$@"
+        fi
+    done
+fi
+
+lock=${CORVANE_PORTS_LOCK:-/tmp/corvane-ports.lock}
+# Made readable and writable by all, so runs of every user on the machine share it; a lock needs no more
+# than reading.
+[[ -e "$lock" ]] || (umask 0 && : >>"$lock")
+exec 9<"$lock"
+if ! flock -n 9; then
+    echo "isolate.sh: no network namespace can be made here; waiting for $lock, held by another run on" \
+        "RealTraffic's UDP ports 49004/49005" >&2
+    flock 9
+fi
+export CORVANE_PORTS_OWNED=$here
+exec "$@"
