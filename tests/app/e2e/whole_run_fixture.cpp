@@ -136,6 +136,33 @@ void loadRun(DemoRun& run, const std::string& scenario) {
     }
 }
 
+namespace {
+// Monday 1 to Sunday 7 of a UTC time; 1 Jan 1970 was a Thursday.
+int weekdayOf(double utcSeconds) {
+    return static_cast<int>((static_cast<std::int64_t>(std::floor(utcSeconds / 86400.0)) + 3) % 7) + 1;
+}
+} // namespace
+
+std::string planClockFault(const DemoRun& run) {
+    constexpr std::size_t kTimeField = 14;
+    const auto report = std::find_if(run.rt.begin(), run.rt.end(), [](const RtRecordLine& line) {
+        return line.dir == "out" && line.line.starts_with("T,");
+    });
+    const auto plan = std::find_if(run.log.begin(), run.log.end(), [](const std::string& line) {
+        return line.find("(utc) It is day ") != std::string::npos;
+    });
+    if (report == run.rt.end() || plan == run.log.end()) {
+        return "the scene sent no traffic or the program made no plan";
+    }
+    const std::string sceneDay =
+        "It is day " + std::to_string(weekdayOf(std::stod(splitFields(report->line).at(kTimeField))));
+    if (plan->find(sceneDay) == std::string::npos) {
+        return "the program planned its parked aircraft before the scene's traffic reached it (\"" + *plan +
+               "\", the scene's clock says \"" + sceneDay + "\")";
+    }
+    return {};
+}
+
 DemoProcess::DemoProcess(const fs::path& dest, const std::vector<std::string>& args) {
     pid_ = ::fork();
     if (pid_ < 0) {

@@ -59,6 +59,10 @@ bool stageInto(DemoRun& run, const std::filesystem::path& dest);
 void runDemo(DemoRun& run, const std::string& scenario, int durationSeconds);
 // Reads what a finished run left in run.stage.
 void loadRun(DemoRun& run, const std::string& scenario);
+// Empty when the program planned its parked aircraft on the scene's clock; else why not. Until its first
+// traffic report the program's traffic clock is the PC's, so a scene whose traffic reached it only after its
+// plan (a slow machine) parks what the PC's weekday and half hour call for.
+std::string planClockFault(const DemoRun& run);
 
 // The demo started in the background, its output in dest/demo.out and dest/demo.err.
 class DemoProcess {

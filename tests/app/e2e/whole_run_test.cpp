@@ -2,6 +2,7 @@
 // against the scene's own expect file. CORVANE_WHOLE_RUN=full runs the whole six-minute scene instead.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -48,11 +49,23 @@ protected:
             loadRun(*run_, full ? "scenario" : "short");
             return;
         }
-        dir_ = std::make_unique<TempDir>();
-        if (stageInto(*run_, dir_->path())) {
+        // The checks are made for the scene as planned on its own clock: a run whose traffic reached the
+        // program only after its plan (a slow machine) is made again, saying so, until one is.
+        for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+            run_ = std::make_unique<DemoRun>();
+            dir_ = std::make_unique<TempDir>();
+            if (!stageInto(*run_, dir_->path())) {
+                return;
+            }
             runDemo(*run_, full ? "scenario" : "short", full ? 355 : 200);
+            const std::string fault = planClockFault(*run_);
+            if (fault.empty()) {
+                return;
+            }
+            std::fprintf(stderr, "whole run %d of at most %d: %s\n", attempt, kAttempts, fault.c_str());
         }
     }
+    static constexpr int kAttempts = 3;
     static void TearDownTestSuite() {
         run_.reset();
         dir_.reset();
@@ -156,6 +169,7 @@ TEST_F(WholeRun, RealTrafficHearsVersionClockAndUserPosition) {
 }
 
 TEST_F(WholeRun, StaticsStandOnTheirStandsAndStay) {
+    ASSERT_EQ(planClockFault(run()), "");
     std::map<std::string, std::string> titleByTail;
     for (const auto& c : run().sim.created) {
         if (!c.entry.refused && c.entry.tailNumber.ends_with('*')) {

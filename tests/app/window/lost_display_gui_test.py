@@ -1,5 +1,10 @@
 #!/usr/bin/env python3
-"""lost_display_gui_test.py CORVANE SIMSTANDIN RTFEED WORLD DBASE_ENC: a killed Xvfb ends the program as a close does."""
+"""lost_display_gui_test.py CORVANE SIMSTANDIN RTFEED WORLD DBASE_ENC: a killed Xvfb ends the program as a close does.
+
+The X server goes at several moments of a run: before the program opens it, during the start-up, while
+traffic flows, and while an error waits for the user. Each ends with 0: before the run started with one line
+saying so, after it with the closing lines of a close.
+"""
 
 import json
 import pathlib
@@ -13,16 +18,19 @@ import time
 import main_window_gui_test as gui
 import xvfb
 
-# (case, install path, the display goes after this text in rtfeed's lines (else the log's), exit bound in s,
-# closing lines)
+# (case, install path, the display goes after this text ("feed:" in rtfeed's lines, "log:" in the log; None:
+# before the program starts) and that many seconds more, exit bound in s, closing lines)
 CASES = [
-    ("traffic flows", True, "Qs121=", 15.0,
+    ("before the window", True, None, 0, 5.0,
+     ["The display is gone or does not open before the run started, exiting"]),
+    ("during start-up", True, "log:dbase records read", 0, 15.0, ["Exiting: USER CLOSED SIM"]),
+    ("traffic flows", True, "feed:Qs121=", 2, 15.0,
      ["Exiting: USER CLOSED SIM", "SimConnect closed ok", "QNH Reader disconnected", "Traffic Reader disconnected"]),
-    ("after SYSTEM ERROR 151", False, "Error 151: No P3D install path", 5.0, ["Exiting: SYSTEM ERROR"]),
+    ("after SYSTEM ERROR 151", False, "log:Error 151: No P3D install path", 0, 5.0, ["Exiting: SYSTEM ERROR"]),
 ]
 
 
-def run_case(argv, root, name, install_path, before, bound, closing):
+def run_case(argv, root, name, install_path, before, after, bound, closing):
     feed_log = pathlib.Path(root) / "rtfeed.log"
     with socket.create_server(("127.0.0.1", 0)) as free:
         rt_port = free.getsockname()[1]
@@ -51,14 +59,19 @@ def run_case(argv, root, name, install_path, before, bound, closing):
     processes = [sim, feed]  # all ended however the case ends, so none holds the test's output open
     try:
         with xvfb.xvfb(servers=servers) as display:
+            if before is None:
+                servers[0].terminate()  # the X server ends and drops every client, leaving no stale lock
+                servers[0].wait()
             program = gui.Program(argv[1], display, root, argv[5], prepare)
             processes.insert(0, program.process)
-            read = feed_log.read_text if install_path else program.log_tail
-            deadline = time.monotonic() + gui.TIMEOUT
-            while before not in read() and program.ended() is None and time.monotonic() < deadline:
-                time.sleep(0.1)
-            time.sleep(2)  # traffic, positions and the time go both ways meanwhile
-            servers[0].terminate()  # the X server ends and drops every client, leaving no stale lock
+            if before is not None:
+                source, text = before.split(":", 1)
+                read = feed_log.read_text if source == "feed" else program.log_tail
+                deadline = time.monotonic() + gui.TIMEOUT
+                while text not in read() and program.ended() is None and time.monotonic() < deadline:
+                    time.sleep(0.1)
+                time.sleep(after)  # traffic, positions and the time go both ways meanwhile
+                servers[0].terminate()
             killed = time.monotonic()
             code = program.process.wait(timeout=bound)
             print(f"{name}: exit code {code} {time.monotonic() - killed:.1f} s after the display went")
@@ -67,9 +80,10 @@ def run_case(argv, root, name, install_path, before, bound, closing):
             # The closing down's lines in their order; the two readers stop on their own threads, in either order.
             found = [line for line in lines if line in closing]
             in_order = found[:2] == closing[:2] and sorted(found) == sorted(closing)
-            gui.check(code == 0 and in_order and saved_at and
-                      gui.stored_x(program.parameters) == 400 and
-                      (not install_path or " exit" in feed_log.read_text()), f"{name}: {program.log_tail()[-600:]}")
+            started = before is not None
+            gui.check(code == 0 and in_order and (not started or saved_at and gui.stored_x(program.parameters) == 400)
+                      and (not (before or "").startswith("feed:") or " exit" in feed_log.read_text()),
+                      f"{name}: exit code {code}: {program.log_tail()[-600:]}")
     finally:
         for process in processes:
             process.kill()
