@@ -186,6 +186,15 @@ protected:
 
     std::vector<std::string> readLog() const { return test::readLogIn(programDir_->path(), true); }
 
+    // The readers' log lines, which name a port that another process holds.
+    std::string readerLines() const {
+        std::string found;
+        for (const std::string& line : readLog()) {
+            found += line.find("Reader") != std::string::npos ? line + "\n" : "";
+        }
+        return found;
+    }
+
     bool logHasLineEndingWith(const std::string& end) const {
         const auto lines = readLog();
         return std::any_of(lines.begin(), lines.end(),
@@ -343,8 +352,9 @@ TEST_F(RunWithFeed, TheDefaultPortsTakeQnhAndTraffic) {
     rtfeed::RtFeed feed(options);
     startRun();
     ASSERT_TRUE(feed.connect(kBound));
-    ASSERT_TRUE(
-        eventually([] { return trafficReader.boundPort() == 49005 && qnhReader.boundPort() == 49004; }));
+    ASSERT_TRUE(eventually([] {
+        return trafficReader.boundPort() == 49005 && qnhReader.boundPort() == 49004;
+    })) << readerLines();
     rtfeed::TrafficLine line;
     line.latitude = kUser.lat + 0.05;
     line.longitude = kUser.lon;
