@@ -125,14 +125,22 @@ class DemoGuards(unittest.TestCase):
 
         with tempfile.NamedTemporaryFile() as lock:
             env = dict(OUTSIDE, CORVANE_ISOLATE="lock", CORVANE_PORTS_LOCK=lock.name)
-            fcntl.flock(lock.fileno(), fcntl.LOCK_EX)
+            # Another run holds the lock: one process (no fork), so that ending it frees the lock.
+            holder = subprocess.Popen(["flock", "--no-fork", lock.name, "sh", "-c", "echo held; exec sleep 60"],
+                                      stdout=subprocess.PIPE, text=True)
+            self.assertEqual(holder.stdout.readline(), "held\n")
             waiting = subprocess.Popen([isolate, "echo", "ran"], env=env, stdout=subprocess.PIPE,
                                        stderr=subprocess.PIPE, text=True)
             line = waiting.stderr.readline()
             self.assertIn(f"waiting for {lock.name}, held by another run on RealTraffic's UDP ports", line)
             self.assertIsNone(waiting.poll(), "it waits while the lock is held")
-            fcntl.flock(lock.fileno(), fcntl.LOCK_UN)
+            holder.kill()
+            holder.wait()
             self.assertEqual(waiting.communicate(timeout=60)[0], "ran\n")
+            # Started under `flock LOCK`: the lock is its own already.
+            inside = subprocess.run(["flock", lock.name, isolate, "echo", "ran"], env=env, capture_output=True,
+                                    text=True, timeout=60)
+            self.assertEqual((inside.stdout, inside.stderr), ("ran\n", ""), "under the lock it runs at once")
 
     def test_help_prints_usage_at_once(self):
         tools = BUILD / "tools"
