@@ -42,6 +42,8 @@ class ProgramUpdate : public test::DownloadFixture {
 protected:
     void SetUp() override {
         DownloadFixture::SetUp();
+        // Each case is a run of its own: an update an earlier case prepared has ended that run.
+        resetExitReasonForRestart();
         test::resetParametersForTests(appData_.path());
         fs::create_directories(dir() / "input");
         setElevationForTests(false);
