@@ -25,6 +25,7 @@
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
 #include "state/main_window_state.h"
+#include "state/run_state.h"
 #include "state/status_line.h"
 #include "traffic/auto_range.h"
 #include "traffic/live_table_services.h"
@@ -170,12 +171,12 @@ void renewalPhase() {
 }
 
 void everyMinute(std::int32_t s) {
-    if (renewalCountdown.fetch_sub(1) - 1 < 1) {
-        renewalCountdown.store(20);
-        if (parkAirportLoaded.load() && !INITIAL_LOAD_ONLY.get() && !staticRenewalBusy.load() &&
-            !staticRenewNow.load()) {
-            lf_renewStaticParkingSoon();
-        }
+    const std::int32_t left = renewalCountdown.fetch_sub(1) - 1;
+    // The window's renewal note shows the countdown, so each minute repaints it.
+    setRenewalCountdown(left < 1 ? 20 : left);
+    if (left < 1 && parkAirportLoaded.load() && !INITIAL_LOAD_ONLY.get() && !staticRenewalBusy.load() &&
+        !staticRenewNow.load()) {
+        lf_renewStaticParkingSoon();
     }
     if (s % 1200 != 0) {
         return;

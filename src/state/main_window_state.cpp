@@ -98,7 +98,7 @@ void MainWindowState::restoreStartValues() {
         count->store(0, relaxed);
     }
     countersTop.store(399, relaxed);
-    for (auto* number : {&maxParkPercent, &qnh, &maxPark, &minutesToRenewal, &learnedUpdates}) {
+    for (auto* number : {&maxParkPercent, &qnh, &maxPark, &learnedUpdates}) {
         number->store(0, relaxed);
     }
     for (auto* flag : {&handmadeFile, &realTrafficConnected, &parkFileFound, &simConnected, &flightRunning,

@@ -131,7 +131,6 @@ public:
     std::atomic<std::int32_t> maxParkPercent{0};
     std::atomic<std::int32_t> qnh{0}; // hPa; below 1 shows nothing
     std::atomic<std::int32_t> maxPark{0};
-    std::atomic<std::int32_t> minutesToRenewal{0};
     std::atomic<std::int32_t> learnedUpdates{0};
     std::atomic<std::uint64_t> pendingStatic{0};
     std::atomic<bool> handmadeFile{false};

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/time_text.h"
+#include "state/main_window_state.h"
 
 namespace zeph {
 
@@ -35,6 +36,11 @@ void lf_requestDestination(const std::string& code, GeoPoint position) {
 std::optional<DestinationRequest> takeDestinationRequest() {
     const std::lock_guard lock(destinationRequestMutex);
     return std::exchange(pendingDestination, std::nullopt);
+}
+
+void setRenewalCountdown(std::int32_t minutes) {
+    renewalCountdown.store(minutes);
+    mainWindowState.invalidateArea(settingsArea);
 }
 
 void lf_refreshWeekSlot() { currentWeekSlot.exchange(packWeekSlot(gf_trafficDayAndHalfHour())); }

@@ -19,8 +19,11 @@ extern std::atomic<bool> oneSecondPending;
 extern std::atomic<std::int32_t> secondsCounter;
 // Weekday and half-hour slot of the traffic clock, packed by packWeekSlot.
 extern std::atomic<std::uint64_t> currentWeekSlot;
-// Minutes to the next automatic static-parking renewal; the park-airport check and "Now" set it to 20.
+// Minutes to the next automatic static-parking renewal, counted down once a minute by the seconds schedule;
+// the park-airport check and "Now" set it to 20. The window's renewal note shows this very number.
 extern std::atomic<std::int32_t> renewalCountdown;
+// Any thread: the countdown becomes minutes and the settings area, where the note is drawn, is repainted.
+void setRenewalCountdown(std::int32_t minutes);
 
 // The window's requests, served by the seconds schedule (atomic exchanges).
 extern std::atomic<bool> rereadRequest;

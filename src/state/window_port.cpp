@@ -33,7 +33,7 @@ WindowPort& windowPort() {
 
 void gf_enableControl(const ParameterControl& control) { windowPort().enableControl(control, true); }
 
-// The busy flag and the renewal minutes are the run's state, kept also when nothing shows them.
+// The busy flag is the run's state, kept also when nothing shows it.
 void gf_disableControls() {
     staticRenewalBusy.store(true);
     windowPort().enableStaticParkingGroup(false);
@@ -42,7 +42,6 @@ void gf_disableControls() {
 
 void gf_enableControls() {
     staticRenewalBusy.store(false);
-    mainWindowState.minutesToRenewal.store(19, std::memory_order_relaxed);
     mainWindowState.invalidateArea(settingsArea);
     windowPort().enableStaticParkingGroup(true);
     mainWindowState.invalidateArea(settingsArea);

@@ -131,7 +131,7 @@ void finishLoad() {
         gf_setStatus(error, true);
         lf_leaveParkAirport();
     } else {
-        renewalCountdown.store(20);
+        setRenewalCountdown(20);
         lf_staticPositionsReport();
     }
     controlSink().enable(DESTINATION, true);

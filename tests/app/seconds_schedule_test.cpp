@@ -3,6 +3,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -333,14 +334,33 @@ TEST_F(SecondsScheduleTest, ParkingAdjustmentsNeedAParkAirportWithStands) {
     }
 }
 
-TEST_F(SecondsScheduleTest, TheTwentyMinuteCountdownAsksForARenewal) {
-    renewalCountdown.store(1);
+// The countdown the window's note shows: 20 after a first calculation, one less each minute of running
+// flight, 20 again on "Now" and when it reaches 0, which asks for a renewal.
+TEST_F(SecondsScheduleTest, TheTwentyMinuteCountdownDropsEachMinuteAndAsksForARenewal) {
     parkAirportLoaded.store(true);
     INITIAL_LOAD_ONLY.setValue(false);
-    secondsCounter.store(59);
-    second();
-    EXPECT_EQ(renewalCountdown.load(), 20);
-    EXPECT_TRUE(staticRenewNow.load());
+    setRenewalCountdown(20); // as the first calculation leaves it
+    // Second reached, "Now" pressed at it, minutes left, renewal asked.
+    for (const auto& [at, now, minutes, asked] : {std::tuple{59, false, 20, false},
+                                                  {60, false, 19, false},
+                                                  {119, false, 19, false},
+                                                  {120, false, 18, false},
+                                                  {300, false, 15, false},
+                                                  {301, true, 20, false},
+                                                  {359, false, 20, false},
+                                                  {360, false, 19, false},
+                                                  {1440, false, 1, false},
+                                                  {1499, false, 1, false},
+                                                  {1500, false, 20, true}}) {
+        while (secondsCounter.load() < at && !stuck_) {
+            second();
+        }
+        if (now) {
+            setRenewalCountdown(20); // what the button does besides asking for a renewal
+        }
+        EXPECT_EQ(renewalCountdown.load(), minutes) << "at " << at << " s";
+        EXPECT_EQ(staticRenewNow.load(), asked) << "at " << at << " s";
+    }
     EXPECT_TRUE(staticRenewalBusy.load());
     const std::lock_guard lock(mainWindowState.statusMutex);
     EXPECT_EQ(mainWindowState.statusText, "Corvane_P3D will update static parking in 15 seconds ...");

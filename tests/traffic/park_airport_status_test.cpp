@@ -101,8 +101,8 @@ TEST_F(ParkAirportStatus, EnteringLoadsAndCalculatesThenFlyingOutGivesItUp) {
         EXPECT_EQ(k == 0 ? 50 : made[k].pass - made[k - 1].pass, 50);
     }
     lf_checkParkAirport(0);
-    EXPECT_EQ(std::make_tuple(staticRenewalBusy.load(), mainWindowState.minutesToRenewal.load(), status()),
-              std::make_tuple(false, 19, std::string()));
+    EXPECT_EQ(std::make_tuple(staticRenewalBusy.load(), renewalCountdown.load(), status()),
+              std::make_tuple(false, 20, std::string()));
     clock_.stepHalfHours(1);
     lf_parkingAdjustments();
     EXPECT_TRUE(logHas("Parking adjustments: 0 to be removed, 0 to be added"))

@@ -73,7 +73,7 @@ void askForStaticFlush(WindowHandle) {
     controlSink().enable(flushStaticButton, false);
 }
 
-void renewNow(WindowHandle window) {
+void renewNow(WindowHandle) {
     if (!parkAirportLoaded.load()) {
         return;
     }
@@ -82,9 +82,7 @@ void renewNow(WindowHandle window) {
         return;
     }
     lf_renewStaticParkingSoon();
-    renewalCountdown.store(20);
-    mainWindowState.minutesToRenewal.store(20);
-    ui().invalidate(window, &settingsArea);
+    setRenewalCountdown(20);
 }
 
 // The only button whose answer is not always "handled": the opener's result.

@@ -15,6 +15,7 @@
 #include "core/version.h"
 #include "settings/parameter_table.h"
 #include "state/main_window_state.h"
+#include "state/run_state.h"
 #include "traffic/live_table_services.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/traffic_tables.h"
@@ -221,7 +222,7 @@ void paintRenewalNote() {
         lf_drawText("(no next ... )", 5, y, black);
         return;
     }
-    const std::int32_t minutes = mainWindowState.minutesToRenewal.load(relaxed);
+    const std::int32_t minutes = renewalCountdown.load(relaxed);
     if (minutes >= 1 && minutes <= 19) {
         lf_drawText(fmt::format("(next in {} min)", minutes), 5, y, black);
     }

@@ -12,6 +12,7 @@
 #include "core/run_flags.h"
 #include "settings/parameter_table.h"
 #include "state/main_window_state.h"
+#include "state/run_state.h"
 #include "state/status_line.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
@@ -352,7 +353,7 @@ TEST_F(StatusDisplay, RenewalNote) {
         bool loaded;
         bool busy;
         bool initialLoadOnly;
-        int minutes;
+        int minutes;                     // the renewal countdown
         std::optional<std::string> note; // at (5,343) in black
     };
     const std::vector<Case> cases{
@@ -371,7 +372,7 @@ TEST_F(StatusDisplay, RenewalNote) {
         parkAirportLoaded = c.loaded;
         staticRenewalBusy = c.busy;
         INITIAL_LOAD_ONLY.setValue(c.initialLoadOnly);
-        mainWindowState.minutesToRenewal = c.minutes;
+        renewalCountdown = c.minutes;
         const Ops ops = paint();
         const auto noteAt = [](const DrawOp& op) {
             return op.kind == DrawKind::Text && op.x1 == 5 && op.y1 == 343;
@@ -384,6 +385,7 @@ TEST_F(StatusDisplay, RenewalNote) {
             EXPECT_EQ(found, ops.end()) << found->text;
         }
     }
+    renewalCountdown = 20;
 }
 
 TEST_F(StatusDisplay, Counters) {
