@@ -28,6 +28,17 @@ double gf_greatCircleDistance(const GeoPoint& a, const GeoPoint& b) {
     return std::atan2(std::sqrt(hBounded), std::sqrt(1.0 - hBounded)) * kEarthDiameterNm;
 }
 
+bool gf_withinDistance(const GeoPoint& a, const GeoPoint& b, double nm) {
+    // The way along the meridian, then along the parallel, is never shorter than the great circle; the slack
+    // leaves the rounding of both computations to the exact test.
+    constexpr double kNmPerDegree = 60.0;
+    constexpr double kSlack = 1.0 - 1e-9;
+    if ((std::fabs(b.lat - a.lat) + std::fabs(b.lon - a.lon)) * kNmPerDegree <= nm * kSlack) {
+        return true;
+    }
+    return gf_greatCircleDistance(a, b) <= nm;
+}
+
 double gf_initialBearing(const GeoPoint& from, const GeoPoint& to) {
     const double latFrom = from.lat * kDegToRad;
     const double latTo = to.lat * kDegToRad;

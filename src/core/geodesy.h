@@ -24,7 +24,9 @@ inline bool isNearNullIsland(const GeoPoint& p) {
 
 // On a sphere where one minute of arc is one nautical mile. None of them allocates.
 double gf_greatCircleDistance(const GeoPoint& a, const GeoPoint& b); // nautical miles
-double gf_initialBearing(const GeoPoint& from, const GeoPoint& to);  // radians, 0 to 2 pi
+// Exactly gf_greatCircleDistance(a, b) <= nm, without trigonometry when a quick bound already settles it.
+bool gf_withinDistance(const GeoPoint& a, const GeoPoint& b, double nm);
+double gf_initialBearing(const GeoPoint& from, const GeoPoint& to); // radians, 0 to 2 pi
 GeoPoint gf_destinationPoint(const GeoPoint& start, double bearing, double distanceFeet); // lon -180..180
 
 } // namespace zeph

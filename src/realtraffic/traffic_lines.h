@@ -37,10 +37,10 @@ bool lf_isSpecialType(std::string_view type);
 // "{:.6f},{:.6f}", latitude and longitude.
 std::string lf_latLonText(const GeoPoint& position);
 
-// The number at the start of a field, the rest ignored. Empty when there is none (also for a leading blank
-// or '+'), when it lies outside the double range, or when it is not finite ("nan", "inf"): nothing
-// non-finite may reach the traffic engine.
-std::optional<double> readNumberField(std::string_view field);
+// The number at the start of a field into value, the rest ignored. False, with value unchanged, when there is
+// none (also for a leading blank or '+'), when it lies outside the double range, or when it is not finite
+// ("nan", "inf"): nothing non-finite may reach the traffic engine.
+bool readNumberField(std::string_view field, double& value);
 // The unsigned 32-bit decimal number at the start of a field; empty when there is none or it is too large.
 std::optional<std::uint32_t> readHexidField(std::string_view field);
 

@@ -42,6 +42,13 @@ public:
     void setReferenceElevation(std::optional<double> feet);
     std::optional<double> referenceElevation() const;
 
+    // Both, as one copy taken under one lock when the line being parsed arrived.
+    struct Place {
+        GeoPoint userPosition;
+        std::optional<double> referenceElevation;
+    };
+    const Place& linePlace() const { return linePlace_; }
+
     // The time field of the last traffic line whose time could be read (seconds); 0 until the first line.
     double lastReportTime() const { return lastReportTime_.load(); }
     void setLastReportTime(double seconds) { lastReportTime_.store(seconds); }
@@ -64,6 +71,7 @@ public:
 private:
     std::string_view datagram_;
     std::vector<std::string_view> fields_;
+    Place linePlace_;
 
     mutable std::mutex placeMutex_; // the user position and the reference elevation
     GeoPoint userPosition_;

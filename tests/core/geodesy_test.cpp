@@ -41,6 +41,10 @@ TEST(GeodesyDistance, KnownDistancesInNauticalMiles) {
         const double nm = gf_greatCircleDistance(c.a, c.b);
         ASSERT_FALSE(std::isnan(nm)) << describe(c.a) << " to " << describe(c.b);
         EXPECT_NEAR(nm, c.expectedNm, c.tolerance) << describe(c.a) << " to " << describe(c.b);
+        // The quick test answers as the distance itself, also a hair either side of it.
+        for (const double limit : {nm * (1 - 1e-12), nm, nm * (1 + 1e-12), nm + 1.0, nm * 2.0, nm / 2.0}) {
+            EXPECT_EQ(gf_withinDistance(c.a, c.b, limit), nm <= limit) << "within " << limit;
+        }
     }
 }
 

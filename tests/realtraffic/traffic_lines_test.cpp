@@ -183,6 +183,10 @@ TEST_F(TrafficLines, FilterRulesAndFieldErrors) {
         {"neither callsign nor registration", L().set(9, "null").set(11, "null"), {}, drop, "", {}},
         {"out of range", L().set(2, "53.0"), {}, drop, "", {}},
         {"bad track", L().set(7, "x1"), {}, drop, "track incorrect x1", {}},
+        {"altitude with a unit", L().set(4, "3000ft"), {}, take, "", is(&P::altitude, 3000.0)},
+        {"latitude with an exponent", L().set(2, "5.23086e1"), {}, take, "", is(&P::latitude, 52.3086)},
+        {"ground speed of 17 digits", L().set(8, "250.00000000000001"), {}, take, "", is(&P::groundSpeed, 250.00000000000001)},
+        {"vertical rate -0.5", L().set(5, "-.5"), {}, take, "", is(&P::verticalRate, -0.5)},
         {"bad TAS", L().set(20, "fast"), {}, drop, "TAS incorrectfast", {}},
         // clang-format on
     };
