@@ -114,8 +114,7 @@ double segmentTurn(const LiveAc& aircraft) {
         aircraft.heightAboveGround >= below) {
         return lf_turnAhead(aircraft);
     }
-    const double turn = wrapToPi(*next.trueHeading - aircraft.position.heading);
-    return turn == -kTwoPi / 2.0 ? kTwoPi / 2.0 : turn;
+    return turnFromTo(aircraft.position.heading, *next.trueHeading);
 }
 
 void highLevelStep(LiveAc& aircraft) {

@@ -101,9 +101,21 @@ void parkedSetUp(LiveAc& aircraft) {
     }
 }
 
+// The turn the reported route makes at position 1, from the leg head -> 1 to the leg 1 -> 2, radians in
+// (-pi, pi]. A corner is judged on the route, not on the nose as in the air: the curve runs from the head
+// through position 1, and the nose follows its direction at the turn rate. Judged on the nose, a nose still
+// off the route (after a push back, or a curve whose turn rate fell short) made a curve of a straight stretch
+// and stretched a turn in place over the segment, and taxiing aircraft moved with the nose up to 90 degrees
+// off their way.
+double cornerTurn(const LiveAc& aircraft) {
+    const auto& stream = aircraft.stream;
+    const double in = gf_initialBearing(pointOf(stream[0]), pointOf(stream[1]));
+    return turnFromTo(in, gf_initialBearing(pointOf(stream[1]), pointOf(stream[2])));
+}
+
 void cornerSetUp(LiveAc& aircraft) {
     const auto& stream = aircraft.stream;
-    const double turn = std::fabs(lf_turnAhead(aircraft)) * kRadToDeg;
+    const double turn = std::fabs(cornerTurn(aircraft)) * kRadToDeg;
     const std::int64_t apart =
         std::max<std::int64_t>(stream[1].duePass - stream[0].duePass, kShortestTravelPasses);
     if (turn <= kStraightTurnDeg) {
@@ -383,10 +395,9 @@ double lf_turnAhead(const LiveAc& aircraft) {
     if (stream.size() < 3) {
         return 0.0;
     }
-    const double in = gf_initialBearing(pointOf(stream[0]), pointOf(stream[1]));
-    const double out = gf_initialBearing(pointOf(stream[1]), pointOf(stream[2]));
-    const double turn = wrapToPi(out - in);
-    return turn == -kTwoPi / 2.0 ? kTwoPi / 2.0 : turn;
+    // From the nose, not from the leg to position 1: an offset left by a reported heading, a respawn or a
+    // prediction is turned out at the next segment, so the aircraft comes back onto the reported line.
+    return turnFromTo(aircraft.position.heading, gf_initialBearing(pointOf(stream[1]), pointOf(stream[2])));
 }
 
 bool lf_allAboveRotationSpeed(const LiveAc& aircraft) {

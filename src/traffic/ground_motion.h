@@ -17,8 +17,8 @@ void lf_groundMoveStep(LiveAc& aircraft);
 // Moves the aircraft one pass along its curve or segment, then keeps the position on the globe.
 void lf_curveStep(LiveAc& aircraft);
 
-// The turn at position 1, from the bearing head -> 1 to the bearing 1 -> 2, radians in (-pi, pi]; 0 with
-// fewer than three positions.
+// The turn from the aircraft's heading to the bearing 1 -> 2, radians in (-pi, pi]; 0 with fewer than three
+// positions.
 double lf_turnAhead(const LiveAc& aircraft);
 // Every position after the head is at or above the kind's rotation speed.
 bool lf_allAboveRotationSpeed(const LiveAc& aircraft);

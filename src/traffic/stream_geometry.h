@@ -26,6 +26,12 @@ inline double wrapTo180(double degrees) {
     return wrapped == -180.0 ? 180.0 : wrapped;
 }
 
+// The turn from a heading to a wanted heading, both radians: (-pi, pi], so a turn right about is +pi.
+inline double turnFromTo(double heading, double wanted) {
+    const double turn = wrapToPi(wanted - heading);
+    return turn == -kTwoPi / 2.0 ? kTwoPi / 2.0 : turn;
+}
+
 // Magnitude in degrees of the angle between a bearing and a heading, both radians: 0 to 180.
 inline double offHeadingDegrees(double bearing, double heading) {
     return std::fabs(wrapToPi(bearing - heading)) * kRadToDeg;

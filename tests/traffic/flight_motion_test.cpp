@@ -80,26 +80,32 @@ TEST_F(FlightMotion, ADescentToTheGroundFollowsQnhOrTheParkAirport) {
     currentQnh = 1013;
 }
 
-// Heading turn and bank: the turn ahead, a reported heading low down, the kind's bank limits, a reported
-// roll.
+// Heading turn and bank: the turn ahead from the nose to the leg after position 1 (an offset from the line
+// turned out, none with two positions), a reported heading low down, the kind's bank limits, a reported roll.
 TEST_F(FlightMotion, HeadingAndBankTurnTowardTheNextLeg) {
-    // Leg out (deg), reported heading (deg, <0 none), roll (rad, NaN none), height, approach, kind; turn and
-    // bank after 800 passes (deg).
+    // Nose, leg to position 1, leg out (deg, NaN: two positions), reported heading (deg, <0 none), roll (rad,
+    // NaN none), height, approach, kind; turn and bank after 800 passes (deg).
     const double none = std::nan("");
-    for (const auto& [out, heading, roll, height, approach, kind, turn, bank] :
-         {std::tuple{10.0, -1.0, none, 3000.0, 0, AcKind::Large, 20.0, -16.0},
-          {30.0, 95.0, 0.0, 900.0, 0, AcKind::Large, 95.0, 0.0},
-          {30.0, 95.0, 0.0, 1100.0, 0, AcKind::Large, 20.0, 0.0},
-          {30.0, 95.0, 0.0, 1900.0, 1, AcKind::Large, 95.0, 0.0},
-          {60.0, -1.0, none, 3000.0, 0, AcKind::Heavy, 50.0, -12.0},
-          {30.0, -1.0, 0.1, 3000.0, 0, AcKind::Large, 20.0, 0.1 * kRadToDeg}}) {
+    for (const auto& [nose, in, out, heading, roll, height, approach, kind, turn, bank] :
+         {std::tuple{350.0, 350.0, 10.0, -1.0, none, 3000.0, 0, AcKind::Large, 20.0, -16.0},
+          {0.0, 10.0, 30.0, 95.0, 0.0, 900.0, 0, AcKind::Large, 95.0, 0.0},
+          {0.0, 10.0, 30.0, 95.0, 0.0, 1100.0, 0, AcKind::Large, 30.0, 0.0},
+          {0.0, 10.0, 30.0, 95.0, 0.0, 1900.0, 1, AcKind::Large, 95.0, 0.0},
+          {0.0, 10.0, 60.0, -1.0, none, 3000.0, 0, AcKind::Heavy, 60.0, -12.0},
+          {0.0, 10.0, 30.0, -1.0, 0.1, 3000.0, 0, AcKind::Large, 30.0, 0.1 * kRadToDeg},
+          {70.0, 90.0, 90.0, -1.0, none, 3000.0, 0, AcKind::Large, 20.0, -16.0},
+          {70.0, 90.0, none, -1.0, none, 3000.0, 0, AcKind::Large, 0.0, 0.0}}) {
+        SCOPED_TRACE(::testing::Message()
+                     << "nose " << nose << ", legs " << in << " " << out << ", " << height << " ft");
         fresh();
         LiveAc& a = flying(0.0, 0.0, 800, height);
         a.kind = kind, a.approach = approach;
-        a.position.heading = (out == 10.0 ? 350.0 : 0.0) * kDegToRad;
-        a.stream[1] = moved(a.stream[0], out == 10.0 ? 350.0 : 10.0, 5000.0, 800);
+        a.position.heading = nose * kDegToRad;
+        a.stream[1] = moved(a.stream[0], in, 5000.0, 800);
         a.stream[1].airborne = 1, a.stream[1].altitude = 12000.0;
-        a.stream.push_back(moved(a.stream[1], out, 5000.0, 800));
+        if (!std::isnan(out)) {
+            a.stream.push_back(moved(a.stream[1], out, 5000.0, 800));
+        }
         if (heading >= 0) {
             a.stream[1].trueHeadingKnown = 1, a.stream[1].trueHeading = heading * kDegToRad;
         }
@@ -107,12 +113,9 @@ TEST_F(FlightMotion, HeadingAndBankTurnTowardTheNextLeg) {
             a.stream[1].roll = roll;
         }
         lf_flyStep(a);
-        EXPECT_NEAR(a.headingStep * 800 * kRadToDeg, turn, 1e-6) << out << " " << height;
-        EXPECT_NEAR(a.bankStep * 800 * kRadToDeg, bank, 1e-6) << out << " " << height;
+        EXPECT_NEAR(a.headingStep * 800 * kRadToDeg, turn, 1e-6);
+        EXPECT_NEAR(a.bankStep * 800 * kRadToDeg, bank, 1e-6);
     }
-    LiveAc& two = flying(0.0);
-    lf_flyStep(two);
-    EXPECT_EQ(two.headingStep, 0.0);
 }
 
 // Configuration below 10000 ft by height and rate, and the start of the approach near the park airport.
