@@ -7,6 +7,7 @@
 #include "airports/airport_file_format.h"
 #include "airports/airport_file_locator.h"
 #include "airports/park_airport_file.h"
+#include "airports/stand_use.h"
 #include "airports/stands.h"
 #include "core/generations.h"
 #include "core/log.h"
@@ -22,7 +23,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // The stands the learned file keeps. Not handmade: the park file's own uses leave standList, and a stand
-// that then holds nothing learned is left out.
+// that then holds nothing learned is left out. The copies' uses are numbered afresh: a use that the last
+// static calculation used up (number 0) is still learned and goes into the file like every other.
 std::vector<ParkPos> lf_learnedStands(bool handmade) {
     std::vector<ParkPos> kept;
     for (ParkPos& stand : standList) {
@@ -33,6 +35,7 @@ std::vector<ParkPos> lf_learnedStands(bool handmade) {
             }
         }
         kept.push_back(stand);
+        gf_numberStandUses(kept.back().uses);
     }
     return kept;
 }
@@ -65,7 +68,7 @@ void lf_saveLearnedAirports() {
     data.altitude = apfHeader.altitude;
     data.stands = lf_learnedStands(handmade);
     if (handmade) {
-        std::tie(data.qfReal, data.qfSoft) = lf_qualityFactor();
+        std::tie(data.qfReal, data.qfSoft) = lf_qualityFactor(data.stands);
     }
     const fs::path file =
         apfLearnedFile.empty() ? lf_learnedFileByPublisher(data.code, data.publisher) : apfLearnedFile;

@@ -39,8 +39,9 @@ std::string gf_readApf(const std::string& reference, ApfHeader& header);
 void lf_readLearned(const std::filesystem::path& learnedFile, const ApfHeader& header,
                     std::vector<ParkPos>& stands, bool& handmade);
 
-// (Qf_real, Qf_soft) of standList, from its stands' uses, weighted by radius.
+// (Qf_real, Qf_soft) of standList, or of the stands given, from their stands' uses, weighted by radius.
 std::pair<std::int32_t, std::int32_t> lf_qualityFactor();
+std::pair<std::int32_t, std::int32_t> lf_qualityFactor(const std::vector<ParkPos>& stands);
 // parkQf as shown: two blanks when both are negative, " 6/ 0" below 45, else Qf_real alone.
 std::string lf_qualityText();
 

@@ -54,16 +54,18 @@ std::int32_t lf_factor(double score, double weights) {
 
 } // namespace
 
-std::pair<std::int32_t, std::int32_t> lf_qualityFactor() {
+std::pair<std::int32_t, std::int32_t> lf_qualityFactor() { return lf_qualityFactor(standList); }
+
+std::pair<std::int32_t, std::int32_t> lf_qualityFactor(const std::vector<ParkPos>& stands) {
     const bool anyUse =
-        std::any_of(standList.begin(), standList.end(), [](const ParkPos& s) { return !s.uses.empty(); });
+        std::any_of(stands.begin(), stands.end(), [](const ParkPos& s) { return !s.uses.empty(); });
     if (!anyUse) {
         return {-1, -1};
     }
     double weights = 0.0;
     double real = 0.0;
     double soft = 0.0;
-    for (const ParkPos& stand : standList) {
+    for (const ParkPos& stand : stands) {
         const double weight = lf_standWeight(stand);
         weights += weight;
         real += lf_useScore(stand, true) * weight;

@@ -80,6 +80,13 @@ std::optional<std::uint32_t> gf_addStandUse(ParkPos& stand, const AcProfile& air
     return id;
 }
 
+void gf_numberStandUses(std::vector<StandUse>& uses) {
+    std::uint32_t id = 0;
+    for (StandUse& use : uses) {
+        use.id = ++id;
+    }
+}
+
 void gf_setStandUseName(ParkPos& stand, std::uint32_t id, const std::string& callsign) {
     const std::string name = withoutTrailingUnderscore(callsign);
     StandUse* use = id != 0 ? findUse(stand, id) : nullptr;

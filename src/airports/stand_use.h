@@ -34,6 +34,10 @@ std::optional<std::uint32_t> gf_addStandUse(ParkPos& stand, const AcProfile& air
                                             const std::string& callsign, const std::string& registration,
                                             bool coupled);
 
+// Numbers the uses 1, 2, ... in list order, as every renewal of the static parking does. The number 0 that a
+// static calculation gives a use it has used up lasts only until this numbering.
+void gf_numberStandUses(std::vector<StandUse>& uses);
+
 // Records a callsign in the use with id: an empty callsign takes it, else a new one replaces callsign2.
 void gf_setStandUseName(ParkPos& stand, std::uint32_t id, const std::string& callsign);
 

@@ -35,8 +35,10 @@ void checkWeekSlot(WeekSlot now) {
     }
 }
 
+// Every use counts, also one that the last static calculation used up (number 0): that mark says only that
+// the calculation did not plan it, mostly because its aircraft is here now.
 bool isTodaysRealUse(const StandUse& use, WeekSlot now, const std::string& registration) {
-    return use.id != 0 && use.day == now.day && use.reg == registration && use.real == 1;
+    return use.day == now.day && use.reg == registration && use.real == 1;
 }
 
 // Today's real uses of the registration, found in one walk over the stand's uses.
@@ -56,6 +58,11 @@ TodaysUses todaysUses(ParkPos& stand, WeekSlot now, const std::string& registrat
         } else if (found.open == nullptr) {
             found.open = &use;
         }
+    }
+    if (found.open != nullptr && found.open->id == 0) {
+        // The used-up use is this stay's use: it gets back its number, the one the next renewal gives it
+        // (uses are numbered by their place), so that it can be extended.
+        found.open->id = static_cast<std::uint32_t>(found.open - stand.uses.data()) + 1;
     }
     return found;
 }

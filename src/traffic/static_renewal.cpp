@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "aircraft/aircraft_database.h"
+#include "airports/stand_use.h"
 #include "airports/stands.h"
 #include "core/geodesy.h"
 #include "core/strings.h"
@@ -175,10 +176,7 @@ void startRenewal() {
     staticPlan.clear();
     lf_clearStandMarks();
     for (ParkPos& stand : standList) {
-        std::uint32_t id = 0;
-        for (StandUse& use : stand.uses) {
-            use.id = ++id;
-        }
+        gf_numberStandUses(stand.uses);
     }
     lf_blockUserStands();
 }

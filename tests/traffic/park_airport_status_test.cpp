@@ -15,6 +15,8 @@
 #include "airports/airport_file_format.h"
 #include "airports/park_airport_list.h"
 #include "airports/stands.h"
+#include "realtraffic/traffic_reader.h"
+#include "realtraffic/udp_readers.h"
 #include "settings/airport_settings.h"
 #include "settings/data_tree.h"
 #include "sim/user_aircraft.h"
@@ -26,6 +28,7 @@
 #include "support/pass_harness.h"
 #include "support/recording_control_sink.h"
 #include "support/week_clock.h"
+#include "traffic/max_fit.h"
 #include "traffic/park_airport_status.h"
 
 namespace zeph {
@@ -267,6 +270,40 @@ TEST_F(ParkAirportStatus, ListOrderReservedStandAndAverageFit) {
     mainWindowState.weekMode.store(true), staticAcTable = {test::makeStaticAc({.state = AcState::active})};
     lf_countStaticAc(1);
     EXPECT_FLOAT_EQ(mainWindowState.staticAverageFit.load(), 0.0F) << "kept while weekMode is set";
+}
+
+// The learned file (or a handmade one) holds the three uses; their callsigns are live again, so the first
+// calculation uses each of them up. The save after it still holds every use it read.
+TEST_F(ParkAirportStatus, AUseUsedUpByTheCalculationIsStillSaved) {
+    const std::string withUses = test::readFileBytes("airports/my_thirdparty/ZZPA.xml");
+    for (const bool handmade : {false, true}) {
+        SCOPED_TRACE(handmade ? "handmade" : "learned");
+        std::string learned = withUses;
+        if (handmade) {
+            learned.insert(learned.find("<parameters>") + 12, R"(<parameter name="handmade" value="true"/>)");
+        }
+        test::installParkAirportFiles();
+        fs::create_directories(fs::path(test::parkAirportLearnedFile()).parent_path());
+        test::writeFileBytes(test::parkAirportLearnedFile(), learned);
+        trafficReader.startCallsignCollection();
+        for (const char* callsign : {"DLH0", "DLH1", "DLH2"})
+            trafficReader.collectCallsign(callsign);
+        ASSERT_TRUE(lf_logParkAirport("ZZPA"));
+        ASSERT_EQ(lf_readParkedFile(), "");
+        lf_staticPositionsReport();
+        EXPECT_TRUE(staticPlan.empty() && logHas("no parking positions found"));
+        lf_resetParkAirport();
+        const std::string saved = learnedBytes();
+        std::size_t opts = 0;
+        for (auto at = saved.find("<opt "); at != std::string::npos; at = saved.find("<opt ", at + 1))
+            ++opts;
+        EXPECT_EQ(opts, 3U) << saved;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NE(saved.find(fmt::format(
+                          R"(reg="D-AIM{0}" airl="DLH" type="A320" day="3" hh="18:30" cs="DLH{0}")", k)),
+                      std::string::npos)
+                << k;
+    }
 }
 
 using ParkAirportThreads = ParkAirportStatus;

@@ -41,6 +41,7 @@ TEST_F(StandLearning, AStayIsLearnedAsOneUsePerOccupationSpan) {
         bool parkFile;
         std::vector<Step> steps;
         const char* expected;
+        bool usedUp = false; // a static calculation uses up every use of the stand before each step
     };
     const Case cases[] = {
         {"B77W", 0, "D-ABYA", false, {{3, 20, "DLH400", 0}}, "3:20 D-ABYA DLH B77W DLH400/ 100; 1 DLH B77W"},
@@ -88,6 +89,21 @@ TEST_F(StandLearning, AStayIsLearnedAsOneUsePerOccupationSpan) {
          "3:10:14 D-ABYA DLH A320 ABC1/ABC3 100; 1 DLH A320"},
         {"A320", 0, "_", false, {{3, 20, "A", 0}}, "0 DLH A320"},
         {"A320", 0, "D-ABYA", true, {{3, 20, "A", 0}}, "3:30 D-ABYA   / 110; 0 DLH A320"},
+        {"A320", 0, "D-ABYA", true, {{3, 20, "A", 0}}, "3:30 D-ABYA   / 110; 0 DLH A320", true},
+        {"A320",
+         0,
+         "D-ABYA",
+         false,
+         {{3, 20, "A", 0}, {3, 22, "A", 0}},
+         "3:20:22 D-ABYA DLH A320 A/ 100; 1 DLH A320",
+         true},
+        {"A320",
+         0,
+         "D-ABYA",
+         false,
+         {{3, 20, "A", 0}, {3, 20, "A", 2}},
+         "3:20 D-ABYA DLH A320 A/ 101; 1 DLH A320",
+         true},
         {"A320", 0, "D-ABYA_", false, {{3, 20, "A", 0}}, "3:20 D-ABYA DLH A320 A/ 100; 1 DLH A320"},
         {"B738", 0, "D-AIMA", false, {{3, 20, "A", 0}}, "3:20 D-AIMA DLH A320 A/ 100; 1 DLH A320"},
         {"A320",
@@ -109,6 +125,9 @@ TEST_F(StandLearning, AStayIsLearnedAsOneUsePerOccupationSpan) {
                            c.parkFile ? std::vector{parkFile} : std::vector<test::UseSpec>{});
         a.cargo = c.cargo;
         for (const Step& s : c.steps) {
+            for (StandUse& u : standList[0].uses) {
+                u.id = c.usedUp ? 0 : u.id;
+            }
             currentWeekSlot = packWeekSlot({static_cast<int>(s.day), static_cast<int>(s.slot)});
             a.callsign = s.callsign;
             lf_addRealStandOption(1, a, s.mode);
@@ -122,7 +141,7 @@ TEST_F(StandLearning, AStayIsLearnedAsOneUsePerOccupationSpan) {
         const auto log = readLog();
         const std::string line = !log.empty() && log.back().starts_with("==> lf_add") ? " " + log.back() : "";
         EXPECT_EQ(fmt::format("{}{} {} {}{}", text, learnedUpdateCount, a.airline, a.type, line), c.expected)
-            << c.reg;
+            << c.reg << (c.usedUp ? " used up" : "") << " steps " << c.steps.size();
     }
 }
 
