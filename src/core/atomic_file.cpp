@@ -1,13 +1,18 @@
 #include "core/atomic_file.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <optional>
 #include <streambuf>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -146,6 +151,52 @@ private:
     bool renamed_ = false;
 };
 
+bool allDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The writer's process id in a temp file name "<targetName>.tmp-<pid>-<n>"; none for any other name.
+std::optional<pid_t> tempFileOwner(std::string_view name, const std::string& targetName) {
+    const std::string prefix = targetName + ".tmp-";
+    if (!name.starts_with(prefix)) {
+        return std::nullopt;
+    }
+    name.remove_prefix(prefix.size());
+    const std::size_t dash = name.find('-');
+    if (dash == std::string_view::npos || !allDigits(name.substr(0, dash)) ||
+        !allDigits(name.substr(dash + 1))) {
+        return std::nullopt;
+    }
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(name.data(), name.data() + dash, pid);
+    if (error != std::errc() || pid <= 0) {
+        return std::nullopt;
+    }
+    return pid;
+}
+
+// EPERM: the process runs, under another user.
+bool processRuns(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
+
+// A writer killed between making its temp file and renaming it leaves the temp file behind; the next write
+// of the same target takes away those of processes that no longer run, so they cannot pile up in the
+// user's folders. A temp file of a running writer, this process's own included, is never touched. A
+// process id that a new process has taken meanwhile keeps its file until a later write.
+void removeLeftoverTempFiles(const std::filesystem::path& target) {
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    const std::string targetName = target.filename().string();
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::optional<pid_t> owner = tempFileOwner(entry->path().filename().native(), targetName);
+        std::error_code ignored;
+        if (owner && !processRuns(*owner) && entry->is_regular_file(ignored)) {
+            std::filesystem::remove(entry->path(), ignored);
+        }
+    }
+}
+
 bool writeThrough(int fd, const std::function<bool(std::ostream&)>& write) {
     FdOutBuf buffer(fd);
     std::ostream out(&buffer);
@@ -158,6 +209,7 @@ bool writeThrough(int fd, const std::function<bool(std::ostream&)>& write) {
 
 bool writeFileAtomically(const std::filesystem::path& target,
                          const std::function<bool(std::ostream&)>& write) {
+    removeLeftoverTempFiles(target);
     TempFile temp(target);
     if (!temp.isOpen()) {
         return false;

@@ -9,7 +9,8 @@ namespace zeph {
 // the target's folder; after it returns true the temp file is flushed to disk, closed, checked and renamed
 // over the target. On any failure (write returns false, a write error such as a full disk, a failed rename)
 // the temp file is removed, the old target keeps every byte, and the result is false. A replaced target
-// keeps its permission bits. An exception from write is passed on after the temp file is removed.
+// keeps its permission bits. An exception from write is passed on after the temp file is removed. Before it
+// writes, the temp files of the same target that processes no longer running left behind are removed.
 bool writeFileAtomically(const std::filesystem::path& target,
                          const std::function<bool(std::ostream&)>& write);
 

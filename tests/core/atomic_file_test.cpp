@@ -11,6 +11,7 @@
 
 #include "core/text_files.h"
 #include "core/xml_meta.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace zeph {
@@ -119,17 +120,71 @@ TEST(AtomicFile, TargetsThatCannotBeWritten) {
     }
 }
 
-TEST(AtomicFile, StaleTempFileOfAnotherRunStaysUntouched) {
+// Temp files a killed writer left: those of the target whose process no longer runs go at the next write.
+TEST(AtomicFile, LeftoverTempFilesOfEndedWritersAreRemoved) {
     test::TempDir dir;
-    auto target = dir / "parameters.xml";
-    const std::string staleName = "parameters.xml.tmp-" + std::to_string(::getpid()) + "-1";
-    test::writeFileBytes(dir / staleName, "stale");
-    test::writeFileBytes(dir / "parameters.xml.tmp-1-1", "stale too");
-    EXPECT_TRUE(writeFileAtomically(target, [](std::ostream& out) { return writeText(out, "fresh"); }));
-    EXPECT_EQ(test::readFileBytes(target), "fresh");
-    EXPECT_EQ(test::readFileBytes(dir / staleName), "stale");
-    EXPECT_EQ(test::readFileBytes(dir / "parameters.xml.tmp-1-1"), "stale too");
-    EXPECT_EQ(folderNames(dir.path()).size(), 3u);
+    const std::string ended = std::to_string(test::endedProcessId());
+    struct Case {
+        std::string name;
+        bool kept;
+    };
+    const std::vector<Case> cases = {
+        {"parameters.xml.tmp-" + ended + "-1", false},
+        {"parameters.xml.tmp-" + ended + "-27", false},
+        {"parameters.xml.tmp-" + std::to_string(::getpid()) + "-1", true}, // this process's own
+        {"parameters.xml.tmp-1-1", true},                                  // a process that runs
+        {"other.xml.tmp-" + ended + "-1", true},
+        {"parameters.xml.tmp-" + ended + "-x", true},
+        {"parameters.xml.tmp-" + ended, true},
+        {"parameters.xml.tmp--1", true},
+    };
+    for (const Case& c : cases) {
+        test::writeFileBytes(dir / c.name, "left");
+    }
+    EXPECT_TRUE(
+        writeFileAtomically(dir / "parameters.xml", [](std::ostream& out) { return writeText(out, "new"); }));
+    EXPECT_EQ(test::readFileBytes(dir / "parameters.xml"), "new");
+    for (const Case& c : cases) {
+        EXPECT_EQ(std::filesystem::exists(dir / c.name), c.kept) << c.name;
+    }
+}
+
+// Two processes write the same target at once: the second's write leaves the first one's temp file alone,
+// and the first one's rename still succeeds.
+TEST(AtomicFile, TwoWritersOfOneTarget) {
+    test::TempDir dir;
+    const auto target = dir / "parameters.xml";
+    int started[2];
+    int go[2];
+    ASSERT_EQ(::pipe(started), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        const bool ok = writeFileAtomically(target, [&](std::ostream& out) {
+            char byte = 's';
+            bool told = ::write(started[1], &byte, 1) == 1 && ::read(go[0], &byte, 1) == 1;
+            return told && writeText(out, "first");
+        });
+        ::_exit(ok ? 0 : 1);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(started[0], &byte, 1), 1);
+    const std::vector<std::string> whileWriting = folderNames(dir.path());
+    ASSERT_EQ(whileWriting.size(), 1U);
+    const std::string childTemp = whileWriting.front();
+    EXPECT_TRUE(childTemp.starts_with("parameters.xml.tmp-" + std::to_string(child) + "-")) << childTemp;
+    EXPECT_TRUE(writeFileAtomically(target, [](std::ostream& out) { return writeText(out, "second"); }));
+    EXPECT_TRUE(std::filesystem::exists(dir / childTemp)) << "a running writer's temp file was removed";
+    ASSERT_EQ(::write(go[1], &byte, 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(test::readFileBytes(target), "first");
+    EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"parameters.xml"});
+    for (int fd : {started[0], started[1], go[0], go[1]}) {
+        ::close(fd);
+    }
 }
 
 TEST(AtomicFile, ReplacedFileKeepsItsPermissionBits) {

@@ -86,4 +86,13 @@ ChildResult runChild(const std::filesystem::path& program, const std::vector<std
     return result;
 }
 
+int endedProcessId() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
 } // namespace zeph::test

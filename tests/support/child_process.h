@@ -15,4 +15,8 @@ struct ChildResult {
 ChildResult runChild(const std::filesystem::path& program, const std::vector<std::string>& args,
                      const std::filesystem::path& workingDir);
 
+// The process id of a child that has ended and been waited for: no process runs under it (until the system
+// hands the number out again).
+int endedProcessId();
+
 } // namespace zeph::test
