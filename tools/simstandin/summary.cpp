@@ -58,8 +58,13 @@ bool standBefore(const std::string& a, const std::string& b) {
 RunSummary summarize(const Record& record, std::string_view logText) {
     RunSummary summary;
     const std::map<std::string, std::string> stands = parkedStands(logText);
+    const auto standOf = [&](const std::string& tail) {
+        const auto stand = stands.find(tail.substr(0, tail.size() - 1));
+        return stand == stands.end() ? tail : stand->second;
+    };
     std::set<std::uint32_t> live;
-    std::map<std::uint32_t, bool> present; // object id -> static
+    std::map<std::uint32_t, bool> present;        // object id -> static
+    std::map<std::uint32_t, std::string> statics; // object id -> tail
     std::set<std::string> refusedTails;
     std::set<std::string> againTails;
     for (const auto& [at, c] : record.created) {
@@ -70,8 +75,8 @@ RunSummary summarize(const Record& record, std::string_view logText) {
             summary.refused += isStatic(c.tailNumber) ? 0 : 1;
             refusedTails.insert(c.tailNumber);
         } else if (c.objectId != 0 && isStatic(c.tailNumber)) {
-            const auto stand = stands.find(c.tailNumber.substr(0, c.tailNumber.size() - 1));
-            summary.statics.push_back(stand == stands.end() ? c.tailNumber : stand->second);
+            summary.statics.push_back(standOf(c.tailNumber));
+            statics[c.objectId] = c.tailNumber;
         } else if (c.objectId != 0) {
             ++summary.liveCreated;
             live.insert(c.objectId);
@@ -84,6 +89,10 @@ RunSummary summarize(const Record& record, std::string_view logText) {
     for (const auto& [at, r] : record.removed) {
         summary.removed += r.reason == "request" && live.contains(r.objectId) ? 1 : 0;
         present.erase(r.objectId);
+        if (const auto removed = statics.find(r.objectId);
+            r.reason == "request" && removed != statics.end()) {
+            summary.staticsRemoved.push_back(standOf(removed->second));
+        }
     }
     for (const auto& [id, isStaticObject] : present) {
         ++(isStaticObject ? summary.staticNow : summary.liveNow);
@@ -92,6 +101,7 @@ RunSummary summarize(const Record& record, std::string_view logText) {
         summary.flightPlans += live.contains(f.objectId) ? 1 : 0;
     }
     std::sort(summary.statics.begin(), summary.statics.end(), standBefore);
+    std::sort(summary.staticsRemoved.begin(), summary.staticsRemoved.end(), standBefore);
     summary.violations = static_cast<int>(record.violations.size());
     return summary;
 }
@@ -108,15 +118,20 @@ std::vector<std::string> summaryLines(const RunSummary& s) {
     if (!s.statics.empty()) {
         statics += fmt::format(": {}", fmt::join(s.statics, " "));
     }
+    if (!s.staticsRemoved.empty()) {
+        statics += fmt::format(", removed during the run {}: {}", s.staticsRemoved.size(),
+                               fmt::join(s.staticsRemoved, " "));
+    }
     return {fmt::format("live aircraft created {}{}, removed {}, flight plans {}", s.liveCreated, refusals,
                         s.removed, s.flightPlans),
             statics, fmt::format("protocol violations {}", s.violations)};
 }
 
 nlohmann::json summaryJson(const RunSummary& s) {
-    return {{"liveCreated", s.liveCreated}, {"refused", s.refused},         {"createdAgain", s.createdAgain},
-            {"removed", s.removed},         {"flightPlans", s.flightPlans}, {"statics", s.statics},
-            {"violations", s.violations}};
+    return {{"liveCreated", s.liveCreated},       {"refused", s.refused},
+            {"createdAgain", s.createdAgain},     {"removed", s.removed},
+            {"flightPlans", s.flightPlans},       {"statics", s.statics},
+            {"staticsRemoved", s.staticsRemoved}, {"violations", s.violations}};
 }
 
 std::string nowLine(const RunSummary& s) {

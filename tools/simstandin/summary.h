@@ -20,6 +20,9 @@ struct RunSummary {
     // The stands of the statics, from the program's "<stand>: <callsign> parked" log lines; a static the log
     // does not place shows its tail. In stand order.
     std::vector<std::string> statics;
+    // Of those, the ones the program removed during the run (on its request, not at its end), named the same
+    // way. In stand order.
+    std::vector<std::string> staticsRemoved;
     int violations = 0;
     // Objects in the simulator at the record's last line: created and not removed since.
     int liveNow = 0;

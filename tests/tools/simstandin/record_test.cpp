@@ -101,6 +101,39 @@ TEST_F(StandinRecordThreads, TheRecordReadsBackAsTheJournalAndSumsUp) {
         << "before the first removal";
 }
 
+// Two statics, one the log places at A3, and a live aircraft; the removals of the case, then the statics
+// line.
+TEST(StandinSummary, StaticsRemovedDuringTheRunAreNamed) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::uint32_t, const char*>> removals; // object id, reason
+        std::string line;
+    };
+    const std::string placed = "static aircraft placed 2: A3 CFG9*";
+    const Case cases[] = {
+        {"none", {}, placed},
+        {"at the end", {{201, "disconnect"}, {202, "disconnect"}}, placed},
+        {"a live one", {{101, "request"}}, placed},
+        {"both during the run",
+         {{202, "request"}, {201, "request"}},
+         placed + ", removed during the run 2: A3 CFG9*"},
+    };
+    for (const Case& c : cases) {
+        standin::Record record;
+        for (const auto& [id, tail] : {std::pair{101U, "DLH4AB"}, {201U, "DLH401*"}, {202U, "CFG9*"}}) {
+            standin::CreationRecord created;
+            created.objectId = id, created.tailNumber = tail;
+            record.created.push_back({{}, created});
+        }
+        for (const auto& [id, reason] : c.removals) {
+            record.removed.push_back({{}, standin::RemovalRecord{id, 0, reason}});
+        }
+        const auto lines =
+            standin::summaryLines(standin::summarize(record, "10:00:03 A3      : DLH401*  parked\n"));
+        EXPECT_EQ(lines.at(1), c.line) << c.name;
+    }
+}
+
 TEST(StandinRecordLines, BrokenLinesAreNamedAndACutLastLineIsLeftOut) {
     const std::string end = R"({"kind":"end","utc_ms":1,"wall_ms":2})";
     const std::string removed =
