@@ -59,11 +59,6 @@ TodaysUses todaysUses(ParkPos& stand, WeekSlot now, const std::string& registrat
             found.open = &use;
         }
     }
-    if (found.open != nullptr && found.open->id == 0) {
-        // The used-up use is this stay's use: it gets back its number, the one the next renewal gives it
-        // (uses are numbered by their place), so that it can be extended.
-        found.open->id = static_cast<std::uint32_t>(found.open - stand.uses.data()) + 1;
-    }
     return found;
 }
 
@@ -90,6 +85,11 @@ void recordUse(ParkPos& stand, LiveAc& aircraft, WeekSlot now, const std::string
         return; // nothing is learned against the park airport's own file
     }
     StandUse* use = today.open;
+    if (use != nullptr && use->id == 0) {
+        // The used-up use is this stay's use: it gets back its number, the one the next renewal gives it
+        // (uses are numbered by their place), so that it can be extended.
+        use->id = static_cast<std::uint32_t>(use - stand.uses.data()) + 1;
+    }
     if (use == nullptr || (use->coupled != 0 && !use->slots.test(now.slot))) {
         gf_addStandUse(stand, aircraft, now, aircraft.callsign, registration, leaving);
         return;
