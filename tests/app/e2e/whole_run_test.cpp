@@ -35,18 +35,27 @@ std::vector<GeoPoint> reportLine(const json& aircraft, double from = -1e9, doubl
     return line;
 }
 
+bool fullScene() {
+    return std::getenv("CORVANE_WHOLE_RUN") != nullptr &&
+           std::string(std::getenv("CORVANE_WHOLE_RUN")) == "full";
+}
+std::string sceneName() { return fullScene() ? "scenario" : "short"; }
+int sceneSeconds() { return fullScene() ? 355 : 200; }
+
 class WholeRun : public ::testing::Test {
 protected:
+    // The first run, made once for both suites; its folder stays until the program ends, for the second run.
     static void SetUpTestSuite() {
-        const bool full = std::getenv("CORVANE_WHOLE_RUN") != nullptr &&
-                          std::string(std::getenv("CORVANE_WHOLE_RUN")) == "full";
+        if (run_) {
+            return;
+        }
         run_ = std::make_unique<DemoRun>();
         // A developer's aid: judge a run already made in that folder instead of making one.
         if (const char* done = std::getenv("CORVANE_WHOLE_RUN_READ")) {
             run_->dest = done;
             run_->stage = run_->dest / "stage";
             run_->staging.exitCode = 0;
-            loadRun(*run_, full ? "scenario" : "short");
+            loadRun(*run_, sceneName());
             return;
         }
         // The checks are made for the scene as planned on its own clock: a run whose traffic reached the
@@ -57,7 +66,7 @@ protected:
             if (!stageInto(*run_, dir_->path())) {
                 return;
             }
-            runDemo(*run_, full ? "scenario" : "short", full ? 355 : 200);
+            runDemo(*run_, sceneName(), sceneSeconds());
             const std::string fault = planClockFault(*run_);
             if (fault.empty()) {
                 return;
@@ -66,10 +75,6 @@ protected:
         }
     }
     static constexpr int kAttempts = 3;
-    static void TearDownTestSuite() {
-        run_.reset();
-        dir_.reset();
-    }
     void SetUp() override {
         ASSERT_EQ(run_->staging.exitCode, 0) << run_->staging.err;
         ASSERT_NE(run_->t0WallMs, 0) << "RealTraffic never received a position; demo: " << run_->demo.err;
@@ -560,6 +565,95 @@ TEST_F(WholeRun, ExitsCleanlyAndLeavesItsFilesRight) {
         EXPECT_FALSE(entry.path().parent_path() == stage / "input" && entry.path().extension() == ".xml")
             << entry.path();
     }
+}
+
+// Every stand use of a learned file as "stand reg day cs soft"; the half hours may grow, the use stays.
+std::set<std::string> standUses(const std::string& learned) {
+    const auto attribute = [](const std::string& element, const std::string& name) {
+        const auto at = element.find(" " + name + "=\"");
+        return at == std::string::npos
+                   ? std::string()
+                   : element.substr(at + name.size() + 3,
+                                    element.find('"', at + name.size() + 3) - at - name.size() - 3);
+    };
+    std::set<std::string> uses;
+    std::string stand;
+    for (auto at = learned.find('<'); at != std::string::npos; at = learned.find('<', at + 1)) {
+        const std::string element = learned.substr(at, learned.find('>', at) - at);
+        if (element.starts_with("<parkpos ")) {
+            stand = attribute(element, "id");
+        } else if (element.starts_with("<opt ")) {
+            uses.insert(stand + " " + attribute(element, "reg") + " " + attribute(element, "day") + " " +
+                        attribute(element, "cs") + " " + attribute(element, "soft"));
+        }
+    }
+    return uses;
+}
+
+// The same scene again in the stage the first run left, keeping what it saved; before it, a temp file that a
+// killed save of parameters.xml left behind.
+class WholeRunAgain : public WholeRun {
+protected:
+    static void SetUpTestSuite() {
+        WholeRun::SetUpTestSuite();
+        if (std::getenv("CORVANE_WHOLE_RUN_READ") != nullptr || run_->staging.exitCode != 0) {
+            return;
+        }
+        learnedFirst_ = readFileBytes(learnedFile());
+        leftover_ = run_->stage / "appdata" / "Corvane_P3D" /
+                    ("parameters.xml.tmp-" + std::to_string(endedProcessId()) + "-1");
+        writeFileBytes(leftover_, "<root>");
+        again_ = std::make_unique<DemoRun>();
+        again_->dest = run_->dest;
+        again_->stage = run_->stage;
+        again_->staging.exitCode = 0;
+        runDemo(*again_, sceneName(), sceneSeconds());
+    }
+    void SetUp() override {
+        if (!again_) {
+            GTEST_SKIP() << "no second run: a run read from CORVANE_WHOLE_RUN_READ, or the staging failed";
+        }
+        ASSERT_EQ(again_->result.at("corvane"), 0) << again_->demo.err;
+    }
+    static std::filesystem::path learnedFile() {
+        return run_->stage / "airports" / "learned" / "stock" / "EDDF.xml";
+    }
+
+    static inline std::unique_ptr<DemoRun> again_;
+    static inline std::string learnedFirst_;
+    static inline std::filesystem::path leftover_;
+};
+
+TEST_F(WholeRunAgain, KeepsEveryStandUseTheFirstRunLearned) {
+    const std::set<std::string> first = standUses(learnedFirst_);
+    const std::set<std::string> second = standUses(readFileBytes(learnedFile()));
+    EXPECT_EQ(first.size(), countOf(learnedFirst_, "<opt ")) << learnedFirst_;
+    EXPECT_GT(first.size(), 10U) << "the first run learned nothing";
+    for (const std::string& use : first) {
+        EXPECT_TRUE(second.contains(use)) << use << " is gone";
+    }
+}
+
+// The statics that the log says were removed for too many parked aircraft, and only they, are named.
+TEST_F(WholeRunAgain, LeavesNoTempFileAndTheSummaryNamesTheRemovedStatics) {
+    EXPECT_FALSE(std::filesystem::exists(leftover_)) << "the next start's save of parameters.xml keeps it";
+    std::vector<std::string> removed;
+    for (const std::string& line : again_->logLinesWith(" static max park exceeded, removed")) {
+        std::string stand = line.substr(0, line.find(": "));
+        stand.erase(stand.find_last_not_of(' ') + 1);
+        removed.push_back(stand.substr(stand.find_last_of(' ') + 1));
+    }
+    std::sort(removed.begin(), removed.end());
+    std::string named;
+    for (const std::string& stand : removed) {
+        named += (named.empty() ? "" : " ") + stand;
+    }
+    const std::string part =
+        ", removed during the run " + std::to_string(removed.size()) + ": " + named + "\n";
+    EXPECT_EQ(again_->demo.out.find(removed.empty() ? std::string(", removed during the run") : part) !=
+                  std::string::npos,
+              !removed.empty())
+        << again_->demo.out;
 }
 
 } // namespace
