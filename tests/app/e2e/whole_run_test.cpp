@@ -567,24 +567,12 @@ TEST_F(WholeRun, ExitsCleanlyAndLeavesItsFilesRight) {
     }
 }
 
-// Every stand use of a learned file as "stand reg day cs soft"; the half hours may grow, the use stays.
+// The "opt" lines of a learned file, one stand use each (its registration names its stand).
 std::set<std::string> standUses(const std::string& learned) {
-    const auto attribute = [](const std::string& element, const std::string& name) {
-        const auto at = element.find(" " + name + "=\"");
-        return at == std::string::npos
-                   ? std::string()
-                   : element.substr(at + name.size() + 3,
-                                    element.find('"', at + name.size() + 3) - at - name.size() - 3);
-    };
     std::set<std::string> uses;
-    std::string stand;
-    for (auto at = learned.find('<'); at != std::string::npos; at = learned.find('<', at + 1)) {
-        const std::string element = learned.substr(at, learned.find('>', at) - at);
-        if (element.starts_with("<parkpos ")) {
-            stand = attribute(element, "id");
-        } else if (element.starts_with("<opt ")) {
-            uses.insert(stand + " " + attribute(element, "reg") + " " + attribute(element, "day") + " " +
-                        attribute(element, "cs") + " " + attribute(element, "soft"));
+    for (const std::string& line : splitFields(learned, '\n')) {
+        if (line.find("<opt ") != std::string::npos) {
+            uses.insert(line.substr(line.find('<')));
         }
     }
     return uses;
