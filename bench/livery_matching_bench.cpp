@@ -18,11 +18,11 @@
 #include "aircraft/matching_tables.h"
 #include "aircraft/regcode_passes.h"
 #include "aircraft/regcodes.h"
+#include "model/records.h"
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
 #include "support/sealed_files.h"
 #include "support/temp_dir.h"
-#include "traffic/records.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "airports/stands.h"
 #include "bench/rate_reporter.h"
-#include "traffic/records.h"
+#include "model/records.h"
 
 namespace {
 

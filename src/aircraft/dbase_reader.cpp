@@ -13,8 +13,8 @@
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/strings.h"
+#include "model/records.h"
 #include "settings/data_tree.h"
-#include "traffic/records.h"
 
 namespace zeph {
 

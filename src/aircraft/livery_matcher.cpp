@@ -6,18 +6,18 @@
 #include <fmt/format.h>
 
 #include "aircraft/aircraft_database.h"
+#include "aircraft/livery_memory.h"
 #include "aircraft/matching_tables.h"
 #include "aircraft/regcode_passes.h"
 #include "aircraft/regcodes.h"
 #include "aircraft/similar_types.h"
-#include "airports/stands.h"
 #include "core/log.h"
 #include "core/random.h"
+#include "model/flight_texts.h"
+#include "model/park_pos.h"
+#include "model/records.h"
 #include "settings/parameter_table.h"
 #include "settings/random_choice.h"
-#include "sim/livery_memory.h"
-#include "traffic/flight_texts.h"
-#include "traffic/records.h"
 
 namespace zeph {
 

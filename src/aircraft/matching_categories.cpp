@@ -9,10 +9,10 @@
 #include "aircraft/matching_tables.h"
 #include "core/log.h"
 #include "core/strings.h"
+#include "model/records.h"
 #include "settings/control_sink.h"
 #include "settings/parameter_table.h"
 #include "settings/random_choice.h"
-#include "traffic/records.h"
 
 namespace zeph {
 namespace {

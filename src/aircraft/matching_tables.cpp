@@ -11,8 +11,8 @@
 #include "aircraft/regcode_passes.h"
 #include "aircraft/similar_types.h"
 #include "core/log.h"
+#include "model/records.h"
 #include "state/main_window_state.h"
-#include "traffic/records.h"
 
 namespace zeph {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/livery_memory.h"
+#include "aircraft/livery_memory.h"
 
 // The live aircraft (airline, type, registration) for which no livery was found, and the matching summary.
 // Both belong to the traffic thread.

@@ -11,9 +11,9 @@
 #include "core/log.h"
 #include "core/strings.h"
 #include "core/text_files.h"
+#include "model/flight_texts.h"
 #include "settings/data_tree.h"
 #include "state/status_line.h"
-#include "traffic/flight_texts.h"
 
 namespace zeph {
 

@@ -7,8 +7,8 @@
 #include "aircraft/aircraft_database.h"
 #include "aircraft/matching_tables.h"
 #include "core/log.h"
+#include "model/records.h"
 #include "settings/random_choice.h"
-#include "traffic/records.h"
 
 namespace zeph {
 

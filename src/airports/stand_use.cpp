@@ -9,7 +9,7 @@
 #include "aircraft/regcodes.h"
 #include "airports/stands.h"
 #include "core/log.h"
-#include "traffic/records.h"
+#include "model/records.h"
 
 namespace zeph {
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/half_hours.h"
+#include "model/park_pos.h"
 
 // What the program learns of a stand from live traffic: which aircraft stood there, on which weekday, in
 // which half hours. Traffic thread only; no lock.
@@ -12,21 +13,6 @@
 namespace zeph {
 
 struct AcProfile;
-struct ParkPos;
-
-struct StandUse {
-    std::string airline;
-    std::string type;
-    std::string reg;
-    std::string callsign;           // the first callsign seen
-    std::string callsign2;          // a second callsign, empty when none
-    HalfHourSet slots;              // the half hours of day in which the stand was taken
-    std::uint32_t id = 0;           // 1, 2, ... within its stand; 0 marks no use
-    std::uint32_t day = 0;          // 1..7, Monday 1
-    std::uint32_t fromParkFile = 0; // 1 when it came with the park airport file (never saved as learned)
-    std::uint32_t real = 0;         // 1 seen in live traffic, 0 soft
-    std::uint8_t coupled = 0;       // the callsign was coupled to another one
-};
 
 // Adds a real use of the stand by the aircraft at now; its id, or none for an empty registration or a use
 // that is there already. Throws std::out_of_range for a slot past 47.

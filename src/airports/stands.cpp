@@ -4,9 +4,9 @@
 #include <cmath>
 #include <utility>
 
+#include "model/records.h"
 #include "sim/user_aircraft.h"
 #include "state/main_window_state.h"
-#include "traffic/records.h"
 
 namespace zeph {
 
@@ -16,7 +16,6 @@ ClosestStandCache closestStandCache;
 std::uint32_t learnedUpdateCount = 0;
 
 namespace {
-constexpr std::size_t kAdjacentRoom = 8;
 // 55 m: a stand farther away is not where the aircraft stands.
 constexpr double kStandReachNm = 0.029697624190064796;
 constexpr double kFarAwayNm = 900.0;
@@ -48,14 +47,6 @@ bool knownToUse(const ParkPos& stand, const AcProfile& aircraft) {
     });
 }
 } // namespace
-
-ParkPos::ParkPos(std::string&& standId, std::vector<StandUse>&& standUses, GeoPoint position,
-                 double headingRadians, double radiusMetres, bool isCargo, bool isRamp, bool isHeli)
-    : uses(std::move(standUses)), id(std::move(standId)), latitude(position.lat), longitude(position.lon),
-      heading(headingRadians), radius(radiusMetres * kNmPerMetre), cargo(isCargo), ramp(isRamp),
-      heli(isHeli) {
-    adjacentStands.reserve(kAdjacentRoom);
-}
 
 void lf_clearParkPositions() {
     const std::lock_guard lock(standListMutex);

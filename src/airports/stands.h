@@ -6,6 +6,7 @@
 
 #include "airports/stand_use.h"
 #include "core/geodesy.h"
+#include "model/park_pos.h"
 
 namespace zeph {
 struct AcProfile;
@@ -14,33 +15,6 @@ struct AcProfile;
 // The stands of the active park airport.
 
 namespace zeph {
-
-// One stand with what was learned of its use.
-struct ParkPos {
-    std::vector<StandUse> uses;                // learned uses, in the order added or read
-    std::string id;                            // unique within its airport
-    std::vector<std::uint32_t> adjacentStands; // numbers of the stands that overlap this one
-    double latitude = 0.0;                     // degrees
-    double longitude = 0.0;                    // degrees; directly after latitude, the pair is a position
-    double heading = 0.0;                      // radians
-    double radius = 0.0;                       // nautical miles
-    std::uint32_t number = 0;                  // running number 1..n in the stand list; 0 until numbered
-    bool manual = false;                       // entered by hand
-    bool radiusChanged = false;                // the radius was changed by learning
-    bool cargoChanged = false;                 // the cargo attribute was changed by learning
-    bool planned = false;                      // taken by the static-parking plan
-    bool occupied = false;                     // an aircraft stands on it
-    bool reserved = false;                     // reserved for the user aircraft
-    bool nextToPlanned = false;                // overlaps a planned stand
-    bool cargo = false;
-    bool ramp = false;
-    bool heli = false; // helipad: only rotorcraft park here, and rotorcraft park only here
-
-    ParkPos() = default;
-    // The radius is given in metres and kept in nautical miles.
-    ParkPos(std::string&& id, std::vector<StandUse>&& uses, GeoPoint position, double headingRadians,
-            double radiusMetres, bool cargo, bool ramp, bool heli);
-};
 
 // The stands of the park airport in the order of its file; the traffic thread's. The traffic thread reads it
 // and changes marks and radii without a lock; every change of the list's structure (fill, clear, erase)

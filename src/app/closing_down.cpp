@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "aircraft/livery_memory.h"
 #include "aircraft/no_match_list.h"
 #include "app/entry_point.h"
 #include "app/main_loop.h"
@@ -24,7 +25,6 @@
 #include "realtraffic/udp_readers.h"
 #include "settings/parameter_table.h"
 #include "sim/flight_plans.h"
-#include "sim/livery_memory.h"
 #include "sim/sim_link.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"

@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "aircraft/livery_memory.h"
 #include "aircraft/no_match_list.h"
 #include "airports/stands.h"
 #include "app/main_loop.h"
@@ -21,7 +22,6 @@
 #include "settings/control_sink.h"
 #include "settings/parameter_table.h"
 #include "sim/ai_objects.h"
-#include "sim/livery_memory.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
 #include "state/main_window_state.h"

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "core/geodesy.h"
-#include "traffic/records.h"
+#include "model/records.h"
 
 // RealTraffic's traffic lines: one aircraft per line, comma-separated fields. A line is accepted (one
 // report onto the adding stack), dropped without a word by a filter rule, or rejected with a logged error

@@ -10,12 +10,12 @@
 #include "airports/stands.h"
 #include "core/log.h"
 #include "core/time_text.h"
+#include "model/flight_texts.h"
 #include "sim/sim_ids.h"
 #include "sim/sim_link.h"
 #include "sim/simconnect/calls.h"
 #include "sim/user_aircraft.h"
 #include "state/status_line.h"
-#include "traffic/flight_texts.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {

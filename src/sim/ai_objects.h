@@ -3,8 +3,8 @@
 #include <deque>
 #include <string>
 
-#include "traffic/records.h"
-#include "traffic/sim_records.h"
+#include "model/records.h"
+#include "model/sim_records.h"
 
 // The AI objects the program creates, moves and removes in the simulator: the frame handler that sends the
 // work lists, the records of creations on their way, and the removal of aircraft from the simulator.

@@ -2,7 +2,7 @@
 #include <array>
 #include <cstdint>
 
-#include "traffic/records.h"
+#include "model/records.h"
 
 // Commands to one AI aircraft: lights, flaps, gear, spoilers, throttle and engines. Each queues client events
 // for the next simulator frame (under simConnectMutex) and returns at once. Called on the traffic thread.

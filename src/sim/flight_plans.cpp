@@ -8,8 +8,8 @@
 #include <fmt/format.h>
 
 #include "core/log.h"
+#include "model/records.h"
 #include "settings/data_tree.h"
-#include "traffic/records.h"
 
 namespace zeph {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/owned_mutex.h"
+#include "model/sim_records.h"
 #include "sim/ai_objects.h"
-#include "traffic/sim_records.h"
 
 // The simulator link's state, shared with the rest of the program, and its client thread.
 

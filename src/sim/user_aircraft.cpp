@@ -20,6 +20,7 @@
 #include "core/geodesy.h"
 #include "core/log.h"
 #include "core/run_flags.h"
+#include "model/records.h"
 #include "realtraffic/rt_server.h"
 #include "sim/sim_ids.h"
 #include "sim/sim_link.h"
@@ -29,7 +30,6 @@
 #include "state/run_state.h"
 #include "state/status_line.h"
 #include "traffic/park_airport_status.h"
-#include "traffic/records.h"
 
 namespace zeph {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "traffic/records.h"
+#include "model/records.h"
 
 // Flight motion of live aircraft: the timing and steps of air segments, the configuration by height and
 // vertical rate, the take-off and the vertical part of the per-pass step. Traffic thread only.

@@ -1,6 +1,6 @@
 #pragma once
 #include "core/geodesy.h"
-#include "traffic/records.h"
+#include "model/records.h"
 
 // The geometry of ground turns: a flat frame in metres around a curve's origin, the quadratic Bezier curve of
 // a taxi turn or curved push back, turning a heading toward a wanted one, and how fast a timed turn may go.

@@ -9,10 +9,10 @@
 
 #include "airports/stands.h"
 #include "core/log.h"
+#include "model/flight_texts.h"
 #include "sim/commands.h"
 #include "state/main_window_state.h"
 #include "traffic/flight_motion.h"
-#include "traffic/flight_texts.h"
 #include "traffic/ground_curve.h"
 #include "traffic/motion_lights.h"
 #include "traffic/position_stream.h"

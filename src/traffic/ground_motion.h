@@ -1,5 +1,5 @@
 #pragma once
-#include "traffic/records.h"
+#include "model/records.h"
 
 // Ground motion of live aircraft: the set-up and timing of ground segments, taxi turns as curves, turns in
 // place, the splitting of long turns and speed changes, the take-off and landing rolls, and the horizontal

@@ -5,9 +5,9 @@
 #include <fmt/format.h>
 
 #include "core/log.h"
+#include "model/flight_texts.h"
 #include "sim/ai_objects.h"
 #include "sim/sim_link.h"
-#include "traffic/flight_texts.h"
 #include "traffic/ground_motion.h"
 #include "traffic/position_stream.h"
 #include "traffic/spawning.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "traffic/records.h"
+#include "model/records.h"
 
 // The per-pass update of one live aircraft and the checks that decide whether a new report of a known
 // aircraft extends its stream. Traffic thread only.

@@ -6,7 +6,7 @@
 #include "airports/stands.h"
 #include "core/geodesy.h"
 
-#include "traffic/records.h"
+#include "model/records.h"
 
 // Which of two aircraft gives way: a static aircraft for a live one that parks at or next to its stand,
 // collides with it or is the same aircraft; a ghost (callsign + '_') for the live aircraft with its callsign.

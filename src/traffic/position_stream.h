@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "core/geodesy.h"
-#include "traffic/records.h"
+#include "model/records.h"
 
 // The stream of reported positions a live aircraft flies along: appending reports, starting segments, the
 // due pass at which a position is reached, and what happens when the stream runs dry. Traffic thread only.

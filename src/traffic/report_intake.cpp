@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "aircraft/ac_profile.h"
 #include "aircraft/aircraft_database.h"
 #include "aircraft/regcodes.h"
 #include "core/log.h"

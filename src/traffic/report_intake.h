@@ -1,5 +1,5 @@
 #pragma once
-#include "traffic/records.h"
+#include "model/records.h"
 
 // The traffic pass's intake of one report from the adding stack: a report of a known aircraft joins its
 // stream when it passes the filters, a report of a new aircraft becomes a buffered live record when the

@@ -6,12 +6,12 @@
 
 #include <fmt/format.h>
 
+#include "aircraft/livery_memory.h"
 #include "aircraft/regcode_passes.h"
 #include "aircraft/regcodes.h"
 #include "core/log.h"
+#include "model/flight_texts.h"
 #include "settings/parameter_table.h"
-#include "sim/livery_memory.h"
-#include "traffic/flight_texts.h"
 #include "traffic/making_way.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/sim_results.h"

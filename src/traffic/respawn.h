@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "traffic/records.h"
+#include "model/records.h"
 
 // Respawning of live aircraft whose identity changes: a new callsign, a registration with another livery or
 // operator, a new or filled-in route. The aircraft is taken out of the simulator and created again from where

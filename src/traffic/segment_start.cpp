@@ -7,9 +7,9 @@
 #include <gsl/narrow>
 
 #include "core/log.h"
+#include "model/flight_texts.h"
 #include "sim/ai_objects.h"
 #include "traffic/flight_motion.h"
-#include "traffic/flight_texts.h"
 #include "traffic/ground_motion.h"
 #include "traffic/position_stream.h"
 #include "traffic/stream_geometry.h"

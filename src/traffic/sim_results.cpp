@@ -8,15 +8,15 @@
 
 #include <fmt/format.h>
 
+#include "aircraft/livery_memory.h"
 #include "core/geodesy.h"
 #include "core/log.h"
+#include "model/flight_texts.h"
 #include "settings/parameter_table.h"
 #include "sim/ai_objects.h"
 #include "sim/commands.h"
 #include "sim/flight_plans.h"
-#include "sim/livery_memory.h"
 #include "sim/sim_ids.h"
-#include "traffic/flight_texts.h"
 #include "traffic/making_way.h"
 #include "traffic/removal_rules.h"
 #include "traffic/spawning.h"

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/records.h"
 #include "sim/sim_link.h"
-#include "traffic/records.h"
 
 // What the simulator reports about the AI objects, and what follows: creations completed, removed objects
 // erased, touch-downs, static CG data and refused creations. Traffic thread.

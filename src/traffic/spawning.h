@@ -3,8 +3,8 @@
 #include <string>
 
 #include "airports/stands.h"
+#include "model/records.h"
 #include "sim/sim_link.h"
-#include "traffic/records.h"
 
 // Spawning of buffered live aircraft: whether and when a new aircraft enters the simulator, with which
 // livery, phase and attitude, and what its new object gets once the simulator has made it.

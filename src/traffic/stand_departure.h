@@ -1,6 +1,6 @@
 #pragma once
 #include "core/geodesy.h"
-#include "traffic/records.h"
+#include "model/records.h"
 
 // Leaving a stand once the reports show a parked aircraft moving off it: backwards by push back, or forwards
 // by pulling out. Traffic thread only.

@@ -4,7 +4,7 @@
 
 #include "airports/stands.h"
 #include "core/half_hours.h"
-#include "traffic/records.h"
+#include "model/records.h"
 
 // The learned use of the park airport's stands: which registration stood on which stand, on which weekday,
 // in which half hours, and under which callsigns it came and went. Traffic thread only; the stand list and

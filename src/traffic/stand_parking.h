@@ -3,7 +3,7 @@
 
 #include "airports/stands.h"
 #include "core/geodesy.h"
-#include "traffic/records.h"
+#include "model/records.h"
 
 // Parking of live aircraft at the park airport's stands: choosing a free stand near where an aircraft comes
 // to rest, clearing it, driving onto it and arriving; and an aircraft created already parked. Traffic

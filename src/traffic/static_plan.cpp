@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 #include <gsl/narrow>
 
+#include "aircraft/ac_profile.h"
 #include "aircraft/livery_matcher.h"
 #include "airports/stands.h"
 #include "core/log.h"

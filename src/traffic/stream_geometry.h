@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "core/geodesy.h"
-#include "traffic/records.h"
+#include "model/records.h"
 
 // Small geometry shared by the spawning and the motion rules: points of positions and angle wrapping.
 

@@ -5,9 +5,9 @@
 
 #include "core/geodesy.h"
 #include "core/log.h"
+#include "model/flight_texts.h"
 #include "sim/commands.h"
 #include "traffic/flight_motion.h"
-#include "traffic/flight_texts.h"
 #include "traffic/motion_lights.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/position_stream.h"

@@ -8,6 +8,7 @@
 
 #include "core/geodesy.h"
 #include "core/log.h"
+#include "model/flight_texts.h"
 #include "realtraffic/rt_server.h"
 #include "settings/parameter_table.h"
 #include "settings/range.h"
@@ -15,7 +16,6 @@
 #include "sim/sim_ids.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
-#include "traffic/flight_texts.h"
 #include "traffic/live_update.h"
 #include "traffic/report_intake.h"
 #include "traffic/sim_results.h"

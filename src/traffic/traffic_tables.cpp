@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "aircraft/livery_memory.h"
 #include "aircraft/no_match_list.h"
 #include "airports/park_airport_list.h"
 #include "airports/stands.h"
 #include "core/log.h"
 #include "realtraffic/qnh.h"
 #include "realtraffic/traffic_reader.h"
-#include "sim/livery_memory.h"
 #include "sim/sim_link.h"
 #include "state/main_window_state.h"
 #include "state/run_state.h"

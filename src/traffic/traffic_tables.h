@@ -9,8 +9,8 @@
 #include <mutex>
 #include <vector>
 
-#include "traffic/records.h"
-#include "traffic/sim_records.h"
+#include "model/records.h"
+#include "model/sim_records.h"
 #include "traffic/static_plan.h"
 
 // The traffic tables. They belong to the traffic thread, except the adding stack, which the Traffic Reader

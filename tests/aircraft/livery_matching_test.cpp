@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include "aircraft/ac_profile.h"
 #include "aircraft/aircraft_database.h"
 #include "aircraft/livery_matcher.h"
 #include "aircraft/livery_scan.h"
@@ -17,6 +18,8 @@
 #include "aircraft/similar_types.h"
 #include "airports/stands.h"
 #include "core/errors.h"
+#include "model/flight_texts.h"
+#include "model/sim_records.h"
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
 #include "state/main_window_state.h"
@@ -26,8 +29,6 @@
 #include "support/parameters_files.h"
 #include "support/recording_control_sink.h"
 #include "support/sealed_files.h"
-#include "traffic/flight_texts.h"
-#include "traffic/sim_records.h"
 
 namespace zeph {
 namespace {

@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include "model/records.h"
 #include "sim/user_aircraft.h"
 #include "state/main_window_state.h"
 #include "support/aircraft_fixture.h"
 #include "support/log_fixture.h"
 #include "support/recording_window_port.h"
-#include "traffic/records.h"
 
 namespace zeph {
 namespace {

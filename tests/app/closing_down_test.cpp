@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "aircraft/livery_matcher.h"
+#include "aircraft/livery_memory.h"
 #include "aircraft/no_match_list.h"
 #include "airports/park_airport_list.h"
 #include "airports/stands.h"
@@ -34,7 +35,6 @@
 #include "run_fixture.h"
 #include "settings/parameter_table.h"
 #include "sim/flight_plans.h"
-#include "sim/livery_memory.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
 #include "state/exit_reason.h"

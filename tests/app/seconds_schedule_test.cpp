@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "aircraft/livery_matcher.h"
+#include "aircraft/livery_memory.h"
 #include "aircraft/no_match_list.h"
 #include "airports/park_airport_list.h"
 #include "airports/stands.h"
@@ -21,7 +22,6 @@
 #include "realtraffic/udp_readers.h"
 #include "run_fixture.h"
 #include "settings/parameter_table.h"
-#include "sim/livery_memory.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
 #include "state/main_window_state.h"

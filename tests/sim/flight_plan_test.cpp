@@ -2,9 +2,9 @@
 
 #include <pugixml.hpp>
 
+#include "model/records.h"
 #include "sim/flight_plans.h"
 #include "support/temp_dir.h"
-#include "traffic/records.h"
 
 namespace zeph {
 namespace {

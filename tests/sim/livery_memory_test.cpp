@@ -7,14 +7,14 @@
 
 #include <fmt/format.h>
 
+#include "aircraft/livery_memory.h"
 #include "core/errors.h"
 #include "core/fnv1a.h"
 #include "core/run_flags.h"
-#include "sim/livery_memory.h"
+#include "model/records.h"
 #include "sim/sim_link.h"
 #include "state/main_window_state.h"
 #include "support/log_fixture.h"
-#include "traffic/records.h"
 
 namespace zeph {
 namespace {

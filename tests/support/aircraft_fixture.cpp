@@ -7,8 +7,8 @@
 #include "aircraft/matching_tables.h"
 #include "aircraft/regcode_passes.h"
 #include "aircraft/regcodes.h"
+#include "model/records.h"
 #include "support/livery_tables.h"
-#include "traffic/records.h"
 
 namespace zeph::test {
 namespace {

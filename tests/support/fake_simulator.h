@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "model/sim_records.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
-#include "traffic/sim_records.h"
 
 // The simulator as the traffic engine meets it, in-process: it answers the engine's own requests through
 // the call port, and frame() does to the shared state what the client thread's frame handler does. No

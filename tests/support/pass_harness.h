@@ -3,8 +3,8 @@
 #include <functional>
 #include <vector>
 
+#include "model/records.h"
 #include "support/fake_simulator.h"
-#include "traffic/records.h"
 
 // Runs traffic passes against the fake simulator with the pass counter as the only clock: per pass the
 // script's due reports go through gf_pushTrafficReport, then lf_handleAddingStack(), then fake.frame().

@@ -4,6 +4,7 @@
 #include <numbers>
 #include <utility>
 
+#include "aircraft/ac_profile.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
 #include "traffic/traffic_tables.h"

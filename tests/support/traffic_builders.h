@@ -3,8 +3,8 @@
 #include <string>
 
 #include "core/geodesy.h"
+#include "model/records.h"
 #include "sim/user_aircraft.h"
-#include "traffic/records.h"
 
 // One-line builders of traffic reports and records for engine tests. Each aircraft is placed at a distance
 // and bearing from the user aircraft's current position (userAcPosition), e.g.

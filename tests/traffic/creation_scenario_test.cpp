@@ -5,9 +5,9 @@
 #include "aircraft/matching_tables.h"
 #include "aircraft/no_match_list.h"
 
+#include "aircraft/livery_memory.h"
 #include "settings/parameter_table.h"
 #include "sim/flight_plans.h"
-#include "sim/livery_memory.h"
 #include "support/aircraft_fixture.h"
 #include "support/fake_simulator.h"
 #include "support/livery_tables.h"

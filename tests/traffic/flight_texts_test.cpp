@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "traffic/flight_texts.h"
-#include "traffic/records.h"
+#include "model/flight_texts.h"
+#include "model/records.h"
 
 namespace zeph {
 namespace {

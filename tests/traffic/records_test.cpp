@@ -7,10 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include "aircraft/ac_profile.h"
 #include "aircraft/aircraft_database.h"
 #include "core/geodesy.h"
 #include "core/random.h"
-#include "traffic/records.h"
+#include "model/records.h"
 
 namespace zeph {
 namespace {

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "airports/stands.h"
+#include "model/flight_texts.h"
 #include "support/log_fixture.h"
-#include "traffic/flight_texts.h"
 #include "traffic/traffic_pass.h"
 #include "traffic/traffic_tables.h"
 

@@ -3,15 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include "aircraft/livery_memory.h"
 #include "aircraft/matching_tables.h"
 #include "aircraft/regcode_passes.h"
 #include "airports/stands.h"
+#include "model/flight_texts.h"
 #include "settings/parameter_table.h"
-#include "sim/livery_memory.h"
 #include "support/airport_fixture.h"
 #include "support/motion_fixture.h"
 #include "support/pass_harness.h"
-#include "traffic/flight_texts.h"
 #include "traffic/respawn.h"
 
 namespace zeph {

@@ -15,12 +15,12 @@
 
 #include <fmt/format.h>
 
+#include "aircraft/livery_memory.h"
 #include "core/errors.h"
 #include "settings/parameter_table.h"
 #include "sim/ai_objects.h"
 #include "sim/commands.h"
 #include "sim/flight_plans.h"
-#include "sim/livery_memory.h"
 #include "state/exit_reason.h"
 #include "support/aircraft_fixture.h"
 #include "support/fake_simulator.h"

@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include "aircraft/livery_memory.h"
 #include "aircraft/no_match_list.h"
 #include "airports/park_airport_list.h"
 #include "core/clock.h"
 #include "core/geodesy.h"
 #include "settings/parameter_table.h"
-#include "sim/livery_memory.h"
 #include "support/aircraft_fixture.h"
 #include "support/airport_fixture.h"
 #include "support/fake_simulator.h"

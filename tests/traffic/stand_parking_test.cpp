@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "airports/park_airport_list.h"
+#include "model/flight_texts.h"
 #include "sim/sim_ids.h"
 #include "support/motion_fixture.h"
 #include "support/stand_builder.h"
 #include "support/week_clock.h"
-#include "traffic/flight_texts.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/position_stream.h"
 #include "traffic/stream_geometry.h"

@@ -10,13 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include "aircraft/livery_memory.h"
 #include "aircraft/no_match_list.h"
 #include "airports/park_airport_list.h"
 #include "airports/stands.h"
 #include "app/main_loop.h"
+#include "model/flight_texts.h"
 #include "realtraffic/qnh.h"
 #include "settings/parameter_table.h"
-#include "sim/livery_memory.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
 #include "state/exit_reason.h"
@@ -26,7 +27,6 @@
 #include "support/log_fixture.h"
 #include "support/pass_harness.h"
 #include "support/traffic_builders.h"
-#include "traffic/flight_texts.h"
 #include "traffic/making_way.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/traffic_tables.h"

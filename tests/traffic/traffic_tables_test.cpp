@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/sim_records.h"
 #include "support/log_fixture.h"
-#include "traffic/sim_records.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {

@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "traffic/records.h"
+#include "model/records.h"
 
 // The small texts of a flight and the tests on its identity. Every text pads with blanks on the right, so
 // log lines about aircraft line up in columns. Each takes the identity, so every larger record passes.

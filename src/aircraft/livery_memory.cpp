@@ -1,12 +1,12 @@
-#include "sim/livery_memory.h"
+#include "aircraft/livery_memory.h"
 
 #include <fmt/format.h>
 
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/run_flags.h"
+#include "model/records.h"
 #include "state/status_line.h"
-#include "traffic/records.h"
 
 namespace zeph {
 

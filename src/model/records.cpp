@@ -1,12 +1,8 @@
-#include "traffic/records.h"
+#include "model/records.h"
 
 #include <array>
-#include <numbers>
 #include <stdexcept>
 #include <utility>
-
-#include "aircraft/aircraft_database.h"
-#include "core/random.h"
 
 namespace zeph {
 
@@ -15,8 +11,6 @@ namespace {
 // The message every table look-up of an unknown key gives, so callers and logs see one text whatever the
 // table.
 constexpr const char* kInvalidKey = "invalid unordered_map<K, T> key";
-
-constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
 
 // One row per AcKind, in the order of its values.
 constexpr std::array<KindValues, 6> kKindValues{{
@@ -51,23 +45,6 @@ std::string_view gf_groundStateName(std::uint32_t phase) { return entryOf(kGroun
 std::string_view gf_simStateName(std::uint32_t state) { return entryOf(kSimStateNames, state); }
 
 const KindValues& kindValuesOf(std::uint32_t kind) { return entryOf(kKindValues, kind); }
-
-AcProfile gf_makeAcProfile(const FlightIdentity& identity) {
-    AcProfile profile;
-    static_cast<FlightIdentity&>(profile) = identity;
-    profile.radius = gf_wingspanOfType(identity.type);
-    profile.kind = static_cast<AcKind>(gf_categoryOfType(identity.type));
-    const KindValues& values = kindValuesOf(profile.kind);
-    profile.flarePasses = values.flarePasses;
-    profile.touchDownPasses = values.touchDownPasses;
-    profile.rotationPasses = values.rotationPasses;
-    profile.climbPitchPasses = values.climbPitchPasses;
-    // The two pitches vary a little from aircraft to aircraft, so a row of departures does not look cloned.
-    profile.rotationPitch = gf_randomVariation(values.rotationPitchDeg, 2.5) * kRadiansPerDegree;
-    profile.climbPitch = gf_randomVariation(values.climbPitchDeg, 5.0) * kRadiansPerDegree;
-    profile.baseTurnRate = values.turnRateDeg * kRadiansPerDegree;
-    return profile;
-}
 
 StaticAc::StaticAc(AcProfile&& profile, std::uint32_t stand, double latitude, double longitude,
                    double heading, bool cargoAtStand)

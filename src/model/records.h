@@ -118,11 +118,6 @@ struct AcProfile : FlightIdentity {
     std::uint8_t reversedThrottleLivery = 0; // the livery wants the throttle at -100 at touch-down
 };
 
-// Builds the profile of a flight: radius and kind from the aircraft database, the per-kind values with the
-// two pitches varied at random. Hexid, livery, cargo flag, turn rate, climb step and slow taxi speed are
-// the caller's.
-AcProfile gf_makeAcProfile(const FlightIdentity& identity);
-
 // One static parked aircraft.
 struct StaticAc : AcProfile {
     std::uint32_t objectId = 0; // 0 while not in the simulator

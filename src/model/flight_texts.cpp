@@ -1,4 +1,4 @@
-#include "traffic/flight_texts.h"
+#include "model/flight_texts.h"
 
 #include <fmt/format.h>
 
