@@ -13,6 +13,7 @@
 #include "bench/rate_reporter.h"
 #include "core/clock.h"
 #include "settings/parameter_table.h"
+#include "sim/ai_objects.h"
 #include "state/run_state.h"
 #include "traffic/max_fit.h"
 #include "traffic/static_plan.h"

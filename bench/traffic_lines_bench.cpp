@@ -20,6 +20,7 @@
 #include <fmt/format.h>
 
 #include "bench/allocation_count.h"
+#include "realtraffic/report_queue.h"
 #include "realtraffic/traffic_reader.h"
 #include "rtfeed/traffic_line.h"
 #include "settings/range.h"

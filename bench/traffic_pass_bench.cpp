@@ -14,6 +14,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "realtraffic/report_queue.h"
 #include "settings/parameter_table.h"
 #include "support/aircraft_fixture.h"
 #include "support/fake_simulator.h"

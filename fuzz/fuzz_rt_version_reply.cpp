@@ -8,6 +8,7 @@
 
 #include "realtraffic/rt_server.h"
 #include "state/main_window_state.h"
+#include "state/run_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace zeph;

@@ -16,6 +16,7 @@
 #include <fmt/format.h>
 
 #include "fuzz/fuzz_support.h"
+#include "realtraffic/report_queue.h"
 #include "realtraffic/traffic_reader.h"
 #include "settings/parameter_table.h"
 #include "settings/range.h"

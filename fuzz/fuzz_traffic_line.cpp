@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "realtraffic/report_queue.h"
 #include "realtraffic/traffic_reader.h"
 #include "settings/range.h"
 #include "traffic/park_airport_status.h"

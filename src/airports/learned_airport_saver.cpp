@@ -7,6 +7,7 @@
 #include "airports/airport_file_format.h"
 #include "airports/airport_file_locator.h"
 #include "airports/park_airport_file.h"
+#include "airports/park_airport_record.h"
 #include "airports/stand_use.h"
 #include "airports/stands.h"
 #include "core/generations.h"
@@ -14,7 +15,6 @@
 #include "core/program.h"
 #include "core/strings.h"
 #include "core/time_text.h"
-#include "traffic/park_airport_status.h"
 
 namespace zeph {
 

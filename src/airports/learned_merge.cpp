@@ -6,20 +6,20 @@
 
 #include "airports/airport_file_format.h"
 #include "airports/airport_file_locator.h"
+#include "airports/auto_range.h"
 #include "airports/park_airport_file.h"
 #include "core/generations.h"
 #include "core/log.h"
 #include "core/version.h"
 #include "core/xml_meta.h"
 #include "settings/control_sink.h"
+#include "settings/max_fit_hours.h"
 #include "settings/parameter_table.h"
 #include "settings/range.h"
 #include "settings/xml_parameters.h"
 #include "state/main_window_state.h"
 #include "state/status_line.h"
 #include "state/window_port.h"
-#include "traffic/auto_range.h"
-#include "traffic/max_fit.h"
 
 namespace zeph {
 

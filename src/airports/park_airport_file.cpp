@@ -9,11 +9,10 @@
 #include "airports/airport_database.h"
 #include "airports/airport_file_format.h"
 #include "airports/airport_file_locator.h"
+#include "airports/park_airport_record.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/xml_meta.h"
-#include "realtraffic/traffic_reader.h"
-#include "realtraffic/udp_readers.h"
 #include "settings/airport_settings.h"
 #include "settings/control_sink.h"
 #include "settings/data_tree.h"
@@ -21,7 +20,6 @@
 #include "settings/xml_parameters.h"
 #include "state/main_window_state.h"
 #include "state/window_port.h"
-#include "traffic/park_airport_status.h"
 
 namespace zeph {
 
@@ -131,8 +129,6 @@ void lf_showAirport(const std::string& reference, const ApfHeader& header) {
     mainWindowState.setQualityFactorText(lf_qualityText());
     parkAirportLoaded.store(true);
     gf_enableControl(flushStaticButton);
-    trafficReader.setReferenceElevation(
-        parkAirportRecord.code.empty() ? std::nullopt : std::optional<double>(parkAirportRecord.altitude));
 }
 
 std::string lf_readApfFile(const std::string& reference, ApfHeader& header) {

@@ -19,7 +19,7 @@ struct ParkAirport {
 };
 
 // The traffic thread keeps the current park airport first. Guarded by parkAirportListMutex, which also
-// guards reservedStand (park_airport_status.h) and every write of my_park_airports.txt: the simulator
+// guards reservedStand (park_airport_record.h) and every write of my_park_airports.txt: the simulator
 // link's client thread sets the first entry's reserved stand and writes the file too. Taken before
 // parkAirportRecordMutex when both are needed.
 extern std::list<ParkAirport> parkAirportList;

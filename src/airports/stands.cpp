@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "model/records.h"
-#include "sim/user_aircraft.h"
 #include "state/main_window_state.h"
+#include "state/user_position.h"
 
 namespace zeph {
 

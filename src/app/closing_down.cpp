@@ -20,6 +20,7 @@
 #include "core/run_flags.h"
 #include "core/strings.h"
 #include "realtraffic/qnh.h"
+#include "realtraffic/report_queue.h"
 #include "realtraffic/rt_server.h"
 #include "realtraffic/traffic_reader.h"
 #include "realtraffic/udp_readers.h"

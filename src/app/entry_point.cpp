@@ -29,6 +29,7 @@
 #include "core/run_flags.h"
 #include "core/status_sink.h"
 #include "core/time_text.h"
+#include "realtraffic/rt_server.h"
 #include "realtraffic/traffic_clock_source.h"
 #include "settings/control_sink.h"
 #include "settings/data_tree.h"
@@ -37,6 +38,7 @@
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
 #include "state/status_line.h"
+#include "traffic/live_table_services.h"
 
 namespace zeph {
 
@@ -77,8 +79,10 @@ public:
         setControlSink(&windowControlSink());
         previousPort_ = setWindowPort(&mainWindowPort());
         setTrafficClockSource(&realTrafficClockSource());
+        setLiveTrafficRemoval(&lf_takeLiveTrafficOut);
     }
     ~HookScope() {
+        setLiveTrafficRemoval(nullptr);
         setTrafficClockSource(nullptr);
         setWindowPort(previousPort_);
         setControlSink(nullptr);

@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "aircraft/matching_tables.h"
+#include "airports/auto_range.h"
 #include "app/pass_pacer.h"
 #include "app/seconds_schedule.h"
 #include "app/startup_thread.h"
@@ -16,6 +17,7 @@
 #include "core/time_text.h"
 #include "platform/timer_period.h"
 #include "realtraffic/qnh.h"
+#include "realtraffic/report_queue.h"
 #include "realtraffic/rt_server.h"
 #include "realtraffic/traffic_reader.h"
 #include "realtraffic/udp_readers.h"
@@ -23,7 +25,7 @@
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
 #include "state/main_window_state.h"
-#include "traffic/auto_range.h"
+#include "state/run_state.h"
 #include "traffic/making_way.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/traffic_pass.h"

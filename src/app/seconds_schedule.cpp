@@ -8,6 +8,7 @@
 
 #include "aircraft/livery_memory.h"
 #include "aircraft/no_match_list.h"
+#include "airports/auto_range.h"
 #include "airports/stands.h"
 #include "app/main_loop.h"
 #include "app/window/control_handlers.h"
@@ -16,6 +17,7 @@
 #include "core/geodesy.h"
 #include "core/log.h"
 #include "core/time_text.h"
+#include "realtraffic/report_queue.h"
 #include "realtraffic/rt_server.h"
 #include "realtraffic/traffic_reader.h"
 #include "realtraffic/udp_readers.h"
@@ -27,7 +29,6 @@
 #include "state/main_window_state.h"
 #include "state/run_state.h"
 #include "state/status_line.h"
-#include "traffic/auto_range.h"
 #include "traffic/live_table_services.h"
 #include "traffic/making_way.h"
 #include "traffic/park_airport_status.h"

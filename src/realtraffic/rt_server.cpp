@@ -20,17 +20,21 @@
 #include "realtraffic/input_log_limit.h"
 #include "realtraffic/udp_readers.h"
 #include "realtraffic/winsock_errors.h"
-#include "sim/ai_objects.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
+#include "state/run_state.h"
 #include "state/status_line.h"
-#include "traffic/traffic_tables.h"
 
 namespace zeph {
 
 std::atomic<bool> rtClientConnected{false};
-std::atomic<bool> rtProfessional{false};
 std::atomic<bool> realTrafficAwaited{true};
+
+namespace {
+std::atomic<LiveTrafficRemoval> liveTrafficRemoval{nullptr};
+} // namespace
+
+void setLiveTrafficRemoval(LiveTrafficRemoval removal) { liveTrafficRemoval.store(removal); }
 
 namespace {
 
@@ -91,23 +95,6 @@ void setEdition(bool professional, std::string text) {
     mainWindowState.setRealTrafficVersionText(std::move(text));
 }
 
-// RealTraffic has gone, so its traffic leaves the simulator: created aircraft are removed, queued ones lose
-// their request and their record, ones whose request is already with the simulator go when it is created.
-void takeLiveTrafficOut() {
-    for (LiveAc& aircraft : liveAcTable) {
-        if (aircraft.state == AcState::active) {
-            removeAircraftFromSim(aircraft);
-        } else if (aircraft.state == AcState::adding2sim && aircraft.gone == 0) {
-            if (gf_removeFromQueue(liveAddQueue, aircraft.callsign)) {
-                aircraft.withdrawn = 1;
-            } else {
-                aircraft.gone = 1;
-            }
-        }
-    }
-    std::erase_if(liveAcTable, [](const LiveAc& aircraft) { return aircraft.withdrawn != 0; });
-}
-
 void reconnected() {
     if (exitReason.load() != ExitReason::NOT_YET_SET || !waitForClient()) {
         return;
@@ -121,8 +108,9 @@ void reconnected() {
 void gone() {
     mainWindowState.realTrafficConnected.store(false);
     invalidateTopPanel();
-    if (!userStopped.load()) {
-        takeLiveTrafficOut();
+    const LiveTrafficRemoval removal = liveTrafficRemoval.load();
+    if (!userStopped.load() && removal != nullptr) {
+        removal();
     }
     gf_resetReaders();
     gf_setStatus(

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/user_aircraft.h"
+#include "state/user_position.h"
 
 // The TCP server RealTraffic connects to when it runs on this PC, and the lines the program sends it: the
 // version question, the simulator's time, the user aircraft's position and "exit". One client at a time.
@@ -17,7 +17,6 @@
 namespace zeph {
 
 extern std::atomic<bool> rtClientConnected;  // RealTraffic's client stream is connected
-extern std::atomic<bool> rtProfessional;     // RealTraffic reported its professional edition (level 2)
 extern std::atomic<bool> realTrafficAwaited; // RealTraffic has not connected yet in this run
 
 // Opens the server on 127.0.0.1 and PORT_NUMBER's text. Throws std::runtime_error with the text of the
@@ -69,6 +68,11 @@ void lf_sendSimTime(std::int64_t simSeconds);
 void lf_sendUserPosition();
 // The position line of a user record, with its CR LF.
 std::string lf_positionLine(const UserAcPosition& position);
+
+// What RealTraffic's going does to its traffic: the traffic engine registers its removal of the live
+// aircraft at the start of the program, as the window installs its port; nullptr takes nothing out.
+using LiveTrafficRemoval = void (*)();
+void setLiveTrafficRemoval(LiveTrafficRemoval removal);
 
 // Closes the client and the listener and clears rtClientConnected; sends nothing.
 void gf_closeRealTrafficSockets();

@@ -1,7 +1,7 @@
 #include "realtraffic/traffic_clock_source.h"
 
-#include "realtraffic/rt_server.h"
 #include "realtraffic/traffic_reader.h"
+#include "state/run_state.h"
 
 namespace zeph {
 

@@ -10,12 +10,12 @@
 
 #include <fmt/format.h>
 
+#include "airports/park_airport_record.h"
 #include "core/geodesy.h"
+#include "realtraffic/report_queue.h"
 #include "realtraffic/traffic_reader.h"
 #include "settings/parameter_table.h"
 #include "settings/range.h"
-#include "traffic/park_airport_status.h"
-#include "traffic/traffic_tables.h"
 
 namespace zeph {
 

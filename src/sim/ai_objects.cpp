@@ -16,9 +16,12 @@
 #include "sim/simconnect/calls.h"
 #include "sim/user_aircraft.h"
 #include "state/status_line.h"
-#include "traffic/traffic_tables.h"
 
 namespace zeph {
+
+std::deque<AiCreateRequest> liveAddQueue;
+std::deque<AiCreateRequest> staticAddQueue;
+std::deque<std::uint32_t> removalQueue;
 
 namespace {
 
@@ -193,18 +196,31 @@ void gf_queueAiCreation(const AiCreateRequest& request) {
     creationWork.push_back(request);
 }
 
-namespace {
-
-// The request has left the add queues: it is withdrawn, or the record waits for its creation to be
-// reported and leaves then.
-void withdrawRequest(StaticAc& aircraft) {
-    if (gf_removeFromQueue(liveAddQueue, aircraft.callsign) ||
-        gf_removeFromQueue(staticAddQueue, aircraft.callsign)) {
-        aircraft.withdrawn = 1;
-    } else {
-        aircraft.gone = 1;
+void gf_handOverRemoval() {
+    if (removalQueue.empty()) {
+        return;
     }
+    {
+        const std::lock_guard lock(simConnectMutex);
+        removalWork.push_back(removalQueue.front());
+    }
+    removalQueue.pop_front();
 }
+
+bool gf_handOverCreation() {
+    if (!liveAddQueue.empty()) {
+        gf_queueAiCreation(liveAddQueue.front());
+        liveAddQueue.pop_front();
+        return true;
+    }
+    if (!staticAddQueue.empty()) {
+        gf_queueAiCreation(staticAddQueue.front());
+        staticAddQueue.pop_front();
+    }
+    return false;
+}
+
+namespace {
 
 void freeStandOf(const StaticAc& aircraft) {
     if (aircraft.hexid <= kLastStaticHexid || aircraft.standNumber == 0) {
@@ -224,7 +240,7 @@ void removeAircraftFromSim(StaticAc& aircraft) {
         return;
     }
     if (aircraft.state == AcState::adding2sim) {
-        withdrawRequest(aircraft);
+        gf_withdrawCreation(aircraft);
         return;
     }
     freeStandOf(aircraft);
@@ -238,6 +254,17 @@ void removeAircraftFromSim(StaticAc& aircraft) {
     // No removal will ever be reported for an object that was never created: the next pass erases the
     // record, or its hexid would block the aircraft for good.
     aircraft.remove = 1;
+}
+
+bool gf_withdrawCreation(StaticAc& aircraft) {
+    // A request waits in the queue of its kind: statics have the low hexids.
+    std::deque<AiCreateRequest>& queue = aircraft.hexid <= kLastStaticHexid ? staticAddQueue : liveAddQueue;
+    if (gf_removeFromQueue(queue, aircraft.callsign)) {
+        aircraft.withdrawn = 1;
+        return true;
+    }
+    aircraft.gone = 1;
+    return false;
 }
 
 bool gf_removeFromQueue(std::deque<AiCreateRequest>& queue, const std::string& callsign) {

@@ -43,13 +43,31 @@ void lf_createAcInSim(const AiCreateRequest& request);
 // by the frame handler with simConnectMutex held, which reports its log lines and failures afterwards.
 void lf_removeAcFromSim(std::uint32_t objectId);
 
+// Creation requests waiting for their turn with the simulator link, live and static aircraft apart. The
+// traffic engine queues them; the handing over below takes them one at a time (traffic thread).
+extern std::deque<AiCreateRequest> liveAddQueue;
+extern std::deque<AiCreateRequest> staticAddQueue;
+// Object ids whose removal is to be asked of the simulator.
+extern std::deque<std::uint32_t> removalQueue;
+
 // Hands a copy of a creation request to the frame handler's creation work list, under simConnectMutex
 // (traffic thread).
 void gf_queueAiCreation(const AiCreateRequest& request);
 
+// Hands the oldest queued removal to the frame handler's removal work list, when there is one.
+void gf_handOverRemoval();
+// Hands the oldest creation request to the creation work list, live ones before static ones; true when a
+// live one went.
+bool gf_handOverCreation();
+
 // Takes a live or static aircraft out of the simulator by its state, or out of the tables when it never got
 // there (traffic thread).
 void removeAircraftFromSim(StaticAc& aircraft);
+
+// Takes the aircraft's queued creation request back out of its add queue: true when it was still queued
+// (withdrawn; the next pass erases the record), else the record is marked gone and leaves when its creation
+// is reported (traffic thread). The one withdrawal of a creation request.
+bool gf_withdrawCreation(StaticAc& aircraft);
 
 // Takes every request with this callsign out of an add queue, the others kept in order. False for an empty
 // callsign or when none matched.

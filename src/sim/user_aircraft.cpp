@@ -15,13 +15,13 @@
 
 #include "aircraft/aircraft_database.h"
 #include "airports/park_airport_list.h"
+#include "airports/park_airport_record.h"
 #include "airports/stands.h"
 #include "core/errors.h"
 #include "core/geodesy.h"
 #include "core/log.h"
 #include "core/run_flags.h"
 #include "model/records.h"
-#include "realtraffic/rt_server.h"
 #include "sim/sim_ids.h"
 #include "sim/sim_link.h"
 #include "sim/simconnect/messages.h"
@@ -29,22 +29,8 @@
 #include "state/main_window_state.h"
 #include "state/run_state.h"
 #include "state/status_line.h"
-#include "traffic/park_airport_status.h"
 
 namespace zeph {
-
-UserAcPosition simUserData;
-UserAcPosition userAcPosition;
-std::uint8_t userOnGround = 0;
-std::uint8_t userOnGroundKnown = 0;
-std::mutex userDataMutex;
-std::atomic<std::uint32_t> userAcObjectId{2};
-std::string userAcTitle;
-std::optional<double> userHalfWingSpan;
-GeoPoint previousUserPosition;
-std::string userAcStand;
-std::atomic<std::uint32_t> userAcKind{0};
-std::atomic<std::int64_t> simUtcSeconds{0};
 
 namespace {
 
@@ -182,15 +168,6 @@ void handleModel(std::string model) {
 }
 
 } // namespace
-
-bool isKnownPosition(const UserAcPosition& position) {
-    return !isNearNullIsland(GeoPoint{position.latitude, position.longitude});
-}
-
-UserAircraftSnapshot userAircraftSnapshot() {
-    const std::lock_guard lock(userDataMutex);
-    return UserAircraftSnapshot{userAcPosition, userOnGround != 0, userOnGroundKnown != 0, userHalfWingSpan};
-}
 
 std::string userTitleOf(std::string_view title) {
     if (title.size() <= kTitleBytes) {
@@ -362,21 +339,6 @@ void lf_checkUserAirport() {
     }
     parkAirportList.front().reservedStand = stand;
     gf_writeMyParkAirports();
-}
-
-void gf_resetUserAircraft() {
-    const std::lock_guard lock(userDataMutex);
-    simUserData = UserAcPosition{};
-    previousUserPosition = GeoPoint{};
-    userAcPosition = UserAcPosition{};
-    userOnGround = 0;
-    userOnGroundKnown = 0;
-    userAcTitle.clear();
-    userAcStand.clear();
-    userHalfWingSpan.reset();
-    userAcObjectId.store(2);
-    userAcKind.store(0);
-    simUtcSeconds.store(0);
 }
 
 } // namespace zeph

@@ -20,6 +20,8 @@ std::atomic<bool> matchingDepthRaised{false};
 std::atomic<bool> staticRenewNow{false};
 std::atomic<bool> maxLiveSelChanged{false};
 std::atomic<bool> navLightsChanged{false};
+std::atomic<bool> rtProfessional{false};
+std::atomic<std::int64_t> tickCounter{0};
 std::filesystem::path stockAirportsPath;
 
 namespace {

@@ -38,6 +38,14 @@ extern std::atomic<bool> staticRenewNow;
 extern std::atomic<bool> maxLiveSelChanged;
 extern std::atomic<bool> navLightsChanged;
 
+// Passes since the process started; never reset. 64 bits, so it cannot overflow in any run length.
+// Atomic because the Traffic Reader reads it to stamp due passes while the traffic pass counts on.
+extern std::atomic<std::int64_t> tickCounter;
+
+// RealTraffic reported its professional edition (level 2): the simulator's time is then the traffic's time.
+// Written by the RealTraffic server, read by the simulator link's user record and the main loop.
+extern std::atomic<bool> rtProfessional;
+
 // A destination the user committed: its airport goes to the front of the park-airport list.
 struct DestinationRequest {
     std::string code;

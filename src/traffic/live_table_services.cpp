@@ -122,4 +122,15 @@ int lf_refreshCallsignList() {
     return filled ? 1 : 0;
 }
 
+void lf_takeLiveTrafficOut() {
+    for (LiveAc& aircraft : liveAcTable) {
+        if (aircraft.state == AcState::active) {
+            removeAircraftFromSim(aircraft);
+        } else if (aircraft.state == AcState::adding2sim && aircraft.gone == 0) {
+            gf_withdrawCreation(aircraft);
+        }
+    }
+    std::erase_if(liveAcTable, [](const LiveAc& aircraft) { return aircraft.withdrawn != 0; });
+}
+
 } // namespace zeph

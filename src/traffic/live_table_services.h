@@ -26,4 +26,9 @@ void lf_resetCallsignList();
 // 1 when the list is not empty, else 0. Traffic thread.
 int lf_refreshCallsignList();
 
+// RealTraffic has gone, so its traffic leaves the simulator: created aircraft are removed, queued ones lose
+// their request and their record, ones whose request is already with the simulator go when it is created.
+// Registered with the RealTraffic server at start. Traffic thread.
+void lf_takeLiveTrafficOut();
+
 } // namespace zeph

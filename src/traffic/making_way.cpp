@@ -26,17 +26,6 @@ constexpr std::int32_t kOtherParkedMinutes = 90;
 
 GeoPoint standPointOf(const StaticAc& aircraft) { return {aircraft.standLatitude, aircraft.standLongitude}; }
 
-// Takes a queued creation request back; true when it was still queued (withdrawn), else the record gets the
-// gone flag and leaves when its creation is reported.
-bool withdrawStatic(StaticAc& aircraft) {
-    if (gf_removeFromQueue(staticAddQueue, aircraft.callsign)) {
-        aircraft.withdrawn = 1;
-        return true;
-    }
-    aircraft.gone = 1;
-    return false;
-}
-
 void eraseWithdrawnStatics() {
     std::erase_if(staticAcTable, [](const StaticAc& aircraft) { return aircraft.withdrawn != 0; });
 }
@@ -75,7 +64,7 @@ void lf_makeWay(LiveAc& aircraft, const ParkPos& stand) {
                                     [&](const StaticAc& s) { return s.standNumber == stand.number; });
     if (there != staticAcTable.end()) {
         if (there->state == AcState::adding2sim) {
-            if (withdrawStatic(*there)) {
+            if (gf_withdrawCreation(*there)) {
                 gf_logLine("queued " + makeWayLine(*there, aircraft, stand));
             }
         } else if (there->state == AcState::active) {
@@ -176,7 +165,7 @@ void lf_removeAllStatic() {
         if (aircraft.state == AcState::active) {
             removeAircraftFromSim(aircraft);
         } else if (aircraft.state == AcState::adding2sim && aircraft.gone == 0) {
-            withdrawStatic(aircraft);
+            gf_withdrawCreation(aircraft);
         }
     }
     eraseWithdrawnStatics();

@@ -13,9 +13,6 @@ namespace zeph {
 
 struct StandUse;
 
-// The Max fit level (half hours, MAX_FIT) as the hours the window shows in MAX_FIT_FL.
-float lf_maxFitHours(std::int32_t level);
-
 // The levels the last real and soft modes stopped at (0 and -1 at the start of each search); the renewal's
 // look-back window reads them.
 extern std::int32_t realFitLevel;

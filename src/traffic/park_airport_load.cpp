@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 #include <fmt/format.h>
 
@@ -10,6 +11,8 @@
 #include "airports/park_airport_list.h"
 #include "airports/stands.h"
 #include "core/errors.h"
+#include "realtraffic/traffic_reader.h"
+#include "realtraffic/udp_readers.h"
 #include "settings/airport_settings.h"
 #include "sim/user_aircraft.h"
 #include "state/main_window_state.h"
@@ -89,6 +92,9 @@ void showLoaded() {
     ParkAirportRecord record = parkAirportRecord;
     record.name = apfHeader.airport_name;
     setParkAirportRecord(std::move(record));
+    // The traffic lines judge ground traffic by the loaded airport's elevation; a failed load leaves none.
+    trafficReader.setReferenceElevation(
+        parkAirportRecord.code.empty() ? std::nullopt : std::optional<double>(parkAirportRecord.altitude));
     learnedUpdateCount = 0;
     mainWindowState.learnedUpdates.store(0);
     mainWindowState.invalidateArea(countersArea);

@@ -32,27 +32,8 @@
 
 namespace zeph {
 
-ParkAirportRecord parkAirportRecord;
-std::mutex parkAirportRecordMutex;
-std::string reservedStand;
 bool loadPending = false;
 GeoPoint lastUserPosition;
-
-void setParkAirportRecord(ParkAirportRecord record) {
-    const std::lock_guard lock(parkAirportRecordMutex);
-    parkAirportRecord = std::move(record);
-}
-
-ParkAirportSnapshot parkAirportSnapshot() {
-    const std::lock_guard lock(parkAirportRecordMutex);
-    return {parkAirportRecord.code, GeoPoint{parkAirportRecord.latitude, parkAirportRecord.longitude},
-            parkAirportRecord.altitude};
-}
-
-std::string reservedStandCopy() {
-    const std::lock_guard lock(parkAirportListMutex);
-    return reservedStand;
-}
 
 // The file is written under the same hold, so no other writer slips between the list and its file.
 void lf_updateParkAirportList(const std::string& code, GeoPoint position) {

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <string>
 
+#include "airports/park_airport_record.h"
 #include "core/geodesy.h"
 
 namespace zeph {
@@ -14,37 +15,6 @@ struct UserAircraftSnapshot;
 // reserved for the user there. Traffic thread unless said.
 
 namespace zeph {
-
-struct ParkAirportRecord {
-    std::string code;   // ICAO; empty: no park airport
-    std::string iata{}; // explicit empty defaults let callers build the record from its code alone
-    std::string name{};
-    double latitude = 0.0;  // degrees
-    double longitude = 0.0; // degrees
-    double altitude = 0.0;  // feet
-    std::int32_t stands = 0;
-};
-
-// parkAirportRecordMutex is its only guard. The traffic thread writes it only through setParkAirportRecord
-// and reads it without the lock.
-extern ParkAirportRecord parkAirportRecord;
-extern std::mutex parkAirportRecordMutex;
-void setParkAirportRecord(ParkAirportRecord record);
-
-// What the traffic lines need of the park airport, copied under parkAirportRecordMutex so a reader on
-// another thread sees one consistent airport.
-struct ParkAirportSnapshot {
-    std::string code;      // empty: no park airport
-    GeoPoint position;     // degrees
-    double altitude = 0.0; // feet
-};
-ParkAirportSnapshot parkAirportSnapshot();
-
-// The id of the stand reserved for the user at the park airport; empty when none. Guarded by
-// parkAirportListMutex (park_airport_list.h).
-extern std::string reservedStand;
-// reservedStand, read under its mutex.
-std::string reservedStandCopy();
 
 // The destination's airport becomes the first of the park-airport list: an entry with the code moves to the
 // front as it is; otherwise a new entry (no reserved stand, distance 0) goes in front and

@@ -9,6 +9,7 @@
 #include "core/geodesy.h"
 #include "core/log.h"
 #include "model/flight_texts.h"
+#include "realtraffic/report_queue.h"
 #include "realtraffic/rt_server.h"
 #include "settings/parameter_table.h"
 #include "settings/range.h"
@@ -119,24 +120,12 @@ void lf_scheduleSimObjects() {
     if (pass % kRemovalEvery != 0) {
         return;
     }
-    if (!removalQueue.empty()) {
-        {
-            const std::lock_guard lock(simConnectMutex);
-            removalWork.push_back(removalQueue.front());
-        }
-        removalQueue.pop_front();
-    }
+    gf_handOverRemoval();
     if (pass % kCreationEvery != 0) {
         return;
     }
-    if (!liveAddQueue.empty()) {
-        gf_queueAiCreation(liveAddQueue.front());
-        liveAddQueue.pop_front();
+    if (gf_handOverCreation()) {
         return;
-    }
-    if (!staticAddQueue.empty()) {
-        gf_queueAiCreation(staticAddQueue.front());
-        staticAddQueue.pop_front();
     }
     if (!staticPlan.empty()) {
         lf_detcs();

@@ -29,6 +29,7 @@
 #include "platform/sockets.h"
 #include "platform/tcp_connect.h"
 #include "realtraffic/qnh.h"
+#include "realtraffic/report_queue.h"
 #include "realtraffic/rt_server.h"
 #include "realtraffic/traffic_reader.h"
 #include "realtraffic/udp_readers.h"

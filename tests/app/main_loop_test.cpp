@@ -10,6 +10,7 @@
 #include "app/main_loop.h"
 #include "core/geodesy.h"
 #include "core/run_flags.h"
+#include "realtraffic/report_queue.h"
 #include "run_fixture.h"
 #include "settings/parameter_table.h"
 #include "sim/sim_link.h"

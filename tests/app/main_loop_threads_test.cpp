@@ -13,6 +13,7 @@
 #include "app/window/controls.h"
 #include "platform/sockets.h"
 #include "platform/tcp_connect.h"
+#include "realtraffic/report_queue.h"
 #include "realtraffic/rt_server.h"
 #include "realtraffic/traffic_reader.h"
 #include "realtraffic/udp_readers.h"

@@ -1,3 +1,4 @@
+#include "model/sim_records.h"
 #include "realtraffic/rt_server.h"
 
 #include <algorithm>
@@ -16,12 +17,14 @@
 #include "platform/sockets.h"
 #include "realtraffic/traffic_reader.h"
 #include "rtfeed/rt_feed.h"
+#include "sim/ai_objects.h"
 #include "sim/user_aircraft.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
 #include "support/free_port.h"
 #include "support/log_fixture.h"
 #include "support/slow_factor.h"
+#include "traffic/live_table_services.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {
@@ -54,12 +57,15 @@ protected:
         mainWindowState.setRealTrafficVersionText("");
         mainWindowState.realTrafficConnected.store(false);
         setUserPosition(0.0, 0.0);
+        // As the program does at start: RealTraffic's going takes the live traffic out.
+        setLiveTrafficRemoval(&lf_takeLiveTrafficOut);
         port_ = test::freeLoopbackPort();
         gf_startRTServer(std::to_string(port_));
     }
 
     void TearDown() override {
         gf_closeRealTrafficSockets();
+        setLiveTrafficRemoval(nullptr);
         userStopped.store(false);
         runStopping.store(false);
         liveAcTable.clear();
@@ -258,8 +264,10 @@ TEST_F(RtServerTest, RealTrafficLostAndBack) {
         setUserPosition(52.0, 4.5);
         liveAcTable.clear();
         liveAddQueue.clear();
-        const auto live = [](const char* callsign, AcState state) {
+        std::uint32_t nextHexid = kLastStaticHexid;
+        const auto live = [&nextHexid](const char* callsign, AcState state) {
             LiveAc aircraft;
+            aircraft.hexid = ++nextHexid;
             aircraft.callsign = callsign;
             aircraft.state = state;
             aircraft.objectId = 7;

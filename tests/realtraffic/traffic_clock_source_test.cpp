@@ -6,6 +6,7 @@
 #include "core/time_text.h"
 #include "realtraffic/rt_server.h"
 #include "realtraffic/traffic_reader.h"
+#include "state/run_state.h"
 #include "support/test_clock.h"
 
 namespace zeph {

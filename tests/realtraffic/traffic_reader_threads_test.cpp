@@ -1,3 +1,4 @@
+#include "realtraffic/report_queue.h"
 #include "realtraffic/traffic_reader.h"
 
 #include <atomic>

@@ -14,6 +14,9 @@ cases = [
     ("state/x.h", "traffic/y.h", 1),
     ("traffic/x.cpp", "state/y.h", 0),
     ("app/window/x.cpp", "sim/simconnect/y.h", 0),
+    ("sim/x.cpp", "traffic/y.h", 1),
+    ("model/x.h", "airports/y.h", 1),
+    ("traffic/x.cpp", "sim/y.h", 0),
 ]
 
 failures = 0

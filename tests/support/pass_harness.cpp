@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "realtraffic/report_queue.h"
 #include "traffic/traffic_pass.h"
 #include "traffic/traffic_tables.h"
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "realtraffic/report_queue.h"
 #include "support/slow_factor.h"
 #include "traffic/traffic_tables.h"
 

@@ -1,4 +1,4 @@
-#include "traffic/auto_range.h"
+#include "airports/auto_range.h"
 
 #include <mutex>
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/max_fit_hours.h"
 #include "state/main_window_state.h"
 #include "support/motion_fixture.h"
 #include "support/parameters_files.h"

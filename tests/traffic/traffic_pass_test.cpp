@@ -1,3 +1,4 @@
+#include "realtraffic/report_queue.h"
 #include "traffic/traffic_pass.h"
 
 #include <cstdint>

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "model/sim_records.h"
+#include "realtraffic/report_queue.h"
+#include "sim/ai_objects.h"
 #include "support/log_fixture.h"
 #include "traffic/traffic_tables.h"
 

@@ -12,6 +12,7 @@
 #include <gsl/narrow>
 
 #include "aircraft/matching_tables.h"
+#include "airports/auto_range.h"
 #include "app/window/controls.h"
 #include "app/window/edit_controls.h"
 #include "core/files.h"
@@ -27,7 +28,6 @@
 #include "state/main_window_state.h"
 #include "state/run_state.h"
 #include "state/status_line.h"
-#include "traffic/auto_range.h"
 #include "traffic/live_table_services.h"
 
 namespace zeph {

@@ -14,10 +14,10 @@
 #include "core/log.h"
 #include "core/program.h"
 #include "core/text_convert.h"
+#include "settings/max_fit_hours.h"
 #include "settings/parameter_table.h"
 #include "state/main_window_state.h"
 #include "state/window_port.h"
-#include "traffic/max_fit.h"
 
 namespace zeph {
 

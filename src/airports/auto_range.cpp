@@ -1,4 +1,4 @@
-#include "traffic/auto_range.h"
+#include "airports/auto_range.h"
 
 #include <array>
 #include <cmath>
@@ -13,8 +13,8 @@
 #include "settings/control_sink.h"
 #include "settings/parameter_table.h"
 #include "settings/range.h"
-#include "sim/user_aircraft.h"
 #include "state/status_line.h"
+#include "state/user_position.h"
 
 namespace zeph {
 
