@@ -1,12 +1,6 @@
 #pragma once
-#include <atomic>
-#include <chrono>
-#include <cstddef>
 #include <cstdint>
-#include <deque>
-#include <functional>
 #include <list>
-#include <mutex>
 #include <vector>
 
 #include "model/records.h"
