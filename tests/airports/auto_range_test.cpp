@@ -9,7 +9,7 @@
 #include "settings/parameter_table.h"
 #include "settings/parameters_file.h"
 #include "settings/range.h"
-#include "sim/user_aircraft.h"
+#include "state/user_position.h"
 #include "support/parameters_files.h"
 #include "support/temp_dir.h"
 #include "support/traffic_builders.h"
