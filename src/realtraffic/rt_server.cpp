@@ -31,14 +31,12 @@ std::atomic<bool> rtClientConnected{false};
 std::atomic<bool> realTrafficAwaited{true};
 
 namespace {
-std::atomic<LiveTrafficRemoval> liveTrafficRemoval{nullptr};
-} // namespace
-
-void setLiveTrafficRemoval(LiveTrafficRemoval removal) { liveTrafficRemoval.store(removal); }
-
-namespace {
 
 using namespace std::chrono_literals;
+
+// What RealTraffic's going does to its traffic; registered from above at start.
+std::atomic<LiveTrafficRemoval> liveTrafficRemoval{nullptr};
+
 using Clock = std::chrono::steady_clock;
 
 // A reply this long is not a version reply.
@@ -118,6 +116,8 @@ void gone() {
 }
 
 } // namespace
+
+void setLiveTrafficRemoval(LiveTrafficRemoval removal) { liveTrafficRemoval.store(removal); }
 
 void gf_startRTServer(std::string_view portText) {
     if (const int started = socketLayerStartup(); started != 0) {
