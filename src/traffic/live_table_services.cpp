@@ -124,10 +124,9 @@ int lf_refreshCallsignList() {
 
 void lf_takeLiveTrafficOut() {
     for (LiveAc& aircraft : liveAcTable) {
-        if (aircraft.state == AcState::active) {
+        // The removal withdraws a request still queued; one already handed over leaves once it is created.
+        if (aircraft.state == AcState::active || aircraft.state == AcState::adding2sim) {
             removeAircraftFromSim(aircraft);
-        } else if (aircraft.state == AcState::adding2sim && aircraft.gone == 0) {
-            gf_withdrawCreation(aircraft);
         }
     }
     std::erase_if(liveAcTable, [](const LiveAc& aircraft) { return aircraft.withdrawn != 0; });

@@ -162,10 +162,9 @@ void lf_sameRegcodeOrCoupled(LiveAc& aircraft, bool onGround) {
 
 void lf_removeAllStatic() {
     for (StaticAc& aircraft : staticAcTable) {
-        if (aircraft.state == AcState::active) {
+        // The removal withdraws a request still queued; one already handed over leaves once it is created.
+        if (aircraft.state == AcState::active || aircraft.state == AcState::adding2sim) {
             removeAircraftFromSim(aircraft);
-        } else if (aircraft.state == AcState::adding2sim && aircraft.gone == 0) {
-            gf_withdrawCreation(aircraft);
         }
     }
     eraseWithdrawnStatics();
