@@ -11,6 +11,7 @@
 #include "core/version.h"
 #include "core/xml_meta.h"
 #include "settings/parameter_table.h"
+#include "settings/range.h"
 #include "settings/xml_parameters.h"
 
 namespace zeph {
@@ -102,7 +103,7 @@ void appendStand(pugi::xml_node& parkpositions, const ParkPos& stand, int mode) 
 }
 
 void appendSettings(pugi::xml_node& parameters) {
-    gf_appendIntParameter(parameters, "RANGE", RANGE.get());
+    gf_appendIntParameter(parameters, "RANGE", chosenRangeNm());
     gf_appendBoolParameter(parameters, "AUTO_RANGE", AUTO_RANGE.get());
     gf_appendBoolParameter(parameters, "WEEK", WEEK.get());
     gf_appendBoolParameter(parameters, "PARK_SOFT", PARK_SOFT.get());

@@ -23,4 +23,6 @@ std::uint32_t gf_setRange(std::int32_t nm, bool remember) {
     return meters;
 }
 
+std::int32_t chosenRangeNm() { return AUTO_RANGE.get() ? RANGE.clamp(rememberedRange.load()) : RANGE.get(); }
+
 } // namespace zeph

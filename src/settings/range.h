@@ -23,4 +23,8 @@ extern std::atomic<std::int32_t> rememberedRange;
 // rememberedRange; the auto range passes false. Returns the metres.
 std::uint32_t gf_setRange(std::int32_t nm, bool remember = true);
 
+// RANGE as the user or an airport's file set it: its value, or while AUTO_RANGE chooses the range, the range
+// that unticking AUTO_RANGE returns to (within RANGE's bounds). What the auto range chose is no setting.
+std::int32_t chosenRangeNm();
+
 } // namespace zeph

@@ -179,6 +179,19 @@ void clearParkAirportDisplay() {
     mainWindowState.invalidateArea(countersArea);
 }
 
+// The learned file keeps the settings in effect at the airport (what its file brought, the first visit's
+// defaults, what the user chose there), so they are written while still in place; only then do the user's
+// own values come back, also when the save throws.
+void saveLearnedThenRestoreUserSettings() {
+    try {
+        lf_saveLearnedAirports();
+    } catch (...) {
+        gf_applySettingsToParameters();
+        throw;
+    }
+    gf_applySettingsToParameters();
+}
+
 } // namespace
 
 void lf_checkParkAirport(std::uint8_t start) {
@@ -272,8 +285,7 @@ void lf_resetParkAirport() {
 
 void lf_leaveParkAirport() {
     if (parkAirportLoaded.load()) {
-        gf_applySettingsToParameters();
-        lf_saveLearnedAirports();
+        saveLearnedThenRestoreUserSettings();
     }
     parkAirportLoaded.store(false);
     if (!INITIAL_LOAD_ONLY.get()) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -19,6 +20,8 @@
 #include "realtraffic/udp_readers.h"
 #include "settings/airport_settings.h"
 #include "settings/data_tree.h"
+#include "settings/range.h"
+#include "settings/xml_parameters.h"
 #include "sim/user_aircraft.h"
 #include "state/main_window_state.h"
 #include "state/run_state.h"
@@ -303,6 +306,73 @@ TEST_F(ParkAirportStatus, AUseUsedUpByTheCalculationIsStillSaved) {
                           R"(reg="D-AIM{0}" airl="DLH" type="A320" day="3" hh="18:30" cs="DLH{0}")", k)),
                       std::string::npos)
                 << k;
+    }
+}
+
+// The learned file keeps the settings in effect at the airport when it is left; the user's come back after.
+TEST_F(ParkAirportStatus, LeavingSavesTheAirportsSettingsAndRestoresTheUsers) {
+    struct Settings {
+        std::int32_t percent, range;
+        bool autoRange;
+    };
+    struct Case {
+        const char* name;
+        std::optional<Settings> learned;
+        std::int32_t databaseStands;
+        std::optional<Settings> chosenThere;
+        Settings saved;
+    };
+    const Case cases[] = {
+        {"learned 50 %, user 30 %", Settings{50, 40, false}, 10, {}, {50, 40, false}},
+        {"first visit of a two-stand airport", {}, 2, {}, {50, 10, false}},
+        {"learned 50 %, the user chose 70 % there",
+         Settings{50, 40, false},
+         10,
+         Settings{70, 80, false},
+         {70, 80, false}},
+        {"learned auto range: its 65 nm, not the auto range's",
+         Settings{50, 65, true},
+         10,
+         {},
+         {50, 65, true}},
+    };
+    const auto apply = [](const Settings& s) {
+        parking_percentage.set(s.percent), AUTO_RANGE.set(s.autoRange), RANGE.set(s.range),
+            gf_setRange(s.range);
+    };
+    userAt(100.0 / 1852.0, 180.0, true); // on the ground, where the auto range chooses 10 nm
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(test::parkAirportLearnedFile());
+        if (c.learned) {
+            apply(*c.learned);
+            fs::create_directories(fs::path(test::parkAirportLearnedFile()).parent_path());
+            gf_writeApf(ApfData{"ZZPA", "Test Park Airport", "", "Test Publisher", 0, 0, 0, 4950, {}},
+                        test::parkAirportLearnedFile(), 0, 3);
+        }
+        apply(Settings{30, 10, false}); // the user's own
+        airportTable.front().stands = c.databaseStands;
+        ASSERT_TRUE(lf_logParkAirport("ZZPA"));
+        loadPending = true;
+        lf_checkParkAirport(0);
+        ASSERT_TRUE(parkAirportLoaded.load());
+        if (c.chosenThere) {
+            apply(*c.chosenThere);
+        }
+        lf_resetParkAirport();
+        pugi::xml_document learned, parameters;
+        ASSERT_TRUE(learned.load_file(test::parkAirportLearnedFile().c_str()));
+        EXPECT_EQ(std::make_tuple(gf_getIntParameter(learned, "parking_percentage"),
+                                  gf_getIntParameter(learned, "RANGE"),
+                                  gf_getBoolParameter(learned, "AUTO_RANGE")),
+                  std::make_tuple(std::optional(c.saved.percent), std::optional(c.saved.range),
+                                  std::optional(c.saved.autoRange)));
+        ASSERT_TRUE(parameters.load_file(parametersFile().c_str()));
+        EXPECT_EQ(std::make_tuple(parking_percentage.get(), RANGE.get(), AUTO_RANGE.get(),
+                                  gf_getIntParameter(parameters, "parking_percentage"),
+                                  gf_getIntParameter(parameters, "RANGE")),
+                  std::make_tuple(30, 10, false, std::optional(30), std::optional(10)))
+            << "the user's settings are back, also in parameters.xml";
     }
 }
 
