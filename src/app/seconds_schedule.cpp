@@ -172,9 +172,7 @@ void renewalPhase() {
 }
 
 void everyMinute(std::int32_t s) {
-    const std::int32_t left = renewalCountdown.fetch_sub(1) - 1;
-    // The window's renewal note shows the countdown, so each minute repaints it.
-    setRenewalCountdown(left < 1 ? 20 : left);
+    const std::int32_t left = stepRenewalCountdown();
     if (left < 1 && parkAirportLoaded.load() && !INITIAL_LOAD_ONLY.get() && !staticRenewalBusy.load() &&
         !staticRenewNow.load()) {
         lf_renewStaticParkingSoon();

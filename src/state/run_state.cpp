@@ -45,6 +45,16 @@ void setRenewalCountdown(std::int32_t minutes) {
     mainWindowState.invalidateArea(settingsArea);
 }
 
+std::int32_t stepRenewalCountdown() {
+    std::int32_t current = renewalCountdown.load();
+    std::int32_t left = 0;
+    do {
+        left = current - 1;
+    } while (!renewalCountdown.compare_exchange_weak(current, left < 1 ? 20 : left));
+    mainWindowState.invalidateArea(settingsArea);
+    return left;
+}
+
 void lf_refreshWeekSlot() { currentWeekSlot.exchange(packWeekSlot(gf_trafficDayAndHalfHour())); }
 
 } // namespace zeph

@@ -24,6 +24,10 @@ extern std::atomic<std::uint64_t> currentWeekSlot;
 extern std::atomic<std::int32_t> renewalCountdown;
 // Any thread: the countdown becomes minutes and the settings area, where the note is drawn, is repainted.
 void setRenewalCountdown(std::int32_t minutes);
+// The minute step, as one atomic update so that a "Now" press (20) meanwhile is never overwritten: one
+// minute less, and 20 again when none is left. Returns the minutes left by the step, below 1 when the
+// renewal is due. Repaints like setRenewalCountdown.
+std::int32_t stepRenewalCountdown();
 
 // The window's requests, served by the seconds schedule (atomic exchanges).
 extern std::atomic<bool> rereadRequest;

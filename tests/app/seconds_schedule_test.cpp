@@ -1,8 +1,10 @@
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -25,6 +27,7 @@
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
 #include "state/main_window_state.h"
+#include "state/run_state.h"
 #include "state/status_line.h"
 #include "support/airport_fixture.h"
 #include "support/fake_simulator.h"
@@ -364,6 +367,42 @@ TEST_F(SecondsScheduleTest, TheTwentyMinuteCountdownDropsEachMinuteAndAsksForARe
     EXPECT_TRUE(staticRenewalBusy.load());
     const std::lock_guard lock(mainWindowState.statusMutex);
     EXPECT_EQ(mainWindowState.statusText, "Corvane_P3D will update static parking in 15 seconds ...");
+}
+
+// "Now" on the GUI thread and the minute step on the traffic thread, round after round, the press a little
+// later each round so that it meets every instant of the step: whichever comes first, the press is kept (20,
+// or 19 when the step came after it), never lost under 10 - 1.
+TEST(RenewalCountdownThreads, ANowPressRacingTheMinuteStepIsKept) {
+    constexpr int rounds = 20000;
+    std::atomic<int> round{0};
+    std::atomic<int> stepped{0};
+    const std::jthread minutes([&] {
+        for (int k = 1; k <= rounds; ++k) {
+            // Busy at first, to start with the round; then yielding, so that fewer cores than spinning
+            // threads still go on.
+            for (int spins = 0; round.load() < k; ++spins) {
+                if (spins > 10000) {
+                    std::this_thread::yield();
+                }
+            }
+            stepRenewalCountdown();
+            stepped.store(k);
+        }
+    });
+    int lost = 0;
+    for (int k = 1; k <= rounds; ++k) {
+        renewalCountdown.store(10);
+        round.store(k);
+        for (volatile int spin = 0; spin < k % 200; ++spin) {
+        }
+        setRenewalCountdown(20);
+        while (stepped.load() < k) {
+            std::this_thread::yield();
+        }
+        const std::int32_t left = renewalCountdown.load();
+        lost += left == 19 || left == 20 ? 0 : 1;
+    }
+    EXPECT_EQ(lost, 0) << "of " << rounds << " rounds";
 }
 
 } // namespace
