@@ -65,8 +65,15 @@ bool isValidUtf8(const std::string& text) {
     }
 }
 
-void logSubrecordTooSmall(std::size_t index) {
-    lf_logAndFlush(fmt::format("   Warning: decodeSizeAtBoundary returned 0 at o3 = {}", index));
+// A name or helipad subrecord that is too small is an event line; any other a plain one.
+void logSubrecordTooSmall(BglWords words, std::size_t index) {
+    const std::string text = fmt::format("   Warning: decodeSizeAtBoundary returned 0 at o3 = {}", index);
+    const std::uint16_t id = bglRecordId(words, index);
+    if (id == kNameId || id == kHelipadId) {
+        gf_logLine(text);
+    } else {
+        lf_logAndFlush(text);
+    }
 }
 
 void logLoopCap(int which, std::string_view what) {
@@ -149,9 +156,14 @@ std::string lf_decodeAirportNAME(BglWords words, std::size_t index) {
             name[i] = static_cast<char>((words[(first + i) / 4] >> (8 * ((first + i) % 4))) & 0xFFU);
         }
     }
-    if (name.size() < length) {
+    // Bytes 2 and 3 of word index + 1, then whole words from index + 2, then the last 1 to 3 bytes.
+    const std::size_t wholeWords = length > 2 ? (length - 2) / 4 : 0;
+    if (index + 2 + wholeWords > words.size()) {
         lf_logAndFlush(fmt::format("! name blocks truncated at o3={}, available={}", index,
                                    words.size() - std::min(words.size(), index + 2)));
+    } else if (name.size() < length) {
+        // Only the last bytes lie past the file's end: their word cannot be read.
+        lf_logAndFlush(fmt::format("{} EXCEPTION", "lf_decodeAirportNAME"));
     }
     while (!name.empty() && name.back() == '\0') {
         name.pop_back();
@@ -178,7 +190,7 @@ ApfData lf_decodeAirportBasicData(BglWords words, std::size_t record, bool exten
             airport.airportName = airport.airportName.empty() || airport.airportName == text ? text : "";
         }
         if (size < 4) {
-            logSubrecordTooSmall(index);
+            logSubrecordTooSmall(words, index);
             break;
         }
         index += size / 4;
@@ -286,7 +298,7 @@ void walkSubrecords(BglWords words, std::size_t record, bool extended, std::size
             return;
         }
         if (size < 4) {
-            logSubrecordTooSmall(index);
+            logSubrecordTooSmall(words, index);
             return;
         }
         index += size / 4;

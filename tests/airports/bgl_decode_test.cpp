@@ -1,9 +1,14 @@
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "airports/airport_database.h"
+#include "airports/bgl_airport_record.h"
 #include "airports/bgl_file.h"
 #include "airports/scan_log.h"
 #include "gen/bgl_builder.h"
@@ -170,10 +175,22 @@ TEST_F(BglDecode, MalformedFilesEndWithOneLine) {
     decode(longer);
     EXPECT_TRUE(logContains("   Error: o3=") && logContains("exceeded data buffer size"));
 
-    BglAirport tiny = schiphol(false);
-    tiny.subrecords.insert(tiny.subrecords.begin(), BglRaw{0x99, 2});
-    decode(tiny);
-    EXPECT_TRUE(logContains("   Warning: decodeSizeAtBoundary returned 0 at o3 = "));
+    // A name or helipad subrecord too small is an event line, another a plain one.
+    for (const auto& [id, prefix] : {std::pair{0x99, ""}, {0x19, "==> "}, {0x26, "==> "}}) {
+        const auto count = [this](const std::string& start) {
+            const std::vector<std::string> lines = readLog();
+            return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+                return l.starts_with(start + "   Warning: decodeSizeAtBoundary returned 0 at o3 = ");
+            });
+        };
+        const auto before = std::pair{count(""), count("==> ")};
+        BglAirport tiny = schiphol(false);
+        tiny.subrecords.insert(tiny.subrecords.begin(), BglRaw{static_cast<std::uint16_t>(id), 2});
+        decode(tiny);
+        EXPECT_EQ(std::pair(count("") > before.first, count("==> ") > before.second),
+                  std::pair(*prefix == '\0', *prefix != '\0'))
+            << id;
+    }
 
     decode(buildBgl(
         BglFile{{BglSection{3, 1, {}, std::vector<BglRaw>(9001, BglRaw{0x22, 8}), {}, {}}}, {}, {}}));
@@ -246,6 +263,36 @@ TEST_F(BglDecode, ValuesOfStandsNamesAndIdents) {
     }
     EXPECT_TRUE(scanLogHas("QQQQ is not an airport supported by RealTraffic "));
     EXPECT_FALSE(scanLogHas("AMS is not an airport supported by RealTraffic "));
+}
+
+// A name subrecord at the file's end: the bytes inside the file are the name, and the log says what was cut.
+TEST_F(BglDecode, ANameCutByTheFileEnd) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::size_t words;
+        std::string expected;
+        std::string line; // empty: none
+    };
+    const Case cases[] = {
+        {"whole", "ABCDEFG", 4, "ABCDEFG", ""},
+        {"last byte past the end", "ABCDEFG", 3, "ABCDEF", "lf_decodeAirportNAME EXCEPTION"},
+        {"a whole word past the end", "ABCDEFGHIJK", 3, "ABCDEF",
+         "! name blocks truncated at o3=0, available=1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto size = static_cast<std::uint32_t>(6 + c.text.size());
+        std::string bytes{'\x19', '\0', static_cast<char>(size), '\0', '\0', '\0'};
+        bytes += c.text;
+        bytes.resize(c.words * 4, '\0');
+        std::vector<std::uint32_t> words(c.words);
+        std::memcpy(words.data(), bytes.data(), bytes.size());
+        const std::size_t before = readLog().size();
+        EXPECT_EQ(lf_decodeAirportNAME(words, 0), c.expected);
+        const std::vector<std::string> lines = readLog();
+        EXPECT_EQ(lines.size() > before ? lines.back() : "", c.line);
+    }
 }
 
 TEST_F(BglDecode, NamesStayInsideTheirRecord) {
