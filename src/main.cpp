@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
@@ -7,8 +8,31 @@
 #include "platform/single_instance.h"
 #include "update/curl_handle.h"
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// SIGTERM and SIGINT are blocked before the libraries' and the program-wide objects' initialisers run, so a
+// close asked for at launch waits, pending, for the watcher that turns it into the close button instead of
+// ending the process with the signal. Every thread started later inherits the mask. The raw call: a
+// sanitizer's interceptor may not be set up this early.
+void blockCloseSignalsAtLoad(int /*argc*/, char** /*argv*/, char** /*envp*/) {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    ::syscall(SYS_rt_sigprocmask, SIG_BLOCK, &set, nullptr, _NSIG / 8);
+}
+
+// Only an executable's pre-initialisers run before those of the libraries it loads.
+[[gnu::used, gnu::section(".preinit_array")]] void (*blockAtLoad)(int, char**,
+                                                                  char**) = blockCloseSignalsAtLoad;
+
+} // namespace
+
 int main(int argc, char** argv) {
-    // Before any thread starts, so that every thread inherits the mask and only the watcher takes them.
+    // Again, for a loader that runs no pre-initialisers: still before any thread starts.
     zeph::blockCloseSignals();
     if (!zeph::acquireSingleInstance("Local\\$Corvane_P3D$")) {
         return -1; // another instance runs; its log stays as it is

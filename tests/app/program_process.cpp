@@ -2,7 +2,9 @@
 
 #include <cctype>
 #include <csignal>
+#include <fstream>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #include <fcntl.h>
@@ -128,15 +130,37 @@ bool isTimeText(const std::string& line) {
            line[19] == ' ' && digits(20, 4);
 }
 
-bool waitForFile(const std::filesystem::path& file) {
+namespace {
+
+// Polls without pausing when asked to, so that the first moment the condition holds is not missed.
+template <class Condition> bool waitUntil(Condition condition, std::chrono::milliseconds pause) {
     const auto deadline = std::chrono::steady_clock::now() + kLivenessBound * 5;
-    while (!std::filesystem::exists(file)) {
+    while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(pause);
     }
     return true;
+}
+
+} // namespace
+
+bool waitForFile(const std::filesystem::path& file) {
+    return waitUntil([&] { return std::filesystem::exists(file); }, std::chrono::milliseconds(10));
+}
+
+bool waitForBlockedSignal(pid_t pid, int signalNumber) {
+    const auto blocked = [&] {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("SigBlk:")) {
+                return ((std::stoull(line.substr(7), nullptr, 16) >> (signalNumber - 1)) & 1U) != 0;
+            }
+        }
+        return false;
+    };
+    return waitUntil(blocked, std::chrono::milliseconds(0));
 }
 
 } // namespace zeph::test

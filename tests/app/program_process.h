@@ -82,5 +82,7 @@ bool isTimeText(const std::string& line);
 
 // Waits until the file exists; false after the liveness bound.
 bool waitForFile(const std::filesystem::path& file);
+// Waits until the process blocks the signal, by its /proc status; false after the liveness bound.
+bool waitForBlockedSignal(pid_t pid, int signalNumber);
 
 } // namespace zeph::test

@@ -31,13 +31,19 @@ TEST(ProgramProcess, ACloseSignalEndsTheRunSavesThePositionAndEndsWithZero) {
     struct Case {
         const char* name;
         int signal;
+        bool atStart; // the moment the program's own code holds it, before its objects and its window exist
     };
-    for (const Case& c : {Case{"SIGTERM", SIGTERM}, Case{"SIGINT", SIGINT}}) {
+    for (const Case& c : {Case{"SIGTERM", SIGTERM, false}, Case{"SIGINT", SIGINT, false},
+                          Case{"SIGTERM at start", SIGTERM, true}}) {
         SCOPED_TRACE(c.name);
         ProgramPlaces places;
         places.seedRun();
         ProgramProcess program(CORVANE_BIN, places);
-        ASSERT_TRUE(test::waitForFile(places.liveriesScannedFile())) << "the run did not start";
+        if (c.atStart) {
+            ASSERT_TRUE(test::waitForBlockedSignal(program.pid(), c.signal));
+        } else {
+            ASSERT_TRUE(test::waitForFile(places.liveriesScannedFile())) << "the run did not start";
+        }
         program.signal(c.signal);
         EXPECT_EQ(program.waitForExit(exitBound), 0) << program.errorOutput();
         const auto lines = test::readFileLines(places.programDir() / "Log.txt");
