@@ -5,6 +5,7 @@
 #include <regex>
 #include <set>
 #include <tuple>
+#include <utility>
 
 #include <fmt/format.h>
 #include <fmt/ranges.h>
@@ -51,6 +52,24 @@ bool standBefore(const std::string& a, const std::string& b) {
         return std::tuple(letters, number, rest);
     };
     return key(a) < key(b);
+}
+
+// Of the live objects, how many went from the ground into the air and how many from the air onto the ground.
+std::pair<int, int> takeOffsAndLandings(const Record& record, const std::set<std::uint32_t>& live) {
+    std::map<std::uint32_t, bool> onGround;
+    std::set<std::uint32_t> tookOff;
+    std::set<std::uint32_t> landed;
+    for (const auto& [at, p] : record.positions) {
+        if (!live.contains(p.objectId)) {
+            continue;
+        }
+        const auto [last, first] = onGround.try_emplace(p.objectId, p.onGround);
+        if (!first && last->second != p.onGround) {
+            (p.onGround ? landed : tookOff).insert(p.objectId);
+            last->second = p.onGround;
+        }
+    }
+    return {static_cast<int>(tookOff.size()), static_cast<int>(landed.size())};
 }
 
 } // namespace
@@ -100,6 +119,7 @@ RunSummary summarize(const Record& record, std::string_view logText) {
     for (const auto& [at, f] : record.flightPlans) {
         summary.flightPlans += live.contains(f.objectId) ? 1 : 0;
     }
+    std::tie(summary.takeOffs, summary.landings) = takeOffsAndLandings(record, live);
     std::sort(summary.statics.begin(), summary.statics.end(), standBefore);
     std::sort(summary.staticsRemoved.begin(), summary.staticsRemoved.end(), standBefore);
     summary.violations = static_cast<int>(record.violations.size());
@@ -124,14 +144,16 @@ std::vector<std::string> summaryLines(const RunSummary& s) {
     }
     return {fmt::format("live aircraft created {}{}, removed {}, flight plans {}", s.liveCreated, refusals,
                         s.removed, s.flightPlans),
-            statics, fmt::format("protocol violations {}", s.violations)};
+            fmt::format("take-offs {}, landings {}", s.takeOffs, s.landings), statics,
+            fmt::format("protocol violations {}", s.violations)};
 }
 
 nlohmann::json summaryJson(const RunSummary& s) {
-    return {{"liveCreated", s.liveCreated},       {"refused", s.refused},
-            {"createdAgain", s.createdAgain},     {"removed", s.removed},
-            {"flightPlans", s.flightPlans},       {"statics", s.statics},
-            {"staticsRemoved", s.staticsRemoved}, {"violations", s.violations}};
+    return {
+        {"liveCreated", s.liveCreated}, {"refused", s.refused},         {"createdAgain", s.createdAgain},
+        {"removed", s.removed},         {"flightPlans", s.flightPlans}, {"takeOffs", s.takeOffs},
+        {"landings", s.landings},       {"statics", s.statics},         {"staticsRemoved", s.staticsRemoved},
+        {"violations", s.violations}};
 }
 
 std::string nowLine(const RunSummary& s) {

@@ -1,6 +1,6 @@
 #pragma once
-// What a run did in the simulator, in the few lines a person reads at its end: the live aircraft, the static
-// ones (their tails end in '*') and the protocol violations.
+// What a run did in the simulator, in the few lines a person reads at its end: the live aircraft, their
+// take-offs and landings, the static ones (their tails end in '*') and the protocol violations.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +17,10 @@ struct RunSummary {
     int createdAgain = 0; // of their tails, those created later
     int removed = 0;      // live objects removed on the client's request
     int flightPlans = 0;  // given to live objects
+    // Live objects seen on the ground and later in the air (take-offs), or in the air and later on the
+    // ground (landings), by the sampled positions; each object counts at most once for each.
+    int takeOffs = 0;
+    int landings = 0;
     // The stands of the statics, from the program's "<stand>: <callsign> parked" log lines; a static the log
     // does not place shows its tail. In stand order.
     std::vector<std::string> statics;

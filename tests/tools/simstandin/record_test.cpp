@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <utility>
 
 #include "simstandin/record.h"
 #include "simstandin/recorder.h"
@@ -96,7 +97,15 @@ TEST_F(StandinRecordThreads, TheRecordReadsBackAsTheJournalAndSumsUp) {
         standin::summaryLines(summary),
         (std::vector<std::string>{
             "live aircraft created 2 (1 refused by the simulator, created again), removed 1, flight plans 1",
-            "static aircraft placed 1: A3, removed during the run 1: A3", "protocol violations 1"}));
+            "take-offs 0, landings 0", "static aircraft placed 1: A3, removed during the run 1: A3",
+            "protocol violations 1"}));
+    standin::Record flown = record; // at frame 4 UAE45 in the air, CFG123 and the static on the ground
+    for (auto& [at, p] : flown.positions) {
+        p.onGround = p.frame == 4 ? !p.onGround : p.onGround;
+    }
+    const standin::RunSummary flownSummary = standin::summarize(flown, "");
+    EXPECT_EQ(std::pair(flownSummary.takeOffs, flownSummary.landings), std::pair(1, 1))
+        << "a static object neither takes off nor lands";
     EXPECT_EQ(standin::nowLine(summary), "live aircraft in the simulator 0, static 0")
         << "all removed at the end";
     standin::Record unremoved = record;
@@ -168,18 +177,18 @@ TEST(StandinSummaryProgram, PrintsTheRunsLinesAndSaysWhenTheRecordIsCut) {
         int exitCode;
         std::string out;
     };
-    const std::string text = "live aircraft created 1, removed 0, flight plans 0\n"
+    const std::string text = "live aircraft created 1, removed 0, flight plans 0\ntake-offs 0, landings 0\n"
                              "static aircraft placed 1: A3\nprotocol violations 0\n";
     const std::vector<Case> cases = {
         {{"whole.jsonl", "--log", "Log.txt"}, 0, text},
         {{"whole.jsonl", "--json", "--log", "Log.txt"},
          0,
-         R"({"createdAgain":0,"flightPlans":0,"liveCreated":1,"refused":0,"removed":0,"statics":["A3"],)"
-         R"("staticsRemoved":[],"violations":0})"
+         R"({"createdAgain":0,"flightPlans":0,"landings":0,"liveCreated":1,"refused":0,"removed":0,)"
+         R"("statics":["A3"],"staticsRemoved":[],"takeOffs":0,"violations":0})"
          "\n"},
         {{"whole.jsonl"},
          0,
-         "live aircraft created 1, removed 0, flight plans 0\n"
+         "live aircraft created 1, removed 0, flight plans 0\ntake-offs 0, landings 0\n"
          "static aircraft placed 1: DLH401*\nprotocol violations 0\n"},
         {{"cut.jsonl", "--log", "Log.txt"}, 1, text},
         {{"missing.jsonl"}, 2, ""},
