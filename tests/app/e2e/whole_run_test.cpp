@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -578,6 +580,35 @@ std::set<std::string> standUses(const std::string& learned) {
     return uses;
 }
 
+// An airport's eight settings: as the learned file holds them, and as a run's log says it read them ("RANGE
+// <padded to 24>: 40"; MAX_FIT's line goes on after its value).
+const std::vector<std::string> kAirportSettings{"RANGE",     "AUTO_RANGE",         "WEEK",
+                                                "PARK_SOFT", "parking_percentage", "INITIAL_LOAD_ONLY",
+                                                "MAX_FIT",   "MAX_LIVE_SEL"};
+
+std::map<std::string, std::string> settingsSaved(const std::string& learned) {
+    std::map<std::string, std::string> values;
+    for (const std::string& key : kAirportSettings) {
+        const std::string attribute = "<parameter name=\"" + key + "\" value=\"";
+        if (const std::size_t at = learned.find(attribute); at != std::string::npos) {
+            const std::size_t from = at + attribute.size();
+            values[key] = learned.substr(from, learned.find('"', from) - from);
+        }
+    }
+    return values;
+}
+
+std::map<std::string, std::string> settingsRead(const DemoRun& run) {
+    std::map<std::string, std::string> values;
+    for (const std::string& key : kAirportSettings) {
+        const std::string head = std::string(10, ' ') + key + std::string(24 - key.size(), ' ') + ": ";
+        for (const std::string& line : run.logLinesWith(head)) {
+            values.try_emplace(key, line.substr(head.size(), line.find(' ', head.size()) - head.size()));
+        }
+    }
+    return values;
+}
+
 // The same scene again in the stage the first run left, keeping what it saved; before it, a temp file that a
 // killed save of parameters.xml left behind.
 class WholeRunAgain : public WholeRun {
@@ -620,6 +651,14 @@ TEST_F(WholeRunAgain, KeepsEveryStandUseTheFirstRunLearned) {
     for (const std::string& use : first) {
         EXPECT_TRUE(second.contains(use)) << use << " is gone";
     }
+}
+
+// The learned file keeps the settings the first run read and parked by, and the second run reads them.
+TEST_F(WholeRunAgain, KeepsTheAirportsOwnSettings) {
+    const std::map<std::string, std::string> saved = settingsSaved(learnedFirst_);
+    EXPECT_EQ(saved.size(), kAirportSettings.size()) << learnedFirst_;
+    EXPECT_EQ(settingsRead(*run_), saved) << "the first run saved the settings in effect";
+    EXPECT_EQ(settingsRead(*again_), saved) << "the second run read them";
 }
 
 // The statics that the log says were removed for too many parked aircraft, and only they, are named.
