@@ -311,10 +311,19 @@ TEST_F(ParkAirportStatus, AUseUsedUpByTheCalculationIsStillSaved) {
 
 // The learned file keeps the settings in effect at the airport when it is left; the user's come back after.
 TEST_F(ParkAirportStatus, LeavingSavesTheAirportsSettingsAndRestoresTheUsers) {
-    struct Settings {
-        std::int32_t percent, range;
-        bool autoRange;
+    using Settings = std::tuple<std::int32_t, std::int32_t, bool>; // parking_percentage, RANGE, AUTO_RANGE
+    const auto apply = [](const Settings& s) {
+        const auto [percent, range, automatic] = s;
+        parking_percentage.set(percent), AUTO_RANGE.set(automatic), RANGE.set(range), gf_setRange(range);
     };
+    const auto storedIn = [](const fs::path& file) {
+        pugi::xml_document doc;
+        doc.load_file(file.c_str());
+        return Settings{gf_getIntParameter(doc, "parking_percentage").value_or(-1),
+                        gf_getIntParameter(doc, "RANGE").value_or(-1),
+                        gf_getBoolParameter(doc, "AUTO_RANGE").value_or(false)};
+    };
+    const Settings user{30, 10, false};
     struct Case {
         const char* name;
         std::optional<Settings> learned;
@@ -323,22 +332,18 @@ TEST_F(ParkAirportStatus, LeavingSavesTheAirportsSettingsAndRestoresTheUsers) {
         Settings saved;
     };
     const Case cases[] = {
-        {"learned 50 %, user 30 %", Settings{50, 40, false}, 10, {}, {50, 40, false}},
+        {"learned 50 %", Settings{50, 40, false}, 10, {}, {50, 40, false}},
         {"first visit of a two-stand airport", {}, 2, {}, {50, 10, false}},
-        {"learned 50 %, the user chose 70 % there",
+        {"learned 50 %, 70 % chosen there",
          Settings{50, 40, false},
          10,
          Settings{70, 80, false},
          {70, 80, false}},
-        {"learned auto range: its 65 nm, not the auto range's",
+        {"learned auto range: its 65 nm, not the 10 nm chosen",
          Settings{50, 65, true},
          10,
          {},
          {50, 65, true}},
-    };
-    const auto apply = [](const Settings& s) {
-        parking_percentage.set(s.percent), AUTO_RANGE.set(s.autoRange), RANGE.set(s.range),
-            gf_setRange(s.range);
     };
     userAt(100.0 / 1852.0, 180.0, true); // on the ground, where the auto range chooses 10 nm
     for (const Case& c : cases) {
@@ -350,29 +355,17 @@ TEST_F(ParkAirportStatus, LeavingSavesTheAirportsSettingsAndRestoresTheUsers) {
             gf_writeApf(ApfData{"ZZPA", "Test Park Airport", "", "Test Publisher", 0, 0, 0, 4950, {}},
                         test::parkAirportLearnedFile(), 0, 3);
         }
-        apply(Settings{30, 10, false}); // the user's own
+        apply(user);
         airportTable.front().stands = c.databaseStands;
         ASSERT_TRUE(lf_logParkAirport("ZZPA"));
-        loadPending = true;
-        lf_checkParkAirport(0);
-        ASSERT_TRUE(parkAirportLoaded.load());
+        loadPending = true, lf_checkParkAirport(0);
         if (c.chosenThere) {
             apply(*c.chosenThere);
         }
         lf_resetParkAirport();
-        pugi::xml_document learned, parameters;
-        ASSERT_TRUE(learned.load_file(test::parkAirportLearnedFile().c_str()));
-        EXPECT_EQ(std::make_tuple(gf_getIntParameter(learned, "parking_percentage"),
-                                  gf_getIntParameter(learned, "RANGE"),
-                                  gf_getBoolParameter(learned, "AUTO_RANGE")),
-                  std::make_tuple(std::optional(c.saved.percent), std::optional(c.saved.range),
-                                  std::optional(c.saved.autoRange)));
-        ASSERT_TRUE(parameters.load_file(parametersFile().c_str()));
-        EXPECT_EQ(std::make_tuple(parking_percentage.get(), RANGE.get(), AUTO_RANGE.get(),
-                                  gf_getIntParameter(parameters, "parking_percentage"),
-                                  gf_getIntParameter(parameters, "RANGE")),
-                  std::make_tuple(30, 10, false, std::optional(30), std::optional(10)))
-            << "the user's settings are back, also in parameters.xml";
+        EXPECT_EQ(storedIn(test::parkAirportLearnedFile()), c.saved);
+        EXPECT_EQ(std::tuple(parking_percentage.get(), RANGE.get(), AUTO_RANGE.get()), user);
+        EXPECT_EQ(storedIn(parametersFile()), user) << "parameters.xml";
     }
 }
 
