@@ -2,14 +2,14 @@
 #include <cstdio>
 #include <exception>
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include "app/entry_point.h"
 #include "app/window/close_signals.h"
 #include "core/log.h"
 #include "platform/single_instance.h"
 #include "update/curl_handle.h"
-
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 
@@ -32,7 +32,7 @@ void blockCloseSignalsAtLoad(int /*argc*/, char** /*argv*/, char** /*envp*/) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // Again, for a loader that runs no pre-initialisers: still before any thread starts.
+    // Blocked here too, before any thread starts, so that main does not rely on the loader alone.
     zeph::blockCloseSignals();
     if (!zeph::acquireSingleInstance("Local\\$Corvane_P3D$")) {
         return -1; // another instance runs; its log stays as it is
