@@ -18,7 +18,7 @@ void setAndCheck(CheckBoxParameter& box, bool value) {
 } // namespace
 
 ParkAirportSettings currentParkAirportSettings() {
-    return {MAX_LIVE_SEL.get(), MAX_FIT.get(),           RANGE.get(),     parking_percentage.get(),
+    return {MAX_LIVE_SEL.get(), MAX_FIT.get(),           chosenRangeNm(), parking_percentage.get(),
             AUTO_RANGE.get(),   INITIAL_LOAD_ONLY.get(), PARK_SOFT.get(), WEEK.get()};
 }
 

@@ -21,7 +21,8 @@ struct ParkAirportSettings {
 // them. Written and read on the traffic thread only.
 extern ParkAirportSettings userSettingsSnapshot;
 
-// The eight current values, as the park-airport reader takes them.
+// The eight current values, as the park-airport reader takes them; RANGE as chosen (chosenRangeNm), since
+// what the automatic range picked for where the aircraft stood is no setting to keep or restore.
 ParkAirportSettings currentParkAirportSettings();
 
 // Copies userSettingsSnapshot back into MAX_LIVE_SEL, MAX_FIT, RANGE, parking_percentage, AUTO_RANGE,

@@ -14,6 +14,7 @@
 
 #include "airports/airport_database.h"
 #include "airports/airport_file_format.h"
+#include "airports/auto_range.h"
 #include "airports/park_airport_list.h"
 #include "airports/stands.h"
 #include "realtraffic/traffic_reader.h"
@@ -326,20 +327,23 @@ TEST_F(ParkAirportStatus, LeavingSavesTheAirportsSettingsAndRestoresTheUsers) {
     const Settings user{30, 10, false};
     struct Case {
         const char* name;
+        Settings user;
         std::optional<Settings> learned;
         std::int32_t databaseStands;
         std::optional<Settings> chosenThere;
         Settings saved;
     };
     const Case cases[] = {
-        {"learned 50 %", Settings{50, 40, false}, 10, {}, {50, 40, false}},
-        {"first visit of a two-stand airport", {}, 2, {}, {50, 10, false}},
+        {"learned 50 %", user, Settings{50, 40, false}, 10, {}, {50, 40, false}},
+        {"first visit of a two-stand airport", user, {}, 2, {}, {50, 10, false}},
         {"learned 50 %, 70 % chosen there",
+         user,
          Settings{50, 40, false},
          10,
          Settings{70, 80, false},
          {70, 80, false}},
-        {"learned auto range: its 65 nm, not the 10 nm chosen",
+        {"auto range on: the chosen 65 and 40 nm, not its 10",
+         {30, 40, true},
          Settings{50, 65, true},
          10,
          {},
@@ -355,7 +359,7 @@ TEST_F(ParkAirportStatus, LeavingSavesTheAirportsSettingsAndRestoresTheUsers) {
             gf_writeApf(ApfData{"ZZPA", "Test Park Airport", "", "Test Publisher", 0, 0, 0, 4950, {}},
                         test::parkAirportLearnedFile(), 0, 3);
         }
-        apply(user);
+        apply(c.user), lf_applyAutoRange();
         airportTable.front().stands = c.databaseStands;
         ASSERT_TRUE(lf_logParkAirport("ZZPA"));
         loadPending = true, lf_checkParkAirport(0);
@@ -364,8 +368,8 @@ TEST_F(ParkAirportStatus, LeavingSavesTheAirportsSettingsAndRestoresTheUsers) {
         }
         lf_resetParkAirport();
         EXPECT_EQ(storedIn(test::parkAirportLearnedFile()), c.saved);
-        EXPECT_EQ(std::tuple(parking_percentage.get(), RANGE.get(), AUTO_RANGE.get()), user);
-        EXPECT_EQ(storedIn(parametersFile()), user) << "parameters.xml";
+        EXPECT_EQ(std::tuple(parking_percentage.get(), RANGE.get(), AUTO_RANGE.get()), c.user);
+        EXPECT_EQ(storedIn(parametersFile()), c.user) << "parameters.xml";
     }
 }
 
