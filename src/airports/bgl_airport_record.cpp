@@ -66,9 +66,8 @@ bool isValidUtf8(const std::string& text) {
 }
 
 // A name or helipad subrecord that is too small is an event line; any other a plain one.
-void logSubrecordTooSmall(BglWords words, std::size_t index) {
+void logSubrecordTooSmall(std::uint16_t id, std::size_t index) {
     const std::string text = fmt::format("   Warning: decodeSizeAtBoundary returned 0 at o3 = {}", index);
-    const std::uint16_t id = bglRecordId(words, index);
     if (id == kNameId || id == kHelipadId) {
         gf_logLine(text);
     } else {
@@ -185,12 +184,13 @@ ApfData lf_decodeAirportBasicData(BglWords words, std::size_t record, bool exten
             break;
         }
         const std::uint32_t size = bglRecordSize(words, index);
-        if (bglRecordId(words, index) == kNameId) {
+        const std::uint16_t id = bglRecordId(words, index);
+        if (id == kNameId) {
             std::string text = lf_decodeAirportNAME(words, index);
             airport.airportName = airport.airportName.empty() || airport.airportName == text ? text : "";
         }
         if (size < 4) {
-            logSubrecordTooSmall(words, index);
+            logSubrecordTooSmall(id, index);
             break;
         }
         index += size / 4;
@@ -298,7 +298,7 @@ void walkSubrecords(BglWords words, std::size_t record, bool extended, std::size
             return;
         }
         if (size < 4) {
-            logSubrecordTooSmall(words, index);
+            logSubrecordTooSmall(id, index);
             return;
         }
         index += size / 4;

@@ -130,37 +130,30 @@ bool isTimeText(const std::string& line) {
            line[19] == ' ' && digits(20, 4);
 }
 
-namespace {
-
-// Polls without pausing when asked to, so that the first moment the condition holds is not missed.
-template <class Condition> bool waitUntil(Condition condition, std::chrono::milliseconds pause) {
+bool waitForFile(const std::filesystem::path& file) {
     const auto deadline = std::chrono::steady_clock::now() + kLivenessBound * 5;
-    while (!condition()) {
+    while (!std::filesystem::exists(file)) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
         }
-        std::this_thread::sleep_for(pause);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
 }
 
-} // namespace
-
-bool waitForFile(const std::filesystem::path& file) {
-    return waitUntil([&] { return std::filesystem::exists(file); }, std::chrono::milliseconds(10));
-}
-
+// Polls without pausing, so that the first moment the process holds the signal is not missed.
 bool waitForBlockedSignal(pid_t pid, int signalNumber) {
-    const auto blocked = [&] {
+    const auto deadline = std::chrono::steady_clock::now() + kLivenessBound * 5;
+    while (std::chrono::steady_clock::now() < deadline) {
         std::ifstream status("/proc/" + std::to_string(pid) + "/status");
         for (std::string line; std::getline(status, line);) {
-            if (line.starts_with("SigBlk:")) {
-                return ((std::stoull(line.substr(7), nullptr, 16) >> (signalNumber - 1)) & 1U) != 0;
+            if (line.starts_with("SigBlk:") &&
+                ((std::stoull(line.substr(7), nullptr, 16) >> (signalNumber - 1)) & 1U) != 0) {
+                return true;
             }
         }
-        return false;
-    };
-    return waitUntil(blocked, std::chrono::milliseconds(0));
+    }
+    return false;
 }
 
 } // namespace zeph::test

@@ -378,8 +378,7 @@ TEST(RenewalCountdownThreads, ANowPressRacingTheMinuteStepIsKept) {
     std::atomic<int> stepped{0};
     const std::jthread minutes([&] {
         for (int k = 1; k <= rounds; ++k) {
-            // Busy at first, to start with the round; then yielding, so that fewer cores than spinning
-            // threads still go on.
+            // Busy, to start with the round; yielding later, for machines with fewer cores than spinners.
             for (int spins = 0; round.load() < k; ++spins) {
                 if (spins > 10000) {
                     std::this_thread::yield();
@@ -393,7 +392,7 @@ TEST(RenewalCountdownThreads, ANowPressRacingTheMinuteStepIsKept) {
     for (int k = 1; k <= rounds; ++k) {
         renewalCountdown.store(10);
         round.store(k);
-        // The press comes a little later each round; the written sink keeps the delay loop.
+        // The press a little later each round; the written sink keeps the delay loop.
         [[maybe_unused]] volatile int delay = 0;
         for (int spin = 0; spin < k % 200; ++spin) {
             delay = spin;

@@ -8,8 +8,9 @@
 
 namespace zeph {
 
-// Blocks SIGTERM and SIGINT in the calling thread. Called first in main, before any thread starts, so that
-// every thread inherits the mask and only the watcher takes the signals.
+// Blocks SIGTERM and SIGINT in the calling thread. The program calls it before any library or program-wide
+// object is set up and before any thread starts, so that every thread inherits the mask and only the watcher
+// takes the signals.
 void blockCloseSignals();
 
 // A thread that waits for SIGTERM and SIGINT and posts Msg::Close to the window for each one.
