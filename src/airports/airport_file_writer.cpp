@@ -13,6 +13,7 @@
 #include "settings/parameter_table.h"
 #include "settings/range.h"
 #include "settings/xml_parameters.h"
+#include "state/run_state.h"
 
 namespace zeph {
 
@@ -108,7 +109,8 @@ void appendSettings(pugi::xml_node& parameters) {
     gf_appendBoolParameter(parameters, "WEEK", WEEK.get());
     gf_appendBoolParameter(parameters, "PARK_SOFT", PARK_SOFT.get());
     gf_appendIntParameter(parameters, "parking_percentage", parking_percentage.get());
-    gf_appendBoolParameter(parameters, "INITIAL_LOAD_ONLY", INITIAL_LOAD_ONLY.get());
+    gf_appendBoolParameter(parameters, "INITIAL_LOAD_ONLY",
+                           INITIAL_LOAD_ONLY.get() && !initialLoadOnlyByFlush.load());
     const double hours = MAX_FIT_FL.get();
     gf_appendIntParameter(parameters, "MAX_FIT", gsl::narrow<std::int32_t>(std::round(2.0 * hours)) - 1);
     gf_appendIntParameter(parameters, "MAX_LIVE_SEL", MAX_LIVE_SEL.get());

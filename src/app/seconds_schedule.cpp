@@ -78,8 +78,10 @@ void serveFlushStaticRequest() {
         return;
     }
     lf_removeAllStatic();
+    // For this stay only: the airport's learned file keeps the value from before.
     if (!INITIAL_LOAD_ONLY.get()) {
         INITIAL_LOAD_ONLY.setValue(true);
+        initialLoadOnlyByFlush.store(true);
         controlSink().setCheck(INITIAL_LOAD_ONLY);
     }
 }

@@ -18,6 +18,7 @@ std::atomic<bool> callsignListRequest{false};
 std::atomic<bool> blockingChanged{false};
 std::atomic<bool> matchingDepthRaised{false};
 std::atomic<bool> staticRenewNow{false};
+std::atomic<bool> initialLoadOnlyByFlush{false};
 std::atomic<bool> maxLiveSelChanged{false};
 std::atomic<bool> navLightsChanged{false};
 std::atomic<bool> rtProfessional{false};

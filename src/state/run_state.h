@@ -36,6 +36,9 @@ extern std::atomic<bool> callsignListRequest;
 extern std::atomic<bool> blockingChanged;
 extern std::atomic<bool> matchingDepthRaised;
 extern std::atomic<bool> staticRenewNow;
+// A static flush turned INITIAL_LOAD_ONLY on for the stay at the park airport: its learned file keeps the
+// value from before (false). The user's own tick or untick, and leaving the airport, clear it.
+extern std::atomic<bool> initialLoadOnlyByFlush;
 
 // The window's requests that touch the traffic tables, served on the traffic thread's next pass
 // (lf_serveWindowRequests): the live limit was lowered or raised, the parked nav-light setting flipped.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <utility>
 
 #include <fmt/format.h>
@@ -181,15 +182,18 @@ void clearParkAirportDisplay() {
 
 // The learned file keeps the settings in effect at the airport (what its file brought, the first visit's
 // defaults, what the user chose there), so they are written while still in place; only then do the user's
-// own values come back, also when the save throws.
-void saveLearnedThenRestoreUserSettings() {
+// own values come back, also when the save throws. A throwing save is handed back, not thrown, so that the
+// leave still ends: a park airport left loaded would be saved again, after the restore, with the user's
+// values.
+std::exception_ptr saveLearnedThenRestoreUserSettings() {
+    std::exception_ptr failure;
     try {
         lf_saveLearnedAirports();
     } catch (...) {
-        gf_applySettingsToParameters();
-        throw;
+        failure = std::current_exception();
     }
     gf_applySettingsToParameters();
+    return failure;
 }
 
 } // namespace
@@ -284,10 +288,12 @@ void lf_resetParkAirport() {
 }
 
 void lf_leaveParkAirport() {
+    std::exception_ptr saveFailure;
     if (parkAirportLoaded.load()) {
-        saveLearnedThenRestoreUserSettings();
+        saveFailure = saveLearnedThenRestoreUserSettings();
     }
     parkAirportLoaded.store(false);
+    initialLoadOnlyByFlush.store(false);
     if (!INITIAL_LOAD_ONLY.get()) {
         controlSink().enable(nowButton, false);
     }
@@ -300,6 +306,9 @@ void lf_leaveParkAirport() {
     parkingRemovalList.clear();
     staticPlan.clear();
     lf_clearParkPositions();
+    if (saveFailure) {
+        std::rethrow_exception(saveFailure);
+    }
 }
 
 std::int64_t lf_countStaticAc(std::uint8_t withFit) {

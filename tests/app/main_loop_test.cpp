@@ -13,13 +13,17 @@
 #include "realtraffic/report_queue.h"
 #include "run_fixture.h"
 #include "settings/parameter_table.h"
+#include "settings/xml_parameters.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
+#include "state/run_state.h"
+#include "support/airport_fixture.h"
 #include "support/fake_simulator.h"
 #include "support/stand_builder.h"
 #include "support/week_clock.h"
+#include "traffic/park_airport_status.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {
@@ -222,6 +226,32 @@ TEST_F(MainLoopTickTest, FlushingStaticAircraftTurnsInitialLoadOnlyOnWithoutSavi
     headless().pump();
     EXPECT_TRUE(headless().control(INITIAL_LOAD_ONLY.controlId)->checked);
     EXPECT_EQ(storedParameter("INITIAL_LOAD_ONLY"), "false");
+}
+
+// A flush is for the stay: the learned file keeps INITIAL_LOAD_ONLY from before it, a tick by the user there
+// goes to the file.
+TEST_F(MainLoopTickTest, AFlushAtTheParkAirportIsNotSavedInItsFile) {
+    struct Case {
+        const char* name;
+        int userClicks; // on the box after the flush
+        const char* saved;
+    };
+    for (const Case& c : {Case{"flush, then leave", 0, "false"}, Case{"flush, untick, tick", 2, "true"}}) {
+        SCOPED_TRACE(c.name);
+        INITIAL_LOAD_ONLY.set(false);
+        test::installParkAirportFiles();
+        ASSERT_TRUE(lf_logParkAirport("ZZPA"));
+        ASSERT_EQ(lf_readParkedFile(), "");
+        flushStaticRequest.store(true);
+        second();
+        for (int k = 0; k < c.userClicks; ++k)
+            ASSERT_TRUE(headless().click(INITIAL_LOAD_ONLY.controlId));
+        lf_resetParkAirport();
+        pugi::xml_document doc;
+        ASSERT_TRUE(doc.load_file(test::parkAirportLearnedFile().c_str()));
+        EXPECT_EQ(gf_getStringParameter(doc, "INITIAL_LOAD_ONLY"), c.saved);
+        EXPECT_FALSE(INITIAL_LOAD_ONLY.get()) << "the user's own value is back";
+    }
 }
 
 TEST_F(MainLoopTickTest, ABlockedCallsignRemovesItsFirstActiveAircraft) {

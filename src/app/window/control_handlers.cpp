@@ -114,6 +114,8 @@ const std::array<ButtonRow, 6> buttonRows{{
 void invalidateSettings(WindowHandle window, bool) { ui().invalidate(window, &settingsArea); }
 
 void followInitialLoadOnly(WindowHandle window, bool ticked) {
+    // The user's own choice at the airport is the airport's, whatever a flush did before.
+    initialLoadOnlyByFlush.store(false);
     controlSink().enable(nowButton, !ticked);
     invalidateSettings(window, ticked);
 }
