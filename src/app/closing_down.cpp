@@ -209,6 +209,8 @@ void resetShellState() {
     staticRenewNow.store(false);
     secondsCounter.store(0);
     staticRenewalStarted = false;
+    // A park airport chosen in the seconds before its load: the next run has no airport to load it for.
+    loadPending = false;
     blockingChanged.store(false);
     maxLiveSelChanged.store(false);
     navLightsChanged.store(false);

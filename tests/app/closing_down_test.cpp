@@ -364,6 +364,7 @@ TEST_F(ClosingDownThreads, TheResetPutsEveryRunValueBack) {
              staticRenewNow.store(true);
              secondsCounter.store(77);
              staticRenewalStarted = true;
+             loadPending = true;
              blockingChanged.store(true);
              realTrafficAwaited.store(false);
              stockAirportsPath = "/p3d/Scenery";
@@ -371,7 +372,8 @@ TEST_F(ClosingDownThreads, TheResetPutsEveryRunValueBack) {
          [] {
              return !oneSecondPending.load() && !flightNotRunning && !rtProfessional.load() &&
                     !staticRenewNow.load() && secondsCounter.load() == 0 && !staticRenewalStarted &&
-                    !blockingChanged.load() && realTrafficAwaited.load() && stockAirportsPath.empty();
+                    !loadPending && !blockingChanged.load() && realTrafficAwaited.load() &&
+                    stockAirportsPath.empty();
          }},
     };
     for (const Field& field : fields) {
