@@ -159,7 +159,7 @@ std::string lf_readApfFile(const std::string& reference, ApfHeader& header) {
     if (const auto quality = lf_readQualityValues(doc)) {
         parkQf = *quality;
     }
-    userSettingsSnapshot = currentParkAirportSettings();
+    keepUserSettings(currentParkAirportSettings());
     apfLearnedFile = lf_chooseLearnedFile(reference, header);
     if (!apfLearnedFile.empty() && fs::exists(apfLearnedFile)) {
         bool handmade = false;

@@ -1,5 +1,8 @@
 #include "settings/airport_settings.h"
 
+#include <mutex>
+#include <optional>
+
 #include "settings/control_sink.h"
 #include "settings/parameter_table.h"
 #include "settings/range.h"
@@ -9,6 +12,10 @@ namespace zeph {
 ParkAirportSettings userSettingsSnapshot;
 
 namespace {
+
+// A copy of the snapshot for other threads; set while an airport's settings are in force. A leaf lock.
+std::mutex keptSettingsMutex;
+std::optional<ParkAirportSettings> keptSettings;
 
 void setAndCheck(CheckBoxParameter& box, bool value) {
     box.set(value);
@@ -20,6 +27,23 @@ void setAndCheck(CheckBoxParameter& box, bool value) {
 ParkAirportSettings currentParkAirportSettings() {
     return {MAX_LIVE_SEL.get(), MAX_FIT.get(),           chosenRangeNm(), parking_percentage.get(),
             AUTO_RANGE.get(),   INITIAL_LOAD_ONLY.get(), PARK_SOFT.get(), WEEK.get()};
+}
+
+void keepUserSettings(const ParkAirportSettings& settings) {
+    userSettingsSnapshot = settings;
+    const std::lock_guard lock(keptSettingsMutex);
+    keptSettings = settings;
+}
+
+void releaseUserSettings() {
+    const std::lock_guard lock(keptSettingsMutex);
+    keptSettings.reset();
+}
+
+ParkAirportSettings usersOwnSettings() {
+    const ParkAirportSettings current = currentParkAirportSettings();
+    const std::lock_guard lock(keptSettingsMutex);
+    return keptSettings.value_or(current);
 }
 
 void gf_applySettingsToParameters() {
@@ -46,6 +70,8 @@ void gf_applySettingsToParameters() {
     setAndCheck(INITIAL_LOAD_ONLY, settings.initialLoadOnly);
     setAndCheck(PARK_SOFT, settings.parkSoft);
     setAndCheck(WEEK, settings.week);
+    // Only now: a whole-file write during the restore still takes every one of the eight from the snapshot.
+    releaseUserSettings();
 }
 
 } // namespace zeph

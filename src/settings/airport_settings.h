@@ -21,6 +21,18 @@ struct ParkAirportSettings {
 // them. Written and read on the traffic thread only.
 extern ParkAirportSettings userSettingsSnapshot;
 
+// Takes settings as userSettingsSnapshot and marks them as the user's own until gf_applySettingsToParameters
+// has put them back. Traffic thread.
+void keepUserSettings(const ParkAirportSettings& settings);
+
+// The kept settings are no longer in force (a failed load that changed nothing). gf_applySettingsToParameters
+// ends with this too.
+void releaseUserSettings();
+
+// The user's own eight, for a whole-file write of parameters.xml from any thread: the kept snapshot while an
+// airport's settings are in force, else the current values (RANGE as chosen either way).
+ParkAirportSettings usersOwnSettings();
+
 // The eight current values, as the park-airport reader takes them; RANGE as chosen (chosenRangeNm), since
 // what the automatic range picked for where the aircraft stood is no setting to keep or restore.
 ParkAirportSettings currentParkAirportSettings();

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -13,6 +15,7 @@
 #include "core/version.h"
 #include "core/xml_meta.h"
 #include "platform/codepage.h"
+#include "settings/airport_settings.h"
 #include "settings/control_sink.h"
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
@@ -81,6 +84,51 @@ void appendRegistries(pugi::xml_node parameters, bool defaults) {
     }
 }
 
+// Gives every element of key the value; false when there is none.
+bool setElementsOf(pugi::xml_node parameters, const std::string& key, const std::string& value) {
+    bool found = false;
+    for (pugi::xml_node element : parameters.children("parameter")) {
+        pugi::xml_attribute name = element.attribute("name");
+        if (!name || name.value() != key) {
+            continue;
+        }
+        found = true;
+        pugi::xml_attribute attribute = element.attribute("value");
+        if (!attribute) {
+            attribute = element.append_attribute("value");
+        }
+        attribute.set_value(value.c_str());
+    }
+    return found;
+}
+
+void setEveryElement(pugi::xml_node parameters, const std::string& key, const std::string& value) {
+    if (!setElementsOf(parameters, key, value)) {
+        gf_appendStringParameter(parameters, key, value);
+    }
+}
+
+// A whole write in a key save keeps the user's own values of the eight settings an airport may change, and
+// RANGE as chosen: neither an airport's settings nor the automatic range's pick are the user's to keep.
+void putUsersOwnSettings(pugi::xml_node parameters) {
+    const ParkAirportSettings own = usersOwnSettings();
+    const auto number = [](std::int32_t value) { return std::to_string(value); };
+    const auto flag = [](bool value) { return std::string(value ? "true" : "false"); };
+    const std::array<std::pair<const std::string*, std::string>, 8> values{{
+        {&MAX_LIVE_SEL.key, number(own.liveSelection)},
+        {&MAX_FIT.key, number(own.maxFit)},
+        {&RANGE.key, number(own.rangeNm)},
+        {&parking_percentage.key, number(own.parkingPercentage)},
+        {&AUTO_RANGE.key, flag(own.autoRange)},
+        {&INITIAL_LOAD_ONLY.key, flag(own.initialLoadOnly)},
+        {&PARK_SOFT.key, flag(own.parkSoft)},
+        {&WEEK.key, flag(own.week)},
+    }};
+    for (const auto& [key, text] : values) {
+        setElementsOf(parameters, *key, text); // a key the file does not hold stays out
+    }
+}
+
 // The whole file from the registries. extra, when given and in no registry, is appended with its current
 // value, so that a repair triggered by its own save does not drop it.
 // With `save` false the values and the window are set as for a write, and the file is left as it is.
@@ -95,6 +143,9 @@ void writeWholeFile(bool defaults, const KeySave* extra, bool save = true) {
         appendRegistries(parameters, defaults);
         if (extra != nullptr && !isRegistered(extra->parameter)) {
             extra->appendValue(parameters);
+        }
+        if (!defaults) {
+            putUsersOwnSettings(parameters);
         }
         if (save) {
             saveDocument(document);
@@ -187,25 +238,6 @@ bool readParameters() {
     saveDocument(document);
     logClosingStars();
     return false;
-}
-
-void setEveryElement(pugi::xml_node parameters, const std::string& key, const std::string& value) {
-    bool found = false;
-    for (pugi::xml_node element : parameters.children("parameter")) {
-        pugi::xml_attribute name = element.attribute("name");
-        if (!name || name.value() != key) {
-            continue;
-        }
-        found = true;
-        pugi::xml_attribute attribute = element.attribute("value");
-        if (!attribute) {
-            attribute = element.append_attribute("value");
-        }
-        attribute.set_value(value.c_str());
-    }
-    if (!found) {
-        gf_appendStringParameter(parameters, key, value);
-    }
 }
 
 void saveParameterKeyLocked(const KeySave& save) {

@@ -117,9 +117,11 @@ std::string lf_readParkedFile() {
     // Nothing of a failed load may stay: not the airport's settings, nor a loaded mark that would save an
     // empty or half-merged stand list over the learned file.
     if (currentParkAirportSettings() != before || parkAirportLoaded.load()) {
-        userSettingsSnapshot = before;
+        keepUserSettings(before);
         gf_applySettingsToParameters();
         parkAirportLoaded.store(false);
+    } else {
+        releaseUserSettings();
     }
     return error;
 }

@@ -1,7 +1,9 @@
 #include "settings/airport_settings.h"
 
 #include <climits>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -58,6 +60,42 @@ TEST_F(ParametersTest, ApplyingTheParkAirportSettings) {
         EXPECT_EQ(valuesOf(elements, item.key), std::vector<std::string>{item.value}) << item.key;
     }
     EXPECT_EQ(elements.size(), 66U);
+}
+
+// A key save that finds parameters.xml missing writes the whole file: the eight an airport may change take
+// the user's values, and RANGE the chosen range, not the automatic range's pick.
+TEST_F(ParametersTest, AWholeWriteKeepsTheUsersOwnSettings) {
+    const ParkAirportSettings user{100, 20, 40, 30, true, false, false, false};
+    const ParkAirportSettings airport{200, 47, 65, 70, true, true, true, true};
+    struct Case {
+        const char* name;
+        bool atAirport;
+        std::vector<std::string> stored; // the eight as in currentParkAirportSettings' order
+    };
+    const std::vector<Case> cases = {
+        {"at an airport", true, {"100", "20", "40", "30", "true", "false", "false", "false"}},
+        {"no airport, auto range on", false, {"200", "47", "65", "70", "true", "true", "true", "true"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.atAirport) {
+            keepUserSettings(user);
+        }
+        for (const auto& [box, value] :
+             {std::pair{&AUTO_RANGE, true}, {&INITIAL_LOAD_ONLY, true}, {&PARK_SOFT, true}, {&WEEK, true}})
+            box->setValue(value);
+        MAX_LIVE_SEL.setValue(airport.liveSelection), MAX_FIT.setValue(airport.maxFit);
+        gf_setRange(airport.rangeNm), gf_setRange(10, false); // chosen, then the automatic range's pick
+        std::filesystem::remove(file());
+        parking_percentage.set(airport.parkingPercentage);
+        const ElementList elements = fileElements(file());
+        const std::vector<std::string> keys = {"MAX_LIVE_SEL",       "MAX_FIT",    "RANGE",
+                                               "parking_percentage", "AUTO_RANGE", "INITIAL_LOAD_ONLY",
+                                               "PARK_SOFT",          "WEEK"};
+        for (std::size_t k = 0; k < keys.size(); ++k)
+            EXPECT_EQ(valuesOf(elements, keys[k]), std::vector<std::string>{c.stored[k]}) << keys[k];
+        releaseUserSettings();
+    }
 }
 
 TEST_F(ParametersTest, ApplyingSettingsClampsEveryValue) {

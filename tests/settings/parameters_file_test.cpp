@@ -1,4 +1,5 @@
 #include "settings/parameters_file.h"
+#include "settings/range.h"
 
 #include <algorithm>
 #include <functional>
@@ -44,7 +45,7 @@ std::vector<std::string> elementLines(const std::filesystem::path& file, const s
 }
 
 TEST_F(ParametersTest, WholeWriteWithDefaults) {
-    RANGE.setValue(7);
+    gf_setRange(7); // the user's range, as the whole write keeps it
     gf_saveParameters(true);
     const ElementList elements = fileElements(file());
     EXPECT_EQ(namesOf(elements), test::registryKeys());
@@ -238,7 +239,7 @@ TEST_F(ParametersTest, FileWithoutRootIsRepairedByTheFirstSave) {
     EXPECT_EQ(RANGE.get(), 65);
     EXPECT_FALSE(test::parsesWithRoot(file())) << "reading alone does not repair";
 
-    RANGE.setValue(80);
+    gf_setRange(80);
     markLog();
     AEROWINX.set(true);
     const auto log = logSinceMark();
@@ -312,7 +313,7 @@ TEST_F(ParametersTest, DamagedFileIsKeptAsideAndNoValueIsLost) {
         SCOPED_TRACE(item.name);
         // A per-key save writes every value in memory, with its own key even when no registry holds it.
         std::string oldBytes = prepare(item);
-        RANGE.setValue(65);
+        gf_setRange(65);
         markLog();
         parking_percentage.set(45);
         if (item.keptAside) {
