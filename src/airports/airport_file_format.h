@@ -63,6 +63,8 @@ OptNames lf_readAirlineTypeLists(pugi::xml_node opt);
 // Applies a learned "parkpos" to stand when the ids are equal (then true): changed radius and cargo flag,
 // and the uses that the stand does not hold yet.
 bool lf_readLearnedStand(const LearnedStandContext& context, ParkPos& stand);
+// A radius a learned file may give a stand: finite and above 0 (metres or nm alike).
+bool gf_isStandRadius(double radius);
 // Same day, real flag, registration, airline and type, and a half hour in common.
 bool lf_sameStandUse(const StandUse& a, const StandUse& b);
 

@@ -61,11 +61,11 @@ void readLearnedChanges(const LearnedStandContext& context, ParkPos& stand) {
     const pugi::xml_node parkpos = context.parkpos;
     if (parkpos.attribute("radius_change").as_bool()) {
         const double metres = parkpos.attribute("radius").as_double(0.0);
-        if (std::isfinite(metres)) {
+        if (gf_isStandRadius(metres)) {
             stand.radius = metres * kNmPerMetre;
             stand.radiusChanged = true;
         } else {
-            logInvalidCoordinates(context.id);
+            logInvalidCoordinates(context.id); // the stand keeps the radius it had
         }
     }
     if (parkpos.attribute("cargo_change").as_bool()) {
@@ -187,6 +187,8 @@ bool lf_readLearnedStand(const LearnedStandContext& context, ParkPos& stand) {
     }
     return true;
 }
+
+bool gf_isStandRadius(double radius) { return std::isfinite(radius) && radius > 0.0; }
 
 bool lf_sameStandUse(const StandUse& a, const StandUse& b) {
     return a.day == b.day && a.real == b.real && a.reg == b.reg && a.airline == b.airline &&

@@ -56,7 +56,7 @@ void lf_applyLearnedSettings(const pugi::xml_document& doc) {
         lf_applyAutoRange();
     }
     const auto percentage = gf_getIntParameter(doc, parking_percentage.key);
-    parking_percentage.setValue(percentage.value_or(30));
+    parking_percentage.setValue(parking_percentage.clamp(percentage.value_or(30)));
     if (percentage) {
         lf_logSetting(parking_percentage.key, *percentage);
     }
@@ -83,7 +83,7 @@ bool lf_hasStandAttributes(pugi::xml_node parkpos) {
     const double latitude = parkpos.attribute("latitude").as_double(0.0);
     const double longitude = parkpos.attribute("longitude").as_double(0.0);
     const bool atOrigin = std::fabs(latitude) <= 0.0001 && std::fabs(longitude) <= 0.0001;
-    return !atOrigin && parkpos.attribute("radius").as_double(0.0) != 0.0;
+    return !atOrigin && gf_isStandRadius(parkpos.attribute("radius").as_double(0.0));
 }
 
 // The first stand of each id: a learned "parkpos" belongs to the first stand with its id.
@@ -164,9 +164,16 @@ void lf_readLearned(const std::filesystem::path& learnedFile, const ApfHeader& h
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed = doc.load_file(learnedFile.c_str());
     if (!parsed) {
-        gf_save1GenerationOf(learnedFile);
-        gf_logLine(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}",
-                               learnedFile.string(), parsed.description()));
+        if (gf_save1GenerationOf(learnedFile)) {
+            gf_logLine(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}",
+                                   learnedFile.string(), parsed.description()));
+            return;
+        }
+        // Without its copy the damaged file is the user's only one: the leave's save must not replace it.
+        learnedMergeIncomplete = true;
+        gf_logLine(
+            fmt::format("{} found, but could not be loaded nor saved as *.0.xml, it stays as it is: {}",
+                        learnedFile.string(), parsed.description()));
         return;
     }
     lf_logAndFlush(fmt::format("Read from learned airport file: '{}'", learnedFile.string()));

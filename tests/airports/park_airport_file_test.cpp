@@ -182,6 +182,69 @@ TEST_F(ParkAirportFile, IncompleteLearnedFileIsKeptAside) {
     EXPECT_EQ(test::readFileBytes("airports/learned/stock/EHAM0.xml"), learned) << "the kept original stays";
 }
 
+// A learned file that cannot be loaded is copied aside before a save may replace it; without the copy it is
+// the user's only one and stays.
+TEST_F(ParkAirportFile, ADamagedLearnedFileIsNeverReplacedUnseen) {
+    const struct {
+        const char* name;
+        bool copyBlocked; // a folder in the place of EHAM0.xml
+        const char* line;
+        const char* fileAfterSave;
+    } cases[] = {
+        {"copied aside", false, "could not be loaded, saved as *.0.xml: ", nullptr},
+        {"copy fails", true, "could not be loaded nor saved as *.0.xml, it stays as it is: ", "<root>"},
+    };
+    test::writeFileBytes("airports/my_thirdparty/EHAM.xml", parkFile("stock"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all("airports/learned/stock/EHAM0.xml");
+        if (c.copyBlocked) {
+            fs::create_directories("airports/learned/stock/EHAM0.xml/x");
+        }
+        test::writeFileBytes("airports/learned/stock/EHAM.xml", "<root>");
+        EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"), "");
+        EXPECT_TRUE(logHas(
+            fmt::format("==> airports/learned/stock/EHAM.xml found, but {}Start-end tags mismatch", c.line)));
+        lf_saveLearnedAirports();
+        const std::string after = test::readFileBytes("airports/learned/stock/EHAM.xml");
+        EXPECT_EQ(after == "<root>", c.fileAfterSave != nullptr) << after;
+        if (!c.copyBlocked) {
+            EXPECT_EQ(test::readFileBytes("airports/learned/stock/EHAM0.xml"), "<root>");
+        }
+    }
+}
+
+// A learned file is outside input: its settings go through their bounds, a radius must be a positive number.
+TEST_F(ParkAirportFile, LearnedValuesOutOfBoundsAreNotTaken) {
+    const struct {
+        const char* percentage;
+        const char* radius;
+        std::int32_t percentageTaken;
+        double radiusMetres; // of A1, 20 in the park file
+    } cases[] = {{"150", "-1e300", 100, 20.0},
+                 {"-5", "0", 0, 20.0},
+                 {"45", "nan", 45, 20.0},
+                 {"45", "35.5", 45, 35.5}};
+    test::writeFileBytes("airports/my_thirdparty/EHAM.xml", parkFile("stock"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.radius);
+        test::writeFileBytes(
+            "airports/learned/stock/EHAM.xml",
+            fmt::format(
+                R"(<root><meta><info name="copyright" value="c"/><info name="version" value="11.10.0"/></meta><parameters>
+            <parameter name="airport_name" value="Schiphol"/><parameter name="parking_percentage" value="{0}"/>
+            </parameters><parkpositions><parkpos id="A1" radius_change="true" radius="{1}"/>
+            <parkpos id="M1" manual="true" latitude="52.31" longitude="4.76" radius="{1}"/></parkpositions></root>)",
+                c.percentage, c.radius));
+        EXPECT_EQ(read("airports/my_thirdparty/EHAM.xml"), "");
+        EXPECT_EQ(parking_percentage.get(), c.percentageTaken);
+        ASSERT_FALSE(standList.empty());
+        EXPECT_NEAR(standList[0].radius * kMetresPerNm, c.radiusMetres, 1e-6);
+        EXPECT_EQ(standList.size(), c.radiusMetres == 20.0 ? 5U : 6U) << "a manual stand needs a radius";
+    }
+    EXPECT_TRUE(logHas("==> Parking position 'A1' has invalid coordinates, skipped"));
+}
+
 TEST_F(ParkAirportFile, MergesTheLearnedFile) {
     test::writeFileBytes("airports/my_thirdparty/EHAM.xml", parkFile("stock"));
     const std::string meta =
