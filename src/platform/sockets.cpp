@@ -282,6 +282,23 @@ TcpStream::Received TcpStream::receiveFor(std::span<char> buffer, std::chrono::m
     }
 }
 
+bool TcpStream::peerClosed() {
+    char byte = 0;
+    for (;;) {
+        const ssize_t n = ::recv(fd_.get(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (n >= 0) {
+            return n == 0;
+        }
+        if (errno == EAGAIN) {
+            return false;
+        }
+        if (errno != EINTR) {
+            failWithErrno();
+            return true;
+        }
+    }
+}
+
 void TcpStream::close() { fd_.reset(); }
 
 // --- TcpListener ---

@@ -74,6 +74,10 @@ public:
     };
     // Waits at most limit for bytes, then reads once into buffer.
     Received receiveFor(std::span<char> buffer, std::chrono::milliseconds limit);
+    // Looks without waiting and without taking a byte: true when the peer has closed the stream with nothing
+    // left to read, or the connection has failed (reset by the peer, ...; its number goes to
+    // lastSocketError). Bytes waiting, or nothing yet, count as open.
+    bool peerClosed();
 
     void close();
     bool isOpen() const { return fd_.valid(); }
