@@ -140,12 +140,24 @@ bool waitForClient() {
         return false;
     }
     std::optional<TcpStream> accepted;
+    // A connection its peer closed or reset while it waited in the listen queue (a client that gave up,
+    // another program's leftovers) is not RealTraffic: taken, it would cost a "re-connected", a failed send
+    // and with it the live traffic. One is closed per turn, so the stop flags are still looked at between
+    // them.
+    std::size_t skipped = 0;
     // Slices, so that closing the window or the simulator never leaves the run waiting for RealTraffic.
-    while (!accepted) {
-        if (runIsStopping() || !rtListener.isOpen()) {
-            return false;
-        }
+    while (!accepted && !runIsStopping() && rtListener.isOpen()) {
         accepted = rtListener.acceptFor(acceptSlice);
+        if (accepted && accepted->peerClosed()) {
+            accepted.reset();
+            ++skipped;
+        }
+    }
+    if (skipped > 0) {
+        gf_logUnlessStopping(fmt::format("{} closed RealTraffic connections skipped", skipped));
+    }
+    if (!accepted) {
+        return false;
     }
     rtClient = std::move(*accepted);
     if (!rtClient.setNoDelay()) {

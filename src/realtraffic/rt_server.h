@@ -28,7 +28,8 @@ std::uint16_t rtServerPort();
 std::string rtServerAddress();
 
 // Accepts one client. Waits in slices of at most 250 ms and gives up as soon as a stop of the run is asked
-// (runStopping, userStopped) or no listener is open. True when a new connection was made.
+// (runStopping, userStopped) or no listener is open. A connection its peer has already closed or reset is
+// closed and the next one taken; one log line counts them. True when a new connection was made.
 bool waitForClient();
 // The bytes of RealTraffic's reply as they arrive, slice by slice, in room for 16384 bytes.
 class ReplyGathering {

@@ -10,11 +10,14 @@
 #include <thread>
 #include <vector>
 
+#include <sys/socket.h>
+
 #include <gtest/gtest.h>
 
 #include "app/startup_thread.h"
 #include "core/run_flags.h"
 #include "platform/sockets.h"
+#include "platform/tcp_connect.h"
 #include "realtraffic/traffic_reader.h"
 #include "rtfeed/rt_feed.h"
 #include "sim/ai_objects.h"
@@ -255,8 +258,17 @@ TEST_F(RtServerTest, RealTrafficLostAndBack) {
     struct Case {
         const char* name;
         bool userStopping;
+        int closedFirst; // connections closed before RealTraffic comes back: skipped, logged in one line
+        bool reset;      // closed with an RST (linger 0) instead of a FIN
     };
-    const Case cases[] = {{"running", false}, {"the user stops", true}};
+    const Case cases[] = {
+        {"running, a silent RealTraffic back", false, 0, false},
+        {"the user stops", true, 0, false},
+        {"1 closed connection first", false, 1, false},
+        {"50 closed connections first", false, 50, false},
+        {"500 closed connections first", false, 500, false},
+        {"1 reset connection first", false, 1, true},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         gf_closeRealTrafficSockets();
@@ -322,18 +334,32 @@ TEST_F(RtServerTest, RealTrafficLostAndBack) {
         EXPECT_EQ(liveAcTable[2].state, AcState::buffer);
         EXPECT_TRUE(liveAddQueue.empty());
 
-        rtfeed::RtFeed back(feedOptions(ReplyMode::Professional));
+        for (int i = 0; i < c.closedFirst; ++i) {
+            const linger abort{1, 0};
+            const SocketResult dead =
+                connectTcp(TcpFamily::IPv4, "127.0.0.1", std::to_string(port_), test::kLivenessBound);
+            ASSERT_TRUE(dead.ok() && (!c.reset || ::setsockopt(dead.fd.get(), SOL_SOCKET, SO_LINGER, &abort,
+                                                               sizeof(abort)) == 0));
+        }
+        rtfeed::RtFeed back(feedOptions(ReplyMode::NeverAnswer));
         ASSERT_TRUE(back.connect(test::kLivenessBound));
         lf_sendUserPosition();
         EXPECT_TRUE(rtClientConnected.load());
         EXPECT_TRUE(mainWindowState.realTrafficConnected.load());
-        const auto reconnectLog = logFrom(logBefore);
-        EXPECT_TRUE(std::any_of(reconnectLog.begin(), reconnectLog.end(), [](const std::string& line) {
-            return line.ends_with(" RealTraffic re-connected");
-        }));
         lf_sendUserPosition();
         ASSERT_TRUE(back.waitForLine("Qs121", test::kLivenessBound));
         EXPECT_FALSE(back.waitForLine("Qs999", 0ms)) << "no second version question";
+        const auto backLog = logFrom(logBefore);
+        const auto ending = [&](std::string_view end) {
+            return std::count_if(backLog.begin(), backLog.end(),
+                                 [&](const auto& line) { return line.ends_with(end); });
+        };
+        EXPECT_EQ(ending(" RealTraffic gone? Wait for RealTraffic to re-connect ..."), 1)
+            << "traffic taken out once";
+        EXPECT_EQ(ending(" RealTraffic re-connected"), 1);
+        const std::string skipped = std::to_string(c.closedFirst) + " closed RealTraffic connections skipped";
+        EXPECT_EQ(ending(" closed RealTraffic connections skipped"), c.closedFirst > 0 ? 1 : 0) << "one line";
+        EXPECT_EQ(std::count(backLog.begin(), backLog.end(), skipped), c.closedFirst > 0 ? 1 : 0) << skipped;
     }
 }
 
