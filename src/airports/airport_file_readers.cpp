@@ -1,5 +1,6 @@
-#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -8,6 +9,7 @@
 #include "aircraft/regcodes.h"
 #include "airports/airport_file_format.h"
 #include "core/errors.h"
+#include "core/fnv1a.h"
 #include "core/log.h"
 #include "core/strings.h"
 
@@ -145,6 +147,32 @@ OptNames lf_readAirlineTypeLists(pugi::xml_node opt) {
     return names;
 }
 
+namespace {
+
+// The half hours of a stand's uses, joined by the fields in which lf_sameStandUse wants two uses equal.
+using SlotsByUseKey = std::unordered_map<std::string, HalfHourSet, Fnv1aHash, std::equal_to<>>;
+
+// Day, real flag, registration, airline and type; each text after the lengths of those before it, so two
+// uses that differ in any of them never share a key.
+std::string useKey(const StandUse& use) {
+    std::string key = fmt::format("{} {} {} {} ", use.day, use.real, use.reg.size(), use.airline.size());
+    key += use.reg;
+    key += use.airline;
+    key += use.type;
+    return key;
+}
+
+SlotsByUseKey slotsByUseKey(const std::vector<StandUse>& uses) {
+    SlotsByUseKey slots;
+    slots.reserve(uses.size());
+    for (const StandUse& use : uses) {
+        slots[useKey(use)] |= use.slots;
+    }
+    return slots;
+}
+
+} // namespace
+
 bool lf_readLearnedStand(const LearnedStandContext& context, ParkPos& stand) {
     if (stand.id != context.id) {
         return false;
@@ -154,6 +182,9 @@ bool lf_readLearnedStand(const LearnedStandContext& context, ParkPos& stand) {
         return true;
     }
     std::uint32_t nextId = stand.uses.empty() ? 1 : stand.uses.back().id + 1;
+    // A use repeats one held when it overlaps a held use of its key, that is, when it overlaps their joined
+    // half hours: one look-up instead of a pass over every use held, as a stand may hold 200,000.
+    SlotsByUseKey held = slotsByUseKey(stand.uses);
     for (const pugi::xml_node& opt : context.parkpos.children("opt")) {
         OptNames names = lf_readAirlineTypeLists(opt);
         const HalfHourSet slots = gf_hours2bitset(opt.attribute("hh").as_string());
@@ -178,9 +209,9 @@ bool lf_readLearnedStand(const LearnedStandContext& context, ParkPos& stand) {
                      0,
                      static_cast<std::uint32_t>(opt.attribute("soft").as_bool() ? 0 : 1),
                      static_cast<std::uint8_t>(opt.attribute("cpl").as_bool() ? 1 : 0)};
-        const bool known = std::any_of(stand.uses.begin(), stand.uses.end(),
-                                       [&](const StandUse& other) { return lf_sameStandUse(use, other); });
-        if (!known) {
+        HalfHourSet& heldSlots = held[useKey(use)];
+        if ((heldSlots & use.slots).none()) {
+            heldSlots |= use.slots;
             stand.uses.push_back(std::move(use));
             ++nextId;
         }

@@ -170,5 +170,40 @@ TEST_F(AirportFile, UsesReadFromParkAndLearnedFiles) {
     EXPECT_TRUE(logHas("==> Parking position 'A1' has invalid coordinates, skipped"));
 }
 
+// A learned use is dropped when it shares day, real flag, registration, airline and type with a use the
+// stand holds and has a half hour in common with it; the rest are added in file order with the next ids.
+TEST_F(AirportFile, LearnedUsesRepeatingAHeldOneAreDropped) {
+    struct Case {
+        const char* name;
+        const char* opts; // read into a stand that holds R0 on day 3 at half hour 3
+        const char* kept;
+    };
+    const std::vector<Case> cases = {
+        {"repeats a use held before the read, not the last of its key",
+         R"(<opt reg="R0" day="3" hh="5"/><opt reg="R0" day="3" hh="3,9"/>)", "1 R0 3, 2 R0 5, "},
+        {"a dropped use's hours count for no later one",
+         R"(<opt reg="R0" day="3" hh="3,7"/><opt reg="R0" day="3" hh="7"/>)", "1 R0 3, 2 R0 7, "},
+        {"one field apart is another use",
+         R"(<opt reg="R0" day="4" hh="3"/><opt reg="R0" day="3" hh="3" soft="true"/>)"
+         R"(<opt reg="R1" day="3" hh="3"/><opt reg="R0" airl="A" day="3" hh="3"/>)"
+         R"(<opt reg="R0" airl="B" day="3" hh="3"/><opt reg="R0" type="T" day="3" hh="3"/>)"
+         R"(<opt reg="R" airl="0" day="3" hh="3"/>)",
+         "1 R0 3, 2 R0 3, 3 R0 3, 4 R1 3, 5 R0 3, 6 R0 3, 7 R0 3, 8 R 3, "},
+    };
+    for (const Case& row : cases) {
+        pugi::xml_document doc;
+        doc.load_string((std::string("<parkpos>") + row.opts + "</parkpos>").c_str());
+        ParkPos a1 = stand("A1");
+        a1.uses = {StandUse{"", "", "R0", "", "", HalfHourSet(1U << 3), 1, 3, 0, 1, 0}};
+        bool dropUses = false;
+        EXPECT_TRUE(lf_readLearnedStand({"A1", doc.child("parkpos"), &dropUses}, a1)) << row.name;
+        std::string kept;
+        for (const StandUse& u : a1.uses) {
+            kept += fmt::format("{} {} {}, ", u.id, u.reg, gf_bitset2hours(u.slots).value_or(""));
+        }
+        EXPECT_EQ(kept, row.kept) << row.name;
+    }
+}
+
 } // namespace
 } // namespace zeph
