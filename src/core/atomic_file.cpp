@@ -26,7 +26,8 @@ class FdOutBuf : public std::streambuf {
 public:
     explicit FdOutBuf(int fd) : fd_(fd) { resetPutArea(); }
 
-    bool failed() const { return failed_; }
+    // The errno of the first failed write, 0 while none failed.
+    int error() const { return error_; }
 
 protected:
     int_type overflow(int_type ch) override {
@@ -64,23 +65,23 @@ private:
     }
 
     bool writeAll(const char* data, std::size_t size) {
-        while (size > 0 && !failed_) {
+        while (size > 0 && error_ == 0) {
             ssize_t written = ::write(fd_, data, size);
             if (written < 0 && errno == EINTR) {
                 continue;
             }
             if (written <= 0) {
-                failed_ = true;
+                error_ = written < 0 ? errno : EIO;
                 break;
             }
             data += written;
             size -= static_cast<std::size_t>(written);
         }
-        return !failed_;
+        return error_ == 0;
     }
 
     int fd_;
-    bool failed_ = false;
+    int error_ = 0;
     std::array<char, 64 * 1024> buffer_{};
 };
 
@@ -95,6 +96,7 @@ public:
             path_ = prefix + std::to_string(++counter);
             fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             created_ = fd_ >= 0;
+            openError_ = created_ ? 0 : errno;
             if (fd_ < 0 && errno != EEXIST) {
                 break;
             }
@@ -112,6 +114,8 @@ public:
     TempFile& operator=(const TempFile&) = delete;
 
     bool isOpen() const { return fd_ >= 0; }
+    // Why the temp file could not be made.
+    std::error_code openError() const { return {openError_, std::generic_category()}; }
     int fd() const { return fd_; }
 
     // A replaced file keeps its permission bits; a new one gets the usual 0666 less the umask.
@@ -122,31 +126,38 @@ public:
         }
     }
 
-    // The data reaches the disk before the rename, so a crash never leaves a renamed but empty file.
-    bool syncAndClose() {
-        bool ok = ::fsync(fd_) == 0;
-        return closeFile() && ok;
+    // The data reaches the disk before the rename, so a crash never leaves a renamed but empty file. Sets
+    // error when either fails.
+    bool syncAndClose(std::error_code& error) {
+        const int syncError = ::fsync(fd_) == 0 ? 0 : errno;
+        const int closeError = closeFile();
+        if (syncError != 0 || closeError != 0) {
+            error.assign(syncError != 0 ? syncError : closeError, std::generic_category());
+            return false;
+        }
+        return true;
     }
 
-    bool renameOver(const std::filesystem::path& target) {
-        std::error_code error;
+    bool renameOver(const std::filesystem::path& target, std::error_code& error) {
         std::filesystem::rename(path_, target, error);
         renamed_ = !error;
         return renamed_;
     }
 
 private:
-    bool closeFile() {
+    // 0, or the errno of a failed close.
+    int closeFile() {
         if (fd_ < 0) {
-            return true;
+            return 0;
         }
-        bool ok = ::close(fd_) == 0;
+        const int error = ::close(fd_) == 0 ? 0 : errno;
         fd_ = -1;
-        return ok;
+        return error;
     }
 
     std::filesystem::path path_;
     int fd_ = -1;
+    int openError_ = 0;
     bool created_ = false;
     bool renamed_ = false;
 };
@@ -197,31 +208,36 @@ void removeLeftoverTempFiles(const std::filesystem::path& target) {
     }
 }
 
-bool writeThrough(int fd, const std::function<bool(std::ostream&)>& write) {
+bool writeThrough(int fd, const std::function<bool(std::ostream&)>& write, std::error_code& error) {
     FdOutBuf buffer(fd);
     std::ostream out(&buffer);
     bool ok = write(out);
     out.flush();
-    return ok && out.good() && !buffer.failed();
+    if (buffer.error() != 0) {
+        error.assign(buffer.error(), std::generic_category());
+    }
+    return ok && out.good() && buffer.error() == 0;
 }
 
 } // namespace
 
-bool writeFileAtomically(const std::filesystem::path& target,
-                         const std::function<bool(std::ostream&)>& write) {
+bool writeFileAtomically(const std::filesystem::path& target, const std::function<bool(std::ostream&)>& write,
+                         std::error_code& error) {
     removeLeftoverTempFiles(target);
     TempFile temp(target);
     if (!temp.isOpen()) {
+        error = temp.openError();
         return false;
     }
     temp.copyModeOf(target);
-    if (!writeThrough(temp.fd(), write)) {
-        return false;
-    }
-    if (!temp.syncAndClose()) {
-        return false;
-    }
-    return temp.renameOver(target);
+    return writeThrough(temp.fd(), write, error) && temp.syncAndClose(error) &&
+           temp.renameOver(target, error);
+}
+
+bool writeFileAtomically(const std::filesystem::path& target,
+                         const std::function<bool(std::ostream&)>& write) {
+    std::error_code error;
+    return writeFileAtomically(target, write, error);
 }
 
 } // namespace zeph

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <functional>
 #include <ostream>
+#include <system_error>
 
 namespace zeph {
 
@@ -13,5 +14,9 @@ namespace zeph {
 // writes, the temp files of the same target that processes no longer running left behind are removed.
 bool writeFileAtomically(const std::filesystem::path& target,
                          const std::function<bool(std::ostream&)>& write);
+// The same, and on a failure of its own (the temp file, a write, the flush, the rename) error says why; when
+// write returns false without a write error, error is what write left in it.
+bool writeFileAtomically(const std::filesystem::path& target, const std::function<bool(std::ostream&)>& write,
+                         std::error_code& error);
 
 } // namespace zeph
