@@ -2,12 +2,16 @@
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <stdexcept>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "core/log.h"
 
 namespace zeph::test {
 
@@ -93,6 +97,32 @@ int endedProcessId() {
     }
     ::waitpid(child, nullptr, 0);
     return child;
+}
+
+std::optional<bool> runWithFileSizeLimit(std::uint64_t limitBytes, const std::function<bool()>& run) {
+    gf_flushLog();
+    const pid_t child = ::fork();
+    if (child < 0) {
+        throw std::runtime_error("runWithFileSizeLimit: fork failed");
+    }
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
+        const rlimit limit{limitBytes, limitBytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        int code = 2; // an exception must not go on running the parent's tests in the child
+        try {
+            code = run() ? 1 : 0;
+        } catch (...) {
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+        return std::nullopt;
+    }
+    return WEXITSTATUS(status) == 1;
 }
 
 } // namespace zeph::test

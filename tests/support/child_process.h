@@ -1,5 +1,8 @@
 #pragma once
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,5 +21,10 @@ ChildResult runChild(const std::filesystem::path& program, const std::vector<std
 // The process id of a child that has ended and been waited for: no process runs under it (until the system
 // hands the number out again).
 int endedProcessId();
+
+// Runs run in a forked child whose files may grow to limitBytes only: a write past it fails with EFBIG, as on
+// a full disk (root ignores permission bits, not this limit). The open log is flushed first, so the child
+// never writes the parent's pending lines again. What run returned; none when the child did not end normally.
+std::optional<bool> runWithFileSizeLimit(std::uint64_t limitBytes, const std::function<bool()>& run);
 
 } // namespace zeph::test

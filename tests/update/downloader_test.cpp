@@ -7,7 +7,6 @@
 #include <thread>
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -91,18 +90,11 @@ TEST_F(DownloadFiles, NoServerNoFolderAndAFullDiskFail) {
     // A file may grow to 1 KiB only: the 4 KiB body cannot be written whole.
     const fs::path target = dir() / "full";
     test::writeFileBytes(target, "old");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{1024, 1024};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    const auto downloadWhole = [&] {
         const CurlHandle handle = lf_newCurlHandle();
-        ::_exit(gf_downloadFile(handle.get(), server.urlOf("f"), target, true) ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a full disk counts as a failure";
+        return gf_downloadFile(handle.get(), server.urlOf("f"), target, true);
+    };
+    EXPECT_EQ(test::runWithFileSizeLimit(1024, downloadWhole), false) << "a full disk counts as a failure";
     EXPECT_EQ(test::readFileBytes(target), "old");
     EXPECT_FALSE(tempFileLeft());
 }
