@@ -1,10 +1,15 @@
 #include "core/generations.h"
 
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <system_error>
 
 #include <fmt/format.h>
 
+#include "core/atomic_file.h"
 #include "core/log.h"
 
 namespace zeph {
@@ -17,6 +22,25 @@ constexpr char generationMark = '0';
 // name.ext with the mark inserted `depth` times before the dot at `dot`: name0.ext, name00.ext, ...
 std::string generationName(const std::string& name, std::size_t dot, std::size_t depth) {
     return name.substr(0, dot) + std::string(depth, generationMark) + name.substr(dot);
+}
+
+struct CloseFile {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// The bytes of from onto out until out fails; why from could not be read is set in error.
+bool copyBytes(const std::filesystem::path& from, std::ostream& out, std::error_code& error) {
+    const std::unique_ptr<std::FILE, CloseFile> in(std::fopen(from.c_str(), "rb"));
+    std::array<char, 64 * 1024> buffer{};
+    std::size_t count = 0;
+    while (in && out && (count = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
+        out.write(buffer.data(), static_cast<std::streamsize>(count));
+    }
+    if (!in || std::ferror(in.get()) != 0) {
+        error.assign(errno, std::generic_category());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -32,8 +56,10 @@ void lf_copyGeneration(bool& ok, const std::filesystem::path& from, const std::f
     if (!std::filesystem::exists(status)) {
         return;
     }
-    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error);
-    if (error) {
+    // Written beside the older generation and renamed over it only when whole: a full disk or a read error
+    // must not cut the copy the user falls back on.
+    const auto copy = [&](std::ostream& out) { return copyBytes(from, out, error); };
+    if (!writeFileAtomically(to, copy, error)) {
         gf_logLine(fmt::format("copy {} -> {} failed: {}", from.string(), to.string(), error.message()));
         ok = false;
     }

@@ -3,8 +3,10 @@
 #include <filesystem>
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include "core/log.h"
+#include "support/child_process.h"
 #include "support/log_fixture.h"
 
 namespace zeph {
@@ -49,17 +51,36 @@ TEST_F(Generations, ThreeGenerationsMoveDownAndTheOldestIsOverwritten) {
     EXPECT_EQ(readFileBytes("data000.txt"), "g2");
 }
 
-TEST_F(Generations, AFailedStepIsLoggedAndTheRestStillRuns) {
-    writeFileBytes("data.txt", "g0");
-    writeFileBytes("data0.txt", "g1");
-    writeFileBytes("data00.txt", "g2");
+// A step that fails (the older generation is a folder; the disk fills part way) leaves its target as it was
+// and no temp file beside it, logs its line, and the steps after it still run.
+TEST_F(Generations, AFailedStepIsLoggedKeepsItsTargetWholeAndTheRestStillRun) {
+    struct Case {
+        const char* name;
+        std::size_t newestBytes; // of data.txt; data0.txt holds g1, data00.txt g2, data000.txt is a folder
+        std::uint64_t sizeLimit; // how large a file may grow
+        const char* kept;        // data0.txt and data00.txt
+        const char* failedLine;
+    };
+    const std::vector<Case> cases = {
+        {"the oldest is a folder", 2, RLIM_INFINITY, "xx g1",
+         "copy data00.txt -> data000.txt failed: Is a directory"},
+        {"the disk fills part way through a copy", 64 * 1024, 16 * 1024, "g1 g1",
+         "copy data.txt -> data0.txt failed: File too large"},
+    };
     std::filesystem::create_directory("data000.txt");
-    EXPECT_FALSE(gf_saveUpto3GenerationsOf("data.txt"));
-    EXPECT_EQ(readFileBytes("data00.txt"), "g1");
-    EXPECT_EQ(readFileBytes("data0.txt"), "g0");
-    auto lines = readLog();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].rfind("==> copy data00.txt -> data000.txt failed: ", 0), 0u) << lines[0];
+    for (const Case& row : cases) {
+        writeFileBytes("data.txt", std::string(row.newestBytes, 'x'));
+        writeFileBytes("data0.txt", "g1");
+        writeFileBytes("data00.txt", "g2");
+        const auto save = [] { return gf_saveUpto3GenerationsOf("data.txt"); };
+        EXPECT_EQ(test::runWithFileSizeLimit(row.sizeLimit, save), false) << row.name;
+        // A cut copy shows its first bytes only.
+        EXPECT_EQ((readFileBytes("data0.txt") + " " + readFileBytes("data00.txt")).substr(0, 20), row.kept)
+            << row.name;
+        EXPECT_TRUE(logHas(std::string("==> ") + row.failedLine)) << row.name;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 5)
+            << row.name << ": a temp file left";
+    }
 }
 
 TEST_F(Generations, CopyStepLeavesOkAloneForAMissingSource) {
