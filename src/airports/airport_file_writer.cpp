@@ -112,7 +112,9 @@ void appendSettings(pugi::xml_node& parameters) {
     gf_appendBoolParameter(parameters, "INITIAL_LOAD_ONLY",
                            INITIAL_LOAD_ONLY.get() && !initialLoadOnlyByFlush.load());
     const double hours = MAX_FIT_FL.get();
-    gf_appendIntParameter(parameters, "MAX_FIT", gsl::narrow<std::int32_t>(std::round(2.0 * hours)) - 1);
+    // Rounded to a 64-bit whole number first: an hours value past 32 bits then throws a narrowing error
+    // instead of an undefined conversion.
+    gf_appendIntParameter(parameters, "MAX_FIT", gsl::narrow<std::int32_t>(std::llround(2.0 * hours)) - 1);
     gf_appendIntParameter(parameters, "MAX_LIVE_SEL", MAX_LIVE_SEL.get());
 }
 
