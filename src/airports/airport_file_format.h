@@ -64,7 +64,7 @@ OptNames lf_readAirlineTypeLists(pugi::xml_node opt);
 // and the uses that the stand does not hold yet.
 bool lf_readLearnedStand(const LearnedStandContext& context, ParkPos& stand);
 // A radius a learned file may give a stand: finite and above 0 (metres or nm alike).
-bool gf_isStandRadius(double radius);
+bool isValidStandRadius(double radius);
 // Same day, real flag, registration, airline and type, and a half hour in common.
 bool lf_sameStandUse(const StandUse& a, const StandUse& b);
 

@@ -63,7 +63,7 @@ void readLearnedChanges(const LearnedStandContext& context, ParkPos& stand) {
     const pugi::xml_node parkpos = context.parkpos;
     if (parkpos.attribute("radius_change").as_bool()) {
         const double metres = parkpos.attribute("radius").as_double(0.0);
-        if (gf_isStandRadius(metres)) {
+        if (isValidStandRadius(metres)) {
             stand.radius = metres * kNmPerMetre;
             stand.radiusChanged = true;
         } else {
@@ -219,7 +219,7 @@ bool lf_readLearnedStand(const LearnedStandContext& context, ParkPos& stand) {
     return true;
 }
 
-bool gf_isStandRadius(double radius) { return std::isfinite(radius) && radius > 0.0; }
+bool isValidStandRadius(double radius) { return std::isfinite(radius) && radius > 0.0; }
 
 bool lf_sameStandUse(const StandUse& a, const StandUse& b) {
     return a.day == b.day && a.real == b.real && a.reg == b.reg && a.airline == b.airline &&

@@ -83,7 +83,7 @@ bool lf_hasStandAttributes(pugi::xml_node parkpos) {
     const double latitude = parkpos.attribute("latitude").as_double(0.0);
     const double longitude = parkpos.attribute("longitude").as_double(0.0);
     const bool atOrigin = std::fabs(latitude) <= 0.0001 && std::fabs(longitude) <= 0.0001;
-    return !atOrigin && gf_isStandRadius(parkpos.attribute("radius").as_double(0.0));
+    return !atOrigin && isValidStandRadius(parkpos.attribute("radius").as_double(0.0));
 }
 
 // The first stand of each id: a learned "parkpos" belongs to the first stand with its id.
