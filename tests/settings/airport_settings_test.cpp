@@ -3,7 +3,6 @@
 #include <climits>
 #include <filesystem>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -65,35 +64,25 @@ TEST_F(ParametersTest, ApplyingTheParkAirportSettings) {
 // A key save that finds parameters.xml missing writes the whole file: the eight an airport may change take
 // the user's values, and RANGE the chosen range, not the automatic range's pick.
 TEST_F(ParametersTest, AWholeWriteKeepsTheUsersOwnSettings) {
-    const ParkAirportSettings user{100, 20, 40, 30, true, false, false, false};
-    const ParkAirportSettings airport{200, 47, 65, 70, true, true, true, true};
-    struct Case {
-        const char* name;
-        bool atAirport;
-        std::vector<std::string> stored; // the eight as in currentParkAirportSettings' order
-    };
-    const std::vector<Case> cases = {
-        {"at an airport", true, {"100", "20", "40", "30", "true", "false", "false", "false"}},
-        {"no airport, auto range on", false, {"200", "47", "65", "70", "true", "true", "true", "true"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.atAirport) {
-            keepUserSettings(user);
+    const std::vector<std::string> keys = {"MAX_LIVE_SEL",       "MAX_FIT",    "RANGE",
+                                           "parking_percentage", "AUTO_RANGE", "INITIAL_LOAD_ONLY",
+                                           "PARK_SOFT",          "WEEK"};
+    for (const bool atAirport : {true, false}) {
+        SCOPED_TRACE(atAirport ? "at an airport" : "no airport, auto range on");
+        if (atAirport) {
+            keepUserSettings({100, 20, 40, 30, true, false, false, false});
         }
-        for (const auto& [box, value] :
-             {std::pair{&AUTO_RANGE, true}, {&INITIAL_LOAD_ONLY, true}, {&PARK_SOFT, true}, {&WEEK, true}})
-            box->setValue(value);
-        MAX_LIVE_SEL.setValue(airport.liveSelection), MAX_FIT.setValue(airport.maxFit);
-        gf_setRange(airport.rangeNm), gf_setRange(10, false); // chosen, then the automatic range's pick
+        for (CheckBoxParameter* box : {&AUTO_RANGE, &INITIAL_LOAD_ONLY, &PARK_SOFT, &WEEK})
+            box->setValue(true);
+        MAX_LIVE_SEL.setValue(200), MAX_FIT.setValue(47);
+        gf_setRange(65), gf_setRange(10, false); // chosen, then the automatic range's pick
         std::filesystem::remove(file());
-        parking_percentage.set(airport.parkingPercentage);
-        const ElementList elements = fileElements(file());
-        const std::vector<std::string> keys = {"MAX_LIVE_SEL",       "MAX_FIT",    "RANGE",
-                                               "parking_percentage", "AUTO_RANGE", "INITIAL_LOAD_ONLY",
-                                               "PARK_SOFT",          "WEEK"};
-        for (std::size_t k = 0; k < keys.size(); ++k)
-            EXPECT_EQ(valuesOf(elements, keys[k]), std::vector<std::string>{c.stored[k]}) << keys[k];
+        parking_percentage.set(70);
+        std::string stored;
+        for (const std::string& key : keys)
+            stored += valuesOf(fileElements(file()), key).at(0) + " ";
+        EXPECT_EQ(stored,
+                  atAirport ? "100 20 40 30 true false false false " : "200 47 65 70 true true true true ");
         releaseUserSettings();
     }
 }
