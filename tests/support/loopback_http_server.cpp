@@ -15,15 +15,16 @@ namespace zeph::test {
 
 namespace {
 
-void sendAll(int fd, const std::string& bytes) {
+bool sendAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t sent = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
         if (sent <= 0) {
-            return;
+            return false;
         }
         done += static_cast<std::size_t>(sent);
     }
+    return true;
 }
 
 std::string head(int code, const std::string& reason, const std::string& fields) {
@@ -122,7 +123,17 @@ void LoopbackHttpServer::redirect(const std::string& path, int code, std::string
 void LoopbackHttpServer::stall(const std::string& path, bool afterHeaders, int ms) {
     Route route{Kind::Stall, 200};
     route.afterHeaders = afterHeaders;
-    route.ms = std::min(ms, 3000);
+    route.ms = std::min(ms, 60000);
+    setRoute(path, std::move(route));
+}
+
+void LoopbackHttpServer::crawl(const std::string& path, std::size_t bytesPerTick, int tickMs, int forMs,
+                               std::size_t declared) {
+    Route route{Kind::Crawl, 200};
+    route.bytes = std::string(bytesPerTick, 'c');
+    route.tickMs = tickMs;
+    route.ms = std::min(forMs, 60000);
+    route.declared = declared;
     setRoute(path, std::move(route));
 }
 
@@ -216,27 +227,42 @@ void LoopbackHttpServer::respond(int fd, const Route& route) {
         }
         pause(fd, route.ms);
         break;
+    case Kind::Crawl:
+        sendCrawl(fd, route);
+        break;
     case Kind::Close:
         break;
     }
 }
 
-void LoopbackHttpServer::pause(int fd, int ms) {
+void LoopbackHttpServer::sendCrawl(int fd, const Route& route) {
+    if (!sendAll(fd, head(200, "OK", route.declared > 0 ? lengthField(route.declared) : ""))) {
+        return;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(route.ms);
+    while (std::chrono::steady_clock::now() < deadline && sendAll(fd, route.bytes) &&
+           pause(fd, route.tickMs)) {
+    }
+}
+
+bool LoopbackHttpServer::pause(int fd, int ms) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < deadline) {
+    do {
         {
             std::unique_lock lock(mutex_);
-            if (stopped_.wait_for(lock, std::chrono::milliseconds(20), [this] { return stopping_; })) {
-                return;
+            if (stopped_.wait_for(lock, std::chrono::milliseconds(std::min(ms, 20)),
+                                  [this] { return stopping_; })) {
+                return false;
             }
         }
         // A client that gave up has closed its end: the next request need not wait for this one.
         pollfd peer{fd, POLLIN, 0};
         char byte = 0;
         if (::poll(&peer, 1, 0) > 0 && ::recv(fd, &byte, 1, MSG_DONTWAIT) <= 0) {
-            return;
+            return false;
         }
-    }
+    } while (std::chrono::steady_clock::now() < deadline);
+    return true;
 }
 
 } // namespace zeph::test

@@ -37,15 +37,20 @@ public:
     // One chunk of a chunked body, then the connection closes without the last chunk.
     void chunkedNoEnd(const std::string& path, std::string bytes);
     void redirect(const std::string& path, int code, std::string location);
-    // Silent for ms (at most 3000) before (or, with afterHeaders, after) the headers; then closes.
+    // Silent for ms (at most 60000) before (or, with afterHeaders, after) the headers; then closes. Held open
+    // after the headers, it is a site that never sends its body.
     void stall(const std::string& path, bool afterHeaders, int ms);
+    // A body of bytesPerTick bytes every tickMs for at most forMs, then closes; declares declared bytes, or
+    // no length when declared is 0. With tickMs 0 it is an endless body as fast as the client takes it.
+    void crawl(const std::string& path, std::size_t bytesPerTick, int tickMs, int forMs,
+               std::size_t declared);
     void closeWithoutResponse(const std::string& path);
 
     std::vector<Request> requests() const;
     std::vector<std::string> paths() const;
 
 private:
-    enum class Kind { Ok, Status, Truncated, ChunkedNoEnd, Redirect, Stall, Close };
+    enum class Kind { Ok, Status, Truncated, ChunkedNoEnd, Redirect, Stall, Crawl, Close };
     struct Route {
         Route(Kind k = Kind::Status, int c = 404) : kind(k), code(c) {}
         Kind kind;
@@ -56,14 +61,16 @@ private:
         std::size_t sent = 0;
         bool afterHeaders = false;
         int ms = 0;
+        int tickMs = 0;
     };
 
     void setRoute(const std::string& path, Route route);
     void serve();
     void answer(int fd);
     void respond(int fd, const Route& route);
-    // Waits ms unless the server stops or the client closes first.
-    void pause(int fd, int ms);
+    // Waits ms unless the server stops or the client closes first; false then.
+    bool pause(int fd, int ms);
+    void sendCrawl(int fd, const Route& route);
 
     int listenFd_ = -1;
     std::uint16_t port_ = 0;
