@@ -186,8 +186,13 @@ fs::path lf_archivePathOf(const std::string& reference, const std::string& publi
 bool lf_isLocalReference(const std::string& reference) { return reference.starts_with("airports"); }
 
 std::string lf_downloadAirportFile(const std::string& reference, const fs::path& target) {
-    const std::string url = downloadConfig().baseUrl + "P3D/" + reference;
+    const DownloadConfig config = downloadConfig();
+    const std::string url = config.baseUrl + "P3D/" + reference;
     const CurlHandle handle = lf_newCurlHandle();
+    if (handle) {
+        // Fetched on the traffic loop: a slow site may cost it this long, never more.
+        curl_easy_setopt(handle.get(), CURLOPT_TIMEOUT, config.airportFileTimeS);
+    }
     if (handle && gf_downloadFile(handle.get(), url, target, false, ContentCheck::XmlDocument)) {
         return {};
     }

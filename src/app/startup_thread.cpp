@@ -193,7 +193,8 @@ void lf_startUp() {
     gf_flushLog();
     lf_initControlsFromParameters();
     lf_dataFolderHousekeeping();
-    if (!restartPending.load() && !gf_checkVersions()) {
+    // A run stopped during the downloads ends as after a prepared update, without reading the data.
+    if (!restartPending.load() && (!gf_checkVersions() || runIsStopping())) {
         return;
     }
     lf_refreshWeekSlot();

@@ -4,6 +4,7 @@
 #include <exception>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -12,21 +13,39 @@
 
 #include "aircraft/data_file_crypto.h"
 #include "aircraft/data_file_key.h"
+#include "core/xml_meta.h"
 #include "core/zip_archive.h"
 
 namespace zeph {
 
-bool isSealedDataFile(const std::filesystem::path& file) {
+namespace {
+
+// The plain bytes of a sealed file, or nothing when it does not open whole.
+std::optional<std::string> unsealedText(const std::filesystem::path& file) {
     std::array<unsigned char, 32> key = gf_dataFileKey();
-    bool opened = false;
+    std::optional<std::string> text(std::in_place);
     try {
-        lf_streamDecryptToSink(key.data(), file.string(), [](std::span<const unsigned char>) {});
-        opened = true;
+        lf_streamDecryptToSink(key.data(), file.string(), [&](std::span<const unsigned char> plain) {
+            text->append(reinterpret_cast<const char*>(plain.data()), plain.size());
+        });
     } catch (const std::exception&) {
-        opened = false;
+        text.reset();
     }
     sodium_memzero(key.data(), key.size());
-    return opened;
+    return text;
+}
+
+} // namespace
+
+bool isSealedDataFile(const std::filesystem::path& file, const char* section, bool needsMeta) {
+    const std::optional<std::string> text = unsealedText(file);
+    pugi::xml_document document;
+    if (!text || !document.load_buffer(text->data(), text->size())) {
+        return false;
+    }
+    const pugi::xml_node root = document.child("root");
+    const pugi::xml_node top = root ? root : static_cast<pugi::xml_node>(document);
+    return top.child(section) && (!needsMeta || gf_readMeta(document, false));
 }
 
 bool isJsonObject(const std::filesystem::path& file) {
@@ -53,8 +72,12 @@ bool contentChecksOut(ContentCheck check, const std::filesystem::path& file) {
     switch (check) {
     case ContentCheck::None:
         return true;
-    case ContentCheck::SealedDataFile:
-        return isSealedDataFile(file);
+    case ContentCheck::SealedAirports:
+        return isSealedDataFile(file, "airports", false);
+    case ContentCheck::SealedDbase:
+        return isSealedDataFile(file, "aircrafts", false);
+    case ContentCheck::SealedAigRegcodes:
+        return isSealedDataFile(file, "AIG-regcodes", true);
     case ContentCheck::JsonObject:
         return isJsonObject(file);
     case ContentCheck::XmlDocument:

@@ -5,11 +5,22 @@
 
 namespace zeph {
 
-enum class ContentCheck { None, SealedDataFile, JsonObject, XmlDocument, ZipArchive };
+// The sealed kinds are the three data files: each must open and hold what its reader needs, since the
+// site's own files are sealed alike and one served in place of another would replace a working file.
+enum class ContentCheck {
+    None,
+    SealedAirports,
+    SealedDbase,
+    SealedAigRegcodes,
+    JsonObject,
+    XmlDocument,
+    ZipArchive
+};
 
-// A sealed data file that opens with the program's key, every chunk verified up to the final one. The plain
-// bytes are discarded as they come, so no plain copy is written.
-bool isSealedDataFile(const std::filesystem::path& file);
+// A sealed data file that opens with the program's key, every chunk verified up to the final one, whose
+// plain XML loads and holds the section section (under "root" or at the top); with needsMeta also the meta
+// header without which the reader takes nothing. The plain bytes stay in memory, no plain copy is written.
+bool isSealedDataFile(const std::filesystem::path& file, const char* section, bool needsMeta);
 // A JSON text whose value is an object.
 bool isJsonObject(const std::filesystem::path& file);
 // An XML document that pugixml loads.

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -13,6 +14,7 @@
 
 #include "core/files.h"
 #include "core/log.h"
+#include "core/run_flags.h"
 #include "core/version.h"
 #include "update/curl_handle.h"
 #include "update/download_config.h"
@@ -25,20 +27,38 @@ namespace {
 
 std::atomic<unsigned> tempCounter{0};
 
-// The temp file being written and the first write error, shared with libcurl's write callback.
+// The temp file being written and what ended the transfer early, shared with libcurl's callbacks.
 struct Transfer {
     std::FILE* file = nullptr;
+    std::uint64_t maxBytes = 0;
+    std::uint64_t received = 0;
     std::optional<int> writeErrno;
+    bool tooLarge = false;
+    bool stopped = false;
 };
 
+// A body without a stated length is counted here, since libcurl checks the cap only against a stated one.
 std::size_t writeReceived(char* data, std::size_t size, std::size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     const std::size_t bytes = size * count;
+    if (bytes > transfer->maxBytes - transfer->received) {
+        transfer->tooLarge = true;
+        return 0;
+    }
+    transfer->received += bytes;
     const std::size_t written = std::fwrite(data, 1, bytes, transfer->file);
     if (written != bytes && !transfer->writeErrno) {
         transfer->writeErrno = errno != 0 ? errno : EIO;
     }
     return written;
+}
+
+// libcurl calls this at least once a second, also while nothing arrives, so a run that is ending never
+// waits for a download.
+int abortWhenStopping(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* transfer = static_cast<Transfer*>(user);
+    transfer->stopped = runIsStopping();
+    return transfer->stopped ? 1 : 0;
 }
 
 fs::path tempPathFor(const fs::path& file) {
@@ -60,8 +80,12 @@ void setOptions(CURL* handle, const std::string& url, Transfer& transfer, const 
     curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, config.connectTimeoutS);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, lowSpeedBytesPerS);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, config.lowSpeedTimeS);
+    curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(config.maxFileBytes));
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &abortWhenStopping);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
     if (!config.caBundle.empty()) {
         curl_easy_setopt(handle, CURLOPT_CAINFO, config.caBundle.c_str());
     }
@@ -70,9 +94,18 @@ void setOptions(CURL* handle, const std::string& url, Transfer& transfer, const 
 // The transfer into the open temp file, which this closes. The reason of a failure, or none.
 std::optional<std::string> transferInto(CURL* handle, const std::string& url,
                                         std::unique_ptr<std::FILE, FileCloser> file) {
-    Transfer transfer{file.get(), std::nullopt};
-    setOptions(handle, url, transfer, downloadConfig());
+    const DownloadConfig config = downloadConfig();
+    Transfer transfer;
+    transfer.file = file.get();
+    transfer.maxBytes = config.maxFileBytes;
+    setOptions(handle, url, transfer, config);
     const CURLcode result = curl_easy_perform(handle);
+    if (transfer.stopped) {
+        return std::string("the run is stopping");
+    }
+    if (transfer.tooLarge) {
+        return std::string(curl_easy_strerror(CURLE_FILESIZE_EXCEEDED));
+    }
     if (transfer.writeErrno) {
         return fmt::format("write failed: {}", std::strerror(*transfer.writeErrno));
     }
@@ -152,10 +185,10 @@ bool gf_downloadFile(CURL* handle, const std::string& url, const fs::path& file,
     }
 }
 
-bool gf_downloadFromSite(const std::string& fileName, const fs::path& localPath) {
+bool gf_downloadFromSite(const std::string& fileName, const fs::path& localPath, ContentCheck check) {
     const std::string url = fmt::format("{}{}/{}", downloadConfig().baseUrl, programVersion.major, fileName);
     const CurlHandle handle = lf_newCurlHandle();
-    const bool downloaded = gf_downloadFile(handle.get(), url, localPath, true, ContentCheck::SealedDataFile);
+    const bool downloaded = gf_downloadFile(handle.get(), url, localPath, true, check);
     if (downloaded) {
         gf_logText(fmt::format("Downloaded '{}' to '{}'", url, localPath.string()));
     } else {

@@ -13,12 +13,16 @@ namespace zeph {
 
 // One download of url into file (binary and text are the same on this system). The bytes go into a temp
 // file beside file, which is renamed over it at the end. Every failure is one log line "Download error:
-// '<reason>' for <url>" (or "Could not open output file: <file>") and false. Never throws.
+// '<reason>' for <url>" (or "Could not open output file: <file>") and false, and leaves no temp file. A
+// transfer fails when the run is stopping (within about a second), below the low speed for its time, or
+// past the size cap. A total time limit is the caller's, set on the handle (CURLOPT_TIMEOUT). Never throws.
 bool gf_downloadFile(CURL* handle, const std::string& url, const std::filesystem::path& file, bool binary,
                      ContentCheck check = ContentCheck::None);
 
-// A sealed data file of this program version, from <base><major>/<fileName>, into localPath.
-bool gf_downloadFromSite(const std::string& fileName, const std::filesystem::path& localPath);
+// A sealed data file of this program version, from <base><major>/<fileName>, into localPath; check says
+// which of the data files it must be.
+bool gf_downloadFromSite(const std::string& fileName, const std::filesystem::path& localPath,
+                         ContentCheck check);
 
 // The protocols allowed for url: "https", or "http,https" when its host is this machine, so that a mistaken
 // base address never downloads in clear text from the network.

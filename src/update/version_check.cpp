@@ -11,6 +11,7 @@
 #include <fmt/format.h>
 
 #include "core/log.h"
+#include "core/run_flags.h"
 #include "settings/control_sink.h"
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
@@ -82,9 +83,9 @@ void checkProgram(const Version& web, bool& updatePrepared) {
 }
 
 void checkDataFile(std::string_view section, const Version& web, StringParameter& installed,
-                   const fs::path& localFile) {
+                   const fs::path& localFile, ContentCheck kind) {
     if (web > gf_parseVersion(installed.get()) || !fileExists(localFile)) {
-        if (gf_downloadFromSite(localFile.filename().string(), localFile)) {
+        if (gf_downloadFromSite(localFile.filename().string(), localFile, kind)) {
             installed.set(gf_versionText(web));
             lf_logUpdated(section, web);
         }
@@ -138,6 +139,10 @@ bool gf_checkVersions() {
         return true;
     }
     for (const std::string_view section : {"p3d", "airports", "aig", "liveries", "addons", "dbase"}) {
+        // A run that is ending downloads and records nothing more.
+        if (runIsStopping()) {
+            break;
+        }
         const std::optional<Version> web = lf_webVersion(*versions, section);
         if (!web) {
             lf_logVersionNotFound(section);
@@ -150,11 +155,11 @@ bool gf_checkVersions() {
                 return false;
             }
         } else if (section == "airports") {
-            checkDataFile(section, *web, AIRPORTS_VERSION, airportsEncFile);
+            checkDataFile(section, *web, AIRPORTS_VERSION, airportsEncFile, ContentCheck::SealedAirports);
         } else if (section == "aig") {
-            checkDataFile(section, *web, AIG_VERSION, aigRegcodesEncFile);
+            checkDataFile(section, *web, AIG_VERSION, aigRegcodesEncFile, ContentCheck::SealedAigRegcodes);
         } else if (section == "dbase") {
-            checkDataFile(section, *web, DBASE_VERSION, dbaseEncFile);
+            checkDataFile(section, *web, DBASE_VERSION, dbaseEncFile, ContentCheck::SealedDbase);
         } else if (section == "liveries") {
             if (*web > gf_parseVersion(LIV_SCAN_VERSION.get()) || !fileExists(liveriesScannedFile)) {
                 tickScan(section, *web, SCAN_LIVERIES, LIV_SCAN_VERSION);

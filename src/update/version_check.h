@@ -12,8 +12,8 @@
 namespace zeph {
 
 // False only after a program update was prepared and NEW VERSION recorded (delay 0). A site that cannot be
-// reached or a versions.json that cannot be read costs one log line and gives true. Throws only the
-// folder errors of preparing new_version.
+// reached or a versions.json that cannot be read costs one log line and gives true. Once the run is
+// stopping no further section is taken. Throws only the folder errors of preparing new_version.
 bool gf_checkVersions();
 
 // "<section> updated to <version>", "<section> version up-to-date", "==> <section> version not found".

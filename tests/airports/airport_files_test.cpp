@@ -1,3 +1,6 @@
+#include <chrono>
+#include <functional>
+
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
@@ -104,10 +107,18 @@ TEST_F(AirportFiles, DownloadsArchivedFiles) {
     EXPECT_EQ(test::readFileBytes("airports/park_airport.xml"), kStands);
     EXPECT_EQ(server.requests().back().userAgent, "Corvane");
     const std::string failed = "failed to download: '" + server.urlOf("P3D/archive/stock/EHAM.xml") + "'";
-    for (const bool html : {false, true}) {
-        html ? server.ok("P3D/archive/stock/EHAM.xml", "<html><p>moved</html", "text/html")
-             : server.status("P3D/archive/stock/EHAM.xml", 404);
+    // Fast enough for the low-speed limit, but the traffic loop may wait only so long in all.
+    setDownloadConfigForTests(DownloadConfig{server.baseUrl(), {}, 2, 2, 1});
+    const std::function<void()> serves[] = {
+        [&] { server.status("P3D/archive/stock/EHAM.xml", 404); },
+        [&] { server.ok("P3D/archive/stock/EHAM.xml", "<html><p>moved</html", "text/html"); },
+        [&] { server.crawl("P3D/archive/stock/EHAM.xml", 4096, 100, 20000, 10 << 20); },
+    };
+    for (const auto& serve : serves) {
+        serve();
+        const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(lf_downloadAirportFile("archive/stock/EHAM.xml", "airports/park_airport.xml"), failed);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, test::kLivenessBound);
         EXPECT_FALSE(fs::exists("airports/park_airport.xml")) << "an older file goes too";
         test::writeFileBytes("airports/park_airport.xml", kStands);
     }

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <csignal>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -8,6 +10,8 @@
 
 #include "app/program_process.h"
 #include "simstandin/standin.h"
+#include "support/loopback_http_server.h"
+#include "support/scoped_env.h"
 #include "support/slow_factor.h"
 #include "support/temp_dir.h"
 
@@ -78,6 +82,44 @@ TEST(ProcessRunThreads, TheRunWaitsForOrConnectsToTheSimulatorUntilSigterm) {
             EXPECT_TRUE(logHolds(log, line)) << line;
         }
     }
+}
+
+// Every file below folder with its size and a hash of its bytes; the start's housekeeping adds folders.
+std::map<std::string, std::pair<std::size_t, std::size_t>> filesBelow(const std::filesystem::path& folder) {
+    std::map<std::string, std::pair<std::size_t, std::size_t>> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            const std::string bytes = test::readFileBytes(entry.path());
+            files[entry.path().string()] = {bytes.size(), std::hash<std::string>{}(bytes)};
+        }
+    }
+    return files;
+}
+
+TEST(ProcessRunThreads, ASigtermDuringACrawlingStartUpDownloadEndsTheRunAndKeepsInput) {
+    test::LoopbackHttpServer site;
+    site.ok("versions.json", R"({"airports": {"major": 99, "minor": 0, "patch": 0}})");
+    // 4 bytes a second of a stated megabyte: never fast enough to finish, never slow enough to time out soon.
+    site.crawl("11/airports.enc", 2, 500, 60000, 1 << 20);
+    const test::ScopedEnv base("CORVANE_DOWNLOAD_BASE_URL", site.baseUrl());
+    test::ProgramPlaces places;
+    const auto input = filesBelow(places.programDir() / "input");
+    test::ProgramProcess program(CORVANE_BIN, places);
+    const auto deadline = std::chrono::steady_clock::now() + test::kLivenessBound * 5;
+    const auto crawling = [&] {
+        const auto paths = site.paths();
+        return std::find(paths.begin(), paths.end(), "/downloads/11/airports.enc") != paths.end();
+    };
+    while (!crawling() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_TRUE(crawling()) << program.errorOutput();
+    std::this_thread::sleep_for(500ms);
+    program.signal(SIGTERM);
+    EXPECT_EQ(
+        program.waitForExit(std::chrono::milliseconds(static_cast<long long>(5000 * test::kSlowFactor))), 0)
+        << program.errorOutput();
+    EXPECT_EQ(filesBelow(places.programDir() / "input"), input);
 }
 
 } // namespace

@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 
 void DownloadFixture::SetUp() {
     LogFixture::SetUp();
-    setDownloadConfigForTests(DownloadConfig{server.baseUrl(), {}, 2, 1});
+    setDownloadConfigForTests(DownloadConfig{server.baseUrl(), {}, 2, 1, 30, kTestCapBytes});
 }
 
 void DownloadFixture::TearDown() {

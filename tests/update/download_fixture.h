@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -10,9 +11,11 @@
 namespace zeph::test {
 
 // A program folder with Log.txt and a site of its own: downloads go to the fixture's server, with a
-// low-speed time of 1 s so a silent server ends a transfer quickly.
+// low-speed time of 1 s so a silent server ends a transfer quickly, and a size cap of kTestCapBytes.
 class DownloadFixture : public LogFixture {
 protected:
+    static constexpr std::uint64_t kTestCapBytes = 8 << 20;
+
     void SetUp() override;
     void TearDown() override;
 

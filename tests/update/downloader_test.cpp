@@ -1,5 +1,6 @@
 #include "update/downloader.h"
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "core/run_flags.h"
 #include "download_fixture.h"
 #include "support/child_process.h"
 #include "support/free_port.h"
@@ -30,9 +32,9 @@ TEST_F(DownloadFiles, AFileIsReplacedOnlyByAWholeVerifiedAnswer) {
         ContentCheck check;
         std::string error; // the reason in "Download error: '<reason>' for <url>"; empty when it succeeds
     };
-    const std::string sealed = sealedBytes();
+    const std::string sealed = sealedBytes("<root><airports/></root>");
     const std::vector<Case> cases = {
-        {"ok", [&](auto& s) { s.ok("f", sealed); }, ContentCheck::SealedDataFile, ""},
+        {"ok", [&](auto& s) { s.ok("f", sealed); }, ContentCheck::SealedAirports, ""},
         {"404", [](auto& s) { s.status("f", 404); }, ContentCheck::None, "HTTP response code said error"},
         {"500", [](auto& s) { s.status("f", 500); }, ContentCheck::None, "HTTP response code said error"},
         {"truncated", [](auto& s) { s.truncated("f", 1000, 400); }, ContentCheck::None,
@@ -42,15 +44,21 @@ TEST_F(DownloadFiles, AFileIsReplacedOnlyByAWholeVerifiedAnswer) {
          "HTTP status 302"},
         {"closed", [](auto& s) { s.closeWithoutResponse("f"); }, ContentCheck::None, "'"},
         {"silent", [](auto& s) { s.stall("f", true, 3000); }, ContentCheck::None, "Timeout was reached"},
+        {"crawl", [](auto& s) { s.crawl("f", 2, 100, 20000, 1 << 20); }, ContentCheck::None,
+         "Timeout was reached"},
+        {"endless", [](auto& s) { s.crawl("f", 65536, 1, 5000, 0); }, ContentCheck::None,
+         "Maximum file size exceeded"},
+        {"stated above the cap", [](auto& s) { s.truncated("f", 16 << 20, 10); }, ContentCheck::None,
+         "Maximum file size exceeded"},
         {"html as sealed", [](auto& s) { s.ok("f", "<html>login</html>", "text/html"); },
-         ContentCheck::SealedDataFile, "content check failed"},
+         ContentCheck::SealedAirports, "content check failed"},
         {"sealed without final chunk",
          [](auto& s) {
              test::TempDir temp;
              test::writeSealed(temp / "x.enc", std::string(9000, 'a'), gf_dataFileKey(), {.noFinal = true});
              s.ok("f", test::readFileBytes(temp / "x.enc"));
          },
-         ContentCheck::SealedDataFile, "content check failed"},
+         ContentCheck::SealedAirports, "content check failed"},
     };
     const fs::path target = dir() / "data.enc";
     for (const Case& c : cases) {
@@ -74,6 +82,66 @@ TEST_F(DownloadFiles, AFileIsReplacedOnlyByAWholeVerifiedAnswer) {
         EXPECT_EQ(request.userAgent, "Corvane") << request.path;
     }
     EXPECT_EQ(server.requests().size(), cases.size());
+}
+
+TEST_F(DownloadFiles, ASealedFileReplacesOnlyTheDataFileOfItsKind) {
+    const std::string meta = R"(<meta><info name="copyright" value="c"/><info name="sim" value="3"/></meta>)";
+    const struct {
+        ContentCheck check;
+        std::string xml;
+        bool taken;
+    } cases[] = {
+        {ContentCheck::SealedAirports, "<root><airports/></root>", true},
+        {ContentCheck::SealedAirports, "<airports/>", true},
+        {ContentCheck::SealedAirports, "<root><aircrafts/><dbase/></root>", false},
+        {ContentCheck::SealedAirports, "<root><airports>", false},
+        {ContentCheck::SealedDbase, "<root><aircrafts/><dbase/></root>", true},
+        {ContentCheck::SealedDbase, "<root><airports/></root>", false},
+        {ContentCheck::SealedAigRegcodes, "<root>" + meta + "<AIG-regcodes/></root>", true},
+        {ContentCheck::SealedAigRegcodes, "<root><AIG-regcodes/></root>", false},
+        {ContentCheck::SealedAigRegcodes, "<root>" + meta + "<aircrafts/></root>", false},
+    };
+    const fs::path target = dir() / "input.enc";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.xml);
+        test::writeFileBytes(target, "old bytes");
+        const std::string sealed = sealedBytes(c.xml);
+        server.ok("f", sealed);
+        EXPECT_EQ(download(server.urlOf("f"), target, c.check), c.taken);
+        EXPECT_EQ(test::readFileBytes(target), c.taken ? sealed : "old bytes");
+    }
+}
+
+TEST_F(DownloadFiles, AStopEndsEveryTransferAtOnce) {
+    const struct {
+        const char* name;
+        std::atomic<bool>& flag;
+        bool headersSent;
+    } cases[] = {
+        {"window closed, body held back", userStopped, true},
+        {"run ending, no answer yet", runStopping, false},
+        {"program ending", processEnding, true},
+    };
+    // The low-speed limit of a user, so only the stop can end these transfers soon.
+    setDownloadConfigForTests(DownloadConfig{server.baseUrl(), {}, 2, 30});
+    const fs::path target = dir() / "data.enc";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::writeFileBytes(target, "old bytes");
+        server.stall("f", c.headersSent, 60000);
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            c.flag.store(true);
+        });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(download(server.urlOf("f"), target));
+        stopper.join();
+        c.flag.store(false);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, test::kLivenessBound);
+        EXPECT_EQ(readLog().back(), "Download error: 'the run is stopping' for " + server.urlOf("f"));
+        EXPECT_EQ(test::readFileBytes(target), "old bytes");
+        EXPECT_FALSE(tempFileLeft());
+    }
 }
 
 TEST_F(DownloadFiles, NoServerNoFolderAndAFullDiskFail) {

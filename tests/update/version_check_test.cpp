@@ -1,15 +1,18 @@
 #include "update/version_check.h"
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <iterator>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include "core/run_flags.h"
 #include "download_fixture.h"
 #include "settings/parameter_table.h"
 #include "state/main_window_state.h"
@@ -104,6 +107,29 @@ TEST_F(VersionCheck, ASilentOrBrokenSiteCostsOneLine) {
     EXPECT_EQ(AIRPORTS_VERSION.get(), "");
 }
 
+TEST_F(VersionCheck, AStopDuringADownloadTakesNoFurtherSection) {
+    const fs::path airports = dir() / "input" / "airports.enc";
+    test::writeFileBytes(airports, "old airports");
+    server.stall("11/airports.enc", true, 60000);
+    server.ok("11/dbase.enc", sealedBytes("<root><aircrafts/></root>"));
+    serveVersions({section("airports", "1.2.3"), section("dbase", "3.0.0")});
+    setDownloadConfigForTests(DownloadConfig{server.baseUrl(), {}, 2, 30});
+    std::thread closer([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        userStopped.store(true);
+    });
+    EXPECT_TRUE(gf_checkVersions());
+    closer.join();
+    userStopped.store(false);
+    const auto lines = newLines();
+    EXPECT_EQ(lines.back(), fmt::format("==> Downloading '{}' failed !", server.urlOf("11/airports.enc")));
+    EXPECT_EQ(requestsOf("11/dbase.enc"), 0);
+    EXPECT_EQ(test::readFileBytes(airports), "old airports");
+    EXPECT_FALSE(fs::exists(dir() / "input" / "dbase.enc"));
+    EXPECT_EQ(AIRPORTS_VERSION.get(), "");
+    EXPECT_FALSE(tempFileLeft());
+}
+
 TEST(WebVersion, OnlyJsonIntegersWithin32BitsCount) {
     const std::vector<std::pair<const char*, std::optional<Version>>> cases = {
         {R"({"airports": {"major": 1, "minor": 2, "patch": 3}})", Version{1, 2, 3}},
@@ -131,7 +157,7 @@ TEST_F(VersionCheck, SectionsDownloadTickAndRecordInTheirOrder) {
     test::writeFileBytes(airports, "old airports");
     test::writeFileBytes(dbase, "old dbase");
     server.ok("11/airports.enc", sealed);
-    server.ok("11/dbase.enc", "<html>sign in</html>", "text/html");
+    server.ok("11/dbase.enc", sealed); // the site's own airports file in place of the dbase
     serveVersions({section("p3d", "11.10.5"), section("airports", "1.2.3"), section("liveries", "2.0.0"),
                    section("addons", "1.0.0"), section("dbase", "3.0.0")});
     SCAN_LIVERIES.set(false);
