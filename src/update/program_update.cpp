@@ -43,11 +43,19 @@ void removeWithWarning(const fs::path& file, std::string_view warning) {
     }
 }
 
-// One entry into install_new_version.exe. 0, or the libzip error code; a written size other than the stated
-// one counts as an inconsistent archive.
+// One entry into install_new_version.exe. 0, or the libzip error code. An empty entry is no installer, and
+// a written size other than the stated one counts as an inconsistent archive; an entry past the size cap
+// is not unpacked at all, whatever it states, since a few compressed bytes may unpack to any size.
 int unzipEntry(ZipArchive& archive, const ZipArchive::Entry& entry, std::FILE* out) {
+    const std::uint64_t cap = downloadConfig().maxFileBytes;
+    if (entry.size == 0 || entry.size > cap) {
+        return ZIP_ER_INCONS;
+    }
     std::uint64_t written = 0;
     int result = archive.readContent(entry.index, unzipChunkBytes, [&](std::span<const char> bytes) {
+        if (bytes.size() > cap - written) {
+            return false;
+        }
         const std::size_t count = std::fwrite(bytes.data(), 1, bytes.size(), out);
         written += count;
         return count == bytes.size();
@@ -83,9 +91,9 @@ void unzipInstaller(ZipArchive& archive, const std::string& archiveName) {
 
 namespace {
 
-// The archive downloaded and unpacked into install_new_version.exe. After a failure no installer of an
-// earlier, interrupted attempt is left to be prepared as this one.
-void fetchAndUnpack(const Version& version, const std::string& archiveName) {
+// The archive downloaded and unpacked into install_new_version.exe; true when an installer was unpacked
+// whole. After a failure no installer of an earlier, interrupted attempt is left to be prepared as this one.
+bool fetchAndUnpack(const Version& version, const std::string& archiveName) {
     const std::string url = downloadConfig().baseUrl + "release/" + archiveName;
     const CurlHandle handle = lf_newCurlHandle();
     if (!gf_downloadFile(handle.get(), url, archiveName, true, ContentCheck::ZipArchive)) {
@@ -93,16 +101,18 @@ void fetchAndUnpack(const Version& version, const std::string& archiveName) {
             fmt::format("Downloading program installer file version {} failed", gf_versionText(version)),
             true);
         removeWithWarning(installerExeName, "Warning: could not remove old installer");
-        return;
+        return false;
     }
     gf_logText(fmt::format("Downloaded {}", archiveName));
     ZipArchive archive;
     if (!archive.openRead(archiveName, false)) {
         gf_logLine(fmt::format("Could not open {}", archiveName));
         removeWithWarning(installerExeName, "Warning: could not remove old installer");
-        return;
+        return false;
     }
     unzipInstaller(archive, archiveName);
+    std::error_code error;
+    return fs::exists(installerExeName, error);
 }
 
 // The filesystem errors of reading or making the folder are passed on.
@@ -181,8 +191,10 @@ bool isInside(const fs::path& folder, const fs::path& root) {
 
 bool lf_downloadInstaller(const Version& version) {
     const std::string archiveName = fmt::format("setup_{}_d_v{}.zip", programId, gf_versionText(version));
-    fetchAndUnpack(version, archiveName);
-    prepareNewVersionFolder();
+    // What an earlier start prepared stays until a new installer is here whole.
+    if (fetchAndUnpack(version, archiveName)) {
+        prepareNewVersionFolder();
+    }
     removeWithWarning(archiveName, "Warning: could not remove downloaded zip");
     std::error_code error;
     if (!fs::exists(installerExeName, error)) {

@@ -17,11 +17,13 @@ class ZipArchive;
 bool lf_runProgramUpdate(const Version& version);
 
 // Each entry of the downloaded archive in turn over install_new_version.exe in the current folder, so the
-// last one stays. A failed entry leaves no installer behind: a part of one must never be prepared as the
-// new version. archiveName is for the log.
+// last one stays. A failed entry (also an empty one, or one past the download size cap) leaves no installer
+// behind: a part of one must never be prepared as the new version. archiveName is for the log.
 void unzipInstaller(ZipArchive& archive, const std::string& archiveName);
 
 // True when new_version holds install_new_version.exe of the size unpacked from the downloaded archive.
+// new_version is emptied only once a new installer was unpacked whole: a failed download or unpacking
+// leaves what an earlier start prepared.
 bool lf_downloadInstaller(const Version& version);
 bool lf_downloadReleaseNotes(const std::filesystem::path& localPath);
 // The text for README.txt: whether the installer must run as Administrator in programFolder.

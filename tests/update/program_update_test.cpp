@@ -111,7 +111,7 @@ TEST_F(ProgramUpdate, ReleaseNotesAndFileManagerFailuresStillEndTheRun) {
     EXPECT_EQ(exitReason.load(), ExitReason::NEW_VERSION);
 }
 
-TEST_F(ProgramUpdate, ABrokenOrMissingInstallerPreparesNothingAndTheCheckGoesOn) {
+TEST_F(ProgramUpdate, ABrokenOrMissingInstallerKeepsWhatWasPreparedAndTheCheckGoesOn) {
     struct Case {
         const char* name;
         std::function<void()> arrange;
@@ -121,12 +121,7 @@ TEST_F(ProgramUpdate, ABrokenOrMissingInstallerPreparesNothingAndTheCheckGoesOn)
     flipped[30 + 9 + 5000] = static_cast<char>(~flipped[30 + 9 + 5000]); // in the entry's data
     const std::string truncatedZip = zipOf({{"setup.exe", installerBytes(200000, 4)}}).substr(0, 1000);
     const std::vector<Case> cases = {
-        {"404, stale file in new_version",
-         [&] {
-             server.status(archivePath, 404);
-             fs::create_directories(dir() / "new_version");
-             test::writeFileBytes(dir() / "new_version" / "stale.txt", "stale");
-         },
+        {"404", [&] { server.status(archivePath, 404); },
          "Downloading program installer file version 11.10.6 failed"},
         {"404, stale installer in the program folder",
          [&] { test::writeFileBytes(dir() / "install_new_version.exe", "stale installer"); },
@@ -134,7 +129,21 @@ TEST_F(ProgramUpdate, ABrokenOrMissingInstallerPreparesNothingAndTheCheckGoesOn)
         {"flipped byte", [&] { server.ok(archivePath, flipped); }, "==> Unzipping error code: "},
         {"truncated zip", [&] { server.ok(archivePath, truncatedZip); },
          "Download error: 'content check failed' for " + server.urlOf(archivePath)},
+        {"empty installer",
+         [&] {
+             server.ok(archivePath, zipOf({{"setup.exe", ""}}));
+         },
+         "==> Unzipping error code: 21"},
+        {"installer past the cap",
+         [&] {
+             server.ok(archivePath, zipOf({{"setup.exe", std::string(kTestCapBytes + 1, '\0')}}));
+         },
+         "==> Unzipping error code: 21"},
     };
+    // What an earlier start prepared.
+    fs::create_directories(dir() / "new_version");
+    test::writeFileBytes(dir() / "new_version" / "install_new_version.exe", "prepared before");
+    test::writeFileBytes(dir() / "new_version" / "README.txt", normalReadme);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::size_t before = readLog().size();
@@ -152,7 +161,8 @@ TEST_F(ProgramUpdate, ABrokenOrMissingInstallerPreparesNothingAndTheCheckGoesOn)
         EXPECT_TRUE(has("==> install_new_version.exe does not exists?"));
         EXPECT_TRUE(has(
             "The downloading/unzipping of the new version failed? Try manually via the Maravel website."));
-        EXPECT_TRUE(fs::is_empty(dir() / "new_version"));
+        EXPECT_EQ(test::readFileBytes(dir() / "new_version" / "install_new_version.exe"), "prepared before");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir() / "new_version"), fs::directory_iterator()), 2);
         EXPECT_FALSE(fs::exists(dir() / "install_new_version.exe"));
         EXPECT_TRUE(shell.paths().empty());
         const auto paths = server.paths();
