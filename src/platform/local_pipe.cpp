@@ -149,7 +149,8 @@ std::optional<std::filesystem::path> LocalPipe::socketPath(std::string_view full
     return path;
 }
 
-SocketResult LocalPipe::connect(std::string_view fullName, std::chrono::milliseconds busyWait) {
+SocketResult LocalPipe::connect(std::string_view fullName, std::chrono::milliseconds busyWait,
+                                const StopAsked& stopAsked) {
     auto path = socketPath(fullName);
     if (!path) {
         return failure(EINVAL);
@@ -164,6 +165,9 @@ SocketResult LocalPipe::connect(std::string_view fullName, std::chrono::millisec
         auto left = deadline - Clock::now();
         if (left <= Clock::duration::zero()) {
             return result;
+        }
+        if (isStopAsked(stopAsked)) {
+            return failure(ECANCELED);
         }
         std::this_thread::sleep_for(std::min<Clock::duration>(left, kBusyRetry));
     }

@@ -25,10 +25,12 @@ public:
 
     // Connects to the pipe: a non-blocking AF_UNIX/SOCK_STREAM|SOCK_CLOEXEC connect to socketPath. A full
     // backlog (EAGAIN) means the pipe is busy: the connect is tried again every 50 ms until busyWait has
-    // run out, then it fails with EAGAIN. Every other error fails at once (ENOENT: nothing serves the pipe,
-    // ECONNREFUSED: the server has gone); a name without a socket path fails with EINVAL. The connected
-    // socket comes back blocking. Never throws, never logs.
-    static SocketResult connect(std::string_view fullName, std::chrono::milliseconds busyWait);
+    // run out, then it fails with EAGAIN, or until stopAsked says yes, then it fails with ECANCELED. Every
+    // other error fails at once (ENOENT: nothing serves the pipe, ECONNREFUSED: the server has gone); a name
+    // without a socket path fails with EINVAL. The connected socket comes back blocking. Never throws, never
+    // logs.
+    static SocketResult connect(std::string_view fullName, std::chrono::milliseconds busyWait,
+                                const StopAsked& stopAsked = {});
 };
 
 } // namespace zeph

@@ -16,6 +16,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A connect that gets no answer asks for the stop this often, so closing never waits out its limit.
+constexpr int kStopLookMs = 250;
+
 struct AddrInfoFree {
     void operator()(addrinfo* list) const { freeaddrinfo(list); }
 };
@@ -60,16 +63,17 @@ int setBlocking(int fd, bool blocking) {
     return ::fcntl(fd, F_SETFL, flags) < 0 ? errno : 0;
 }
 
+// The wait until the deadline, in slices of at most kStopLookMs so the stop is asked in between.
 int pollTimeout(Clock::time_point deadline) {
     auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) {
         return 0;
     }
-    return left > 1'000'000'000 ? 1'000'000'000 : static_cast<int>(left);
+    return left > kStopLookMs ? kStopLookMs : static_cast<int>(left);
 }
 
 // Waits for a connect in progress to finish; returns its errno (0 when connected).
-int finishConnect(int fd, std::chrono::milliseconds limit) {
+int finishConnect(int fd, std::chrono::milliseconds limit, const StopAsked& stopAsked) {
     auto deadline = Clock::now() + limit;
     for (;;) {
         pollfd entry{fd, POLLOUT, 0};
@@ -81,7 +85,13 @@ int finishConnect(int fd, std::chrono::milliseconds limit) {
             return errno;
         }
         if (ready == 0) {
-            return ETIMEDOUT;
+            if (Clock::now() >= deadline) {
+                return ETIMEDOUT;
+            }
+            if (isStopAsked(stopAsked)) {
+                return ECANCELED;
+            }
+            continue;
         }
         int error = 0;
         socklen_t length = sizeof(error);
@@ -101,7 +111,7 @@ SocketResult failure(int error) {
 } // namespace
 
 SocketResult connectTcp(TcpFamily family, const std::string& host, const std::string& port,
-                        std::chrono::milliseconds limit) {
+                        std::chrono::milliseconds limit, const StopAsked& stopAsked) {
     if (!isPortNumber(port)) {
         return failure(EHOSTUNREACH);
     }
@@ -128,7 +138,7 @@ SocketResult connectTcp(TcpFamily family, const std::string& host, const std::st
         if (errno != EINPROGRESS && errno != EINTR) {
             return failure(errno);
         }
-        if (int error = finishConnect(fd.get(), limit); error != 0) {
+        if (int error = finishConnect(fd.get(), limit, stopAsked); error != 0) {
             return failure(error);
         }
     }

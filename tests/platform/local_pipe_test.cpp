@@ -10,12 +10,14 @@
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include <gtest/gtest.h>
 
 #include "platform/tcp_connect.h"
 #include "support/raw_peer.h"
 #include "support/scoped_env.h"
+#include "support/slow_factor.h"
 #include "support/temp_dir.h"
 #include "support/thread_count.h"
 
@@ -164,21 +166,6 @@ TEST(LocalPipe, ConnectFailsAtOnceWhenNothingServesThePipe) {
     }
 }
 
-TEST(LocalPipe, BusyPipeIsTriedAgainUntilBusyWaitRunsOut) {
-    TempDir dir;
-    ScopedEnv pipeDir("CORVANE_PIPE_DIR", dir.path().string());
-    auto peer = RawPeer::listenUnix(dir / "busy", {.acceptClient = false, .backlog = 0});
-    ASSERT_TRUE(peer);
-    SocketResult first = LocalPipe::connect("\\\\.\\pipe\\busy", 200ms);
-    ASSERT_TRUE(first.ok()) << "the backlog holds one client: " << std::strerror(first.error);
-    auto start = std::chrono::steady_clock::now();
-    SocketResult second = LocalPipe::connect("\\\\.\\pipe\\busy", 200ms);
-    auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_FALSE(second.ok());
-    EXPECT_EQ(second.error, EAGAIN) << std::strerror(second.error);
-    EXPECT_GE(waited, 200ms);
-}
-
 TEST(TcpConnect, ConnectsToLoopbackOfEitherFamily) {
     struct Case {
         const char* name;
@@ -234,18 +221,45 @@ TEST(TcpConnect, FailuresGiveTheirErrno) {
     }
 }
 
-TEST(TcpConnect, GivesUpWhenTheLimitRunsOut) {
-    // With its accept queue full, a listener drops further SYNs: the connect never gets an answer.
-    auto peer = RawPeer::listenTcp4({.acceptClient = false, .backlog = 0});
-    ASSERT_TRUE(peer);
-    SocketResult first = connectTcp(TcpFamily::IPv4, "127.0.0.1", peer->portText(), 21s);
-    ASSERT_TRUE(first.ok()) << std::strerror(first.error);
-    auto start = std::chrono::steady_clock::now();
-    SocketResult second = connectTcp(TcpFamily::IPv4, "127.0.0.1", peer->portText(), 200ms);
-    auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_FALSE(second.ok());
-    EXPECT_EQ(second.error, ETIMEDOUT) << std::strerror(second.error);
-    EXPECT_GE(waited, 200ms);
+// A connect that gets no answer: a busy pipe, or TCP to a listener whose one backlog slot is taken, so its
+// SYN is dropped. It is tried until its limit runs out, or gives up soon after the stop is asked.
+TEST(TcpConnect, AnUnansweredConnectEndsAtItsLimitOrAtTheStop) {
+    TempDir dir;
+    ScopedEnv pipeDir("CORVANE_PIPE_DIR", dir.path().string());
+    struct Case {
+        const char* name;
+        bool pipe;
+        std::chrono::milliseconds limit;
+        std::optional<std::chrono::milliseconds> stopAfter;
+        int error;
+    } cases[] = {
+        {"TCP, limit", false, 200ms, std::nullopt, ETIMEDOUT},
+        {"TCP, stop", false, 21s, 500ms, ECANCELED},
+        {"busy pipe, limit", true, 200ms, std::nullopt, EAGAIN},
+        {"busy pipe, stop", true, 21s, 500ms, ECANCELED},
+    };
+    const std::chrono::milliseconds stopBound{static_cast<long long>(500 * test::kSlowFactor)};
+    for (const auto& c : cases) {
+        auto peer = c.pipe ? RawPeer::listenUnix(dir / "busy", {.acceptClient = false, .backlog = 0})
+                           : RawPeer::listenTcp4({.acceptClient = false, .backlog = 0});
+        ASSERT_TRUE(peer) << c.name;
+        auto connect = [&](std::chrono::milliseconds limit, const StopAsked& stopAsked) {
+            return c.pipe ? LocalPipe::connect("\\\\.\\pipe\\busy", limit, stopAsked)
+                          : connectTcp(TcpFamily::IPv4, "127.0.0.1", peer->portText(), limit, stopAsked);
+        };
+        SocketResult first = connect(200ms, {});
+        ASSERT_TRUE(first.ok()) << c.name << ": the backlog holds one client: " << std::strerror(first.error);
+        const auto start = std::chrono::steady_clock::now();
+        SocketResult second = connect(
+            c.limit, [&] { return c.stopAfter && std::chrono::steady_clock::now() - start >= *c.stopAfter; });
+        const auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_FALSE(second.ok()) << c.name;
+        EXPECT_EQ(second.error, c.error) << c.name << ": " << std::strerror(second.error);
+        EXPECT_GE(waited, c.stopAfter.value_or(c.limit)) << c.name;
+        if (c.stopAfter) {
+            EXPECT_LE(waited - *c.stopAfter, stopBound) << c.name << ": the stop was not heard";
+        }
+    }
 }
 
 TEST(TcpConnect, SocketLayerNeedsNoStartup) {
