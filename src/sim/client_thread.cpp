@@ -37,6 +37,8 @@ void showWaiting() {
 
 // Tries to open until it succeeds (true) or the run stops (false). A failed open leaves no client.
 bool openConnection(const std::stop_token& stop) {
+    // A connect that gets no answer gives up on the stop instead of holding up closing down.
+    const StopAsked stopAsked = [&stop] { return mustStop(stop); };
     bool firstAttempt = true;
     while (!mustStop(stop)) {
         if (firstAttempt) {
@@ -44,7 +46,8 @@ bool openConnection(const std::stop_token& stop) {
             showWaiting();
         }
         SimConnectClient* client = nullptr;
-        if (SimConnect_Open(&client, programId.data(), nullptr, 0, nullptr, 0) >= 0 && client != nullptr) {
+        if (SimConnect_Open(&client, programId.data(), nullptr, 0, nullptr, 0, stopAsked) >= 0 &&
+            client != nullptr) {
             const std::lock_guard lock(simConnectMutex);
             simClientHandle = client;
             return true;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <csignal>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -9,14 +10,16 @@
 #include <gtest/gtest.h>
 
 #include "app/program_process.h"
+#include "platform/tcp_connect.h"
 #include "simstandin/standin.h"
 #include "support/loopback_http_server.h"
+#include "support/raw_peer.h"
 #include "support/scoped_env.h"
 #include "support/slow_factor.h"
 #include "support/temp_dir.h"
 
-// The built program from its start to the wait for the simulator, or the connection to the stand-in, ended
-// by SIGTERM.
+// The built program from its start to the wait for the simulator, the connection to the stand-in or a connect
+// that gets no answer, ended by SIGTERM.
 
 namespace zeph {
 namespace {
@@ -39,45 +42,66 @@ bool logHolds(const std::filesystem::path& log, const std::string& line) {
 }
 
 TEST(ProcessRunThreads, TheRunWaitsForOrConnectsToTheSimulatorUntilSigterm) {
+    // Where a SimConnect.cfg in the program folder sends the program over TCP: no file (the default pipe,
+    // which nobody serves), the stand-in, or a listener whose one backlog slot is taken, so the program's
+    // connect gets no answer.
+    enum class Peer { None, Standin, Silent };
     struct Case {
         const char* name;
-        bool simulator; // a stand-in on TCP, named by SimConnect.cfg in the program folder
+        Peer peer;
         std::vector<std::string> linesAtExit;
     };
     const Case cases[] = {
-        {"no simulator", false, {"Waiting for Prepar3Dv5 ...", "Exiting: USER CLOSED SIM"}},
+        {"no simulator", Peer::None, {"Waiting for Prepar3Dv5 ...", "Exiting: USER CLOSED SIM"}},
         {"the stand-in",
-         true,
+         Peer::Standin,
          {"Lockheed Martin Prepar3D v5 (5.3.12.28584) connected", "SimConnect closed ok"}},
+        {"a connect without answer",
+         Peer::Silent,
+         {"Waiting for Prepar3Dv5 ...", "Exiting: USER CLOSED SIM"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::ProgramPlaces places;
         places.seedRun();
         std::optional<standin::SimStandin> simulator;
-        if (c.simulator) {
+        std::unique_ptr<test::RawPeer> silent;
+        SocketResult backlogFiller;
+        std::string port;
+        if (c.peer == Peer::Standin) {
             standin::StandinOptions options;
             options.tcp4 = "127.0.0.1:0";
             simulator.emplace(options);
             simulator->start();
+            port = std::to_string(simulator->tcp4Port().value_or(0));
+        } else if (c.peer == Peer::Silent) {
+            silent = test::RawPeer::listenTcp4({.acceptClient = false, .backlog = 0});
+            ASSERT_TRUE(silent);
+            port = silent->portText();
+            backlogFiller = connectTcp(TcpFamily::IPv4, "127.0.0.1", port, test::kLivenessBound);
+            ASSERT_TRUE(backlogFiller.ok());
+        }
+        if (!port.empty()) {
             test::writeFileBytes(places.programDir() / "SimConnect.cfg",
-                                 "[SimConnect]\r\nProtocol=IPv4\r\nAddress=127.0.0.1\r\nPort=" +
-                                     std::to_string(simulator->tcp4Port().value_or(0)) + "\r\n");
+                                 "[SimConnect]\r\nProtocol=IPv4\r\nAddress=127.0.0.1\r\nPort=" + port +
+                                     "\r\n");
         }
         test::ProgramProcess program(CORVANE_BIN, places);
         const auto log = places.programDir() / "Log.txt";
         // Waiting or connected: the waiting status is flushed at once, the set-up ends with the group's
-        // priority.
+        // priority. A little after the waiting status the first attempt is in its connect.
         if (simulator) {
             ASSERT_TRUE(simulator->waitPackets(0x09, 1, test::kLivenessBound * 5)) << program.errorOutput();
         } else {
             ASSERT_TRUE(logHolds(log, c.linesAtExit.front())) << program.errorOutput();
+            std::this_thread::sleep_for(500ms);
         }
+        // Closing down answers within 2 s while a connect waits; the other rows keep the bound of a close.
         program.signal(SIGTERM);
-        EXPECT_EQ(
-            program.waitForExit(std::chrono::milliseconds(static_cast<long long>(5000 * test::kSlowFactor))),
-            0)
-            << program.errorOutput();
+        const auto bound = c.peer == Peer::Silent
+                               ? test::kLivenessBound
+                               : std::chrono::milliseconds(static_cast<long long>(5000 * test::kSlowFactor));
+        EXPECT_EQ(program.waitForExit(bound), 0) << program.errorOutput();
         for (const std::string& line : c.linesAtExit) {
             EXPECT_TRUE(logHolds(log, line)) << line;
         }

@@ -109,13 +109,14 @@ std::int32_t sendOpenPacket(SimConnectClient* client, const char* name) {
 } // namespace
 
 std::int32_t SimConnect_Open(SimConnectClient** handle, const char* name, void* window,
-                             std::uint32_t userMessage, void* event, std::uint32_t configIndex) {
+                             std::uint32_t userMessage, void* event, std::uint32_t configIndex,
+                             const StopAsked& stopAsked) {
     if (handle == nullptr || name == nullptr) {
         return E_INVALIDARG;
     }
     *handle = nullptr;
     SimConnectClient* client = nullptr;
-    int opened = lf_openClient(&client, configIndex);
+    int opened = lf_openClient(&client, configIndex, stopAsked);
     if (opened == 3) {
         return E_INVALIDARG;
     }

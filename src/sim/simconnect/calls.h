@@ -13,8 +13,12 @@ namespace zeph {
 // Connects as SimConnect.cfg and the registry decide, stores the notify target and sends the Open packet.
 // E_INVALIDARG for a null handle pointer or name, or a configuration index whose section is in no
 // SimConnect.cfg; E_FAIL when no connection could be made. The handle is null after any failure.
+// stopAsked is asked before each connect attempt and while one waits for an answer (at least every 250 ms);
+// once it says yes, the open gives up as a failed one does, so a caller that is closing down never waits out
+// a connect's 21 s or a busy pipe's 5 s. Left empty, the open never gives up early.
 std::int32_t SimConnect_Open(SimConnectClient** handle, const char* name, void* window,
-                             std::uint32_t userMessage, void* event, std::uint32_t configIndex);
+                             std::uint32_t userMessage, void* event, std::uint32_t configIndex,
+                             const StopAsked& stopAsked = {});
 std::int32_t SimConnect_Close(SimConnectClient* handle);
 std::int32_t SimConnect_CallDispatch(SimConnectClient* handle, SimConnectDispatchProc procedure,
                                      void* context);

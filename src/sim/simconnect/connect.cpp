@@ -65,30 +65,36 @@ void applyProtocol(std::string_view value, ConnectionSettings& settings) {
 
 bool isLocalServer(const std::string& address) { return address.empty() || address == "."; }
 
-// One attempt: a fresh client, connected or closed again (with the close's waits).
-SimConnectClient* attempt(TransportKind kind, TcpFamily family, const ConnectionSettings& settings) {
+// One attempt: a fresh client, connected or closed again (with the close's waits). None at all once the stop
+// is asked, so closing down does not wait for the closes of the attempts left in the chain.
+SimConnectClient* attempt(TransportKind kind, TcpFamily family, const ConnectionSettings& settings,
+                          const StopAsked& stopAsked) {
+    if (isStopAsked(stopAsked)) {
+        return nullptr;
+    }
     SimConnectClient* client = lf_createClient(kind);
     if (lf_connectTransport(client->transport, family, settings.address, settings.port,
-                            settings.maxReceiveSize, settings.disableNagle)) {
+                            settings.maxReceiveSize, settings.disableNagle, stopAsked)) {
         lf_closeClient(client);
         return nullptr;
     }
     return client;
 }
 
-SimConnectClient* attemptPipe(const ConnectionSettings& settings) {
-    return attempt(TransportKind::Pipe, TcpFamily::IPv4, settings);
+SimConnectClient* attemptPipe(const ConnectionSettings& settings, const StopAsked& stopAsked) {
+    return attempt(TransportKind::Pipe, TcpFamily::IPv4, settings, stopAsked);
 }
 
-SimConnectClient* attemptTcp(TcpFamily family, const ConnectionSettings& settings) {
-    return attempt(TransportKind::Tcp, family, settings);
+SimConnectClient* attemptTcp(TcpFamily family, const ConnectionSettings& settings,
+                             const StopAsked& stopAsked) {
+    return attempt(TransportKind::Tcp, family, settings, stopAsked);
 }
 
 // The chain of attempts; each failure either ends it or falls back to the next local way.
-SimConnectClient* connectByChain(ConnectionSettings settings) {
+SimConnectClient* connectByChain(ConnectionSettings settings, const StopAsked& stopAsked) {
     ScProtocol step = settings.protocol;
     if (step == ScProtocol::Pipe) {
-        if (auto* client = attemptPipe(settings)) {
+        if (auto* client = attemptPipe(settings, stopAsked)) {
             return client;
         }
         if (!isLocalServer(settings.address)) {
@@ -102,7 +108,7 @@ SimConnectClient* connectByChain(ConnectionSettings settings) {
         if (socketLayerStartup() != 0) {
             return nullptr;
         }
-        if (auto* client = attemptTcp(TcpFamily::IPv6, settings)) {
+        if (auto* client = attemptTcp(TcpFamily::IPv6, settings, stopAsked)) {
             return client;
         }
         if (settings.address != "::1") {
@@ -114,7 +120,7 @@ SimConnectClient* connectByChain(ConnectionSettings settings) {
     if (socketLayerStartup() != 0) {
         return nullptr;
     }
-    if (auto* client = attemptTcp(TcpFamily::IPv4, settings)) {
+    if (auto* client = attemptTcp(TcpFamily::IPv4, settings, stopAsked)) {
         return client;
     }
     if (settings.address != "127.0.0.1") {
@@ -122,7 +128,7 @@ SimConnectClient* connectByChain(ConnectionSettings settings) {
     }
     settings.address = ".";
     settings.port.clear();
-    return attemptPipe(settings);
+    return attemptPipe(settings, stopAsked);
 }
 
 } // namespace
@@ -224,7 +230,7 @@ bool lf_readPortFromRegistry(bool ipv6, std::string& port) {
     return true;
 }
 
-int lf_openClient(SimConnectClient** handle, std::uint32_t configIndex) {
+int lf_openClient(SimConnectClient** handle, std::uint32_t configIndex, const StopAsked& stopAsked) {
     if (handle == nullptr) {
         return 1;
     }
@@ -238,7 +244,7 @@ int lf_openClient(SimConnectClient** handle, std::uint32_t configIndex) {
             return 3;
         }
     }
-    SimConnectClient* client = connectByChain(lf_loadConnectionSettings(configIndex));
+    SimConnectClient* client = connectByChain(lf_loadConnectionSettings(configIndex), stopAsked);
     if (client == nullptr) {
         return 1;
     }

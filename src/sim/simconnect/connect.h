@@ -27,7 +27,8 @@ inline constexpr std::size_t kSettingTextLimit = 1023;
 
 // 0 connected (*handle holds the new client), 1 not connected, 3 the section of a configuration index other
 // than 0 and 0xFFFFFFFF is in none of the SimConnect.cfg files. *handle is null unless the result is 0.
-int lf_openClient(SimConnectClient** handle, std::uint32_t configIndex);
+// Once stopAsked says yes, the attempt under way gives up and no further one is made: the result is 1.
+int lf_openClient(SimConnectClient** handle, std::uint32_t configIndex, const StopAsked& stopAsked = {});
 
 // "SimConnect" for index 0, "SimConnect.<index>" for any other.
 std::string cfgSectionName(std::uint32_t configIndex);

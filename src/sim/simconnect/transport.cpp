@@ -305,13 +305,14 @@ std::string pipeFullName(const std::string& server, const std::string& pipeName)
 }
 
 bool lf_connectTransport(SimConnectTransport& transport, TcpFamily family, const std::string& address,
-                         const std::string& port, std::uint32_t maxReceiveSize, bool disableNagle) {
+                         const std::string& port, std::uint32_t maxReceiveSize, bool disableNagle,
+                         const StopAsked& stopAsked) {
     SimConnectTimings timings = simConnectTimings();
     SocketResult connected;
     if (transport.kind() == TransportKind::Pipe) {
-        connected = LocalPipe::connect(pipeFullName(address, port), timings.pipeBusyWait);
+        connected = LocalPipe::connect(pipeFullName(address, port), timings.pipeBusyWait, stopAsked);
     } else if (!port.empty()) {
-        connected = connectTcp(family, address, port, timings.tcpConnectLimit);
+        connected = connectTcp(family, address, port, timings.tcpConnectLimit, stopAsked);
     }
     if (!connected.ok()) {
         return true;

@@ -127,9 +127,11 @@ private:
 
 // Connects the transport: TCP to address:port for its family (an empty port fails without connecting), or,
 // for a pipe, to "\\<address>\pipe\<port>" ("." for an empty address, the default pipe for an empty port).
-// Then attaches and starts it. false on success, true on failure.
+// Then attaches and starts it. stopAsked ends a connect that waits (see connectTcp, LocalPipe::connect).
+// false on success, true on failure.
 bool lf_connectTransport(SimConnectTransport& transport, TcpFamily family, const std::string& address,
-                         const std::string& port, std::uint32_t maxReceiveSize, bool disableNagle);
+                         const std::string& port, std::uint32_t maxReceiveSize, bool disableNagle,
+                         const StopAsked& stopAsked = {});
 
 // The full name of a pipe: "\\<server>\pipe\<name>", with "." for an empty server and the default pipe for
 // an empty name.
