@@ -10,6 +10,7 @@
 
 #include "airports/airport_file_locator.h"
 #include "core/log.h"
+#include "core/run_flags.h"
 
 namespace zeph {
 
@@ -70,7 +71,10 @@ StandPoints lf_downloadedStandPoints(const std::string& code, const std::string&
     if (lf_downloadAirportFile(reference, kDownloadTarget).empty()) {
         points = lf_standPointsOf(kDownloadTarget);
     }
-    downloadedStands[code] = points;
+    // A download that the run's stop cut short says nothing of the airport: a restarted run asks again.
+    if (points || !runIsStopping()) {
+        downloadedStands[code] = points;
+    }
     return points;
 }
 

@@ -10,6 +10,7 @@
 #include "airports/closest_stand.h"
 #include "airports/learned_airport_saver.h"
 #include "airports/park_airport_file.h"
+#include "core/run_flags.h"
 #include "support/log_fixture.h"
 #include "support/loopback_http_server.h"
 #include "traffic/park_airport_status.h"
@@ -140,12 +141,16 @@ TEST_F(AirportFiles, ClosestStandOfLocalAndDownloadedFiles) {
     EXPECT_EQ(id, "z") << "a stand without coordinates lies at 0,0, and the first of equally near ones wins";
     airportTable = {{"EDDA", "", 50.0, 8.0, 0.0, 5}, {"EDDB", "", 50.0, 8.0, 0.0, 5}};
     server.ok("P3D/archive/stock/EDDA.xml", kStands);
+    runStopping.store(true);
+    EXPECT_EQ(gf_readDestApfForClosestStand("EDDA", {50.0012, 8.0}, id), 100.0) << "cut short by the stop";
+    runStopping.store(false);
+    const std::size_t requests = server.paths().size();
     for (int call = 0; call < 2; ++call) {
         EXPECT_NEAR(gf_readDestApfForClosestStand("EDDA", {50.0012, 8.0}, id), 0.012, 0.001);
         EXPECT_EQ(id, "g2");
         EXPECT_FALSE(fs::exists("airport.xml"));
     }
-    EXPECT_EQ(server.paths().size(), 1U) << "the second call needs no download";
+    EXPECT_EQ(server.paths().size(), requests + 1) << "asked again after the stop, then no more";
     server.ok("P3D/archive/stock/EDDB.xml", "<root><parkpositions>");
     EXPECT_EQ(gf_readDestApfForClosestStand("EDDB", near, id), 100.0);
     EXPECT_FALSE(fs::exists("airport.xml"));
