@@ -21,6 +21,7 @@
 #include "settings/xml_parameters.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
+#include "support/eventually.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
 #include "support/recording_shell_open.h"
@@ -41,17 +42,7 @@ const std::string title(programId);
 constexpr ControlId alwaysOnTopId = 32771;
 constexpr ControlId maxFitId = 32854; // the last control the run fills
 
-// Polls until condition holds; false when it still does not after the liveness bound.
-template <class Condition> bool eventually(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + test::kLivenessBound * 5;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
+using test::eventually;
 
 std::string statusText() {
     const std::lock_guard lock(mainWindowState.statusMutex);

@@ -25,6 +25,7 @@
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
 #include "support/aircraft_fixture.h"
+#include "support/eventually.h"
 #include "support/free_port.h"
 #include "support/run_simulator.h"
 #include "support/slow_factor.h"
@@ -36,16 +37,7 @@ namespace {
 using namespace std::chrono_literals;
 using MainLoopThreads = test::RunFixture;
 
-template <class Condition> bool eventually(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + test::kLivenessBound * 5;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
+using test::eventually;
 
 // Ends the main loop of a case; declared after the loop's thread, so it runs before that thread is joined.
 struct LoopEnd {

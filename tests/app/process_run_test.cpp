@@ -12,6 +12,7 @@
 #include "app/program_process.h"
 #include "platform/tcp_connect.h"
 #include "simstandin/standin.h"
+#include "support/eventually.h"
 #include "support/loopback_http_server.h"
 #include "support/raw_peer.h"
 #include "support/scoped_env.h"
@@ -26,17 +27,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Polls until condition holds; false when it still does not after the liveness bound.
-template <class Condition> bool eventually(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + test::kLivenessBound * 5;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
+using test::eventually;
 
 bool logHolds(const std::filesystem::path& log, const std::string& line) {
     return eventually([&] {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "run_fixture.h"
+#include "support/eventually.h"
 #include "support/slow_factor.h"
 
 namespace zeph::test {
@@ -39,14 +40,7 @@ protected:
 
     // Polls until condition holds; false when it still does not after the liveness bound.
     template <class Condition> static bool eventually(Condition condition) {
-        const auto deadline = std::chrono::steady_clock::now() + kLivenessBound * 5;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return true;
+        return test::eventually(condition);
     }
 
     // A run has reached the wait for the simulator once more since the last call.

@@ -33,6 +33,7 @@
 #include "state/main_window_state.h"
 #include "state/status_line.h"
 #include "support/aircraft_fixture.h"
+#include "support/eventually.h"
 #include "support/free_port.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
@@ -59,16 +60,7 @@ constexpr GeoPoint kUser{52.3, 4.76};
 constexpr Rgb kLimeGreen{50, 205, 50};
 const auto kBound = test::kLivenessBound * 5;
 
-template <class Condition> bool eventually(Condition condition, std::chrono::milliseconds bound = kBound) {
-    const auto deadline = Clock::now() + bound;
-    while (!condition()) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
+using test::eventually;
 
 double radians(double degrees) { return degrees * 0.017453292519943295; }
 
