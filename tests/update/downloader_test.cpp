@@ -1,6 +1,5 @@
 #include "update/downloader.h"
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -11,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "core/run_flags.h"
 #include "download_fixture.h"
 #include "support/child_process.h"
 #include "support/free_port.h"
@@ -109,38 +107,6 @@ TEST_F(DownloadFiles, ASealedFileReplacesOnlyTheDataFileOfItsKind) {
         server.ok("f", sealed);
         EXPECT_EQ(download(server.urlOf("f"), target, c.check), c.taken);
         EXPECT_EQ(test::readFileBytes(target), c.taken ? sealed : "old bytes");
-    }
-}
-
-TEST_F(DownloadFiles, AStopEndsEveryTransferAtOnce) {
-    const struct {
-        const char* name;
-        std::atomic<bool>& flag;
-        bool headersSent;
-    } cases[] = {
-        {"window closed, body held back", userStopped, true},
-        {"run ending, no answer yet", runStopping, false},
-        {"program ending", processEnding, true},
-    };
-    // The low-speed limit of a user, so only the stop can end these transfers soon.
-    setDownloadConfigForTests(DownloadConfig{server.baseUrl(), {}, 2, 30});
-    const fs::path target = dir() / "data.enc";
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        test::writeFileBytes(target, "old bytes");
-        server.stall("f", c.headersSent, 60000);
-        std::thread stopper([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
-            c.flag.store(true);
-        });
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(download(server.urlOf("f"), target));
-        stopper.join();
-        c.flag.store(false);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, test::kLivenessBound);
-        EXPECT_EQ(readLog().back(), "Download error: 'the run is stopping' for " + server.urlOf("f"));
-        EXPECT_EQ(test::readFileBytes(target), "old bytes");
-        EXPECT_FALSE(tempFileLeft());
     }
 }
 

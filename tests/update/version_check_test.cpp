@@ -1,6 +1,7 @@
 #include "update/version_check.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <iterator>
@@ -19,6 +20,7 @@
 #include "support/parameters_files.h"
 #include "support/recording_control_sink.h"
 #include "support/recording_window_port.h"
+#include "support/slow_factor.h"
 #include "update/download_config.h"
 
 namespace zeph {
@@ -107,27 +109,45 @@ TEST_F(VersionCheck, ASilentOrBrokenSiteCostsOneLine) {
     EXPECT_EQ(AIRPORTS_VERSION.get(), "");
 }
 
-TEST_F(VersionCheck, AStopDuringADownloadTakesNoFurtherSection) {
+// Any way the run ends cuts a transfer short at once, whether or not the site has begun its answer.
+TEST_F(VersionCheck, AStopEndsTheDownloadAtOnceAndTakesNoFurtherSection) {
+    const struct {
+        const char* name;
+        std::atomic<bool>& flag;
+        bool headersSent;
+    } cases[] = {
+        {"window closed, body held back", userStopped, true},
+        {"program ending, no answer yet", processEnding, false},
+    };
     const fs::path airports = dir() / "input" / "airports.enc";
-    test::writeFileBytes(airports, "old airports");
-    server.stall("11/airports.enc", true, 60000);
+    const std::string url = server.urlOf("11/airports.enc");
     server.ok("11/dbase.enc", sealedBytes("<root><aircrafts/></root>"));
     serveVersions({section("airports", "1.2.3"), section("dbase", "3.0.0")});
+    // The low-speed time of a user, so only the stop can end the transfer soon.
     setDownloadConfigForTests(DownloadConfig{server.baseUrl(), {}, 2, 30});
-    std::thread closer([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        userStopped.store(true);
-    });
-    EXPECT_TRUE(gf_checkVersions());
-    closer.join();
-    userStopped.store(false);
-    const auto lines = newLines();
-    EXPECT_EQ(lines.back(), fmt::format("==> Downloading '{}' failed !", server.urlOf("11/airports.enc")));
-    EXPECT_EQ(requestsOf("11/dbase.enc"), 0);
-    EXPECT_EQ(test::readFileBytes(airports), "old airports");
-    EXPECT_FALSE(fs::exists(dir() / "input" / "dbase.enc"));
-    EXPECT_EQ(AIRPORTS_VERSION.get(), "");
-    EXPECT_FALSE(tempFileLeft());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::writeFileBytes(airports, "old airports");
+        server.stall("11/airports.enc", c.headersSent, 60000);
+        std::thread closer([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            c.flag.store(true);
+        });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(gf_checkVersions());
+        closer.join();
+        c.flag.store(false);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, test::kLivenessBound);
+        const auto lines = newLines();
+        ASSERT_GE(lines.size(), 2U);
+        EXPECT_EQ(lines[lines.size() - 2], "Download error: 'the run is stopping' for " + url);
+        EXPECT_EQ(lines.back(), fmt::format("==> Downloading '{}' failed !", url));
+        EXPECT_EQ(requestsOf("11/dbase.enc"), 0);
+        EXPECT_EQ(test::readFileBytes(airports), "old airports");
+        EXPECT_FALSE(fs::exists(dir() / "input" / "dbase.enc"));
+        EXPECT_EQ(AIRPORTS_VERSION.get(), "");
+        EXPECT_FALSE(tempFileLeft());
+    }
 }
 
 TEST(WebVersion, OnlyJsonIntegersWithin32BitsCount) {
