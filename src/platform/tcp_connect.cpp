@@ -7,8 +7,12 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace zeph {
 
@@ -73,8 +77,7 @@ int pollTimeout(Clock::time_point deadline) {
 }
 
 // Waits for a connect in progress to finish; returns its errno (0 when connected).
-int finishConnect(int fd, std::chrono::milliseconds limit, const StopAsked& stopAsked) {
-    auto deadline = Clock::now() + limit;
+int finishConnect(int fd, Clock::time_point deadline, const StopAsked& stopAsked) {
     for (;;) {
         pollfd entry{fd, POLLOUT, 0};
         int ready = ::poll(&entry, 1, pollTimeout(deadline));
@@ -102,6 +105,79 @@ int finishConnect(int fd, std::chrono::milliseconds limit, const StopAsked& stop
     }
 }
 
+addrinfo hintsFor(TcpFamily family, int flags) {
+    addrinfo hints{};
+    hints.ai_family = family == TcpFamily::IPv6 ? AF_INET6 : AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = AI_NUMERICSERV | flags;
+    return hints;
+}
+
+// What a look-up found, shared between the caller and the thread that asks the resolver.
+struct LookUp {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    int code = 0;
+    int savedErrno = 0;
+    AddrInfoList list;
+};
+
+// A host name is looked up on a thread of its own, because getaddrinfo cannot be stopped and a name server
+// that never answers would hold the caller for the resolver's own time-outs. A caller that gives up leaves
+// the thread behind; it ends when the resolver does, and its late answer goes with the shared state.
+int lookUpName(TcpFamily family, const std::string& host, const std::string& port, Clock::time_point deadline,
+               const StopAsked& stopAsked, AddrInfoList& list) {
+    auto lookUp = std::make_shared<LookUp>();
+    std::thread([lookUp, family, host, port] {
+        const addrinfo hints = hintsFor(family, 0);
+        addrinfo* raw = nullptr;
+        errno = 0;
+        const int code = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &raw);
+        const int savedErrno = errno;
+        const std::lock_guard lock(lookUp->mutex);
+        lookUp->list.reset(raw);
+        lookUp->code = code;
+        lookUp->savedErrno = savedErrno;
+        lookUp->done = true;
+        lookUp->finished.notify_all();
+    }).detach();
+    std::unique_lock lock(lookUp->mutex);
+    while (!lookUp->done) {
+        if (Clock::now() >= deadline) {
+            return ETIMEDOUT;
+        }
+        if (isStopAsked(stopAsked)) {
+            return ECANCELED;
+        }
+        lookUp->finished.wait_until(
+            lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(kStopLookMs)));
+    }
+    if (lookUp->code != 0 || !lookUp->list) {
+        return errnoOfResolver(lookUp->code, lookUp->savedErrno);
+    }
+    list = std::move(lookUp->list);
+    return 0;
+}
+
+// An address in numbers resolves at once, on the caller's thread; only a name takes a look-up.
+int resolve(TcpFamily family, const std::string& host, const std::string& port, Clock::time_point deadline,
+            const StopAsked& stopAsked, AddrInfoList& list) {
+    const addrinfo hints = hintsFor(family, AI_NUMERICHOST);
+    addrinfo* raw = nullptr;
+    errno = 0;
+    const int code = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &raw);
+    list.reset(raw);
+    if (code == EAI_NONAME) {
+        return lookUpName(family, host, port, deadline, stopAsked, list);
+    }
+    if (code != 0 || !list) {
+        return errnoOfResolver(code, errno);
+    }
+    return 0;
+}
+
 SocketResult failure(int error) {
     SocketResult result;
     result.error = error != 0 ? error : EIO;
@@ -115,17 +191,10 @@ SocketResult connectTcp(TcpFamily family, const std::string& host, const std::st
     if (!isPortNumber(port)) {
         return failure(EHOSTUNREACH);
     }
-    addrinfo hints{};
-    hints.ai_family = family == TcpFamily::IPv6 ? AF_INET6 : AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* raw = nullptr;
-    errno = 0;
-    int code = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &raw);
-    AddrInfoList list(raw);
-    if (code != 0 || !list) {
-        return failure(errnoOfResolver(code, errno));
+    const Clock::time_point deadline = Clock::now() + limit;
+    AddrInfoList list;
+    if (const int error = resolve(family, host, port, deadline, stopAsked, list); error != 0) {
+        return failure(error);
     }
     // Only the first address is tried, as the connection set-up expects.
     const addrinfo& first = *list;
@@ -138,7 +207,7 @@ SocketResult connectTcp(TcpFamily family, const std::string& host, const std::st
         if (errno != EINPROGRESS && errno != EINTR) {
             return failure(errno);
         }
-        if (int error = finishConnect(fd.get(), limit, stopAsked); error != 0) {
+        if (int error = finishConnect(fd.get(), deadline, stopAsked); error != 0) {
             return failure(error);
         }
     }

@@ -27,12 +27,13 @@ inline bool isStopAsked(const StopAsked& stopAsked) { return stopAsked && stopAs
 enum class TcpFamily { IPv4, IPv6 };
 
 // Resolves host and port with getaddrinfo for the family, stream sockets and TCP, and connects a socket to
-// the first result only. The connect is non-blocking and waits with poll for at most limit, asking stopAsked
-// at least every 250 ms. The socket comes back blocking, with SOCK_CLOEXEC set. The port is a decimal number
-// up to 65535 as text; anything else (a service name, "", "99999") does not resolve.
-// Errors: the connect's errno (ECONNREFUSED, ENETUNREACH, ...); ETIMEDOUT when limit runs out; ECANCELED when
-// stopAsked said yes; EHOSTUNREACH for a host or port that does not resolve (ENOMEM when the resolver ran out
-// of memory, the resolver's errno for a system error). Never throws, never logs.
+// the first result only. The look-up of a name and the non-blocking connect take at most limit together,
+// asking stopAsked at least every 250 ms; a look-up given up goes on alone on a thread of its own. The socket
+// comes back blocking, with SOCK_CLOEXEC set. The port is a decimal number up to 65535 as text; anything else
+// (a service name, "", "99999") does not resolve. Errors: the connect's errno (ECONNREFUSED, ENETUNREACH,
+// ...); ETIMEDOUT when limit runs out; ECANCELED when stopAsked said yes; EHOSTUNREACH for a host or port
+// that does not resolve (ENOMEM when the resolver ran out of memory, the resolver's errno for a system
+// error). Never throws, never logs.
 SocketResult connectTcp(TcpFamily family, const std::string& host, const std::string& port,
                         std::chrono::milliseconds limit, const StopAsked& stopAsked = {});
 

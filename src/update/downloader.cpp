@@ -79,6 +79,9 @@ void setOptions(CURL* handle, const std::string& url, Transfer& transfer, const 
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    // A name look-up without answer is left to end on libcurl's resolver thread: neither the end of the
+    // transfer nor the cleanup of its handle waits for it, so the stop and the connect limit hold.
+    curl_easy_setopt(handle, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, config.connectTimeoutS);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, lowSpeedBytesPerS);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, config.lowSpeedTimeS);

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <iostream>
 #include <iterator>
 #include <map>
 #include <string>
@@ -20,6 +21,7 @@
 #include "support/parameters_files.h"
 #include "support/recording_control_sink.h"
 #include "support/recording_window_port.h"
+#include "support/silent_name_server.h"
 #include "support/slow_factor.h"
 #include "update/download_config.h"
 
@@ -84,19 +86,52 @@ protected:
     std::size_t seen_ = 0;
 };
 
+// Also a site whose name never resolves costs no more than the connect limit, or than the stop.
 TEST_F(VersionCheck, ASilentOrBrokenSiteCostsOneLine) {
-    const std::vector<std::pair<const char*, std::function<void()>>> cases = {
+    const auto nameServer = test::SilentNameServer::start();
+    const std::string unanswered =
+        fmt::format("https://{}/downloads/", test::SilentNameServer::unansweredName());
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        bool byName;
+        bool stop;
+    } cases[] = {
         {"nothing on port 9",
          [&] {
              setDownloadConfigForTests(DownloadConfig{"http://127.0.0.1:9/downloads/", {}, 2, 1});
-         }},
-        {"not JSON", [&] { server.ok("versions.json", "<html>"); }},
-        {"not an object", [&] { server.ok("versions.json", "[1, 2]"); }},
+         },
+         false, false},
+        {"not JSON", [&] { server.ok("versions.json", "<html>"); }, false, false},
+        {"not an object", [&] { server.ok("versions.json", "[1, 2]"); }, false, false},
+        {"a name without answer",
+         [&] {
+             setDownloadConfigForTests(DownloadConfig{unanswered, {}, 2, 1});
+         },
+         true, false},
+        {"a name without answer, then the window closed",
+         [&] {
+             setDownloadConfigForTests(DownloadConfig{unanswered, {}, 30, 30});
+         },
+         true, true},
     };
-    for (const auto& [name, arrange] : cases) {
-        SCOPED_TRACE(name);
-        arrange();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.byName && !nameServer) {
+            std::cout << c.name << ": skipped, no namespace with a silent name server here\n";
+            continue;
+        }
+        c.arrange();
+        std::thread closer([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            userStopped.store(c.stop);
+        });
+        const auto start = std::chrono::steady_clock::now();
         EXPECT_TRUE(gf_checkVersions());
+        const auto took = std::chrono::steady_clock::now() - start;
+        closer.join();
+        userStopped.store(false);
+        EXPECT_LT(took, std::chrono::seconds(2) + test::kLivenessBound) << "the connect limit or the stop";
         const auto lines = newLines();
         EXPECT_EQ(lines.back(), "==> Downloading version info from my web site failed!");
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(),

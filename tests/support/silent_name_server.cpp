@@ -1,0 +1,29 @@
+#include "support/silent_name_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cstdlib>
+
+namespace zeph::test {
+
+std::unique_ptr<SilentNameServer> SilentNameServer::start() {
+    const char* address = std::getenv("CORVANE_SILENT_NAME_SERVER");
+    if (address == nullptr) {
+        return nullptr;
+    }
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(53);
+    if (::inet_pton(AF_INET, address, &where.sin_addr) != 1) {
+        return nullptr;
+    }
+    SocketFd socket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!socket.valid() || ::bind(socket.get(), reinterpret_cast<const sockaddr*>(&where), sizeof(where)) != 0) {
+        return nullptr;
+    }
+    return std::unique_ptr<SilentNameServer>(new SilentNameServer(std::move(socket)));
+}
+
+} // namespace zeph::test
