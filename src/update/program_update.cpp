@@ -11,6 +11,7 @@
 #include "core/files.h"
 #include "core/log.h"
 #include "core/program.h"
+#include "core/run_flags.h"
 #include "core/text_files.h"
 #include "core/zip_archive.h"
 #include "platform/elevation.h"
@@ -45,21 +46,27 @@ void removeWithWarning(const fs::path& file, std::string_view warning) {
 
 // One entry into install_new_version.exe. 0, or the libzip error code. An empty entry is no installer, and
 // a written size other than the stated one counts as an inconsistent archive; an entry past the size cap
-// is not unpacked at all, whatever it states, since a few compressed bytes may unpack to any size.
+// is not unpacked at all, whatever it states, since a few compressed bytes may unpack to any size. The stop
+// is asked between chunks, so a run that ends never waits for an unpacking: ZIP_ER_CANCELLED then.
 int unzipEntry(ZipArchive& archive, const ZipArchive::Entry& entry, std::FILE* out) {
     const std::uint64_t cap = downloadConfig().maxFileBytes;
     if (entry.size == 0 || entry.size > cap) {
         return ZIP_ER_INCONS;
     }
     std::uint64_t written = 0;
+    bool stopped = false;
     int result = archive.readContent(entry.index, unzipChunkBytes, [&](std::span<const char> bytes) {
-        if (bytes.size() > cap - written) {
+        stopped = runIsStopping();
+        if (stopped || bytes.size() > cap - written) {
             return false;
         }
         const std::size_t count = std::fwrite(bytes.data(), 1, bytes.size(), out);
         written += count;
         return count == bytes.size();
     });
+    if (stopped) {
+        return ZIP_ER_CANCELLED;
+    }
     if (result == 0 && written != entry.size) {
         result = ZIP_ER_INCONS;
     }
@@ -85,6 +92,10 @@ void unzipInstaller(ZipArchive& archive, const std::string& archiveName) {
         } else {
             gf_logLine(fmt::format("Unzipping error code: {}", result));
             removeWithWarning(installerExeName, "Warning: could not remove old installer");
+        }
+        // A stopped unpacking leaves no installer, also not one of an earlier entry.
+        if (result == ZIP_ER_CANCELLED) {
+            return;
         }
     }
 }

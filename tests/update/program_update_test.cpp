@@ -1,12 +1,16 @@
 #include "update/program_update.h"
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include "core/run_flags.h"
 #include "download_fixture.h"
 #include "platform/elevation.h"
 #include "platform/write_probe.h"
@@ -115,7 +119,8 @@ TEST_F(ProgramUpdate, ABrokenOrMissingInstallerKeepsWhatWasPreparedAndTheCheckGo
     struct Case {
         const char* name;
         std::function<void()> arrange;
-        std::string line; // a line the failure logs
+        std::string line;               // a line the failure logs
+        bool stopWhenUnpacking = false; // the window is closed once the first entry is being unpacked
     };
     std::string flipped = zipOf({{"setup.exe", installerBytes(200000, 3)}});
     flipped[30 + 9 + 5000] = static_cast<char>(~flipped[30 + 9 + 5000]); // in the entry's data
@@ -139,6 +144,13 @@ TEST_F(ProgramUpdate, ABrokenOrMissingInstallerKeepsWhatWasPreparedAndTheCheckGo
              server.ok(archivePath, zipOf({{"setup.exe", std::string(kTestCapBytes + 1, '\0')}}));
          },
          "==> Unzipping error code: 21"},
+        {"stopped while unpacking",
+         [&] {
+             const std::vector<std::pair<std::string, std::string>> entries(
+                 24, {"setup.exe", std::string(kTestCapBytes / 2, '\0')});
+             server.ok(archivePath, zipOf(entries));
+         },
+         "==> Unzipping error code: 32", true},
     };
     // What an earlier start prepared.
     fs::create_directories(dir() / "new_version");
@@ -150,7 +162,22 @@ TEST_F(ProgramUpdate, ABrokenOrMissingInstallerKeepsWhatWasPreparedAndTheCheckGo
         const std::size_t requestsBefore = server.paths().size();
         c.arrange();
         const test::RecordingShellOpen shell;
+        std::atomic<bool> checked{false};
+        std::chrono::steady_clock::time_point stoppedAt;
+        std::thread closer([&] {
+            while (c.stopWhenUnpacking && !checked.load() && !fs::exists(dir() / "install_new_version.exe")) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            stoppedAt = std::chrono::steady_clock::now();
+            userStopped.store(c.stopWhenUnpacking);
+        });
         EXPECT_TRUE(gf_checkVersions());
+        checked.store(true);
+        closer.join();
+        if (c.stopWhenUnpacking) {
+            EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, test::kLivenessBound);
+            userStopped.store(false);
+        }
         const auto lines = readLog();
         const std::vector<std::string> fresh(lines.begin() + static_cast<std::ptrdiff_t>(before),
                                              lines.end());
@@ -159,17 +186,19 @@ TEST_F(ProgramUpdate, ABrokenOrMissingInstallerKeepsWhatWasPreparedAndTheCheckGo
         };
         EXPECT_TRUE(has(c.line)) << c.line;
         EXPECT_TRUE(has("==> install_new_version.exe does not exists?"));
-        EXPECT_TRUE(has(
-            "The downloading/unzipping of the new version failed? Try manually via the Maravel website."));
+        EXPECT_EQ(has("The downloading/unzipping of the new version failed? Try manually via the Maravel "
+                      "website."),
+                  !c.stopWhenUnpacking)
+            << "a status text is not logged while the run stops";
         EXPECT_EQ(test::readFileBytes(dir() / "new_version" / "install_new_version.exe"), "prepared before");
         EXPECT_EQ(std::distance(fs::directory_iterator(dir() / "new_version"), fs::directory_iterator()), 2);
         EXPECT_FALSE(fs::exists(dir() / "install_new_version.exe"));
         EXPECT_TRUE(shell.paths().empty());
         const auto paths = server.paths();
-        EXPECT_NE(std::find(paths.begin() + static_cast<std::ptrdiff_t>(requestsBefore), paths.end(),
-                            "/downloads/11/airports.enc"),
-                  paths.end())
-            << "the data sections still run";
+        EXPECT_EQ(std::find(paths.begin() + static_cast<std::ptrdiff_t>(requestsBefore), paths.end(),
+                            "/downloads/11/airports.enc") != paths.end(),
+                  !c.stopWhenUnpacking)
+            << "the data sections still run, unless the run is stopping";
         EXPECT_EQ(exitReason.load(), ExitReason::NOT_YET_SET);
     }
 }
