@@ -278,13 +278,15 @@ void gf_scanLiveries() {
                             "liveries, see Manual 5.3",
                             programId));
     }
-    if (!lf_scanLiveryFolders(folders)) {
-        throw UserErrorException(53, "no liveries found");
-    }
+    const bool found = lf_scanLiveryFolders(folders);
+    // A scan the stop cut short may have found nothing yet: that is no error, the next start scans again.
     if (runIsStopping()) {
         gf_logText("liveries scan interrupted, it runs again at the next start");
         gf_flushLog();
         return;
+    }
+    if (!found) {
+        throw UserErrorException(53, "no liveries found");
     }
     SCAN_LIVERIES.set(false);
     controlSink().setCheck(SCAN_LIVERIES);

@@ -15,6 +15,9 @@
 #include "settings/random_choice.h"
 
 namespace zeph {
+
+std::vector<AcKind> categoriesWithoutLiveries;
+
 namespace {
 
 constexpr std::size_t kTypesPerLogLine = 20;
@@ -80,6 +83,7 @@ void lf_buildCategories(AcKind kind) {
         // none) every type counts as light, and the other boxes would be saved as off for good.
         if (category && !aircraftTypes.empty()) {
             switchOffCategory(*category);
+            categoriesWithoutLiveries.push_back(kind);
         }
         return;
     }
@@ -93,6 +97,12 @@ void lf_buildCategories(AcKind kind) {
                              types);
     if (category) {
         controlSink().enable(*category->box, true);
+    }
+}
+
+void lf_switchOffEmptyCategories() {
+    for (const AcKind kind : categoriesWithoutLiveries) {
+        switchOffCategory(*categoryBoxOf(kind));
     }
 }
 

@@ -69,6 +69,7 @@ void gf_processScannedLiveries() {
     }
     if (liveryTablesBuilt) {
         gf_logText("Processing scanned liveries skipped; already done in previous start-up");
+        lf_switchOffEmptyCategories();
         scannedLiveries.clear();
         return;
     }
@@ -113,6 +114,7 @@ void lf_emptyLiveryTables() {
     }
     installedTitles.clear();
     airlineLiveryTable.clear();
+    categoriesWithoutLiveries.clear();
 }
 
 void lf_buildAirlineTable() {

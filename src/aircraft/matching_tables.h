@@ -51,6 +51,9 @@ extern std::unordered_set<std::string_view, Fnv1aHash, std::equal_to<>> installe
 // The special titles of the registration passes, for the matcher's question whether a title is one.
 extern std::unordered_set<std::string_view, Fnv1aHash, std::equal_to<>> specialTitleIndex;
 
+// The categories whose boxes the last build switched off for want of liveries.
+extern std::vector<AcKind> categoriesWithoutLiveries;
+
 extern bool liveryTablesBuilt; // the tables of this process are built (start-up thread)
 extern bool matchingReserved;  // gf_reserveMatchingTables has acted in this process
 // A new livery scan was asked for: the next gf_processScannedLiveries empties the tables and builds anew.
@@ -75,6 +78,9 @@ void lf_buildAirlineTypeTitles();
 void lf_buildModelTables();
 void lf_buildCategories(AcKind kind);
 void lf_genericLiveries();
+// Switches off the boxes of categoriesWithoutLiveries again: every start enables them, and a start that uses
+// the tables built before must leave them as the build did.
+void lf_switchOffEmptyCategories();
 // The types filed under "ZZZ", or nothing without generic liveries.
 std::optional<std::vector<std::string>> lf_genericModels();
 // Appends the types to the one category list named and logs them, up to 20 a line.

@@ -18,6 +18,7 @@
 #include "core/log.h"
 #include "core/program.h"
 #include "core/run_flags.h"
+#include "core/sleep_ms.h"
 #include "core/strings.h"
 #include "realtraffic/qnh.h"
 #include "realtraffic/report_queue.h"
@@ -47,19 +48,6 @@ void postToMainWindow(unsigned message) {
     const WindowHandle window = mainWindowState.mainWindow.load();
     if (window != nullptr) {
         ui().postMessage(window, message, 0, 0);
-    }
-}
-
-bool restartsAfter(ExitReason reason) {
-    return reason == ExitReason::NEW_SETTINGS || reason == ExitReason::SIMCONNECT_ERROR ||
-           reason == ExitReason::READER_ERROR;
-}
-
-// Ends early when the program ends, so that a wait for the user never holds up its end.
-void sleepUnlessProcessEnds(std::chrono::milliseconds time) {
-    const auto deadline = std::chrono::steady_clock::now() + time;
-    while (!processEnding.load() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_until(std::min(deadline, std::chrono::steady_clock::now() + 100ms));
     }
 }
 
@@ -124,7 +112,8 @@ void decideRestart() {
     if (reason == ExitReason::NEW_FLIGHT) {
         gf_setStatus(
             fmt::format("New flight detected, {} will close, please restart manually ...", programId), true);
-        sleepUnlessProcessEnds(closingDownLongestWait);
+        // Ends early when the program ends, so that a wait for the user never holds up its end.
+        sleepUnless(closingDownLongestWait, [] { return processEnding.load(); });
     }
 }
 

@@ -14,6 +14,7 @@
 #include "app/window_requests.h"
 #include "core/log.h"
 #include "core/run_flags.h"
+#include "core/sleep_ms.h"
 #include "core/time_text.h"
 #include "platform/timer_period.h"
 #include "realtraffic/qnh.h"
@@ -123,7 +124,10 @@ bool bringLinksUp() {
 bool startReaders() {
     setTrafficAccepting(false);
     startReaderThread(qnhReaderThread, qnhReader, lf_qnhReaderThread, realTrafficUdpPorts.qnh);
-    std::this_thread::sleep_until(std::chrono::steady_clock::now() + 2s);
+    // A close right after RealTraffic connected must not wait the 2 s out.
+    if (!sleepUnless(2s, runIsStopping)) {
+        return false;
+    }
     startReaderThread(trafficReaderThread, trafficReader, lf_trafficReaderThread,
                       realTrafficUdpPorts.traffic);
     lf_sendUserPosition();

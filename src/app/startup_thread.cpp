@@ -106,6 +106,11 @@ void buildMatchingTables() {
     } catch (const std::exception& error) {
         gf_logText(fmt::format("Processing scanned liveries failed: {}", error.what()));
     }
+    // Tables built before the aircraft database was read know no categories: a restarted run that reads it
+    // builds them again.
+    if (!dataFilesRead.load()) {
+        gf_resetLiveryTables();
+    }
 }
 
 // What the main loop needs before it starts.
@@ -145,7 +150,7 @@ void runUntilTheEnd() {
         scanAirports();
     }
     if (runIsStopping()) {
-        gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
+        recordStartUpStop();
         return;
     }
     prepareMainLoop();

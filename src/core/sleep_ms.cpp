@@ -1,5 +1,6 @@
 #include "core/sleep_ms.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace zeph {
@@ -23,6 +24,18 @@ void gf_sleepMs(std::int64_t milliseconds) {
     while (SteadyClock::now() < deadline) {
         std::this_thread::sleep_until(deadline);
     }
+}
+
+bool sleepUnless(std::chrono::milliseconds time, const std::function<bool()>& stop) {
+    const auto deadline = sleepDeadline(SteadyClock::now(), time.count());
+    while (SteadyClock::now() < deadline) {
+        if (stop()) {
+            return false;
+        }
+        std::this_thread::sleep_until(
+            std::min(deadline, SteadyClock::now() + std::chrono::milliseconds(100)));
+    }
+    return true;
 }
 
 } // namespace zeph

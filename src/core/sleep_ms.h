@@ -1,12 +1,17 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 namespace zeph {
 
 // Sleeps on the steady clock until milliseconds have passed since the call; a count below 1 does not sleep.
 // The deadline is taken once, so an early wake-up sleeps only for what is left.
 void gf_sleepMs(std::int64_t milliseconds);
+
+// Sleeps like gf_sleepMs, asking stop every 100 ms at most; false when stop said yes before the time was up.
+// A wait that a close must cut short.
+bool sleepUnless(std::chrono::milliseconds time, const std::function<bool()>& stop);
 
 // The deadline of gf_sleepMs for a call at now: now + milliseconds, or the clock's largest time point when
 // that lies beyond the clock's range.

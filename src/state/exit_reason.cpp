@@ -28,13 +28,26 @@ std::int32_t currentRestartDelay() {
     return restartDelay;
 }
 
+namespace {
+
+bool recordUserCloseLocked() {
+    userStopped.exchange(true);
+    runStopping.exchange(true);
+    ExitReason expected = ExitReason::NOT_YET_SET;
+    return exitReason.compare_exchange_strong(expected, ExitReason::USER_CLOSED_SIM);
+}
+
+} // namespace
+
+bool restartsAfter(ExitReason reason) {
+    return reason == ExitReason::NEW_SETTINGS || reason == ExitReason::SIMCONNECT_ERROR ||
+           reason == ExitReason::READER_ERROR;
+}
+
 bool gf_setExitReason(ExitReason reason, std::int32_t delaySeconds) {
     const std::lock_guard lock(exitReasonMutex);
     if (reason == ExitReason::USER_CLOSED_SIM) {
-        userStopped.exchange(true);
-        runStopping.exchange(true);
-        ExitReason expected = ExitReason::NOT_YET_SET;
-        return exitReason.compare_exchange_strong(expected, ExitReason::USER_CLOSED_SIM);
+        return recordUserCloseLocked();
     }
     if (runStopping.exchange(true)) {
         return false;
@@ -42,6 +55,16 @@ bool gf_setExitReason(ExitReason reason, std::int32_t delaySeconds) {
     exitReason.store(reason);
     restartDelay = delaySeconds;
     return true;
+}
+
+// Decided under the lock, so a restart recorded at the same moment by another thread is not taken for a
+// close.
+void recordStartUpStop() {
+    const std::lock_guard lock(exitReasonMutex);
+    if (runStopping.load() && restartsAfter(exitReason.load())) {
+        return;
+    }
+    recordUserCloseLocked();
 }
 
 void gf_reportThreadStopped(std::string_view threadName, std::string_view errorText) {

@@ -62,6 +62,14 @@ extern std::atomic<bool> restartPending;
 // exchange of runStopping found it clear: the first reason wins.
 bool gf_setExitReason(ExitReason reason, std::int32_t delaySeconds);
 
+// The reasons after which the run restarts in the same process: NEW SETTINGS, SIMCONNECT ERROR, READER ERROR.
+bool restartsAfter(ExitReason reason);
+
+// The start-up thread found the stop flags set. A restarting reason that stands keeps the run restarting as
+// recorded; anything else counts as the user's close (USER CLOSED SIM over NOT YET SET only, userStopped and
+// runStopping set), so that an earlier reason such as NEW VERSION stays.
+void recordStartUpStop();
+
 // A reader thread that ended with an error: "The {} has stopped with error: {}" in the status line and the
 // log, then READER ERROR with 15 s.
 void gf_reportThreadStopped(std::string_view threadName, std::string_view errorText);

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -77,16 +78,19 @@ std::string receivedText(TcpStream& client) {
     return std::string(buffer.data(), got.status == TcpStream::Status::Data ? got.count : 0);
 }
 
+// A close in the 2 s between the two readers' start ends the loop without starting the Traffic Reader.
 TEST_F(MainLoopThreads, TheLoopBringsTheLinksUpInOrderAndRunsTheSeconds) {
     struct Case {
         const char* name;
         bool aerowinx;
         bool realTrafficHere;
         bool serverExpected;
+        bool closeBetweenReaders = false;
     };
     const Case cases[] = {
         {"AEROWINX on", true, true, false},
         {"RealTraffic here, AEROWINX off", false, true, true},
+        {"closed between the readers' start", true, true, false, true},
     };
     const GeoPoint user{50.0333, 8.5706};
     const test::TestAircraft fleet;
@@ -110,9 +114,22 @@ TEST_F(MainLoopThreads, TheLoopBringsTheLinksUpInOrderAndRunsTheSeconds) {
         simulator.startSeconds(20ms);
         const ClientEnd clientEnd;
         simMajorVersion.store(0);
-        std::jthread loop([] { lf_mainLoop(); });
+        mainWindowState.qnhReaderState.store(3);
+        mainWindowState.trafficReaderState.store(3);
+        std::atomic<bool> loopEnded{false};
+        std::jthread loop([&] {
+            lf_mainLoop();
+            loopEnded.store(true);
+        });
         // However the case ends, the loop is asked to end before it is joined.
         const LoopEnd end;
+        if (c.closeBetweenReaders) {
+            ASSERT_TRUE(eventually([] { return mainWindowState.qnhReaderState.load() == 1; }));
+            gf_setExitReason(ExitReason::USER_CLOSED_SIM, 0);
+            EXPECT_TRUE(eventually([&] { return loopEnded.load(); }));
+            EXPECT_EQ(mainWindowState.trafficReaderState.load(), 3) << "the Traffic Reader was not started";
+            continue;
+        }
         TcpStream realTraffic = c.serverExpected ? connectedRealTraffic(port) : TcpStream();
         if (c.serverExpected) {
             // The wait for RealTraffic resets the readers; the first traffic comes after it.

@@ -1,5 +1,8 @@
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <chrono>
+#include <list>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -8,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "aircraft/aircraft_cfg_reader.h"
+#include "aircraft/livery_scan.h"
 #include "app/closing_down.h"
 #include "app/entry_point.h"
 #include "app/main_loop.h"
@@ -16,7 +21,9 @@
 #include "settings/parameter_table.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
+#include "support/loopback_http_server.h"
 #include "support/parameters_files.h"
+#include "update/download_config.h"
 
 namespace zeph {
 namespace {
@@ -64,8 +71,17 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
         threadsJoined = threadsJoined && !simClientThread.joinable() && !qnhReaderThread.joinable() &&
                         !trafficReaderThread.joinable();
     });
+    // The boxes of the categories without liveries, enabled or not as the first start left them.
+    const auto categoryBoxes = [&] {
+        std::vector<bool> enabled;
+        for (const CheckBoxParameter* box : {&LIGHT_AIRCRAFT, &HELICOPTERS, &HIGH_PERF_AIRCRAFT}) {
+            enabled.push_back(headless().control(box->controlId).value_or(HeadlessControl{}).enabled);
+        }
+        return enabled;
+    };
     startRun();
     ASSERT_TRUE(waitForNextSimulatorWait());
+    const std::vector<bool> firstStart = categoryBoxes();
     SCAN_LIVERIES.set(true);
     SCAN_AIRPORTS.set(true);
     gf_setExitReason(ExitReason::READER_ERROR, 2);
@@ -73,6 +89,9 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
     EXPECT_TRUE(inOrder(shown, {"Restarting after 2 seconds", "Restarting after 1 second"}))
         << ::testing::PrintToString(shown);
     ASSERT_TRUE(waitForNextSimulatorWait());
+    EXPECT_EQ(logCount("Processing scanned liveries skipped; already done in previous start-up"), 1);
+    EXPECT_EQ(firstStart, std::vector<bool>(3, false)) << "the one sample livery is of none of these";
+    EXPECT_EQ(categoryBoxes(), firstStart);
     EXPECT_TRUE(
         inOrder(readLog(), {"Exiting: READER ERROR", "Restarting after 2 seconds", std::string(48, '-'),
                             "Restart countdown finished", "Waiting for Prepar3Dv5 ..."}));
@@ -95,6 +114,77 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
         << "no livery scan in the run after the reader error";
     EXPECT_TRUE(threadsJoined);
 }
+
+// A restart recorded while the start-up still runs restarts as one recorded in the main loop: the countdown
+// runs out and the new run gets as far as the first one would have. A close during its countdown still ends
+// the program.
+enum class StartUpMoment { HeldDownload, LiveryScan, StartClosedInCountdown };
+
+class StartUpRestartThreads : public RestartThreads, public ::testing::WithParamInterface<StartUpMoment> {
+protected:
+    void TearDown() override {
+        RestartThreads::TearDown();
+        setScanFileReaderForTests(nullptr);
+        setDownloadConfigForTests(std::nullopt);
+    }
+    void recordOnce() {
+        if (!recorded_.exchange(true)) {
+            gf_setExitReason(ExitReason::NEW_SETTINGS, 1);
+        }
+    }
+
+    test::LoopbackHttpServer site_;
+    std::atomic<bool> recorded_{false};
+    std::jthread recorder_;
+};
+
+TEST_P(StartUpRestartThreads, ARestartRecordedDuringTheStartUpRestarts) {
+    switch (GetParam()) {
+    case StartUpMoment::HeldDownload:
+        site_.stall("versions.json", true, 60000);
+        setDownloadConfigForTests(DownloadConfig{site_.baseUrl(), {}, 2, 30});
+        recorder_ = std::jthread([this] {
+            if (eventually([&] { return !site_.paths().empty(); })) {
+                recordOnce();
+            }
+        });
+        break;
+    case StartUpMoment::LiveryScan:
+        // The first file read finds nothing, as a scan cut short before its first livery.
+        SCAN_LIVERIES.set(true);
+        setScanFileReaderForTests([this](int number, const std::filesystem::path& file, bool) {
+            if (!recorded_.load()) {
+                recordOnce();
+                return std::list<ScanCandidate>{};
+            }
+            return lf_searchLiveriesinFile(number, file);
+        });
+        break;
+    case StartUpMoment::StartClosedInCountdown:
+        setStartUpHookForTests([this] { recordOnce(); });
+        startRun();
+        ASSERT_TRUE(eventually([&] { return statusText() == "Restarting after 1 second"; }));
+        close();
+        EXPECT_EQ(waitForEnd(), 0);
+        EXPECT_EQ(runsStarted(), 1U);
+        return;
+    }
+    startRun();
+    ASSERT_TRUE(eventually([&] { return runsStarted() == 2; }));
+    ASSERT_TRUE(waitForNextSimulatorWait()) << "the new run got as far as the first would have";
+    EXPECT_TRUE(inOrder(readLog(), {"Exiting: NEW SETTINGS", "Restarting after 1 seconds",
+                                    "Restart countdown finished", "Waiting for Prepar3Dv5 ..."}));
+}
+
+std::string momentName(const ::testing::TestParamInfo<StartUpMoment>& info) {
+    const std::array<const char*, 3> names{"HeldDownload", "LiveryScan", "StartClosedInCountdown"};
+    return names.at(static_cast<std::size_t>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, StartUpRestartThreads,
+                         ::testing::Values(StartUpMoment::HeldDownload, StartUpMoment::LiveryScan,
+                                           StartUpMoment::StartClosedInCountdown),
+                         momentName);
 
 TEST_F(RestartThreads, ANewFlightEndsTheProgramAfterTenSeconds) {
     startRun();

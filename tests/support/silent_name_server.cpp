@@ -20,7 +20,8 @@ std::unique_ptr<SilentNameServer> SilentNameServer::start() {
         return nullptr;
     }
     SocketFd socket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    if (!socket.valid() || ::bind(socket.get(), reinterpret_cast<const sockaddr*>(&where), sizeof(where)) != 0) {
+    if (!socket.valid() ||
+        ::bind(socket.get(), reinterpret_cast<const sockaddr*>(&where), sizeof(where)) != 0) {
         return nullptr;
     }
     return std::unique_ptr<SilentNameServer>(new SilentNameServer(std::move(socket)));
