@@ -243,6 +243,7 @@ TEST_F(StartUpThreads, APreparedProgramUpdateEndsTheRunAfterTheLiveryScanAndTheT
         EXPECT_EQ(liveryTablesBuilt, !c.scan);
         EXPECT_EQ(logCount(c.logged), 1) << lastLines(readLog());
         EXPECT_EQ(storedParameter("HIGH_PERF_AIRCRAFT"), "true") << "no categories without the database";
+        EXPECT_TRUE(liveryResetRequested.exchange(false)) << "the next run builds them with the database";
         EXPECT_EQ(dbaseReads(readLog()), 0);
         EXPECT_FALSE(logHas(airportScanBanner));
         EXPECT_LT(liveAcTable.capacity(), 512U) << "no main loop";
