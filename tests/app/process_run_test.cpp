@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <csignal>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "support/loopback_http_server.h"
 #include "support/raw_peer.h"
 #include "support/scoped_env.h"
+#include "support/silent_name_server.h"
 #include "support/slow_factor.h"
 #include "support/temp_dir.h"
 
@@ -54,8 +56,8 @@ TEST(ProcessRunThreads, TheRunWaitsForOrConnectsToTheSimulatorUntilSigterm) {
     // which nobody serves), the stand-in, or a listener whose one backlog slot is taken, so the program's
     // connect gets no answer. Or the start is still downloading a newer airports.enc from a site that
     // crawls: 4 bytes a second of a stated megabyte, never fast enough to finish, never slow enough to time
-    // out soon.
-    enum class Peer { None, Standin, Silent, CrawlingSite };
+    // out soon. Or the name of the site gets no answer from the name server.
+    enum class Peer { None, Standin, Silent, CrawlingSite, UnansweredSiteName };
     struct Case {
         const char* name;
         Peer peer;
@@ -70,9 +72,18 @@ TEST(ProcessRunThreads, TheRunWaitsForOrConnectsToTheSimulatorUntilSigterm) {
          Peer::Silent,
          {"Waiting for Prepar3Dv5 ...", "Exiting: USER CLOSED SIM"}},
         {"a crawling start-up download", Peer::CrawlingSite, {"Exiting: USER CLOSED SIM"}},
+        {"a start-up name look-up without answer",
+         Peer::UnansweredSiteName,
+         {"Download error: 'the run is stopping' for https://site.corvane.invalid/downloads/versions.json",
+          "Exiting: USER CLOSED SIM"}},
     };
+    const auto nameServer = test::SilentNameServer::start();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.peer == Peer::UnansweredSiteName && !nameServer) {
+            std::cout << c.name << ": skipped, no namespace with a silent name server here\n";
+            continue;
+        }
         test::ProgramPlaces places;
         places.seedRun();
         std::optional<standin::SimStandin> simulator;
@@ -98,6 +109,9 @@ TEST(ProcessRunThreads, TheRunWaitsForOrConnectsToTheSimulatorUntilSigterm) {
             site->ok("versions.json", R"({"airports": {"major": 99, "minor": 0, "patch": 0}})");
             site->crawl("11/airports.enc", 2, 500, 60000, 1 << 20);
             siteBase.emplace("CORVANE_DOWNLOAD_BASE_URL", site->baseUrl());
+        } else if (c.peer == Peer::UnansweredSiteName) {
+            siteBase.emplace("CORVANE_DOWNLOAD_BASE_URL",
+                             "https://" + test::SilentNameServer::unansweredName() + "/downloads/");
         }
         if (!port.empty()) {
             test::writeFileBytes(places.programDir() / "SimConnect.cfg",
@@ -112,16 +126,22 @@ TEST(ProcessRunThreads, TheRunWaitsForOrConnectsToTheSimulatorUntilSigterm) {
         // request the download is under way.
         if (simulator) {
             ASSERT_TRUE(simulator->waitPackets(0x09, 1, test::kLivenessBound * 5)) << program.errorOutput();
+        } else if (c.peer == Peer::UnansweredSiteName) {
+            // The parameters are logged and flushed right before the version check asks for the name.
+            ASSERT_TRUE(logHolds(log, std::string(80, '*'))) << program.errorOutput();
+            std::this_thread::sleep_for(500ms);
         } else {
             ASSERT_TRUE(site ? eventually([&] { return site->paths().size() == 2; })
                              : logHolds(log, c.linesAtExit.front()))
                 << program.errorOutput();
             std::this_thread::sleep_for(500ms);
         }
-        // Closing down answers within 2 s while a connect waits; the other rows keep the bound of a close.
+        // Closing down answers within 2 s while a connect waits, within 3 s while a name is looked up; the
+        // other rows keep the bound of a close.
         program.signal(SIGTERM);
-        const auto bound = c.peer == Peer::Silent
-                               ? test::kLivenessBound
+        const auto bound = c.peer == Peer::Silent ? test::kLivenessBound
+                           : c.peer == Peer::UnansweredSiteName
+                               ? std::chrono::milliseconds(static_cast<long long>(3000 * test::kSlowFactor))
                                : std::chrono::milliseconds(static_cast<long long>(5000 * test::kSlowFactor));
         EXPECT_EQ(program.waitForExit(bound), 0) << program.errorOutput();
         for (const std::string& line : c.linesAtExit) {

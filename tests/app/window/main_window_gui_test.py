@@ -4,14 +4,17 @@
 Usage: main_window_gui_test.py CORVANE X_CLOSE_WINDOW DBASE_ENC
 Checks the window's name, class and size, a few pixels of each painted area, and that the window manager's
 close and SIGTERM both end the program with 0 and store the window position. A click on "Always on top" and
-Enter in the callsign field store their values.
+Enter in the callsign field store their values. "Scan liveries" ticked while the start-up's download hangs
+restarts the run, which goes on until SIGTERM.
 """
 
 import os
 import pathlib
 import re
+import select
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -66,7 +69,7 @@ def seed_run_parameters(parameters, root):
 class Program:
     """corvane in a program folder of its own, with every desktop location in temp folders."""
 
-    def __init__(self, binary, display, root, dbase, prepare=None):
+    def __init__(self, binary, display, root, dbase, prepare=None, site=None):
         self.root = pathlib.Path(root)
         for name in ("program", "program/docs", "program/input", "home", "runtime", "appdata", "p3d",
                      "p3d/Scenery"):
@@ -88,6 +91,8 @@ class Program:
         env = dict(os.environ, DISPLAY=display, CORVANE_UI="fltk", HOME=str(self.root / "home"),
                    XDG_CONFIG_HOME=str(self.root / "home"), XDG_RUNTIME_DIR=str(self.root / "runtime"),
                    CORVANE_APPDATA_DIR=str(self.root / "appdata"), CORVANE_REGISTRY_FILE=str(registry))
+        if site is not None:
+            env["CORVANE_DOWNLOAD_BASE_URL"] = site
         self.process = subprocess.Popen([binary], cwd=self.root / "program", env=env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
 
@@ -199,9 +204,51 @@ def use_controls(display, window, parameters):
     check(seen[-1] == "ABC123", f"BLOCK_CALLSIGN went {seen}")
 
 
+def held_site():
+    """A downloads site that takes the connection and never answers: a start-up download that hangs."""
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(4)
+    return listener
+
+
+def without_scan(root, _registry):
+    subprocess.run([sys.executable, str(SEED_SCRIPT), "--replace",
+                    str(root / "appdata" / NAME / "parameters.xml"), "SCAN_LIVERIES=false"], check=True)
+
+
+def log_holds_in_order(program, lines, bound):
+    """True once Log.txt holds lines in this order, False after the bound."""
+    deadline = time.monotonic() + bound
+    while time.monotonic() < deadline:
+        log = program.root / "program" / "Log.txt"
+        found = log.read_text(errors="replace").splitlines() if log.exists() else []
+        at = 0
+        for line in found:
+            if at < len(lines) and line == lines[at]:
+                at += 1
+        if at == len(lines):
+            return True
+        time.sleep(0.1)
+    return False
+
+
+def restart_during_download(display, window, program, site):
+    """A click on "Scan liveries" while the start-up's first download hangs: the run restarts, and the new run
+    gets as far as the wait for the simulator."""
+    check(select.select([site], [], [], TIMEOUT)[0], "the start-up asked the site nothing")
+    xvfb.run_tool(display, "xdotool", "mousemove", "--window", str(window), "11", "155", "click", "1")
+    lines = ["Your liveries will be scanned", "Exiting: NEW SETTINGS", "Restart countdown finished",
+             "Waiting for Prepar3Dv5 ..."]
+    check(log_holds_in_order(program, lines, TIMEOUT), f"no restart: {program.log_tail()!r}")
+    check(program.ended() is None, f"the program ended instead of restarting: {program.ended()}")
+
+
 def run_case(binary, close_tool, dbase, display, how):
     with tempfile.TemporaryDirectory() as root:
-        program = Program(binary, display, root, dbase)
+        site = held_site() if how == "restart during a download" else None
+        program = Program(binary, display, root, dbase, prepare=without_scan if site else None,
+                          site=f"http://127.0.0.1:{site.getsockname()[1]}/downloads/" if site else None)
         try:
             try:
                 window = xvfb.find_window(display, f"^{NAME}$", TIMEOUT, program.ended)
@@ -211,6 +258,8 @@ def run_case(binary, close_tool, dbase, display, how):
             check_pixels(wait_for_paint(display, window, root))
             if how == "controls":
                 use_controls(display, window, program.parameters)
+            if site is not None:
+                restart_during_download(display, window, program, site)
             if how == "WM_DELETE_WINDOW":
                 subprocess.run([close_tool, str(window)], env=dict(os.environ, DISPLAY=display), check=True,
                                timeout=30)
@@ -220,6 +269,8 @@ def run_case(binary, close_tool, dbase, display, how):
             check(stored_x(program.parameters) == 400, f"{how}: MAIN_WINDOW_X is {stored_x(program.parameters)}")
         finally:
             program.stop()
+            if site is not None:
+                site.close()
 
 
 def main(argv):
@@ -228,7 +279,7 @@ def main(argv):
     binary, close_tool, dbase = argv[1], argv[2], argv[3]
     xvfb.require_tools("Xvfb", "xdotool", "xwd", "xwininfo", "xprop")
     with xvfb.xvfb() as display:
-        for how in ("WM_DELETE_WINDOW", "SIGTERM", "controls"):
+        for how in ("WM_DELETE_WINDOW", "SIGTERM", "controls", "restart during a download"):
             run_case(binary, close_tool, dbase, display, how)
     print("main_window_gui: all checks passed")
 
