@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace zeph {
@@ -124,12 +125,9 @@ struct LookUp {
     AddrInfoList list;
 };
 
-// A host name is looked up on a thread of its own, because getaddrinfo cannot be stopped and a name server
-// that never answers would hold the caller for the resolver's own time-outs. A caller that gives up leaves
-// the thread behind; it ends when the resolver does, and its late answer goes with the shared state.
-int lookUpName(TcpFamily family, const std::string& host, const std::string& port, Clock::time_point deadline,
-               const StopAsked& stopAsked, AddrInfoList& list) {
-    auto lookUp = std::make_shared<LookUp>();
+// The look-up of host on a thread that nobody joins: it ends when the resolver answers or gives up.
+void startLookUp(const std::shared_ptr<LookUp>& lookUp, TcpFamily family, const std::string& host,
+                 const std::string& port) {
     std::thread([lookUp, family, host, port] {
         const addrinfo hints = hintsFor(family, 0);
         addrinfo* raw = nullptr;
@@ -143,6 +141,19 @@ int lookUpName(TcpFamily family, const std::string& host, const std::string& por
         lookUp->done = true;
         lookUp->finished.notify_all();
     }).detach();
+}
+
+// A host name is looked up on a thread of its own, because getaddrinfo cannot be stopped and a name server
+// that never answers would hold the caller for the resolver's own time-outs. A caller that gives up leaves
+// the thread behind; it ends when the resolver does, and its late answer goes with the shared state.
+int lookUpName(TcpFamily family, const std::string& host, const std::string& port, Clock::time_point deadline,
+               const StopAsked& stopAsked, AddrInfoList& list) {
+    auto lookUp = std::make_shared<LookUp>();
+    try {
+        startLookUp(lookUp, family, host, port);
+    } catch (const std::system_error&) {
+        return EAGAIN; // no thread to be had now; the next attempt tries again
+    }
     std::unique_lock lock(lookUp->mutex);
     while (!lookUp->done) {
         if (Clock::now() >= deadline) {

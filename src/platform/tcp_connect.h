@@ -33,7 +33,7 @@ enum class TcpFamily { IPv4, IPv6 };
 // (a service name, "", "99999") does not resolve. Errors: the connect's errno (ECONNREFUSED, ENETUNREACH,
 // ...); ETIMEDOUT when limit runs out; ECANCELED when stopAsked said yes; EHOSTUNREACH for a host or port
 // that does not resolve (ENOMEM when the resolver ran out of memory, the resolver's errno for a system
-// error). Never throws, never logs.
+// error); EAGAIN when no thread could be started for the look-up. Never throws, never logs.
 SocketResult connectTcp(TcpFamily family, const std::string& host, const std::string& port,
                         std::chrono::milliseconds limit, const StopAsked& stopAsked = {});
 
