@@ -4,6 +4,7 @@
 #include <chrono>
 #include <list>
 #include <mutex>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -176,10 +177,14 @@ TEST_P(StartUpRestartThreads, ARestartRecordedDuringTheStartUpRestarts) {
                                     "Restart countdown finished", "Waiting for Prepar3Dv5 ..."}));
 }
 
-std::string momentName(const ::testing::TestParamInfo<StartUpMoment>& info) {
+const char* momentText(StartUpMoment moment) {
     const std::array<const char*, 3> names{"HeldDownload", "LiveryScan", "StartClosedInCountdown"};
-    return names.at(static_cast<std::size_t>(info.param));
+    return names.at(static_cast<std::size_t>(moment));
 }
+
+void PrintTo(StartUpMoment moment, std::ostream* out) { *out << momentText(moment); }
+
+std::string momentName(const ::testing::TestParamInfo<StartUpMoment>& info) { return momentText(info.param); }
 
 INSTANTIATE_TEST_SUITE_P(Moments, StartUpRestartThreads,
                          ::testing::Values(StartUpMoment::HeldDownload, StartUpMoment::LiveryScan,
