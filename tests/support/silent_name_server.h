@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/socket_fd.h"
 
@@ -22,5 +23,9 @@ private:
 
     SocketFd socket_; // bound and never read: the questions queue up unanswered
 };
+
+// True, after a line that says so, when there is no silent name server here and a row that needs one is
+// skipped.
+bool skippedWithout(const std::unique_ptr<SilentNameServer>& server, std::string_view row);
 
 } // namespace zeph::test
