@@ -134,7 +134,9 @@ if [[ $headless -eq 1 ]]; then
     export CORVANE_UI=headless
 else
     export CORVANE_UI=fltk
-    [[ -n "${DISPLAY:-}" ]] || launcher=(xvfb-run -a)
+    # The virtual server listens on its abstract socket only, so it neither makes nor removes a socket file
+    # in /tmp/.X11-unix, where another server's may lie.
+    [[ -n "${DISPLAY:-}" ]] || launcher=(xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten unix")
 fi
 "${launcher[@]}" sh -c 'echo $$ >corvane.pid; exec ./corvane' &
 launcher_pid=$!

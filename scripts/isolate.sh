@@ -32,21 +32,13 @@ if [[ "$1" == --inside ]]; then
     exec "$@"
 fi
 
-# A display reached over the network would be out of reach from a namespace with only loopback.
-local_display() {
-    [[ -z "${DISPLAY:-}" || "$DISPLAY" == :* || "$DISPLAY" == unix:* ]]
-}
-
-# The ways to a namespace of our own, tried in turn with a command that does nothing.
-attempts=()
-[[ $(id -u) -eq 0 ]] && attempts+=("unshare --net")
-attempts+=("unshare --user --map-root-user --net")
-if [[ "${CORVANE_ISOLATE:-}" != lock ]] && local_display && command -v unshare >/dev/null && command -v ip >/dev/null; then
-    for attempt in "${attempts[@]}"; do
-        if $attempt -- "$0" --inside "$(id -u)" "$(id -g)" true >/dev/null 2>&1; then
-            exec $attempt -- "$0" --inside "$(id -u)" "$(id -g)" "$@"
-        fi
-    done
+# The way to a namespace of our own, tried first with a command that does nothing.
+source "$(dirname "$0")/namespaces.sh"
+if [[ "${CORVANE_ISOLATE:-}" != lock ]]; then
+    way=$(namespace_way --net "$0" --inside "$(id -u)" "$(id -g)" true)
+    if [[ -n "$way" ]]; then
+        exec $way -- "$0" --inside "$(id -u)" "$(id -g)" "$@"
+    fi
 fi
 
 lock=${CORVANE_PORTS_LOCK:-/tmp/corvane-ports.lock}

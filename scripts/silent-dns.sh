@@ -26,17 +26,10 @@ if [[ "$1" == --inside ]]; then
     exec "$@"
 fi
 
-attempts=()
-[[ $(id -u) -eq 0 ]] && attempts+=("unshare --net --mount")
-attempts+=("unshare --user --map-root-user --net --mount")
-# A display reached over the network would be out of reach from a namespace with only loopback.
-if [[ -z "${DISPLAY:-}" || "$DISPLAY" == :* || "$DISPLAY" == unix:* ]] && command -v unshare >/dev/null &&
-    command -v ip >/dev/null; then
-    for attempt in "${attempts[@]}"; do
-        if $attempt -- "$0" --inside true >/dev/null 2>&1; then
-            exec $attempt -- "$0" --inside "$@"
-        fi
-    done
+source "$(dirname "$0")/namespaces.sh"
+way=$(namespace_way "--net --mount" "$0" --inside true)
+if [[ -n "$way" ]]; then
+    exec $way -- "$0" --inside "$@"
 fi
 echo "silent-dns.sh: no network and mount namespace can be made here; running without a silent name server" >&2
 exec "$@"

@@ -148,6 +148,7 @@ class DemoGuards(unittest.TestCase):
             (PROJECT / "run.sh", "--stay"),
             (PROJECT / "scripts" / "demo.sh", "--duration S"),
             (PROJECT / "scripts" / "isolate.sh", "CORVANE_PORTS_LOCK"),
+            (PROJECT / "scripts" / "own-x11.sh", "/tmp/.X11-unix is an empty"),
             (tools / "simstandin" / "simstandin", "Defaults: --tcp4 127.0.0.1:0"),
             (tools / "simstandin" / "simstandin_summary", "--now"),
             (tools / "rtfeed" / "rtfeed", "--traffic-port 49005, --qnh-port 49004, --tcp-port 10747"),

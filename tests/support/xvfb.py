@@ -1,7 +1,9 @@
 """An X server of its own for a GUI test, and the X tools the tests drive it with.
 
-Each test starts its own Xvfb with -displayfd, so no display number is fixed and tests can run in
-parallel. A missing tool fails the test; it never skips it.
+Each test starts its own Xvfb on a display number it takes with the X servers' lock file, so tests run in
+parallel. The server listens on the abstract socket only: it never makes nor removes a file in
+/tmp/.X11-unix, where another server's socket may lie. Run under scripts/own-x11.sh, that socket and the
+folder are private to the test as well. A missing tool fails the test; it never skips it.
 """
 
 import contextlib
@@ -13,6 +15,8 @@ import sys
 import time
 
 SCREEN = "1920x1080x24"
+LOCK_FILE = "/tmp/.X{}-lock"
+SOCKET_FILE = "/tmp/.X11-unix/X{}"
 
 
 def require_tools(*names):
@@ -22,39 +26,83 @@ def require_tools(*names):
         sys.exit("missing test tools: " + " ".join(missing))
 
 
+def take_number(first):
+    """The lowest display number from first on whose lock file this process creates and that has no socket
+    file. The lock holds this process's pid as X servers write it, so they leave the number alone too; the
+    caller removes it."""
+    for number in range(first, first + 1000):
+        try:
+            fd = os.open(LOCK_FILE.format(number), os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o444)
+        except FileExistsError:
+            continue
+        with os.fdopen(fd, "w") as lock:
+            lock.write(f"{os.getpid():10d}\n")
+        if not os.path.lexists(SOCKET_FILE.format(number)):
+            return number
+        os.unlink(LOCK_FILE.format(number))
+    raise RuntimeError(f"no free display number from {first} on")
+
+
+def start_server(args, timeout):
+    """Starts an X server (args, to which -displayfd is added) and returns it with its display once it takes
+    connections; (None, None) when it ends first, as Xvfb on a number whose abstract socket another server in
+    this network namespace has."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(args + ["-displayfd", str(write_end)], pass_fds=(write_end,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    try:
+        reported = b""
+        deadline = time.monotonic() + timeout
+        while not reported.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([read_end], [], [], left)[0]:
+                end(server)
+                raise RuntimeError(f"{args[0]} did not report its display")
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                server.wait()
+                return None, None
+            reported += chunk
+        return server, ":" + reported.decode().strip()
+    finally:
+        os.close(read_end)
+
+
+def end(server):
+    # SIGTERM first, so the server closes down as at a logout.
+    server.terminate()
+    try:
+        server.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        server.kill()
+        server.wait()
+
+
 @contextlib.contextmanager
 def xvfb(timeout=30.0, servers=None):
     """Starts Xvfb on a free display and yields its name (":N"); ends that server at the end (servers gets it)."""
     require_tools("Xvfb")
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN, "-nolisten", "tcp"],
-        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
+    number, server = -1, None
+    for _ in range(20):
+        number = take_number(number + 1)
+        try:
+            server, _ = start_server(["Xvfb", f":{number}", "-nolock", "-screen", "0", SCREEN, "-nolisten", "tcp",
+                                      "-nolisten", "unix"], timeout)
+        finally:
+            if server is None:
+                os.unlink(LOCK_FILE.format(number))
+        if server is not None:
+            break
+    else:
+        raise RuntimeError(f"Xvfb ended before it took a display, up to :{number}")
     if servers is not None:
         servers.append(server)
     try:
-        number = b""
-        deadline = time.monotonic() + timeout
-        while not number.endswith(b"\n"):
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([read_end], [], [], left)[0]:
-                raise RuntimeError("Xvfb did not report its display")
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                raise RuntimeError("Xvfb ended before it reported its display")
-            number += chunk
-        yield ":" + number.decode().strip()
+        yield f":{number}"
     finally:
-        os.close(read_end)
-        # SIGTERM lets the server remove its lock file: a stale one makes two servers that start together
-        # both take its display.
-        server.terminate()
-        try:
-            server.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            server.kill()
-            server.wait()
+        end(server)
+        os.unlink(LOCK_FILE.format(number))
 
 
 def run_tool(display, *args, check=True):

@@ -3,10 +3,12 @@
 
 The X server goes at several moments of a run: before the program opens it, during the start-up, while
 traffic flows, and while an error waits for the user. Each ends with 0: before the run started with one line
-saying so, after it with the closing lines of a close.
+saying so, after it with the closing lines of a close. The harness's own server leaves another server's
+socket file, and its display answers no more once it is gone.
 """
 
 import json
+import os
 import pathlib
 import re
 import socket
@@ -90,7 +92,32 @@ def run_case(argv, root, name, install_path, before, after, bound, closing):
             process.wait()
 
 
+def reaches(display):
+    return subprocess.run(["xwininfo", "-root"], env=dict(os.environ, DISPLAY=display), capture_output=True,
+                          timeout=30).returncode == 0
+
+
+def check_servers_apart():
+    """Another X server in a network namespace of its own holds the lowest display with its socket file: the
+    test's own server leaves that file, and once it is gone its display reaches no server."""
+    ways = [way for way in (["unshare", "--net"], ["unshare", "--user", "--map-root-user", "--net"])
+            if subprocess.run(way + ["true"], capture_output=True).returncode == 0]
+    if not ways:
+        print("servers apart: skipped, no network namespace can be made here")
+        return
+    other, other_display = xvfb.start_server(ways[0] + ["Xvfb", "-nolisten", "tcp"], gui.TIMEOUT)
+    gui.check(other is not None, "the other X server did not start")
+    try:
+        with xvfb.xvfb() as display:
+            gui.check(reaches(display), f"{display} does not answer")
+        gui.check(not reaches(display), f"{display} still answers after its server ended")
+        gui.check(reaches(other_display), f"{other_display} lost its socket file to {display}")
+    finally:
+        xvfb.end(other)
+
+
 def main(argv):
+    check_servers_apart()
     for case in CASES:
         with tempfile.TemporaryDirectory() as root:
             run_case(argv, root, *case)
