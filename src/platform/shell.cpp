@@ -68,6 +68,8 @@ void reportErrno(int reportFd) {
         sigset_t none;
         ::sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        // A pipe's reader that goes ends the opener as usual; the window layer ignores SIGPIPE for itself.
+        ::signal(SIGPIPE, SIG_DFL);
         // The opener must not read the program's own standard input.
         int devNull = ::open("/dev/null", O_RDONLY);
         if (devNull >= 0 && devNull != STDIN_FILENO) {

@@ -2,6 +2,7 @@
 // thread touches FLTK: other threads reach it through the shared queues and one Fl::awake() at a time.
 
 #include <algorithm>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -415,6 +416,10 @@ FltkUi::FltkUi() {
     // The toolkit's own I/O handler, which opening the display installs, and a display that does not open
     // both end in its fatal call: that goes the lost display's way too.
     Fl::fatal = onToolkitFatal;
+    // The X library writes to the display's socket without MSG_NOSIGNAL: a display that goes while a request
+    // is sent must fail that write and reach the handler below, not end the process with SIGPIPE. The
+    // program's own sockets never raise it.
+    std::signal(SIGPIPE, SIG_IGN);
     fl_open_display();
     XSetIOErrorHandler(onDisplayLost);
 }
