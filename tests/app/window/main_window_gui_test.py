@@ -71,8 +71,10 @@ class Program:
 
     def __init__(self, binary, display, root, dbase, prepare=None, site=None):
         self.root = pathlib.Path(root)
-        for name in ("program", "program/docs", "program/input", "home", "runtime", "appdata", "p3d",
-                     "p3d/Scenery"):
+        # The install folder names its version: the program reads "v5" or "v6" from the path, and a temp
+        # folder's random name may hold either.
+        for name in ("program", "program/docs", "program/input", "home", "runtime", "appdata", "p3d_v5",
+                     "p3d_v5/Scenery"):
             (self.root / name).mkdir()
         shutil.copyfile(dbase, self.root / "program" / "input" / "dbase.enc")
         # The sealed airports lie beside the dbase, with the two airport folders an installation has.
@@ -84,7 +86,7 @@ class Program:
         registry = self.root / "home" / "registry.reg"
         registry.write_text("Windows Registry Editor Version 5.00\r\n\r\n"
                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\r\n"
-                            f'"SetupPath"="{self.root / "p3d"}"\r\n', encoding="utf-8")
+                            f'"SetupPath"="{self.root / "p3d_v5"}"\r\n', encoding="utf-8")
         seed_run_parameters(self.root / "appdata" / NAME / "parameters.xml", self.root)
         if prepare is not None:
             prepare(self.root, registry)  # more of the surroundings, before the program starts
