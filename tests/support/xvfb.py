@@ -87,8 +87,10 @@ def xvfb(timeout=30.0, servers=None):
     for _ in range(20):
         number = take_number(number + 1)
         try:
-            server, _ = start_server(["Xvfb", f":{number}", "-nolock", "-screen", "0", SCREEN, "-nolisten", "tcp",
-                                      "-nolisten", "unix"], timeout)
+            # -noreset: a server that resets when its last client leaves drops a client connecting meanwhile
+            # ("Can't open display"), as the program does while xdotool's searches come and go.
+            server, _ = start_server(["Xvfb", f":{number}", "-nolock", "-noreset", "-screen", "0", SCREEN,
+                                      "-nolisten", "tcp", "-nolisten", "unix"], timeout)
         finally:
             if server is None:
                 os.unlink(LOCK_FILE.format(number))
