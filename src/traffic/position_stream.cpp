@@ -87,6 +87,7 @@ void touchAndGo(LiveAc& aircraft) {
     gf_setSpoilers(aircraft, 1);
     gf_setFlaps(aircraft, kTouchAndGoFlaps);
     aircraft.approach = 0;
+    aircraft.landed = 0;
     aircraft.climbOutDone = 0;
     gf_setLights(aircraft.objectId, kLightsTakeOff);
     aircraft.lateWindow = 5000;

@@ -78,6 +78,11 @@ TEST_F(TakeOffLanding, TheTakeOffRollAndTheTouchAndGoSetTheControls) {
         EXPECT_TRUE(a.takeOffRoll == 1 && a.landingRoll == 0 && a.approach == 0 && a.landed == 0);
         EXPECT_EQ(a.lateWindow, landingRoll != 0 ? 1000 : 5000);
     }
+    fresh(); // a touch and go seen in the reports: airborne again on the landing roll
+    LiveAc& a = aircraft();
+    a.onGround = a.landingRoll = a.approach = a.landed = 1;
+    decodeExisting(a, moved(a.stream[0], 0, 300, 400));
+    EXPECT_TRUE(a.takeOffRoll == 1 && a.approach == 0 && a.landed == 0);
     const auto lines = readLog();
     EXPECT_EQ(
         std::count_if(lines.begin(), lines.end(),
