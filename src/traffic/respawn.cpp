@@ -106,14 +106,16 @@ bool lf_respawnCheck(LiveAc& aircraft, const TrafficReport& report) {
     const std::int32_t registration = lf_updateRegistration(aircraft, report);
     const std::string& callsign = report.identity.callsign;
     if (!callsign.empty() && callsign != aircraft.callsign && callsign != aircraft.registration) {
-        if (!callsign.ends_with('_')) {
-            lf_ghostCheck(callsign);
-        } else if (lf_hasLiveTwin(callsign)) {
+        if (callsign.ends_with('_') && lf_hasLiveTwin(callsign)) {
             return false;
         }
+        // Renamed first: a record reported as "X_" and now as "X" is not its own ghost.
         aircraft.callsign = callsign;
         aircraft.firstCallsign = callsign;
         aircraft.coupledCallsign.clear();
+        if (!callsign.ends_with('_')) {
+            lf_ghostCheck(callsign);
+        }
         return respawn(aircraft);
     }
     if (registration != 0 && sameRoute) {

@@ -65,6 +65,8 @@ TEST_F(Respawn, TheIdentityOfAReportDecidesWhetherTheAircraftRespawns) {
          true, "TST123 ZRH->FRA TST B738", AcState::active},
         {"ghost of itself", [](LiveAc&, TrafficReport& r) { r.identity.callsign = "TST123_"; }, true, false,
          "TST123 ZRH->FRA TST B738", AcState::active},
+        {"ghost no more", [](LiveAc& a, TrafficReport&) { a.callsign = "TST123_"; }, true, false,
+         "TST123 ZRH->FRA TST B738", AcState::liveryrespawn},
         {"new route", [](LiveAc&, TrafficReport& r) { r.identity.from = "MUC", r.identity.to = "HAM"; }, true,
          false, "TST123 MUC->HAM TST B738", AcState::liveryrespawn},
         {"home again",
