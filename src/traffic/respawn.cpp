@@ -224,7 +224,8 @@ bool lf_regOperatorChange(LiveAc& aircraft, const TrafficReport& report) {
 void lf_forgetLivery(LiveAc& aircraft) {
     rememberedLiveries.erase(aircraft.hexid);
     aircraft.livery = {};
-    lf_setPhase(aircraft, AcPhase::birth);
+    // The phase stays: a parked aircraft comes back on its own stand, which it still holds, and without a
+    // respawn the aircraft goes on as it was. The next spawn chooses the livery only.
 }
 
 void liveryRespawn(LiveAc& aircraft) {

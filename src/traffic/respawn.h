@@ -21,7 +21,7 @@ std::int32_t lf_updateRegistration(LiveAc& aircraft, const TrafficReport& report
 bool lf_regLiveryChange(LiveAc& aircraft, const TrafficReport& report);
 // The registration belongs to the operator the callsign names; true when the identity changed.
 bool lf_regOperatorChange(LiveAc& aircraft, const TrafficReport& report);
-// The livery is chosen anew at the next spawn, and with it the phase.
+// The livery is chosen anew at the next spawn.
 void lf_forgetLivery(LiveAc& aircraft);
 // Takes the aircraft out of the simulator to be created again at its current place.
 void liveryRespawn(LiveAc& aircraft);

@@ -181,6 +181,10 @@ bool chooseLivery(LiveAc& aircraft) {
     if (!aircraft.registration.empty()) {
         noMatchList.insert(gf_airlineTypeRegKey(aircraft));
     }
+    // A parked aircraft respawning for another livery still holds its stand; an erased record never frees it.
+    if (aircraft.phase == AcPhase::parked) {
+        gf_freeStand(aircraft.standNumber);
+    }
     aircraft.remove = 1;
     return false;
 }
@@ -338,8 +342,9 @@ void spawnLiveAc(LiveAc& aircraft) {
     } else {
         oldest.stationary = 0;
     }
-    // A record that stays in buffer ends here: it is looked at again next pass.
-    if (aircraft.phase == AcPhase::birth && !chooseLiveryAndPhase(aircraft)) {
+    // A record that stays in buffer ends here: it is looked at again next pass. A respawn whose livery was
+    // forgotten keeps its phase and chooses the livery only.
+    if (aircraft.phase == AcPhase::birth ? !chooseLiveryAndPhase(aircraft) : !chooseLivery(aircraft)) {
         return;
     }
     lf_initialAttitude(aircraft);

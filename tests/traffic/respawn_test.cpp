@@ -77,6 +77,9 @@ TEST_F(Respawn, TheIdentityOfAReportDecidesWhetherTheAircraftRespawns) {
         {"registration's livery",
          [](LiveAc& a, TrafficReport& r) { a.registration.clear(), r.identity.registration = "D-AIMA"; },
          true, false, "TST123 ZRH->FRA DLH A320", AcState::liveryrespawn},
+        {"livery, GUID_CHANGES off",
+         [](LiveAc& a, TrafficReport& r) { a.registration.clear(), r.identity.registration = "D-AIMA"; },
+         false, true, "TST123 ZRH->FRA DLH A320", AcState::active},
         {"already its livery",
          [](LiveAc& a, TrafficReport& r) {
              a.registration.clear(), a.livery = regcodeTitleTable.at("D-AIMA"),
@@ -107,6 +110,7 @@ TEST_F(Respawn, TheIdentityOfAReportDecidesWhetherTheAircraftRespawns) {
         EXPECT_TRUE(a.state == c.state &&
                     removalQueue.size() == (c.state == AcState::liveryrespawn ? 1U : 0U));
         EXPECT_EQ(a.livery.empty(), !std::string(c.identity).ends_with("TST B738")) << "livery forgotten";
+        EXPECT_NE(a.phase, AcPhase::birth) << "a real phase";
     }
 }
 
@@ -130,6 +134,8 @@ TEST_F(Respawn, TheAircraftComesBackWhereItWas) {
          "==> TST124   D-ABCD   ZRH->FRA TST B738 removing act liveryRespawn with objectid=0 ?",
          "Test Air B738"},
         {"livery forgotten", false, 100, "D-AIMA", "==>           TST124   D-AIMA   ZRH->FRA respawns",
+         "Lufthansa A320 D-AIMA"},
+        {"parked, livery forgotten", true, 100, "D-AIMA", "==>           TST124   D-AIMA   ZRH->FRA respawns",
          "Lufthansa A320 D-AIMA"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,6 +149,7 @@ TEST_F(Respawn, TheAircraftComesBackWhereItWas) {
             a.phase = AcPhase::parked, a.standNumber = 2, a.onGround = 1, a.stream[0].airborne = 0;
             a.position.latitude = a.stream[0].latitude = gf_standByNumber(2)->latitude;
             a.position.longitude = a.stream[0].longitude = gf_standByNumber(2)->longitude;
+            gf_standByNumber(2)->occupied = true; // as its creation left it
         }
         EXPECT_FALSE(lf_respawnCheck(a, report));
         EXPECT_EQ(readLog().back(), c.line);
@@ -159,7 +166,17 @@ TEST_F(Respawn, TheAircraftComesBackWhereItWas) {
         EXPECT_EQ(made.title + " " + std::string(gf_rememberedLivery(a.hexid)),
                   std::string(c.title) + " " + c.title);
         EXPECT_EQ(liveAcTable[0].phase, c.parked ? AcPhase::parked : AcPhase::flying);
+        EXPECT_TRUE(!c.parked || liveAcTable[0].standNumber == 2U) << "its own stand";
     }
+    TrafficReport report; // parked, and no livery for the new owner: erased, its stand freed
+    LiveAc& a = known(report);
+    a.phase = AcPhase::parked, a.standNumber = 2, gf_standByNumber(2)->occupied = true;
+    report.identity.registration = "PH-BXA", a.registration.clear();
+    const std::int32_t depth = MATCHING_DEPTH.get();
+    MATCHING_DEPTH.setValue(1);
+    lf_respawnCheck(a, report), test::PassHarness(*fake_).run(300);
+    MATCHING_DEPTH.setValue(depth);
+    EXPECT_TRUE(liveAcTable.empty() && !gf_standByNumber(2)->occupied);
 }
 
 } // namespace
