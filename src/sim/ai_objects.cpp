@@ -236,7 +236,9 @@ void removeAircraftFromSim(StaticAc& aircraft) {
         aircraft.remove = 1;
         return;
     }
-    if (aircraft.gone != 0) {
+    // A removal already asked goes out once: a second would free the stand again, which another aircraft may
+    // hold by now, and send the same object id twice.
+    if (aircraft.gone != 0 || aircraft.state == AcState::removingfromsim) {
         return;
     }
     if (aircraft.state == AcState::adding2sim) {
@@ -259,7 +261,7 @@ void removeAircraftFromSim(StaticAc& aircraft) {
 bool gf_withdrawCreation(StaticAc& aircraft) {
     // A request waits in the queue of its kind: statics have the low hexids.
     std::deque<AiCreateRequest>& queue = aircraft.hexid <= kLastStaticHexid ? staticAddQueue : liveAddQueue;
-    if (gf_removeFromQueue(queue, aircraft.callsign)) {
+    if (gf_removeFromQueue(queue, aircraft.callsign, aircraft.hexid)) {
         aircraft.withdrawn = 1;
         return true;
     }
@@ -267,12 +269,14 @@ bool gf_withdrawCreation(StaticAc& aircraft) {
     return false;
 }
 
-bool gf_removeFromQueue(std::deque<AiCreateRequest>& queue, const std::string& callsign) {
+bool gf_removeFromQueue(std::deque<AiCreateRequest>& queue, const std::string& callsign,
+                        std::uint32_t hexid) {
     if (callsign.empty()) {
         return false;
     }
-    const auto removed =
-        std::erase_if(queue, [&](const AiCreateRequest& r) { return r.callsign == callsign; });
+    // Two aircraft may share a callsign (other types, learned static callsigns): the hexid tells them apart.
+    const auto removed = std::erase_if(
+        queue, [&](const AiCreateRequest& r) { return r.callsign == callsign && r.hexid == hexid; });
     return removed != 0;
 }
 

@@ -61,7 +61,7 @@ void gf_handOverRemoval();
 bool gf_handOverCreation();
 
 // Takes a live or static aircraft out of the simulator by its state, or out of the tables when it never got
-// there (traffic thread).
+// there; nothing for one already being removed (traffic thread).
 void removeAircraftFromSim(StaticAc& aircraft);
 
 // Takes the aircraft's queued creation request back out of its add queue: true when it was still queued
@@ -69,8 +69,8 @@ void removeAircraftFromSim(StaticAc& aircraft);
 // is reported (traffic thread). The one withdrawal of a creation request.
 bool gf_withdrawCreation(StaticAc& aircraft);
 
-// Takes every request with this callsign out of an add queue, the others kept in order. False for an empty
-// callsign or when none matched.
-bool gf_removeFromQueue(std::deque<AiCreateRequest>& queue, const std::string& callsign);
+// Takes the requests of one aircraft (its callsign and hexid) out of an add queue, the others kept in order.
+// False for an empty callsign or when none matched.
+bool gf_removeFromQueue(std::deque<AiCreateRequest>& queue, const std::string& callsign, std::uint32_t hexid);
 
 } // namespace zeph

@@ -86,6 +86,12 @@ void buildCreationRequest() {
     if (found == nullptr) {
         return;
     }
+    if (found->gone != 0) {
+        // Removed while it waited here: no creation is on its way to report, so the record is withdrawn and
+        // erased by the next pass rather than created only to be removed again.
+        found->withdrawn = 1;
+        return;
+    }
     if (found->callsign.empty()) {
         gf_logLine(fmt::format("{} {} objectid = 0?", gf_acLogPrefix(*found), "lf_handleAddingStack"));
         // The simulator never gets an aircraft without a callsign: erased by the next pass rather than left

@@ -61,13 +61,13 @@ TEST_F(MakingWay, TheLoserGoesWithItsLine) {
     const auto makeWay = [] { lf_makeWay(liveAcTable[0], *gf_standByNumber(2)); };
     const auto queued = [] {
         staticAcTable[0].state = AcState::adding2sim, staticAcTable[0].firstCallsign = "XYZ9",
-        staticAddQueue.push_back({{}, "XYZ9*", {}, 0});
+        staticAddQueue.push_back({{}, "XYZ9*", {}, staticAcTable[0].hexid});
         lf_makeWay(liveAcTable[0], *gf_standByNumber(2));
     };
     const auto coupled = [] { lf_sameRegcodeOrCoupled(liveAcTable[0], true); };
     const auto removeAll = [] {
         staticAcTable[1].state = staticAcTable[2].state = AcState::adding2sim,
-        staticAddQueue.push_back({{}, "Q*", {}, 0});
+        staticAddQueue.push_back({{}, "Q*", {}, staticAcTable[1].hexid});
         lf_removeAllStatic();
     };
     struct Case {

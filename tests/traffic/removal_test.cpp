@@ -233,6 +233,32 @@ TEST_F(Removal, RemoveAircraftFromSimActsByState) {
          {false, true, true},
          true},
         {"gone set", gone(), {}, {}, AcState::active, 0, 0, 1, {}, {}, {}, allOccupied, false},
+        {"adding2sim, another aircraft's request with the callsign stays",
+         record(10007, AcState::adding2sim),
+         {10008, 10007},
+         {},
+         AcState::adding2sim,
+         0,
+         1,
+         0,
+         {10008},
+         {},
+         {},
+         allOccupied,
+         true},
+        {"already being removed, the stand held by another",
+         record(10010, AcState::removingfromsim, 110, 3),
+         {},
+         {},
+         AcState::removingfromsim,
+         0,
+         0,
+         0,
+         {},
+         {},
+         {},
+         allOccupied,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -272,23 +298,25 @@ TEST_F(Removal, RemoveAircraftFromSimActsByState) {
     EXPECT_EQ(log[0], objectIdZero);
 }
 
-TEST_F(Removal, RemoveFromQueueTakesEveryRequestWithTheCallsign) {
+TEST_F(Removal, RemoveFromQueueTakesOnlyTheRequestOfTheAircraft) {
     struct Case {
         const char* name;
         std::string callsign;
+        std::uint32_t hexid;
         bool result;
         std::vector<std::uint32_t> left;
     };
     const std::vector<Case> cases{
-        {"empty callsign", "", false, {1, 2, 3, 4, 5}},
-        {"three of five", "ABC1", true, {2, 4}},
-        {"absent", "XYZ9", false, {1, 2, 3, 4, 5}},
+        {"empty callsign", "", 2, false, {1, 2, 3, 4, 5}},
+        {"the one of three with the hexid", "ABC1", 3, true, {1, 2, 4, 5}},
+        {"absent", "XYZ9", 1, false, {1, 2, 3, 4, 5}},
+        {"the hexid with another callsign", "ABC1", 4, false, {1, 2, 3, 4, 5}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::deque<AiCreateRequest> queue{requestOf("ABC1", 1), requestOf("", 2), requestOf("ABC1", 3),
                                           requestOf("ABC12", 4), requestOf("ABC1", 5)};
-        EXPECT_EQ(gf_removeFromQueue(queue, c.callsign), c.result);
+        EXPECT_EQ(gf_removeFromQueue(queue, c.callsign, c.hexid), c.result);
         EXPECT_EQ(hexidsOf(queue), c.left);
     }
 }

@@ -19,6 +19,7 @@
 #include "model/flight_texts.h"
 #include "realtraffic/qnh.h"
 #include "settings/parameter_table.h"
+#include "sim/ai_objects.h"
 #include "sim/sim_link.h"
 #include "sim/user_aircraft.h"
 #include "state/exit_reason.h"
@@ -45,6 +46,13 @@ LiveAc liveRecord(std::uint32_t hexid, std::string callsign, AcState state = AcS
     aircraft.callsign = std::move(callsign);
     aircraft.state = state;
     aircraft.stream.emplace_back();
+    return aircraft;
+}
+
+// One taken out of the simulator before its hexid became a request: no request to withdraw, so it is gone.
+LiveAc removedWhileWaiting(std::uint32_t hexid, std::string callsign) {
+    LiveAc aircraft = liveRecord(hexid, std::move(callsign));
+    removeAircraftFromSim(aircraft);
     return aircraft;
 }
 
@@ -153,6 +161,13 @@ TEST_F(TrafficPass, BuildsOneCreationRequestAPassFromTheLastWaitingHexid) {
          {},
          {10002},
          1,
+         1},
+        {"a record removed while waiting is withdrawn, never created",
+         {removedWhileWaiting(10001, "AAA1"), liveRecord(10002, "BBB2")},
+         {10002, 10001},
+         {},
+         {10002},
+         0,
          1},
     };
     for (const Case& c : cases) {
