@@ -363,6 +363,9 @@ void lf_groundMoveStep(LiveAc& aircraft) {
         aircraft.position.bank = 0.0;
         aircraft.pitchStep = 0.0;
         aircraft.bankStep = 0.0;
+        // Nothing is left to ease: easing that went on at the standing pitch would never end, and would
+        // hold the altitude of the next flight.
+        aircraft.touchDownEasing = 0;
     }
     const auto passes = static_cast<double>(lf_segmentPasses(aircraft));
     if (hasCurve(aircraft)) {

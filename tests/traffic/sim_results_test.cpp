@@ -27,6 +27,8 @@
 #include "support/log_fixture.h"
 #include "support/slow_factor.h"
 #include "support/traffic_builders.h"
+#include "traffic/flight_motion.h"
+#include "traffic/ground_motion.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {
@@ -299,6 +301,9 @@ TEST_F(SimResults, TouchDownAndStaticCg) {
         EXPECT_EQ(liveAcTable[0].position.altitude, 1408.0);
         EXPECT_EQ(liveAcTable[0].heightAboveGround, 3.0);
         EXPECT_EQ(takeEvents().size(), c.landed ? 1U : 0U) << "spoilers out";
+        // A ground segment at once (no flare began) sets the standing pitch: a later flight climbs again.
+        lf_groundMoveStep(a), lf_verticalStep(a), a.onGround = 0, a.altitudeStep = 1.0, lf_verticalStep(a);
+        EXPECT_TRUE(a.touchDownEasing == 0 && a.position.altitude == 1409.0);
     }
     const double deg = 0.017453292519943295;
     for (const auto& [cg, pitch, cgAfter, pitchAfter] :
