@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "aircraft/livery_memory.h"
+#include "airports/stands.h"
 #include "core/geodesy.h"
 #include "core/log.h"
 #include "model/flight_texts.h"
@@ -323,6 +324,8 @@ void lf_onAcCreated() {
 }
 
 void lf_returnToBuffer(LiveAc& aircraft) {
+    // Back in the buffer it stands nowhere: its spawn looks for a stand again, and must find its own free.
+    gf_freeStand(aircraft.standNumber);
     aircraft.state = AcState::buffer;
     aircraft.throttleIndex = 5;
     aircraft.flapsIndex = 4;
@@ -336,6 +339,10 @@ void gf_removeFlightPlan(std::uint32_t objectId) {
         if (live->state == AcState::liveryrespawn) {
             lf_returnToBuffer(*live);
             return;
+        }
+        // An object the simulator took away on its own leaves its stand; a removal of ours freed it already.
+        if (live->state != AcState::removingfromsim) {
+            gf_freeStand(live->standNumber);
         }
         if (live->hasFlightPlan != 0) {
             std::error_code error;

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "airports/stands.h"
 #include "settings/parameter_table.h"
 #include "sim/user_aircraft.h"
 #include "traffic/park_airport_status.h"
@@ -202,10 +201,11 @@ void lf_predictPositions(LiveAc& aircraft, int count) {
     } else {
         copy.stationary = 1;
     }
+    // A parked aircraft keeps its stand marked while it stands there: every arrival comes through here, and
+    // a free stand would let the next aircraft pick it and remove this one. Leaving or removal frees it.
     if (parked) {
         copy.duePass += kParkedCopyPasses;
         aircraft.groundLogic = 0;
-        gf_freeStand(aircraft.standNumber);
     } else {
         copy.duePass += aircraft.onGround != 0 ? kGroundCopyPasses : kAirCopyPasses;
     }

@@ -87,7 +87,7 @@ TEST_F(LiveUpdate, ADryStreamHoldsOrPredictsOrEndsTheAircraft) {
                     c.speed * seconds / 3600, 1e-7);
         EXPECT_EQ(copy.stationary + 2 * a.holdFlag + 4 * a.groundLogic,
                   (c.speed == 0) + 2 * (c.speed == 0 && !parked) + 4 * !parked);
-        EXPECT_TRUE(!parked || !gf_standByNumber(2)->occupied);
+        EXPECT_TRUE(!parked || gf_standByNumber(2)->occupied) << "a parked aircraft keeps its stand";
     }
 }
 

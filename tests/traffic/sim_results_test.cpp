@@ -16,6 +16,7 @@
 #include <fmt/format.h>
 
 #include "aircraft/livery_memory.h"
+#include "airports/stands.h"
 #include "core/errors.h"
 #include "settings/parameter_table.h"
 #include "sim/ai_objects.h"
@@ -246,11 +247,21 @@ TEST_F(SimResults, RemovalsAfterTheHandOverAndOrphansAreNotLost) {
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{kObject + 1, kObject + 3}));
 }
 
+// Stands 1 to 4, each held by the record with its number: the one taken away by the simulator on its own
+// (20002) and the one going back to the buffer (20004) free theirs; the removal of 20001 freed its stand
+// before, so the mark there now is another aircraft's and stays.
 TEST_F(SimResults, RemovedObjectsAreErasedWithTheirFlightPlans) {
+    standList.resize(4);
     for (std::uint32_t k = 0; k < 3; ++k) {
-        addLive({.hexid = 20001 + k}, AcState::removingfromsim, kObject + k).hasFlightPlan = 1;
+        LiveAc& a =
+            addLive({.hexid = 20001 + k}, k == 1 ? AcState::active : AcState::removingfromsim, kObject + k);
+        a.hasFlightPlan = 1, a.standNumber = k + 1;
     }
     liveAcTable.push_back(test::makeLiveAc({.hexid = 20004}, AcState::liveryrespawn, 200));
+    liveAcTable.back().standNumber = 4;
+    for (std::uint32_t k = 0; k < 4; ++k) {
+        standList[k].number = k + 1, standList[k].occupied = true;
+    }
     std::filesystem::create_directories(dir() / "101.pln" / "inside");
     std::ofstream(dir() / "100.pln") << "plan";
     push({{kObject, 0, 0, 2, 0, 0}, {kObject + 1, 0, 0, 2, 0, 0}, {200, 0, 0, 2, 0, 0}});
@@ -262,6 +273,8 @@ TEST_F(SimResults, RemovedObjectsAreErasedWithTheirFlightPlans) {
     EXPECT_EQ(liveAcTable[0].objectId, 0U);
     EXPECT_EQ(liveAcTable[1].hexid, 20003U);
     EXPECT_EQ(readLog().back().rfind("gf_removeFlightPlan: ", 0), 0U);
+    EXPECT_TRUE(standList[0].occupied && !standList[1].occupied && standList[2].occupied &&
+                !standList[3].occupied);
 }
 
 TEST_F(SimResults, TouchDownAndStaticCg) {

@@ -6,6 +6,7 @@
 
 #include "airports/park_airport_list.h"
 #include "model/flight_texts.h"
+#include "sim/ai_objects.h"
 #include "sim/sim_ids.h"
 #include "support/motion_fixture.h"
 #include "support/stand_builder.h"
@@ -141,12 +142,12 @@ TEST_F(StandParking, ArrivingParksAtTheStandOrTaxisOnOrGivesWay) {
         LiveAc& a = resting(test::metresFrom({a2.latitude, a2.longitude}, 0, c.metres));
         a.phase = AcPhase::parking, a.towed = c.towed, a.standNumber = 2, a.standLatitude = a2.latitude,
         a.standLongitude = a2.longitude;
-        a2.occupied = c.occupied, lf_arrivedAtStand(a), fake_->frame();
+        a2.occupied = c.occupied, nextPosMain(a), fake_->frame(); // the stream ran dry
         const bool parked = c.phase == AcPhase::parked;
         EXPECT_TRUE(a.phase == c.phase && a2.occupied == (parked || c.occupied) &&
                     a2.uses.size() == (parked ? 1U : 0U))
             << c.metres;
-        EXPECT_EQ(a.state == AcState::removingfromsim && a.timingMode == 1, c.occupied);
+        EXPECT_EQ(a.state == AcState::removingfromsim && removalQueue.size() == 1, c.occupied);
         EXPECT_EQ(logHas("A2      : DLH4AB   arrived at stand") && coupleCheckList.back() == a.hexid &&
                       a.leaveCount == 0,
                   parked);
