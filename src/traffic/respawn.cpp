@@ -224,7 +224,7 @@ bool lf_regOperatorChange(LiveAc& aircraft, const TrafficReport& report) {
 void lf_forgetLivery(LiveAc& aircraft) {
     rememberedLiveries.erase(aircraft.hexid);
     aircraft.livery = {};
-    // The phase stays: a parked aircraft comes back on its own stand, which it still holds, and without a
+    // The phase stays: a parked aircraft comes back on its own stand, which it holds meanwhile, and without a
     // respawn the aircraft goes on as it was. The next spawn chooses the livery only.
 }
 

@@ -324,8 +324,6 @@ void lf_onAcCreated() {
 }
 
 void lf_returnToBuffer(LiveAc& aircraft) {
-    // Back in the buffer it stands nowhere: its spawn looks for a stand again, and must find its own free.
-    gf_freeStand(aircraft.standNumber);
     aircraft.state = AcState::buffer;
     aircraft.throttleIndex = 5;
     aircraft.flapsIndex = 4;
@@ -340,8 +338,9 @@ void gf_removeFlightPlan(std::uint32_t objectId) {
             lf_returnToBuffer(*live);
             return;
         }
-        // An object the simulator took away on its own leaves its stand; a removal of ours freed it already.
-        if (live->state != AcState::removingfromsim) {
+        // A parked aircraft the simulator took away on its own leaves its stand; a removal of ours freed it
+        // already, and only a parked one holds the mark.
+        if (live->state != AcState::removingfromsim && live->phase == AcPhase::parked) {
             gf_freeStand(live->standNumber);
         }
         if (live->hasFlightPlan != 0) {

@@ -247,9 +247,9 @@ TEST_F(SimResults, RemovalsAfterTheHandOverAndOrphansAreNotLost) {
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{kObject + 1, kObject + 3}));
 }
 
-// Stands 1 to 4, each held by the record with its number: the one taken away by the simulator on its own
-// (20002) and the one going back to the buffer (20004) free theirs; the removal of 20001 freed its stand
-// before, so the mark there now is another aircraft's and stays.
+// Stands 1 to 4, each held by the parked record with its number: the one taken away by the simulator on its
+// own (20002) frees its stand; the one going back to the buffer (20004) comes back on it and keeps it; the
+// removal of 20001 freed its stand before, so the mark there now is another aircraft's and stays.
 TEST_F(SimResults, RemovedObjectsAreErasedWithTheirFlightPlans) {
     standList.resize(4);
     for (std::uint32_t k = 0; k < 3; ++k) {
@@ -260,7 +260,7 @@ TEST_F(SimResults, RemovedObjectsAreErasedWithTheirFlightPlans) {
     liveAcTable.push_back(test::makeLiveAc({.hexid = 20004}, AcState::liveryrespawn, 200));
     liveAcTable.back().standNumber = 4;
     for (std::uint32_t k = 0; k < 4; ++k) {
-        standList[k].number = k + 1, standList[k].occupied = true;
+        standList[k].number = k + 1, standList[k].occupied = true, liveAcTable[k].phase = AcPhase::parked;
     }
     std::filesystem::create_directories(dir() / "101.pln" / "inside");
     std::ofstream(dir() / "100.pln") << "plan";
@@ -274,7 +274,7 @@ TEST_F(SimResults, RemovedObjectsAreErasedWithTheirFlightPlans) {
     EXPECT_EQ(liveAcTable[1].hexid, 20003U);
     EXPECT_EQ(readLog().back().rfind("gf_removeFlightPlan: ", 0), 0U);
     EXPECT_TRUE(standList[0].occupied && !standList[1].occupied && standList[2].occupied &&
-                !standList[3].occupied);
+                standList[3].occupied);
 }
 
 TEST_F(SimResults, TouchDownAndStaticCg) {
