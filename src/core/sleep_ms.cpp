@@ -35,7 +35,8 @@ bool sleepUnless(std::chrono::milliseconds time, const std::function<bool()>& st
         std::this_thread::sleep_until(
             std::min(deadline, SteadyClock::now() + std::chrono::milliseconds(100)));
     }
-    return true;
+    // Asked once more after the last slice: a stop that came in it must not start what follows the wait.
+    return !stop();
 }
 
 } // namespace zeph

@@ -9,8 +9,8 @@ namespace zeph {
 // The deadline is taken once, so an early wake-up sleeps only for what is left.
 void gf_sleepMs(std::int64_t milliseconds);
 
-// Sleeps like gf_sleepMs, asking stop every 100 ms at most; false when stop said yes before the time was up.
-// A wait that a close must cut short.
+// Sleeps like gf_sleepMs, asking stop every 100 ms at most and once more when the time is up; false when stop
+// said yes. A wait that a close must cut short.
 bool sleepUnless(std::chrono::milliseconds time, const std::function<bool()>& stop);
 
 // The deadline of gf_sleepMs for a call at now: now + milliseconds, or the clock's largest time point when

@@ -149,6 +149,9 @@ TEST(SleepDeadline, IsTheCountAfterTheCallOrTheClocksEnd) {
     gf_sleepMs(-5);
     gf_sleepMs(2);
     EXPECT_GE(Clock::now() - before, std::chrono::milliseconds(2));
+    const auto stopAt = Clock::now() + std::chrono::milliseconds(2);
+    EXPECT_FALSE(sleepUnless(std::chrono::milliseconds(2), [&] { return Clock::now() >= stopAt; }))
+        << "a stop in the last slice is seen";
 }
 
 TEST(OwnedMutexThreads, KnowsItsHolder) {
