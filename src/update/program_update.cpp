@@ -209,6 +209,10 @@ bool lf_downloadInstaller(const Version& version) {
     removeWithWarning(archiveName, "Warning: could not remove downloaded zip");
     std::error_code error;
     if (!fs::exists(installerExeName, error)) {
+        // A download or unpacking that the stop cut short has logged so itself: the installer is not missing.
+        if (runIsStopping()) {
+            return false;
+        }
         gf_logLine(fmt::format("{} does not exists?", installerExeName.string()));
         return false;
     }

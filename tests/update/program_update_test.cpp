@@ -185,7 +185,8 @@ TEST_F(ProgramUpdate, ABrokenOrMissingInstallerKeepsWhatWasPreparedAndTheCheckGo
             return std::any_of(fresh.begin(), fresh.end(), [&](auto& l) { return l.starts_with(text); });
         };
         EXPECT_TRUE(has(c.line)) << c.line;
-        EXPECT_TRUE(has("==> install_new_version.exe does not exists?"));
+        EXPECT_EQ(has("==> install_new_version.exe does not exists?"), !c.stopWhenUnpacking)
+            << "a stopped unpacking leaves no installer, which is not missing";
         EXPECT_EQ(has("The downloading/unzipping of the new version failed? Try manually via the Maravel "
                       "website."),
                   !c.stopWhenUnpacking)
