@@ -90,6 +90,17 @@ void drain(const fs::path& folder, Pending& pending) {
     }
 }
 
+// The walk ends where it fails to open a folder, so a folder that cannot be listed is tried first: it is not
+// entered, and its error (thrown) is reported like that of any entry.
+void enterOnlyIfListable(fs::recursive_directory_iterator& it) {
+    try {
+        fs::directory_iterator probe(it->path());
+    } catch (const fs::filesystem_error&) {
+        it.disable_recursion_pending();
+        throw;
+    }
+}
+
 void skipFolder(const fs::path& folder, std::string_view why) {
     gf_setStatus(folder.string() + std::string(why), true);
 }
@@ -112,13 +123,15 @@ void lf_scanFolderForAirports(const fs::path& folder, ScanTaskPool& pool) {
     };
     Pending pending;
     std::error_code error;
-    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
+    fs::recursive_directory_iterator it(folder, error);
     int failures = 0;
     for (const fs::recursive_directory_iterator end; it != end && failures < kBglLoopCap;) {
         try {
             const fs::directory_entry& entry = *it;
             if (lf_isInSimFolder(entry.path())) {
                 it.disable_recursion_pending();
+            } else if (entry.is_directory() && !entry.is_symlink()) {
+                enterOnlyIfListable(it);
             } else if (isAirportCandidate(entry) && !runIsStopping()) {
                 startWorker(folder, entry.path(), pool, pending);
             }

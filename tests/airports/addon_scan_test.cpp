@@ -16,6 +16,7 @@
 #include "airports/scan_log.h"
 #include "core/errors.h"
 #include "core/run_flags.h"
+#include "core/scan_tasks.h"
 #include "core/scan_throttle.h"
 #include "gen/scenery_tree.h"
 #include "settings/data_tree.h"
@@ -23,6 +24,7 @@
 #include "settings/xml_parameters.h"
 #include "state/run_state.h"
 #include "support/aircraft_fixture.h"
+#include "support/child_process.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
 #include "support/recording_shell_open.h"
@@ -228,6 +230,36 @@ TEST_F(AddonScan, ScansAGeneratedTreeKeepingTheUsersFiles) {
     EXPECT_EQ(lf_stockArchiveFile("LFPG"), "airports/my_thirdparty/LFPG.xml");
     EXPECT_EQ(parameterOf("airports/my_thirdparty/LFPG.xml", "airport_name"), "De Gaulle");
     EXPECT_EQ(parameterOf("airports/my_thirdparty/LFPG.xml", "altitude"), "390");
+}
+
+// Without root's rights the folder "locked" shuts the scan out: it gets its line and the walk goes on.
+TEST_F(AddonScan, AFolderThatCannotBeListedGetsItsLine) {
+    const fs::path tree = dir() / "locking";
+    for (const char* file : {"a/EHAM.bgl", "locked/KBOS.bgl", "z/LFPG.bgl"}) {
+        gen::writeAirportBgl(tree / file, {gen::sampleAirport(fs::path(file).stem().string(), 2, 0)});
+    }
+    fs::permissions(tree / "locked", fs::perms::none);
+    std::atomic<int> generated{0};
+    setAirportScanSinkForTests(BglAirportSink{[](ApfData&, std::uint32_t&, const fs::path&) { return false; },
+                                              [&](ApfData&, const std::uint32_t&) { ++generated; }});
+    const std::optional<bool> reported = test::runWithoutRootFileRights([&] {
+        {
+            ScanTaskPool pool;
+            lf_scanFolderForAirports(tree, pool);
+        }
+        const std::lock_guard lock(scanLogMutex);
+        return generated.load() == 2 &&
+               std::any_of(scanLog.begin(), scanLog.end(), [&](const std::string& l) {
+                   return l.find("airports search in folder " + tree.string() + " aborted, cause: ") !=
+                              std::string::npos &&
+                          l.find("locked") != std::string::npos;
+               });
+    });
+    fs::permissions(tree / "locked", fs::perms::owner_all);
+    if (!reported) {
+        GTEST_SKIP() << "no user namespace can be made here";
+    }
+    EXPECT_TRUE(*reported) << "the locked folder's line, and both other airports";
 }
 
 TEST_F(AddonScan, FolderParameters) {

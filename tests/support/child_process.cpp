@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <csignal>
 #include <stdexcept>
+#include <string>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -99,19 +101,24 @@ int endedProcessId() {
     return child;
 }
 
-std::optional<bool> runWithFileSizeLimit(std::uint64_t limitBytes, const std::function<bool()>& run) {
+namespace {
+
+// run in a forked child after prepare: its result (0 or 1) as the exit code, 2 after an exception, 3 when
+// prepare failed; -1 when the child did not end normally. The open log is flushed first, so the child never
+// writes the parent's pending lines again.
+int runInChild(const std::function<bool()>& prepare, const std::function<bool()>& run) {
     gf_flushLog();
     const pid_t child = ::fork();
     if (child < 0) {
-        throw std::runtime_error("runWithFileSizeLimit: fork failed");
+        throw std::runtime_error("runInChild: fork failed");
     }
     if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
-        const rlimit limit{limitBytes, limitBytes};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        int code = 2; // an exception must not go on running the parent's tests in the child
+        int code = 3; // an exception must not go on running the parent's tests in the child
         try {
-            code = run() ? 1 : 0;
+            if (prepare()) {
+                code = 2;
+                code = run() ? 1 : 0;
+            }
         } catch (...) {
         }
         ::_exit(code);
@@ -119,10 +126,32 @@ std::optional<bool> runWithFileSizeLimit(std::uint64_t limitBytes, const std::fu
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+std::optional<bool> runWithFileSizeLimit(std::uint64_t limitBytes, const std::function<bool()>& run) {
+    const int code = runInChild(
+        [limitBytes] {
+            std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
+            const rlimit limit{limitBytes, limitBytes};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            return true;
+        },
+        run);
+    return code == 0 || code == 1 ? std::optional<bool>(code == 1) : std::nullopt;
+}
+
+std::optional<bool> runWithoutRootFileRights(const std::function<bool()>& run) {
+    const int code = runInChild([] { return ::unshare(CLONE_NEWUSER) == 0; }, run);
+    if (code == 3) {
         return std::nullopt;
     }
-    return WEXITSTATUS(status) == 1;
+    if (code != 0 && code != 1) {
+        throw std::runtime_error("runWithoutRootFileRights: the child ended with " + std::to_string(code));
+    }
+    return code == 1;
 }
 
 } // namespace zeph::test

@@ -27,4 +27,10 @@ int endedProcessId();
 // never writes the parent's pending lines again. What run returned; none when the child did not end normally.
 std::optional<bool> runWithFileSizeLimit(std::uint64_t limitBytes, const std::function<bool()>& run);
 
+// Runs run in a forked child in a user namespace of its own, where root's rights over the files of the
+// machine are gone: their permission bits hold for it, so a folder without any shuts it out also when the
+// caller is root. What run returned; none where the machine allows no such namespace. A child that fails
+// otherwise throws.
+std::optional<bool> runWithoutRootFileRights(const std::function<bool()>& run);
+
 } // namespace zeph::test
