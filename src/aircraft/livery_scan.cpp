@@ -151,6 +151,11 @@ void keepFirstFolderPerAirlineType() {
     });
 }
 
+void logScanInterrupted() {
+    gf_logText("liveries scan interrupted, it runs again at the next start");
+    gf_flushLog();
+}
+
 } // namespace
 
 void setScanFileReaderForTests(ScanFileReader reader) { fileReaderForTests = std::move(reader); }
@@ -199,6 +204,9 @@ std::vector<fs::path> lf_checkLfolder() {
 }
 
 bool lf_scanLiveryFolders(const std::vector<fs::path>& folders) {
+    if (runIsStopping()) {
+        return true; // nothing searched, so the files of the previous scan stay
+    }
     lf_resetLiveryScan();
     scannedLiveries.clear();
     lf_removePreviousScanFiles();
@@ -224,6 +232,10 @@ bool lf_scanLiveryFolders(const std::vector<fs::path>& folders) {
             const std::size_t before = scannedLiveries.size();
             if (!runIsStopping()) {
                 lf_searchLiveries(folderNumber, folder, pool);
+            }
+            // A folder that the stop cut short, or kept the scan from searching, has no count to tell.
+            if (runIsStopping()) {
+                break;
             }
             const std::size_t found = scannedLiveries.size() - before;
             const std::string where = fmt::format("found in {}", folder.string());
@@ -266,6 +278,10 @@ bool lf_scanLiveryFolders(const std::vector<fs::path>& folders) {
 }
 
 void gf_scanLiveries() {
+    if (runIsStopping()) {
+        logScanInterrupted();
+        return;
+    }
     gf_setStatus(fmt::format("Scanning {}for liveries ...", LIG_PRIORITIZE.get() ? "prioritized " : ""),
                  false);
     gf_logText("\n++++++++++++++++++++++++ liveries scan manual starts ++++++++++++++++++++++++++++++++");
@@ -281,8 +297,7 @@ void gf_scanLiveries() {
     const bool found = lf_scanLiveryFolders(folders);
     // A scan the stop cut short may have found nothing yet: that is no error, the next start scans again.
     if (runIsStopping()) {
-        gf_logText("liveries scan interrupted, it runs again at the next start");
-        gf_flushLog();
+        logScanInterrupted();
         return;
     }
     if (!found) {

@@ -92,13 +92,23 @@ void scanAirports() {
     invalidateTopPanel();
 }
 
+// A run that already ends builds no tables that the next run builds anew: none after a livery scan that the
+// end interrupted (SCAN_LIVERIES stays ticked, so the next run scans), and none without the aircraft
+// database, except for a prepared update, which ends the program.
+bool stoppingRunSkipsTables() {
+    return SCAN_LIVERIES.get() || (!dataFilesRead.load() && exitReason.load() != ExitReason::NEW_VERSION);
+}
+
 // Built also when the run already ends (a prepared update, the user's close), so its closing down reports
-// from them. Then a failure to build, such as the missing LiveriesScanned.xml of a scan the end cut short,
-// is only logged and the run keeps the reason it ends for: a prepared update must not turn into an error
-// that waits for the user. The next run builds the tables again.
+// from them. Then a failure to build, such as a damaged LiveriesScanned.xml, is only logged and the run
+// keeps the reason it ends for: a prepared update must not turn into an error that waits for the user. The
+// next run builds the tables again.
 void buildMatchingTables() {
     if (!runIsStopping()) {
         gf_processScannedLiveries();
+        return;
+    }
+    if (stoppingRunSkipsTables()) {
         return;
     }
     try {

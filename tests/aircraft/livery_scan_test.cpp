@@ -189,6 +189,15 @@ TEST_F(LiveryScan, AStoppedScanWritesNothingAndScansAgainNextTime) {
     EXPECT_FALSE(fs::exists(liveriesScannedFile));
     EXPECT_FALSE(fs::exists(errorsDir / "IncompleFltsimSections.txt"));
     EXPECT_TRUE(logged("liveries scan interrupted, it runs again at the next start"));
+    const auto lines = readLog();
+    EXPECT_TRUE(std::none_of(lines.begin(), lines.end(), [](auto& l) {
+        return l.find(" found in ") != l.npos;
+    })) << "a cut count is no result";
+    // A scan that finds the run stopped searches nothing and keeps the previous scan's file.
+    fs::create_directories(liveriesScannedFile.parent_path());
+    test::writeFileBytes(liveriesScannedFile, "previous");
+    gf_scanLiveries();
+    EXPECT_TRUE(fs::exists(liveriesScannedFile));
 }
 
 TEST(LiveriesScannedFile, BadFilesGiveTheirUserErrors) {

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "aircraft/aircraft_cfg_reader.h"
+#include "aircraft/liveries_scanned_file.h"
 #include "aircraft/livery_scan.h"
 #include "app/closing_down.h"
 #include "app/entry_point.h"
@@ -119,7 +120,7 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
 // A restart recorded while the start-up still runs restarts as one recorded in the main loop: the countdown
 // runs out and the new run gets as far as the first one would have. A close during its countdown still ends
 // the program.
-enum class StartUpMoment { HeldDownload, LiveryScan, StartClosedInCountdown };
+enum class StartUpMoment { HeldDownload, HeldDownloadScanTicked, LiveryScan, StartClosedInCountdown };
 
 class StartUpRestartThreads : public RestartThreads, public ::testing::WithParamInterface<StartUpMoment> {
 protected:
@@ -140,8 +141,15 @@ protected:
 };
 
 TEST_P(StartUpRestartThreads, ARestartRecordedDuringTheStartUpRestarts) {
+    const std::string scanBanner =
+        "++++++++++++++++++++++++ liveries scan manual starts ++++++++++++++++++++++++++++++++";
     switch (GetParam()) {
     case StartUpMoment::HeldDownload:
+        SCAN_LIVERIES.set(false); // a stored scan
+        scannedLiveries = {LiveryData{"ZZZ", "B738", "B738 Generic ZZZ", "", 1, false}};
+        lf_writeLiveriesScanned();
+        [[fallthrough]];
+    case StartUpMoment::HeldDownloadScanTicked:
         site_.stall("versions.json", true, 60000);
         setDownloadConfigForTests(DownloadConfig{site_.baseUrl(), {}, 2, 30});
         recorder_ = std::jthread([this] {
@@ -175,10 +183,23 @@ TEST_P(StartUpRestartThreads, ARestartRecordedDuringTheStartUpRestarts) {
     ASSERT_TRUE(waitForNextSimulatorWait()) << "the new run got as far as the first would have";
     EXPECT_TRUE(inOrder(readLog(), {"Exiting: NEW SETTINGS", "Restarting after 1 seconds",
                                     "Restart countdown finished", "Waiting for Prepar3Dv5 ..."}));
+    if (GetParam() == StartUpMoment::LiveryScan) {
+        return;
+    }
+    // The stopped run tells of no scan and no tables that it did not make; the next run scans.
+    const std::vector<std::string> log = readLog();
+    const auto stop = std::find(log.begin(), log.end(), "Exiting: NEW SETTINGS");
+    for (const char* untrue : {"No liveries", "Processing scanned liveries failed", "Category "}) {
+        EXPECT_TRUE(std::none_of(log.begin(), stop, [&](const std::string& l) {
+            return l.starts_with(untrue);
+        })) << untrue;
+    }
+    EXPECT_EQ(logCount(scanBanner), GetParam() == StartUpMoment::HeldDownloadScanTicked ? 1 : 0);
 }
 
 const char* momentText(StartUpMoment moment) {
-    const std::array<const char*, 3> names{"HeldDownload", "LiveryScan", "StartClosedInCountdown"};
+    const std::array<const char*, 4> names{"HeldDownload", "HeldDownloadScanTicked", "LiveryScan",
+                                           "StartClosedInCountdown"};
     return names.at(static_cast<std::size_t>(moment));
 }
 
@@ -187,8 +208,8 @@ void PrintTo(StartUpMoment moment, std::ostream* out) { *out << momentText(momen
 std::string momentName(const ::testing::TestParamInfo<StartUpMoment>& info) { return momentText(info.param); }
 
 INSTANTIATE_TEST_SUITE_P(Moments, StartUpRestartThreads,
-                         ::testing::Values(StartUpMoment::HeldDownload, StartUpMoment::LiveryScan,
-                                           StartUpMoment::StartClosedInCountdown),
+                         ::testing::Values(StartUpMoment::HeldDownload, StartUpMoment::HeldDownloadScanTicked,
+                                           StartUpMoment::LiveryScan, StartUpMoment::StartClosedInCountdown),
                          momentName);
 
 TEST_F(RestartThreads, ANewFlightEndsTheProgramAfterTenSeconds) {
