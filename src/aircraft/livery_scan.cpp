@@ -151,11 +151,6 @@ void keepFirstFolderPerAirlineType() {
     });
 }
 
-void logScanInterrupted() {
-    gf_logText("liveries scan interrupted, it runs again at the next start");
-    gf_flushLog();
-}
-
 } // namespace
 
 void setScanFileReaderForTests(ScanFileReader reader) { fileReaderForTests = std::move(reader); }
@@ -278,10 +273,6 @@ bool lf_scanLiveryFolders(const std::vector<fs::path>& folders) {
 }
 
 void gf_scanLiveries() {
-    if (runIsStopping()) {
-        logScanInterrupted();
-        return;
-    }
     gf_setStatus(fmt::format("Scanning {}for liveries ...", LIG_PRIORITIZE.get() ? "prioritized " : ""),
                  false);
     gf_logText("\n++++++++++++++++++++++++ liveries scan manual starts ++++++++++++++++++++++++++++++++");
@@ -297,7 +288,8 @@ void gf_scanLiveries() {
     const bool found = lf_scanLiveryFolders(folders);
     // A scan the stop cut short may have found nothing yet: that is no error, the next start scans again.
     if (runIsStopping()) {
-        logScanInterrupted();
+        gf_logText("liveries scan interrupted, it runs again at the next start");
+        gf_flushLog();
         return;
     }
     if (!found) {

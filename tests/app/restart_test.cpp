@@ -194,7 +194,7 @@ TEST_P(StartUpRestartThreads, ARestartRecordedDuringTheStartUpRestarts) {
             return l.starts_with(untrue);
         })) << untrue;
     }
-    EXPECT_EQ(logCount(scanBanner), GetParam() == StartUpMoment::HeldDownloadScanTicked ? 1 : 0);
+    EXPECT_EQ(logCount(scanBanner), GetParam() == StartUpMoment::HeldDownloadScanTicked ? 2 : 0);
 }
 
 const char* momentText(StartUpMoment moment) {
