@@ -289,6 +289,7 @@ TEST_F(RtServerTest, RealTrafficLostAndBack) {
                        live("HANDED1", AcState::adding2sim), live("BUF1", AcState::buffer)};
         AiCreateRequest request;
         request.callsign = "QUEUED1";
+        request.hexid = liveAcTable[1].hexid;
         liveAddQueue.push_back(request);
         trafficReader.setLastReportTime(1733560000.0);
         const std::size_t logBefore = readLog().size();
