@@ -106,14 +106,15 @@ bool lf_respawnCheck(LiveAc& aircraft, const TrafficReport& report) {
     const std::int32_t registration = lf_updateRegistration(aircraft, report);
     const std::string& callsign = report.identity.callsign;
     if (!callsign.empty() && callsign != aircraft.callsign && callsign != aircraft.registration) {
-        if (callsign.ends_with('_') && lf_hasLiveTwin(callsign)) {
+        const bool underscored = callsign.ends_with('_');
+        if (underscored && lf_hasLiveTwin(callsign)) {
             return false;
         }
         // Renamed first: a record reported as "X_" and now as "X" is not its own ghost.
         aircraft.callsign = callsign;
         aircraft.firstCallsign = callsign;
         aircraft.coupledCallsign.clear();
-        if (!callsign.ends_with('_')) {
+        if (!underscored) {
             lf_ghostCheck(callsign);
         }
         return respawn(aircraft);

@@ -49,13 +49,6 @@ LiveAc liveRecord(std::uint32_t hexid, std::string callsign, AcState state = AcS
     return aircraft;
 }
 
-// One taken out of the simulator before its hexid became a request: no request to withdraw, so it is gone.
-LiveAc removedWhileWaiting(std::uint32_t hexid, std::string callsign) {
-    LiveAc aircraft = liveRecord(hexid, std::move(callsign));
-    removeAircraftFromSim(aircraft);
-    return aircraft;
-}
-
 AiCreateRequest requestFor(std::uint32_t hexid) {
     AiCreateRequest request;
     request.callsign = "R" + std::to_string(hexid);
@@ -140,6 +133,8 @@ TEST_F(TrafficPass, BuildsOneCreationRequestAPassFromTheLastWaitingHexid) {
         std::size_t logLines;
         std::size_t tableAfterSecond;
     };
+    LiveAc removed = liveRecord(10001, "AAA1"); // taken out before its hexid became a request: gone
+    removeAircraftFromSim(removed);
     const std::vector<Case> cases{
         {"the hexid added last first",
          {liveRecord(10001, "AAA1"), liveRecord(10002, "BBB2")},
@@ -163,7 +158,7 @@ TEST_F(TrafficPass, BuildsOneCreationRequestAPassFromTheLastWaitingHexid) {
          1,
          1},
         {"a record removed while waiting is withdrawn, never created",
-         {removedWhileWaiting(10001, "AAA1"), liveRecord(10002, "BBB2")},
+         {removed, liveRecord(10002, "BBB2")},
          {10002, 10001},
          {},
          {10002},
