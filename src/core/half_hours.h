@@ -46,9 +46,4 @@ std::int32_t gf_halfHoursBetween(WeekSlot from, WeekSlot to);
 // previous day is Sunday.
 WeekSlot slotBefore(WeekSlot now, std::uint32_t n);
 
-// The index of a slot in the week, 0..335: (day - 1) * 48 + half hour.
-inline std::int64_t weekIndexOf(WeekSlot at) {
-    return (static_cast<std::int64_t>(at.day) - 1) * 48 + static_cast<std::int64_t>(at.slot);
-}
-
 } // namespace zeph

@@ -8,7 +8,6 @@
 #include <fmt/format.h>
 #include <gsl/narrow>
 
-#include "aircraft/aircraft_database.h"
 #include "airports/stands.h"
 #include "core/log.h"
 #include "core/strings.h"
@@ -72,22 +71,10 @@ std::vector<const StaticAc*> activeStaticsByStand() {
 // A static standing next to the stand that a use of this type would touch.
 bool neighbourTooClose(const ParkPos& stand, const std::string& type,
                        const std::vector<const StaticAc*>& byStand) {
-    double useRadius = -1.0;
-    for (const std::uint32_t number : stand.adjacentStands) {
+    return std::any_of(stand.adjacentStands.begin(), stand.adjacentStands.end(), [&](std::uint32_t number) {
         const StaticAc* aircraft = number < byStand.size() ? byStand[number] : nullptr;
-        if (aircraft == nullptr) {
-            continue;
-        }
-        if (useRadius < 0.0) {
-            useRadius = gf_wingspanOfType(type);
-        }
-        const double distance = gf_greatCircleDistance({aircraft->standLatitude, aircraft->standLongitude},
-                                                       {stand.latitude, stand.longitude});
-        if (distance < aircraft->radius + useRadius) {
-            return true;
-        }
-    }
-    return false;
+        return aircraft != nullptr && wingsTouch(*aircraft, type, stand);
+    });
 }
 
 bool useFits(const StandUse& use, WeekSlot examined, bool real, bool sameDay) {

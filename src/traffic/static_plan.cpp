@@ -8,8 +8,10 @@
 #include <gsl/narrow>
 
 #include "aircraft/ac_profile.h"
+#include "aircraft/aircraft_database.h"
 #include "aircraft/livery_matcher.h"
 #include "airports/stands.h"
+#include "core/geodesy.h"
 #include "core/log.h"
 #include "core/strings.h"
 #include "model/sim_records.h"
@@ -71,13 +73,20 @@ std::string liveRefusal(const StaticPlanEntry& entry, const ParkPos* stand) {
 
 enum class StaticBlock { none, refused, deferred };
 
+// A static on the entry's stand, or on a neighbour close enough that the wings would touch.
+bool blocksEntry(const StaticAc& aircraft, const StaticPlanEntry& entry, const ParkPos* stand) {
+    if (!onOrNextTo(aircraft.standNumber, entry.standId, stand)) {
+        return false;
+    }
+    return aircraft.standNumber == entry.standId || wingsTouch(aircraft, entry.type, *stand);
+}
+
 // A static aircraft on or next to the entry's stand refuses it. One that is being removed (a re-planned
 // static making way for its successor) puts the entry back once instead, at the front of the plan.
 StaticBlock staticBlock(StaticPlanEntry& entry, const ParkPos* stand) {
     const auto blocker =
-        std::find_if(staticAcTable.begin(), staticAcTable.end(), [&](const StaticAc& aircraft) {
-            return onOrNextTo(aircraft.standNumber, entry.standId, stand);
-        });
+        std::find_if(staticAcTable.begin(), staticAcTable.end(),
+                     [&](const StaticAc& aircraft) { return blocksEntry(aircraft, entry, stand); });
     if (blocker == staticAcTable.end()) {
         return StaticBlock::none;
     }
@@ -184,14 +193,21 @@ std::string lf_staticCallsign(std::string callsign) {
     return fmt::format("{}{}", callsign, "*");
 }
 
+bool wingsTouch(const StaticAc& aircraft, const std::string& type, const ParkPos& stand) {
+    const double distance = gf_greatCircleDistance({aircraft.standLatitude, aircraft.standLongitude},
+                                                   {stand.latitude, stand.longitude});
+    return distance < aircraft.radius + gf_wingspanOfType(type);
+}
+
 bool lf_useGoesOn(const ParkPos& stand, const StandUse& use, WeekSlot now) {
     if (now.slot + 1 < 48) {
         return use.slots.test(now.slot + 1);
     }
     const std::uint32_t nextDay = now.day >= 7 ? 1U : now.day + 1;
     return std::any_of(stand.uses.begin(), stand.uses.end(), [&](const StandUse& other) {
-        return other.id > 0 && other.day == nextDay && other.airline == use.airline &&
-               other.type == use.type && other.slots.test(0);
+        // Whatever its id: a use the search has used up still tells that the stay goes on.
+        return other.day == nextDay && other.airline == use.airline && other.type == use.type &&
+               other.slots.test(0);
     });
 }
 

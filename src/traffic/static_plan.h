@@ -76,7 +76,7 @@ void lf_parkingAdjustments();
 void lf_placeStatic(WeekSlot now);
 
 // A standing static and the plan entry at index entry want the same or neighbouring stands: the one parked
-// earlier in the week stays.
+// later stays (the static on a tie), counting half hours back from now round the week.
 void lf_resolveStandConflict(const StaticAc& aircraft, std::size_t entry);
 
 // Cuts the plan, then the kept statics, then the parked live aircraft down to wanted.
@@ -90,11 +90,16 @@ void lf_clearStandMarks();
 // The stand is planned and each of its neighbours nextToPlanned.
 void lf_markStandTaken(ParkPos& stand);
 
+// Whether the static and an aircraft of this type on stand would touch: their half spans together reach past
+// the distance between their stands. The stand search, the keep rule and the building of a static judge a
+// neighbour by it alike, so a renewal plans only what it can build.
+bool wingsTouch(const StaticAc& aircraft, const std::string& type, const ParkPos& stand);
+
 // A static aircraft's callsign from a learned one: trailing '_' removed, '*' appended unless it ends in one.
 std::string lf_staticCallsign(std::string callsign);
 
 // Whether the use of stand goes on into the half hour after now: the next slot's bit, or over midnight a use
-// of the next weekday with the same airline and type holding slot 0.
+// of the next weekday with the same airline and type holding slot 0, whatever its id.
 bool lf_useGoesOn(const ParkPos& stand, const StandUse& use, WeekSlot now);
 
 } // namespace zeph

@@ -5,10 +5,8 @@
 
 #include <fmt/format.h>
 
-#include "aircraft/aircraft_database.h"
 #include "airports/stand_use.h"
 #include "airports/stands.h"
-#include "core/geodesy.h"
 #include "core/strings.h"
 #include "model/flight_texts.h"
 #include "sim/ai_objects.h"
@@ -69,10 +67,7 @@ bool neighbourConflict(const StaticAc& aircraft) {
         if (index < 0 || next == nullptr) {
             continue;
         }
-        const double reach = gf_wingspanOfType(staticPlan[static_cast<std::size_t>(index)].type) +
-                             gf_wingspanOfType(aircraft.type);
-        if (reach > gf_greatCircleDistance({aircraft.standLatitude, aircraft.standLongitude},
-                                           {next->latitude, next->longitude})) {
+        if (wingsTouch(aircraft, staticPlan[static_cast<std::size_t>(index)].type, *next)) {
             lf_resolveStandConflict(aircraft, static_cast<std::size_t>(index));
             return true;
         }
@@ -231,7 +226,7 @@ void removeListed() {
 void lf_resolveStandConflict(const StaticAc& aircraft, std::size_t entry) {
     const WeekSlot now = WeekSlot::fromPacked(currentWeekSlot.load());
     const WeekSlot start = slotBefore(now, staticPlan[entry].age);
-    if (weekIndexOf(start) > weekIndexOf(parkingSlotOf(aircraft))) {
+    if (gf_halfHoursBetween(parkingSlotOf(aircraft), now) > gf_halfHoursBetween(start, now)) {
         removeAtEnd(aircraft);
         return;
     }
@@ -245,8 +240,10 @@ void lf_placeStatic(WeekSlot now) {
             placeOne(aircraft, now);
         }
     }
-    std::stable_sort(keptStatics.begin(), keptStatics.end(), [](const KeptStatic& a, const KeptStatic& b) {
-        return weekIndexOf(a.parkingSlot) > weekIndexOf(b.parkingSlot);
+    // Latest parked first, by half hours before now: the trim takes the earliest from the back, and Sunday
+    // 23:30 was parked before Monday 00:00.
+    std::stable_sort(keptStatics.begin(), keptStatics.end(), [now](const KeptStatic& a, const KeptStatic& b) {
+        return gf_halfHoursBetween(a.parkingSlot, now) < gf_halfHoursBetween(b.parkingSlot, now);
     });
     for (KeptStatic& kept : keptStatics) {
         markReplan(kept, now);

@@ -26,9 +26,9 @@ protected:
     }
     // An active DLH A320 static on a stand of the test airport, parked at a week slot.
     static StaticAc standing(std::uint32_t stand, const char* callsign, WeekSlot parked,
-                             const char* first = "") {
+                             const char* first = "", const char* type = "A320") {
         StaticAc s = test::makeStaticAc(
-            {.hexid = 100 + stand, .standNumber = stand, .callsign = callsign, .type = "A320"});
+            {.hexid = 100 + stand, .standNumber = stand, .callsign = callsign, .type = type});
         s.standLatitude = gf_standByNumber(stand)->latitude,
         s.standLongitude = gf_standByNumber(stand)->longitude;
         s.parkingDay = parked.day, s.parkingHalfHour = parked.slot, s.firstCallsign = first,
@@ -106,6 +106,13 @@ TEST_F(StaticPlan, BuildingOneStaticOrRefusingIt) {
          "A2      : no static parking for DLH400, static aircraft ABC1* is adjacent at A2, possibly "
          "colliding",
          ""},
+        {"static next door, wings touch",
+         entry(2, 5, "DLH400"),
+         {},
+         {standing(3, "BIG1*", {2, 0}, "", "B77W")},
+         "A2      : no static parking for DLH400, static aircraft BIG1* is adjacent at C3, possibly "
+         "colliding",
+         ""},
         {"unknown stand", entry(9, 5, "DLH400"), {}, {}, "==> stand with id sid==? not found", ""},
         {"no livery",
          StaticPlanEntry{2, 5, "QQQ", "XXXX", "QQQ1", "", "", 1, false},
@@ -140,7 +147,7 @@ TEST_F(StaticPlan, BuildingOneStaticOrRefusingIt) {
 }
 
 TEST_F(StaticPlan, RenewalKeepsReplacesOrSettlesTheConflict) {
-    const test::WeekClock clock(WeekSlot{2, 2});
+    test::WeekClock clock(WeekSlot{2, 2});
     test::UseSpec use; // Monday, stand S1 slot 43, S2 slot 44
     use.day = 1, use.firstSlot = use.lastSlot = 43, use.reg = "D-AIMA", use.airline = "DLH",
     use.type = "A320";
@@ -155,6 +162,7 @@ TEST_F(StaticPlan, RenewalKeepsReplacesOrSettlesTheConflict) {
         std::vector<StaticAc> statics;
         std::vector<StaticPlanEntry> plan;
         std::string outcome;
+        WeekSlot now = {2, 2};
     };
     const Case cases[] = {
         {"the planned one stays", false, {planned}, {entry(2, 0, "DLH400")}, "kept DLH400*; removed; plan 0"},
@@ -175,14 +183,26 @@ TEST_F(StaticPlan, RenewalKeepsReplacesOrSettlesTheConflict) {
          {},
          "kept; removed X*; plan 0"},
         {"slot 44 is in", true, {standing(2, "Y*", {1, 44})}, {}, "kept Y*; removed; plan 0"},
+        {"Sunday 23:00 is before a Monday 01:00 start",
+         false,
+         {standing(2, "X*", {7, 46})},
+         {entry(2, 0, "DLH9")},
+         "kept; removed X*; plan 1",
+         {1, 2}},
+        {"latest parked first across the week's end: the trim takes Sunday's",
+         false,
+         {standing(1, "X*", {7, 47}, "X"), standing(3, "Y*", {1, 0}, "Y")},
+         {entry(1, 0, "X"), entry(3, 0, "Y")},
+         "kept Y* X*; removed; plan 0",
+         {1, 1}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         keptStatics.clear(), parkingRemovalList.clear(), seenCallsigns = {"SEEN1"}, realFitLevel = 5,
                                                          softFitLevel = -1;
         c.lookBack ? builder.install() : test::installTestParkAirport();
-        staticAcTable = c.statics, staticPlan = c.plan;
-        lf_placeStatic(WeekSlot{2, 2});
+        staticAcTable = c.statics, staticPlan = c.plan, clock.set(c.now);
+        lf_placeStatic(c.now);
         EXPECT_EQ(outcome(), c.outcome);
     }
 }
@@ -251,6 +271,52 @@ TEST_F(StaticPlan, RenewalReplansALeavingStaticAndWaitsOnceForItsRemoval) {
         else
             EXPECT_EQ(lastLine(), "S1      : no static parking for DLH400, static aircraft DLH400* is "
                                   "adjacent at S1, possibly colliding");
+    }
+}
+
+TEST_F(StaticPlan, RenewalPlacesWhatItPlansBesideAStaticAndKeepsAnOvernightStay) {
+    // DLH400* (D-AIMA) stands on S1 from Wednesday 20:00; its use goes on to 23:30 and leaves as DLH401.
+    test::UseSpec own{.day = 3,
+                      .firstSlot = 40,
+                      .lastSlot = 47,
+                      .reg = "D-AIMA",
+                      .airline = "DLH",
+                      .type = "A320",
+                      .callsign = "DLH400",
+                      .callsign2 = "DLH401"};
+    test::UseSpec thursday = own, beside = own; // beside: another A320 on S2
+    thursday.day = 4, thursday.firstSlot = 0, thursday.lastSlot = 5;
+    beside.reg = "D-AIMB", beside.callsign = "DLH2", beside.callsign2 = "";
+    struct Case {
+        const char* name;
+        WeekSlot now;
+        bool week;
+        test::UseSpec other;
+        std::string outcome; // plan length after the renewal; what is built; the static kept or removed
+    };
+    const Case cases[] = {
+        {"an A320 beside it: the wings clear", {3, 44}, false, beside, "plan 1; built DLH2*; stays"},
+        {"overnight, WEEK off", {3, 47}, false, thursday, "plan 0; built; stays"},
+        {"overnight, WEEK on", {3, 47}, true, thursday, "plan 0; built; stays"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const test::WeekClock clock(c.now);
+        WEEK.setValue(c.week), CUSTOM_PARKING_PERCENTAGE.setValue(67); // two of the three stands
+        test::StandBuilder(test::kParkAirportPosition)
+            .row(3, 45.0, 90.0, 25.0)
+            .use(own, "S1")
+            .use(c.other, c.other.reg == own.reg ? "S1" : "S2")
+            .install();
+        StaticAc kept = standing(1, "DLH400*", {3, 40}, "DLH400");
+        kept.coupledCallsign = "DLH401", staticAcTable = {kept}, staticAddQueue.clear();
+        lf_parkingAdjustments();
+        std::string text = "plan " + std::to_string(staticPlan.size()) + "; built";
+        while (!staticPlan.empty())
+            lf_detcs();
+        for (const AiCreateRequest& r : staticAddQueue)
+            text += " " + r.callsign;
+        EXPECT_EQ(text + (staticAcTable[0].state == AcState::active ? "; stays" : "; removed"), c.outcome);
     }
 }
 
