@@ -8,6 +8,7 @@ folder are private to the test as well. A missing tool fails the test; it never 
 
 import contextlib
 import os
+import pathlib
 import select
 import shutil
 import subprocess
@@ -26,14 +27,40 @@ def require_tools(*names):
         sys.exit("missing test tools: " + " ".join(missing))
 
 
+def holder_ended(lock):
+    """Whether the lock file names a process that no longer runs. A lock still being written, or naming a
+    process of another user, is held."""
+    try:
+        pid = int(pathlib.Path(lock).read_text())
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return pid > 0
+    except (OSError, ValueError):
+        pass
+    return False
+
+
+def create_lock(lock):
+    """The open lock file this process creates, taking it back where its process has ended (as after a test
+    killed at its time-out), as X servers do; None where another process holds it."""
+    for _ in range(2):
+        try:
+            return os.open(lock, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o444)
+        except FileExistsError:
+            if not holder_ended(lock):
+                return None
+            with contextlib.suppress(FileNotFoundError):
+                os.unlink(lock)
+    return None
+
+
 def take_number(first):
     """The lowest display number from first on whose lock file this process creates and that has no socket
     file. The lock holds this process's pid as X servers write it, so they leave the number alone too; the
     caller removes it."""
     for number in range(first, first + 1000):
-        try:
-            fd = os.open(LOCK_FILE.format(number), os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o444)
-        except FileExistsError:
+        fd = create_lock(LOCK_FILE.format(number))
+        if fd is None:
             continue
         with os.fdopen(fd, "w") as lock:
             lock.write(f"{os.getpid():10d}\n")

@@ -4,7 +4,8 @@
 The X server goes at several moments of a run: before the program opens it, during the start-up, while
 traffic flows, and while an error waits for the user. Each ends with 0: before the run started with one line
 saying so, after it with the closing lines of a close. The harness's own server leaves another server's
-socket file, and its display answers no more once it is gone.
+socket file, and its display answers no more once it is gone. Where own-x11.sh falls back, no server of the
+test touches a socket file outside; a display lock whose process has ended is taken back, a live one is not.
 """
 
 import json
@@ -97,15 +98,27 @@ def reaches(display):
                           timeout=30).returncode == 0
 
 
+def namespace_way(flags):
+    """The first way to new namespaces flags (["--net"]) open to this process, as root or through a user
+    namespace of its own; None where there is none."""
+    for way in (["unshare"] + flags, ["unshare", "--user", "--map-root-user"] + flags):
+        if subprocess.run(way + ["true"], capture_output=True).returncode == 0:
+            return way
+    return None
+
+
 def check_servers_apart():
     """Another X server in a network namespace of its own holds the lowest display with its socket file: the
-    test's own server leaves that file, and once it is gone its display reaches no server."""
-    ways = [way for way in (["unshare", "--net"], ["unshare", "--user", "--map-root-user", "--net"])
-            if subprocess.run(way + ["true"], capture_output=True).returncode == 0]
-    if not ways:
+    test's own server leaves that file, and once it is gone its display reaches no server. That server makes and
+    removes its socket file, so it runs only where /tmp/.X11-unix is the test's own, under own-x11.sh."""
+    if os.environ.get("CORVANE_X11_OWNED") != os.readlink("/proc/self/ns/mnt"):
+        print("servers apart: skipped, /tmp/.X11-unix is the machine's (own-x11.sh made no namespace)")
+        return
+    way = namespace_way(["--net"])
+    if way is None:
         print("servers apart: skipped, no network namespace can be made here")
         return
-    other, other_display = xvfb.start_server(ways[0] + ["Xvfb", "-nolisten", "tcp"], gui.TIMEOUT)
+    other, other_display = xvfb.start_server(way + ["Xvfb", "-nolisten", "tcp"], gui.TIMEOUT)
     gui.check(other is not None, "the other X server did not start")
     try:
         with xvfb.xvfb() as display:
@@ -116,8 +129,60 @@ def check_servers_apart():
         xvfb.end(other)
 
 
+def outside_socket_stays():
+    """own-x11.sh falls back (its `ip` fails) beside a server on :0 with its lock and socket file: that file stays."""
+    outside = pathlib.Path(xvfb.SOCKET_FILE.format(0))
+    outside.parent.mkdir(mode=0o1777)
+    server = socket.socket(socket.AF_UNIX)
+    server.bind(str(outside))
+    pathlib.Path(xvfb.LOCK_FILE.format(0)).write_text(f"{os.getpid():10d}\n")
+    inode = outside.stat().st_ino
+    failing = pathlib.Path("/tmp/failing")
+    failing.mkdir()
+    (failing / "ip").write_text("#!/bin/sh\nexit 1\n")
+    (failing / "ip").chmod(0o755)
+    done = subprocess.run([str(gui.PROJECT / "scripts/own-x11.sh"), sys.executable, __file__, "--case",
+                           "check_servers_apart"], env=dict(os.environ, PATH=f"{failing}:{os.environ['PATH']}"),
+                          capture_output=True, text=True, timeout=120)
+    print(done.stdout + done.stderr, end="")
+    gui.check(outside.exists() and outside.stat().st_ino == inode, "the socket file of :0 was replaced or removed")
+    gui.check(done.returncode == 0 and "servers apart: skipped" in done.stdout, "servers apart ran in the fallback")
+
+
+def stale_lock_taken_back():
+    """A lock on :0 naming a process that has ended is taken back; one naming a running process stays."""
+    ended = subprocess.Popen(["true"])
+    ended.wait()
+    lock = pathlib.Path(xvfb.LOCK_FILE.format(0))
+    # (process named in the lock, the display the harness takes, the lock afterwards)
+    for pid, expected, left in ((ended.pid, ":0", None), (os.getpid(), ":1", f"{os.getpid():10d}\n")):
+        lock.write_text(f"{pid:10d}\n")
+        with xvfb.xvfb() as display:
+            pass
+        kept = lock.read_text() if lock.exists() else None
+        gui.check((display, kept) == (expected, left), f"a lock of pid {pid}: took {display}, left {kept!r}")
+
+
+def in_sandbox(case):
+    """Runs case, a function of this file, where /tmp is empty and the network only loopback of its own, so the
+    X servers, locks and socket files it makes are its own."""
+    way = namespace_way(["--net", "--mount"])
+    if way is None:
+        print(f"{case.__name__}: skipped, no network and mount namespace can be made here")
+        return
+    done = subprocess.run(way + ["sh", "-c", 'mount -t tmpfs sandbox /tmp && exec "$@"', "sandbox", sys.executable,
+                                 __file__, "--case", case.__name__], capture_output=True, text=True, timeout=180)
+    print(done.stdout + done.stderr, end="")
+    gui.check(done.returncode == 0, f"{case.__name__} failed")
+
+
 def main(argv):
+    if argv[1] == "--case":
+        globals()[argv[2]]()
+        return
     check_servers_apart()
+    for case in (outside_socket_stays, stale_lock_taken_back):
+        in_sandbox(case)
     for case in CASES:
         with tempfile.TemporaryDirectory() as root:
             run_case(argv, root, *case)
