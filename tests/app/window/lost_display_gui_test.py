@@ -172,7 +172,7 @@ def in_sandbox(case):
         return
     done = subprocess.run(way + ["sh", "-c", 'mount -t tmpfs sandbox /tmp && exec "$@"', "sandbox", sys.executable,
                                  __file__, "--case", case.__name__], capture_output=True, text=True, timeout=180)
-    print(done.stdout + done.stderr, end="")
+    print("".join(f"{case.__name__}: {line}\n" for line in (done.stdout + done.stderr).splitlines()), end="")
     gui.check(done.returncode == 0, f"{case.__name__} failed")
 
 
