@@ -12,7 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     zeph::resetExitReasonForRestart();
     zeph::gf_resetSimLink();
-    zeph::pendingCreations.push_back({7, 4221004, "DLH4AB"});
+    zeph::pendingCreations.push_back({7, 4221004, "DLH4AB", 0x10000, 150});
     zeph::newObjectIds.push_back(150);
     try {
         zeph::lf_dispatchProc(data, static_cast<std::uint32_t>(size), nullptr);

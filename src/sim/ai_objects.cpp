@@ -1,6 +1,8 @@
 #include "sim/ai_objects.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -40,6 +42,17 @@ struct FrameReport {
     std::uint32_t hexid = 0;
 };
 std::vector<FrameReport> frameReports;
+
+// The request id of the next creation. Client thread only.
+std::uint32_t nextCreationRequest = simid::kFirstCreationRequest;
+
+// Never one of the fixed request ids, also after the count wraps.
+std::uint32_t takeCreationRequest() {
+    const std::uint32_t id = nextCreationRequest;
+    nextCreationRequest =
+        id == std::numeric_limits<std::uint32_t>::max() ? simid::kFirstCreationRequest : id + 1;
+    return id;
+}
 
 void report(FrameReport::Kind kind, std::string text = {}) {
     frameReports.push_back({kind, std::move(text)});
@@ -152,8 +165,9 @@ void lf_createAcInSim(const AiCreateRequest& request) {
         report(FrameReport::Kind::plainLine,
                fmt::format("! callsign {} cut to {} for the simulator", request.callsign, callsign));
     }
+    const std::uint32_t requestId = takeCreationRequest();
     const std::int32_t result = SimConnect_AICreateNonATCAircraft(
-        simClientHandle, title.c_str(), callsign.c_str(), &request.position, simid::kRequestCreateAircraft);
+        simClientHandle, title.c_str(), callsign.c_str(), &request.position, requestId);
     if (result < 0) {
         report(FrameReport::Kind::eventLine,
                fmt::format("! Simcon call to create ac in sim failed, hexid:{}, liv: '{}', callsign: {})",
@@ -174,7 +188,7 @@ void lf_createAcInSim(const AiCreateRequest& request) {
         report(FrameReport::Kind::eventLine, "GetLastSentPacketID");
         sendId = 0;
     }
-    pendingCreations.push_back({sendId, request.hexid, std::move(callsign)});
+    pendingCreations.push_back({sendId, request.hexid, std::move(callsign), requestId});
 }
 
 void lf_removeAcFromSim(std::uint32_t objectId) {

@@ -20,12 +20,15 @@ struct QueuedClientEvent {
 static_assert(sizeof(QueuedClientEvent) == 12);
 
 // A creation sent and not yet matched with its new object: the send id of its packet (an exception for the
-// creation names it), the aircraft's hexid, and the callsign sent as tail number, which the simulator
-// reports back as the new object's ATC ID.
+// creation names it), the aircraft's hexid, the callsign sent as tail number, which the simulator reports
+// back as the new object's ATC ID, the creation's own request id, and the object the simulator made for it
+// (0 until the simulator names it).
 struct PendingCreation {
     std::uint32_t sendId = 0;
     std::uint32_t hexid = 0;
     std::string callsign;
+    std::uint32_t requestId = 0;
+    std::uint32_t objectId = 0;
 };
 
 // The frame handler, called by the dispatch procedure on every simulator frame (client thread). Sends the
@@ -33,10 +36,10 @@ struct PendingCreation {
 // simConnectMutex busy sends nothing and leaves the work for the next; in error state the work is dropped.
 void lf_onFrame();
 
-// Sends one creation and keeps it as a PendingCreation until the simulator reports or refuses the new
-// object. A callsign too long for the tail-number field is sent, and kept, cut to its first 11 characters.
-// Called by the frame handler with simConnectMutex held; its log lines and failures are reported by the
-// frame handler once the lock is free.
+// Sends one creation with a request id of its own and keeps it as a PendingCreation, in send order, until
+// the simulator reports or refuses the new object. A callsign too long for the tail-number field is sent, and
+// kept, cut to its first 11 characters. Called by the frame handler with simConnectMutex held; its log lines
+// and failures are reported by the frame handler once the lock is free.
 void lf_createAcInSim(const AiCreateRequest& request);
 
 // Asks the simulator to remove one AI object; the user's own aircraft and lower ids are never sent. Called

@@ -89,21 +89,42 @@ bool versionAccepted(std::string_view simText) {
     return holds(simText, "v6") && (holds(installPath, "v6") || holds(installPath, "V6") || major == 6);
 }
 
-// Removes the element at it; the last element takes its place (the order is not kept).
-template <class T> void removeUnordered(std::vector<T>& list, typename std::vector<T>::iterator it) {
-    *it = std::move(list.back());
-    list.pop_back();
-}
-
-// The hexid of the pending creation that matches, which leaves the list.
+// The hexid of the pending creation that matches, which leaves the list; the others keep their send order.
 template <class Match> std::optional<std::uint32_t> takePendingCreation(Match match) {
     const auto found = std::find_if(pendingCreations.begin(), pendingCreations.end(), match);
     if (found == pendingCreations.end()) {
         return std::nullopt;
     }
     const std::uint32_t hexid = found->hexid;
-    removeUnordered(pendingCreations, found);
+    pendingCreations.erase(found);
     return hexid;
+}
+
+// An aircraft object for the next in-range reply to look at, once.
+void noteNewObject(std::uint32_t objectId) {
+    if (objectId > userAcObjectId.load() &&
+        std::find(newObjectIds.begin(), newObjectIds.end(), objectId) == newObjectIds.end()) {
+        newObjectIds.push_back(objectId);
+    }
+}
+
+// The simulator names the object it made for one of the program's creations by the creation's request id.
+// The object is looked at with the next in-range reply, also when its ObjectAdded came first and a reply has
+// passed it over since.
+void onAssignedObjectId(MessageBytes message) {
+    const auto assigned = readAssignedObjectId(message);
+    if (!assigned) {
+        logTooShort(message);
+        return;
+    }
+    const auto creation =
+        std::find_if(pendingCreations.begin(), pendingCreations.end(), [&](const PendingCreation& p) {
+            return p.requestId == assigned->requestId && p.objectId == 0;
+        });
+    if (creation != pendingCreations.end()) {
+        creation->objectId = assigned->objectId;
+        noteNewObject(assigned->objectId);
+    }
 }
 
 void onEvent(MessageBytes message) {
@@ -157,13 +178,16 @@ struct AcInRange {
     std::string atcId;
 };
 
-// A new object whose ATC ID is the callsign of one of the program's creations becomes that aircraft: the
-// simulator's AI lets go of it, its position and attitude are frozen (the program moves it), and the
-// traffic engine learns its object id.
+// A new object that the simulator made for one of the program's creations, and that carries the creation's
+// callsign as its ATC ID, becomes that aircraft: the simulator's AI lets go of it, its position and attitude
+// are frozen (the program moves it), and the traffic engine learns its object id. The ATC ID alone proves
+// nothing: two creations may share a callsign, and another program's aircraft may carry it too.
 void matchNewObject(const AcInRange& aircraft) {
     std::optional<std::uint32_t> hexid;
     if (!aircraft.atcId.empty()) {
-        hexid = takePendingCreation([&](const PendingCreation& p) { return p.callsign == aircraft.atcId; });
+        hexid = takePendingCreation([&](const PendingCreation& p) {
+            return p.objectId == aircraft.objectId && p.callsign == aircraft.atcId;
+        });
     }
     if (!hexid) {
         gf_logText(fmt::format("just spawned, but not by {}, oid: {}, callsign '{}', altaboveGnd:{:.0f} ft, "
@@ -274,10 +298,15 @@ void lf_onObjectAddRemove(MessageBytes message) {
     if (change->objectType != kObjectTypeAircraft) {
         return;
     }
-    if (change->eventId == kEventObjectAdded && change->objectId > userAcObjectId.load()) {
-        newObjectIds.push_back(change->objectId);
+    const std::uint32_t objectId = change->objectId;
+    if (change->eventId == kEventObjectAdded) {
+        noteNewObject(objectId);
     } else if (change->eventId == kEventObjectRemoved) {
-        pushSimResult({change->objectId, 0, 0, 2, 0.0, 0.0});
+        // An object gone before its in-range reply is over, and the simulator may hand its id out again.
+        std::erase(newObjectIds, objectId);
+        std::erase_if(pendingCreations,
+                      [&](const PendingCreation& p) { return p.objectId != 0 && p.objectId == objectId; });
+        pushSimResult({objectId, 0, 0, 2, 0.0, 0.0});
     }
 }
 
@@ -339,7 +368,7 @@ void lf_onSimObjectDataByType(MessageBytes message) {
         reportExistingTraffic(aircraft);
         return;
     }
-    removeUnordered(newObjectIds, added);
+    newObjectIds.erase(added);
     matchNewObject(aircraft);
 }
 
@@ -383,7 +412,9 @@ void lf_dispatchProc(const std::uint8_t* message, std::uint32_t size, void* /*co
     case scwire::kMsgObjectDataByType:
         lf_onSimObjectDataByType(bytes);
         break;
-    case scwire::kMsgOther12:
+    case scwire::kMsgAssignedObjectId:
+        onAssignedObjectId(bytes);
+        break;
     case scwire::kMsgOther16:
         break;
     default:

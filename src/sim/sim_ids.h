@@ -1,8 +1,9 @@
 #pragma once
 #include <cstdint>
 
-// The fixed ids the program uses with the simulator. Their ranges never overlap: requests 101-110, client
-// and system events 201-223, the notification group 301, data definitions 401-409.
+// The fixed ids the program uses with the simulator. Their ranges never overlap: requests 101-110 and, for
+// creations, 65536 upward; client and system events 201-223, the notification group 301, data definitions
+// 401-409.
 
 namespace zeph::simid {
 
@@ -10,7 +11,9 @@ namespace zeph::simid {
 inline constexpr std::uint32_t kRequestAcInRange = 101; // RequestDataOnSimObjectType, 404, aircraft
 inline constexpr std::uint32_t kRequestStaticCg = 102;  // RequestDataOnSimObject, 405, a new AI object
 inline constexpr std::uint32_t kRequestReleaseControl = 103;
-inline constexpr std::uint32_t kRequestCreateAircraft = 104;
+// Each creation carries a request id of its own, from this one upward: the simulator names the object it
+// made for a creation by that id.
+inline constexpr std::uint32_t kFirstCreationRequest = 0x10000;
 inline constexpr std::uint32_t kRequestRemoveObject = 105;
 inline constexpr std::uint32_t kRequestUserTitle = 106;    // 407, user aircraft, once
 inline constexpr std::uint32_t kRequestUserModel = 107;    // 408, user aircraft, once

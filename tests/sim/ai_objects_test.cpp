@@ -211,12 +211,13 @@ TEST_F(AiObjectsTest, ACreationIsSentMatchedReleasedAndFrozen) {
         gf_queueAiCreation(request);
         frame();
         const auto packets = packetsAfter(before);
+        ASSERT_EQ(pendingCreations.size(), 1U);
         ASSERT_EQ(describe(packets),
-                  std::vector<std::string>{fmt::format("AICreateNonATCAircraft {} 104", c.callsign)});
+                  std::vector<std::string>{fmt::format("AICreateNonATCAircraft {} {}", c.callsign,
+                                                       pendingCreations[0].requestId)});
         const auto& sent = std::get<sw::CreateAircraftPacket>(packets[0].fields);
         EXPECT_EQ(sent.title, kTitle);
         EXPECT_EQ(bytesOf(sent.init), bytesOf(request.position));
-        ASSERT_EQ(pendingCreations.size(), 1U);
         EXPECT_EQ(pendingCreations[0].sendId, packets[0].sendId);
         EXPECT_EQ(pendingCreations[0].callsign, c.callsign);
 
@@ -255,6 +256,68 @@ TEST_F(AiObjectsTest, ACreationIsSentMatchedReleasedAndFrozen) {
     }
 }
 
+// Each creation gets the object the simulator made for it: two creations with one callsign keep their own,
+// and another program's aircraft with a pending callsign, there before ours, is never taken.
+TEST_F(AiObjectsTest, ANewObjectGoesOnlyToTheCreationItWasMadeFor) {
+    struct Creation {
+        const char* callsign;
+        std::uint32_t hexid;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Creation> creations;
+        std::uint32_t heldFrames; // the stand-in holds each creation back this many frames
+        const char* foreign;      // ATC ID of an aircraft of another program that appears meanwhile
+    };
+    const Case cases[] = {
+        {"one callsign twice", {{"Z*", 10}, {"ABC", 4000001}, {"ABC", 4000002}}, 0, nullptr},
+        {"foreign aircraft first", {{"DEF", 4000003}}, 2, "DEF"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t lines = readLog().size();
+        const std::size_t made = standin().created().size();
+        standin().creationDelayFrames(c.heldFrames);
+        for (const Creation& creation : c.creations) {
+            gf_queueAiCreation({initPosition(1000.0), creation.callsign, kTitle, creation.hexid});
+        }
+        frame();
+        std::vector<std::string> expectedLines;
+        if (c.foreign != nullptr) {
+            sw::TrafficSpec traffic;
+            traffic.atcId = c.foreign;
+            traffic.agl = 3000.0; // never traffic in range
+            traffic.onGround = false;
+            const std::uint32_t foreign = standin().addTraffic(traffic);
+            expectedLines.push_back(
+                fmt::format("just spawned, but not by Corvane_P3D, oid: {}, callsign '{}', "
+                            "altaboveGnd:3000 ft, onground:0, gnd_alt:364 ft",
+                            foreign, c.foreign));
+            requestInRange();
+        }
+        std::vector<SimResult> results = takeResults();
+        for (std::uint32_t k = 0; k < c.heldFrames; ++k) {
+            frame();
+        }
+        requestInRange();
+        const auto later = takeResults();
+        results.insert(results.end(), later.begin(), later.end());
+
+        const auto created = standin().created();
+        ASSERT_EQ(created.size(), made + c.creations.size());
+        std::vector<SimResult> expected;
+        for (std::size_t k = 0; k < c.creations.size(); ++k) {
+            const bool isStatic = c.creations[k].hexid <= kLastStaticHexid;
+            expected.push_back({created[made + k].objectId, c.creations[k].hexid, 0, isStatic ? 1U : 0U, 0.0,
+                                isStatic ? 0.0 : 1000.0});
+        }
+        EXPECT_EQ(text(results), text(expected));
+        EXPECT_EQ(logSince(lines), expectedLines);
+        EXPECT_TRUE(pendingCreations.empty());
+        EXPECT_TRUE(newObjectIds.empty());
+    }
+}
+
 class AiObjectsFrameThreads : public AiObjectsTest {};
 
 TEST_F(AiObjectsFrameThreads, AFrameSendsAllWorkInOrderOrWaitsOrDropsIt) {
@@ -284,7 +347,7 @@ TEST_F(AiObjectsFrameThreads, AFrameSendsAllWorkInOrderOrWaitsOrDropsIt) {
          false,
          false,
          {fmt::format("SetDataOnSimObject 402 {} 0 1 64 size 100", oid),
-          fmt::format("TransmitClientEvent {} 207 1 301 0", oid), "AICreateNonATCAircraft BAW12 104",
+          fmt::format("TransmitClientEvent {} 207 1 301 0", oid), "AICreateNonATCAircraft BAW12 {}",
           fmt::format("AIRemoveObject {} 105", oid)},
          0},
         {"error state", false, true, {}, 0},
@@ -312,7 +375,13 @@ TEST_F(AiObjectsFrameThreads, AFrameSendsAllWorkInOrderOrWaitsOrDropsIt) {
         if (holder.joinable()) {
             holder.join();
         }
-        EXPECT_EQ(describe(packetsAfter(before)), c.sent);
+        // The creation's own request id, as it is kept.
+        std::vector<std::string> sent;
+        for (const std::string& line : c.sent) {
+            sent.push_back(fmt::format(fmt::runtime(line),
+                                       pendingCreations.empty() ? 0 : pendingCreations.back().requestId));
+        }
+        EXPECT_EQ(describe(packetsAfter(before)), sent);
         EXPECT_EQ(workCount(), c.workLeft);
     }
 }

@@ -60,5 +60,43 @@ TEST_F(TrafficWireThreads, AnAirlinerIsSentTheSamePositionsOverTheWireAsInProces
     lf_clearTrafficTables();
 }
 
+// Another program's aircraft with the airliner's callsign appears while the simulator holds the airliner's
+// creation back: it gets nothing from the program, and the airliner's own object gets the positions.
+TEST_F(TrafficWireThreads, AForeignAircraftWithOurCallsignIsLeftAloneAndOursIsMoved) {
+    const test::TestAircraft fleet;
+    flightPlanFolder = programDir();
+    RANDOM.setValue(false);
+    lf_clearTrafficTables();
+    tickCounter = 10000;
+    standin().creationDelayFrames(250); // more than two range requests
+    test::PassHarness harness = passHarness(test::straightFlight(test::airlinerReport()));
+    while (pendingCreations.empty() && harness.passesRun() < 6000) {
+        harness.run(1);
+    }
+    ASSERT_EQ(pendingCreations.size(), 1U) << harness.passesRun();
+    standin::TrafficSpec traffic;
+    traffic.atcId = test::airlinerReport().identity.callsign;
+    traffic.lat = 47.0;
+    traffic.lon = 8.0;
+    traffic.agl = 12000.0;
+    traffic.onGround = false;
+    const std::uint32_t foreign = standin().addTraffic(traffic);
+    EXPECT_GE(test::watchFlight(harness, 4000001, 1000).activeAt, 0);
+    waitUntilSentHandled();
+
+    const auto created = standin().created();
+    ASSERT_EQ(created.size(), 1U);
+    EXPECT_FALSE(standin().positions(created[0].objectId).samples.empty());
+    EXPECT_TRUE(standin().positions(foreign).samples.empty());
+    EXPECT_TRUE(standin().clientEvents(foreign).empty());
+    const auto objects = standin().objects();
+    const auto other =
+        std::find_if(objects.begin(), objects.end(), [&](const auto& o) { return o.id == foreign; });
+    ASSERT_NE(other, objects.end());
+    EXPECT_FALSE(other->released);
+    EXPECT_TRUE(standin().violations().empty());
+    lf_clearTrafficTables();
+}
+
 } // namespace
 } // namespace zeph

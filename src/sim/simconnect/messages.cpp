@@ -63,6 +63,14 @@ std::optional<ScObjectAddRemove> readAddRemove(MessageBytes message) {
                              fieldU32(message, kObjectType)};
 }
 
+std::optional<ScAssignedObjectId> readAssignedObjectId(MessageBytes message) {
+    using namespace scwire::assignedObjectIdMsg;
+    if (!holds(message, kObjectId + 4)) {
+        return std::nullopt;
+    }
+    return ScAssignedObjectId{fieldU32(message, kRequestId), fieldU32(message, kObjectId)};
+}
+
 std::optional<ScFrame> readFrame(MessageBytes message) {
     using namespace scwire::frameMsg;
     if (!holds(message, kFrameRate + 4)) {

@@ -43,6 +43,12 @@ struct ScObjectAddRemove {
     std::uint32_t objectType = 0;
 };
 
+// The object the simulator made for a creation, named by the creation's request id.
+struct ScAssignedObjectId {
+    std::uint32_t requestId = 0;
+    std::uint32_t objectId = 0;
+};
+
 struct ScFrame {
     float frameRate = 0.0f;
 };
@@ -59,6 +65,7 @@ std::optional<ScException> readException(MessageBytes message);
 std::optional<ScOpenReply> readOpen(MessageBytes message);
 std::optional<ScEvent> readEvent(MessageBytes message);
 std::optional<ScObjectAddRemove> readAddRemove(MessageBytes message);
+std::optional<ScAssignedObjectId> readAssignedObjectId(MessageBytes message);
 std::optional<ScFrame> readFrame(MessageBytes message);
 std::optional<ScObjectData> readObjectData(MessageBytes message);
 

@@ -146,7 +146,7 @@ inline constexpr std::uint32_t kMsgFileName = 6;
 inline constexpr std::uint32_t kMsgFrame = 7;
 inline constexpr std::uint32_t kMsgObjectData = 8;
 inline constexpr std::uint32_t kMsgObjectDataByType = 9;
-inline constexpr std::uint32_t kMsgOther12 = 12;
+inline constexpr std::uint32_t kMsgAssignedObjectId = 12;
 inline constexpr std::uint32_t kMsgOther16 = 16;
 
 namespace exceptionMsg {
@@ -166,6 +166,10 @@ inline constexpr std::size_t kEventId = 16, kData = 20;
 namespace addRemoveMsg {
 inline constexpr std::size_t kEventId = 16, kObjectId = 20, kObjectType = 24;
 } // namespace addRemoveMsg
+
+namespace assignedObjectIdMsg {
+inline constexpr std::size_t kRequestId = 12, kObjectId = 16;
+} // namespace assignedObjectIdMsg
 
 namespace frameMsg {
 inline constexpr std::size_t kFrameRate = 24;
