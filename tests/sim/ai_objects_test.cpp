@@ -288,20 +288,16 @@ TEST_F(AiObjectsTest, ANewObjectGoesOnlyToTheCreationItWasMadeFor) {
             traffic.atcId = c.foreign;
             traffic.agl = 3000.0; // never traffic in range
             traffic.onGround = false;
-            const std::uint32_t foreign = standin().addTraffic(traffic);
             expectedLines.push_back(
                 fmt::format("just spawned, but not by Corvane_P3D, oid: {}, callsign '{}', "
                             "altaboveGnd:3000 ft, onground:0, gnd_alt:364 ft",
-                            foreign, c.foreign));
-            requestInRange();
+                            standin().addTraffic(traffic), c.foreign));
         }
-        std::vector<SimResult> results = takeResults();
+        requestInRange();
         for (std::uint32_t k = 0; k < c.heldFrames; ++k) {
             frame();
         }
         requestInRange();
-        const auto later = takeResults();
-        results.insert(results.end(), later.begin(), later.end());
 
         const auto created = standin().created();
         ASSERT_EQ(created.size(), made + c.creations.size());
@@ -311,7 +307,7 @@ TEST_F(AiObjectsTest, ANewObjectGoesOnlyToTheCreationItWasMadeFor) {
             expected.push_back({created[made + k].objectId, c.creations[k].hexid, 0, isStatic ? 1U : 0U, 0.0,
                                 isStatic ? 0.0 : 1000.0});
         }
-        EXPECT_EQ(text(results), text(expected));
+        EXPECT_EQ(text(takeResults()), text(expected));
         EXPECT_EQ(logSince(lines), expectedLines);
         EXPECT_TRUE(pendingCreations.empty());
         EXPECT_TRUE(newObjectIds.empty());

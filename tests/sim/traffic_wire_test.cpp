@@ -73,7 +73,7 @@ TEST_F(TrafficWireThreads, AForeignAircraftWithOurCallsignIsLeftAloneAndOursIsMo
     while (pendingCreations.empty() && harness.passesRun() < 6000) {
         harness.run(1);
     }
-    ASSERT_EQ(pendingCreations.size(), 1U) << harness.passesRun();
+    ASSERT_EQ(pendingCreations.size(), 1U);
     standin::TrafficSpec traffic;
     traffic.atcId = test::airlinerReport().identity.callsign;
     traffic.lat = 47.0;
@@ -89,11 +89,6 @@ TEST_F(TrafficWireThreads, AForeignAircraftWithOurCallsignIsLeftAloneAndOursIsMo
     EXPECT_FALSE(standin().positions(created[0].objectId).samples.empty());
     EXPECT_TRUE(standin().positions(foreign).samples.empty());
     EXPECT_TRUE(standin().clientEvents(foreign).empty());
-    const auto objects = standin().objects();
-    const auto other =
-        std::find_if(objects.begin(), objects.end(), [&](const auto& o) { return o.id == foreign; });
-    ASSERT_NE(other, objects.end());
-    EXPECT_FALSE(other->released);
     EXPECT_TRUE(standin().violations().empty());
     lf_clearTrafficTables();
 }
