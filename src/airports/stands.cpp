@@ -106,9 +106,18 @@ ParkPos* gf_standByNumber(std::uint32_t number) {
     return found != standList.end() ? &*found : nullptr;
 }
 
-void gf_freeStand(std::uint32_t number) {
+void gf_occupyStand(std::uint32_t number, std::uint32_t hexid) {
     if (ParkPos* stand = gf_standByNumber(number)) {
+        stand->occupied = true;
+        stand->occupant = hexid;
+    }
+}
+
+void gf_freeStand(std::uint32_t number, std::uint32_t hexid) {
+    ParkPos* stand = gf_standByNumber(number);
+    if (stand != nullptr && stand->occupant == hexid) {
         stand->occupied = false;
+        stand->occupant = 0;
     }
 }
 

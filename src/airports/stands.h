@@ -55,8 +55,12 @@ std::vector<ParkPos>::iterator gf_findStand(const std::string& id);
 // The first stand with this number; null for 0 or when none has it. The one look-up of a stand by number.
 // Traffic thread.
 ParkPos* gf_standByNumber(std::uint32_t number);
-// Clears the occupied mark of the stand with this number, when there is one. Traffic thread.
-void gf_freeStand(std::uint32_t number);
+// Marks the stand with this number, when there is one, as the stand the live aircraft with this hexid stands
+// on. Traffic thread.
+void gf_occupyStand(std::uint32_t number, std::uint32_t hexid);
+// Clears the occupied mark of the stand with this number when the live aircraft with this hexid holds it: a
+// mark another aircraft took since stays. Traffic thread.
+void gf_freeStand(std::uint32_t number, std::uint32_t hexid);
 
 // The stand an aircraft at this point takes, or standList.end(): the nearest free stand within maxDistance
 // (nm) that fits its half span within 1.8 m, or a misfit within 20 m, which then learns the aircraft's size;

@@ -40,6 +40,7 @@ struct ParkPos {
     bool cargoChanged = false;                 // the cargo attribute was changed by learning
     bool planned = false;                      // taken by the static-parking plan
     bool occupied = false;                     // an aircraft stands on it
+    std::uint32_t occupant = 0;                // hexid of the live aircraft whose mark it is
     bool reserved = false;                     // reserved for the user aircraft
     bool nextToPlanned = false;                // overlaps a planned stand
     bool cargo = false;

@@ -240,7 +240,7 @@ void freeStandOf(const StaticAc& aircraft) {
     if (aircraft.hexid <= kLastStaticHexid || aircraft.standNumber == 0) {
         return;
     }
-    gf_freeStand(aircraft.standNumber);
+    gf_freeStand(aircraft.standNumber, aircraft.hexid);
 }
 
 } // namespace

@@ -49,6 +49,7 @@ bool atStand(LiveAc& aircraft, StreamPos& position) {
     if (d > reach) {
         if (aircraft.phase == AcPhase::parking) {
             lf_setPhase(aircraft, AcPhase::taxi);
+            lf_forgetStand(aircraft);
             position.stationary = 0;
             return true;
         }
@@ -254,7 +255,7 @@ void lf_startLeavingStand(LiveAc& aircraft, StreamPos& position) {
         endRunningPrediction(aircraft);
     }
     lf_addRealStandOption(aircraft.standNumber, aircraft, kStandLeftMode);
-    gf_freeStand(aircraft.standNumber);
+    gf_freeStand(aircraft.standNumber, aircraft.hexid);
     lf_setPhase(aircraft, AcPhase::parked);
 }
 

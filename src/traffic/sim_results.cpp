@@ -341,7 +341,7 @@ void gf_removeFlightPlan(std::uint32_t objectId) {
         // A parked aircraft the simulator took away on its own leaves its stand; a removal of ours freed it
         // already, and only a parked one holds the mark.
         if (live->state != AcState::removingfromsim && live->phase == AcPhase::parked) {
-            gf_freeStand(live->standNumber);
+            gf_freeStand(live->standNumber, live->hexid);
         }
         if (live->hasFlightPlan != 0) {
             std::error_code error;

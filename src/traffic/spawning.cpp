@@ -183,7 +183,7 @@ bool chooseLivery(LiveAc& aircraft) {
     }
     // A parked aircraft respawning for another livery still holds its stand; an erased record never frees it.
     if (aircraft.phase == AcPhase::parked) {
-        gf_freeStand(aircraft.standNumber);
+        gf_freeStand(aircraft.standNumber, aircraft.hexid);
     }
     aircraft.remove = 1;
     return false;

@@ -99,6 +99,8 @@ void lf_pullOut(LiveAc& aircraft) {
     gf_setThrottle(aircraft, 0);
     gf_setFlaps(aircraft, 1);
     gf_logText(fmt::format("{:8}: {:8} pulling out", lf_standText(aircraft.standNumber), aircraft.callsign));
+    // Off the stand it holds no number that a later removal could free under another aircraft.
+    lf_forgetStand(aircraft);
 }
 
 } // namespace zeph

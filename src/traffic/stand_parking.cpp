@@ -67,7 +67,7 @@ void parkAtStand(LiveAc& aircraft, ParkPos* stand) {
         aircraft.position.heading = aircraft.standHeading;
     }
     if (stand != nullptr) {
-        stand->occupied = true;
+        gf_occupyStand(stand->number, aircraft.hexid);
     }
     lf_clearCargoStand(aircraft);
     gf_resetAcControls(aircraft);
@@ -191,15 +191,15 @@ void drive2Stand(LiveAc& aircraft, GeoPoint stand, double heading) {
 void lf_arrivedAtStand(LiveAc& aircraft) {
     ParkPos* stand = gf_standByNumber(aircraft.standNumber);
     if (stand != nullptr && stand->occupied) {
-        // Another aircraft took the stand meanwhile; the removal frees the stand, which stays taken.
+        // Another aircraft took the stand meanwhile: this one goes, the mark stays the other's.
         aircraft.timingMode = 1;
         removeAircraftFromSim(aircraft);
-        stand->occupied = true;
         return;
     }
     const GeoPoint standAt{aircraft.standLatitude, aircraft.standLongitude};
     if (gf_greatCircleDistance(pointOf(aircraft.position), standAt) > kOnStandNm) {
         lf_setPhase(aircraft, AcPhase::taxi);
+        lf_forgetStand(aircraft);
         return;
     }
     parkAtStand(aircraft, stand);
@@ -230,7 +230,7 @@ void lf_parksAt(LiveAc& aircraft) {
         gf_logText(fmt::format("{:8}: {:8} parks", lf_standText(aircraft.standNumber), aircraft.callsign));
         // A record without a stand takes nothing from the plan or the statics.
         if (ParkPos* stand = gf_standByNumber(aircraft.standNumber)) {
-            stand->occupied = true;
+            gf_occupyStand(stand->number, aircraft.hexid);
             std::erase_if(staticPlan, [&](const StaticPlanEntry& entry) {
                 return entry.standId == aircraft.standNumber;
             });

@@ -47,7 +47,7 @@ TEST_F(ExtendingChecks, ReportsAtAStandOrAfterAPushBackKeepOrMoveTheAircraft) {
         a.position.latitude = a.stream[0].latitude = a.standLatitude = stand.latitude;
         a.position.longitude = a.stream[0].longitude = a.standLongitude = stand.longitude;
         a.stream[0].altitude = a.stream[0].groundSpeed = a.stream[0].airborne = 0;
-        a.stream[0].stationary = a.onGround = stand.occupied = 1;
+        a.stream[0].stationary = a.onGround = 1, gf_occupyStand(2, a.hexid);
         a.phase = c.phase;
         a.standNumber = 2;
         a.lastPushBackDistance = 900;
@@ -60,7 +60,8 @@ TEST_F(ExtendingChecks, ReportsAtAStandOrAfterAPushBackKeepOrMoveTheAircraft) {
                   c.learned);
         EXPECT_EQ(a.state == AcState::removingfromsim, c.removed);
         EXPECT_EQ(stand.occupied, !c.learned);
-        EXPECT_TRUE(c.phase != P::pushed_back || a.standNumber + a.holdFlag == 0U);
+        EXPECT_TRUE(c.phaseAfter != P::taxi || a.standNumber + a.holdFlag == 0U)
+            << "off the stand: forgotten";
         EXPECT_TRUE(c.phase != P::parked || c.metres[0] > 85 || a.parkedSince == clock.time() * 10000000);
     }
 }

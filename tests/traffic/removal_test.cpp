@@ -23,6 +23,7 @@ LiveAc record(std::uint32_t hexid, AcState state, std::uint32_t objectId = 0, st
     aircraft.state = state;
     aircraft.objectId = objectId;
     aircraft.standNumber = stand;
+    aircraft.phase = stand != 0 ? AcPhase::parked : AcPhase::birth; // a record on a stand stands on it
     // Two positions not due for a long time: a buffered record waits in the buffer.
     aircraft.stream.resize(2);
     aircraft.stream[0].duePass = aircraft.stream[1].duePass = std::int64_t{1} << 40;
@@ -126,6 +127,11 @@ TEST_F(Removal, RemoveAircraftFromSimActsByState) {
         a.gone = 1;
         return a;
     };
+    const auto leftStand = [] {
+        LiveAc a = record(10007, AcState::active, 107, 3);
+        a.phase = AcPhase::taxi;
+        return a;
+    };
     const std::vector<bool> allOccupied{true, true, true};
     const std::vector<Case> cases{
         {"buffer",
@@ -206,6 +212,19 @@ TEST_F(Removal, RemoveAircraftFromSimActsByState) {
          {106},
          allOccupied,
          false},
+        {"taxiing off stand 3, which another aircraft took since",
+         leftStand(),
+         {},
+         {},
+         AcState::removingfromsim,
+         0,
+         0,
+         0,
+         {},
+         {},
+         {107},
+         allOccupied,
+         false},
         {"liveryrespawn",
          record(10005, AcState::liveryrespawn, 105),
          {},
@@ -238,6 +257,9 @@ TEST_F(Removal, RemoveAircraftFromSimActsByState) {
         SCOPED_TRACE(c.name);
         lf_clearTrafficTables();
         occupiedStands();
+        if (c.aircraft.phase == AcPhase::parked) {
+            gf_occupyStand(c.aircraft.standNumber, c.aircraft.hexid); // the mark is its own
+        }
         for (const std::uint32_t hexid : c.liveQueue) {
             liveAddQueue.push_back(requestOf(hexid == 1 ? "OTHER" : c.aircraft.callsign, hexid));
         }

@@ -149,7 +149,7 @@ TEST_F(Respawn, TheAircraftComesBackWhereItWas) {
             a.phase = AcPhase::parked, a.standNumber = 2, a.onGround = 1, a.stream[0].airborne = 0;
             a.position.latitude = a.stream[0].latitude = gf_standByNumber(2)->latitude;
             a.position.longitude = a.stream[0].longitude = gf_standByNumber(2)->longitude;
-            gf_standByNumber(2)->occupied = true; // as its creation left it
+            gf_occupyStand(2, a.hexid); // as its creation left it
         }
         EXPECT_FALSE(lf_respawnCheck(a, report));
         EXPECT_EQ(readLog().back(), c.line);
@@ -170,7 +170,7 @@ TEST_F(Respawn, TheAircraftComesBackWhereItWas) {
     }
     TrafficReport report; // parked, and no livery for the new owner: erased, its stand freed
     LiveAc& a = known(report);
-    a.phase = AcPhase::parked, a.standNumber = 2, gf_standByNumber(2)->occupied = true;
+    a.phase = AcPhase::parked, a.standNumber = 2, gf_occupyStand(2, a.hexid);
     report.identity.registration = "PH-BXA", a.registration.clear();
     const std::int32_t depth = MATCHING_DEPTH.get();
     MATCHING_DEPTH.setValue(1);

@@ -260,7 +260,8 @@ TEST_F(SimResults, RemovedObjectsAreErasedWithTheirFlightPlans) {
     liveAcTable.push_back(test::makeLiveAc({.hexid = 20004}, AcState::liveryrespawn, 200));
     liveAcTable.back().standNumber = 4;
     for (std::uint32_t k = 0; k < 4; ++k) {
-        standList[k].number = k + 1, standList[k].occupied = true, liveAcTable[k].phase = AcPhase::parked;
+        standList[k].number = k + 1, liveAcTable[k].phase = AcPhase::parked;
+        gf_occupyStand(k + 1, liveAcTable[k].hexid);
     }
     std::filesystem::create_directories(dir() / "101.pln" / "inside");
     std::ofstream(dir() / "100.pln") << "plan";

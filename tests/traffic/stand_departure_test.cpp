@@ -103,6 +103,7 @@ TEST_F(StandDeparture, ReportsAheadOfTheStandPullOutOthersPushBack) {
     nextPosGround(a);
     fake_->frame();
     ASSERT_TRUE(a.phase == AcPhase::taxi && a.stream.size() == 2U);
+    EXPECT_EQ(a.standNumber, 0U) << "pulled out: the stand is forgotten";
     EXPECT_NEAR(metres(stand_, pointOf(a.stream[1])), 35.8, 0.05);
     EXPECT_NEAR(gf_initialBearing(stand_, pointOf(a.stream[1])) * kRadToDeg, 90.0, 0.01);
     EXPECT_EQ(events(), kLeaving);
