@@ -256,7 +256,10 @@ void removeAircraftFromSim(StaticAc& aircraft) {
         return;
     }
     if (aircraft.state == AcState::adding2sim) {
-        gf_withdrawCreation(aircraft);
+        // A creation withdrawn stands nowhere: a parked spawn gives its stand back.
+        if (gf_withdrawCreation(aircraft)) {
+            freeStandOf(aircraft);
+        }
         return;
     }
     freeStandOf(aircraft);

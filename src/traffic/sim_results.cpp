@@ -146,6 +146,7 @@ void onCreationFailed(const SimResult& result) {
                                         [&](const LiveAc& a) { return a.hexid == result.hexid; });
         if (found != liveAcTable.end()) {
             lf_handleCreationFailure(*found);
+            gf_freeStand(found->standNumber, found->hexid); // a refused parked spawn stands nowhere
             swapAndPop(liveAcTable, found);
         }
         return;

@@ -181,16 +181,14 @@ bool chooseLivery(LiveAc& aircraft) {
     if (!aircraft.registration.empty()) {
         noMatchList.insert(gf_airlineTypeRegKey(aircraft));
     }
-    // A parked aircraft respawning for another livery still holds its stand; an erased record never frees it.
-    if (aircraft.phase == AcPhase::parked) {
-        gf_freeStand(aircraft.standNumber, aircraft.hexid);
-    }
-    aircraft.remove = 1;
+    aircraft.remove = 1; // a parked one gives its stand back when the pass erases the record
     return false;
 }
 
 void parkOnStand(LiveAc& aircraft, const ParkPos& stand) {
     lf_takeStand(aircraft, stand);
+    // Taken now, not when the creation is reported: meanwhile no other aircraft picks the stand.
+    gf_occupyStand(stand.number, aircraft.hexid);
     lf_setPhase(aircraft, AcPhase::parked);
     aircraft.parkedSince = nowSystemTicks();
     aircraft.largestStandDistance = 0.0;

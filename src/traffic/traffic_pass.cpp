@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "airports/stands.h"
 #include "core/geodesy.h"
 #include "core/log.h"
 #include "model/flight_texts.h"
@@ -116,6 +117,12 @@ void lf_updateAllLiveAc() {
         anyErased = updateLiveAc(aircraft) || anyErased;
     }
     if (anyErased) {
+        // A parked spawn or respawn erased before its creation gives its stand back.
+        for (const LiveAc& a : liveAcTable) {
+            if (a.remove != 0 || a.withdrawn != 0) {
+                gf_freeStand(a.standNumber, a.hexid);
+            }
+        }
         std::erase_if(liveAcTable, [](const LiveAc& a) { return a.remove != 0 || a.withdrawn != 0; });
     }
     swapPositionBuffers();

@@ -337,11 +337,12 @@ TEST_F(SimResults, TouchDownAndStaticCg) {
 TEST_F(SimResults, RefusedCreationsEraseTheRecordAndTwentyEndTheRun) {
     failedLiveries.clear();
     addLive({.hexid = 20001, .callsign = "TST123"}, AcState::adding2sim).livery = "Test Air B738";
+    standList.resize(1), standList[0].number = liveAcTable[0].standNumber = 1, gf_occupyStand(1, 20001);
     staticAcTable.push_back(test::makeStaticAc({.hexid = 12, .callsign = "ABC123*"}));
     staticAcTable.back().livery = "Static B738";
     push({{0, 20001, 0, 6, 0, 0}, {0, 12, 0, 6, 0, 0}});
     lf_handleSimResults();
-    EXPECT_TRUE(liveAcTable.empty());
+    EXPECT_TRUE(liveAcTable.empty() && !standList[0].occupied) << "a refused parked spawn frees its stand";
     EXPECT_TRUE(staticAcTable.empty());
     const auto log = readLog();
     for (const char* line : {"TST123 'Test Air B738' could not be created by your Sim!",

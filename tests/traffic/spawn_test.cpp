@@ -363,6 +363,16 @@ TEST_F(Spawning, StandOfAGroundAircraft) {
              liveAcTable.push_back(heavy);
          },
          0, true},
+        {"A2 taken by a parked spawn on its way", near(0, 15, 50),
+         [&] {
+             LiveAc first =
+                 buffered({.hexid = 20002, .callsign = "TST9", .airline = "TST", .airborne = false}, 2, true);
+             for (StreamPos& p : first.stream) {
+                 p.latitude = near(0, 15, 50).lat, p.longitude = near(0, 15, 50).lon;
+             }
+             EXPECT_EQ(step(first).standNumber, 2U);
+         },
+         0, false},
     };
     test::WeekClock clock(WeekSlot{3, 20});
     for (const Case& c : cases) {
