@@ -263,7 +263,12 @@ void removeAircraftFromSim(StaticAc& aircraft) {
         return;
     }
     freeStandOf(aircraft);
+    // A respawn has queued the removal of its object already; the record now goes for good instead.
+    const bool queued = aircraft.state == AcState::liveryrespawn;
     aircraft.state = AcState::removingfromsim;
+    if (queued) {
+        return;
+    }
     if (aircraft.objectId != 0) {
         removalQueue.push_back(aircraft.objectId);
         return;
