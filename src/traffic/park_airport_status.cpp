@@ -153,6 +153,7 @@ void removeGroundLive() {
     for (LiveAc& live : liveAcTable) {
         switch (live.phase) {
         case AcPhase::parked:
+        case AcPhase::parking:
         case AcPhase::pushing_back:
         case AcPhase::pushed_back:
         case AcPhase::taxi:

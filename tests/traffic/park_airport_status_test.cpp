@@ -120,6 +120,9 @@ TEST_F(ParkAirportStatus, EnteringLoadsAndCalculatesThenFlyingOutGivesItUp) {
     parked.phase = AcPhase::parked, parked.standNumber = 5;
     liveAcTable.emplace_back(test::makeLiveAc({.hexid = 4000002, .callsign = "KLM2"}, AcState::active, 92))
         .phase = AcPhase::flying;
+    LiveAc& parking = liveAcTable.emplace_back(
+        test::makeLiveAc({.hexid = 4000003, .callsign = "KLM3"}, AcState::active, 93));
+    parking.phase = AcPhase::parking, parking.standNumber = 6;
     MAX_FIT.setValue(5);
     userAt(25.0, 270.0, true);
     lf_checkParkAirport(0);
@@ -129,8 +132,9 @@ TEST_F(ParkAirportStatus, EnteringLoadsAndCalculatesThenFlyingOutGivesItUp) {
     EXPECT_TRUE(logHas("10:30:00 ZZPA (ZPA) is out of sight (20.1 nm), parked aircraft will be removed"));
     EXPECT_TRUE(std::all_of(staticAcTable.begin(), staticAcTable.end(),
                             [](const StaticAc& s) { return s.state == AcState::removingfromsim; }));
-    EXPECT_EQ(std::make_tuple(liveAcTable[0].state, liveAcTable[1].state),
-              std::make_tuple(AcState::removingfromsim, AcState::active));
+    EXPECT_EQ(std::make_tuple(liveAcTable[0].state, liveAcTable[1].state, liveAcTable[2].state),
+              std::make_tuple(AcState::removingfromsim, AcState::active, AcState::removingfromsim));
+    EXPECT_EQ(liveAcTable[2].standNumber, 0U) << "driving onto a stand of the airport left";
     EXPECT_TRUE(fs::exists(test::parkAirportLearnedFile()));
     EXPECT_TRUE(standList.empty() && parkAirportRecord.code.empty() &&
                 mainWindowState.displayTexts().parkAirportCode.empty());
