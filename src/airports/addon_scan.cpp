@@ -5,6 +5,7 @@
 #include <deque>
 #include <future>
 #include <stdexcept>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -90,17 +91,6 @@ void drain(const fs::path& folder, Pending& pending) {
     }
 }
 
-// The walk ends where it fails to open a folder, so a folder that cannot be listed is tried first: it is not
-// entered, and its error (thrown) is reported like that of any entry.
-void enterOnlyIfListable(fs::recursive_directory_iterator& it) {
-    try {
-        fs::directory_iterator probe(it->path());
-    } catch (const fs::filesystem_error&) {
-        it.disable_recursion_pending();
-        throw;
-    }
-}
-
 void skipFolder(const fs::path& folder, std::string_view why) {
     gf_setStatus(folder.string() + std::string(why), true);
 }
@@ -115,38 +105,52 @@ bool lf_isInSimFolder(const fs::path& path) {
     return !stock.empty() && lowerCase(path.string()).find(stock) != std::string::npos;
 }
 
+// Depth first in the file system's order, with one open listing per level, so each folder is opened once. A
+// folder that cannot be listed, or an entry that cannot be read, gets its line and the walk goes on; it
+// stops after kBglLoopCap such lines. Links to folders are not followed.
 void lf_scanFolderForAirports(const fs::path& folder, ScanTaskPool& pool) {
     gf_addScanLogLine(fmt::format("Scanning for {} airports in {}", "addon ", folder.string()));
+    int failures = 0;
     const auto aborted = [&](const std::string& cause) {
+        ++failures;
         gf_addScanLogLine(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
                                       folder.string(), cause));
     };
-    Pending pending;
-    std::error_code error;
-    fs::recursive_directory_iterator it(folder, error);
-    int failures = 0;
-    for (const fs::recursive_directory_iterator end; it != end && failures < kBglLoopCap;) {
+    std::vector<fs::directory_iterator> listings;
+    const auto enter = [&](const fs::path& path) {
         try {
-            const fs::directory_entry& entry = *it;
+            listings.emplace_back(path);
+        } catch (const std::exception& e) {
+            aborted(e.what());
+        }
+    };
+    Pending pending;
+    enter(folder);
+    while (!listings.empty() && failures < kBglLoopCap) {
+        fs::directory_iterator& listing = listings.back();
+        if (listing == fs::directory_iterator()) {
+            listings.pop_back();
+            continue;
+        }
+        const fs::directory_entry entry = *listing;
+        // Taken before the entry is entered, which may move the listings.
+        std::error_code error;
+        listing.increment(error);
+        if (error) {
+            aborted(error.message());
+        }
+        try {
             if (lf_isInSimFolder(entry.path())) {
-                it.disable_recursion_pending();
-            } else if (entry.is_directory() && !entry.is_symlink()) {
-                enterOnlyIfListable(it);
+                continue;
+            }
+            if (entry.is_directory() && !entry.is_symlink()) {
+                enter(entry.path());
             } else if (isAirportCandidate(entry) && !runIsStopping()) {
                 startWorker(folder, entry.path(), pool, pending);
             }
         } catch (const std::exception& e) {
             aborted(e.what());
         }
-        // An entry that cannot be read is reported and the walk goes on with the next.
-        if (it.increment(error); error) {
-            aborted(error.message());
-            error.clear();
-            ++failures;
-        }
-    }
-    if (error) {
-        aborted(error.message());
     }
     drain(folder, pending);
 }
@@ -191,7 +195,7 @@ std::vector<fs::path> lf_readAfolderParameters() {
     return folders;
 }
 
-bool lf_runAirportsScan(const std::vector<fs::path>& folders) {
+AirportsScanResult lf_runAirportsScan(const std::vector<fs::path>& folders) {
     lf_logAndFlush(
         fmt::format("The scan will search {} folder{}", folders.size(), gf_plural(folders.size())));
     std::error_code error;
@@ -204,15 +208,21 @@ bool lf_runAirportsScan(const std::vector<fs::path>& folders) {
     lf_takeGeneratedThirdpartyCodes();
     lf_reserveScanLog();
     lf_scanAirportFolders(folders);
+    // The stop started no worker for the files left: the log and a package would be of a part of the scan.
+    if (runIsStopping()) {
+        gf_clearStatus();
+        lf_clearScanLog();
+        return AirportsScanResult::Interrupted;
+    }
     lf_writeScanLog();
     gf_clearStatus();
     lf_clearScanLog();
     lf_prepareTbloZip(lf_takeGeneratedThirdpartyCodes());
-    const bool changed = scanChangedFiles.load();
-    if (changed) {
-        gf_logText("Airports scan successful");
+    if (!scanChangedFiles.load()) {
+        return AirportsScanResult::Unchanged;
     }
-    return changed;
+    gf_logText("Airports scan successful");
+    return AirportsScanResult::Changed;
 }
 
 void gf_scanAddonAirports() {
@@ -235,12 +245,12 @@ void gf_scanAddonAirports() {
     }
     lf_removeScanMadeFiles(myOrbxDir);
     lf_removeScanMadeFiles(myThirdpartyDir);
-    if (!lf_runAirportsScan(folders)) {
+    const AirportsScanResult result = lf_runAirportsScan(folders);
+    if (result == AirportsScanResult::Unchanged) {
         gf_setStatus("Warning: Scan has not found any add-on airports", true);
     }
-    // A scan cut short by the run's end started no worker after the stop: it stays ticked, so the next start
-    // makes the files this one removed.
-    if (!runIsStopping()) {
+    // A scan cut short by the run's end stays ticked, so the next start makes the files this one removed.
+    if (result != AirportsScanResult::Interrupted) {
         SCAN_AIRPORTS.set(false);
         controlSink().setCheck(SCAN_AIRPORTS);
     }
@@ -248,7 +258,9 @@ void gf_scanAddonAirports() {
     if (offlineLearningCount.load() == 0) {
         fs::remove_all(tbloName, error);
     }
-    lf_logAndFlush("-------------------------- airports scan ends    ----------------------------\n");
+    lf_logAndFlush(result == AirportsScanResult::Interrupted
+                       ? "airports scan interrupted, it runs again at the next start"
+                       : "-------------------------- airports scan ends    ----------------------------\n");
 }
 
 } // namespace zeph

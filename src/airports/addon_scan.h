@@ -14,13 +14,15 @@ namespace zeph {
 
 class ScanTaskPool;
 
-// The whole scan; unticks SCAN_AIRPORTS when done. Throws UserErrorException 49 when no afolder is set and
-// 42 when one lies in the simulator's own scenery.
+// The whole scan; unticks SCAN_AIRPORTS when done, not when the run's end cut it short. Throws
+// UserErrorException 49 when no afolder is set and 42 when one lies in the simulator's own scenery.
 void gf_scanAddonAirports();
 // The non-empty afolder values in order.
 std::vector<std::filesystem::path> lf_readAfolderParameters();
-// One scan over the folders, its log and its package; true when it wrote airport files.
-bool lf_runAirportsScan(const std::vector<std::filesystem::path>& folders);
+// What one scan run did. A scan that the run's end cut short writes neither its log nor a package.
+enum class AirportsScanResult { Changed, Unchanged, Interrupted };
+// One scan over the folders, its log and its package; Changed when it wrote airport files.
+AirportsScanResult lf_runAirportsScan(const std::vector<std::filesystem::path>& folders);
 // Checks and walks each folder; every worker has ended on return.
 void lf_scanAirportFolders(const std::vector<std::filesystem::path>& folders);
 // The walk of one folder: a task on pool per BGL file with an airport section.

@@ -1,5 +1,10 @@
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <thread>
 
 #include <fmt/format.h>
@@ -262,6 +267,46 @@ TEST_F(AddonScan, AFolderThatCannotBeListedGetsItsLine) {
     EXPECT_TRUE(*reported) << "the locked folder's line, and both other airports";
 }
 
+// The kernel tells of each opening of a watched folder: an event without a name.
+TEST_F(AddonScan, EachFolderIsOpenedOnce) {
+    const fs::path tree = dir() / "folders";
+    for (const char* file : {"a/b/EHAM.bgl", "a/c/KJFK.bgl", "a/d/e/LFPG.bgl", "f/KBOS.bgl"}) {
+        gen::writeAirportBgl(tree / file, {gen::sampleAirport(fs::path(file).stem().string(), 2, 0)});
+    }
+    std::vector<fs::path> folders{tree};
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(tree)) {
+        if (entry.is_directory()) {
+            folders.push_back(entry.path());
+        }
+    }
+    const int notify = ::inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(notify, 0);
+    std::map<int, fs::path> watched;
+    for (const fs::path& folder : folders) {
+        watched[::inotify_add_watch(notify, folder.c_str(), IN_OPEN)] = folder;
+    }
+    setAirportScanSinkForTests(BglAirportSink{[](ApfData&, std::uint32_t&, const fs::path&) { return false; },
+                                              [](ApfData&, const std::uint32_t&) {}});
+    {
+        ScanTaskPool pool;
+        lf_scanFolderForAirports(tree, pool);
+    }
+    std::map<fs::path, int> openings;
+    alignas(inotify_event) std::array<char, 65536> events{};
+    for (ssize_t got = 0; (got = ::read(notify, events.data(), events.size())) > 0;) {
+        for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events.data() + at);
+            openings[watched[event->wd]] += event->len == 0 ? 1 : 0;
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(notify);
+    EXPECT_EQ(watched.size(), 7U);
+    for (const auto& [wd, folder] : watched) {
+        EXPECT_EQ(openings[folder], 1) << folder;
+    }
+}
+
 TEST_F(AddonScan, FolderParameters) {
     const test::RecordingShellOpen shell;
     fs::create_directories(manualFile.parent_path());
@@ -306,6 +351,22 @@ TEST_F(AddonScan, FolderParameters) {
     runStopping = false;
     EXPECT_TRUE(SCAN_AIRPORTS.get());
     EXPECT_FALSE(fs::exists("airports/my_thirdparty/LFPG.xml"));
+
+    // Cut short after a file was made: no scan log, package or success of a part of the scan.
+    setAirportScanSinkForTests(BglAirportSink{lf_linkAirport, [](ApfData& airport, const std::uint32_t& n) {
+                                                  lf_generateAirportFile(airport, n);
+                                                  runStopping = true;
+                                              }});
+    gf_scanAddonAirports();
+    runStopping = false;
+    EXPECT_TRUE(fs::exists("airports/my_thirdparty/LFPG.xml"));
+    EXPECT_TRUE(logHas("airports scan interrupted, it runs again at the next start"));
+    for (const char* untrue :
+         {"Airports scan successful", "! Mail tblo/tblo.zip to support@corvane.example"}) {
+        EXPECT_FALSE(logHas(untrue)) << untrue;
+    }
+    EXPECT_FALSE(fs::exists(airportsScanLogFile) || fs::exists("tblo"));
+    EXPECT_TRUE(SCAN_AIRPORTS.get());
 }
 
 TEST_F(AddonScanThreads, WorkersEndWithTheScan) {
