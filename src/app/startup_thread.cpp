@@ -94,15 +94,13 @@ void scanAirports() {
 
 // A run that already ends builds no tables that the next run builds anew: none after a livery scan that the
 // end interrupted (SCAN_LIVERIES stays ticked, so the next run scans), and none without the aircraft
-// database, except for a prepared update, which ends the program.
-bool stoppingRunSkipsTables() {
-    return SCAN_LIVERIES.get() || (!dataFilesRead.load() && exitReason.load() != ExitReason::NEW_VERSION);
-}
+// database, whose categories they would lack. A run ended for a prepared update reads no database: it ends
+// the program, and the start after the install builds them.
+bool stoppingRunSkipsTables() { return SCAN_LIVERIES.get() || !dataFilesRead.load(); }
 
-// Built also when the run already ends (a prepared update, the user's close), so its closing down reports
-// from them. Then a failure to build, such as a damaged LiveriesScanned.xml, is only logged and the run
-// keeps the reason it ends for: a prepared update must not turn into an error that waits for the user. The
-// next run builds the tables again.
+// Built also when the run already ends (the user's close, production mode). Then a failure to build, such as
+// a damaged LiveriesScanned.xml, is only logged and the run keeps the reason it ends for instead of an error
+// that waits for the user. The next run builds the tables again.
 void buildMatchingTables() {
     if (!runIsStopping()) {
         gf_processScannedLiveries();
@@ -115,11 +113,6 @@ void buildMatchingTables() {
         gf_processScannedLiveries();
     } catch (const std::exception& error) {
         gf_logText(fmt::format("Processing scanned liveries failed: {}", error.what()));
-    }
-    // Tables built before the aircraft database was read know no categories: a restarted run that reads it
-    // builds them again.
-    if (!dataFilesRead.load()) {
-        gf_resetLiveryTables();
     }
 }
 

@@ -253,7 +253,8 @@ bool lf_runProgramUpdate(const Version& version) {
             true);
         return false;
     }
-    if (!lf_downloadReleaseNotes(newVersionDir / releaseNotesName)) {
+    // A download that the stop refused has logged so itself: the release notes are not missing.
+    if (!lf_downloadReleaseNotes(newVersionDir / releaseNotesName) && !runIsStopping()) {
         gf_logLine(
             fmt::format("could not download {} to {}", releaseNotesName.string(), newVersionDir.string()));
     }

@@ -15,10 +15,13 @@
 #include "aircraft/aircraft_cfg_reader.h"
 #include "aircraft/liveries_scanned_file.h"
 #include "aircraft/livery_scan.h"
+#include "airports/addon_airport_files.h"
+#include "airports/addon_scan.h"
 #include "app/closing_down.h"
 #include "app/entry_point.h"
 #include "app/main_loop.h"
 #include "app/startup_thread.h"
+#include "gen/scenery_tree.h"
 #include "run_threads.h"
 #include "settings/parameter_table.h"
 #include "state/exit_reason.h"
@@ -120,13 +123,20 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
 // A restart recorded while the start-up still runs restarts as one recorded in the main loop: the countdown
 // runs out and the new run gets as far as the first one would have. A close during its countdown still ends
 // the program.
-enum class StartUpMoment { HeldDownload, HeldDownloadScanTicked, LiveryScan, StartClosedInCountdown };
+enum class StartUpMoment {
+    HeldDownload,
+    HeldDownloadScanTicked,
+    LiveryScan,
+    AirportScan,
+    StartClosedInCountdown
+};
 
 class StartUpRestartThreads : public RestartThreads, public ::testing::WithParamInterface<StartUpMoment> {
 protected:
     void TearDown() override {
         RestartThreads::TearDown();
         setScanFileReaderForTests(nullptr);
+        setAirportScanSinkForTests({});
         setDownloadConfigForTests(std::nullopt);
     }
     void recordOnce() {
@@ -169,6 +179,17 @@ TEST_P(StartUpRestartThreads, ARestartRecordedDuringTheStartUpRestarts) {
             return lf_searchLiveriesinFile(number, file);
         });
         break;
+    case StartUpMoment::AirportScan:
+        // The restart comes while the scan makes the file of its one airport.
+        gen::writeAirportBgl(appDataRoot().parent_path() / "scenery" / "EHAM.bgl",
+                             {gen::sampleAirport("EHAM", 2, 0)});
+        setAirportScanSinkForTests(
+            BglAirportSink{[](ApfData&, std::uint32_t&, const std::filesystem::path&) { return false; },
+                           [this](ApfData& airport, const std::uint32_t& helipads) {
+                               lf_generateAirportFile(airport, helipads);
+                               recordOnce();
+                           }});
+        break;
     case StartUpMoment::StartClosedInCountdown:
         setStartUpHookForTests([this] { recordOnce(); });
         startRun();
@@ -186,20 +207,29 @@ TEST_P(StartUpRestartThreads, ARestartRecordedDuringTheStartUpRestarts) {
     if (GetParam() == StartUpMoment::LiveryScan) {
         return;
     }
-    // The stopped run tells of no scan and no tables that it did not make; the next run scans.
+    // The stopped run tells of no scan, tables or package that it did not make; the next run scans. The
+    // tables come before the airport scan.
+    const bool scansAirports = GetParam() == StartUpMoment::AirportScan;
+    std::vector<std::string> untrue{"No liveries", "Processing scanned liveries failed",
+                                    "Airports scan successful", "! Mail "};
+    if (!scansAirports) {
+        untrue.emplace_back("Category ");
+        EXPECT_EQ(logCount(scanBanner), GetParam() == StartUpMoment::HeldDownloadScanTicked ? 2 : 0);
+    }
     const std::vector<std::string> log = readLog();
     const auto stop = std::find(log.begin(), log.end(), "Exiting: NEW SETTINGS");
-    for (const char* untrue : {"No liveries", "Processing scanned liveries failed", "Category "}) {
+    for (const std::string& line : untrue) {
         EXPECT_TRUE(std::none_of(log.begin(), stop, [&](const std::string& l) {
-            return l.starts_with(untrue);
-        })) << untrue;
+            return l.starts_with(line);
+        })) << line;
     }
-    EXPECT_EQ(logCount(scanBanner), GetParam() == StartUpMoment::HeldDownloadScanTicked ? 2 : 0);
+    EXPECT_EQ(logCount("airports scan interrupted, it runs again at the next start"), scansAirports ? 1 : 0);
+    EXPECT_EQ(logCount("Airports scan successful"), scansAirports ? 1 : 0) << "the next run scans again";
 }
 
 const char* momentText(StartUpMoment moment) {
-    const std::array<const char*, 4> names{"HeldDownload", "HeldDownloadScanTicked", "LiveryScan",
-                                           "StartClosedInCountdown"};
+    const std::array<const char*, 5> names{"HeldDownload", "HeldDownloadScanTicked", "LiveryScan",
+                                           "AirportScan", "StartClosedInCountdown"};
     return names.at(static_cast<std::size_t>(moment));
 }
 
@@ -209,7 +239,8 @@ std::string momentName(const ::testing::TestParamInfo<StartUpMoment>& info) { re
 
 INSTANTIATE_TEST_SUITE_P(Moments, StartUpRestartThreads,
                          ::testing::Values(StartUpMoment::HeldDownload, StartUpMoment::HeldDownloadScanTicked,
-                                           StartUpMoment::LiveryScan, StartUpMoment::StartClosedInCountdown),
+                                           StartUpMoment::LiveryScan, StartUpMoment::AirportScan,
+                                           StartUpMoment::StartClosedInCountdown),
                          momentName);
 
 TEST_F(RestartThreads, ANewFlightEndsTheProgramAfterTenSeconds) {

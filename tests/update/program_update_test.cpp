@@ -95,24 +95,56 @@ TEST_F(ProgramUpdate, ANewerProgramIsPreparedInNewVersionAndEndsTheRun) {
 }
 
 TEST_F(ProgramUpdate, ReleaseNotesAndFileManagerFailuresStillEndTheRun) {
-    server.status("docs/ReleaseNotes.pdf", 404);
-    server.ok(archivePath, zipOf({{"a.exe", "first"}, {"b.exe", "second"}}));
-    const test::RecordingShellOpen shell(false);
-    EXPECT_FALSE(gf_checkVersions());
-    const auto lines = readLog();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "==> could not download ReleaseNotes.pdf to new_version"),
-              lines.end());
-    EXPECT_EQ(test::readFileBytes(dir() / "new_version" / "install_new_version.exe"), "second")
-        << "the last entry stays";
-    EXPECT_EQ(test::readFileBytes(dir() / "new_version" / "README.txt"), normalReadme);
-    EXPECT_EQ(shell.paths().size(), 1U);
+    struct Case {
+        const char* name;
+        bool stop; // the window is closed once the installer is prepared, the notes held back
+        std::string line;
+    };
+    const std::string notFound = "==> could not download ReleaseNotes.pdf to new_version";
+    const Case cases[] = {
+        {"not found", false, notFound},
+        {"refused by the stop", true,
+         "Download error: 'the run is stopping' for " + server.urlOf("docs/ReleaseNotes.pdf")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetExitReasonForRestart();
+        fs::remove_all(dir() / "new_version");
+        const std::size_t before = readLog().size();
+        server.status("docs/ReleaseNotes.pdf", 404);
+        if (c.stop) {
+            server.stall("docs/ReleaseNotes.pdf", true, 60000);
+        }
+        server.ok(archivePath, zipOf({{"a.exe", "first"}, {"b.exe", "second"}}));
+        const test::RecordingShellOpen shell(false);
+        std::jthread closer([&](std::stop_token done) {
+            while (c.stop && !done.stop_requested() && !preparedInstaller()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            userStopped.store(c.stop);
+        });
+        EXPECT_FALSE(gf_checkVersions());
+        closer.request_stop();
+        closer.join();
+        userStopped.store(false);
+        const auto lines = readLog();
+        const auto has = [&](const std::string& text) {
+            return std::find(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end(), text) !=
+                   lines.end();
+        };
+        EXPECT_TRUE(has(c.line)) << c.line;
+        EXPECT_EQ(has(notFound), !c.stop) << "a download the stop refused is not missing";
+        EXPECT_EQ(test::readFileBytes(dir() / "new_version" / "install_new_version.exe"), "second")
+            << "the last entry stays";
+        EXPECT_EQ(test::readFileBytes(dir() / "new_version" / "README.txt"), normalReadme);
+        EXPECT_EQ(shell.paths().size(), 1U);
+        EXPECT_EQ(
+            has("Opening file explorer at the new version failed? Try manually via the Maravel website."),
+            !c.stop);
+        EXPECT_EQ(exitReason.load(), ExitReason::NEW_VERSION);
+    }
     EXPECT_EQ(port_.calls(),
-              std::vector<std::string>{"messageBox Could not open File Explorer at new version|Corvane"});
-    EXPECT_NE(
-        std::find(lines.begin(), lines.end(),
-                  "Opening file explorer at the new version failed? Try manually via the Maravel website."),
-        lines.end());
-    EXPECT_EQ(exitReason.load(), ExitReason::NEW_VERSION);
+              std::vector<std::string>(2, "messageBox Could not open File Explorer at new version|Corvane"));
 }
 
 TEST_F(ProgramUpdate, ABrokenOrMissingInstallerKeepsWhatWasPreparedAndTheCheckGoesOn) {
