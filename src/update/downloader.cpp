@@ -194,8 +194,8 @@ bool gf_downloadFromSite(const std::string& fileName, const fs::path& localPath,
     const bool downloaded = gf_downloadFile(handle.get(), url, localPath, true, check);
     if (downloaded) {
         gf_logText(fmt::format("Downloaded '{}' to '{}'", url, localPath.string()));
-    } else {
-        gf_logLine(fmt::format("Downloading '{}' failed !", url));
+    } else if (!runIsStopping()) {
+        gf_logLine(fmt::format("Downloading '{}' failed !", url)); // a stop has logged so itself
     }
     return downloaded;
 }

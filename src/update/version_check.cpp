@@ -53,7 +53,10 @@ std::optional<nlohmann::json> fetchVersions() {
     const CurlHandle handle = lf_newCurlHandle();
     if (!gf_downloadFile(handle.get(), downloadConfig().baseUrl + "versions.json", versionsJsonFile, false,
                          ContentCheck::JsonObject)) {
-        gf_logLine("Downloading version info from my web site failed!");
+        // A download that the stop refused has logged so itself: the site did not fail.
+        if (!runIsStopping()) {
+            gf_logLine("Downloading version info from my web site failed!");
+        }
         return std::nullopt;
     }
     std::string text;
