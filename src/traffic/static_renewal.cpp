@@ -263,8 +263,9 @@ void lf_trimToWanted(std::int64_t wanted) {
         } else if (!liveParkedList.empty()) {
             const std::uint32_t stand = liveParkedList.back().standNumber;
             liveParkedList.pop_back();
+            // The aircraft parked there, not one pushing back from the stand with its number still held.
             const auto live = std::find_if(liveAcTable.begin(), liveAcTable.end(), [stand](const LiveAc& a) {
-                return a.state == AcState::active && a.standNumber == stand;
+                return a.state == AcState::active && a.phase == AcPhase::parked && a.standNumber == stand;
             });
             if (live != liveAcTable.end()) {
                 removeAircraftFromSim(*live);

@@ -214,12 +214,14 @@ TEST_F(StaticPlan, TrimCutsPlanThenEarliestKeptThenLongestParkedLive) {
         std::size_t kept;
         std::int64_t wanted;
         std::string outcome;
-        std::size_t liveLeft;
+        std::size_t liveLeft;     // parked and active
+        bool leaverFirst = false; // an aircraft pushing back from stand 1 comes first in the table
     };
     const Case cases[] = {
         {"plan cut from its end", 10, 5, 12, "kept K0 K1 K2 K3 K4; removed; plan 4", 3},
         {"earliest kept go", 0, 5, 4, "kept K0; removed K4 K3 K2 K1; plan 0", 3},
         {"nothing wanted", 2, 1, 0, "kept; removed K0; plan 0", 0},
+        {"nothing wanted, the leaver is not the one parked", 2, 1, 0, "kept; removed K0; plan 0", 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -227,6 +229,11 @@ TEST_F(StaticPlan, TrimCutsPlanThenEarliestKeptThenLongestParkedLive) {
             liveAcTable.clear(), liveParkedList.clear();
         for (std::size_t k = 0; k < c.kept; ++k)
             keptStatics.emplace_back().callsign = "K" + std::to_string(k);
+        if (c.leaverFirst) {
+            LiveAc& leaver =
+                liveAcTable.emplace_back(test::makeLiveAc({.hexid = 4000009}, AcState::active, 9));
+            leaver.phase = AcPhase::pushing_back, leaver.standNumber = 1;
+        }
         for (std::uint32_t stand = 1; stand <= 3; ++stand) {
             LiveAc& live = liveAcTable.emplace_back(
                 test::makeLiveAc({.hexid = 4000000 + stand}, AcState::active, stand));
@@ -236,7 +243,9 @@ TEST_F(StaticPlan, TrimCutsPlanThenEarliestKeptThenLongestParkedLive) {
         lf_trimToWanted(c.wanted);
         EXPECT_EQ(outcome(), c.outcome);
         EXPECT_EQ(std::count_if(liveAcTable.begin(), liveAcTable.end(),
-                                [](const LiveAc& a) { return a.state == AcState::active; }),
+                                [](const LiveAc& a) {
+                                    return a.state == AcState::active && a.phase == AcPhase::parked;
+                                }),
                   c.liveLeft);
     }
 }
