@@ -117,13 +117,14 @@ void lf_updateAllLiveAc() {
         anyErased = updateLiveAc(aircraft) || anyErased;
     }
     if (anyErased) {
+        const auto erased = [](const LiveAc& a) { return a.remove != 0 || a.withdrawn != 0; };
         // A parked spawn or respawn erased before its creation gives its stand back.
         for (const LiveAc& a : liveAcTable) {
-            if (a.remove != 0 || a.withdrawn != 0) {
+            if (erased(a)) {
                 gf_freeStand(a.standNumber, a.hexid);
             }
         }
-        std::erase_if(liveAcTable, [](const LiveAc& a) { return a.remove != 0 || a.withdrawn != 0; });
+        std::erase_if(liveAcTable, erased);
     }
     swapPositionBuffers();
 }
