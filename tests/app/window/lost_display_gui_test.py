@@ -6,12 +6,14 @@ traffic flows, and while an error waits for the user. Each ends with 0: before t
 saying so, after it with the closing lines of a close. The harness's own server leaves another server's
 socket file, and its display answers no more once it is gone. Where own-x11.sh falls back, no server of the
 test touches a socket file outside; a display lock whose process has ended is taken back, a live one is not.
+Those two rows run with a /tmp of their own, from a checkout below /tmp as well as from one elsewhere.
 """
 
 import json
 import os
 import pathlib
 import re
+import shutil
 import socket
 import subprocess
 import sys
@@ -163,17 +165,47 @@ def stale_lock_taken_back():
         gui.check((display, kept) == (expected, left), f"a lock of pid {pid}: took {display}, left {kept!r}")
 
 
+# The tmpfs over /tmp hides everything below it, the checkout too where it lies there. The shell stands in the
+# checkout as the tmpfs comes, so its "." still is the checkout, and binds that back at the checkout's path; mount
+# must not canonicalize "." into that path, which by then names an empty folder of the tmpfs.
+SANDBOX = ('cd "$1" && mount -t tmpfs sandbox /tmp && mkdir -p "$1" && mount --no-canonicalize --bind . "$1" && '
+           'shift && exec "$@"')
+
+
 def in_sandbox(case):
-    """Runs case, a function of this file, where /tmp is empty and the network only loopback of its own, so the
-    X servers, locks and socket files it makes are its own."""
+    """Runs case, a function of this file, where /tmp holds nothing but the checkout and the network is only
+    loopback of its own, so the X servers, locks and socket files it makes are its own."""
     way = namespace_way(["--net", "--mount"])
     if way is None:
         print(f"{case.__name__}: skipped, no network and mount namespace can be made here")
         return
-    done = subprocess.run(way + ["sh", "-c", 'mount -t tmpfs sandbox /tmp && exec "$@"', "sandbox", sys.executable,
-                                 __file__, "--case", case.__name__], capture_output=True, text=True, timeout=180)
-    print("".join(f"{case.__name__}: {line}\n" for line in (done.stdout + done.stderr).splitlines()), end="")
-    gui.check(done.returncode == 0, f"{case.__name__} failed")
+    code = run_named(case.__name__, way + ["sh", "-c", SANDBOX, "sandbox", str(gui.PROJECT), sys.executable,
+                                           __file__, "--case", case.__name__])
+    gui.check(code == 0, f"{case.__name__} failed")
+
+
+def run_named(name, args):
+    """Runs args, prints each line they print after name, and returns their exit code."""
+    done = subprocess.run(args, capture_output=True, text=True, timeout=180)
+    print("".join(f"{name}: {line}\n" for line in (done.stdout + done.stderr).splitlines()), end="")
+    return done.returncode
+
+
+def sandboxed():
+    """The rows that need a /tmp of their own, each in a sandbox."""
+    for case in (outside_socket_stays, stale_lock_taken_back):
+        in_sandbox(case)
+
+
+def sandboxed_from_tmp():
+    """The sandboxed rows run from a copy of the tree below /tmp, as from a checkout there: the sandbox's own /tmp
+    hides none of what they run."""
+    with tempfile.TemporaryDirectory(dir="/tmp") as copy:
+        for part in ("scripts", "tests/support", "tests/app/window"):
+            shutil.copytree(gui.PROJECT / part, pathlib.Path(copy, part))
+        test = pathlib.Path(copy, "tests/app/window", pathlib.Path(__file__).name)
+        code = run_named("from /tmp", [sys.executable, str(test), "--case", "sandboxed"])
+    gui.check(code == 0, "the sandboxed rows failed from a copy of the tree below /tmp")
 
 
 def main(argv):
@@ -181,8 +213,8 @@ def main(argv):
         globals()[argv[2]]()
         return
     check_servers_apart()
-    for case in (outside_socket_stays, stale_lock_taken_back):
-        in_sandbox(case)
+    sandboxed()
+    sandboxed_from_tmp()
     for case in CASES:
         with tempfile.TemporaryDirectory() as root:
             run_case(argv, root, *case)
