@@ -47,6 +47,8 @@ constexpr auto replyLimitTime = 5s;
 
 TcpListener rtListener;
 TcpStream rtClient;
+// RealTraffic's edition was read from a version reply in this run.
+bool editionLearned = false;
 
 [[noreturn]] void failSetUp(const std::string& text) {
     rtListener.close();
@@ -93,9 +95,21 @@ void setEdition(bool professional, std::string text) {
     mainWindowState.setRealTrafficVersionText(std::move(text));
 }
 
+// The version question and its reply.
+void askVersion() {
+    sendDataPacket("Qs999=version\r\n");
+    lf_processRTVersion(gf_receiveFromRT());
+}
+
 void reconnected() {
     if (exitReason.load() != ExitReason::NOT_YET_SET || !waitForClient()) {
         return;
+    }
+    // The run's first connection may have been a RealTraffic that restarted at once, or another local
+    // client: without the edition the run would miss the simulator time and RealTraffic's traffic clock. A
+    // learned edition is not asked again, so a silent client cannot take it away.
+    if (!editionLearned) {
+        askVersion();
     }
     mainWindowState.realTrafficConnected.store(true);
     invalidateTopPanel();
@@ -246,9 +260,9 @@ void lf_waitForRealTraffic() {
     gf_setStatus(fmt::format("Waiting for RealTraffic to connect to {} ...", programId), true);
     gf_flushLog();
     gf_resetReaders();
+    editionLearned = false;
     if (waitForClient()) {
-        sendDataPacket("Qs999=version\r\n");
-        lf_processRTVersion(gf_receiveFromRT());
+        askVersion();
         mainWindowState.realTrafficConnected.store(true);
         invalidateTopPanel();
         realTrafficAwaited.exchange(false);
@@ -258,6 +272,7 @@ void lf_waitForRealTraffic() {
 }
 
 void lf_processRTVersion(std::string_view reply) {
+    editionLearned = false;
     if (reply.empty()) {
         gf_setStatus("No RealTraffic version received?", true);
         rtProfessional.store(false);
@@ -272,6 +287,7 @@ void lf_processRTVersion(std::string_view reply) {
         const bool professional = professionalLevel(parsed);
         const std::string version = parsed.value("version", std::string{});
         setEdition(professional, fmt::format("RT {} edition: {}", professional ? "prof" : "stnd", version));
+        editionLearned = true;
     } catch (const std::exception& error) {
         setEdition(false, "");
         // The parser quotes the reply's bytes in its message.

@@ -59,13 +59,15 @@ std::string gf_receiveFromRT();
 // Sends text to the client; on failure logs it, closes the client and clears rtClientConnected.
 bool sendDataPacket(std::string_view text);
 
-// The first connection of a run and its version question (only when RealTraffic runs on this PC).
+// The first connection of a run and its version question (only when RealTraffic runs on this PC). A
+// re-connection asks the question again while no reply of this run was readable.
 void lf_waitForRealTraffic();
 // Reads the version reply: rtProfessional and the version text of the top panel.
 void lf_processRTVersion(std::string_view reply);
 // "Qs123=" with the simulator's time in milliseconds; only while connected and from 1 s on.
 void lf_sendSimTime(std::int64_t simSeconds);
-// "Qs121=" with the user aircraft's position; when RealTraffic has gone, the wait for it to come back.
+// "Qs121=" with the user aircraft's position; when RealTraffic has gone, the wait for it to come back, with
+// the version question while the run has not learned the edition.
 void lf_sendUserPosition();
 // The position line of a user record, with its CR LF.
 std::string lf_positionLine(const UserAcPosition& position);

@@ -260,6 +260,9 @@ TEST_F(RtServerTest, RealTrafficLostAndBack) {
         bool userStopping;
         int closedFirst; // connections closed before RealTraffic comes back: skipped, logged in one line
         bool reset;      // closed with an RST (linger 0) instead of a FIN
+        ReplyMode first = ReplyMode::Professional; // the reply to the run's first version question
+        ReplyMode back = ReplyMode::NeverAnswer;   // the reply of the RealTraffic that comes back
+        bool askedAgain = false;
     };
     const Case cases[] = {
         {"running, a silent RealTraffic back", false, 0, false},
@@ -268,6 +271,8 @@ TEST_F(RtServerTest, RealTrafficLostAndBack) {
         {"50 closed connections first", false, 50, false},
         {"500 closed connections first", false, 500, false},
         {"1 reset connection first", false, 1, true},
+        {"the first reply unreadable: asked again", false, 0, false, ReplyMode::Garbage,
+         ReplyMode::Professional, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -291,11 +296,12 @@ TEST_F(RtServerTest, RealTrafficLostAndBack) {
         request.callsign = "QUEUED1";
         request.hexid = liveAcTable[1].hexid;
         liveAddQueue.push_back(request);
-        trafficReader.setLastReportTime(1733560000.0);
         const std::size_t logBefore = readLog().size();
-        rtfeed::RtFeed feed(feedOptions(ReplyMode::Professional));
+        rtfeed::RtFeed feed(feedOptions(c.first));
         ASSERT_TRUE(feed.connect(test::kLivenessBound));
-        ASSERT_TRUE(waitForClient());
+        lf_waitForRealTraffic();
+        ASSERT_TRUE(rtClientConnected.load());
+        trafficReader.setLastReportTime(1733560000.0);
         lf_sendUserPosition();
         ASSERT_TRUE(feed.waitForLine("Qs121", test::kLivenessBound));
         feed.disconnect();
@@ -342,14 +348,16 @@ TEST_F(RtServerTest, RealTrafficLostAndBack) {
             ASSERT_TRUE(dead.ok() && (!c.reset || ::setsockopt(dead.fd.get(), SOL_SOCKET, SO_LINGER, &abort,
                                                                sizeof(abort)) == 0));
         }
-        rtfeed::RtFeed back(feedOptions(ReplyMode::NeverAnswer));
+        rtfeed::RtFeed back(feedOptions(c.back));
         ASSERT_TRUE(back.connect(test::kLivenessBound));
         lf_sendUserPosition();
         EXPECT_TRUE(rtClientConnected.load());
         EXPECT_TRUE(mainWindowState.realTrafficConnected.load());
         lf_sendUserPosition();
         ASSERT_TRUE(back.waitForLine("Qs121", test::kLivenessBound));
-        EXPECT_FALSE(back.waitForLine("Qs999", 0ms)) << "no second version question";
+        EXPECT_EQ(back.waitForLine("Qs999", 0ms).has_value(), c.askedAgain) << "the version question";
+        EXPECT_TRUE(rtProfessional.load()) << "the edition learned, kept";
+        EXPECT_EQ(mainWindowState.displayTexts().realTrafficVersionText, "RT prof edition: 9.0.1");
         const auto backLog = logFrom(logBefore);
         const auto ending = [&](std::string_view end) {
             return std::count_if(backLog.begin(), backLog.end(),
