@@ -155,6 +155,9 @@ void lf_bindSocket(UdpReader& reader, std::uint16_t port) {
 
 void lf_receiveLoop(UdpReader& reader) {
     const bool onThisPc = realTrafficOnThisPc.load();
+    // Each run starts afresh, the QNH at 1013: the previous run's last datagram must not make RealTraffic's
+    // unchanged weather count as a repeat.
+    reader.lastDatagram.clear();
     // The end of the program ends the reader too, whoever forgot its flag.
     while (!reader.stopFlag.load() && !processEnding.load()) {
         switch (reader.socket.waitReadable(kReceiveSlice)) {

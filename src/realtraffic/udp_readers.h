@@ -57,7 +57,8 @@ public:
     // --- the reader thread's own state ---
     UdpSocket socket;
     std::array<char, kBufferSize> buffer{};
-    std::string lastDatagram; // the repeat filter's copy while RealTraffic runs on another PC
+    // The repeat filter's copy while RealTraffic runs on another PC; emptied each time the loop starts.
+    std::string lastDatagram;
 
     // The socket was bound (the port and address read back) or closed (both cleared).
     void noteBound();
@@ -105,7 +106,8 @@ void lf_runReaderThread(UdpReader& reader, std::string_view name, std::uint16_t 
 void lf_startWinsock(UdpReader& reader);
 void lf_createSocket(UdpReader& reader);
 void lf_bindSocket(UdpReader& reader, std::uint16_t port);
-// Receives until the stop flag is set, then closes the socket and calls onStopped.
+// Receives until the stop flag is set, then closes the socket and calls onStopped. Starts with an empty
+// repeat filter.
 void lf_receiveLoop(UdpReader& reader);
 
 // "{} connected" and "{} disconnected" as continuation lines.

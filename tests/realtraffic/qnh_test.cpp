@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -153,29 +154,54 @@ TEST_F(QnhDatagrams, RepeatsChangeNothingExcept1013) {
     EXPECT_EQ(currentQnh.load(), 1009);
 }
 
-class QnhReaderThreads : public test::LogFixture {};
+class QnhReaderThreads : public test::LogFixture {
+protected:
+    void TearDown() override {
+        stopReader();
+        realTrafficOnThisPc.store(false);
+        gf_resetReaders();
+        currentQnh.store(1013);
+        LogFixture::TearDown();
+    }
+
+    // The QNH Reader's thread on a free port; true once its socket is bound.
+    bool startReader() {
+        thread_ = std::jthread(lf_qnhReaderThread, std::uint16_t{0});
+        return waitFor([] { return qnhReader.boundPort() != 0; });
+    }
+    void stopReader() {
+        if (thread_.joinable()) {
+            qnhReader.stopFlag.store(true);
+            thread_.join();
+        }
+    }
+    static bool waitFor(const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + test::kLivenessBound;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(2ms);
+        }
+        return true;
+    }
+
+private:
+    std::jthread thread_;
+};
 
 TEST_F(QnhReaderThreads, AFloodOfBadDatagramsWritesAtMostTwentyLines) {
     realTrafficOnThisPc.store(true);
     gf_resetReaders();
     currentQnh.store(1013);
-    std::jthread thread(lf_qnhReaderThread, std::uint16_t{0});
-    const auto deadline = std::chrono::steady_clock::now() + test::kLivenessBound;
-    while (qnhReader.boundPort() == 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(2ms);
-    }
-    ASSERT_NE(qnhReader.boundPort(), 0);
+    ASSERT_TRUE(startReader());
     rtfeed::RtFeed feed(sendingTo(qnhReader.boundPort()));
     for (int i = 0; i < 25; ++i) {
         ASSERT_TRUE(feed.sendQnh("not json"));
     }
     ASSERT_TRUE(feed.sendQnh(R"({"QNH":1001})"));
-    while (currentQnh.load() != 1001 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(2ms);
-    }
-    qnhReader.stopFlag.store(true);
-    thread.join();
-    realTrafficOnThisPc.store(false);
+    waitFor([] { return currentQnh.load() == 1001; });
+    stopReader();
 
     EXPECT_EQ(currentQnh.load(), 1001) << "a good datagram after the flood is still taken";
     const auto log = readLog();
@@ -185,8 +211,22 @@ TEST_F(QnhReaderThreads, AFloodOfBadDatagramsWritesAtMostTwentyLines) {
     EXPECT_EQ(errors, 20);
     EXPECT_EQ(std::count(log.begin(), log.end(), "QNH Reader: 5 error lines not logged"), 1);
     EXPECT_EQ(std::count(log.begin(), log.end(), "QNH Reader has stopped"), 1);
-    gf_resetReaders();
-    currentQnh.store(1013);
+}
+
+// RealTraffic on another PC repeats its weather datagram unchanged until the METAR changes.
+TEST_F(QnhReaderThreads, TheSameWeatherIsTakenAgainAfterARestart) {
+    realTrafficOnThisPc.store(false);
+    for (const char* run : {"first run", "the run after a restart"}) {
+        SCOPED_TRACE(run);
+        // What the restart does to the readers and the QNH.
+        gf_resetReaders();
+        currentQnh.store(1013);
+        ASSERT_TRUE(startReader());
+        rtfeed::RtFeed feed(sendingTo(qnhReader.boundPort()));
+        ASSERT_TRUE(feed.sendQnh(R"({"QNH":1020})"));
+        EXPECT_TRUE(waitFor([] { return currentQnh.load() == 1020; })) << "QNH " << currentQnh.load();
+        stopReader();
+    }
 }
 
 } // namespace
