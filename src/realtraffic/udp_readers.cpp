@@ -95,7 +95,8 @@ void checkActivity(const ReaderWatch& watch) {
         watch.state.store(2);
         invalidateTopPanel();
         watch.live.store(false);
-    } else if (!watch.live.load()) {
+    } else if (!watch.live.load() || watch.state.load() == 2) {
+        // The reader reset of RealTraffic's going marks a reader live while its light still shows silence.
         watch.live.store(true);
         watch.state.store(1);
         invalidateTopPanel();

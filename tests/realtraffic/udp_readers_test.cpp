@@ -308,6 +308,7 @@ TEST_F(ReaderWatchdog, MarksSilentReadersWhileRealTrafficIsConnected) {
         std::int32_t qnhState;
         bool trafficLive;
         bool qnhLive;
+        bool resetFirst = false; // RealTraffic went and the readers were reset before this run
     };
     const Step steps[] = {
         {"silence", true, 0, 0, 2, 2, false, false},
@@ -315,11 +316,16 @@ TEST_F(ReaderWatchdog, MarksSilentReadersWhileRealTrafficIsConnected) {
         {"traffic only", true, 1, 0, 1, 2, true, false},
         {"not connected: nothing changes", false, 0, 0, 1, 2, true, false},
         {"connected, QNH only", true, 0, 1, 2, 1, false, true},
+        {"silence again", true, 0, 0, 2, 2, false, false},
+        {"RealTraffic back after the reset", true, 3, 1, 1, 1, true, true, true},
     };
     mainWindowState.trafficReaderState.store(1);
     mainWindowState.qnhReaderState.store(1);
     for (const Step& s : steps) {
         SCOPED_TRACE(s.name);
+        if (s.resetFirst) {
+            gf_resetReaders();
+        }
         mainWindowState.realTrafficConnected.store(s.connected);
         trafficReader.datagramCounter.fetch_add(s.trafficDatagrams);
         qnhReader.datagramCounter.fetch_add(s.qnhDatagrams);
