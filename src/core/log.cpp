@@ -7,6 +7,7 @@
 
 #include "core/clock.h"
 #include "core/generations.h"
+#include "core/log_file.h"
 #include "core/program.h"
 #include "core/run_flags.h"
 #include "core/time_text.h"
@@ -14,24 +15,30 @@
 
 namespace zeph {
 
-std::ofstream logStream;
 std::mutex logMutex;
 
 namespace {
+
+// The stream goes before its buffer, whose end writes out what is pending.
+struct LogFile {
+    LogFileBuffer buffer;
+    std::ostream stream{&buffer};
+};
+LogFile logFile;
 
 constexpr std::string_view eventPrefix = "==> ";
 constexpr std::string_view continuationPrefix = "          ";
 
 void writeLine(std::string_view prefix, std::string_view text, bool flush) {
     std::lock_guard lock(logMutex);
-    if (!logStream.is_open()) {
+    if (!logFile.buffer.isOpen()) {
         return;
     }
-    logStream.write(prefix.data(), static_cast<std::streamsize>(prefix.size()));
-    logStream.write(text.data(), static_cast<std::streamsize>(text.size()));
-    logStream.put('\n');
+    logFile.stream.write(prefix.data(), static_cast<std::streamsize>(prefix.size()));
+    logFile.stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+    logFile.stream.put('\n');
     if (flush) {
-        logStream.flush();
+        logFile.stream.flush();
     }
 }
 
@@ -39,18 +46,17 @@ void writeLine(std::string_view prefix, std::string_view text, bool flush) {
 
 LogBlock::LogBlock() : lock_(logMutex) {}
 
-bool LogBlock::isOpen() const { return logStream.is_open(); }
+bool LogBlock::isOpen() const { return logFile.buffer.isOpen(); }
 
-std::ostream& LogBlock::stream() { return logStream; }
+std::ostream& LogBlock::stream() { return logFile.stream; }
 
 void gf_openLog() {
-    const std::filesystem::path logFile = "Log.txt";
-    gf_saveUpto3GenerationsOf(logFile);
+    const std::filesystem::path file = "Log.txt";
+    gf_saveUpto3GenerationsOf(file);
     {
         std::lock_guard lock(logMutex);
-        logStream.open(logFile, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!logStream.is_open()) {
-            throw std::runtime_error("Failed to write file " + logFile.string());
+        if (!logFile.buffer.open(file)) {
+            throw std::runtime_error("Failed to write file " + file.string());
         }
     }
     gf_logText(fmt::format("{} (utc) {} version {} for {}", gf_timeText(nowUtc()), programId,
@@ -81,10 +87,8 @@ void gf_logUnlessStopping(std::string_view text) {
 
 void closeLogForTests() {
     std::lock_guard lock(logMutex);
-    if (logStream.is_open()) {
-        logStream.close();
-    }
-    logStream.clear();
+    logFile.buffer.close();
+    logFile.stream.clear();
 }
 
 } // namespace zeph

@@ -1,6 +1,6 @@
 #pragma once
-#include <fstream>
 #include <mutex>
+#include <ostream>
 #include <string_view>
 
 namespace zeph {
@@ -8,9 +8,8 @@ namespace zeph {
 // The dash of log lines such as "parks over static X — static will be removed": Log.txt is UTF-8.
 inline constexpr std::string_view kLogDash = "\xE2\x80\x94";
 
-// Log.txt in the current folder, open from gf_openLog to process end. Code that writes a block of lines
-// holds logMutex for the whole block (through LogBlock) and never calls a writer meanwhile.
-extern std::ofstream logStream;
+// Log.txt in the current folder, open from gf_openLog to process end, is written under logMutex. Code that
+// writes a block of lines holds it for the whole block (through LogBlock) and never calls a writer meanwhile.
 extern std::mutex logMutex;
 
 class LogBlock {
@@ -30,7 +29,9 @@ private:
 // Throws std::runtime_error("Failed to write file Log.txt") when it cannot be opened.
 void gf_openLog();
 
-// Each writer holds logMutex for its whole line and writes nothing while the log is not open.
+// Each writer holds logMutex for its whole line and writes nothing while the log is not open. A write that
+// fails (a full disk) loses whole lines only; the first line that reaches the file again comes after one
+// line that says how many were lost.
 void gf_logLine(std::string_view text);         // "==> " + text, flushed
 void gf_logText(std::string_view text);         // text, not flushed
 void lf_logContinuation(std::string_view text); // ten blanks + text, not flushed

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include "support/child_process.h"
 #include "support/log_fixture.h"
@@ -192,6 +193,70 @@ TEST(LogProcess, AFailedCopyStepDoesNotStopTheOthers) {
     EXPECT_EQ(readFileBytes(dir / "Log00.txt"), "previous\n");
     EXPECT_EQ(readFileBytes(dir / "Log0.txt"), "current\n");
     EXPECT_EQ(readFileLines(dir / "Log.txt").back(), "==> new");
+}
+
+// A disk that fills while lines are written (a file-size limit in a child process) and has room again: the
+// lines written after reach Log.txt, each whole on its own line, and one line at the place of the lost ones
+// says how many they were.
+TEST(LogProcess, LinesGoOnOnceThereIsRoomAgain) {
+    struct Case {
+        const char* name;
+        void (*writer)(std::string_view);
+        std::string prefix;
+    };
+    const std::vector<Case> cases = {
+        {"event lines, each flushed", gf_logLine, "==> "},
+        {"plain lines, written when the buffer is full", gf_logText, ""},
+    };
+    constexpr int fullLines = 1000;
+    const auto full = [](int k) { return "line while the disk is full: " + std::to_string(k); };
+    const auto room = [](int k) { return "line once there is room " + std::to_string(k); };
+    for (const Case& row : cases) {
+        test::TempDir dir;
+        const auto run = [&] {
+            std::filesystem::current_path(dir.path());
+            gf_openLog();
+            for (int k = 0; k < fullLines; ++k) {
+                row.writer(full(k));
+            }
+            test::liftFileSizeLimit();
+            for (int k = 0; k < 3; ++k) {
+                row.writer(room(k));
+            }
+            gf_flushLog();
+            return true;
+        };
+        ASSERT_EQ(test::runWithFileSizeLimit(4096, run), true) << row.name;
+        EXPECT_TRUE(readFileBytes(dir / "Log.txt").ends_with('\n')) << row.name;
+        const auto lines = readFileLines(dir / "Log.txt");
+        const auto note = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.starts_with("==> writing Log.txt");
+        });
+        if (note == lines.end()) {
+            ADD_FAILURE() << row.name << ": no line about the lost lines; last line " << lines.back();
+            continue;
+        }
+        // The banner, the lines that fitted, the note, the lines still buffered when room came back, the
+        // rest.
+        const auto kept = static_cast<int>(note - lines.begin()) - 1;
+        const auto keptAfter = static_cast<int>(lines.end() - note) - 1 - 3;
+        const int lost = fullLines - kept - keptAfter;
+        ASSERT_TRUE(kept > 0 && lost > 0 && keptAfter >= 0) << row.name;
+        std::vector<std::string> expected = {lines[0]};
+        for (int k = 0; k < fullLines; ++k) {
+            if (k == kept) {
+                expected.push_back("==> writing Log.txt failed: File too large; " + std::to_string(lost) +
+                                   " lines lost");
+            }
+            if (k < kept || k >= kept + lost) {
+                expected.push_back(row.prefix + full(k));
+            }
+        }
+        for (int k = 0; k < 3; ++k) {
+            expected.push_back(row.prefix + room(k));
+        }
+        EXPECT_EQ(lines, expected) << row.name;
+    }
 }
 
 TEST(LogProcess, ProgramEndsWithCodeOneWhenLogCannotBeOpened) {

@@ -135,12 +135,21 @@ std::optional<bool> runWithFileSizeLimit(std::uint64_t limitBytes, const std::fu
     const int code = runInChild(
         [limitBytes] {
             std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
-            const rlimit limit{limitBytes, limitBytes};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-            return true;
+            // The hard limit stays, so that the child can lift the limit again.
+            rlimit limit{};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = limitBytes;
+            return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
         },
         run);
     return code == 0 || code == 1 ? std::optional<bool>(code == 1) : std::nullopt;
+}
+
+void liftFileSizeLimit() {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 std::optional<bool> runWithoutRootFileRights(const std::function<bool()>& run) {

@@ -26,6 +26,8 @@ int endedProcessId();
 // a full disk (root ignores permission bits, not this limit). The open log is flushed first, so the child
 // never writes the parent's pending lines again. What run returned; none when the child did not end normally.
 std::optional<bool> runWithFileSizeLimit(std::uint64_t limitBytes, const std::function<bool()>& run);
+// Inside run: lifts that limit again, as when room is freed on the disk.
+void liftFileSizeLimit();
 
 // Runs run in a forked child in a user namespace of its own, where root's rights over the files of the
 // machine are gone: their permission bits hold for it, so a folder without any shuts it out also when the
