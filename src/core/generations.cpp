@@ -67,9 +67,31 @@ void lf_copyGeneration(bool& ok, const std::filesystem::path& from, const std::f
 
 namespace {
 
-// Copies the generations `depth` - 1 .. 0 of file one step down, oldest first; `caller` names the
+using GenerationStep = void (*)(bool& ok, const std::filesystem::path& from, const std::filesystem::path& to);
+
+// A copy step that, when the copy fails, moves the file one generation down instead: a rename needs no room,
+// so a full disk cannot cost a file that its caller is about to empty.
+void copyOrMoveGeneration(bool& ok, const std::filesystem::path& from, const std::filesystem::path& to) {
+    bool copied = true;
+    lf_copyGeneration(copied, from, to);
+    if (copied) {
+        return;
+    }
+    ok = false;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(from, error)) {
+        return; // a folder in the file's place is no generation to keep
+    }
+    std::filesystem::rename(from, to, error);
+    if (error) {
+        gf_logLine(fmt::format("rename {} -> {} failed: {}", from.string(), to.string(), error.message()));
+    }
+}
+
+// Moves the generations `depth` - 1 .. 0 of file one step down with step, oldest first; `caller` names the
 // function in the line about a name without a dot.
-bool saveGenerations(const std::filesystem::path& file, std::size_t depth, std::string_view caller) {
+bool saveGenerations(const std::filesystem::path& file, std::size_t depth, std::string_view caller,
+                     GenerationStep step) {
     const std::string name = file.string();
     const auto dot = name.rfind('.');
     if (dot == std::string::npos) {
@@ -78,20 +100,20 @@ bool saveGenerations(const std::filesystem::path& file, std::size_t depth, std::
     }
     bool ok = true;
     for (std::size_t older = depth; older > 1; --older) {
-        lf_copyGeneration(ok, generationName(name, dot, older - 1), generationName(name, dot, older));
+        step(ok, generationName(name, dot, older - 1), generationName(name, dot, older));
     }
-    lf_copyGeneration(ok, file, generationName(name, dot, 1));
+    step(ok, file, generationName(name, dot, 1));
     return ok;
 }
 
 } // namespace
 
 bool gf_saveUpto3GenerationsOf(const std::filesystem::path& file) {
-    return saveGenerations(file, 3, "gf_saveUpto3GenerationsOf");
+    return saveGenerations(file, 3, "gf_saveUpto3GenerationsOf", copyOrMoveGeneration);
 }
 
 bool gf_save1GenerationOf(const std::filesystem::path& file) {
-    return saveGenerations(file, 1, "gf_save1GenerationOf");
+    return saveGenerations(file, 1, "gf_save1GenerationOf", lf_copyGeneration);
 }
 
 } // namespace zeph

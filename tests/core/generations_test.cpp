@@ -51,20 +51,21 @@ TEST_F(Generations, ThreeGenerationsMoveDownAndTheOldestIsOverwritten) {
     EXPECT_EQ(readFileBytes("data000.txt"), "g2");
 }
 
-// A step that fails (the older generation is a folder; the disk fills part way) leaves its target as it was
-// and no temp file beside it, logs its line, and the steps after it still run.
+// A copy step that fails (the older generation is a folder; the disk fills part way) leaves its target as it
+// was and no temp file beside it, logs its line, and the steps after it still run.
 TEST_F(Generations, AFailedStepIsLoggedKeepsItsTargetWholeAndTheRestStillRun) {
     struct Case {
         const char* name;
+        bool (*save)(const std::filesystem::path&);
         std::size_t newestBytes; // of data.txt; data0.txt holds g1, data00.txt g2, data000.txt is a folder
         std::uint64_t sizeLimit; // how large a file may grow
         const char* kept;        // data0.txt and data00.txt
         const char* failedLine;
     };
     const std::vector<Case> cases = {
-        {"the oldest is a folder", 2, RLIM_INFINITY, "xx g1",
+        {"the oldest is a folder", gf_saveUpto3GenerationsOf, 2, RLIM_INFINITY, "xx g1",
          "copy data00.txt -> data000.txt failed: Is a directory"},
-        {"the disk fills part way through a copy", 64 * 1024, 16 * 1024, "g1 g1",
+        {"the disk fills part way through a copy", gf_save1GenerationOf, 64 * 1024, 16 * 1024, "g1 g2",
          "copy data.txt -> data0.txt failed: File too large"},
     };
     std::filesystem::create_directory("data000.txt");
@@ -72,7 +73,7 @@ TEST_F(Generations, AFailedStepIsLoggedKeepsItsTargetWholeAndTheRestStillRun) {
         writeFileBytes("data.txt", std::string(row.newestBytes, 'x'));
         writeFileBytes("data0.txt", "g1");
         writeFileBytes("data00.txt", "g2");
-        const auto save = [] { return gf_saveUpto3GenerationsOf("data.txt"); };
+        const auto save = [&] { return row.save("data.txt"); };
         EXPECT_EQ(test::runWithFileSizeLimit(row.sizeLimit, save), false) << row.name;
         // A cut copy shows its first bytes only.
         EXPECT_EQ((readFileBytes("data0.txt") + " " + readFileBytes("data00.txt")).substr(0, 20), row.kept)

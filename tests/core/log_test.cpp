@@ -182,17 +182,51 @@ TEST(LogProcess, FiveStartsKeepTheFourNewestLogs) {
     }
 }
 
-TEST(LogProcess, AFailedCopyStepDoesNotStopTheOthers) {
-    test::TempDir dir;
-    test::writeFileBytes(dir / "Log.txt", "current\n");
-    test::writeFileBytes(dir / "Log0.txt", "previous\n");
-    test::writeFileBytes(dir / "Log00.txt", "older\n");
-    std::filesystem::create_directory(dir / "Log000.txt"); // in the way of the oldest generation
-    auto result = test::runChild(LOG_STARTER_BIN, {"new"}, dir.path());
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(readFileBytes(dir / "Log00.txt"), "previous\n");
-    EXPECT_EQ(readFileBytes(dir / "Log0.txt"), "current\n");
-    EXPECT_EQ(readFileLines(dir / "Log.txt").back(), "==> new");
+// A start that cannot copy a generation (the oldest is a folder; the disk is full) still runs every step and
+// never loses the previous start's log: a file that cannot be copied one generation down is moved there.
+TEST(LogProcess, AStartKeepsThePreviousLogsWhenACopyFails) {
+    const std::string previous(4000, 'p');
+    struct Case {
+        const char* name;
+        std::uint64_t sizeLimit;
+        std::vector<std::string> before; // Log.txt, Log0.txt, Log00.txt; an empty Log000.txt is a folder
+        std::vector<std::string> after;  // Log0.txt, Log00.txt, Log000.txt
+    };
+    const std::vector<Case> cases = {
+        {"the oldest is a folder",
+         RLIM_INFINITY,
+         {"current\n", "previous\n", "older\n", ""},
+         {"current\n", "previous\n", ""}},
+        {"every generation is larger",
+         1024,
+         {previous, previous + "1", previous + "2", "g3\n"},
+         {previous, previous + "1", previous + "2"}},
+    };
+    const std::vector<std::string> names = {"Log.txt", "Log0.txt", "Log00.txt", "Log000.txt"};
+    for (const Case& row : cases) {
+        test::TempDir dir;
+        for (std::size_t k = 0; k < names.size(); ++k) {
+            if (row.before[k].empty()) {
+                std::filesystem::create_directory(dir / names[k]);
+            } else {
+                test::writeFileBytes(dir / names[k], row.before[k]);
+            }
+        }
+        const auto start = [&] {
+            std::filesystem::current_path(dir.path());
+            gf_openLog();
+            gf_logLine("new");
+            return true;
+        };
+        ASSERT_EQ(test::runWithFileSizeLimit(row.sizeLimit, start), true) << row.name;
+        for (std::size_t k = 1; k < names.size(); ++k) {
+            const std::string bytes = row.after[k - 1].empty() ? "" : readFileBytes(dir / names[k]);
+            EXPECT_TRUE(bytes == row.after[k - 1])
+                << row.name << ": " << names[k] << " holds " << bytes.size() << " bytes, ending "
+                << bytes.substr(bytes.size() < 4 ? 0 : bytes.size() - 4);
+        }
+        EXPECT_EQ(readFileLines(dir / "Log.txt").back(), "==> new") << row.name;
+    }
 }
 
 // A disk that fills while lines are written (a file-size limit in a child process) and has room again: the
