@@ -57,6 +57,8 @@ void lf_clearParkPositions() {
 void gf_appendStand(ParkPos&& stand) {
     const std::lock_guard lock(standListMutex);
     standList.push_back(std::move(stand));
+    // The client thread may have asked while the list was half read; the stand may be nearer.
+    closestStandCache = ClosestStandCache{};
 }
 
 void gf_noteLearnedUpdate() {

@@ -23,8 +23,9 @@ extern std::vector<ParkPos> standList;
 // Guards the structure of standList and closestStandCache.
 extern std::mutex standListMutex;
 
-// The last position asked of gf_closestStandId and its answer. Emptied with the list, so that an id of a
-// list read before is never answered. Under standListMutex.
+// The last position asked of gf_closestStandId and its answer. Emptied by every change of the list (a
+// stand appended, the list cleared), so that an answer always comes from the list as it is when asked:
+// an answer found while a read was half way is never kept. Under standListMutex.
 struct ClosestStandCache {
     GeoPoint position;
     bool valid = false;
@@ -35,7 +36,8 @@ extern ClosestStandCache closestStandCache;
 // Empties the stand list and the closest-stand cache before a park airport file is read; the room stays.
 void lf_clearParkPositions();
 
-// Appends a stand: the one change of the list's structure while it is filled.
+// Appends a stand: the one change of the list's structure while it is filled. Empties the closest-stand
+// cache.
 void gf_appendStand(ParkPos&& stand);
 
 // Changes of learned stand data since the park airport's file was read or saved. Traffic thread.

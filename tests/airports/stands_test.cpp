@@ -103,7 +103,7 @@ TEST(Stands, StandForAnAircraft) {
     EXPECT_EQ(gf_closestStandId(GeoPoint{kNan, kNan}), "");
 }
 
-TEST(Stands, AMisfitLearnsItsRadiusAndAReReadForgetsTheCachedStand) {
+TEST(Stands, AMisfitLearnsItsRadiusAndAChangedListForgetsTheCachedStand) {
     const test::RecordingWindowPort window;
     int fakeWindow = 0;
     mainWindowState.mainWindow.store(reinterpret_cast<WindowHandle>(&fakeWindow));
@@ -125,6 +125,11 @@ TEST(Stands, AMisfitLearnsItsRadiusAndAReReadForgetsTheCachedStand) {
     EXPECT_EQ(gf_closestStandId(kHere), "OLD");
     fillStands({{"NEW", 15.0, 20.0}});
     EXPECT_EQ(gf_closestStandId(kHere), "NEW");
+    // Asked while a read is half way: the stand appended afterwards is the answer.
+    fillStands({{"FAR", 500.0, 20.0}});
+    EXPECT_EQ(gf_closestStandId(kHere), "");
+    gf_appendStand(ParkPos("LATE", {}, kHere, 0.0, 20.0, false, false, false));
+    EXPECT_EQ(gf_closestStandId(kHere), "LATE");
 }
 
 class StandUses : public test::LogFixture {};
@@ -167,16 +172,20 @@ TEST(StandListThreads, ClosestStandWhileTheListIsReRead) {
     }
     std::atomic<bool> done{false};
     std::jthread reader([&] {
-        for (int k = 0; !done.load(); ++k) {
-            gf_closestStandId(GeoPoint{kHere.lat, kHere.lon + 1e-6 * (k % 10)});
+        while (!done.load()) {
+            gf_closestStandId(kHere);
         }
     });
+    // The nearer stand comes last: an answer of the half-read list names S2.
+    int stale = 0;
     for (int k = 0; k < 200; ++k) {
-        fillStands({{"S1", 0.0, 20.0}, {"S2", 30.0, 20.0}});
+        fillStands({{"S2", 30.0, 20.0}, {"S1", 0.0, 20.0}});
         found(kHere, aircraft(), true);
+        stale += gf_closestStandId(kHere) != "S1" ? 1 : 0;
     }
     done.store(true);
     reader.join();
+    EXPECT_EQ(stale, 0) << "answers of a half-read list kept after the read";
     lf_clearParkPositions();
 }
 
