@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <charconv>
 #include <exception>
 #include <fstream>
 #include <ostream>
@@ -30,8 +31,64 @@ constexpr const char* kFileName = "my_park_airports.txt";
 // More park airports than this cost the traffic thread noticeable time on every check.
 constexpr std::size_t kManyParkAirports = 3000;
 
+// A stand id is free text. One that the line cannot hold as it is (a comma, '%', a control character, or a
+// blank at either end, which the reader trims) is written with those bytes as %XX, and its line gets this
+// third field. A line of three fields was skipped as wrong syntax before, so every line written before
+// reads as it did, '%' in its id included.
+constexpr std::string_view kEscapedMark = "escaped";
+
+bool mustEscape(std::string_view id, std::size_t at) {
+    const auto byte = static_cast<unsigned char>(id[at]);
+    const bool atEnd = at == 0 || at + 1 == id.size();
+    return byte == ',' || byte == '%' || byte < 0x20 || byte == 0x7F || (byte == ' ' && atEnd);
+}
+
+std::string escapeStandId(std::string_view id) {
+    std::string escaped;
+    for (std::size_t at = 0; at < id.size(); ++at) {
+        escaped += mustEscape(id, at) ? fmt::format("%{:02X}", static_cast<unsigned char>(id[at]))
+                                      : std::string(1, id[at]);
+    }
+    return escaped;
+}
+
+// A '%' without two hex digits after it, as a hand-edited line may hold, stays as it is.
+std::string unescapeStandId(std::string_view field) {
+    std::string id;
+    for (std::size_t at = 0; at < field.size(); ++at) {
+        unsigned byte = 0;
+        const std::string_view digits = field.substr(at + 1, 2);
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), byte, 16);
+        if (field[at] == '%' && digits.size() == 2 && error == std::errc{} && end == digits.data() + 2) {
+            id += static_cast<char>(byte);
+            at += 2;
+        } else {
+            id += field[at];
+        }
+    }
+    return id;
+}
+
 std::string lineOf(const ParkAirport& entry) {
-    return entry.reservedStand.empty() ? entry.code : entry.code + "," + entry.reservedStand;
+    if (entry.reservedStand.empty()) {
+        return entry.code;
+    }
+    const std::string escaped = escapeStandId(entry.reservedStand);
+    if (escaped == entry.reservedStand) {
+        return entry.code + "," + escaped;
+    }
+    return fmt::format("{},{},{}", entry.code, escaped, kEscapedMark);
+}
+
+// The reserved stand of a line's fields: the second, unescaped when the third marks it so. False for a
+// line of more fields, or of three without the mark.
+bool reservedStandOf(const std::vector<std::string>& fields, std::string& stand) {
+    if (fields.size() == 3 && fields[2] == kEscapedMark) {
+        stand = unescapeStandId(fields[1]);
+        return true;
+    }
+    stand = fields.size() == 2 ? fields[1] : std::string();
+    return fields.size() <= 2;
 }
 
 // The file's lines; a file that is not there gives only the new line. A folder in the file's place is left
@@ -86,7 +143,8 @@ bool readParkAirportLine(const std::string& line, std::unordered_set<std::string
     if (fields.empty()) {
         return true;
     }
-    if (fields.size() > 2) {
+    std::string reservedStand;
+    if (!reservedStandOf(fields, reservedStand)) {
         gf_logLine(fmt::format("{}:{} wrong syntax, skipped", kFileName, line));
         return true;
     }
@@ -100,7 +158,7 @@ bool readParkAirportLine(const std::string& line, std::unordered_set<std::string
         gf_setStatus(fmt::format("airport {} is unknown", code), true);
         return false;
     }
-    appendParkAirport(*airport, fields.size() == 2 ? fields[1] : std::string());
+    appendParkAirport(*airport, std::move(reservedStand));
     taken.insert(code);
     return true;
 }

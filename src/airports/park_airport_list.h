@@ -25,9 +25,10 @@ struct ParkAirport {
 extern std::list<ParkAirport> parkAirportList;
 extern OwnedMutex parkAirportListMutex;
 
-// Builds the list from my_park_airports.txt ("CODE" or "CODE,STAND" a line) and the files of my_thirdparty,
-// under parkAirportListMutex. Bad lines are skipped one by one with their log line; false when a code is
-// no known airport (shown on the status line) or the read failed (logged).
+// Builds the list from my_park_airports.txt ("CODE", "CODE,STAND" or, for a stand id with bytes the line
+// cannot hold, "CODE,ESCAPED,escaped" a line) and the files of my_thirdparty, under parkAirportListMutex. Bad
+// lines are skipped one by one with their log line; false when a code is no known airport (shown on the
+// status line) or the read failed (logged).
 bool lf_readMyParkAirports();
 
 // Appends the known airports named by the files directly in my_thirdparty (their stems, exact case), in

@@ -33,11 +33,14 @@ protected:
             name.ends_with('/') ? (void)fs::create_directories(path) : test::writeFileBytes(path, "x");
         }
         EXPECT_EQ(lf_readMyParkAirports(), expected) << (file != nullptr ? file : "");
-        std::string entries;
+        return entries();
+    }
+    static std::string entries() {
+        std::string text;
         for (const ParkAirport& entry : parkAirportList) {
-            entries += entry.code + "," + entry.reservedStand + ";";
+            text += entry.code + "," + entry.reservedStand + ";";
         }
-        return entries;
+        return text;
     }
 };
 
@@ -48,6 +51,7 @@ TEST_F(ParkAirportList, LinesAndThirdpartyFiles) {
                    {}, true),
               "");
     EXPECT_EQ(read("QQQQ\n\tEHAM , B5\nEGLL,\n", {}, false), "EHAM,B5;EGLL,;");
+    EXPECT_EQ(read("EHAM,A%2C\nEGLL,B%,x\n", {}, true), "EHAM,A%2C;") << "as written before: no escapes";
     EXPECT_EQ(read(nullptr, {"EHAM.xml", "EHAM.txt", "eham.xml", "EGLL/"}, true), "EHAM,;");
     for (const char* line :
          {"==> my_park_airports.txt:EGLL double, skipped", "airport QQQQ is unknown",
@@ -74,16 +78,31 @@ TEST_F(ParkAirportList, ManyAirportsWarn) {
 }
 
 TEST_F(ParkAirportList, AWrittenStandIsTheOneReadBack) {
-    read("EHAM,A2\nEHAM\n", {}, true);
-    {
-        const std::lock_guard lock(parkAirportListMutex);
-        parkAirportList.front().reservedStand = "B5";
-        ASSERT_TRUE(gf_writeMyParkAirports());
+    const struct {
+        std::string id;
+        const char* line; // as written
+    } cases[] = {
+        {"B5", "EHAM,B5"},
+        {"G,3", "EHAM,G%2C3,escaped"},
+        {"A\nB\r\t", "EHAM,A%0AB%0D%09,escaped"},
+        {" 100% ", "EHAM,%20100%25%20,escaped"},
+        {"A%2C", "EHAM,A%252C,escaped"},
+        {std::string("N\0L\x7F\xC3\xA9 x", 8), "EHAM,N%00L%7F\xC3\xA9 x,escaped"},
+    };
+    for (const auto& c : cases) {
+        read("EHAM,A2\nEHAM\nEGLL,X\n", {}, true);
+        {
+            const std::lock_guard lock(parkAirportListMutex);
+            parkAirportList.front().reservedStand = c.id;
+            ASSERT_TRUE(gf_writeMyParkAirports());
+        }
+        EXPECT_EQ(test::readFileBytes(dir() / "airports" / "my_park_airports.txt"),
+                  std::string("EGLL,X\n") + c.line + "\n");
+        ASSERT_TRUE(lf_readMyParkAirports()) << c.line;
+        EXPECT_EQ(entries(), "EGLL,X;EHAM," + c.id + ";") << c.line;
     }
     const auto lines = readLog();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "my_park_airports.txt:EHAM,B5 updated stand"), 1);
-    ASSERT_TRUE(lf_readMyParkAirports());
-    EXPECT_EQ(parkAirportList.front().reservedStand, "B5");
 }
 
 } // namespace
