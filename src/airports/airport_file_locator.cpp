@@ -185,7 +185,8 @@ fs::path lf_archivePathOf(const std::string& reference, const std::string& publi
 
 bool lf_isLocalReference(const std::string& reference) { return reference.starts_with("airports"); }
 
-std::string lf_downloadAirportFile(const std::string& reference, const fs::path& target) {
+std::string lf_downloadAirportFile(const std::string& reference, const fs::path& target,
+                                   DownloadFailure* failure) {
     const DownloadConfig config = downloadConfig();
     const std::string url = config.baseUrl + "P3D/" + reference;
     const CurlHandle handle = lf_newCurlHandle();
@@ -193,7 +194,7 @@ std::string lf_downloadAirportFile(const std::string& reference, const fs::path&
         // Fetched on the traffic loop: a slow site may cost it this long, never more.
         curl_easy_setopt(handle.get(), CURLOPT_TIMEOUT, config.airportFileTimeS);
     }
-    if (handle && gf_downloadFile(handle.get(), url, target, false, ContentCheck::XmlDocument)) {
+    if (gf_downloadFile(handle.get(), url, target, false, ContentCheck::XmlDocument, failure)) {
         return {};
     }
     if (fs::exists(target)) {

@@ -2,6 +2,8 @@
 #include <filesystem>
 #include <string>
 
+#include "update/downloader.h"
+
 // Finding the file of an airport: a link or local file in airports/my_thirdparty or airports/my_ORBX, or
 // the maker's archive; and the learned file that belongs to it.
 
@@ -36,7 +38,9 @@ std::filesystem::path lf_learnedFileByPublisher(const std::string& code, const s
 // Whether a reference names a local file, read where it lies, rather than one of the maker's archive.
 bool lf_isLocalReference(const std::string& reference);
 // Downloads the archived file into target; empty on success, else "failed to download: '<url>'" (also
-// logged), and no target remains. Throws std::filesystem::filesystem_error when target cannot be removed.
-std::string lf_downloadAirportFile(const std::string& reference, const std::filesystem::path& target);
+// logged), and no target remains; failure, when given, gets what a failure says of a later try. Throws
+// std::filesystem::filesystem_error when target cannot be removed.
+std::string lf_downloadAirportFile(const std::string& reference, const std::filesystem::path& target,
+                                   DownloadFailure* failure = nullptr);
 
 } // namespace zeph

@@ -1,5 +1,6 @@
 #include "airports/closest_stand.h"
 
+#include <ctime>
 #include <filesystem>
 #include <fmt/format.h>
 #include <map>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "airports/airport_file_locator.h"
+#include "core/clock.h"
 #include "core/log.h"
 #include "core/run_flags.h"
 
@@ -28,8 +30,28 @@ struct StandPoint {
 // Empty: no file or no "parkpositions".
 using StandPoints = std::optional<std::vector<StandPoint>>;
 
+// A download that may go through later (a server error, a time-out, no connection) is tried again after
+// this pause: often enough that one bad minute of the site does not hide an airport until the program
+// starts again, seldom enough that a site that stays down costs the traffic loop little.
+constexpr std::time_t kRetryPauseS = 5 * 60;
+
+// What a download gave for one code: stand points or "no file", for good unless retryAt is set.
+struct DownloadedStands {
+    StandPoints points;
+    std::optional<std::time_t> retryAt;
+};
+
 std::mutex downloadedMutex;
-std::map<std::string, StandPoints> downloadedStands;
+std::map<std::string, DownloadedStands> downloadedStands;
+
+// A clock set back more than the pause does not hold the next try off for longer.
+bool retryIsDue(const DownloadedStands& known) {
+    if (!known.retryAt) {
+        return false;
+    }
+    const std::time_t now = nowUtc();
+    return now >= *known.retryAt || *known.retryAt - now > kRetryPauseS;
+}
 
 // Removes the download target on every way out.
 struct RemoveTarget {
@@ -63,18 +85,26 @@ StandPoints lf_standPointsOf(const fs::path& file) {
 
 StandPoints lf_downloadedStandPoints(const std::string& code, const std::string& reference) {
     const std::lock_guard lock(downloadedMutex);
-    if (const auto known = downloadedStands.find(code); known != downloadedStands.end()) {
-        return known->second;
+    if (const auto known = downloadedStands.find(code);
+        known != downloadedStands.end() && !retryIsDue(known->second)) {
+        return known->second.points;
     }
     const RemoveTarget removeTarget;
     StandPoints points;
-    if (lf_downloadAirportFile(reference, kDownloadTarget).empty()) {
+    DownloadFailure failure = DownloadFailure::None;
+    if (lf_downloadAirportFile(reference, kDownloadTarget, &failure).empty()) {
         points = lf_standPointsOf(kDownloadTarget);
     }
     // A download that the run's stop cut short says nothing of the airport: a restarted run asks again.
-    if (points || !runIsStopping()) {
-        downloadedStands[code] = points;
+    if (!points && runIsStopping()) {
+        downloadedStands.erase(code);
+        return points;
     }
+    std::optional<std::time_t> retryAt;
+    if (!points && failure == DownloadFailure::Transient) {
+        retryAt = nowUtc() + kRetryPauseS;
+    }
+    downloadedStands[code] = DownloadedStands{points, retryAt};
     return points;
 }
 

@@ -94,9 +94,30 @@ void setOptions(CURL* handle, const std::string& url, Transfer& transfer, const 
     }
 }
 
-// The transfer into the open temp file, which this closes. The reason of a failure, or none.
-std::optional<std::string> transferInto(CURL* handle, const std::string& url,
-                                        std::unique_ptr<std::FILE, FileCloser> file) {
+// Why a download failed, and what that says of a later try.
+struct FailedDownload {
+    std::string reason;
+    DownloadFailure kind = DownloadFailure::Transient;
+};
+
+FailedDownload writeFailed(int error) { return {fmt::format("write failed: {}", std::strerror(error))}; }
+
+// A server error, or a client error that says "not now", may go when asked again later.
+bool isTransientStatus(long status) { return status >= 500 || status == 408 || status == 429; }
+
+// A failed transfer: the site's error answer tells by its status; a body past the cap or a redirect not
+// followed is the site's answer too; any other (no connection, a time-out, a body cut short) may go later.
+FailedDownload transferFailed(CURL* handle, CURLcode result) {
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    const bool answered = result == CURLE_FILESIZE_EXCEEDED || result == CURLE_TOO_MANY_REDIRECTS ||
+                          (result == CURLE_HTTP_RETURNED_ERROR && !isTransientStatus(status));
+    return {curl_easy_strerror(result), answered ? DownloadFailure::Refused : DownloadFailure::Transient};
+}
+
+// The transfer into the open temp file, which this closes. The failure, or none.
+std::optional<FailedDownload> transferInto(CURL* handle, const std::string& url,
+                                           std::unique_ptr<std::FILE, FileCloser> file) {
     const DownloadConfig config = downloadConfig();
     Transfer transfer;
     transfer.file = file.get();
@@ -104,30 +125,56 @@ std::optional<std::string> transferInto(CURL* handle, const std::string& url,
     setOptions(handle, url, transfer, config);
     const CURLcode result = curl_easy_perform(handle);
     if (transfer.stopped) {
-        return std::string("the run is stopping");
+        return FailedDownload{"the run is stopping"};
     }
     if (transfer.tooLarge) {
-        return std::string(curl_easy_strerror(CURLE_FILESIZE_EXCEEDED));
+        return transferFailed(handle, CURLE_FILESIZE_EXCEEDED);
     }
     if (transfer.writeErrno) {
-        return fmt::format("write failed: {}", std::strerror(*transfer.writeErrno));
+        return writeFailed(*transfer.writeErrno);
     }
     if (result != CURLE_OK) {
-        return std::string(curl_easy_strerror(result));
+        return transferFailed(handle, result);
     }
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     if (status != 200) {
-        return fmt::format("HTTP status {}", status);
+        return FailedDownload{fmt::format("HTTP status {}", status), DownloadFailure::Refused};
     }
     // A full disk may show only when the buffered bytes reach it.
     if (std::fflush(file.get()) != 0 || ::fsync(::fileno(file.get())) != 0) {
-        return fmt::format("write failed: {}", std::strerror(errno));
+        return writeFailed(errno);
     }
     if (std::fclose(file.release()) != 0) {
-        return fmt::format("write failed: {}", std::strerror(errno));
+        return writeFailed(errno);
     }
     return std::nullopt;
+}
+
+// The temp file's transfer, check and rename into file. The failure, or none.
+std::optional<FailedDownload> downloadInto(CURL* handle, const std::string& url, const fs::path& file,
+                                           const fs::path& temp, ContentCheck check) {
+    std::unique_ptr<std::FILE, FileCloser> out(std::fopen(temp.c_str(), "wb"));
+    if (!out) {
+        gf_logText(fmt::format("Could not open output file: {}", file.string()));
+        return FailedDownload{};
+    }
+    std::optional<FailedDownload> failure = transferInto(handle, url, std::move(out));
+    if (!failure && !contentChecksOut(check, temp)) {
+        failure = FailedDownload{"content check failed", DownloadFailure::Refused};
+    }
+    std::error_code error;
+    if (!failure) {
+        fs::rename(temp, file, error);
+        if (error) {
+            failure = FailedDownload{fmt::format("rename failed: {}", error.message())};
+        }
+    }
+    if (failure) {
+        fs::remove(temp, error);
+        logDownloadError(failure->reason, url);
+    }
+    return failure;
 }
 
 } // namespace
@@ -152,34 +199,18 @@ std::string allowedProtocols(const std::string& url) {
 }
 
 bool gf_downloadFile(CURL* handle, const std::string& url, const fs::path& file, bool /*binary*/,
-                     ContentCheck check) {
+                     ContentCheck check, DownloadFailure* failure) {
+    DownloadFailure ignoredFailure = DownloadFailure::None;
+    DownloadFailure& outcome = failure != nullptr ? *failure : ignoredFailure;
+    outcome = DownloadFailure::Transient;
     if (handle == nullptr) {
         return false;
     }
     const fs::path temp = tempPathFor(file);
     try {
-        std::unique_ptr<std::FILE, FileCloser> out(std::fopen(temp.c_str(), "wb"));
-        if (!out) {
-            gf_logText(fmt::format("Could not open output file: {}", file.string()));
-            return false;
-        }
-        std::optional<std::string> failure = transferInto(handle, url, std::move(out));
-        if (!failure && !contentChecksOut(check, temp)) {
-            failure = "content check failed";
-        }
-        std::error_code error;
-        if (!failure) {
-            fs::rename(temp, file, error);
-            if (error) {
-                failure = fmt::format("rename failed: {}", error.message());
-            }
-        }
-        if (failure) {
-            fs::remove(temp, error);
-            logDownloadError(*failure, url);
-            return false;
-        }
-        return true;
+        const std::optional<FailedDownload> failed = downloadInto(handle, url, file, temp, check);
+        outcome = failed ? failed->kind : DownloadFailure::None;
+        return !failed;
     } catch (const std::exception& error) {
         std::error_code ignored;
         fs::remove(temp, ignored);

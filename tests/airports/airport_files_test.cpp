@@ -13,6 +13,7 @@
 #include "core/run_flags.h"
 #include "support/log_fixture.h"
 #include "support/loopback_http_server.h"
+#include "support/test_clock.h"
 #include "traffic/park_airport_status.h"
 #include "update/download_config.h"
 
@@ -154,6 +155,39 @@ TEST_F(AirportFiles, ClosestStandOfLocalAndDownloadedFiles) {
     server.ok("P3D/archive/stock/EDDB.xml", "<root><parkpositions>");
     EXPECT_EQ(gf_readDestApfForClosestStand("EDDB", near, id), 100.0);
     EXPECT_FALSE(fs::exists("airport.xml"));
+}
+
+TEST_F(AirportFiles, AFailedDownloadOfAClosestStandIsTriedAgainOnlyWhenItMayGoThrough) {
+    const std::string path = "P3D/archive/stock/EDDA.xml";
+    const struct {
+        const char* name;
+        std::function<void()> fail;
+        bool triedAgain;
+    } cases[] = {
+        {"server error", [&] { server.status(path, 503); }, true},
+        {"closed without an answer", [&] { server.closeWithoutResponse(path); }, true},
+        {"not found", [&] { server.status(path, 404); }, false},
+        {"not the file", [&] { server.ok(path, "<html><p>moved</html", "text/html"); }, false},
+    };
+    airportTable = {{"EDDA", "", 50.0, 8.0, 0.0, 5}};
+    test::TestClock clock(1'800'000'000);
+    for (const auto& c : cases) {
+        resetDownloadedStandsForTests();
+        clock.set(1'800'000'000);
+        c.fail();
+        std::string id = "unchanged";
+        EXPECT_EQ(gf_readDestApfForClosestStand("EDDA", {50.0012, 8.0}, id), 100.0) << c.name;
+        server.ok(path, kStands);
+        const std::size_t requests = server.paths().size();
+        clock.set(1'800'000'000 + 4 * 60);
+        EXPECT_EQ(gf_readDestApfForClosestStand("EDDA", {50.0012, 8.0}, id), 100.0) << c.name;
+        EXPECT_EQ(server.paths().size(), requests) << c.name << ": not asked again at once";
+        clock.set(1'800'000'000 + 6 * 60);
+        EXPECT_EQ(gf_readDestApfForClosestStand("EDDA", {50.0012, 8.0}, id) < 0.02, c.triedAgain) << c.name;
+        EXPECT_EQ(id, c.triedAgain ? "g2" : "unchanged") << c.name;
+        EXPECT_FALSE(fs::exists("airport.xml"));
+    }
+    EXPECT_TRUE(logHas("failed to download: '" + server.urlOf(path) + "'"));
 }
 
 TEST_F(AirportFiles, ClosestAirportByItsNearestStand) {

@@ -19,9 +19,10 @@ void DownloadFixture::TearDown() {
     LogFixture::TearDown();
 }
 
-bool DownloadFixture::download(const std::string& url, const fs::path& file, ContentCheck check) {
+bool DownloadFixture::download(const std::string& url, const fs::path& file, ContentCheck check,
+                               DownloadFailure* failure) {
     const CurlHandle handle = lf_newCurlHandle();
-    return gf_downloadFile(handle.get(), url, file, true, check);
+    return gf_downloadFile(handle.get(), url, file, true, check, failure);
 }
 
 bool DownloadFixture::tempFileLeft() const {

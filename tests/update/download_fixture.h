@@ -7,6 +7,7 @@
 #include "support/log_fixture.h"
 #include "support/loopback_http_server.h"
 #include "update/content_checks.h"
+#include "update/downloader.h"
 
 namespace zeph::test {
 
@@ -20,7 +21,7 @@ protected:
     void TearDown() override;
 
     bool download(const std::string& url, const std::filesystem::path& file,
-                  ContentCheck check = ContentCheck::None);
+                  ContentCheck check = ContentCheck::None, DownloadFailure* failure = nullptr);
     // A temp file of a download is left in the program folder or below it.
     bool tempFileLeft() const;
     bool logHas(const std::string& fragment) const;

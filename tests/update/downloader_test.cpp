@@ -29,34 +29,44 @@ TEST_F(DownloadFiles, AFileIsReplacedOnlyByAWholeVerifiedAnswer) {
         std::function<void(test::LoopbackHttpServer&)> serve;
         ContentCheck check;
         std::string error; // the reason in "Download error: '<reason>' for <url>"; empty when it succeeds
+        DownloadFailure failure; // what it says of a later try
     };
     const std::string sealed = sealedBytes("<root><airports/></root>");
+    constexpr auto kNone = DownloadFailure::None;
+    constexpr auto kRefused = DownloadFailure::Refused;
+    constexpr auto kTransient = DownloadFailure::Transient;
     const std::vector<Case> cases = {
-        {"ok", [&](auto& s) { s.ok("f", sealed); }, ContentCheck::SealedAirports, ""},
-        {"404", [](auto& s) { s.status("f", 404); }, ContentCheck::None, "HTTP response code said error"},
-        {"500", [](auto& s) { s.status("f", 500); }, ContentCheck::None, "HTTP response code said error"},
+        {"ok", [&](auto& s) { s.ok("f", sealed); }, ContentCheck::SealedAirports, "", kNone},
+        {"404", [](auto& s) { s.status("f", 404); }, ContentCheck::None, "HTTP response code said error",
+         kRefused},
+        {"500", [](auto& s) { s.status("f", 500); }, ContentCheck::None, "HTTP response code said error",
+         kTransient},
+        {"429", [](auto& s) { s.status("f", 429); }, ContentCheck::None, "HTTP response code said error",
+         kTransient},
         {"truncated", [](auto& s) { s.truncated("f", 1000, 400); }, ContentCheck::None,
-         "Transferred a partial file"},
-        {"chunked without end", [](auto& s) { s.chunkedNoEnd("f", "abc"); }, ContentCheck::None, "'"},
+         "Transferred a partial file", kTransient},
+        {"chunked without end", [](auto& s) { s.chunkedNoEnd("f", "abc"); }, ContentCheck::None, "'",
+         kTransient},
         {"redirect", [](auto& s) { s.redirect("f", 302, "/downloads/g"); }, ContentCheck::None,
-         "HTTP status 302"},
-        {"closed", [](auto& s) { s.closeWithoutResponse("f"); }, ContentCheck::None, "'"},
-        {"silent", [](auto& s) { s.stall("f", true, 3000); }, ContentCheck::None, "Timeout was reached"},
+         "HTTP status 302", kRefused},
+        {"closed", [](auto& s) { s.closeWithoutResponse("f"); }, ContentCheck::None, "'", kTransient},
+        {"silent", [](auto& s) { s.stall("f", true, 3000); }, ContentCheck::None, "Timeout was reached",
+         kTransient},
         {"crawl", [](auto& s) { s.crawl("f", 2, 100, 20000, 1 << 20); }, ContentCheck::None,
-         "Timeout was reached"},
+         "Timeout was reached", kTransient},
         {"endless", [](auto& s) { s.crawl("f", 65536, 1, 5000, 0); }, ContentCheck::None,
-         "Maximum file size exceeded"},
+         "Maximum file size exceeded", kRefused},
         {"stated above the cap", [](auto& s) { s.truncated("f", 16 << 20, 10); }, ContentCheck::None,
-         "Maximum file size exceeded"},
+         "Maximum file size exceeded", kRefused},
         {"html as sealed", [](auto& s) { s.ok("f", "<html>login</html>", "text/html"); },
-         ContentCheck::SealedAirports, "content check failed"},
+         ContentCheck::SealedAirports, "content check failed", kRefused},
         {"sealed without final chunk",
          [](auto& s) {
              test::TempDir temp;
              test::writeSealed(temp / "x.enc", std::string(9000, 'a'), gf_dataFileKey(), {.noFinal = true});
              s.ok("f", test::readFileBytes(temp / "x.enc"));
          },
-         ContentCheck::SealedAirports, "content check failed"},
+         ContentCheck::SealedAirports, "content check failed", kRefused},
     };
     const fs::path target = dir() / "data.enc";
     for (const Case& c : cases) {
@@ -64,9 +74,11 @@ TEST_F(DownloadFiles, AFileIsReplacedOnlyByAWholeVerifiedAnswer) {
         test::writeFileBytes(target, "old bytes");
         c.serve(server);
         const auto start = std::chrono::steady_clock::now();
-        const bool done = download(server.urlOf("f"), target, c.check);
+        DownloadFailure failure = DownloadFailure::Transient;
+        const bool done = download(server.urlOf("f"), target, c.check, &failure);
         EXPECT_LT(std::chrono::steady_clock::now() - start, test::kLivenessBound * 1.5);
         EXPECT_EQ(done, c.error.empty());
+        EXPECT_EQ(failure, c.failure);
         EXPECT_EQ(test::readFileBytes(target), c.error.empty() ? sealed : "old bytes");
         if (!c.error.empty()) {
             const std::string line = readLog().empty() ? "" : readLog().back();
@@ -113,8 +125,10 @@ TEST_F(DownloadFiles, ASealedFileReplacesOnlyTheDataFileOfItsKind) {
 TEST_F(DownloadFiles, NoServerNoFolderAndAFullDiskFail) {
     const std::string nowhere =
         "http://127.0.0.1:" + std::to_string(test::freeLoopbackPort()) + "/downloads/f";
-    EXPECT_FALSE(download(nowhere, dir() / "f"));
+    DownloadFailure failure = DownloadFailure::None;
+    EXPECT_FALSE(download(nowhere, dir() / "f", ContentCheck::None, &failure));
     EXPECT_EQ(readLog().back(), "Download error: 'Couldn't connect to server' for " + nowhere);
+    EXPECT_EQ(failure, DownloadFailure::Transient) << "no connection may go later";
 
     server.ok("f", std::string(4096, 'z'));
     const fs::path inMissingFolder = dir() / "missing" / "f";
