@@ -134,7 +134,8 @@ void lf_commitBlockCallsign() {
         lf_unblockCallsign();
         return;
     }
-    if (typed.size() < 4 || typed.size() > 8) {
+    // Callsigns are compared exactly and RealTraffic's have no blanks: one with a blank would block nothing.
+    if (typed.size() < 4 || typed.size() > 8 || typed.find_first_of(blankSet) != std::string::npos) {
         reject(BLOCK_CALLSIGN, fmt::format("callsign '{}' is not valid", typed));
         return;
     }

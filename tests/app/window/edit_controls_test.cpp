@@ -64,6 +64,8 @@ TEST_F(EditControls, TheCallsignFieldBlocksCheckedUpperCasedCallsigns) {
         {"AB", {"callsign 'AB' is not valid"}, "ABC123"},
         {"ABCDEFGHI", {"callsign 'ABCDEFGHI' is not valid"}, "ABC123"},
         {"abc123", {"callsign 'ABC123' was already set ..."}, "ABC123"},
+        {"dlh 12", {"callsign 'dlh 12' is not valid"}, "ABC123"}, // callsigns are compared as they are
+        {"    ", {"callsign '    ' is not valid"}, "ABC123"},
         {"ab\xC3\xA9"
          "12",
          {},
