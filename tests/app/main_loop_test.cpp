@@ -12,6 +12,7 @@
 #include "core/run_flags.h"
 #include "realtraffic/report_queue.h"
 #include "run_fixture.h"
+#include "settings/control_sink.h"
 #include "settings/parameter_table.h"
 #include "settings/xml_parameters.h"
 #include "sim/sim_link.h"
@@ -213,8 +214,10 @@ TEST_F(MainLoopTickTest, OneCoupleCheckASecond) {
     lf_clearParkPositions();
 }
 
+// "Now" cannot renew while INITIAL_LOAD_ONLY is on, so it is disabled until the user unticks the box.
 TEST_F(MainLoopTickTest, FlushingStaticAircraftTurnsInitialLoadOnlyOnWithoutSavingIt) {
     INITIAL_LOAD_ONLY.set(false);
+    controlSink().enable(nowButton, true);
     staticAcTable = {staticAircraft(7, northOfUser(9.0))};
     staticAcTable[0].objectId = 700;
     flushStaticRequest.store(true);
@@ -225,7 +228,11 @@ TEST_F(MainLoopTickTest, FlushingStaticAircraftTurnsInitialLoadOnlyOnWithoutSavi
     EXPECT_TRUE(INITIAL_LOAD_ONLY.get());
     headless().pump();
     EXPECT_TRUE(headless().control(INITIAL_LOAD_ONLY.controlId)->checked);
+    EXPECT_FALSE(headless().control(nowButton.controlId)->enabled);
     EXPECT_EQ(storedParameter("INITIAL_LOAD_ONLY"), "false");
+    ASSERT_TRUE(headless().click(INITIAL_LOAD_ONLY.controlId));
+    headless().pump();
+    EXPECT_TRUE(headless().control(nowButton.controlId)->enabled);
 }
 
 // A flush is for the stay: the learned file keeps INITIAL_LOAD_ONLY from before it, a tick by the user there

@@ -379,9 +379,14 @@ MainWindowPort& mainWindowPort() {
 
 // --- the settings' sink ---
 
+// "Now" cannot renew while INITIAL_LOAD_ONLY is on, however the box got ticked (a static flush, an airport's
+// settings, a restore, parameters.xml): it looks disabled then, and as the program left it once unticked.
 void WindowControlSink::setCheck(const CheckBoxParameter& parameter) {
     if (const WindowHandle handle = controlOf(parameter)) {
         ui().setCheck(handle, parameter.get());
+    }
+    if (&parameter == &INITIAL_LOAD_ONLY) {
+        showEnabled(nowButton, !parameter.get() && mainWindowState.nowButtonEnabled.load());
     }
 }
 

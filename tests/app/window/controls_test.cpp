@@ -442,6 +442,22 @@ TEST_F(ControlOperations, SettingsReachTheirControlsThroughTheHook) {
          [](MainWindowControls& t) { return t.control(32839).text == "EDDF"; }},
         {"an enable", [] { controlSink().enable(DESTINATION, true); },
          [](MainWindowControls& t) { return t.control(32839).enabled; }},
+        {"INITIAL_LOAD_ONLY ticked from anywhere disables Now, as a tick by hand does",
+         [] {
+             controlSink().enable(nowButton, true);
+             INITIAL_LOAD_ONLY.setValue(true);
+             controlSink().setCheck(INITIAL_LOAD_ONLY);
+         },
+         [](MainWindowControls& t) { return !t.control(32847).enabled; }},
+        {"unticked again, Now is as the program left it",
+         [] {
+             controlSink().enable(nowButton, true);
+             INITIAL_LOAD_ONLY.setValue(true);
+             controlSink().setCheck(INITIAL_LOAD_ONLY);
+             INITIAL_LOAD_ONLY.setValue(false);
+             controlSink().setCheck(INITIAL_LOAD_ONLY);
+         },
+         [](MainWindowControls& t) { return t.control(32847).enabled; }},
         {"max fit from its level",
          [] {
              MAX_FIT.setValue(13);
