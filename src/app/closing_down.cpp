@@ -200,9 +200,12 @@ void resetShellState() {
     staticRenewalStarted = false;
     // A park airport chosen in the seconds before its load: the next run has no airport to load it for.
     loadPending = false;
-    blockingChanged.store(false);
-    maxLiveSelChanged.store(false);
-    navLightsChanged.store(false);
+    // Every request the window's controls may have left: none of them belongs to the new run.
+    for (std::atomic<bool>* request :
+         {&blockingChanged, &maxLiveSelChanged, &navLightsChanged, &flushStaticRequest, &rereadRequest,
+          &callsignListRequest, &matchingDepthRaised}) {
+        request->store(false);
+    }
     (void)takeDestinationRequest();
     realTrafficAwaited.store(true);
     stockAirportsPath.clear();

@@ -40,6 +40,7 @@
 #include "sim/user_aircraft.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
+#include "state/run_state.h"
 #include "support/free_port.h"
 #include "support/livery_tables.h"
 #include "support/slow_factor.h"
@@ -374,6 +375,17 @@ TEST_F(ClosingDownThreads, TheResetPutsEveryRunValueBack) {
                     !staticRenewNow.load() && secondsCounter.load() == 0 && !staticRenewalStarted &&
                     !loadPending && !blockingChanged.load() && realTrafficAwaited.load() &&
                     stockAirportsPath.empty();
+         }},
+        {"window requests",
+         [] {
+             for (std::atomic<bool>* request :
+                  {&flushStaticRequest, &rereadRequest, &callsignListRequest, &matchingDepthRaised}) {
+                 request->store(true);
+             }
+         },
+         [] {
+             return !flushStaticRequest.load() && !rereadRequest.load() && !callsignListRequest.load() &&
+                    !matchingDepthRaised.load();
          }},
     };
     for (const Field& field : fields) {
