@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -78,20 +79,32 @@ void removeFlightPlanFolder() {
     }
 }
 
+// An error restart keeps a scan box that the user ticked in this run for the next start. A box still ticked
+// otherwise belongs to a scan of this run that did not finish: it is unticked, so that errors cannot make
+// that scan run again and again.
+void untickScansNotAskedFor() {
+    const std::pair<CheckBoxParameter*, const std::atomic<bool>*> scans[] = {
+        {&SCAN_LIVERIES, &liveryScanAsked}, {&SCAN_AIRPORTS, &airportScanAsked}};
+    for (const auto& [box, asked] : scans) {
+        if (box->get() && !asked->load()) {
+            box->set(false);
+        }
+    }
+}
+
 // The decision for a restarting reason. False when the user closed the window during the countdown: the
-// program then ends instead.
+// program then ends instead, and every scan box stays as it is for the next start.
 bool prepareRestart(ExitReason reason) {
     restartPending.store(true);
     gf_clearErrorStatus();
     gf_setStatus("Prepare for a restart ...", true);
-    if (reason != ExitReason::NEW_SETTINGS) {
-        SCAN_LIVERIES.set(false);
-        SCAN_AIRPORTS.set(false);
-    }
     lf_restartCountdown();
     if (userOrProcessStopped()) {
         restartPending.store(false);
         return false;
+    }
+    if (reason != ExitReason::NEW_SETTINGS) {
+        untickScansNotAskedFor();
     }
     lf_resetForRestart();
     // A close that came while the run was reset was kept by the reset, and ends the program instead.
@@ -137,8 +150,6 @@ void closeDown() {
     }
     rememberedLiveries.clear();
     removeFlightPlanFolder();
-    DESTINATION.set("");
-    BLOCK_CALLSIGN.set("");
     ghostCallsigns.clear();
     if (closingDownHook) {
         closingDownHook();
@@ -146,6 +157,12 @@ void closeDown() {
     gf_writeMatchingSummary();
     gf_printNoMatchList();
     decideRestart();
+    // The destination and the blocked callsign hold for the restarts of this process, whose start-up applies
+    // them again; the end of the program forgets them, so the next start begins without them.
+    if (!restartPending.load()) {
+        DESTINATION.set("");
+        BLOCK_CALLSIGN.set("");
+    }
     postToMainWindow(restartPending.load() ? startRunMessage : saveAndQuitMessage);
     gf_flushLog();
 }
@@ -203,7 +220,7 @@ void resetShellState() {
     // Every request the window's controls may have left: none of them belongs to the new run.
     for (std::atomic<bool>* request :
          {&blockingChanged, &maxLiveSelChanged, &navLightsChanged, &flushStaticRequest, &rereadRequest,
-          &callsignListRequest, &matchingDepthRaised}) {
+          &callsignListRequest, &matchingDepthRaised, &liveryScanAsked, &airportScanAsked}) {
         request->store(false);
     }
     (void)takeDestinationRequest();
@@ -239,6 +256,10 @@ void lf_restartCountdown() {
     for (std::int32_t n = delay; n >= 1 && !userOrProcessStopped(); --n) {
         gf_setStatus(fmt::format("Restarting after {} second{}", n, gf_plural(n)), false);
         std::this_thread::sleep_until(std::chrono::steady_clock::now() + 1s);
+    }
+    // A close cut it short: the program ends without a restart.
+    if (userOrProcessStopped()) {
+        return;
     }
     LogBlock block;
     if (block.isOpen()) {

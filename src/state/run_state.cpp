@@ -19,6 +19,8 @@ std::atomic<bool> blockingChanged{false};
 std::atomic<bool> matchingDepthRaised{false};
 std::atomic<bool> staticRenewNow{false};
 std::atomic<bool> initialLoadOnlyByFlush{false};
+std::atomic<bool> liveryScanAsked{false};
+std::atomic<bool> airportScanAsked{false};
 std::atomic<bool> maxLiveSelChanged{false};
 std::atomic<bool> navLightsChanged{false};
 std::atomic<bool> rtProfessional{false};

@@ -36,6 +36,11 @@ extern std::atomic<bool> callsignListRequest;
 extern std::atomic<bool> blockingChanged;
 extern std::atomic<bool> matchingDepthRaised;
 extern std::atomic<bool> staticRenewNow;
+// The user ticked SCAN_LIVERIES or SCAN_AIRPORTS in the window during this run: the scan is asked for the
+// next start, and a restart after an error keeps the box. The reset before a restart clears them; the ticked
+// box itself carries the request into the new run, whose scan unticks it.
+extern std::atomic<bool> liveryScanAsked;
+extern std::atomic<bool> airportScanAsked;
 // A static flush turned INITIAL_LOAD_ONLY on for the stay at the park airport: its learned file keeps the
 // value from before (false). The user's own tick or untick, and leaving the airport, clear it.
 extern std::atomic<bool> initialLoadOnlyByFlush;

@@ -17,12 +17,15 @@
 #include "aircraft/livery_scan.h"
 #include "airports/addon_airport_files.h"
 #include "airports/addon_scan.h"
+#include "airports/park_airport_list.h"
 #include "app/closing_down.h"
 #include "app/entry_point.h"
 #include "app/main_loop.h"
 #include "app/startup_thread.h"
 #include "gen/scenery_tree.h"
+#include "realtraffic/rt_server.h"
 #include "run_threads.h"
+#include "settings/control_sink.h"
 #include "settings/parameter_table.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
@@ -67,7 +70,10 @@ public:
     std::string status() const { return statusText(); }
 };
 
-TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
+// An error restart keeps what the user chose: a scan box ticked for the next start, the destination and the
+// blocked callsign, which the new run's fields show as it uses them. A box the run left ticked otherwise (a
+// scan of its own that did not finish) is unticked, so errors cannot make that scan run again and again.
+TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithTheUsersChoices) {
     // A new run finds the threads of the run before it joined.
     std::mutex seenMutex;
     bool threadsJoined = true;
@@ -87,8 +93,16 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
     startRun();
     ASSERT_TRUE(waitForNextSimulatorWait());
     const std::vector<bool> firstStart = categoryBoxes();
+    realTrafficAwaited.store(false); // RealTraffic has connected: a ticked scan waits for the next start
+    ASSERT_TRUE(headless().click(SCAN_AIRPORTS.controlId));
     SCAN_LIVERIES.set(true);
-    SCAN_AIRPORTS.set(true);
+    controlSink().enable(DESTINATION, true);
+    headless().pump();
+    for (const auto& [field, typed] :
+         {std::pair{&DESTINATION, "eddf"}, std::pair{&BLOCK_CALLSIGN, "dlh12"}}) {
+        ASSERT_TRUE(headless().typeText(field->controlId, typed));
+        ASSERT_TRUE(headless().pressEnter(field->controlId));
+    }
     gf_setExitReason(ExitReason::READER_ERROR, 2);
     const auto shown = statusesUntil(*this, [&] { return runsStarted() == 2; });
     EXPECT_TRUE(inOrder(shown, {"Restarting after 2 seconds", "Restarting after 1 second"}))
@@ -100,6 +114,18 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
     EXPECT_TRUE(
         inOrder(readLog(), {"Exiting: READER ERROR", "Restarting after 2 seconds", std::string(48, '-'),
                             "Restart countdown finished", "Waiting for Prepar3Dv5 ..."}));
+    EXPECT_EQ(storedParameter("SCAN_LIVERIES"), "false");
+    headless().pump();
+    for (const auto& [field, value] :
+         {std::pair{&DESTINATION, "EDDF"}, std::pair{&BLOCK_CALLSIGN, "DLH12"}}) {
+        EXPECT_EQ(field->get(), value) << field->key;
+        EXPECT_EQ(storedParameter(field->key), value) << field->key;
+        EXPECT_EQ(headless().control(field->controlId).value_or(HeadlessControl{}).text, value) << field->key;
+    }
+    {
+        const std::lock_guard lock(parkAirportListMutex);
+        EXPECT_TRUE(!parkAirportList.empty() && parkAirportList.front().code == "EDDF");
+    }
 
     // NEW SETTINGS with no delay: no countdown, the boxes stay.
     SCAN_LIVERIES.set(true);
@@ -110,12 +136,14 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithoutTheScans) {
     const std::lock_guard lock(seenMutex);
     const std::string airportScanBanner =
         "++++++++++++++++++++++++ airports scan manual starts +++++++++++++++++++++++++++++";
-    EXPECT_EQ(logCount(airportScanBanner), 2);
-    EXPECT_TRUE(inOrder(
-        readLog(), {airportScanBanner, "Exiting: READER ERROR", "Exiting: NEW SETTINGS", airportScanBanner}))
-        << "no airport scan in the run after the reader error";
-    EXPECT_EQ(
-        logCount("++++++++++++++++++++++++ liveries scan manual starts ++++++++++++++++++++++++++++++++"), 2)
+    EXPECT_EQ(logCount(airportScanBanner), 3);
+    EXPECT_TRUE(inOrder(readLog(), {airportScanBanner, "Exiting: READER ERROR", airportScanBanner,
+                                    "Exiting: NEW SETTINGS", airportScanBanner}))
+        << "the run after the reader error scans the airports as the user asked";
+    const std::string liveryScanBanner =
+        "++++++++++++++++++++++++ liveries scan manual starts ++++++++++++++++++++++++++++++++";
+    EXPECT_EQ(logCount(liveryScanBanner), 2);
+    EXPECT_TRUE(inOrder(readLog(), {"Exiting: READER ERROR", "Exiting: NEW SETTINGS", liveryScanBanner}))
         << "no livery scan in the run after the reader error";
     EXPECT_TRUE(threadsJoined);
 }
@@ -269,9 +297,13 @@ TEST_F(RestartThreads, NewSettingsAfterError151RestartWithoutAClose) {
     }
 }
 
+// The scan the user asked for waits for the next start of the program; the end forgets the blocked callsign.
 TEST_F(RestartThreads, ACloseDuringTheCountdownEndsTheProgram) {
     startRun();
     ASSERT_TRUE(waitForNextSimulatorWait());
+    realTrafficAwaited.store(false);
+    ASSERT_TRUE(headless().click(SCAN_LIVERIES.controlId));
+    BLOCK_CALLSIGN.set("DLH12");
     gf_setExitReason(ExitReason::READER_ERROR, 2);
     ASSERT_TRUE(eventually([&] { return statusText() == "Restarting after 2 seconds"; }));
     close();
@@ -279,6 +311,9 @@ TEST_F(RestartThreads, ACloseDuringTheCountdownEndsTheProgram) {
     EXPECT_EQ(runsStarted(), 1U);
     EXPECT_EQ(headless().dispatchedCount(saveAndQuitMessage), 1U);
     EXPECT_FALSE(restartPending.load());
+    EXPECT_EQ(logCount("Restart countdown finished"), 0) << "the countdown was cut short";
+    EXPECT_EQ(storedParameter("SCAN_LIVERIES"), "true");
+    EXPECT_EQ(storedParameter("BLOCK_CALLSIGN"), "");
 }
 
 TEST_F(RestartThreads, AFailingClosingDownStillEndsTheProgram) {

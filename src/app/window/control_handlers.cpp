@@ -147,6 +147,7 @@ void scanAtOnceOrNextStart(bool liveries) {
 }
 
 void followScanLiveries(WindowHandle window, bool ticked) {
+    liveryScanAsked.store(ticked);
     if (ticked) {
         scanAtOnceOrNextStart(true);
     }
@@ -154,6 +155,7 @@ void followScanLiveries(WindowHandle window, bool ticked) {
 }
 
 void followScanAirports(WindowHandle window, bool ticked) {
+    airportScanAsked.store(ticked);
     if (ticked) {
         scanAtOnceOrNextStart(false);
     }
