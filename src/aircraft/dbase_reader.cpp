@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <stdexcept>
 #include <vector>
 
@@ -138,7 +139,32 @@ void clearDatabase() {
     regcodeTable.clear();
 }
 
+// Each section's codes, into its table or, for a check, into a set that is dropped.
+void readRequiredSections(const pugi::xml_document& doc, std::span<const RequiredDbaseSection> sections,
+                          bool intoTables) {
+    for (const RequiredDbaseSection& required : sections) {
+        std::set<std::string> codes;
+        lf_readXmlSection(doc, required.section, codes, required.element, required.attribute);
+        if (intoTables) {
+            *required.target = std::move(codes);
+        }
+    }
+}
+
 } // namespace
+
+const std::array<RequiredDbaseSection, 10> requiredDbaseSections{{
+    {"aircrafts", "aircraft", "types", &aircraftTypes},
+    {"high_performance", "hpf", "types", &highPerfTypes},
+    {"heavy", "hvy", "types", &heavyTypes},
+    {"large", "lar", "types", &largeTypes},
+    {"buzjet", "bzj", "types", &buzjetTypes},
+    {"rotorcraft", "rot", "types", &rotorcraftTypes},
+    {"cargo_types", "cargo_type", "types", &cargoTypes},
+    {"ICAO_airlines", "ICAO", "codes", &airlineCodes},
+    {"cargo_operators", "ICAO", "codes", &cargoOperatorCodes},
+    {"simaddonsP3D", "simaddonP3D", "arpts", &simAddonAirports},
+}};
 
 std::string lf_xmlAttributeString(pugi::xml_node node, const std::string& name) {
     return node.attribute(name.c_str()).value();
@@ -182,23 +208,23 @@ void lf_readThirdPartyAirports(const pugi::xml_document& doc) {
 
 void lf_readDbaseDocument(const pugi::xml_document& doc) {
     clearDatabase();
-    lf_readTypeSet(doc, "aircrafts", aircraftTypes, "aircraft");
-    lf_readTypeSet(doc, "high_performance", highPerfTypes, "hpf");
-    lf_readTypeSet(doc, "heavy", heavyTypes, "hvy");
-    lf_readTypeSet(doc, "large", largeTypes, "lar");
-    lf_readTypeSet(doc, "buzjet", buzjetTypes, "bzj");
-    lf_readTypeSet(doc, "rotorcraft", rotorcraftTypes, "rot");
-    lf_readTypeSet(doc, "cargo_types", cargoTypes, "cargo_type");
+    // The required sections in the order they lie between the optional ones: the type sets, then the
+    // airline codes, then the simulator's add-on airports.
+    const std::span<const RequiredDbaseSection> required(requiredDbaseSections);
+    readRequiredSections(doc, required.first(7), true);
     readSimilarTypes(doc);
-    lf_readCodeSet(doc, "ICAO_airlines", airlineCodes);
-    lf_readCodeSet(doc, "cargo_operators", cargoOperatorCodes);
+    readRequiredSections(doc, required.subspan(7, 2), true);
     readPublishers(doc);
     readWingspans(doc);
     readFixes(doc);
-    lf_readXmlSection(doc, "simaddonsP3D", simAddonAirports, "simaddonP3D", "arpts");
+    readRequiredSections(doc, required.subspan(9), true);
     thirdPartyAirports.reserve(200);
     lf_readThirdPartyAirports(doc);
     readRegistrations(doc);
+}
+
+void lf_checkDbaseDocument(const pugi::xml_document& doc) {
+    readRequiredSections(doc, requiredDbaseSections, false);
 }
 
 bool gf_readDbase() {

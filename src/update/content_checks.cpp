@@ -13,6 +13,8 @@
 
 #include "aircraft/data_file_crypto.h"
 #include "aircraft/data_file_key.h"
+#include "aircraft/dbase_reader.h"
+#include "core/errors.h"
 #include "core/xml_meta.h"
 #include "core/zip_archive.h"
 
@@ -35,17 +37,35 @@ std::optional<std::string> unsealedText(const std::filesystem::path& file) {
     return text;
 }
 
+// The plain XML of a sealed file, loaded as its reader loads it; false when it does not open or load.
+bool loadSealedDocument(const std::filesystem::path& file, pugi::xml_document& document) {
+    const std::optional<std::string> text = unsealedText(file);
+    return text && document.load_buffer(text->data(), text->size());
+}
+
 } // namespace
 
 bool isSealedDataFile(const std::filesystem::path& file, const char* section, bool needsMeta) {
-    const std::optional<std::string> text = unsealedText(file);
     pugi::xml_document document;
-    if (!text || !document.load_buffer(text->data(), text->size())) {
+    if (!loadSealedDocument(file, document)) {
         return false;
     }
     const pugi::xml_node root = document.child("root");
     const pugi::xml_node top = root ? root : static_cast<pugi::xml_node>(document);
     return top.child(section) && (!needsMeta || gf_readMeta(document, false));
+}
+
+bool isSealedDbase(const std::filesystem::path& file) {
+    pugi::xml_document document;
+    if (!loadSealedDocument(file, document)) {
+        return false;
+    }
+    try {
+        lf_checkDbaseDocument(document);
+        return true;
+    } catch (const UserErrorException&) {
+        return false;
+    }
 }
 
 bool isJsonObject(const std::filesystem::path& file) {
@@ -75,7 +95,7 @@ bool contentChecksOut(ContentCheck check, const std::filesystem::path& file) {
     case ContentCheck::SealedAirports:
         return isSealedDataFile(file, "airports", false);
     case ContentCheck::SealedDbase:
-        return isSealedDataFile(file, "aircrafts", false);
+        return isSealedDbase(file);
     case ContentCheck::SealedAigRegcodes:
         return isSealedDataFile(file, "AIG-regcodes", true);
     case ContentCheck::JsonObject:

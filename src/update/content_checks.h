@@ -21,6 +21,9 @@ enum class ContentCheck {
 // plain XML loads and holds the section section (under "root" or at the top); with needsMeta also the meta
 // header without which the reader takes nothing. The plain bytes stay in memory, no plain copy is written.
 bool isSealedDataFile(const std::filesystem::path& file, const char* section, bool needsMeta);
+// A sealed data file that opens whole and that the aircraft database's reader would take: every required
+// section present and non-empty.
+bool isSealedDbase(const std::filesystem::path& file);
 // A JSON text whose value is an object.
 bool isJsonObject(const std::filesystem::path& file);
 // An XML document that pugixml loads.

@@ -94,8 +94,20 @@ TEST_F(DownloadFiles, AFileIsReplacedOnlyByAWholeVerifiedAnswer) {
     EXPECT_EQ(server.requests().size(), cases.size());
 }
 
+// The smallest dbase its reader takes, with the given high_performance section: every other required
+// section holds one code.
+std::string dbaseWith(const std::string& highPerformance) {
+    return R"(<root><aircrafts><aircraft types="B738,F16"/></aircrafts>)" + highPerformance +
+           R"(<heavy><hvy types="B744"/></heavy><large><lar types="B738"/></large><buzjet><bzj types="C25A"/>)"
+           R"(</buzjet><rotorcraft><rot types="R44"/></rotorcraft><cargo_types><cargo_type types="B744"/>)"
+           R"(</cargo_types><ICAO_airlines><ICAO codes="KLM"/></ICAO_airlines><cargo_operators>)"
+           R"(<ICAO codes="UPS"/></cargo_operators><simaddonsP3D><simaddonP3D arpts="KLAX"/></simaddonsP3D>)"
+           R"(<dbase/></root>)";
+}
+
 TEST_F(DownloadFiles, ASealedFileReplacesOnlyTheDataFileOfItsKind) {
     const std::string meta = R"(<meta><info name="copyright" value="c"/><info name="sim" value="3"/></meta>)";
+    const std::string highPerformance = R"(<high_performance><hpf types="F16"/></high_performance>)";
     const struct {
         ContentCheck check;
         std::string xml;
@@ -105,7 +117,11 @@ TEST_F(DownloadFiles, ASealedFileReplacesOnlyTheDataFileOfItsKind) {
         {ContentCheck::SealedAirports, "<airports/>", true},
         {ContentCheck::SealedAirports, "<root><aircrafts/><dbase/></root>", false},
         {ContentCheck::SealedAirports, "<root><airports>", false},
-        {ContentCheck::SealedDbase, "<root><aircrafts/><dbase/></root>", true},
+        {ContentCheck::SealedDbase, dbaseWith(highPerformance), true},
+        {ContentCheck::SealedDbase, "<root><aircrafts/><dbase/></root>", false},
+        {ContentCheck::SealedDbase, dbaseWith(""), false},
+        {ContentCheck::SealedDbase, dbaseWith(R"(<high_performance><hpf types=" , "/></high_performance>)"),
+         false},
         {ContentCheck::SealedDbase, "<root><airports/></root>", false},
         {ContentCheck::SealedAigRegcodes, "<root>" + meta + "<AIG-regcodes/></root>", true},
         {ContentCheck::SealedAigRegcodes, "<root><AIG-regcodes/></root>", false},
