@@ -48,8 +48,16 @@ void readPublishers(const pugi::xml_document& doc) {
     texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
     publisherNames.reserve(640);
     for (const std::string& text : texts) {
-        publisherNames.push_back(gf_split(text, ','));
-        publisherNames.back().shrink_to_fit();
+        std::vector<std::string> names = gf_split(text, ',');
+        // An empty name occurs in every file name: a stray comma would claim every scenery for this
+        // publisher. Such names are dropped, and an entry left without one names no publisher.
+        if (std::erase(names, std::string()) > 0 || names.empty()) {
+            gf_logLine(fmt::format("empty publisher name in '{}' dropped", text));
+        }
+        if (!names.empty()) {
+            names.shrink_to_fit();
+            publisherNames.push_back(std::move(names));
+        }
     }
     publisherNames.shrink_to_fit();
     gf_logText(fmt::format("{} publishers read", publisherNames.size()));

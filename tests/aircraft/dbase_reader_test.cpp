@@ -53,13 +53,15 @@ TEST_F(DbaseReader, TheSealedFixtureFillsEveryTable) {
     EXPECT_DOUBLE_EQ(maxHalfSpan, 35.0 / 1852);
     // Buzjets, HighPerf and Rotorcraft have no wingspan: the mean of the four stored ones, never NaN.
     EXPECT_DOUBLE_EQ(gf_wingspanOfType("EC35"), (17.9 + 18 + 32.2 + 5.5) / 4 / 1852);
-    for (const std::string line : {"==> wingspan model NOPE is not valid, skipped",
-                                   "==> wrong part of fix: 'B73H', already exists, skipped",
-                                   "==> wrong fix XXXX -> NOPE, the latter is not valid", "2 publishers read",
-                                   "==> regcode PH-BXB already exists", "8 dbase records read",
-                                   "==> no wingspan for category Buzjets, average of all types used",
-                                   "==> no wingspan for category HighPerf, average of all types used",
-                                   "==> no wingspan for category Rotorcraft, average of all types used"}) {
+    for (const std::string line :
+         {"==> wingspan model NOPE is not valid, skipped",
+          "==> wrong part of fix: 'B73H', already exists, skipped",
+          "==> wrong fix XXXX -> NOPE, the latter is not valid", "2 publishers read",
+          "==> empty publisher name in 'Aerosoft, AEROSOFT GmbH,' dropped",
+          "==> empty publisher name in ',' dropped", "==> regcode PH-BXB already exists",
+          "8 dbase records read", "==> no wingspan for category Buzjets, average of all types used",
+          "==> no wingspan for category HighPerf, average of all types used",
+          "==> no wingspan for category Rotorcraft, average of all types used"}) {
         EXPECT_EQ(logged(line), 1) << line;
     }
     EXPECT_EQ(typeFixes.at("B73H"), "B738");
@@ -70,6 +72,7 @@ TEST_F(DbaseReader, TheSealedFixtureFillsEveryTable) {
     EXPECT_EQ(thirdPartyAirports[0].publisher, "FlyTampa");
     EXPECT_EQ(thirdPartyAirports[0].airports, (std::vector<std::string>{"EHAM1", "LOWW2"}));
     EXPECT_EQ(gf_findPublisherInName("scenery_aerosoft gmbh_EHAM.bgl"), "Aerosoft");
+    EXPECT_EQ(gf_findPublisherInName("KJFK_airport.bgl"), std::nullopt) << "an empty name matches nothing";
     EXPECT_EQ(gf_findPublisherInName("scenery_\xff.bgl"), std::nullopt) << "a name that is not UTF-8";
 
     const auto regcodes = regcodeTable.size();
