@@ -95,11 +95,15 @@ void readWingspans(const pugi::xml_document& doc) {
             gf_logLine(fmt::format("wingspan model {} is not valid, skipped", type));
             continue;
         }
-        anyValid = true;
-        double metres = wingspan.attribute("meters").as_double(0.0);
-        if (!std::isfinite(metres)) {
-            metres = 0.0; // "nan" and "inf" are no lengths; they read as a missing value
+        // A span of 0 or below would fit every stand and never come too close; "nan" and "inf" are no
+        // lengths. Such a type keeps no span of its own, so it takes its category's mean.
+        const double metres = wingspan.attribute("meters").as_double(0.0);
+        if (!std::isfinite(metres) || metres <= 0.0) {
+            gf_logLine(fmt::format("wingspan '{}' of model {} is not valid, its category's mean used",
+                                   wingspan.attribute("meters").value(), type));
+            continue;
         }
+        anyValid = true;
         const double halfSpan = metres * 0.5 * nmPerMetre;
         halfSpanByType.try_emplace(type, halfSpan); // the first element of a type wins
         maxHalfSpan = std::max(maxHalfSpan, halfSpan);

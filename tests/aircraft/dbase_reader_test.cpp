@@ -51,15 +51,22 @@ TEST_F(DbaseReader, TheSealedFixtureFillsEveryTable) {
     EXPECT_EQ(gf_wingspanOfType("E190"), 0.009719222462203024);
     EXPECT_DOUBLE_EQ(halfSpanByType.at("B744"), 32.2 / 1852);
     EXPECT_DOUBLE_EQ(maxHalfSpan, 35.0 / 1852);
-    // Buzjets, HighPerf and Rotorcraft have no wingspan: the mean of the four stored ones, never NaN.
+    // Buzjets, HighPerf and Rotorcraft have no wingspan: the mean of the four stored ones, never NaN. A
+    // span that is missing, not positive or not a number is no span: its type takes its category's mean.
     EXPECT_DOUBLE_EQ(gf_wingspanOfType("EC35"), (17.9 + 18 + 32.2 + 5.5) / 4 / 1852);
+    EXPECT_DOUBLE_EQ(gf_wingspanOfType("A320"), (17.9 + 18) / 2 / 1852);
+    EXPECT_DOUBLE_EQ(gf_wingspanOfType("B763"), (17.9 + 18) / 2 / 1852);
     for (const std::string line :
          {"==> wingspan model NOPE is not valid, skipped",
           "==> wrong part of fix: 'B73H', already exists, skipped",
           "==> wrong fix XXXX -> NOPE, the latter is not valid", "2 publishers read",
           "==> empty publisher name in 'Aerosoft, AEROSOFT GmbH,' dropped",
           "==> empty publisher name in ',' dropped", "==> regcode PH-BXB already exists",
-          "8 dbase records read", "==> no wingspan for category Buzjets, average of all types used",
+          "==> wingspan '' of model B763 is not valid, its category's mean used",
+          "==> wingspan '-30' of model A320 is not valid, its category's mean used",
+          "==> wingspan 'nan' of model EC35 is not valid, its category's mean used",
+          "==> wingspan '0' of model R44 is not valid, its category's mean used", "8 dbase records read",
+          "==> no wingspan for category Buzjets, average of all types used",
           "==> no wingspan for category HighPerf, average of all types used",
           "==> no wingspan for category Rotorcraft, average of all types used"}) {
         EXPECT_EQ(logged(line), 1) << line;
