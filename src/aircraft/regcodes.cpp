@@ -52,6 +52,14 @@ std::string liveriesWord(std::size_t count) { return count == 1 ? "livery" : "li
 
 bool hasRegcodeLength(const std::string& code) { return code.size() >= 3 && code.size() <= 12; }
 
+// The registrations of a comma-separated list, each trimmed. An empty piece (a trailing comma, a blank list)
+// is no registration: entered, it would tie the code "" to a livery.
+std::vector<std::string> splitRegistrations(const std::string& list) {
+    std::vector<std::string> codes = gf_split(list, ',');
+    std::erase(codes, std::string());
+    return codes;
+}
+
 } // namespace
 
 std::vector<std::string> lf_regPrefixes(const std::string& registration) {
@@ -142,7 +150,7 @@ bool lf_readAIGdocument(const pugi::xml_document& doc, std::list<RegcodeLivery>&
             clean = false;
             continue;
         }
-        const std::vector<std::string> regs = gf_split(livery.attribute("reg").value(), ',');
+        const std::vector<std::string> regs = splitRegistrations(livery.attribute("reg").value());
         out.push_back(
             RegcodeLivery{title, {regs.begin(), regs.end()}, livery.attribute("special").as_bool(false)});
         previousTitle = std::move(title);
@@ -164,7 +172,7 @@ bool lf_parseRegcodeLine(std::string_view line, const std::filesystem::path& fil
         }
         return true;
     }
-    const std::vector<std::string> codes = gf_split(fields[1], ',');
+    const std::vector<std::string> codes = splitRegistrations(fields[1]);
     if (codes.empty()) {
         return true; // a title with an empty registration field says nothing
     }

@@ -101,9 +101,11 @@ TEST_F(RegcodePasses, DontUseTitlesComeFromRecordsWithoutRegistrations) {
     test::writeFileBytes(dir() / aigRegcodesXmlFile, aigXml_);
     lf_readDontUseTitles();
     lf_readDontUseTitleFolder();
-    EXPECT_EQ(dontUseTitles, (std::vector<std::string>{"Old title not to use", "Only a title"}));
+    // A blank registration is a missing one.
+    EXPECT_EQ(dontUseTitles,
+              (std::vector<std::string>{"Old title not to use", "Blank registration", "Only a title"}));
     for (const std::string line :
-         {"1 don't use title read", "1 don't use title read from files in input/my_regcodes",
+         {"2 don't use titles read", "1 don't use title read from files in input/my_regcodes",
           "==> There were errors in processing the file 'input/AIG-regcodes.xml', see the Log.txt",
           "==> There were errors in processing the regcode files in folder 'input/my_regcodes', see the "
           "Log.txt"}) {
