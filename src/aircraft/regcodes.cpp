@@ -107,13 +107,14 @@ void lf_buildRegcodeIndex() {
     }
 }
 
-// Each start position from the left, each length from 1 up: at most 5 hash look-ups a position, instead of
-// a walk over the whole table for every livery title of the scan.
+// Each start position from the left, each length from the longest down: at most 5 hash look-ups a
+// position, instead of a walk over the whole table for every livery title of the scan. The longest key
+// wins at its place, since a shorter one there (N12 in N12AB) is only the start of the registration.
 std::optional<std::string> lf_findRegcodeInText(const std::string& text) {
     const std::string_view view(text);
     for (std::size_t start = 0; start < view.size(); ++start) {
         const std::size_t longest = std::min(shortKeys.longest, view.size() - start);
-        for (std::size_t length = 1; length <= longest; ++length) {
+        for (std::size_t length = longest; length >= 1; --length) {
             const auto found = shortKeys.keys.find(view.substr(start, length));
             if (found != shortKeys.keys.end()) {
                 return *found;

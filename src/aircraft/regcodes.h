@@ -39,7 +39,7 @@ std::string lf_regcodeAirline(const std::string& registration);
 std::string lf_regcodeOperator(const std::string& registration);
 
 // A registration key shorter than 6 characters that occurs in text (exact case): the leftmost, and of those
-// the shortest. The empty key is never an answer.
+// the longest. The empty key is never an answer.
 std::optional<std::string> lf_findRegcodeInText(const std::string& text);
 // Builds the short-key index of lf_findRegcodeInText from regcodeTable; after every change of the table.
 void lf_buildRegcodeIndex();

@@ -30,6 +30,7 @@ protected:
                         {"D-AIMC", {"DLH", "B744", "DLH", false}},
                         {"G-EZAB", {"EZY", "A320", "EJU", false}},
                         {"N12AB", {"AAL", "C172", "", false}},
+                        {"N12", {"AAL", "C172", "", false}},
                         {"PH-BXB", {"KLM", "B738", "", false}},
                         {"AB", {}},
                         {"LONGKEY", {}}};
@@ -63,13 +64,15 @@ TEST_F(RegcodeLookupTest, TriesTheDashFormsThenTheRegistration) {
     EXPECT_EQ(lf_regcodeAirline("XX-XXX"), "");
 }
 
-// The table's short keys (under 6 characters, never the empty one) found in a text.
+// The table's short keys (under 6 characters, never the empty one) found in a text: the longest at the
+// leftmost place, so N12 does not stand in for the N12AB it begins.
 TEST_F(RegcodeLookupTest, TextSearchFindsShortKeysOnly) {
     const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
         {"C172 Caf\xc3\xa9 N12AB", "N12AB"},
         {"nothing here", std::nullopt},
         {"PH-BXB", std::nullopt},
-        {"N12", std::nullopt},
+        {"N12", "N12"},
+        {"N12A N12AB", "N12"},
         {"", std::nullopt},
         {"LONGKEY", std::nullopt},
         {"xxABxx", "AB"}};
@@ -102,8 +105,15 @@ TEST_F(RegcodeLookupTest, TheIndexFindsAKeyExactlyWhenTheWalkDoes) {
         const auto found = lf_findRegcodeInText(title);
         ASSERT_EQ(found.has_value(), walkFinds) << title;
         if (found) {
-            EXPECT_TRUE(regcodeTable.contains(*found) && found->size() < 6 &&
-                        title.find(*found) != std::string::npos);
+            const std::size_t at = title.find(*found);
+            EXPECT_TRUE(regcodeTable.contains(*found) && found->size() < 6 && at != std::string::npos);
+            // No key starts further left, and none starting there is longer.
+            for (std::size_t start = 0; start <= at; ++start) {
+                for (std::size_t length = 1; length < 6 && start + length <= title.size(); ++length) {
+                    const bool beats = start < at || length > found->size();
+                    EXPECT_FALSE(beats && regcodeTable.contains(title.substr(start, length))) << title;
+                }
+            }
         }
     }
 }
