@@ -130,7 +130,11 @@ void readRegistrations(const pugi::xml_document& doc) {
         RegcodeRecord record{lf_xmlAttributeString(db, "airl"), lf_xmlAttributeString(db, "type"),
                              lf_xmlAttributeString(db, "opr"), db.attribute("cargo").as_bool(false)};
         const std::string reg = lf_xmlAttributeString(db, "reg");
-        if (!regcodeTable.try_emplace(reg, std::move(record)).second) {
+        // Whoever looks a registration up takes its type in place of the reported one; a type the database
+        // does not know would drop the aircraft or the livery.
+        if (!gf_isKnownAircraftType(record.type)) {
+            gf_logLine(fmt::format("regcode {} model {} is not valid, skipped", reg, record.type));
+        } else if (!regcodeTable.try_emplace(reg, std::move(record)).second) {
             gf_logLine(fmt::format("regcode {} already exists", reg));
         }
     }

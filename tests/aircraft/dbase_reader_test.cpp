@@ -66,6 +66,8 @@ TEST_F(DbaseReader, TheSealedFixtureFillsEveryTable) {
           "==> wingspan '-30' of model A320 is not valid, its category's mean used",
           "==> wingspan 'nan' of model EC35 is not valid, its category's mean used",
           "==> wingspan '0' of model R44 is not valid, its category's mean used", "8 dbase records read",
+          "==> regcode D-AIMX model a388 is not valid, skipped",
+          "==> regcode D-AIMY model  is not valid, skipped",
           "==> no wingspan for category Buzjets, average of all types used",
           "==> no wingspan for category HighPerf, average of all types used",
           "==> no wingspan for category Rotorcraft, average of all types used"}) {
