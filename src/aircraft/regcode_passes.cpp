@@ -46,6 +46,18 @@ std::size_t appendDontUseTitles(const std::list<RegcodeLivery>& records) {
 
 bool folderHasFiles(const std::filesystem::path& folder) { return gf_countFilesInDirectory(folder) > 0; }
 
+// Writes a report over its file (the old one stays until the new one is whole), making its folder first.
+// False after one line "! could not write <file>": the caller then announces nothing.
+bool writeRegcodeReport(const std::vector<std::string>& lines, const std::filesystem::path& file) {
+    std::error_code error;
+    std::filesystem::create_directories(file.parent_path(), error);
+    if (gf_writeLinesToFile(lines, file)) {
+        return true;
+    }
+    gf_logText(fmt::format("! could not write {}", file.string()));
+    return false;
+}
+
 } // namespace
 
 std::filesystem::path inlineRegcodesFile() { return errorsDir / "InlineRegcodes.txt"; }
@@ -93,13 +105,10 @@ void lf_checkInlineRegcodes() {
                 fmt::format("{} '{}' => already in use by '{}'", livery.atcid, title, entry->second));
         }
     }
-    if (clashes.empty()) {
-        return;
+    if (!clashes.empty() && writeRegcodeReport(clashes, inlineRegcodesFile())) {
+        gf_logText(fmt::format("{} in-line regcode clashes, see '{}'", clashes.size(),
+                               inlineRegcodesFile().string()));
     }
-    std::filesystem::create_directories(errorsDir);
-    gf_writeLinesToFile(clashes, inlineRegcodesFile());
-    gf_logText(
-        fmt::format("{} in-line regcode clashes, see '{}'", clashes.size(), inlineRegcodesFile().string()));
 }
 
 void lf_mergeRegcodes(std::list<RegcodeLivery> records) {
@@ -182,14 +191,14 @@ void lf_processOfflineRegcodes() {
             }
         }
         lf_processRegcodeFolder();
-        gf_removeFile(offlineRegcodesFile());
         if (offlineRegcodeReport.empty()) {
+            gf_removeFile(offlineRegcodesFile());
             return;
         }
-        std::filesystem::create_directories(infoDir);
-        gf_writeLinesToFile(offlineRegcodeReport, offlineRegcodesFile());
-        gf_logText(fmt::format("Offline regcode files processed, results can be found in '{}'",
-                               offlineRegcodesFile().string()));
+        if (writeRegcodeReport(offlineRegcodeReport, offlineRegcodesFile())) {
+            gf_logText(fmt::format("Offline regcode files processed, results can be found in '{}'",
+                                   offlineRegcodesFile().string()));
+        }
         if (!specialTitles.empty()) {
             gf_logText(fmt::format("{} special liveries", specialTitles.size()));
         }

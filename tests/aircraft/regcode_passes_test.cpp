@@ -97,6 +97,25 @@ TEST_F(RegcodePasses, NoClashLeavesTheInlineFileAndADamagedAigFileStillMergesThe
     EXPECT_FALSE(fs::exists(dir() / aigRegcodesXmlFile));
 }
 
+// A folder in the way of each report: neither is announced, each failure says so, the tables stay filled.
+TEST_F(RegcodePasses, AReportThatCannotBeWrittenIsNotAnnounced) {
+    for (const fs::path& report : {inlineRegcodesFile(), offlineRegcodesFile()}) {
+        fs::create_directories(dir() / report);
+        test::writeFileBytes(dir() / report / "keep", "");
+    }
+    lf_checkInlineRegcodes();
+    lf_processOfflineRegcodes();
+    EXPECT_EQ(regcodeTitleTable.at("PH-BXB"), "B738 KLM 3");
+    const auto lines = readLog();
+    for (const fs::path& report : {inlineRegcodesFile(), offlineRegcodesFile()}) {
+        EXPECT_EQ(logged("! could not write " + report.string()), 1) << report;
+        EXPECT_FALSE(std::ranges::any_of(lines, [&](const std::string& line) {
+            return line.find("'" + report.string() + "'") != std::string::npos;
+        })) << report;
+    }
+    EXPECT_EQ(logged("5 special liveries"), 1);
+}
+
 TEST_F(RegcodePasses, DontUseTitlesComeFromRecordsWithoutRegistrations) {
     test::writeFileBytes(dir() / aigRegcodesXmlFile, aigXml_);
     lf_readDontUseTitles();
