@@ -32,12 +32,14 @@ bool fileExists(const fs::path& file) {
     return fs::exists(file, error);
 }
 
+// A negative field is no version: its text ("2.-1.0") would not read back as itself but as 0.0.0, so the
+// section would count as newer at every start.
 std::optional<std::int32_t> versionField(const nlohmann::json& section, const char* name) {
     const auto field = section.find(name);
     if (field == section.end() || !field->is_number_integer()) {
         return std::nullopt;
     }
-    constexpr std::int64_t low = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int64_t low = 0;
     constexpr std::int64_t high = std::numeric_limits<std::int32_t>::max();
     if (field->is_number_unsigned()) {
         const auto value = field->get<std::uint64_t>();

@@ -22,7 +22,7 @@ void lf_logUpToDate(std::string_view section);
 void lf_logVersionNotFound(std::string_view section);
 
 // The version of section in versions, when versions is an object whose section is an object with the JSON
-// integers "major", "minor" and "patch", each within 32 bits. Never throws.
+// integers "major", "minor" and "patch", each from 0 to the 32-bit maximum. Never throws.
 std::optional<Version> lf_webVersion(const nlohmann::json& versions, std::string_view section);
 
 } // namespace zeph

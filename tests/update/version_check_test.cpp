@@ -185,10 +185,14 @@ TEST_F(VersionCheck, AStopEndsTheDownloadAtOnceAndTakesNoFurtherSection) {
     }
 }
 
+// A negative field is refused too: its text "2.-1.0" would read back as 0.0.0, so the version would be
+// newer at every start.
 TEST(WebVersion, OnlyJsonIntegersWithin32BitsCount) {
     const std::vector<std::pair<const char*, std::optional<Version>>> cases = {
         {R"({"airports": {"major": 1, "minor": 2, "patch": 3}})", Version{1, 2, 3}},
-        {R"({"airports": {"major": -1, "minor": 2147483647, "patch": 0}})", Version{-1, 2147483647, 0}},
+        {R"({"airports": {"major": 0, "minor": 2147483647, "patch": 0}})", Version{0, 2147483647, 0}},
+        {R"({"airports": {"major": -1, "minor": 2147483647, "patch": 0}})", std::nullopt},
+        {R"({"airports": {"major": 2, "minor": -1, "patch": 0}})", std::nullopt},
         {R"({"airports": {"major": "1", "minor": 0, "patch": 0}})", std::nullopt},
         {R"({"airports": {"major": 1e20, "minor": 0, "patch": 0}})", std::nullopt},
         {R"({"airports": {"major": 1.0, "minor": 0, "patch": 0}})", std::nullopt},
