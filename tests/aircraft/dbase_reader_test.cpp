@@ -5,11 +5,9 @@
 #include <string>
 #include <vector>
 
-#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "aircraft/aircraft_database.h"
-#include "aircraft/dbase_reader.h"
 #include "settings/data_tree.h"
 #include "support/aircraft_fixture.h"
 #include "support/log_fixture.h"
@@ -142,31 +140,6 @@ TEST_F(DbaseReader, FailuresThrowOrAnswerFalseAndLeaveNoPlainFile) {
                                     }),
               1)
         << "the malformed file";
-}
-
-// A downloaded dbase is held to the reader's own refusal, and the check leaves every table as it was.
-TEST_F(DbaseReader, TheCheckRefusesEveryDocumentTheReaderRefuses) {
-    const std::string xml = test::readFileBytes(fs::path(AIRCRAFT_TEST_DATA) / "dbase.xml");
-    const auto refusal = [](auto read, const std::string& text) -> std::string {
-        pugi::xml_document doc;
-        doc.load_string(text.c_str());
-        try {
-            read(doc);
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "taken";
-    };
-    EXPECT_EQ(refusal(lf_checkDbaseDocument, xml), "taken");
-    EXPECT_TRUE(aircraftTypes.empty());
-    for (const RequiredDbaseSection& required : requiredDbaseSections) {
-        const std::string without =
-            std::regex_replace(xml, std::regex(fmt::format("<{0}>[\\s\\S]*</{0}>", required.section)), "");
-        const std::string refused = refusal(lf_checkDbaseDocument, without);
-        EXPECT_TRUE(refused.starts_with("61: In XML file section [" + std::string(required.section)))
-            << refused;
-        EXPECT_EQ(refusal(lf_readDbaseDocument, without), refused);
-    }
 }
 
 } // namespace
