@@ -108,11 +108,14 @@ ParkPos* gf_standByNumber(std::uint32_t number) {
     return found != standList.end() ? &*found : nullptr;
 }
 
-void gf_occupyStand(std::uint32_t number, std::uint32_t hexid) {
-    if (ParkPos* stand = gf_standByNumber(number)) {
-        stand->occupied = true;
-        stand->occupant = hexid;
+bool gf_occupyStand(std::uint32_t number, std::uint32_t hexid) {
+    ParkPos* stand = gf_standByNumber(number);
+    if (stand == nullptr || (stand->occupied && stand->occupant != hexid)) {
+        return false;
     }
+    stand->occupied = true;
+    stand->occupant = hexid;
+    return true;
 }
 
 void gf_freeStand(std::uint32_t number, std::uint32_t hexid) {

@@ -10,6 +10,7 @@
 #include "traffic/live_update.h"
 #include "traffic/position_stream.h"
 #include "traffic/stand_learning.h"
+#include "traffic/stand_parking.h"
 #include "traffic/stream_geometry.h"
 #include "traffic/traffic_tables.h"
 
@@ -49,7 +50,7 @@ bool atStand(LiveAc& aircraft, StreamPos& position) {
     if (d > reach) {
         if (aircraft.phase == AcPhase::parking) {
             lf_setPhase(aircraft, AcPhase::taxi);
-            lf_forgetStand(aircraft);
+            giveUpStand(aircraft);
             position.stationary = 0;
             return true;
         }
@@ -62,6 +63,10 @@ bool atStand(LiveAc& aircraft, StreamPos& position) {
         return true;
     }
     aircraft.parkedSince = nowSystemTicks();
+    if (aircraft.leavingStand != 0) {
+        // Its mark is given up: a report near the stand after the leave does not make it stay parked there.
+        return false;
+    }
     if (aircraft.largestStandDistance == 0.0) {
         aircraft.firstStandDistance = d;
         aircraft.largestStandDistance = d;
@@ -111,7 +116,7 @@ bool afterPushBack(LiveAc& aircraft, StreamPos& position) {
         aircraft.curvedPushBack = 0;
         aircraft.pushBackPieces = 0;
         lf_setPhase(aircraft, AcPhase::taxi);
-        lf_forgetStand(aircraft);
+        giveUpStand(aircraft);
         aircraft.holdFlag = 0;
         aircraft.holdStart = 0;
         return true;

@@ -12,6 +12,7 @@
 #include "traffic/motion_lights.h"
 #include "traffic/park_airport_status.h"
 #include "traffic/position_stream.h"
+#include "traffic/stand_parking.h"
 #include "traffic/stream_geometry.h"
 #include "traffic/traffic_tables.h"
 
@@ -160,7 +161,7 @@ void startApproach(LiveAc& aircraft) {
     coupleCheckList.push_back(aircraft.hexid);
     aircraft.approach = 1;
     aircraft.climbOutDone = 0;
-    lf_forgetStand(aircraft);
+    giveUpStand(aircraft);
     aircraft.phaseCountdown = 1;
     aircraft.lateWindow = aircraft.takeOffRoll != 0 ? 5000 : 3000;
     aircraft.earlyWindow = 3000;

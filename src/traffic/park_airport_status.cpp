@@ -29,6 +29,7 @@
 #include "traffic/live_table_services.h"
 #include "traffic/making_way.h"
 #include "traffic/max_fit.h"
+#include "traffic/stand_parking.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {
@@ -148,7 +149,8 @@ void chooseOnGround(const UserAircraftSnapshot& user, std::uint8_t start) {
     }
 }
 
-// Every live aircraft on the ground gives up its stand and goes; withdrawn records are erased at once.
+// Every live aircraft on the ground gives up its stand and goes, also one on its way back into the simulator
+// for a respawn (no stand of the next park airport is its own); withdrawn records are erased at once.
 void removeGroundLive() {
     for (LiveAc& live : liveAcTable) {
         switch (live.phase) {
@@ -162,10 +164,8 @@ void removeGroundLive() {
         default:
             continue;
         }
-        lf_forgetStand(live);
-        if (live.state == AcState::active || live.state == AcState::adding2sim) {
-            removeAircraftFromSim(live);
-        }
+        giveUpStand(live);
+        removeAircraftFromSim(live);
     }
     std::erase_if(liveAcTable, [](const LiveAc& live) { return live.withdrawn != 0; });
 }

@@ -17,6 +17,7 @@
 #include "traffic/sim_results.h"
 #include "traffic/spawning.h"
 #include "traffic/stand_learning.h"
+#include "traffic/stand_parking.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {
@@ -155,6 +156,8 @@ bool lf_updateRoute(LiveAc& aircraft, const TrafficReport& report) {
     if (aircraft.onGround != 0 && aircraft.phase != AcPhase::parking && aircraft.phase != AcPhase::parked) {
         lf_setPhase(aircraft, AcPhase::taxi);
         aircraft.referenceHeading = aircraft.position.heading;
+        // Taxiing, it is off any stand it pushed back from: no number for the stand rules to find it by.
+        giveUpStand(aircraft);
     }
     return false;
 }

@@ -12,6 +12,7 @@
 #include "traffic/making_way.h"
 #include "traffic/motion_lights.h"
 #include "traffic/position_stream.h"
+#include "traffic/stand_parking.h"
 #include "traffic/stream_geometry.h"
 #include "traffic/traffic_tables.h"
 
@@ -100,7 +101,7 @@ void lf_pullOut(LiveAc& aircraft) {
     gf_setFlaps(aircraft, 1);
     gf_logText(fmt::format("{:8}: {:8} pulling out", lf_standText(aircraft.standNumber), aircraft.callsign));
     // Off the stand it holds no number that a later removal could free under another aircraft.
-    lf_forgetStand(aircraft);
+    giveUpStand(aircraft);
 }
 
 } // namespace zeph

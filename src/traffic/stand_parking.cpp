@@ -100,6 +100,11 @@ void lf_takeStand(StaticAc& aircraft, const ParkPos& stand) {
     aircraft.cargoStand = stand.cargo ? 1 : 0;
 }
 
+void giveUpStand(LiveAc& aircraft) {
+    gf_freeStand(aircraft.standNumber, aircraft.hexid);
+    lf_forgetStand(aircraft);
+}
+
 void try2Park(LiveAc& aircraft, std::uint8_t landed) {
     if (aircraft.stream.empty()) {
         gf_logLine(fmt::format("{} empty sz?", "try2Park"));
@@ -199,7 +204,7 @@ void lf_arrivedAtStand(LiveAc& aircraft) {
     const GeoPoint standAt{aircraft.standLatitude, aircraft.standLongitude};
     if (gf_greatCircleDistance(pointOf(aircraft.position), standAt) > kOnStandNm) {
         lf_setPhase(aircraft, AcPhase::taxi);
-        lf_forgetStand(aircraft);
+        giveUpStand(aircraft);
         return;
     }
     parkAtStand(aircraft, stand);
@@ -230,7 +235,10 @@ void lf_parksAt(LiveAc& aircraft) {
         gf_logText(fmt::format("{:8}: {:8} parks", lf_standText(aircraft.standNumber), aircraft.callsign));
         // A record without a stand takes nothing from the plan or the statics.
         if (ParkPos* stand = gf_standByNumber(aircraft.standNumber)) {
-            gf_occupyStand(stand->number, aircraft.hexid);
+            // A respawn whose reports showed it leaving comes back only to drive off: its mark stays free.
+            if (aircraft.leavingStand == 0) {
+                gf_occupyStand(stand->number, aircraft.hexid);
+            }
             std::erase_if(staticPlan, [&](const StaticPlanEntry& entry) {
                 return entry.standId == aircraft.standNumber;
             });

@@ -19,6 +19,8 @@ void try2Park(LiveAc& aircraft, std::uint8_t landed);
 
 // The aircraft takes the stand's position, heading, number and cargo attribute.
 void lf_takeStand(StaticAc& aircraft, const ParkPos& stand);
+// The aircraft is off its stand: it gives back the mark when it holds it and forgets the stand.
+void giveUpStand(LiveAc& aircraft);
 
 // The first live aircraft on the stand, when parked and active, makes room for the one that wants it.
 void lf_removeForParkingWish(std::uint32_t standNumber, LiveAc& aircraft);

@@ -47,7 +47,8 @@ TEST_F(ExtendingChecks, ReportsAtAStandOrAfterAPushBackKeepOrMoveTheAircraft) {
         a.position.latitude = a.stream[0].latitude = a.standLatitude = stand.latitude;
         a.position.longitude = a.stream[0].longitude = a.standLongitude = stand.longitude;
         a.stream[0].altitude = a.stream[0].groundSpeed = a.stream[0].airborne = 0;
-        a.stream[0].stationary = a.onGround = 1, gf_occupyStand(2, a.hexid);
+        // Only a parked aircraft holds its stand's mark; another holds it once this one is off the stand.
+        a.stream[0].stationary = a.onGround = 1, gf_occupyStand(2, c.phase == P::parked ? a.hexid : 4000099);
         a.phase = c.phase;
         a.standNumber = 2;
         a.lastPushBackDistance = 900;

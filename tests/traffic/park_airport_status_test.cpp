@@ -123,6 +123,9 @@ TEST_F(ParkAirportStatus, EnteringLoadsAndCalculatesThenFlyingOutGivesItUp) {
     LiveAc& parking = liveAcTable.emplace_back(
         test::makeLiveAc({.hexid = 4000003, .callsign = "KLM3"}, AcState::active, 93));
     parking.phase = AcPhase::parking, parking.standNumber = 6;
+    LiveAc& respawning =
+        liveAcTable.emplace_back(test::makeLiveAc({.hexid = 4000004, .callsign = "KLM4"}, AcState::buffer));
+    respawning.phase = AcPhase::parked, respawning.standNumber = 7;
     MAX_FIT.setValue(5);
     userAt(25.0, 270.0, true);
     lf_checkParkAirport(0);
@@ -135,6 +138,8 @@ TEST_F(ParkAirportStatus, EnteringLoadsAndCalculatesThenFlyingOutGivesItUp) {
     EXPECT_EQ(std::make_tuple(liveAcTable[0].state, liveAcTable[1].state, liveAcTable[2].state),
               std::make_tuple(AcState::removingfromsim, AcState::active, AcState::removingfromsim));
     EXPECT_EQ(liveAcTable[2].standNumber, 0U) << "driving onto a stand of the airport left";
+    EXPECT_TRUE(liveAcTable[3].remove == 1 && liveAcTable[3].standNumber == 0)
+        << "a parked respawn on its way back into the simulator";
     EXPECT_TRUE(fs::exists(test::parkAirportLearnedFile()));
     EXPECT_TRUE(standList.empty() && parkAirportRecord.code.empty() &&
                 mainWindowState.displayTexts().parkAirportCode.empty());

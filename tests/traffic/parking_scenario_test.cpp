@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "airports/stands.h"
+#include "realtraffic/report_queue.h"
 #include "sim/ai_objects.h"
 #include "state/main_window_state.h"
 #include "support/motion_fixture.h"
@@ -50,14 +51,34 @@ protected:
             decodeExisting(*live(n), moved(live(n)->stream[0], bearingDeg, metres, 3000));
         }
     }
+    // A report of KLMn as the Traffic Reader hands it over, `metres` from its stream's head along a bearing.
+    static TrafficReport reportOf(std::uint32_t n, double bearingDeg, double metres, double seconds) {
+        return {*live(n), moved(live(n)->stream[0], bearingDeg, metres, 0), seconds, 4000000 + n};
+    }
+    static bool going(const LiveAc& a) {
+        return a.state == AcState::removingfromsim || a.remove + a.withdrawn != 0;
+    }
+    static bool onStandPhase(AcPhase phase) {
+        return phase == AcPhase::parked || phase == AcPhase::parking || phase == AcPhase::pushing_back ||
+               phase == AcPhase::pushed_back;
+    }
     // What breaks the marks, read from the engine's tables: a stand is marked exactly while one live aircraft
-    // stands on it or a parked creation is on its way to it; no object is queued for removal twice.
+    // stands on it or a parked creation is on its way to it, and the mark's holder is that aircraft; nothing
+    // parked lacks a stand, nothing off a stand keeps one's number; no object is queued for removal twice.
     static std::string markFaults() {
         std::map<std::uint32_t, int> standing;
         std::string faults;
         for (const LiveAc& a : liveAcTable) {
-            if (a.state == AcState::removingfromsim || a.remove + a.withdrawn != 0 ||
-                a.phase != AcPhase::parked || a.leavingStand != 0 || a.standNumber == 0) {
+            if (going(a)) {
+                continue;
+            }
+            faults += a.phase == AcPhase::parked && a.standNumber == 0
+                          ? fmt::format("{} parked without a stand; ", a.callsign)
+                          : "";
+            faults += !onStandPhase(a.phase) && a.standNumber != 0
+                          ? fmt::format("{} off its stand with number {}; ", a.callsign, a.standNumber)
+                          : "";
+            if (a.phase != AcPhase::parked || a.leavingStand != 0 || a.standNumber == 0) {
                 continue;
             }
             const ParkPos* stand = gf_standByNumber(a.standNumber);
@@ -71,7 +92,13 @@ protected:
         }
         for (const ParkPos& stand : standList) {
             const int on = standing[stand.number];
-            faults += stand.occupied && on == 0 ? fmt::format("{} marked with nobody on it; ", stand.id) : "";
+            const LiveAc* holder = gf_findLiveAc(stand.occupant);
+            const bool holderOn = holder != nullptr && !going(*holder) && holder->phase == AcPhase::parked &&
+                                  holder->leavingStand == 0 && holder->standNumber == stand.number;
+            faults += stand.occupied && !holderOn
+                          ? fmt::format("{} marked for {}, who does not stand on it; ", stand.id,
+                                        holder ? holder->callsign : "nobody")
+                          : "";
             faults += on > 1 ? fmt::format("{} aircraft parked on {}; ", on, stand.id) : "";
         }
         std::set<std::uint32_t> queued;
@@ -119,8 +146,9 @@ TEST_F(ParkingScenario, AnAircraftWhoseReportsStopNearAStandParksThereAndTeaches
                 a2.uses[0].coupled == 1);
 }
 
-// Arrivals, departures forwards and backwards, a parked spawn, a livery respawn, removals of every kind and
-// a change of park airport on the four stands of the test airport, the marks checked after every pass.
+// Arrivals, departures forwards and backwards, a parked spawn, a livery respawn, removals of every kind, two
+// reports of one aircraft in one pass, a new route after a push back and a change of park airport during a
+// respawn on the four stands of the test airport, the marks checked after every pass.
 TEST_F(ParkingScenario, AStandIsMarkedExactlyWhileOneAircraftStandsOnIt) {
     test::TestParkAirport airport;
     test::WeekClock clock(WeekSlot{3, 20});
@@ -185,11 +213,44 @@ TEST_F(ParkingScenario, AStandIsMarkedExactlyWhileOneAircraftStandsOnIt) {
         }
         ASSERT_TRUE(runUntil([] { return live(6) == nullptr; }));
     }
+    // Two reports of one aircraft pushed at once are taken in one pass: the intake takes two a pass.
     {
-        SCOPED_TRACE("KLM8 drives onto C3 when the park airport is left for EDDF");
-        arrive(8, "B738", 3);
+        SCOPED_TRACE("KLM9 is reported leaving A1 and then as KLM90 in one pass; it respawns and pulls out");
+        arrive(9, "B738", 1);
+        ASSERT_TRUE(runUntil([&] { return parked(9); }));
+        TrafficReport renamed = reportOf(9, 0.0, 185.0, 2030.0);
+        renamed.identity.callsign = "KLM90";
+        gf_pushTrafficReport(reportOf(9, 0.0, 185.0, 2000.0)), gf_pushTrafficReport(std::move(renamed));
+        ASSERT_TRUE(runUntil([] { return live(9) == nullptr; }));
+    }
+    {
+        SCOPED_TRACE("KLM10 is reported leaving A2 and back on it in one pass; it pushes back");
+        arrive(10, "B738", 2);
+        ASSERT_TRUE(runUntil([&] { return parked(10); }));
+        gf_pushTrafficReport(reportOf(10, 270.0, 185.0, 2000.0));
+        gf_pushTrafficReport(reportOf(10, 270.0, 5.0, 2030.0));
+        ASSERT_TRUE(runUntil([] { return live(10) == nullptr; }));
+    }
+    {
+        SCOPED_TRACE("KLM11 pushes back from A1 and is reported on a new route");
+        arrive(11, "B738", 1);
+        live(11)->from = "AMS", live(11)->to = "LHR";
+        ASSERT_TRUE(runUntil([&] { return parked(11); }));
+        leave(11, 180.0);
+        ASSERT_TRUE(runUntil([] { return live(11)->phase == AcPhase::pushed_back; }));
+        TrafficReport rerouted = reportOf(11, 0.0, 0.0, 2000.0);
+        rerouted.identity.from = "CDG", rerouted.identity.to = "FRA";
+        gf_pushTrafficReport(std::move(rerouted));
+        ASSERT_TRUE(runUntil([] { return live(11) == nullptr; }));
+    }
+    {
+        SCOPED_TRACE("KLM8 drives onto C3 and KLM12 respawns on A2 when the park airport is left for EDDF");
+        arrive(12, "B738", 2);
+        ASSERT_TRUE(runUntil([&] { return parked(12); }));
+        arrive(8, "B738", 3), liveryRespawn(*live(12));
         lf_resetParkAirport(), test::installEddfStands();
-        ASSERT_TRUE(runUntil([] { return live(8) == nullptr || live(8)->phase == AcPhase::parked; }));
+        ASSERT_TRUE(runUntil(
+            [] { return (live(8) == nullptr || live(8)->phase == AcPhase::parked) && live(12) == nullptr; }));
     }
     MAX_PARK_SEL.setValue(maxPark), AIRBORNE_ONLY.setValue(false);
 }

@@ -270,8 +270,9 @@ TEST_F(Removal, RemoveAircraftFromSimActsByState) {
         SCOPED_TRACE(c.name);
         lf_clearTrafficTables();
         occupiedStands();
-        if (c.aircraft.phase == AcPhase::parked) {
-            gf_occupyStand(c.aircraft.standNumber, c.aircraft.hexid); // the mark is its own
+        ParkPos* own = gf_standByNumber(c.aircraft.standNumber);
+        if (c.aircraft.phase == AcPhase::parked && own != nullptr) {
+            own->occupant = c.aircraft.hexid; // the mark is its own
         }
         for (const std::uint32_t hexid : c.liveQueue) {
             liveAddQueue.push_back(requestOf(hexid == 1 ? "OTHER" : c.aircraft.callsign, hexid));
