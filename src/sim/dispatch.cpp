@@ -207,6 +207,18 @@ void matchNewObject(const AcInRange& aircraft) {
     pushSimResult({aircraft.objectId, *hexid, 0, isStatic ? 1U : 0U, 0.0, isStatic ? 0.0 : aircraft.agl});
 }
 
+// A new object that carries the callsign of a creation the simulator has not yet answered with its object id
+// may be that creation's: the answer can come after the in-range reply. It is neither taken nor called
+// another program's until the answer names it, or names another object.
+bool awaitsItsCreationsAnswer(const AcInRange& aircraft) {
+    const auto pending = [&](auto match) {
+        return std::any_of(pendingCreations.begin(), pendingCreations.end(), match);
+    };
+    return !aircraft.atcId.empty() &&
+           !pending([&](const PendingCreation& p) { return p.objectId == aircraft.objectId; }) &&
+           pending([&](const PendingCreation& p) { return p.objectId == 0 && p.callsign == aircraft.atcId; });
+}
+
 // Traffic that was there before: reported when it is low enough and carries a callsign that is not one of
 // the program's static aircraft (those end in '*').
 void reportExistingTraffic(const AcInRange& aircraft) {
@@ -302,10 +314,13 @@ void lf_onObjectAddRemove(MessageBytes message) {
     if (change->eventId == kEventObjectAdded) {
         noteNewObject(objectId);
     } else if (change->eventId == kEventObjectRemoved) {
-        // An object gone before its in-range reply is over, and the simulator may hand its id out again.
+        // An object gone before its in-range reply is over, and the simulator may hand its id out again. Its
+        // creation will never be matched: the engine learns so and lets the aircraft be created again.
         std::erase(newObjectIds, objectId);
-        std::erase_if(pendingCreations,
-                      [&](const PendingCreation& p) { return p.objectId != 0 && p.objectId == objectId; });
+        while (const auto hexid = takePendingCreation(
+                   [&](const PendingCreation& p) { return p.objectId != 0 && p.objectId == objectId; })) {
+            pushSimResult({objectId, *hexid, 0, kResultCreationLost, 0.0, 0.0});
+        }
         pushSimResult({objectId, 0, 0, 2, 0.0, 0.0});
     }
 }
@@ -367,6 +382,9 @@ void lf_onSimObjectDataByType(MessageBytes message) {
     if (added == newObjectIds.end()) {
         reportExistingTraffic(aircraft);
         return;
+    }
+    if (awaitsItsCreationsAnswer(aircraft)) {
+        return; // looked at again with the next reply
     }
     newObjectIds.erase(added);
     matchNewObject(aircraft);

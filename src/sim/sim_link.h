@@ -57,8 +57,9 @@ extern std::vector<PendingCreation> pendingCreations;
 extern std::vector<std::uint32_t> newObjectIds;
 
 // What the simulator reports about an AI object, for the traffic engine. kind: 0 created live aircraft,
-// 1 created static aircraft, 2 removed, 3 existing traffic in range, 6 creation refused. hexid is the
-// aircraft's hexid or a flag; counter is the engine's own use.
+// 1 created static aircraft, 2 removed, 3 existing traffic in range, 6 creation refused, 7 created but
+// removed before it was matched (kResultCreationLost). hexid is the aircraft's hexid or a flag; counter is
+// the engine's own use.
 struct SimResult {
     std::uint32_t objectId = 0;
     std::uint32_t hexid = 0;
@@ -68,6 +69,9 @@ struct SimResult {
     double value2 = 0.0;
 };
 static_assert(sizeof(SimResult) == 32);
+// The object made for a creation went before the creation was matched to it: the aircraft was never ours to
+// move, and it is no refusal of its livery.
+inline constexpr std::uint32_t kResultCreationLost = 7;
 
 // Results from the client thread to the traffic pass; guarded by simResultMutex, never held together with
 // simConnectMutex.

@@ -37,6 +37,7 @@ enum ResultKind : std::uint32_t {
     staticCgData = 4,
     callsignBlocked = 5,
     creationFailed = 6,
+    creationLost = kResultCreationLost,
 };
 
 constexpr std::size_t kDrainRoom = 256;
@@ -140,23 +141,42 @@ void onStaticCg(const SimResult& result) {
     aircraft->staticPitch = usable ? result.value2 : kFallbackPitch;
 }
 
-void onCreationFailed(const SimResult& result) {
-    if (result.hexid > kLastStaticHexid) {
-        const auto found = std::find_if(liveAcTable.begin(), liveAcTable.end(),
-                                        [&](const LiveAc& a) { return a.hexid == result.hexid; });
-        if (found != liveAcTable.end()) {
-            lf_handleCreationFailure(*found);
-            gf_freeStand(found->standNumber, found->hexid); // a refused parked spawn stands nowhere
-            swapAndPop(liveAcTable, found);
+// The record of a creation by its hexid, live or static, erased when act agrees.
+template <typename Act> void eraseCreation(std::uint32_t hexid, Act act) {
+    const auto eraseFrom = [&](auto& table) {
+        const auto found =
+            std::find_if(table.begin(), table.end(), [&](const StaticAc& a) { return a.hexid == hexid; });
+        if (found != table.end() && act(static_cast<StaticAc&>(*found))) {
+            swapAndPop(table, found);
         }
-        return;
+    };
+    if (hexid > kLastStaticHexid) {
+        eraseFrom(liveAcTable);
+    } else {
+        eraseFrom(staticAcTable);
     }
-    const auto found = std::find_if(staticAcTable.begin(), staticAcTable.end(),
-                                    [&](const StaticAc& a) { return a.hexid == result.hexid; });
-    if (found != staticAcTable.end()) {
-        lf_handleCreationFailure(*found);
-        swapAndPop(staticAcTable, found);
-    }
+}
+
+void onCreationFailed(const SimResult& result) {
+    eraseCreation(result.hexid, [](StaticAc& aircraft) {
+        lf_handleCreationFailure(aircraft);
+        gf_freeStand(aircraft.standNumber, aircraft.hexid); // a refused parked spawn stands nowhere
+        return true;
+    });
+}
+
+// The simulator took away the object made for a creation before it was matched: the record goes, with the
+// stand a parked spawn held, and the aircraft's next report creates it anew. Its livery is not to blame.
+void onCreationLost(const SimResult& result) {
+    eraseCreation(result.hexid, [&](StaticAc& aircraft) {
+        if (aircraft.state != AcState::adding2sim) {
+            return false;
+        }
+        gf_logLine(fmt::format("{} removed by the simulator before it was matched, object {}",
+                               gf_acLogPrefix(aircraft), result.objectId));
+        gf_freeStand(aircraft.standNumber, aircraft.hexid);
+        return true;
+    });
 }
 
 void handleResult(const SimResult& result) {
@@ -181,6 +201,9 @@ void handleResult(const SimResult& result) {
         break;
     case creationFailed:
         onCreationFailed(result);
+        break;
+    case creationLost:
+        onCreationLost(result);
         break;
     default:
         break;

@@ -22,6 +22,7 @@
 #include "core/run_flags.h"
 #include "settings/parameter_table.h"
 #include "sim/dispatch.h"
+#include "sim/sim_ids.h"
 #include "sim/sim_link.h"
 #include "sim/simconnect/calls.h"
 #include "sim/simconnect/wire.h"
@@ -389,9 +390,13 @@ TEST_F(DispatchTest, ObjectsAddedAndRemoved) {
         {202, 151, 1, {150}, {}},
         {203, 1, 2, {150}, {{1, 0, 0, 2, 0.0, 0.0}}},
         {203, 152, 1, {150}, {}},
+        {202, 153, 2, {150, 153}, {}},
+        // The object made for a pending creation goes before its in-range reply: the creation is lost.
+        {203, 153, 2, {150}, {{153, 4000001, 0, 7, 0.0, 0.0}, {153, 0, 0, 2, 0.0, 0.0}}},
         {203, 150, 2, {}, {{150, 0, 0, 2, 0.0, 0.0}}},
     };
     newObjectIds.clear();
+    pendingCreations = {{1, 4000001, "ABC", simid::kFirstCreationRequest, 153}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.event << " " << c.object << " type " << c.type);
         const Outcome outcome =
@@ -512,6 +517,21 @@ TEST_F(DispatchTest, ByTypeRepliesMatchCreationsOrReportTraffic) {
          [&] { inject(byTypeReply(101, 2, acInRangeBlock(300.0, 364.0, 1, "N1"))); },
          {},
          {}},
+        {"a new object whose creation has no answer yet waits for it",
+         [&] {
+             pendingCreations = {{1, 4000001, "ABC", simid::kFirstCreationRequest, 0}};
+             newObjectIds = {160};
+             inject(byTypeReply(101, 160, acInRangeBlock(300.0, 364.0, 0, "ABC")));
+         },
+         {},
+         {}},
+        {"answered after that reply, it is taken with the next",
+         [&] {
+             inject(sw::encodeAssignedObjectId(kVersion, simid::kFirstCreationRequest, 160));
+             inject(byTypeReply(101, 160, acInRangeBlock(300.0, 364.0, 0, "ABC")));
+         },
+         {},
+         {{160, 4000001, 0, 0, 0.0, 300.0}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -30,6 +30,7 @@
 #include "support/traffic_builders.h"
 #include "traffic/flight_motion.h"
 #include "traffic/ground_motion.h"
+#include "traffic/report_intake.h"
 #include "traffic/traffic_tables.h"
 
 namespace zeph {
@@ -360,6 +361,22 @@ TEST_F(SimResults, RefusedCreationsEraseTheRecordAndTwentyEndTheRun) {
     EXPECT_TRUE(simResultMutex.try_lock());
     simResultMutex.unlock();
     failedLiveries.clear();
+}
+
+// The simulator took away the object of a parked spawn before the creation was matched to it: the record and
+// its stand's mark go without a refusal of the livery, and the aircraft's next report makes a new record.
+TEST_F(SimResults, ACreationLostBeforeItsMatchLeavesTheAircraftToItsNextReport) {
+    failedLiveries.clear();
+    addLive({.hexid = 20001, .callsign = "TST123"}, AcState::adding2sim).livery = "Test Air B738";
+    standList.resize(1), standList[0].number = liveAcTable[0].standNumber = 1, gf_occupyStand(1, 20001);
+    push({{kObject, 20001, 0, 7, 0, 0}, {kObject, 0, 0, 2, 0, 0}});
+    lf_handleSimResults();
+    EXPECT_TRUE(liveAcTable.empty() && !standList[0].occupied);
+    EXPECT_TRUE(failedLiveries.empty());
+    TrafficReport next = test::makeReport({.hexid = 20001, .callsign = "TST123"});
+    lf_processRtRecord(next);
+    ASSERT_EQ(liveAcTable.size(), 1U);
+    EXPECT_EQ(liveAcTable[0].state, AcState::buffer);
 }
 
 TEST(SimResultsThreads, ThePusherAndTheDrainNeverWaitForEachOther) {
