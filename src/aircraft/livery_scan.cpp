@@ -12,7 +12,7 @@
 #include "aircraft/regcode_passes.h"
 #include "aircraft/scan_reports.h"
 #include "core/errors.h"
-#include "core/files.h"
+#include "core/folder_walk.h"
 #include "core/log.h"
 #include "core/program.h"
 #include "core/run_flags.h"
@@ -112,23 +112,17 @@ bool handleEntry(Walk& walk, const fs::directory_entry& entry) {
     return false;
 }
 
-// Listing a folder lies outside the per-entry scope: a folder that cannot be read ends the scan.
+// In name order, so runs agree. A folder that cannot be listed and an entry that cannot be read get one line
+// each, and the walk goes on.
 void walkFolder(Walk& walk, const fs::path& folder) {
-    for (const fs::directory_entry& entry : entriesInNameOrder(folder)) {
-        if (runIsStopping()) {
-            return;
-        }
-        bool descend = false;
-        try {
-            descend = handleEntry(walk, entry);
-        } catch (const std::exception& e) {
-            gf_logLine(
-                fmt::format("liveries search in {} aborted, cause: {}", entry.path().string(), e.what()));
-        }
-        if (descend) {
-            walkFolder(walk, entry.path());
-        }
-    }
+    FolderWalk steps;
+    steps.order = ListingOrder::Name;
+    steps.visit = [&](const fs::directory_entry& entry) { return handleEntry(walk, entry); };
+    steps.failed = [](const fs::path& where, const std::string& cause) {
+        gf_logLine(fmt::format("liveries search in {} aborted, cause: {}", where.string(), cause));
+    };
+    steps.goOn = [] { return !runIsStopping(); };
+    walkFolderTree(folder, steps);
 }
 
 // A task whose wait timed out may still run: wait for every task before the lists are written or emptied.

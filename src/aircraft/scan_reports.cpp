@@ -125,12 +125,12 @@ bool gf_writeListToFile(const std::list<std::string>& lines, const fs::path& fil
 }
 
 void lf_removePreviousScanFiles() {
-    // LiveriesScanned.xml goes right after the first report, so a removal that fails later never leaves a
-    // stale scan result behind. The conversions stay: they are the user's record of what earlier scans
-    // changed.
+    // LiveriesScanned.xml stays until the scan writes a new one whole: a scan that fails or keeps no livery
+    // leaves the user the liveries of the last one. The conversions stay: they are the user's record of what
+    // earlier scans changed.
     try {
-        std::vector<fs::path> files{livScanReportFiles.front(), liveriesScannedFile};
-        std::copy_if(livScanReportFiles.begin() + 1, livScanReportFiles.end(), std::back_inserter(files),
+        std::vector<fs::path> files;
+        std::copy_if(livScanReportFiles.begin(), livScanReportFiles.end(), std::back_inserter(files),
                      [](const fs::path& file) { return file != conversionsReportFile; });
         for (const fs::path& file : files) {
             fs::remove(file);

@@ -35,7 +35,8 @@ void lf_addReportEntry(std::string_view code, std::string_view file);
 // Each line followed by LF, the file replaced whole; false when it could not be written.
 bool gf_writeListToFile(const std::list<std::string>& lines, const std::filesystem::path& file);
 
-// Removes the files of the previous scan (not AirlineModelConversions.txt), and output/errors when empty.
+// Removes the report files of the previous scan (not AirlineModelConversions.txt, nor LiveriesScanned.xml,
+// which the new one replaces whole), and output/errors when empty.
 void lf_removePreviousScanFiles();
 // Fills dontUseTitles from the AIG registration codes and the user's regcode files.
 void lf_readDontUseTitleSources();

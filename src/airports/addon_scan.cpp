@@ -15,6 +15,7 @@
 #include "airports/scan_log.h"
 #include "core/errors.h"
 #include "core/files.h"
+#include "core/folder_walk.h"
 #include "core/log.h"
 #include "core/program.h"
 #include "core/run_flags.h"
@@ -111,47 +112,27 @@ bool lf_isInSimFolder(const fs::path& path) {
 void lf_scanFolderForAirports(const fs::path& folder, ScanTaskPool& pool) {
     gf_addScanLogLine(fmt::format("Scanning for {} airports in {}", "addon ", folder.string()));
     int failures = 0;
-    const auto aborted = [&](const std::string& cause) {
+    Pending pending;
+    FolderWalk walk;
+    walk.visit = [&](const fs::directory_entry& entry) {
+        if (lf_isInSimFolder(entry.path())) {
+            return false;
+        }
+        if (entry.is_directory() && !entry.is_symlink()) {
+            return true;
+        }
+        if (isAirportCandidate(entry) && !runIsStopping()) {
+            startWorker(folder, entry.path(), pool, pending);
+        }
+        return false;
+    };
+    walk.failed = [&](const fs::path&, const std::string& cause) {
         ++failures;
         gf_addScanLogLine(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
                                       folder.string(), cause));
     };
-    std::vector<fs::directory_iterator> listings;
-    const auto enter = [&](const fs::path& path) {
-        try {
-            listings.emplace_back(path);
-        } catch (const std::exception& e) {
-            aborted(e.what());
-        }
-    };
-    Pending pending;
-    enter(folder);
-    while (!listings.empty() && failures < kBglLoopCap) {
-        fs::directory_iterator& listing = listings.back();
-        if (listing == fs::directory_iterator()) {
-            listings.pop_back();
-            continue;
-        }
-        const fs::directory_entry entry = *listing;
-        // Taken before the entry is entered, which may move the listings.
-        std::error_code error;
-        listing.increment(error);
-        if (error) {
-            aborted(error.message());
-        }
-        try {
-            if (lf_isInSimFolder(entry.path())) {
-                continue;
-            }
-            if (entry.is_directory() && !entry.is_symlink()) {
-                enter(entry.path());
-            } else if (isAirportCandidate(entry) && !runIsStopping()) {
-                startWorker(folder, entry.path(), pool, pending);
-            }
-        } catch (const std::exception& e) {
-            aborted(e.what());
-        }
-    }
+    walk.goOn = [&] { return failures < kBglLoopCap; };
+    walkFolderTree(folder, walk);
     drain(folder, pending);
 }
 

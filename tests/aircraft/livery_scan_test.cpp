@@ -1,4 +1,5 @@
 #include <chrono>
+#include <cstdio>
 #include <random>
 #include <regex>
 #include <thread>
@@ -23,6 +24,7 @@
 #include "settings/parameter_table.h"
 #include "state/main_window_state.h"
 #include "support/aircraft_fixture.h"
+#include "support/child_process.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
 #include "support/recording_control_sink.h"
@@ -140,6 +142,8 @@ TEST_F(LiveryScan, TheUsersMistakesAreErrorsWithTheirCodes) {
         bool opensFolders; // the manual's and parameters.xml's, through the shell
     };
     fs::create_directories(dir() / "emptyFolder");
+    fs::create_directories(outputDir);
+    test::writeFileBytes(liveriesScannedFile, "previous");
     // Both exist, as in an installation: a folder opens only for a file that is there.
     fs::create_directories(docsDir);
     test::writeFileBytes(manualFile, "%PDF");
@@ -169,6 +173,7 @@ TEST_F(LiveryScan, TheUsersMistakesAreErrorsWithTheirCodes) {
         EXPECT_EQ(
             std::vector<fs::path>(paths.begin() + static_cast<std::ptrdiff_t>(openedBefore), paths.end()),
             c.opensFolders ? bothFolders : std::vector<fs::path>{});
+        EXPECT_EQ(test::readFileBytes(liveriesScannedFile), "previous") << "kept until a new one is written";
     }
 }
 
@@ -361,14 +366,13 @@ TEST_F(LiveryScan, PreviousFilesGoButTheConversions) {
     writePrevious();
     lf_removePreviousScanFiles();
     EXPECT_FALSE(fs::exists(errorsDir)) << "emptied, so removed";
-    EXPECT_FALSE(fs::exists(liveriesScannedFile));
+    EXPECT_TRUE(fs::exists(liveriesScannedFile)) << "kept until a new one is written whole";
     EXPECT_TRUE(fs::exists(infoDir / "AirlineModelConversions.txt"));
     writePrevious();
     fs::remove(errorsDir / "Fixes.txt");
     fs::create_directories(errorsDir / "Fixes.txt");
     test::writeFileBytes(errorsDir / "Fixes.txt" / "inside", "x");
     lf_removePreviousScanFiles();
-    EXPECT_FALSE(fs::exists(liveriesScannedFile)) << "it goes before the report files";
     EXPECT_FALSE(fs::exists(errorsDir / "InvalidAirlineCodes.txt"));
     EXPECT_TRUE(fs::exists(errorsDir / "IncompleFltsimSections.txt")) << "the files after the failure stay";
     const auto lines = readLog();
@@ -401,6 +405,33 @@ TEST_F(LiveryScan, TheWalkReadsLiveryFilesOnlyWhereItMay) {
     EXPECT_THROW(gf_scanLiveries(), UserErrorException);
     EXPECT_EQ(read,
               (std::set<fs::path>{l0 / "a/AIRCRAFT.CFG", l0 / "b/Sim.cfg", airportFolder / "aircraft.cfg"}));
+}
+
+// Without root's rights the folder "locked" shuts the walk out: it gets its line and the walk goes on.
+TEST_F(LiveryScan, AFolderThatCannotBeListedGetsItsLine) {
+    aircraft("L0/a", "B738", section(0, "B738 KLM A", "atc_parking_codes=KLM\n"));
+    aircraft("L0/z", "B738", section(0, "B738 KLM Z", "atc_parking_codes=KLM\n"));
+    const fs::path locked = dir() / "L0/locked";
+    fs::create_directories(locked);
+    fs::permissions(locked, fs::perms::none);
+    const std::optional<bool> scanned = test::runWithoutRootFileRights([&] {
+        try {
+            gf_scanLiveries();
+            lf_readLiveriesScanned();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "the scan failed: %s\n", e.what());
+            return false;
+        }
+        const auto lines = readLog();
+        return scannedLiveries.size() == 2 && std::any_of(lines.begin(), lines.end(), [&](const auto& l) {
+                   return l.starts_with("==> liveries search in " + locked.string() + " aborted, cause: ");
+               });
+    });
+    fs::permissions(locked, fs::perms::owner_all);
+    if (!scanned) {
+        GTEST_SKIP() << "no user namespace can be made here";
+    }
+    EXPECT_TRUE(*scanned) << "the locked folder's line, and both other liveries";
 }
 
 using LiveryScanThreads = LiveryScan;

@@ -78,6 +78,7 @@ void clearTestAircraft() {
     lf_buildRegcodeIndex();
     lf_emptyLiveryTables();
     liveryTablesBuilt = false;
+    liveryResetRequested.store(false);
     matchStepCounts.fill(0);
 }
 
