@@ -243,6 +243,9 @@ bool lf_scanLiveryFolders(const std::vector<fs::path>& folders) {
     if (scannedLiveries.empty()) {
         mainWindowState.liveryCount.store(0);
         invalidateTopPanel();
+        // The reports tell a new user why nothing was kept: the unknown types, the missing paths.
+        lf_writeScanReport();
+        lf_resetLiveryScan();
         return false;
     }
     if (folders.size() > 1) {

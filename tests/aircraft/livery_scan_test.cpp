@@ -139,9 +139,11 @@ TEST_F(LiveryScan, TheUsersMistakesAreErrorsWithTheirCodes) {
     struct Case {
         std::string lfolder0;
         std::string message;
-        bool opensFolders; // the manual's and parameters.xml's, through the shell
+        bool opensFolders;     // the manual's and parameters.xml's, through the shell
+        fs::path reportFile{}; // written although the scan kept no livery
     };
     fs::create_directories(dir() / "emptyFolder");
+    aircraft("noLivery/bad", "QQQQ", section(0, "Q", ""));
     fs::create_directories(outputDir);
     test::writeFileBytes(liveriesScannedFile, "previous");
     // Both exist, as in an installation: a folder opens only for a file that is there.
@@ -157,6 +159,8 @@ TEST_F(LiveryScan, TheUsersMistakesAreErrorsWithTheirCodes) {
         {(dir() / "missing").string(),
          "243: the path pointed to by parameter 'lfolder0' does not exist, see Log.txt!", false},
         {(dir() / "emptyFolder").string(), "53: no liveries found", false},
+        {(dir() / "noLivery").string(), "53: no liveries found", false,
+         errorsDir / "InvalidAircraftCodes.txt"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
@@ -173,6 +177,7 @@ TEST_F(LiveryScan, TheUsersMistakesAreErrorsWithTheirCodes) {
         EXPECT_EQ(
             std::vector<fs::path>(paths.begin() + static_cast<std::ptrdiff_t>(openedBefore), paths.end()),
             c.opensFolders ? bothFolders : std::vector<fs::path>{});
+        EXPECT_TRUE(c.reportFile.empty() || fs::exists(c.reportFile)) << c.reportFile;
         EXPECT_EQ(test::readFileBytes(liveriesScannedFile), "previous") << "kept until a new one is written";
     }
 }
