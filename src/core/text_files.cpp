@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -125,10 +126,10 @@ std::size_t utf8SequenceLength(std::string_view bytes, std::size_t pos) {
     return extra + 1;
 }
 
-// bytes holds the sample and up to kLookAhead bytes after it. Every sequence that starts in the sample is
-// judged whole, so a valid file is not called "ANSI" because the sample's end cut a character in two.
-bool isUtf8Sample(std::string_view bytes) {
-    const std::size_t sampleEnd = std::min(bytes.size(), kSampleSize);
+// Whether every sequence that starts in the first length bytes is valid; a sequence is judged whole, also
+// past length, so a valid file is not called "ANSI" because the sample's end cut a character in two.
+bool startsAsUtf8(std::string_view bytes, std::size_t length) {
+    const std::size_t sampleEnd = std::min(bytes.size(), length);
     std::size_t pos = 0;
     while (pos < sampleEnd) {
         std::size_t length = utf8SequenceLength(bytes, pos);
@@ -151,29 +152,39 @@ bool readUtf16File(TextCharset charset, const std::filesystem::path& file, std::
     return true;
 }
 
+// The whole text is converted at once and then split: Windows-1252 maps CR and LF to themselves and every
+// other byte to characters without them, so the lines are the ones a per-line conversion would give, at a
+// fraction of the allocations. A UTF-8 byte-order mark is skipped before the conversion, as the splitter
+// would skip it.
+void splitAnsiText(std::string bytes, std::vector<std::string>& lines) {
+    if (std::string_view(bytes).substr(0, 3) == kUtf8Bom) {
+        bytes.erase(0, 3);
+    }
+    lf_splitLines(lf_ansiToUtf8(bytes), lines);
+}
+
+// The charset holds for the whole file: one that the first bytes call UTF-8 but whose later bytes are not is
+// Windows-1252 throughout, so a text reads the same wherever it stands and every line is UTF-8.
 bool readUtf8File(const std::filesystem::path& file, std::vector<std::string>& lines) {
     std::ifstream in;
     if (!openForReading(file, in)) {
         return false;
     }
-    gf_readStreamLines(in, lines);
+    std::string bytes = readWholeStream(in);
+    if (startsAsUtf8(bytes, bytes.size())) {
+        lf_splitLines(bytes, lines);
+    } else {
+        splitAnsiText(std::move(bytes), lines);
+    }
     return true;
 }
 
-// The whole text is converted at once and then split: Windows-1252 maps CR and LF to themselves and every
-// other byte to characters without them, so the lines are the ones a per-line conversion would give, at a
-// fraction of the allocations. A UTF-8 byte-order mark is skipped before the conversion, as the splitter
-// would skip it.
 bool readAnsiFile(const std::filesystem::path& file, std::vector<std::string>& lines) {
     std::ifstream in;
     if (!openForReading(file, in)) {
         return false;
     }
-    std::string bytes = readWholeStream(in);
-    if (std::string_view(bytes).substr(0, 3) == kUtf8Bom) {
-        bytes.erase(0, 3);
-    }
-    lf_splitLines(lf_ansiToUtf8(bytes), lines);
+    splitAnsiText(readWholeStream(in), lines);
     return true;
 }
 
@@ -221,7 +232,8 @@ TextCharset gf_detectCharset(const std::filesystem::path& file) {
     if (auto byLeadingBytes = charsetByLeadingBytes(bytes)) {
         return *byLeadingBytes;
     }
-    return isUtf8Sample(bytes) ? TextCharset::Utf8WithoutBom : TextCharset::Ansi;
+    // bytes holds the sample and up to kLookAhead bytes after it.
+    return startsAsUtf8(bytes, kSampleSize) ? TextCharset::Utf8WithoutBom : TextCharset::Ansi;
 }
 
 bool gf_readTextFileAs(TextCharset charset, const std::filesystem::path& file,

@@ -30,7 +30,8 @@ TextCharset gf_detectCharset(const std::filesystem::path& file);
 
 // Clears lines and fills them with the file's lines as UTF-8. False without a report when the file cannot
 // be opened (the caller reports it); false with one status line "Read failed for '<path>': <reason>"
-// (logged) for NoneFound, an unknown code, invalid UTF-16 or a read error. Never throws.
+// (logged) for NoneFound, an unknown code, invalid UTF-16 or a read error. Never throws. A file read as
+// UTF-8 whose bytes are not all valid UTF-8 is read as Windows-1252 throughout.
 bool gf_readTextFileAs(TextCharset charset, const std::filesystem::path& file,
                        std::vector<std::string>& lines);
 

@@ -439,6 +439,34 @@ TEST_F(LiveryScan, AFolderThatCannotBeListedGetsItsLine) {
     EXPECT_TRUE(*scanned) << "the locked folder's line, and both other liveries";
 }
 
+// A title is stored as the same UTF-8 text wherever it stands in its file.
+TEST_F(LiveryScan, ATitleReadsTheSameWhereverItStands) {
+    const std::string pastTheSample = "// " + std::string(5000, 'x') + "\n";
+    const std::string ansi = "B738 KLM D\xFCsseldorf";
+    const std::string utf8 = "B738 KLM D\xC3\xBCsseldorf";
+    struct Case {
+        std::string name;
+        std::string head;
+        std::string title;
+    };
+    const std::vector<Case> cases{
+        {"Windows-1252 near the top", "", ansi},
+        {"Windows-1252 past the first 4096 bytes", pastTheSample, ansi},
+        {"a UTF-8 mark, then Windows-1252", "\xEF\xBB\xBF" + pastTheSample, ansi},
+        {"UTF-8 past the first 4096 bytes", pastTheSample, utf8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        aircraft("ac", "B738", "");
+        const fs::path file = dir() / "ac/aircraft.cfg";
+        test::writeFileBytes(file, c.head + "[General]\natc_model=B738\n" +
+                                       section(0, c.title, "atc_parking_codes=KLM\n"));
+        const std::list<ScanCandidate> found = lf_searchLiveriesinFile(1, file);
+        ASSERT_EQ(found.size(), 1U);
+        EXPECT_EQ(found.front().record.title, utf8);
+    }
+}
+
 using LiveryScanThreads = LiveryScan;
 
 TEST_F(LiveryScanThreads, TasksGiveBackTheirPlaceAndNoWorkerOutlivesTheScan) {
