@@ -9,6 +9,7 @@
 
 #include "aircraft/ivao_reader.h"
 #include "aircraft/liveries_scanned_file.h"
+#include "aircraft/matching_tables.h"
 #include "aircraft/regcode_passes.h"
 #include "aircraft/scan_reports.h"
 #include "core/errors.h"
@@ -262,6 +263,8 @@ bool lf_scanLiveryFolders(const std::vector<fs::path>& folders) {
     mainWindowState.liveryCount.store(scannedLiveries.size());
     invalidateTopPanel();
     lf_writeLiveriesScanned();
+    // The tables are built from the new file also when this process built them before (a restarted run).
+    liveryResetRequested.store(true);
     scannedLiveries.clear();
     lf_writeScanReport();
     lf_resetLiveryScan();

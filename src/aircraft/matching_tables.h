@@ -56,7 +56,8 @@ extern std::vector<AcKind> categoriesWithoutLiveries;
 
 extern bool liveryTablesBuilt; // the tables of this process are built (start-up thread)
 extern bool matchingReserved;  // gf_reserveMatchingTables has acted in this process
-// A new livery scan was asked for: the next gf_processScannedLiveries empties the tables and builds anew.
+// A new livery scan was asked for, or a scan has written LiveriesScanned.xml: the next
+// gf_processScannedLiveries empties the tables and builds anew.
 extern std::atomic<bool> liveryResetRequested;
 
 // Builds every table from LiveriesScanned.xml; once per process unless a reset was asked for. Start-up

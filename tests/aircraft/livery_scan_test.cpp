@@ -13,6 +13,7 @@
 #include "aircraft/cfg_lines.h"
 #include "aircraft/liveries_scanned_file.h"
 #include "aircraft/livery_scan.h"
+#include "aircraft/matching_tables.h"
 #include "aircraft/regcodes.h"
 #include "aircraft/scan_reports.h"
 #include "core/errors.h"
@@ -465,6 +466,19 @@ TEST_F(LiveryScan, ATitleReadsTheSameWhereverItStands) {
         ASSERT_EQ(found.size(), 1U);
         EXPECT_EQ(found.front().record.title, utf8);
     }
+}
+
+// A scan in a restarted run is used at once: the tables are built from its file, not kept from before.
+TEST_F(LiveryScan, TheTablesAfterAScanComeFromItsFile) {
+    scannedLiveries = {LiveryData{"KLM", "B738", "B738 KLM Old", "", 1, false}};
+    lf_writeLiveriesScanned();
+    gf_processScannedLiveries(); // the first start-up of the process
+    aircraft("L0/KLM_B738", "B738", section(0, "B738 KLM New", "atc_parking_codes=KLM\n"));
+    gf_scanLiveries();
+    gf_processScannedLiveries();
+    EXPECT_EQ(std::vector<std::string_view>(installedTitles.begin(), installedTitles.end()),
+              std::vector<std::string_view>{"B738 KLM New"});
+    EXPECT_FALSE(logged("Processing scanned liveries skipped; already done in previous start-up"));
 }
 
 using LiveryScanThreads = LiveryScan;
