@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <shared_mutex>
 
 #include <fmt/format.h>
 
@@ -12,6 +13,7 @@
 #include "aircraft/regcodes.h"
 #include "aircraft/scan_reports.h"
 #include "core/log.h"
+#include "core/scan_tasks.h"
 #include "core/strings.h"
 #include "core/text_files.h"
 
@@ -35,7 +37,10 @@ LiveryData lf_makeLiveryRecord(std::uint32_t folderNumber, const std::string& ai
 }
 
 bool lf_inNameList(const std::string& title) {
-    return std::find(dontUseTitles.begin(), dontUseTitles.end(), title) != dontUseTitles.end();
+    const std::shared_lock lock(dontUseTitlesMutex);
+    // A task given up at the end of its run must not read the titles that a later scan fills.
+    return isScanTaskGivenUp() ||
+           std::find(dontUseTitles.begin(), dontUseTitles.end(), title) != dontUseTitles.end();
 }
 
 bool lf_readLiveryFileLines(const fs::path& file, std::vector<std::string>& lines) {

@@ -55,8 +55,8 @@ bool isLiveryFile(const fs::path& file) {
 void collectOldest(Pending& pending) {
     auto future = std::move(pending.front());
     pending.pop_front();
-    if (future.wait_for(futureTimeout) != std::future_status::ready) {
-        throw std::runtime_error("Future wait timed out after 10 seconds");
+    if (!waitForTaskResult(future, futureTimeout)) {
+        return; // a stopped scan keeps no result
     }
     std::list<ScanCandidate> candidates = future.get();
     for (ScanCandidate& candidate : candidates) {
@@ -93,7 +93,9 @@ bool handleEntry(Walk& walk, const fs::directory_entry& entry) {
     if (!entry.is_regular_file() || !isLiveryFile(path)) {
         return false;
     }
-    gf_waitForTaskSlot();
+    if (!gf_waitForTaskSlot()) {
+        return false;
+    }
     const bool ivao =
         text.find("ivao_x-csl") != std::string::npos || text.find("IVAO_MTL") != std::string::npos;
     const int number = walk.folderNumber;
@@ -126,9 +128,10 @@ void walkFolder(Walk& walk, const fs::path& folder) {
     walkFolderTree(folder, steps);
 }
 
-// A task whose wait timed out may still run: wait for every task before the lists are written or emptied.
+// A task whose wait timed out may still run: wait for every task before the lists are written or emptied. A
+// stop ends the wait; the pool then gives up the tasks that still run, and the scan counts as interrupted.
 void waitForLateTasks(ScanTaskPool& pool) {
-    while (!pool.waitIdle(std::chrono::seconds(10))) {
+    while (!pool.waitIdle(std::chrono::seconds(10)) && !runIsStopping()) {
         gf_logText(fmt::format("waiting for {} scan tasks to finish", runningScanTasks.load()));
     }
 }
@@ -157,6 +160,7 @@ void lf_resetLiveryScan() {
         std::lock_guard lock(scanTitleSetMutex);
         scanTitleSet.clear();
     }
+    const std::lock_guard lock(dontUseTitlesMutex);
     dontUseTitles.clear();
 }
 

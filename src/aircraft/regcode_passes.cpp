@@ -22,6 +22,7 @@ std::set<std::string> specialRegcodes;
 std::set<std::string> uniqueRegcodes;
 std::vector<std::string_view> specialTitles;
 std::vector<std::string> dontUseTitles;
+std::shared_mutex dontUseTitlesMutex;
 std::vector<std::string> offlineRegcodeReport;
 
 namespace {
@@ -35,6 +36,7 @@ void reportDontUseError(const std::string& line) {
 
 std::size_t appendDontUseTitles(const std::list<RegcodeLivery>& records) {
     std::size_t added = 0;
+    const std::lock_guard lock(dontUseTitlesMutex);
     for (const RegcodeLivery& record : records) {
         if (record.regs.empty()) {
             dontUseTitles.push_back(record.title);

@@ -3,6 +3,7 @@
 #include <functional>
 #include <list>
 #include <set>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -24,8 +25,10 @@ extern std::set<std::string> specialRegcodes;
 extern std::set<std::string> uniqueRegcodes;
 // The title of each special livery entered (a title may appear more than once).
 extern std::vector<std::string_view> specialTitles;
-// Titles that must not become liveries.
+// Titles that must not become liveries. Scan tasks read them under a shared lock of dontUseTitlesMutex, the
+// scan fills and empties them under a unique one: a task given up at a run's end may still be reading.
 extern std::vector<std::string> dontUseTitles;
+extern std::shared_mutex dontUseTitlesMutex;
 // The lines of OfflineRegcodes.txt.
 extern std::vector<std::string> offlineRegcodeReport;
 

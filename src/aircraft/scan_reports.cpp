@@ -14,6 +14,7 @@
 #include "core/atomic_file.h"
 #include "core/files.h"
 #include "core/log.h"
+#include "core/scan_tasks.h"
 #include "core/strings.h"
 #include "core/text_files.h"
 #include "settings/data_tree.h"
@@ -34,6 +35,9 @@ namespace {
 
 template <typename Container> void addLine(ReportList<Container>& list, std::string text) {
     std::lock_guard lock(list.mutex);
+    if (isScanTaskGivenUp()) {
+        return; // its scan has ended: the lines would go to a later scan's report
+    }
     if (list.lines.size() >= list.lines.max_size()) {
         throw std::length_error("list too long");
     }

@@ -42,6 +42,19 @@ using Pending = std::deque<std::future<void>>;
 
 BglAirportSink productionSink() { return BglAirportSink{lf_linkAirport, lf_generateAirportFile}; }
 
+// A worker given up at the run's end links and generates nothing: a later scan may be making its files.
+BglAirportSink untilGivenUp(BglAirportSink sink) {
+    return BglAirportSink{
+        [link = std::move(sink.link)](ApfData& airport, std::uint32_t& helipads, const fs::path& file) {
+            return !isScanTaskGivenUp() && link(airport, helipads, file);
+        },
+        [generate = std::move(sink.generate)](ApfData& airport, const std::uint32_t& helipads) {
+            if (!isScanTaskGivenUp()) {
+                generate(airport, helipads);
+            }
+        }};
+}
+
 std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -52,10 +65,9 @@ std::string lowerCase(std::string text) {
 void takeOldest(Pending& pending) {
     std::future<void> future = std::move(pending.front());
     pending.pop_front();
-    if (future.wait_for(futureWait) != std::future_status::ready) {
-        throw std::runtime_error("Future wait timed out after 10 seconds");
+    if (waitForTaskResult(future, futureWait)) {
+        future.get();
     }
-    future.get();
 }
 
 bool isAirportCandidate(const fs::directory_entry& entry) {
@@ -67,8 +79,10 @@ bool isAirportCandidate(const fs::directory_entry& entry) {
 }
 
 void startWorker(const fs::path& folder, const fs::path& file, ScanTaskPool& pool, Pending& pending) {
-    gf_waitForTaskSlot();
-    const BglAirportSink sink = sinkForTests.link ? sinkForTests : productionSink();
+    if (!gf_waitForTaskSlot()) {
+        return;
+    }
+    const BglAirportSink sink = untilGivenUp(sinkForTests.link ? sinkForTests : productionSink());
     pending.push_back(pool.submit([file, sink] { lf_processBGLfile(file, sink); }));
     if (static_cast<int>(pending.size()) > std::max(1, maxScanTasks.load())) {
         const std::size_t count = pending.size();

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/log.h"
+#include "core/scan_tasks.h"
 #include "core/text_files.h"
 #include "settings/data_tree.h"
 #include <filesystem>
@@ -14,7 +15,9 @@ std::mutex scanLogMutex;
 
 void gf_addScanLogLine(std::string line) {
     const std::lock_guard lock(scanLogMutex);
-    scanLog.push_back(std::move(line));
+    if (!isScanTaskGivenUp()) { // a given-up worker's line would go to a later scan's log
+        scanLog.push_back(std::move(line));
+    }
 }
 
 void lf_reserveScanLog() {

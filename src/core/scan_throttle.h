@@ -10,8 +10,9 @@ extern std::atomic<int> maxScanTasks;
 
 // Returns once fewer than maxScanTasks workers run, looking again every 10 microseconds of steady-clock
 // time. A limit below 1 counts as 1, so an unknown hardware thread count cannot stop the scan for good.
-// The limit is soft: one starter thread calls this and then starts one task.
-void gf_waitForTaskSlot();
+// The limit is soft: one starter thread calls this and then starts one task. False, at once, when the run
+// stops meanwhile: tasks that hang in the file system may hold every place, and the close must not wait.
+bool gf_waitForTaskSlot();
 
 // One place in runningScanTasks. The starter makes it right before starting a task (which counts the task
 // at once, so the starter's next wait sees it) and moves it into the task; the task's copy gives the place

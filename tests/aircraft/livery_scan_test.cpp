@@ -1,5 +1,6 @@
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <random>
 #include <regex>
 #include <thread>
@@ -26,6 +27,7 @@
 #include "state/main_window_state.h"
 #include "support/aircraft_fixture.h"
 #include "support/child_process.h"
+#include "support/eventually.h"
 #include "support/log_fixture.h"
 #include "support/parameters_files.h"
 #include "support/recording_control_sink.h"
@@ -543,6 +545,49 @@ TEST_F(LiveryScanThreads, TheFirstTitleInWalkOrderWinsEveryTime) {
         ASSERT_EQ(scannedLiveries.size(), 1U);
         EXPECT_EQ(scannedLiveries.front().atcid, "PH-A") << run;
     }
+}
+
+// A task stuck on a folder that no longer answers: the stop ends the scan's wait for it, and when it ends
+// later it leaves nothing in the report lists or the task counter of the next run.
+TEST_F(LiveryScanThreads, AStopEndsTheWaitForAStuckTask) {
+    aircraft("L0/a0", "B738", section(0, "T0", "atc_parking_codes=KLM\n"));
+    aircraft("L0/a1", "QQQQ", section(0, "T1", "")); // an invalid type, reported
+    const int threadsBefore = test::threadCount();
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> stuck{false};
+    std::atomic<bool> lateEnded{false};
+    setScanFileReaderForTests([&, released](int number, const fs::path& file, bool) {
+        if (file.parent_path().filename() != "a0") {
+            return lf_searchLiveriesinFile(number, file);
+        }
+        stuck.store(true);
+        released.wait();
+        auto late = lf_searchLiveriesinFile(number, dir() / "L0/a1/aircraft.cfg");
+        lateEnded.store(true);
+        return late;
+    });
+    std::atomic<bool> scanEnded{false};
+    std::thread scan([&] {
+        try {
+            gf_scanLiveries();
+        } catch (const std::exception&) {
+        }
+        scanEnded.store(true);
+    });
+    EXPECT_TRUE(test::eventually([&] { return stuck.load(); }));
+    userStopped.store(true);
+    const bool endedInTime = test::eventually([&] { return scanEnded.load(); }, test::kLivenessBound);
+    userStopped.store(false); // the next run
+    release.set_value();
+    scan.join();
+    EXPECT_TRUE(endedInTime) << "the stop ends the wait for the stuck task";
+    EXPECT_TRUE(logged("liveries scan interrupted, it runs again at the next start"));
+    ASSERT_TRUE(test::eventually([&] { return lateEnded.load(); }));
+    EXPECT_EQ(test::settledThreadCount(threadsBefore), threadsBefore);
+    EXPECT_EQ(runningScanTasks.load(), 0) << "the late task gives back no place of the next run";
+    const std::lock_guard lock(invalidTypeReport.mutex);
+    EXPECT_TRUE(invalidTypeReport.lines.empty()) << "the late task's report line is dropped";
 }
 
 } // namespace

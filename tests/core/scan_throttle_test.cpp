@@ -1,3 +1,4 @@
+#include "core/run_flags.h"
 #include "core/scan_tasks.h"
 #include "core/scan_throttle.h"
 
@@ -87,7 +88,7 @@ TEST(ScanThrottleThreads, ThrowingTaskFreesItsSlot) {
     // The future still holds the task's state: the slot must be free already.
     EXPECT_EQ(runningScanTasks.load(), 0);
     EXPECT_THROW(result.get(), std::runtime_error);
-    std::future<void> waiter = std::async(std::launch::async, gf_waitForTaskSlot);
+    std::future<bool> waiter = std::async(std::launch::async, gf_waitForTaskSlot);
     EXPECT_EQ(waiter.wait_for(kLiveness), std::future_status::ready);
 }
 
@@ -129,11 +130,23 @@ TEST(ScanThrottleThreads, WaitReturnsAfterATaskEnds) {
     releaseAll = true;
 }
 
+// Tasks hung in the file system may hold every place: the stop ends the wait for one.
+TEST(ScanThrottleThreads, AStopEndsTheWaitForASlot) {
+    resetThrottle(1);
+    runningScanTasks.store(1);
+    std::future<bool> waiter = std::async(std::launch::async, gf_waitForTaskSlot);
+    userStopped.store(true);
+    EXPECT_EQ(waiter.wait_for(kLiveness), std::future_status::ready);
+    userStopped.store(false);
+    runningScanTasks.store(0);
+    EXPECT_FALSE(waiter.get());
+}
+
 TEST(ScanThrottleThreads, LimitBelowOneCountsAsOne) {
     for (int limit : {0, -3}) {
         SCOPED_TRACE("limit " + std::to_string(limit));
         resetThrottle(limit);
-        std::future<void> waiter = std::async(std::launch::async, gf_waitForTaskSlot);
+        std::future<bool> waiter = std::async(std::launch::async, gf_waitForTaskSlot);
         EXPECT_EQ(waiter.wait_for(kLiveness), std::future_status::ready);
     }
 }
