@@ -202,19 +202,6 @@ void lf_readXmlSection(const pugi::xml_document& doc, const char* section, std::
     }
 }
 
-void lf_readTypeSet(const pugi::xml_document& doc, const char* section, std::set<std::string>& target,
-                    const char* element) {
-    std::set<std::string> types;
-    lf_readXmlSection(doc, section, types, element, "types");
-    target = std::move(types);
-}
-
-void lf_readCodeSet(const pugi::xml_document& doc, const char* section, std::set<std::string>& target) {
-    std::set<std::string> codes;
-    lf_readXmlSection(doc, section, codes, "ICAO", "codes");
-    target = std::move(codes);
-}
-
 void lf_readThirdPartyAirports(const pugi::xml_document& doc) {
     for (const pugi::xml_node entry : sectionsOf(doc).child("thirdpartiesP3D").children("thirdpartieP3D")) {
         thirdPartyAirports.push_back(ThirdPartyAirport{lf_xmlAttributeString(entry, "pub"),

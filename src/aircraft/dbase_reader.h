@@ -34,11 +34,6 @@ void lf_checkDbaseDocument(const pugi::xml_document& doc);
 // gives no piece. Throws UserErrorException 61 when out is still empty afterwards.
 void lf_readXmlSection(const pugi::xml_document& doc, const char* section, std::set<std::string>& out,
                        const char* element, const char* attribute);
-// The attribute "types" of section's elements into a fresh set, assigned to target.
-void lf_readTypeSet(const pugi::xml_document& doc, const char* section, std::set<std::string>& target,
-                    const char* element);
-// The attribute "codes" of section's "ICAO" elements into a fresh set, assigned to target.
-void lf_readCodeSet(const pugi::xml_document& doc, const char* section, std::set<std::string>& target);
 // Appends one entry per "thirdpartieP3D" element; a missing section adds nothing.
 void lf_readThirdPartyAirports(const pugi::xml_document& doc);
 // The attribute's value, empty when absent.

@@ -108,14 +108,12 @@ ParkPos* gf_standByNumber(std::uint32_t number) {
     return found != standList.end() ? &*found : nullptr;
 }
 
-bool gf_occupyStand(std::uint32_t number, std::uint32_t hexid) {
+void gf_occupyStand(std::uint32_t number, std::uint32_t hexid) {
     ParkPos* stand = gf_standByNumber(number);
-    if (stand == nullptr || (stand->occupied && stand->occupant != hexid)) {
-        return false;
+    if (stand != nullptr && (!stand->occupied || stand->occupant == hexid)) {
+        stand->occupied = true;
+        stand->occupant = hexid;
     }
-    stand->occupied = true;
-    stand->occupant = hexid;
-    return true;
 }
 
 void gf_freeStand(std::uint32_t number, std::uint32_t hexid) {

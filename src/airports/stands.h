@@ -58,8 +58,8 @@ std::vector<ParkPos>::iterator gf_findStand(const std::string& id);
 // Traffic thread.
 ParkPos* gf_standByNumber(std::uint32_t number);
 // Marks the stand with this number, when there is one, as the stand the live aircraft with this hexid stands
-// on, unless another aircraft holds its mark; true when this one holds it now. Traffic thread.
-bool gf_occupyStand(std::uint32_t number, std::uint32_t hexid);
+// on, unless another aircraft holds its mark. Traffic thread.
+void gf_occupyStand(std::uint32_t number, std::uint32_t hexid);
 // Clears the occupied mark of the stand with this number when the live aircraft with this hexid holds it: a
 // mark another aircraft took since stays. Traffic thread.
 void gf_freeStand(std::uint32_t number, std::uint32_t hexid);

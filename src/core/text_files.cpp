@@ -126,10 +126,10 @@ std::size_t utf8SequenceLength(std::string_view bytes, std::size_t pos) {
     return extra + 1;
 }
 
-// Whether every sequence that starts in the first length bytes is valid; a sequence is judged whole, also
-// past length, so a valid file is not called "ANSI" because the sample's end cut a character in two.
-bool startsAsUtf8(std::string_view bytes, std::size_t length) {
-    const std::size_t sampleEnd = std::min(bytes.size(), length);
+// Whether every sequence that starts in the first sampleSize bytes is valid; a sequence is judged whole, also
+// past sampleSize, so a valid file is not called "ANSI" because the sample's end cut a character in two.
+bool startsAsUtf8(std::string_view bytes, std::size_t sampleSize) {
+    const std::size_t sampleEnd = std::min(bytes.size(), sampleSize);
     std::size_t pos = 0;
     while (pos < sampleEnd) {
         std::size_t length = utf8SequenceLength(bytes, pos);
