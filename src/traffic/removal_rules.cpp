@@ -160,11 +160,12 @@ void lf_avoidUserAircraft() {
 }
 
 bool lf_sameCallsignOrGhost(std::uint32_t standNumber, const std::string& callsign) {
-    const auto found = std::find_if(liveAcTable.begin(), liveAcTable.end(),
-                                    [standNumber](const LiveAc& a) { return a.standNumber == standNumber; });
-    if (found == liveAcTable.end() || found->state != AcState::active ||
-        (found->phase != AcPhase::parked && found->phase != AcPhase::pushing_back &&
-         found->phase != AcPhase::pushed_back)) {
+    LiveAc* found = gf_liveOnStand(standNumber, [](const LiveAc& a) {
+        return a.state == AcState::active &&
+               (a.phase == AcPhase::parked || a.phase == AcPhase::pushing_back ||
+                a.phase == AcPhase::pushed_back);
+    });
+    if (found == nullptr) {
         return true;
     }
     LiveAc& existing = *found;

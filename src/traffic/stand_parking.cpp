@@ -35,12 +35,6 @@ constexpr double kParkedHeadingSlackDeg = 0.5;
 
 GeoPoint standPoint(const ParkPos& stand) { return GeoPoint{stand.latitude, stand.longitude}; }
 
-LiveAc* firstLiveOn(std::uint32_t standNumber) {
-    const auto found = std::find_if(liveAcTable.begin(), liveAcTable.end(),
-                                    [standNumber](const LiveAc& a) { return a.standNumber == standNumber; });
-    return found != liveAcTable.end() ? &*found : nullptr;
-}
-
 // The stand the user aircraft stands on, and the one reserved for it, are the user's.
 bool isUsersStand(const ParkPos& stand) {
     const std::string reserved = reservedStandCopy();
@@ -136,8 +130,10 @@ void try2Park(LiveAc& aircraft, std::uint8_t landed) {
 }
 
 void lf_removeForParkingWish(std::uint32_t standNumber, LiveAc& aircraft) {
-    LiveAc* there = firstLiveOn(standNumber);
-    if (there == nullptr || there->phase != AcPhase::parked || there->state != AcState::active) {
+    LiveAc* there = gf_liveOnStand(standNumber, [](const LiveAc& a) {
+        return a.phase == AcPhase::parked && a.state == AcState::active;
+    });
+    if (there == nullptr) {
         return;
     }
     gf_logText(fmt::format("{:8}: {:8} removed, {} wants to park there", lf_standText(standNumber),
@@ -150,13 +146,11 @@ void lf_removeAdjacentParked(std::uint32_t adjacentNumber, LiveAc& aircraft, con
     if (adjacent == nullptr || (adjacent->latitude == 0.0 && adjacent->longitude == 0.0)) {
         return;
     }
-    LiveAc* there = firstLiveOn(adjacentNumber);
-    if (there == nullptr || there->state != AcState::active ||
-        (there->phase != AcPhase::parked && there->phase != AcPhase::pushing_back)) {
-        return;
-    }
-    if (!lf_tooClose(standPoint(*adjacent), standPoint(stand), gf_wingspanOfType(there->type),
-                     gf_wingspanOfType(aircraft.type))) {
+    LiveAc* there = gf_liveOnStand(adjacentNumber, [](const LiveAc& a) {
+        return a.state == AcState::active && (a.phase == AcPhase::parked || a.phase == AcPhase::pushing_back);
+    });
+    if (there == nullptr || !lf_tooClose(standPoint(*adjacent), standPoint(stand),
+                                         gf_wingspanOfType(there->type), gf_wingspanOfType(aircraft.type))) {
         return;
     }
     gf_logText(fmt::format("{:8}: {:8} removed by parking {} at adjacent and possibly colliding stand {}",

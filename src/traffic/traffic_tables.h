@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <list>
+#include <utility>
 #include <vector>
 
 #include "model/records.h"
@@ -32,5 +33,17 @@ void lf_clearTrafficTables();
 
 // The live aircraft with this hexid, or null. Traffic thread only.
 LiveAc* gf_findLiveAc(std::uint32_t hexid);
+
+// The live aircraft a rule finds on a stand: the first in table order with that stand number that also meets
+// the rule's condition, or null. One aircraft that pushed back keeps the number until it taxis, while the
+// next one may already stand there, so the number alone does not name the aircraft. Traffic thread only.
+template <class Condition> LiveAc* gf_liveOnStand(std::uint32_t standNumber, Condition meets) {
+    for (LiveAc& aircraft : liveAcTable) {
+        if (aircraft.standNumber == standNumber && meets(std::as_const(aircraft))) {
+            return &aircraft;
+        }
+    }
+    return nullptr;
+}
 
 } // namespace zeph

@@ -232,16 +232,28 @@ TEST_F(ParkingScenario, AStandIsMarkedExactlyWhileOneAircraftStandsOnIt) {
         ASSERT_TRUE(runUntil([] { return live(10) == nullptr; }));
     }
     {
-        SCOPED_TRACE("KLM11 pushes back from A1 and is reported on a new route");
+        SCOPED_TRACE("KLM11 pushes back from A1; KLM13 parks there and goes for the B77W KLM14 parking on "
+                     "A2, while KLM11 waits pushed back with A1's number; KLM11 is reported on a new route");
         arrive(11, "B738", 1);
         live(11)->from = "AMS", live(11)->to = "LHR";
         ASSERT_TRUE(runUntil([&] { return parked(11); }));
         leave(11, 180.0);
+        AIRBORNE_ONLY.setValue(false); // the ground traffic holds where its reports stop
         ASSERT_TRUE(runUntil([] { return live(11)->phase == AcPhase::pushed_back; }));
+        arrive(13, "B738", 1);
+        ASSERT_TRUE(runUntil([&] { return parked(13); }));
+        arrive(14, "B77W", 2);
+        ASSERT_TRUE(runUntil([&] { return parked(14) && live(13) == nullptr; }));
+        ASSERT_EQ(live(11)->phase, AcPhase::pushed_back);
+        AIRBORNE_ONLY.setValue(true);
+        {
+            const std::lock_guard lock(simResultMutex);
+            simResultQueue.push_back({live(14)->objectId, 0, 0, 2, 0.0, 0.0});
+        }
         TrafficReport rerouted = reportOf(11, 0.0, 0.0, 2000.0);
         rerouted.identity.from = "CDG", rerouted.identity.to = "FRA";
         gf_pushTrafficReport(std::move(rerouted));
-        ASSERT_TRUE(runUntil([] { return live(11) == nullptr; }));
+        ASSERT_TRUE(runUntil([] { return live(11) == nullptr && live(14) == nullptr; }));
     }
     {
         SCOPED_TRACE("KLM8 drives onto C3 and KLM12 respawns on A2 when the park airport is left for EDDF");

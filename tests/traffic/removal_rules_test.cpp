@@ -64,9 +64,11 @@ TEST_F(RemovalRules, TwoLiveAircraftForOneStand) {
         lf_clearTrafficTables();
         test::installTestParkAirport();
         const std::size_t lines = readLog().size();
+        // Ahead in the table, an aircraft already going from the stand still holds its number.
+        parked(20000, "XYZ9", 3, AcPhase::parked, AcState::removingfromsim);
         parked(20001, c.existing, 3, c.phase, c.state).groundLogic = c.groundLogic;
         EXPECT_EQ(lf_sameCallsignOrGhost(3, c.newcomer), c.mayTake);
-        EXPECT_EQ(liveAcTable[0].state == AcState::removingfromsim, c.removed);
+        EXPECT_EQ(liveAcTable[1].state == AcState::removingfromsim, c.removed);
         const auto log = readLog();
         ASSERT_EQ(log.size(), lines + (c.line != nullptr ? 1 : 0));
         if (c.line != nullptr) {
