@@ -158,7 +158,8 @@ void closeDown() {
     gf_printNoMatchList();
     decideRestart();
     // The destination and the blocked callsign hold for the restarts of this process, whose start-up applies
-    // them again; the end of the program forgets them, so the next start begins without them.
+    // them again as this run leaves them (an emptied destination too); the end of the program forgets them,
+    // so the next start begins without them.
     if (!restartPending.load()) {
         DESTINATION.set("");
         BLOCK_CALLSIGN.set("");

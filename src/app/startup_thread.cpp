@@ -30,6 +30,7 @@
 #include "core/sim_install.h"
 #include "core/text_convert.h"
 #include "realtraffic/udp_readers.h"
+#include "settings/control_sink.h"
 #include "settings/data_tree.h"
 #include "settings/parameter_table.h"
 #include "settings/parameters_file.h"
@@ -160,6 +161,29 @@ void runUntilTheEnd() {
     lf_mainLoop();
 }
 
+// A restart reads parameters.xml again, but the destination, the blocked callsign and the scan boxes stay as
+// the run before left them: an emptied destination is never saved, and a save that failed leaves the file
+// behind the window, so the file's older value would come back with the restart.
+void readParametersForRun() {
+    if (!restartPending.load()) {
+        gf_initParameters();
+        return;
+    }
+    const std::array<std::pair<EditParameter*, std::string>, 2> fields{
+        {{&DESTINATION, DESTINATION.get()}, {&BLOCK_CALLSIGN, BLOCK_CALLSIGN.get()}}};
+    const std::array<std::pair<CheckBoxParameter*, bool>, 2> boxes{
+        {{&SCAN_LIVERIES, SCAN_LIVERIES.get()}, {&SCAN_AIRPORTS, SCAN_AIRPORTS.get()}}};
+    gf_initParameters();
+    for (const auto& [field, value] : fields) {
+        field->setValue(value);
+        field->showValue();
+    }
+    for (const auto& [box, value] : boxes) {
+        box->setValue(value);
+        controlSink().setCheck(*box);
+    }
+}
+
 } // namespace
 
 void setStartUpHookForTests(std::function<void()> hook) { startUpHook = std::move(hook); }
@@ -196,7 +220,7 @@ void lf_startThread(std::stop_token /*stop*/) {
 }
 
 void lf_startUp() {
-    gf_initParameters();
+    readParametersForRun();
     invalidateTopPanel();
     gf_flushLog();
     lf_initControlsFromParameters();

@@ -26,11 +26,13 @@
 #include "realtraffic/rt_server.h"
 #include "run_threads.h"
 #include "settings/control_sink.h"
+#include "settings/data_tree.h"
 #include "settings/parameter_table.h"
 #include "state/exit_reason.h"
 #include "state/main_window_state.h"
 #include "support/loopback_http_server.h"
 #include "support/parameters_files.h"
+#include "support/temp_dir.h"
 #include "update/download_config.h"
 
 namespace zeph {
@@ -90,6 +92,7 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithTheUsersChoices)
         }
         return enabled;
     };
+    test::writeFileBytes(dir() / myParkAirportsFile, "EDDM\nEDDF\n");
     startRun();
     ASSERT_TRUE(waitForNextSimulatorWait());
     const std::vector<bool> firstStart = categoryBoxes();
@@ -127,11 +130,25 @@ TEST_F(RestartThreads, AReaderErrorRestartsAfterItsCountdownWithTheUsersChoices)
         EXPECT_TRUE(!parkAirportList.empty() && parkAirportList.front().code == "EDDF");
     }
 
-    // NEW SETTINGS with no delay: no countdown, the boxes stay.
+    // NEW SETTINGS with no delay: no countdown, the boxes stay. The destination the user emptied is not saved
+    // while the program runs, and the restart does not bring it back from parameters.xml.
     SCAN_LIVERIES.set(true);
     SCAN_AIRPORTS.set(true);
+    controlSink().enable(DESTINATION, true);
+    headless().pump();
+    ASSERT_TRUE(headless().typeText(DESTINATION.controlId, "\b\b\b\b"));
+    ASSERT_TRUE(headless().pressEnter(DESTINATION.controlId));
     gf_setExitReason(ExitReason::NEW_SETTINGS, 0);
     ASSERT_TRUE(waitForNextSimulatorWait());
+    headless().pump();
+    EXPECT_TRUE(DESTINATION.get().empty() &&
+                headless().control(DESTINATION.controlId).value_or(HeadlessControl{}).text.empty());
+    EXPECT_EQ(storedParameter("DESTINATION"), "EDDF");
+    EXPECT_EQ(logCount("New destination: EDDF"), 2) << "set by the user, applied again by the first restart";
+    {
+        const std::lock_guard lock(parkAirportListMutex);
+        EXPECT_TRUE(!parkAirportList.empty() && parkAirportList.front().code == "EDDM");
+    }
     EXPECT_EQ(logCount("Restart countdown finished"), 1);
     const std::lock_guard lock(seenMutex);
     const std::string airportScanBanner =
